@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QtGlobal>
+#include <optional>
+
+// The file operations the rest of the program needs, on locations given as local file URLs
+// (QUrl::fromLocalFile). Stateless free functions, safe on any thread; failures are returned, never thrown.
+namespace Platform {
+
+enum class DirectoryCheck { yes, no, unknown };
+
+struct DirectoryEntry {
+    QUrl location;
+    bool isRegularFile = false;
+    bool operator==(const DirectoryEntry&) const = default;
+};
+
+// Identifies a directory entry's file on its volume: device and inode numbers.
+struct FileIdentifier {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileIdentifier&) const = default;
+};
+
+struct FileError {
+    int code = 0;        // the errno value behind the failure, 0 when there is none
+    QString description; // one sentence the user can read, naming the files involved
+};
+
+struct [[nodiscard]] FileResult {
+    std::optional<FileError> error; // absent on success
+    bool ok() const { return !error.has_value(); }
+};
+
+// Whether the location is a folder, following symbolic links; unknown when it cannot be examined (missing,
+// dangling link, no permission), which callers treat like a file.
+DirectoryCheck isDirectory(const QUrl& location);
+
+// Every entry below the folder (hidden ones included) in the file system's order, parents before their
+// contents. Folders that cannot be read are listed but not entered, entries that cannot be examined are
+// left out, and symbolic links are listed but never entered, so link loops end. isRegularFile is true for
+// regular files and for links to regular files (whose canonical location then names the file itself).
+QList<DirectoryEntry> enumerateRecursively(const QUrl& folder);
+
+// The absolute location with every symbolic link resolved and "." and ".." removed; names below the longest
+// existing part of the path are kept as written. Two locations of one file give equal results.
+QUrl canonicalLocation(const QUrl& location);
+
+// The location with "." and ".." components and repeated slashes removed as text; links are left alone.
+QUrl standardizedLocation(const QUrl& location);
+
+// Whether anything occupies the location's name, a dangling symbolic link included: a move onto it would
+// fail.
+bool exists(const QUrl& location);
+
+// Moves one entry (a link itself, not its target) in a single atomic step that fails instead of replacing
+// anything at the destination, even when another process takes the name at the same moment. On failure both
+// places are as before. Moves between volumes fail (EXDEV) rather than copying.
+FileResult moveItem(const QUrl& from, const QUrl& to);
+
+// The identity of the entry at the location itself (links not followed, as moves act on links themselves):
+// equal for two names of one file, such as hard links or spellings a case-insensitive volume treats alike.
+std::optional<FileIdentifier> resourceIdentifier(const QUrl& location);
+
+// Creates the file, or replaces an existing one of that name, through a temporary file in the same folder
+// renamed over it: readers see the old or the new bytes, never a half-written file. A link is written
+// through.
+FileResult writeReplacing(const QByteArray& bytes, const QUrl& location);
+
+// Whether two paths are the same text once letter case (full folding: ß matches SS) and diacritical marks are
+// ignored; the fallback of the same-file test when identifiers cannot be read.
+bool pathsEqualIgnoringCaseAndDiacritics(const QString& a, const QString& b);
+
+// The file or folder name: the last path component, trailing slashes ignored.
+QString lastPathComponent(const QUrl& location);
+
+// The text after the last "." of the name, empty when there is none. A leading dot marks a hidden name rather
+// than an extension, so ".profile" has none. The name is always lastComponentWithoutExtension, then "." and
+// the extension when it is not empty.
+QString pathExtension(const QUrl& location);
+
+// The name without "." and its extension.
+QString lastComponentWithoutExtension(const QUrl& location);
+
+// The enclosing folder ("/" stays "/").
+QUrl deletingLastPathComponent(const QUrl& location);
+
+// The location of the name inside the folder.
+QUrl appendingPathComponent(const QUrl& folder, const QString& name);
+
+// The local path in the file system's encoding, NUL-terminated through constData(), for C interfaces; absent
+// for non-local locations and for paths containing NUL, which a C interface would silently cut short.
+std::optional<QByteArray> fileSystemPath(const QUrl& location);
+
+namespace Detail {
+// moveItem's fallback for file systems without an atomic no-replace rename: link to the new name (which fails
+// when it is taken), then unlink the old one. Exposed so tests can exercise it on any file system.
+FileResult moveByLinking(const QUrl& from, const QUrl& to);
+} // namespace Detail
+
+} // namespace Platform

@@ -1,0 +1,174 @@
+#include "QuireCore/Artwork.h"
+
+#include "Platform/ImageServices.h"
+#include "QuireCore/RawValue.h"
+
+#include <QCoreApplication>
+
+QString rawValue(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::jpeg:
+        return QStringLiteral("jpeg");
+    case ImageFormat::png:
+        return QStringLiteral("png");
+    case ImageFormat::bmp:
+        return QStringLiteral("bmp");
+    case ImageFormat::tiff:
+        return QStringLiteral("tiff");
+    case ImageFormat::unknown:
+        return QStringLiteral("unknown");
+    }
+    Q_UNREACHABLE();
+}
+
+std::optional<ImageFormat> imageFormatFromRawValue(QStringView raw) {
+    return caseWithRawValue(allImageFormats, raw);
+}
+
+QString mimeType(ImageFormat format) {
+    return format == ImageFormat::unknown ? QStringLiteral("application/octet-stream")
+                                          : QStringLiteral("image/") + rawValue(format);
+}
+
+QString fileExtension(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::jpeg:
+        return QStringLiteral("jpg");
+    case ImageFormat::unknown:
+        return QStringLiteral("bin");
+    default:
+        return rawValue(format);
+    }
+}
+
+namespace {
+
+struct ArtworkTypeInfo {
+    const char* rawValue;
+    int code;
+    const char* displayName;
+};
+
+const ArtworkTypeInfo& infoOf(ArtworkType type) {
+    static const ArtworkTypeInfo table[] = {
+        {"other", 0, QT_TRANSLATE_NOOP("ArtworkType", "Other")},
+        {"frontCover", 3, QT_TRANSLATE_NOOP("ArtworkType", "Front Cover")},
+        {"backCover", 4, QT_TRANSLATE_NOOP("ArtworkType", "Back Cover")},
+        {"leafletPage", 5, QT_TRANSLATE_NOOP("ArtworkType", "Leaflet")},
+        {"media", 6, QT_TRANSLATE_NOOP("ArtworkType", "Media")},
+        {"artist", 8, QT_TRANSLATE_NOOP("ArtworkType", "Artist")},
+        {"conductor", 9, QT_TRANSLATE_NOOP("ArtworkType", "Conductor")},
+        {"recordingLocation", 13, QT_TRANSLATE_NOOP("ArtworkType", "Recording Location")},
+        {"fileIcon", 1, QT_TRANSLATE_NOOP("ArtworkType", "File Icon")},
+        {"otherFileIcon", 2, QT_TRANSLATE_NOOP("ArtworkType", "Other File Icon")},
+        {"leadArtist", 7, QT_TRANSLATE_NOOP("ArtworkType", "Lead Artist")},
+        {"band", 10, QT_TRANSLATE_NOOP("ArtworkType", "Band")},
+        {"composer", 11, QT_TRANSLATE_NOOP("ArtworkType", "Composer")},
+        {"lyricist", 12, QT_TRANSLATE_NOOP("ArtworkType", "Lyricist")},
+        {"duringRecording", 14, QT_TRANSLATE_NOOP("ArtworkType", "During Recording")},
+        {"duringPerformance", 15, QT_TRANSLATE_NOOP("ArtworkType", "During Performance")},
+        {"videoCapture", 16, QT_TRANSLATE_NOOP("ArtworkType", "Video Capture")},
+        {"brightColouredFish", 17, QT_TRANSLATE_NOOP("ArtworkType", "Bright Coloured Fish")},
+        {"illustration", 18, QT_TRANSLATE_NOOP("ArtworkType", "Illustration")},
+        {"bandLogo", 19, QT_TRANSLATE_NOOP("ArtworkType", "Band Logo")},
+        {"publisherLogo", 20, QT_TRANSLATE_NOOP("ArtworkType", "Publisher Logo")},
+    };
+    return table[static_cast<int>(type)];
+}
+
+} // namespace
+
+QString rawValue(ArtworkType type) {
+    return QLatin1String(infoOf(type).rawValue);
+}
+
+std::optional<ArtworkType> artworkTypeFromRawValue(QStringView raw) {
+    return caseWithRawValue(allArtworkTypes, raw);
+}
+
+QString displayName(ArtworkType type) {
+    return QCoreApplication::translate("ArtworkType", infoOf(type).displayName);
+}
+
+int id3v2PictureType(ArtworkType type) {
+    return infoOf(type).code;
+}
+
+ArtworkType artworkTypeFromId3v2PictureType(qint64 code) {
+    for (ArtworkType type : allArtworkTypes) {
+        if (id3v2PictureType(type) == code)
+            return type;
+    }
+    return ArtworkType::other;
+}
+
+namespace {
+
+// Byte buffers shared between copies are equal without looking at their contents.
+bool sameBytes(const QByteArray& a, const QByteArray& b) {
+    return a.constData() == b.constData() ? a.size() == b.size() : a == b;
+}
+
+} // namespace
+
+bool Artwork::operator==(const Artwork& other) const {
+    return id == other.id && sameBytes(data, other.data) && format == other.format && width == other.width &&
+           height == other.height && sizeBytes == other.sizeBytes && type == other.type &&
+           description == other.description;
+}
+
+bool Artwork::isSamePicture(const Artwork& a, const Artwork& b) {
+    return sameBytes(a.data, b.data) && a.format == b.format && a.type == b.type &&
+           a.description == b.description;
+}
+
+QString Artwork::formattedSize() const {
+    return formatByteCount(sizeBytes);
+}
+
+QString Artwork::formattedDimensions() const {
+    return QStringLiteral("%1×%2").arg(width).arg(height);
+}
+
+std::optional<std::pair<qint64, qint64>> Artwork::dimensions(const QByteArray& data) {
+    const std::optional<Platform::PixelSize> size = Platform::pixelSize(data);
+    if (!size)
+        return std::nullopt;
+    return std::pair{size->width, size->height};
+}
+
+QString formatByteCount(qint64 bytes) {
+    if (bytes == 0)
+        return QCoreApplication::translate("ByteCount", "Zero KB");
+    // Kilobytes as whole numbers up to a megabyte, then megabytes with one decimal.
+    if (bytes < 999'500)
+        return QStringLiteral("%1 KB").arg(qMax<qint64>(1, (bytes + 500) / 1000));
+    return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / 1e6, 0, 'f', 1);
+}
+
+QJsonObject Artwork::toJson() const {
+    QJsonObject json{{QStringLiteral("id"), uuidText(id)},
+                     {QStringLiteral("data"), QString::fromLatin1(data.toBase64())},
+                     {QStringLiteral("format"), rawValue(format)},
+                     {QStringLiteral("width"), width},
+                     {QStringLiteral("height"), height},
+                     {QStringLiteral("sizeBytes"), sizeBytes},
+                     {QStringLiteral("type"), rawValue(type)}};
+    if (description)
+        json.insert(QStringLiteral("description"), *description);
+    return json;
+}
+
+Decoded<Artwork> Artwork::fromJson(const QJsonValue& json) {
+    JsonRecord record(json, "Artwork");
+    Artwork artwork;
+    artwork.id = record.requiredUuid("id");
+    artwork.data = record.requiredBase64("data");
+    artwork.format = record.requiredEnum("format", imageFormatFromRawValue, ImageFormat::unknown);
+    artwork.width = record.requiredInteger("width");
+    artwork.height = record.requiredInteger("height");
+    artwork.sizeBytes = record.requiredInteger("sizeBytes");
+    artwork.type = record.requiredEnum("type", artworkTypeFromRawValue, ArtworkType::other);
+    artwork.description = record.optionalString("description");
+    return record.finish(std::move(artwork));
+}

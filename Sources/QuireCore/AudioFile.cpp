@@ -1,0 +1,167 @@
+#include "QuireCore/AudioFile.h"
+
+#include "Platform/FileSystem.h"
+
+class AudioFile::Data : public QSharedData {
+public:
+    QUuid id;
+    QUrl url;
+    AudioFormat format = AudioFormat::mp3;
+    TagContainer tagContainer = TagContainer::id3v2;
+    AudioProperties properties;
+    TagSet tags;
+    QList<Artwork> artwork;
+    bool isModified = false;
+    std::optional<QDateTime> lastSaved;
+};
+
+AudioFile::AudioFile()
+    : d(new Data) {}
+
+AudioFile::AudioFile(QUuid id, QUrl url, AudioFormat format, std::optional<TagContainer> tagContainer,
+                     AudioProperties properties, TagSet tags, QList<Artwork> artwork, bool isModified,
+                     std::optional<QDateTime> lastSaved)
+    : d(new Data) {
+    d->id = id;
+    d->url = std::move(url);
+    d->format = format;
+    d->tagContainer = tagContainer.value_or(defaultTagContainer(format));
+    d->properties = std::move(properties);
+    d->tags = std::move(tags);
+    d->artwork = std::move(artwork);
+    d->isModified = isModified;
+    d->lastSaved = std::move(lastSaved);
+}
+
+AudioFile::AudioFile(const AudioFile&) = default;
+AudioFile::AudioFile(AudioFile&&) noexcept = default;
+AudioFile& AudioFile::operator=(const AudioFile&) = default;
+AudioFile& AudioFile::operator=(AudioFile&&) noexcept = default;
+AudioFile::~AudioFile() = default;
+
+QUuid AudioFile::id() const {
+    return d->id;
+}
+QUrl AudioFile::url() const {
+    return d->url;
+}
+AudioFormat AudioFile::format() const {
+    return d->format;
+}
+TagContainer AudioFile::tagContainer() const {
+    return d->tagContainer;
+}
+const AudioProperties& AudioFile::properties() const {
+    return d->properties;
+}
+const TagSet& AudioFile::tags() const {
+    return d->tags;
+}
+const QList<Artwork>& AudioFile::artwork() const {
+    return d->artwork;
+}
+bool AudioFile::isModified() const {
+    return d->isModified;
+}
+std::optional<QDateTime> AudioFile::lastSaved() const {
+    return d->lastSaved;
+}
+
+void AudioFile::setUrl(const QUrl& url) {
+    d->url = url;
+}
+void AudioFile::setTags(const TagSet& tags) {
+    d->tags = tags;
+}
+void AudioFile::setArtwork(const QList<Artwork>& artwork) {
+    d->artwork = artwork;
+}
+void AudioFile::setModified(bool modified) {
+    // Reading through the const pointer keeps an unchanged record shared.
+    if (d.constData()->isModified != modified)
+        d->isModified = modified;
+}
+void AudioFile::setLastSaved(const std::optional<QDateTime>& when) {
+    d->lastSaved = when;
+}
+
+bool AudioFile::operator==(const AudioFile& other) const {
+    if (d == other.d)
+        return true;
+    return d->id == other.d->id && d->url == other.d->url && d->format == other.d->format &&
+           d->tagContainer == other.d->tagContainer && d->properties == other.d->properties &&
+           d->tags == other.d->tags && d->artwork == other.d->artwork &&
+           d->isModified == other.d->isModified && d->lastSaved == other.d->lastSaved;
+}
+
+QString AudioFile::filename() const {
+    return Platform::lastPathComponent(d->url);
+}
+
+QString AudioFile::filenameWithoutExtension() const {
+    return Platform::lastComponentWithoutExtension(d->url);
+}
+
+TagSet AudioFile::batchTags(const QList<AudioFile>& files) {
+    QList<TagSet> sets;
+    sets.reserve(files.size());
+    for (const AudioFile& file : files)
+        sets.append(file.tags());
+    return TagSet::batchMerge(sets);
+}
+
+std::optional<QList<Artwork>> AudioFile::batchArtwork(const QList<AudioFile>& files) {
+    if (files.isEmpty())
+        return std::nullopt;
+    const QList<Artwork>& reference = files.first().artwork();
+    for (qsizetype i = 1; i < files.size(); ++i) {
+        const QList<Artwork>& pictures = files[i].artwork();
+        if (pictures.size() != reference.size())
+            return std::nullopt;
+        for (qsizetype p = 0; p < pictures.size(); ++p) {
+            if (!Artwork::isSamePicture(pictures[p], reference[p]))
+                return std::nullopt;
+        }
+    }
+    return reference;
+}
+
+QJsonObject AudioFile::toJson() const {
+    QJsonArray pictures;
+    for (const Artwork& picture : d->artwork)
+        pictures.append(picture.toJson());
+    QJsonObject json{{QStringLiteral("id"), uuidText(d->id)},
+                     {QStringLiteral("url"), d->url.toString(QUrl::FullyEncoded)},
+                     {QStringLiteral("format"), rawValue(d->format)},
+                     {QStringLiteral("tagContainer"), rawValue(d->tagContainer)},
+                     {QStringLiteral("properties"), d->properties.toJson()},
+                     {QStringLiteral("tags"), d->tags.toJson()},
+                     {QStringLiteral("artwork"), pictures},
+                     {QStringLiteral("isModified"), d->isModified}};
+    if (d->lastSaved)
+        json.insert(QStringLiteral("lastSaved"), d->lastSaved->toUTC().toString(Qt::ISODateWithMs));
+    return json;
+}
+
+Decoded<AudioFile> AudioFile::fromJson(const QJsonValue& json) {
+    JsonRecord record(json, "AudioFile");
+    const QUuid id = record.requiredUuid("id");
+    const QUrl url(record.requiredString("url"), QUrl::StrictMode);
+    if (!record.failed() && !url.isLocalFile())
+        record.fail("url", QStringLiteral("expected a file URL"));
+    const AudioFormat format = record.requiredEnum("format", audioFormatFromRawValue, AudioFormat::mp3);
+    const TagContainer container =
+        record.requiredEnum("tagContainer", tagContainerFromRawValue, TagContainer::id3v2);
+    AudioProperties properties = record.required<AudioProperties>("properties");
+    TagSet tags = record.required<TagSet>("tags");
+    QList<Artwork> artwork = record.requiredList<Artwork>("artwork");
+    const bool isModified = record.requiredBool("isModified");
+    std::optional<QDateTime> lastSaved;
+    if (const std::optional<QString> text = record.optionalString("lastSaved")) {
+        lastSaved = QDateTime::fromString(*text, Qt::ISODateWithMs);
+        if (!lastSaved->isValid())
+            record.fail("lastSaved", QStringLiteral("expected an ISO 8601 date"));
+    }
+    return record.finish(AudioFile(id, url, format, container, std::move(properties), std::move(tags),
+                                   std::move(artwork), isModified, lastSaved));
+}

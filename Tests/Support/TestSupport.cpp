@@ -1,0 +1,106 @@
+#include "Support/TestSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+#include <stdexcept>
+
+namespace TestSupport {
+
+ScratchFolder::ScratchFolder() {
+    if (!m_dir.isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+}
+
+QString ScratchFolder::write(const QString& relative, const QByteArray& bytes) const {
+    const QString path = m_dir.filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+    return path;
+}
+
+QString fixturePath(const QString& name) {
+    return QStringLiteral(CADENZA_FIXTURES_DIR "/") + name;
+}
+
+QImage patternImage(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height / 2, Qt::red);
+    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::blue);
+    return image;
+}
+
+namespace {
+
+// Qt reads GIF but cannot write it. An uncompressed GIF: a clear code before
+// every pixel keeps the LZW code width at three bits, so no dictionary is needed.
+QByteArray uncompressedGif(int width, int height) {
+    auto le16 = [](QByteArray& out, int value) {
+        out.append(char(value & 0xFF));
+        out.append(char((value >> 8) & 0xFF));
+    };
+    QByteArray gif("GIF89a");
+    le16(gif, width);
+    le16(gif, height);
+    gif.append("\x80\x00\x00", 3);             // global table of two colours
+    gif.append("\xFF\x00\x00\x00\x00\xFF", 6); // red, blue
+    gif.append(',');
+    le16(gif, 0);
+    le16(gif, 0);
+    le16(gif, width);
+    le16(gif, height);
+    gif.append('\0');
+    gif.append('\x02'); // minimum code size
+    QByteArray packed;
+    quint32 buffer = 0;
+    int bits = 0;
+    auto putCode = [&](int code) {
+        buffer |= quint32(code) << bits;
+        bits += 3;
+        while (bits >= 8) {
+            packed.append(char(buffer & 0xFF));
+            buffer >>= 8;
+            bits -= 8;
+        }
+    };
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            putCode(4); // clear
+            putCode((x < width / 2) == (y < height / 2) ? 0 : 1);
+        }
+    }
+    putCode(5); // end of information
+    if (bits > 0)
+        packed.append(char(buffer & 0xFF));
+    for (qsizetype offset = 0; offset < packed.size(); offset += 255) {
+        const QByteArray block = packed.mid(offset, 255);
+        gif.append(char(block.size()));
+        gif.append(block);
+    }
+    gif.append('\0');
+    gif.append(';');
+    return gif;
+}
+
+} // namespace
+
+QByteArray encodedImage(int width, int height, const char* format) {
+    if (qstrcmp(format, "GIF") == 0)
+        return uncompressedGif(width, height);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(patternImage(width, height)))
+        throw std::runtime_error(std::string("cannot encode test image as ") + format);
+    return bytes;
+}
+
+} // namespace TestSupport

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace TestSupport {
+
+// A fresh temporary folder per test, removed with everything in it afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
+    // Writes bytes to a file below the folder, creating sub-folders; returns its path.
+    QString write(const QString& relative, const QByteArray& bytes = {}) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Path of a committed fixture file.
+QString fixturePath(const QString& name);
+
+// A writable copy of a committed fixture in its own temporary folder, removed
+// afterwards. Tests change copies only, never the fixtures themselves.
+class ScopedFileCopy {
+public:
+    // Copies the fixture; the copy keeps the fixture's name unless another is given.
+    explicit ScopedFileCopy(const QString& fixture, const QString& copyName = {});
+    QString path() const { return m_path; }
+    // The path as the operating system takes it (UTF-8 bytes), for C interfaces.
+    QByteArray nativePath() const;
+    QByteArray bytes() const;
+
+private:
+    ScratchFolder m_folder;
+    QString m_path;
+};
+
+// A small test picture with a recognisable pattern, encoded in the given format
+// ("JPEG", "PNG", "BMP", "TIFF", "GIF").
+QImage patternImage(int width, int height);
+QByteArray encodedImage(int width, int height, const char* format);
+
+} // namespace TestSupport
