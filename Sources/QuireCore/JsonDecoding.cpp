@@ -87,13 +87,10 @@ QUuid JsonRecord::requiredUuid(const char* key) {
     const QString text = requiredString(key);
     if (failed())
         return {};
-    static const QRegularExpression form(
-        QStringLiteral("^[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}$"));
-    if (!form.match(text).hasMatch()) {
+    const std::optional<QUuid> id = uuidFromText(text);
+    if (!id)
         fail(key, QStringLiteral("expected a UUID"));
-        return {};
-    }
-    return QUuid::fromString(text);
+    return id.value_or(QUuid());
 }
 
 QByteArray JsonRecord::requiredBase64(const char* key) {
@@ -155,4 +152,11 @@ Decoded<QJsonValue> parseJsonText(const QByteArray& text) {
 
 QString uuidText(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces);
+}
+
+std::optional<QUuid> uuidFromText(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}$"));
+    if (!form.match(text).hasMatch())
+        return std::nullopt;
+    return QUuid::fromString(text);
 }

@@ -112,7 +112,9 @@ template <typename T> Decoded<T> decodeJson(const QByteArray& text);
 
 QByteArray jsonText(const QJsonObject& object);
 Decoded<QJsonValue> parseJsonText(const QByteArray& text);
+// The standard textual form (8-4-4-4-12 hexadecimal digits) and back.
 QString uuidText(const QUuid& id);
+std::optional<QUuid> uuidFromText(const QString& text);
 
 template <typename T> QByteArray encodeJson(const T& value) {
     return jsonText(value.toJson());

@@ -28,6 +28,25 @@ QString fixturePath(const QString& name) {
     return QStringLiteral(CADENZA_FIXTURES_DIR "/") + name;
 }
 
+ScopedFileCopy::ScopedFileCopy(const QString& fixture, const QString& copyName)
+    : m_path(m_folder.filePath(copyName.isEmpty() ? fixture : copyName)) {
+    QFile source(fixturePath(fixture));
+    if (!source.open(QIODevice::ReadOnly))
+        throw std::runtime_error("missing fixture " + fixture.toStdString());
+    m_folder.write(copyName.isEmpty() ? fixture : copyName, source.readAll());
+}
+
+QByteArray ScopedFileCopy::nativePath() const {
+    return QFile::encodeName(m_path);
+}
+
+QByteArray ScopedFileCopy::bytes() const {
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + m_path.toStdString());
+    return file.readAll();
+}
+
 QImage patternImage(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::white);

@@ -5,6 +5,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline std::ostream& operator<<(std::ostream& out, const QString& text) { return out << text.toStdString(); }
+
 namespace TestSupport {
 
 // A fresh temporary folder per test, removed with everything in it afterwards.

@@ -1,0 +1,337 @@
+#include "BridgeInternal.h"
+
+#include <aifffile.h>
+#include <attachedpictureframe.h>
+#include <audioproperties.h>
+#include <dsffile.h>
+#include <fileref.h>
+#include <flacfile.h>
+#include <flacpicture.h>
+#include <id3v2tag.h>
+#include <mp4coverart.h>
+#include <mp4file.h>
+#include <mp4tag.h>
+#include <mpegfile.h>
+#include <opusfile.h>
+#include <tag.h>
+#include <unsynchronizedlyricsframe.h>
+#include <vorbisfile.h>
+#include <wavfile.h>
+#include <xiphcomment.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace ctaglib {
+namespace {
+
+struct RecordDeleter {
+    void operator()(CTagLibTag* tag) const { ctaglib_free_result(tag); }
+};
+using Record = std::unique_ptr<CTagLibTag, RecordDeleter>;
+
+// A picture as found in the file, before it is copied into C memory.
+struct FoundPicture {
+    TagLib::ByteVector data;
+    TagLib::String mimeType;
+    TagLib::String description;
+    int type = 0;
+};
+using Pictures = std::vector<FoundPicture>;
+
+void setNumber(int32_t& field, int32_t& flag, int value) {
+    if (value >= 1) {
+        field = value;
+        flag = 1;
+    }
+}
+
+// ---- ID3v2 (MP3, AIFF, WAV, DSF) ----
+
+const TagLib::ID3v2::Frame* firstFrame(const TagLib::ID3v2::Tag& tag, const char* id) {
+    const TagLib::ID3v2::FrameListMap& frames = tag.frameListMap();
+    const auto it = frames.find(id);
+    return it == frames.end() || it->second.isEmpty() ? nullptr : it->second.front();
+}
+
+void readId3v2(const TagLib::ID3v2::Tag* tag, CTagLibTag& record, Pictures& pictures) {
+    if (!tag)
+        return;
+    if (const auto* frame = firstFrame(*tag, "TPE2"))
+        record.albumArtist = stringToC(frame->toString());
+    if (const auto* frame = firstFrame(*tag, "TCOM"))
+        record.composer = stringToC(frame->toString());
+    if (const auto* frame = firstFrame(*tag, "TIT1"))
+        record.grouping = stringToC(frame->toString());
+    if (const auto* frame = firstFrame(*tag, "TBPM")) {
+        bool ok = false;
+        const int bpm = frame->toString().toInt(&ok);
+        if (ok)
+            setNumber(record.bpm, record.hasBpm, bpm);
+    }
+    if (const auto* frame = firstFrame(*tag, "TCMP"))
+        record.compilation = frame->toString() == "1" ? 1 : 0;
+    if (const auto* frame = firstFrame(*tag, "TRCK")) {
+        // The frame decides alone: TagLib's generic track() truncates numbers
+        // beyond 32 bits and wraps negative ones instead of rejecting them.
+        const Fraction fraction = parseFraction(frame->toString());
+        record.track = record.hasTrack = 0;
+        setNumber(record.track, record.hasTrack, fraction.number);
+        setNumber(record.trackTotal, record.hasTrackTotal, fraction.total);
+    }
+    if (const auto* frame = firstFrame(*tag, "TPOS")) {
+        const Fraction fraction = parseFraction(frame->toString());
+        setNumber(record.disc, record.hasDisc, fraction.number);
+        setNumber(record.discTotal, record.hasDiscTotal, fraction.total);
+    }
+    if (const auto* lyrics =
+            dynamic_cast<const TagLib::ID3v2::UnsynchronizedLyricsFrame*>(firstFrame(*tag, "USLT")))
+        record.lyrics = stringToC(lyrics->text());
+
+    for (const TagLib::ID3v2::Frame* frame : tag->frameList("APIC")) {
+        if (const auto* picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame))
+            pictures.push_back(
+                {picture->picture(), picture->mimeType(), picture->description(), picture->type()});
+    }
+}
+
+// ---- Xiph comments (FLAC, Ogg Vorbis, Opus) ----
+
+const TagLib::String* firstValue(const TagLib::Ogg::XiphComment& comment, const char* key) {
+    const TagLib::Ogg::FieldListMap& fields = comment.fieldListMap();
+    const auto it = fields.find(key);
+    return it == fields.end() || it->second.isEmpty() ? nullptr : &it->second.front();
+}
+
+// Reads a whole-number field. A number field holding "n/total" (a common way
+// of writing TRACKNUMBER and DISCNUMBER) gives its number, and its total when
+// the file has no separate total field; dropping such values would delete
+// them from the file on the next save.
+void readXiphNumber(const TagLib::Ogg::XiphComment& comment, const char* key, const char* totalKey,
+                    int32_t& field, int32_t& flag, int32_t* total = nullptr, int32_t* totalFlag = nullptr) {
+    const TagLib::String* value = firstValue(comment, key);
+    if (!value)
+        return;
+    bool ok = false;
+    const int number = value->toInt(&ok);
+    if (ok) {
+        setNumber(field, flag, number);
+    } else if (total && value->find("/") >= 0) {
+        const Fraction fraction = parseFraction(*value);
+        setNumber(field, flag, fraction.number);
+        if (!firstValue(comment, totalKey))
+            setNumber(*total, *totalFlag, fraction.total);
+    }
+}
+
+void readXiph(TagLib::Ogg::XiphComment* comment, CTagLibTag& record, Pictures* pictures) {
+    if (!comment)
+        return;
+    if (const auto* value = firstValue(*comment, "ALBUMARTIST"))
+        record.albumArtist = stringToC(*value);
+    if (const auto* value = firstValue(*comment, "COMPOSER"))
+        record.composer = stringToC(*value);
+    if (const auto* value = firstValue(*comment, "GROUPING"))
+        record.grouping = stringToC(*value);
+    if (const auto* value = firstValue(*comment, "LYRICS"))
+        record.lyrics = stringToC(*value);
+    readXiphNumber(*comment, "BPM", nullptr, record.bpm, record.hasBpm);
+    if (const auto* value = firstValue(*comment, "COMPILATION"))
+        record.compilation = *value == "1" ? 1 : 0;
+    readXiphNumber(*comment, "TRACKNUMBER", "TRACKTOTAL", record.track, record.hasTrack, &record.trackTotal,
+                   &record.hasTrackTotal);
+    readXiphNumber(*comment, "TRACKTOTAL", nullptr, record.trackTotal, record.hasTrackTotal);
+    readXiphNumber(*comment, "DISCNUMBER", "DISCTOTAL", record.disc, record.hasDisc, &record.discTotal,
+                   &record.hasDiscTotal);
+    readXiphNumber(*comment, "DISCTOTAL", nullptr, record.discTotal, record.hasDiscTotal);
+
+    if (pictures) {
+        for (const TagLib::FLAC::Picture* picture : comment->pictureList())
+            pictures->push_back(
+                {picture->data(), picture->mimeType(), picture->description(), picture->type()});
+    }
+}
+
+void readFlacPictures(TagLib::FLAC::File& file, Pictures& pictures) {
+    for (const TagLib::FLAC::Picture* picture : file.pictureList())
+        pictures.push_back({picture->data(), picture->mimeType(), picture->description(), picture->type()});
+}
+
+// ---- MP4 ----
+
+const TagLib::MP4::Item* findItem(const TagLib::MP4::ItemMap& items, const char* name) {
+    const auto it = items.find(TagLib::String(name, TagLib::String::Latin1));
+    return it == items.end() ? nullptr : &it->second;
+}
+
+char* firstString(const TagLib::MP4::Item& item) {
+    const TagLib::StringList strings = item.toStringList();
+    return strings.isEmpty() ? nullptr : stringToC(strings.front());
+}
+
+const char* coverMimeType(TagLib::MP4::CoverArt::Format format) {
+    switch (format) {
+    case TagLib::MP4::CoverArt::GIF:
+        return "image/gif";
+    case TagLib::MP4::CoverArt::PNG:
+        return "image/png";
+    case TagLib::MP4::CoverArt::BMP:
+        return "image/bmp";
+    default:
+        return "image/jpeg";
+    }
+}
+
+void readMp4(const TagLib::MP4::Tag* tag, CTagLibTag& record, Pictures& pictures) {
+    if (!tag)
+        return;
+    const TagLib::MP4::ItemMap& items = tag->itemMap();
+    if (const auto* item = findItem(items, "aART"))
+        record.albumArtist = firstString(*item);
+    else if (const auto* artist = findItem(items, "\251ART"))
+        record.albumArtist = firstString(*artist);
+    if (const auto* item = findItem(items, "\251wrt"))
+        record.composer = firstString(*item);
+    if (const auto* item = findItem(items, "tmpo"))
+        setNumber(record.bpm, record.hasBpm, item->toInt());
+    if (const auto* item = findItem(items, "\251grp"))
+        record.grouping = firstString(*item);
+    if (const auto* item = findItem(items, "\251lyr"))
+        record.lyrics = firstString(*item);
+    // TagLib reads "cpil" as a boolean item; toBool() is its accessor.
+    if (const auto* item = findItem(items, "cpil"))
+        record.compilation = item->toBool() ? 1 : 0;
+    if (const auto* item = findItem(items, "trkn")) {
+        const TagLib::MP4::Item::IntPair pair = item->toIntPair();
+        setNumber(record.track, record.hasTrack, pair.first);
+        setNumber(record.trackTotal, record.hasTrackTotal, pair.second);
+    }
+    if (const auto* item = findItem(items, "disk")) {
+        const TagLib::MP4::Item::IntPair pair = item->toIntPair();
+        setNumber(record.disc, record.hasDisc, pair.first);
+        setNumber(record.discTotal, record.hasDiscTotal, pair.second);
+    }
+    if (const auto* item = findItem(items, "covr")) {
+        for (const TagLib::MP4::CoverArt& cover : item->toCoverArtList())
+            pictures.push_back({cover.data(), coverMimeType(cover.format()), {}, 3});
+    }
+}
+
+// ---- Assembly ----
+
+void copyPictures(const Pictures& found, CTagLibTag& record) {
+    if (found.empty())
+        return;
+    auto* array = static_cast<CTagLibArtwork*>(std::calloc(found.size(), sizeof(CTagLibArtwork)));
+    if (!array)
+        return;
+    int32_t count = 0;
+    for (const FoundPicture& picture : found) {
+        const size_t size = picture.data.size();
+        auto* bytes = static_cast<uint8_t*>(std::malloc(size > 0 ? size : 1));
+        if (!bytes)
+            continue;
+        if (size > 0)
+            std::memcpy(bytes, picture.data.data(), size);
+        CTagLibArtwork& element = array[count++];
+        element.data = bytes;
+        element.size = size;
+        element.mimeType = stringToC(picture.mimeType);
+        element.description = stringToC(picture.description);
+        element.pictureType = picture.type;
+    }
+    if (count == 0) {
+        std::free(array);
+        return;
+    }
+    record.artwork = array;
+    record.artworkCount = count;
+}
+
+Record errorRecord(const char* message) {
+    Record record(static_cast<CTagLibTag*>(std::calloc(1, sizeof(CTagLibTag))));
+    if (!record)
+        return nullptr;
+    record->error = duplicate(message);
+    // A record without its error text would look like an empty success.
+    return record->error ? std::move(record) : nullptr;
+}
+
+} // namespace
+
+CTagLibTag* readFile(const char* path) {
+    const TagLib::FileRef ref(path, true, TagLib::AudioProperties::Average);
+    if (ref.isNull() || !hasAudioContent(ref.file()))
+        return errorRecord("Could not open file").release();
+    TagLib::Tag* tag = ref.tag();
+    if (!tag)
+        return errorRecord("No tag found").release();
+
+    Record record(static_cast<CTagLibTag*>(std::calloc(1, sizeof(CTagLibTag))));
+    if (!record)
+        return nullptr;
+    CTagLibTag& r = *record;
+    r.compilation = -1;
+
+    TagLib::File* file = ref.file();
+    r.title = stringToC(tag->title());
+    r.artist = stringToC(tag->artist());
+    r.album = stringToC(tag->album());
+    r.comment = stringToC(readComment(file, tag));
+    r.genre = stringToC(tag->genre());
+    // TagLib returns these unsigned; a negative text number comes back wrapped
+    // around, which is no year or track.
+    if (const unsigned int year = tag->year(); year != 0 && year <= INT32_MAX) {
+        r.year = static_cast<int32_t>(year);
+        r.hasYear = 1;
+    }
+    if (const unsigned int track = tag->track(); track != 0 && track <= INT32_MAX) {
+        r.track = static_cast<int32_t>(track);
+        r.hasTrack = 1;
+    }
+
+    Pictures pictures;
+    const char* fileType = "Unknown";
+    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
+        fileType = "MP3";
+        readId3v2(mpeg->ID3v2Tag(false), r, pictures);
+    } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
+        fileType = "FLAC";
+        readXiph(flac->xiphComment(false), r, nullptr);
+        readFlacPictures(*flac, pictures);
+    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
+        fileType = "MP4";
+        readMp4(mp4->tag(), r, pictures);
+    } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
+        fileType = "AIFF";
+        readId3v2(aiff->tag(), r, pictures);
+    } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
+        fileType = "WAV";
+        readId3v2(wav->ID3v2Tag(), r, pictures);
+    } else if (auto* dsf = dynamic_cast<TagLib::DSF::File*>(file)) {
+        fileType = "DSF";
+        readId3v2(dsf->tag(), r, pictures);
+    } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
+        fileType = "OGG";
+        readXiph(vorbis->tag(), r, &pictures);
+    } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
+        fileType = "OPUS";
+        readXiph(opus->tag(), r, &pictures);
+    }
+    r.fileType = duplicate(fileType);
+
+    if (const TagLib::AudioProperties* properties = ref.audioProperties()) {
+        r.duration = properties->lengthInSeconds();
+        r.bitrate = properties->bitrate();
+        r.sampleRate = properties->sampleRate();
+        r.channels = properties->channels();
+        r.codec = r.fileType;
+    }
+
+    copyPictures(pictures, r);
+    return record.release();
+}
+
+} // namespace ctaglib

@@ -1,0 +1,199 @@
+#include "QuireCore/TagReader.h"
+#include "QuireCore/TagWriter.h"
+
+#include "Support/TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A fixture copied into a scratch folder under the given name.
+class FileCopy {
+public:
+    explicit FileCopy(const QString& fixture, QString name = {}) {
+        if (name.isEmpty())
+            name = fixture;
+        QFile source(TestSupport::fixturePath(fixture));
+        if (!source.open(QIODevice::ReadOnly))
+            throw std::runtime_error("missing fixture " + fixture.toStdString());
+        m_url = QUrl::fromLocalFile(m_folder.write(name, source.readAll()));
+    }
+    const QUrl& url() const { return m_url; }
+    QByteArray bytes() const {
+        QFile file(m_url.toLocalFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    TestSupport::ScratchFolder m_folder;
+    QUrl m_url;
+};
+
+AudioFile read(const QUrl& url) {
+    ReadResult result = TagLibTagReader().read(url);
+    if (!result)
+        throw std::runtime_error(result.error().description().toStdString());
+    return std::move(result).value();
+}
+
+TagSet everyField() {
+    return TagSet{.title = QStringLiteral("東京 ☕ café e\u0301 🎵"),
+                  .artist = QStringLiteral("Ärtist"),
+                  .album = QString(2000, u'a'),
+                  .albumArtist = QStringLiteral("Album Artist"),
+                  .composer = QStringLiteral("Composer"),
+                  .genre = QStringLiteral("Genre"),
+                  .year = 1999,
+                  .trackNumber = 4,
+                  .trackTotal = 11,
+                  .discNumber = 2,
+                  .discTotal = 3,
+                  .bpm = 140,
+                  .comment = QStringLiteral("Line one\nLine two"),
+                  .lyrics = QStringLiteral("La la\nla"),
+                  .grouping = QStringLiteral("Group"),
+                  .compilation = true};
+}
+
+Artwork picture(const QByteArray& data, ImageFormat format, ArtworkType type, std::optional<QString> description) {
+    return Artwork{QUuid::createUuid(), data, format, 0, 0, data.size(), type, std::move(description)};
+}
+
+const char* extendedFormats[] = {"mp3", "m4a", "m4b", "flac", "wav", "aiff", "aif", "ogg", "opus", "dsf"};
+
+TEST(TagServices, EveryFieldRoundTripsInEveryFormat) {
+    for (const char* extension : extendedFormats) {
+        SCOPED_TRACE(extension);
+        const FileCopy copy(QStringLiteral("untagged.%1").arg(QLatin1String(extension)));
+        const TagSet written = everyField();
+        ASSERT_EQ(TagLibWriter().write(copy.url(), written, std::nullopt), std::nullopt);
+        const AudioFile file = read(copy.url());
+        EXPECT_EQ(file.tags(), written);
+        EXPECT_EQ(file.url(), copy.url());
+        EXPECT_FALSE(file.isModified());
+
+        // Absent and empty both remove a field.
+        TagSet cleared = written;
+        cleared.title = QString();
+        cleared.artist = std::nullopt;
+        cleared.year = std::nullopt;
+        cleared.compilation = std::nullopt;
+        ASSERT_EQ(TagLibWriter().write(copy.url(), cleared, std::nullopt), std::nullopt);
+        const TagSet reread = read(copy.url()).tags();
+        EXPECT_EQ(reread.title, std::nullopt);
+        EXPECT_EQ(reread.artist, std::nullopt);
+        EXPECT_EQ(reread.year, std::nullopt);
+        EXPECT_EQ(reread.compilation, std::nullopt);
+        EXPECT_EQ(reread.album, written.album);
+    }
+}
+
+TEST(TagServices, DsdiffCarriesTheGenericFieldsOnly) {
+    const AudioFile file = read(FileCopy(QStringLiteral("tagged.dff")).url());
+    EXPECT_EQ(file.format(), AudioFormat::dsdiff);
+    EXPECT_EQ(file.tagContainer(), TagContainer::id3v2);
+    EXPECT_TRUE(file.artwork().isEmpty());
+    EXPECT_EQ(file.properties().codec, QStringLiteral("Unknown"));
+    EXPECT_EQ(file.tags().albumArtist, std::nullopt);
+}
+
+TEST(TagServices, NumbersOutOfRangeStopTheWriteInFieldOrder) {
+    const FileCopy copy(QStringLiteral("tagged.mp3"));
+    const QByteArray original = copy.bytes();
+    TagSet tags = everyField();
+    tags.trackNumber = 2147483648;
+    auto error = TagLibWriter().write(copy.url(), tags, std::nullopt);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->description(), QStringLiteral("Track Number must be between 0 and 2147483647"));
+
+    tags.trackNumber = 1;
+    tags.bpm = -1;
+    tags.year = std::numeric_limits<qint64>::max();
+    error = TagLibWriter().write(copy.url(), tags, std::nullopt);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->description(), QStringLiteral("Year must be between 0 and 2147483647"));
+    tags.year = 0;
+    EXPECT_EQ(TagLibWriter().write(copy.url(), tags, std::nullopt)->description(),
+              QStringLiteral("BPM must be between 0 and 2147483647"));
+    EXPECT_EQ(copy.bytes(), original);
+}
+
+TEST(TagServices, PicturesAreLeftRemovedOrReplaced) {
+    const QByteArray jpeg = TestSupport::encodedImage(30, 20, "JPEG");
+    const QByteArray png = TestSupport::encodedImage(5, 6, "PNG");
+    for (const char* extension : extendedFormats) {
+        SCOPED_TRACE(extension);
+        const FileCopy copy(QStringLiteral("tagged.%1").arg(QLatin1String(extension)));
+        const QList<Artwork> before = read(copy.url()).artwork();
+        ASSERT_FALSE(before.isEmpty());
+
+        ASSERT_EQ(TagLibWriter().write(copy.url(), everyField(), std::nullopt), std::nullopt);
+        const QList<Artwork> kept = read(copy.url()).artwork();
+        ASSERT_EQ(kept.size(), before.size());
+        for (qsizetype i = 0; i < kept.size(); ++i)
+            EXPECT_TRUE(Artwork::isSamePicture(kept[i], before[i]));
+
+        const QList<Artwork> replacement{
+            picture(jpeg, ImageFormat::jpeg, ArtworkType::frontCover, QStringLiteral("Front")),
+            picture(png, ImageFormat::png, ArtworkType::backCover, std::nullopt)};
+        ASSERT_EQ(TagLibWriter().write(copy.url(), everyField(), replacement), std::nullopt);
+        const QList<Artwork> replaced = read(copy.url()).artwork();
+        ASSERT_EQ(replaced.size(), 2);
+        EXPECT_EQ(replaced[0].data, jpeg);
+        EXPECT_EQ(replaced[0].format, ImageFormat::jpeg);
+        EXPECT_EQ(replaced[0].width, 30);
+        EXPECT_EQ(replaced[1].format, ImageFormat::png);
+        EXPECT_EQ(replaced[1].sizeBytes, png.size());
+        if (!QByteArray(extension).startsWith("m4")) { // MP4 keeps neither types nor descriptions
+            EXPECT_EQ(replaced[0].type, ArtworkType::frontCover);
+            EXPECT_EQ(replaced[0].description, QStringLiteral("Front"));
+            EXPECT_EQ(replaced[1].type, ArtworkType::backCover);
+        }
+
+        ASSERT_EQ(TagLibWriter().write(copy.url(), everyField(), QList<Artwork>{}), std::nullopt);
+        EXPECT_TRUE(read(copy.url()).artwork().isEmpty());
+    }
+}
+
+TEST(TagServices, UndecodablePicturesAreKeptWithoutDimensions) {
+    const FileCopy copy(QStringLiteral("untagged.flac"));
+    const QList<Artwork> pictures{picture("not an image", ImageFormat::unknown, ArtworkType::media, std::nullopt),
+                                  picture(QByteArray(), ImageFormat::jpeg, ArtworkType::other, std::nullopt)};
+    ASSERT_EQ(TagLibWriter().write(copy.url(), {}, pictures), std::nullopt);
+    const QList<Artwork> stored = read(copy.url()).artwork();
+    ASSERT_EQ(stored.size(), 1); // the empty picture is skipped
+    EXPECT_EQ(stored[0].format, ImageFormat::unknown);
+    EXPECT_EQ(stored[0].width, 0);
+    EXPECT_EQ(stored[0].height, 0);
+    EXPECT_EQ(stored[0].type, ArtworkType::media);
+}
+
+TEST(TagServices, FailuresCarryTheirTexts) {
+    const std::pair<const char*, const char*> cases[] = {{"empty.mp3", "Read error: Could not open file"},
+                                                         {"not-audio.mp3", "Read error: Could not open file"}};
+    for (const auto& [fixture, message] : cases) {
+        const ReadResult result = TagLibTagReader().read(FileCopy(QLatin1String(fixture)).url());
+        ASSERT_FALSE(result.ok()) << fixture;
+        EXPECT_EQ(result.error().description(), QString::fromUtf8(message)) << fixture;
+    }
+    const QUrl missing = QUrl::fromLocalFile(QStringLiteral("/nonexistent/folder/a.mp3"));
+    EXPECT_EQ(TagLibTagReader().read(missing).error().kind(), TagReaderError::Kind::readError);
+    EXPECT_EQ(TagLibWriter().write(missing, {}, std::nullopt), TagReaderError::writeFailed());
+    EXPECT_EQ(TagReaderError::writeFailed().description(), QStringLiteral("Failed to write tags to file"));
+    EXPECT_EQ(TagReaderError::failedToOpen().description(), QStringLiteral("Could not open file"));
+}
+
+TEST(MockReader, TrackAndTitleFromTheName) {
+    const AudioFile numbered = MockTagReader().read(QUrl::fromLocalFile(QStringLiteral("/x/03 - Intro.mp3"))).value();
+    EXPECT_EQ(numbered.tags().trackNumber, 3);
+    EXPECT_EQ(numbered.tags().title, QStringLiteral("Intro"));
+    const AudioFile plain = MockTagReader().read(QUrl::fromLocalFile(QStringLiteral("/x/Live - Intro.flac"))).value();
+    EXPECT_EQ(plain.tags().trackNumber, std::nullopt);
+    EXPECT_EQ(plain.tags().title, QStringLiteral("Live - Intro"));
+    EXPECT_EQ(plain.properties().codec, QStringLiteral("FLAC"));
+    EXPECT_GE(plain.properties().duration, 120.0);
+    EXPECT_LE(plain.properties().duration, 420.0);
+}
+
+} // namespace
