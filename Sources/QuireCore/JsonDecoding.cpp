@@ -155,7 +155,8 @@ QString uuidText(const QUuid& id) {
 }
 
 std::optional<QUuid> uuidFromText(const QString& text) {
-    static const QRegularExpression form(QStringLiteral("^[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}$"));
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}$"));
     if (!form.match(text).hasMatch())
         return std::nullopt;
     return QUuid::fromString(text);

@@ -7,8 +7,10 @@
 // says why. Errors travel as values up to the one message the user sees.
 template <typename T, typename E> class Result {
 public:
-    Result(T value) : m_result(std::in_place_index<0>, std::move(value)) {}
-    Result(E error) : m_result(std::in_place_index<1>, std::move(error)) {}
+    Result(T value)
+        : m_result(std::in_place_index<0>, std::move(value)) {}
+    Result(E error)
+        : m_result(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const { return m_result.index() == 0; }
     explicit operator bool() const { return ok(); }

@@ -37,7 +37,8 @@ ImageFormat imageFormatOfMimeType(const QString& mime) {
 Artwork artworkOf(const CTagLibArtwork& picture) {
     Artwork artwork;
     artwork.id = QUuid::createUuid();
-    artwork.data = QByteArray(reinterpret_cast<const char*>(picture.data), static_cast<qsizetype>(picture.size));
+    artwork.data =
+        QByteArray(reinterpret_cast<const char*>(picture.data), static_cast<qsizetype>(picture.size));
     artwork.format = imageFormatOfMimeType(text(picture.mimeType).value_or(QString()));
     const auto size = Artwork::dimensions(artwork.data);
     artwork.width = size ? size->first : 0;
@@ -95,5 +96,6 @@ ReadResult TagLibTagReader::read(const QUrl& url) const {
     for (int32_t i = 0; record->artwork && i < record->artworkCount; ++i)
         artwork.append(artworkOf(record->artwork[i]));
 
-    return AudioFile(QUuid::createUuid(), url, format, std::nullopt, properties, tagsOf(*record), std::move(artwork));
+    return AudioFile(QUuid::createUuid(), url, format, std::nullopt, properties, tagsOf(*record),
+                     std::move(artwork));
 }

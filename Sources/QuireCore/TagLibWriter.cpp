@@ -22,8 +22,12 @@ std::optional<TagField> firstNumberOutOfRange(const TagSet& tags) {
     return std::nullopt;
 }
 
-int32_t numberArgument(const std::optional<qint64>& value) { return static_cast<int32_t>(value.value_or(0)); }
-int32_t presence(const std::optional<qint64>& value) { return value ? 1 : 0; }
+int32_t numberArgument(const std::optional<qint64>& value) {
+    return static_cast<int32_t>(value.value_or(0));
+}
+int32_t presence(const std::optional<qint64>& value) {
+    return value ? 1 : 0;
+}
 
 } // namespace
 
@@ -47,26 +51,30 @@ std::optional<TagReaderError> TagLibWriter::write(const QUrl& url, const TagSet&
         pictures.reserve(artwork->size());
         for (const Artwork& picture : *artwork) {
             const QByteArray& mime = buffers.emplace_back(mimeType(picture.format).toUtf8());
-            const char* description =
-                picture.description ? buffers.emplace_back(picture.description->toUtf8()).constData() : nullptr;
-            pictures.push_back({reinterpret_cast<const uint8_t*>(picture.data.constData()), picture.data.size(),
-                                mime.constData(), id3v2PictureType(picture.type), description});
+            const char* description = picture.description
+                                          ? buffers.emplace_back(picture.description->toUtf8()).constData()
+                                          : nullptr;
+            pictures.push_back({reinterpret_cast<const uint8_t*>(picture.data.constData()),
+                                picture.data.size(), mime.constData(), id3v2PictureType(picture.type),
+                                description});
         }
     }
 
     auto utf8 = [](const std::optional<QString>& value) { return value.value_or(QString()).toUtf8(); };
     const QByteArray title = utf8(tags.title), artist = utf8(tags.artist), album = utf8(tags.album),
-                     albumArtist = utf8(tags.albumArtist), composer = utf8(tags.composer), genre = utf8(tags.genre),
-                     comment = utf8(tags.comment), grouping = utf8(tags.grouping), lyrics = utf8(tags.lyrics);
+                     albumArtist = utf8(tags.albumArtist), composer = utf8(tags.composer),
+                     genre = utf8(tags.genre), comment = utf8(tags.comment), grouping = utf8(tags.grouping),
+                     lyrics = utf8(tags.lyrics);
     const int32_t compilation = tags.compilation ? (*tags.compilation ? 1 : 0) : -1;
 
     const int32_t status = ctaglib_write(
         path->constData(), title.constData(), artist.constData(), album.constData(), albumArtist.constData(),
-        composer.constData(), genre.constData(), comment.constData(), grouping.constData(), lyrics.constData(),
-        numberArgument(tags.year), presence(tags.year), numberArgument(tags.trackNumber), presence(tags.trackNumber),
-        numberArgument(tags.trackTotal), presence(tags.trackTotal), numberArgument(tags.discNumber),
-        presence(tags.discNumber), numberArgument(tags.discTotal), presence(tags.discTotal), numberArgument(tags.bpm),
-        presence(tags.bpm), compilation, pictures.empty() ? nullptr : pictures.data(), pictureCount);
+        composer.constData(), genre.constData(), comment.constData(), grouping.constData(),
+        lyrics.constData(), numberArgument(tags.year), presence(tags.year), numberArgument(tags.trackNumber),
+        presence(tags.trackNumber), numberArgument(tags.trackTotal), presence(tags.trackTotal),
+        numberArgument(tags.discNumber), presence(tags.discNumber), numberArgument(tags.discTotal),
+        presence(tags.discTotal), numberArgument(tags.bpm), presence(tags.bpm), compilation,
+        pictures.empty() ? nullptr : pictures.data(), pictureCount);
     if (status != 0)
         return TagReaderError::writeFailed();
     return std::nullopt;

@@ -7,7 +7,8 @@ QString TagReaderError::description() const {
     case Kind::readError:
         return QCoreApplication::translate("TagReaderError", "Read error: %1").arg(m_payload);
     case Kind::invalidNumber:
-        return QCoreApplication::translate("TagReaderError", "%1 must be between 0 and 2147483647").arg(m_payload);
+        return QCoreApplication::translate("TagReaderError", "%1 must be between 0 and 2147483647")
+            .arg(m_payload);
     case Kind::failedToOpen:
         return QCoreApplication::translate("TagReaderError", "Could not open file");
     case Kind::writeFailed:

@@ -8,7 +8,9 @@ public:
     enum class Kind { readError, invalidNumber, failedToOpen, writeFailed };
 
     static TagReaderError readError(const QString& message) { return {Kind::readError, message}; }
-    static TagReaderError invalidNumber(const QString& fieldLabel) { return {Kind::invalidNumber, fieldLabel}; }
+    static TagReaderError invalidNumber(const QString& fieldLabel) {
+        return {Kind::invalidNumber, fieldLabel};
+    }
     static TagReaderError failedToOpen() { return {Kind::failedToOpen, {}}; }
     static TagReaderError writeFailed() { return {Kind::writeFailed, {}}; }
 
@@ -20,7 +22,9 @@ public:
     bool operator==(const TagReaderError&) const = default;
 
 private:
-    TagReaderError(Kind kind, QString payload) : m_kind(kind), m_payload(std::move(payload)) {}
+    TagReaderError(Kind kind, QString payload)
+        : m_kind(kind)
+        , m_payload(std::move(payload)) {}
 
     Kind m_kind;
     QString m_payload;

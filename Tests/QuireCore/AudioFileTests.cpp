@@ -179,7 +179,8 @@ TEST(AudioFileJson, RoundTripAndRequiredKeys) {
         missing.remove(QLatin1String(key));
         const Decoded<AudioFile> result = AudioFile::fromJson(missing);
         EXPECT_FALSE(result.ok()) << key;
-        EXPECT_TRUE(result.error().message.contains(QLatin1String(key))) << result.error().message.toStdString();
+        EXPECT_TRUE(result.error().message.contains(QLatin1String(key)))
+            << result.error().message.toStdString();
     }
     QJsonObject badFormat = file.toJson();
     badFormat.insert(QStringLiteral("format"), QStringLiteral("mp4"));

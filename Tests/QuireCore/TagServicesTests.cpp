@@ -56,7 +56,8 @@ TagSet everyField() {
                   .compilation = true};
 }
 
-Artwork picture(const QByteArray& data, ImageFormat format, ArtworkType type, std::optional<QString> description) {
+Artwork picture(const QByteArray& data, ImageFormat format, ArtworkType type,
+                std::optional<QString> description) {
     return Artwork{QUuid::createUuid(), data, format, 0, 0, data.size(), type, std::move(description)};
 }
 
@@ -158,8 +159,9 @@ TEST(TagServices, PicturesAreLeftRemovedOrReplaced) {
 
 TEST(TagServices, UndecodablePicturesAreKeptWithoutDimensions) {
     const FileCopy copy(QStringLiteral("untagged.flac"));
-    const QList<Artwork> pictures{picture("not an image", ImageFormat::unknown, ArtworkType::media, std::nullopt),
-                                  picture(QByteArray(), ImageFormat::jpeg, ArtworkType::other, std::nullopt)};
+    const QList<Artwork> pictures{
+        picture("not an image", ImageFormat::unknown, ArtworkType::media, std::nullopt),
+        picture(QByteArray(), ImageFormat::jpeg, ArtworkType::other, std::nullopt)};
     ASSERT_EQ(TagLibWriter().write(copy.url(), {}, pictures), std::nullopt);
     const QList<Artwork> stored = read(copy.url()).artwork();
     ASSERT_EQ(stored.size(), 1); // the empty picture is skipped
@@ -170,8 +172,9 @@ TEST(TagServices, UndecodablePicturesAreKeptWithoutDimensions) {
 }
 
 TEST(TagServices, FailuresCarryTheirTexts) {
-    const std::pair<const char*, const char*> cases[] = {{"empty.mp3", "Read error: Could not open file"},
-                                                         {"not-audio.mp3", "Read error: Could not open file"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"empty.mp3", "Read error: Could not open file"},
+        {"not-audio.mp3", "Read error: Could not open file"}};
     for (const auto& [fixture, message] : cases) {
         const ReadResult result = TagLibTagReader().read(FileCopy(QLatin1String(fixture)).url());
         ASSERT_FALSE(result.ok()) << fixture;
@@ -185,10 +188,12 @@ TEST(TagServices, FailuresCarryTheirTexts) {
 }
 
 TEST(MockReader, TrackAndTitleFromTheName) {
-    const AudioFile numbered = MockTagReader().read(QUrl::fromLocalFile(QStringLiteral("/x/03 - Intro.mp3"))).value();
+    const AudioFile numbered =
+        MockTagReader().read(QUrl::fromLocalFile(QStringLiteral("/x/03 - Intro.mp3"))).value();
     EXPECT_EQ(numbered.tags().trackNumber, 3);
     EXPECT_EQ(numbered.tags().title, QStringLiteral("Intro"));
-    const AudioFile plain = MockTagReader().read(QUrl::fromLocalFile(QStringLiteral("/x/Live - Intro.flac"))).value();
+    const AudioFile plain =
+        MockTagReader().read(QUrl::fromLocalFile(QStringLiteral("/x/Live - Intro.flac"))).value();
     EXPECT_EQ(plain.tags().trackNumber, std::nullopt);
     EXPECT_EQ(plain.tags().title, QStringLiteral("Live - Intro"));
     EXPECT_EQ(plain.properties().codec, QStringLiteral("FLAC"));

@@ -8,8 +8,12 @@
 #include <ostream>
 
 // Readable QString values in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-inline std::ostream& operator<<(std::ostream& out, const QString& text) { return out << text.toStdString(); }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}
 
 namespace TestSupport {
 

@@ -1,0 +1,96 @@
+#include "Platform/FileSystem.h"
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/ImportJob.h"
+#include "Quire/ViewModels/ThreadCheck.h"
+
+void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
+    ASSERT_GUI_THREAD();
+    if (m_isLoading) {
+        m_queuedImports += locations;
+        return;
+    }
+    const QList<QUrl> importList = importCandidates(locations);
+    if (importList.isEmpty())
+        return;
+    recordUndoStep(tr("Import %1 files").arg(importList.size()));
+    setLoading(true);
+    setImportProgress({importList.size(), 0});
+    startImportJob(importList);
+}
+
+QList<QUrl> DocumentViewModel::importCandidates(const QList<QUrl>& locations) const {
+    QList<QUrl> candidates;
+    for (const QUrl& location : locations) {
+        if (Platform::isDirectory(location) == Platform::DirectoryCheck::yes) {
+            for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
+                if (entry.isRegularFile && detectAudioFormat(entry.location))
+                    candidates.append(entry.location);
+            }
+        } else if (detectAudioFormat(location)) {
+            candidates.append(location);
+        }
+    }
+
+    // A file already loaded, or reached twice (through a folder and directly,
+    // or through a link), is taken once, at its first occurrence.
+    QSet<QUrl> taken;
+    for (const AudioFile& file : m_files)
+        taken.insert(Platform::canonicalLocation(file.url()));
+    QList<QUrl> importList;
+    for (const QUrl& candidate : std::as_const(candidates)) {
+        const QUrl canonical = Platform::canonicalLocation(candidate);
+        if (!taken.contains(canonical)) {
+            taken.insert(canonical);
+            importList.append(canonical);
+        }
+    }
+    return importList;
+}
+
+void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
+    auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this);
+
+    // Files are appended in batches, in the order their reads finish, and put
+    // in display order once at the end.
+    struct Progress {
+        QList<AudioFile> batch;
+        QStringList failures;
+        qint64 completed = 0;
+    };
+    auto progress = std::make_shared<Progress>();
+
+    connect(job, &ImportJob::fileFinished, this,
+            [this, progress](const QUrl& location, const std::optional<AudioFile>& file) {
+                ++progress->completed;
+                if (file) {
+                    m_savedFiles.insert(file->id(), *file);
+                    progress->batch.append(*file);
+                    if (progress->batch.size() >= importBatchSize) {
+                        setFiles(m_files + progress->batch);
+                        progress->batch.clear();
+                    }
+                } else {
+                    progress->failures.append(Platform::lastPathComponent(location));
+                }
+                setImportProgress({m_importProgress.total, progress->completed});
+            });
+    connect(job, &ImportJob::allFinished, this, [this, job, progress] {
+        job->deleteLater();
+        if (!progress->batch.isEmpty())
+            setFiles(m_files + progress->batch);
+        sortFiles();
+        setLoading(false);
+        if (!progress->failures.isEmpty())
+            setSaveErrorMessage(tr("Couldn’t read these files. They haven’t been added or changed:\n") +
+                                progress->failures.join(u'\n'));
+        if (!m_files.isEmpty()) {
+            setInspectorVisible(true);
+            if (m_selectedFiles.isEmpty())
+                setSelectedFiles({m_files.first().id()});
+        }
+        const QList<QUrl> queued = std::exchange(m_queuedImports, {});
+        if (!queued.isEmpty())
+            importFiles(queued);
+    });
+    job->start();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "QuireCore/AudioFile.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Progress of the running import: files to read, and how many have finished.
+struct ImportProgress {
+    qint64 total = 0;
+    qint64 completed = 0;
+    bool operator==(const ImportProgress&) const = default;
+};
+
+// Progress of the running save: files to write, and how many have finished.
+struct SaveProgress {
+    qint64 total = 0;
+    qint64 completed = 0;
+    bool operator==(const SaveProgress&) const = default;
+};
+
+// The sortable columns of the file table, each with its key on AudioFile.
+enum class SortKey { filename, title, artist, album, track, duration, format, bitrate, sampleRate };
+
+struct SortDescriptor {
+    SortKey key = SortKey::filename;
+    bool ascending = true;
+    bool operator==(const SortDescriptor&) const = default;
+
+    // Negative, zero or positive as `a` sorts before, with, or after `b`.
+    int compare(const AudioFile& a, const AudioFile& b) const;
+};
+
+// Tags and artwork copied from one file, for pasting onto others.
+struct TagClipboard {
+    std::optional<TagSet> tags;
+    std::optional<QList<Artwork>> artwork; // present whenever something was copied
+    std::optional<QString> sourceFilename;
+    bool operator==(const TagClipboard&) const = default;
+};
+
+// The outcome of renaming one file from the file list.
+enum class FileRenameResult {
+    done,      // moved; an undo step was recorded
+    unchanged, // the cleaned name gives the current location
+    failed,    // nothing moved
+};

@@ -1,0 +1,183 @@
+#include "Quire/ViewModels/DocumentViewModel.h"
+
+#include "Quire/ViewModels/ThreadCheck.h"
+
+#include <algorithm>
+
+DocumentViewModel::DocumentViewModel(QObject* parent)
+    : QObject(parent)
+    , m_editState(new EditableTagSet(this))
+    , m_tagReader(std::make_shared<TagLibTagReader>())
+    , m_tagWriter(std::make_shared<TagLibWriter>())
+    , m_clock([] { return std::chrono::steady_clock::now(); }) {
+    m_readPool.setMaxThreadCount(maxConcurrentReads);
+}
+
+// Waits for reads still in flight; their results are dropped with the import job.
+DocumentViewModel::~DocumentViewModel() = default;
+
+template <typename T, typename Signal>
+static bool assign(T& member, const T& value, DocumentViewModel* document, Signal signal) {
+    if (member == value)
+        return false;
+    member = value;
+    emit(document->*signal)();
+    return true;
+}
+
+void DocumentViewModel::setFiles(const QList<AudioFile>& files) {
+    assign(m_files, files, this, &DocumentViewModel::filesChanged);
+}
+
+void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
+    ASSERT_GUI_THREAD();
+    if (!assign(m_selectedFiles, ids, this, &DocumentViewModel::selectedFilesChanged))
+        return;
+    endEditMerge();
+    EditableTagSet* previous = m_editState;
+    m_editState = new EditableTagSet(this);
+    refillEditState();
+    emit editStateChanged();
+    if (previous)
+        previous->deleteLater();
+}
+
+void DocumentViewModel::setInspectorVisible(bool visible) {
+    assign(m_inspectorVisible, visible, this, &DocumentViewModel::inspectorVisibleChanged);
+}
+
+void DocumentViewModel::setCurrentLayout(const InspectorLayout& layout) {
+    assign(m_currentLayout, layout, this, &DocumentViewModel::currentLayoutChanged);
+}
+
+void DocumentViewModel::setSortOrder(const QList<SortDescriptor>& order) {
+    assign(m_sortOrder, order, this, &DocumentViewModel::sortOrderChanged);
+}
+
+void DocumentViewModel::setLoading(bool loading) {
+    assign(m_isLoading, loading, this, &DocumentViewModel::isLoadingChanged);
+}
+
+void DocumentViewModel::setImportProgress(ImportProgress progress) {
+    assign(m_importProgress, progress, this, &DocumentViewModel::importProgressChanged);
+}
+
+void DocumentViewModel::setSaving(bool saving) {
+    assign(m_isSaving, saving, this, &DocumentViewModel::isSavingChanged);
+}
+
+void DocumentViewModel::setSaveProgress(SaveProgress progress) {
+    assign(m_saveProgress, progress, this, &DocumentViewModel::saveProgressChanged);
+}
+
+void DocumentViewModel::setSaveErrorMessage(const std::optional<QString>& message) {
+    assign(m_saveErrorMessage, message, this, &DocumentViewModel::saveErrorMessageChanged);
+}
+
+void DocumentViewModel::setTagClipboard(const TagClipboard& clipboard) {
+    assign(m_tagClipboard, clipboard, this, &DocumentViewModel::tagClipboardChanged);
+}
+
+void DocumentViewModel::setTagReader(std::shared_ptr<const TagReader> reader) {
+    m_tagReader = std::move(reader);
+}
+
+void DocumentViewModel::setTagWriter(std::shared_ptr<const TagWriter> writer) {
+    m_tagWriter = std::move(writer);
+}
+
+void DocumentViewModel::setClock(Clock clock) {
+    m_clock = std::move(clock);
+}
+
+QList<AudioFile> DocumentViewModel::selectedAudioFiles() const {
+    QList<AudioFile> selected;
+    for (const AudioFile& file : m_files) {
+        if (m_selectedFiles.contains(file.id()))
+            selected.append(file);
+    }
+    return selected;
+}
+
+qsizetype DocumentViewModel::modifiedCount() const {
+    return std::count_if(m_files.begin(), m_files.end(),
+                         [](const AudioFile& file) { return file.isModified(); });
+}
+
+QSet<TagField> DocumentViewModel::batchVaries() const {
+    QList<TagSet> sets;
+    for (const AudioFile& file : selectedAudioFiles())
+        sets.append(file.tags());
+    return TagSet::batchVaries(sets);
+}
+
+std::optional<AudioProperties> DocumentViewModel::firstSelectedProperties() const {
+    for (const AudioFile& file : m_files) {
+        if (m_selectedFiles.contains(file.id()))
+            return file.properties();
+    }
+    return std::nullopt;
+}
+
+qsizetype DocumentViewModel::filesWithArtworkCount() const {
+    return std::count_if(m_files.begin(), m_files.end(),
+                         [](const AudioFile& file) { return !file.artwork().isEmpty(); });
+}
+
+qsizetype DocumentViewModel::indexOfFile(const QUuid& id) const {
+    for (qsizetype i = 0; i < m_files.size(); ++i) {
+        if (m_files[i].id() == id)
+            return i;
+    }
+    return -1;
+}
+
+void DocumentViewModel::refillEditState() {
+    const QList<AudioFile> selected = selectedAudioFiles();
+    QList<TagSet> sets;
+    sets.reserve(selected.size());
+    for (const AudioFile& file : selected)
+        sets.append(file.tags());
+    m_editState->syncFromBatch(TagSet::batchMerge(sets), TagSet::batchVaries(sets));
+}
+
+void DocumentViewModel::changeSelectedFiles(const std::function<void(AudioFile&)>& change) {
+    QList<AudioFile> files = m_files;
+    for (AudioFile& file : files) {
+        if (m_selectedFiles.contains(file.id()))
+            change(file);
+    }
+    setFiles(files);
+}
+
+void DocumentViewModel::sortFiles() {
+    ASSERT_GUI_THREAD();
+    QList<AudioFile> sorted = m_files;
+    std::stable_sort(sorted.begin(), sorted.end(), [this](const AudioFile& a, const AudioFile& b) {
+        for (const SortDescriptor& descriptor : m_sortOrder) {
+            if (const int order = descriptor.compare(a, b))
+                return order < 0;
+        }
+        return false;
+    });
+    const bool sameOrder =
+        std::equal(sorted.begin(), sorted.end(), m_files.begin(), m_files.end(),
+                   [](const AudioFile& a, const AudioFile& b) { return a.id() == b.id(); });
+    if (!sameOrder)
+        setFiles(sorted);
+}
+
+void DocumentViewModel::removeSelectedFromList() {
+    ASSERT_GUI_THREAD();
+    if (m_isSaving || m_selectedFiles.isEmpty())
+        return;
+    const qsizetype count = m_selectedFiles.size();
+    recordUndoStep(count == 1 ? tr("Remove 1 file from list") : tr("Remove %1 files from list").arg(count));
+    QList<AudioFile> kept;
+    for (const AudioFile& file : std::as_const(m_files)) {
+        if (!m_selectedFiles.contains(file.id()))
+            kept.append(file);
+    }
+    setFiles(kept);
+    setSelectedFiles({});
+}

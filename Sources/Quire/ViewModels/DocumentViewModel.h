@@ -1,0 +1,235 @@
+#pragma once
+
+#include "Quire/ViewModels/DocumentTypes.h"
+#include "Quire/ViewModels/EditableTagSet.h"
+#include "QuireCore/AudioFile.h"
+#include "QuireCore/InspectorLayout.h"
+#include "QuireCore/TagReader.h"
+#include "QuireCore/TagWriter.h"
+#include "QuireCore/UndoManager.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QThreadPool>
+#include <QUrl>
+#include <QUuid>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The one document of the main window: the loaded files, the selection, the
+// merged edit state, the undo history, import and save progress, the one
+// user-facing error message and the tag clipboard. Every view observes its
+// properties, and every user action (and every command-line command) ends in
+// one of its operations.
+//
+// Thread discipline: all state is read and written on the thread that owns the
+// document (the GUI thread), and every operation runs there. Only the reader's
+// and writer's calls run in the background, and their results come back as
+// queued calls.
+//
+// The operations are implemented in one source file per concern:
+// DocumentViewModel.cpp (state, selection, sorting, removal), DocumentImport.cpp,
+// DocumentEditing.cpp, DocumentUndo.cpp, DocumentSaving.cpp, DocumentRenaming.cpp,
+// DocumentClipboard.cpp.
+class DocumentViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<AudioFile> files READ files NOTIFY filesChanged)
+    Q_PROPERTY(
+        QSet<QUuid> selectedFiles READ selectedFiles WRITE setSelectedFiles NOTIFY selectedFilesChanged)
+    Q_PROPERTY(
+        bool inspectorVisible READ inspectorVisible WRITE setInspectorVisible NOTIFY inspectorVisibleChanged)
+    Q_PROPERTY(
+        InspectorLayout currentLayout READ currentLayout WRITE setCurrentLayout NOTIFY currentLayoutChanged)
+    Q_PROPERTY(QList<SortDescriptor> sortOrder READ sortOrder WRITE setSortOrder NOTIFY sortOrderChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(ImportProgress importProgress READ importProgress NOTIFY importProgressChanged)
+    Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
+    Q_PROPERTY(SaveProgress saveProgress READ saveProgress NOTIFY saveProgressChanged)
+    Q_PROPERTY(std::optional<QString> saveErrorMessage READ saveErrorMessage WRITE setSaveErrorMessage NOTIFY
+                   saveErrorMessageChanged)
+    Q_PROPERTY(EditableTagSet* editState READ editState NOTIFY editStateChanged)
+    Q_PROPERTY(TagClipboard tagClipboard READ tagClipboard NOTIFY tagClipboardChanged)
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY undoStateChanged)
+    Q_PROPERTY(bool canRedo READ canRedo NOTIFY undoStateChanged)
+    Q_PROPERTY(std::optional<QString> undoDescription READ undoDescription NOTIFY undoStateChanged)
+    Q_PROPERTY(std::optional<QString> redoDescription READ redoDescription NOTIFY undoStateChanged)
+
+public:
+    using Completion = std::function<void()>;
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    using LocationMap = QHash<QUuid, QUrl>;
+
+    static constexpr int maxConcurrentReads = 8;
+    static constexpr int importBatchSize = 25;
+    static constexpr qsizetype undoDepth = 200;
+
+    explicit DocumentViewModel(QObject* parent = nullptr);
+    ~DocumentViewModel() override;
+
+    // --- Published state ---
+    const QList<AudioFile>& files() const { return m_files; }
+    const QSet<QUuid>& selectedFiles() const { return m_selectedFiles; }
+    // Runs the selection hook: a different selection rebuilds the edit state
+    // and ends any running merge of edits.
+    void setSelectedFiles(const QSet<QUuid>& ids);
+    bool inspectorVisible() const { return m_inspectorVisible; }
+    void setInspectorVisible(bool visible);
+    const InspectorLayout& currentLayout() const { return m_currentLayout; }
+    void setCurrentLayout(const InspectorLayout& layout);
+    const QList<SortDescriptor>& sortOrder() const { return m_sortOrder; }
+    void setSortOrder(const QList<SortDescriptor>& order);
+    bool isLoading() const { return m_isLoading; }
+    ImportProgress importProgress() const { return m_importProgress; }
+    bool isSaving() const { return m_isSaving; }
+    SaveProgress saveProgress() const { return m_saveProgress; }
+    const std::optional<QString>& saveErrorMessage() const { return m_saveErrorMessage; }
+    void setSaveErrorMessage(const std::optional<QString>& message);
+    EditableTagSet* editState() const { return m_editState; }
+    const TagClipboard& tagClipboard() const { return m_tagClipboard; }
+    bool canUndo() const { return m_canUndo; }
+    bool canRedo() const { return m_canRedo; }
+    const std::optional<QString>& undoDescription() const { return m_undoDescription; }
+    const std::optional<QString>& redoDescription() const { return m_redoDescription; }
+
+    // --- Computed views ---
+    // The selected files in list order (ids not in the list are ignored).
+    QList<AudioFile> selectedAudioFiles() const;
+    qsizetype modifiedCount() const;
+    QSet<TagField> batchVaries() const;
+    std::optional<AudioProperties> firstSelectedProperties() const;
+    qsizetype filesWithArtworkCount() const;
+    // The last state of each file known to be on disk.
+    const QHash<QUuid, AudioFile>& savedFiles() const { return m_savedFiles; }
+    const UndoStack& undoStack() const { return m_undoStack; }
+
+    // --- Services (tests inject readers and writers that fail or block) ---
+    void setTagReader(std::shared_ptr<const TagReader> reader);
+    void setTagWriter(std::shared_ptr<const TagWriter> writer);
+    void setClock(Clock clock);
+
+    // --- Import and the list ---
+    // Adds the supported audio files at the locations (files or folders) in the
+    // background; locations given while an import runs are imported after it.
+    void importFiles(const QList<QUrl>& locations);
+    // Reorders the files by sortOrder (stable); no notification when unchanged.
+    void sortFiles();
+    // Drops the selected files from the document (not from disk); undoable.
+    void removeSelectedFromList();
+
+    // --- Editing ---
+    // Sets one field on every selected file; quick successive edits of one
+    // field merge into one undo step. No value clears the field.
+    void updateField(TagField field, const std::optional<QString>& value);
+    void updateCompilation(bool value);
+    // Sets one field on one file (a cell of the file list); its own undo step.
+    void updateField(TagField field, const std::optional<QString>& value, const QUuid& fileId);
+
+    // --- Undo and redo ---
+    // The current state; records a baseline in savedFiles for every unmodified
+    // file that has none yet.
+    FileSnapshot snapshot();
+    void syncUndoState();
+    void pushUndoCoalesced(const QString& description, TagField field);
+    // Applies a snapshot, moving renamed files back on disk; false when the
+    // files could not be put where the snapshot has them.
+    bool restore(const FileSnapshot& target);
+    void undo();
+    void redo();
+
+    // --- Saving ---
+    void saveAll();
+    // Saves the modified files, then calls `completion`; during a running save,
+    // waits for it and then saves whatever is modified by then.
+    void saveAll(Completion completion);
+    void save(const QList<AudioFile>& files, Completion completion = {});
+
+    // --- Renaming on disk ---
+    FileRenameResult renameFile(const QUuid& id, const QString& typedName);
+    // Moves every file whose location differs between `current` and `target`
+    // to its target location, safely against clashes and with rollback;
+    // returns where each current file is now.
+    LocationMap reconcileRenamesOnDisk(const QList<AudioFile>& current, const QList<AudioFile>& target);
+    static bool isSameFile(const QUrl& a, const QUrl& b);
+    // Characters refused in a typed file name.
+    static bool containsIllegalFilenameCharacter(const QString& name);
+
+    // --- Tag clipboard ---
+    void copyTagsFromSelected();
+    void pasteTagsToSelected(bool tags, bool artwork, std::optional<TagField> singleField = std::nullopt);
+
+signals:
+    void filesChanged();
+    void selectedFilesChanged();
+    void inspectorVisibleChanged();
+    void currentLayoutChanged();
+    void sortOrderChanged();
+    void isLoadingChanged();
+    void importProgressChanged();
+    void isSavingChanged();
+    void saveProgressChanged();
+    void saveErrorMessageChanged();
+    void editStateChanged();
+    void tagClipboardChanged();
+    void undoStateChanged();
+
+private:
+    void setFiles(const QList<AudioFile>& files);
+    void setLoading(bool loading);
+    void setImportProgress(ImportProgress progress);
+    void setSaving(bool saving);
+    void setSaveProgress(SaveProgress progress);
+    void setTagClipboard(const TagClipboard& clipboard);
+
+    // The plain undo step every changing operation records before it changes anything.
+    void recordUndoStep(const QString& description);
+    void recordUndoStep(const QString& description, const FileSnapshot& before);
+    void endEditMerge() { m_lastEditField.reset(); }
+    // Rebuilds the current edit state from the selection.
+    void refillEditState();
+    // Applies `change` to every selected file in list order (through a copy of the list).
+    void changeSelectedFiles(const std::function<void(AudioFile&)>& change);
+    qsizetype indexOfFile(const QUuid& id) const;
+    bool applyUndoStep(bool undoing);
+
+    // Import
+    QList<QUrl> importCandidates(const QList<QUrl>& locations) const;
+    void startImportJob(const QList<QUrl>& importList);
+
+    // Saving
+    void finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,
+                    const QStringList& failures, const Completion& completion);
+    std::optional<QList<Artwork>> artworkToWrite(const AudioFile& file) const;
+
+    QList<AudioFile> m_files;
+    QSet<QUuid> m_selectedFiles;
+    bool m_inspectorVisible = true;
+    InspectorLayout m_currentLayout = InspectorLayout::standard();
+    QList<SortDescriptor> m_sortOrder{SortDescriptor{SortKey::filename, true}};
+    bool m_isLoading = false;
+    ImportProgress m_importProgress;
+    bool m_isSaving = false;
+    SaveProgress m_saveProgress;
+    std::optional<QString> m_saveErrorMessage;
+    QPointer<EditableTagSet> m_editState;
+    TagClipboard m_tagClipboard;
+    UndoStack m_undoStack{undoDepth};
+    std::optional<TagField> m_lastEditField;
+    QSet<QUuid> m_lastEditSelection;
+    std::chrono::steady_clock::time_point m_lastEditTime{};
+    bool m_canUndo = false;
+    bool m_canRedo = false;
+    std::optional<QString> m_undoDescription;
+    std::optional<QString> m_redoDescription;
+    std::shared_ptr<const TagReader> m_tagReader;
+    std::shared_ptr<const TagWriter> m_tagWriter;
+    QHash<QUuid, AudioFile> m_savedFiles;
+    QList<Completion> m_pendingSaveCompletions;
+    QList<QUrl> m_queuedImports;
+    Clock m_clock;
+    QThreadPool m_readPool;
+};

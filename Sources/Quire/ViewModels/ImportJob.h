@@ -1,0 +1,37 @@
+#pragma once
+
+#include "QuireCore/TagReader.h"
+
+#include <QList>
+#include <QObject>
+#include <QThreadPool>
+#include <QUrl>
+#include <memory>
+#include <optional>
+
+// Reads a list of files with a sliding window of concurrent reads: a new read
+// starts whenever one finishes, so at most `window` are in flight. Each result
+// is delivered on the job's thread, one at a time, in completion order.
+class ImportJob : public QObject {
+    Q_OBJECT
+
+public:
+    ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int window,
+              QObject* parent);
+    void start();
+
+signals:
+    // No file when the reader reported an error (the error itself is not needed).
+    void fileFinished(const QUrl& location, const std::optional<AudioFile>& file);
+    void allFinished();
+
+private:
+    void startNext();
+
+    QList<QUrl> m_locations;
+    std::shared_ptr<const TagReader> m_reader;
+    QThreadPool* m_pool;
+    int m_window;
+    qsizetype m_nextToStart = 0;
+    qsizetype m_finished = 0;
+};

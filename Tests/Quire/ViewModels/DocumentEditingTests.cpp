@@ -1,0 +1,175 @@
+#include "DocumentTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace DocumentTest;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A document of three real files with a clock the test moves by hand.
+class EditingTest : public testing::Test {
+protected:
+    void SetUp() override {
+        library.add(QStringLiteral("1.mp3"));
+        library.add(QStringLiteral("2.flac"), QStringLiteral("tagged.flac"));
+        library.add(QStringLiteral("3.ogg"), QStringLiteral("untagged.ogg"));
+        document.setClock([this] { return now; });
+        importAndWait(document, {library.url()});
+        ids = idsOf(document.files());
+    }
+
+    void selectAll() { document.setSelectedFiles({ids.begin(), ids.end()}); }
+    std::optional<QString> valueOf(int index, TagField field) const {
+        return document.files()[index].tags().value(field);
+    }
+
+    Library library;
+    DocumentViewModel document;
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    QList<QUuid> ids;
+};
+
+TEST_F(EditingTest, EditStateShowsCommonValuesAndWhatVaries) {
+    document.updateField(TagField::year, QStringLiteral("1999"), ids[0]);
+    document.updateField(TagField::year, std::nullopt, ids[1]);
+    document.updateField(TagField::trackNumber, QStringLiteral("07"), ids[0]);
+    document.setSelectedFiles({ids[0]});
+    EXPECT_EQ(document.editState()->stringValue(TagField::trackNumber), QStringLiteral("7"));
+
+    document.setSelectedFiles({ids[0], ids[1]});
+    EditableTagSet* state = document.editState();
+    EXPECT_TRUE(state->varies(TagField::year));
+    EXPECT_EQ(state->stringValue(TagField::year), QString());
+    document.setSelectedFiles({ids[1], ids[2]});
+    EXPECT_FALSE(document.editState()->varies(TagField::year)); // absent in both
+    EXPECT_TRUE(document.editState()->varies(TagField::title));
+
+    document.setSelectedFiles({});
+    EXPECT_EQ(document.editState()->stringValue(TagField::title), QString());
+    EXPECT_FALSE(document.editState()->compilation());
+}
+
+TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
+    selectAll();
+    const qsizetype stepsBefore = document.undoStack().undoActions().size();
+    const QStringList before = {valueOf(0, TagField::genre).value_or("-"),
+                                valueOf(1, TagField::genre).value_or("-"),
+                                valueOf(2, TagField::genre).value_or("-")};
+    for (const char* typed : {"F", "Fu", "Fun", "Funk"}) {
+        document.updateField(TagField::genre, QString::fromUtf8(typed));
+        now += 900ms; // each keystroke within a second of the previous one
+    }
+    EXPECT_EQ(document.undoStack().undoActions().size(), stepsBefore + 1);
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Genre"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(valueOf(i, TagField::genre), QStringLiteral("Funk"));
+        EXPECT_TRUE(document.files()[i].isModified());
+    }
+    EXPECT_FALSE(document.editState()->varies(TagField::genre));
+
+    document.undo();
+    EXPECT_EQ(valueOf(0, TagField::genre).value_or("-"), before[0]);
+    EXPECT_EQ(valueOf(2, TagField::genre), std::nullopt);
+    EXPECT_EQ(document.modifiedCount(), 0); // back to the saved tags
+}
+
+TEST_F(EditingTest, StepsSplitOnPauseFieldSelectionOrCellEdit) {
+    selectAll();
+    const qsizetype start = document.undoStack().undoActions().size();
+    document.updateField(TagField::album, QStringLiteral("A"));
+    now += 1s; // a full second: a new step
+    document.updateField(TagField::album, QStringLiteral("AB"));
+    now += 100ms;
+    document.updateField(TagField::artist, QStringLiteral("X")); // another field
+    now += 100ms;
+    document.updateField(TagField::artist, QStringLiteral("XY"), ids[0]); // a cell edit
+    now += 100ms;
+    document.updateField(TagField::artist, QStringLiteral("XYZ"));
+    now += 100ms;
+    document.setSelectedFiles({ids[0]});
+    document.updateField(TagField::artist, QStringLiteral("XYZW"));
+    EXPECT_EQ(document.undoStack().undoActions().size(), start + 6);
+}
+
+TEST_F(EditingTest, EditsThatChangeNothingRecordNothing) {
+    selectAll();
+    document.updateField(TagField::comment, QStringLiteral("same"));
+    const qsizetype steps = document.undoStack().undoActions().size();
+    now += 5s;
+    document.updateField(TagField::comment, QStringLiteral("same"));
+    document.updateField(TagField::comment, QStringLiteral("same"), ids[1]);
+    document.updateField(TagField::bpm, QString(), ids[2]); // empty cell = no value = unchanged
+    EXPECT_EQ(document.undoStack().undoActions().size(), steps);
+
+    // Some files already hold the value: all selected files are marked modified.
+    document.updateCompilation(true);
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Compilation"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(document.files()[i].tags().compilation, true);
+    now += 5s;
+    document.updateCompilation(true);
+    EXPECT_EQ(document.undoStack().undoActions().size(), steps + 1);
+
+    // Clearing a field removes it from every selected file.
+    document.updateField(TagField::comment, std::nullopt);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(valueOf(i, TagField::comment), std::nullopt);
+}
+
+TEST_F(EditingTest, CellEditOfAnUnselectedFileLeavesTheEditState) {
+    document.setSelectedFiles({ids[0]});
+    document.updateField(TagField::title, QStringLiteral("Mine"));
+    document.updateField(TagField::title, QStringLiteral("Other"), ids[1]);
+    EXPECT_EQ(document.editState()->stringValue(TagField::title), QStringLiteral("Mine"));
+    document.updateField(TagField::title, QStringLiteral("Cell"), ids[0]);
+    EXPECT_EQ(document.editState()->stringValue(TagField::title), QStringLiteral("Cell"));
+}
+
+TEST_F(EditingTest, HistoryKeepsTwoHundredStepsAndANewStepEndsRedo) {
+    for (int i = 0; i < 201; ++i)
+        document.updateField(TagField::bpm, QString::number(i + 1), ids[0]);
+    EXPECT_EQ(document.undoStack().undoActions().size(), 200);
+    int undone = 0;
+    while (document.canUndo()) {
+        document.undo();
+        ++undone;
+    }
+    EXPECT_EQ(undone, 200);
+    EXPECT_EQ(valueOf(0, TagField::bpm), QStringLiteral("1")); // the oldest step is gone
+    document.undo();                                           // nothing to undo: nothing happens
+    EXPECT_TRUE(document.canRedo());
+    document.redo();
+    EXPECT_EQ(valueOf(0, TagField::bpm), QStringLiteral("2"));
+    document.updateField(TagField::bpm, QStringLiteral("99"), ids[0]);
+    EXPECT_FALSE(document.canRedo());
+    EXPECT_EQ(document.redoDescription(), std::nullopt);
+}
+
+TEST_F(EditingTest, ClipboardPastesCopiesAsOneStep) {
+    document.setSelectedFiles({ids[1]});
+    document.copyTagsFromSelected();
+    const TagClipboard clipboard = document.tagClipboard();
+    EXPECT_EQ(clipboard.sourceFilename, QStringLiteral("2.flac"));
+    ASSERT_TRUE(clipboard.artwork.has_value());
+    document.updateField(TagField::title, QStringLiteral("Changed after copying"), ids[1]);
+
+    selectAll();
+    document.pasteTagsToSelected(true, true);
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Paste to 3 files"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(document.files()[i].tags(), *clipboard.tags);
+        EXPECT_EQ(document.files()[i].artwork(), *clipboard.artwork);
+        EXPECT_TRUE(document.files()[i].isModified());
+    }
+    document.undo();
+    EXPECT_EQ(valueOf(1, TagField::title), QStringLiteral("Changed after copying"));
+
+    // A single field, through its text form.
+    document.setSelectedFiles({ids[2]});
+    document.pasteTagsToSelected(true, false, TagField::artist);
+    EXPECT_EQ(valueOf(2, TagField::artist), clipboard.tags->artist);
+    EXPECT_EQ(valueOf(2, TagField::title), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,154 @@
+#include "DocumentTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace DocumentTest;
+
+namespace {
+
+const QString failureHeading =
+    QStringLiteral("Couldn’t read these files. They haven’t been added or changed:\n");
+
+TEST(DocumentImport, KeepsSupportedFilesOnceAndSelectsTheFirst) {
+    Library library;
+    library.add(QStringLiteral("b.mp3"));
+    library.folder().write(QStringLiteral("notes.txt"), "text");
+    library.add(QStringLiteral("sub/a.flac"), QStringLiteral("tagged.flac"));
+    library.add(QStringLiteral("sub/.hidden.ogg"), QStringLiteral("tagged.ogg"));
+    ASSERT_EQ(::symlink(library.path(QStringLiteral("b.mp3")).toLocal8Bit(),
+                        library.path(QStringLiteral("link.mp3")).toLocal8Bit()),
+              0);
+
+    DocumentViewModel document;
+    document.setInspectorVisible(false);
+    // The folder, a file inside it again, and a link to a file in it: each file once.
+    importAndWait(document, {library.url(), library.url(QStringLiteral("b.mp3")),
+                             library.url(QStringLiteral("sub/../b.mp3"))});
+    EXPECT_EQ(namesOf(document.files()), QStringList({".hidden.ogg", "a.flac", "b.mp3"}));
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 3 files"));
+    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    EXPECT_TRUE(document.inspectorVisible());
+    EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{document.files().first().id()});
+    EXPECT_EQ(document.importProgress(), (ImportProgress{3, 3}));
+    EXPECT_EQ(document.savedFiles().size(), 3);
+
+    // Everything already loaded: nothing happens, no undo step.
+    importAndWait(document, {library.url(QStringLiteral("link.mp3")), library.url()});
+    EXPECT_EQ(document.files().size(), 3);
+    EXPECT_EQ(document.undoStack().undoActions().size(), 1);
+}
+
+TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
+    Library library;
+    library.add(QStringLiteral("good.mp3"));
+    library.add(QStringLiteral("also good.opus"), QStringLiteral("tagged.opus"));
+    library.add(QStringLiteral("broken.flac"), QStringLiteral("corrupt.flac"));
+    library.add(QStringLiteral("empty.m4a"), QStringLiteral("empty.mp3"));
+
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    EXPECT_EQ(namesOf(document.files()), QStringList({"also good.opus", "good.mp3"}));
+    ASSERT_TRUE(document.saveErrorMessage().has_value());
+    EXPECT_TRUE(document.saveErrorMessage()->startsWith(failureHeading));
+    QStringList failed = document.saveErrorMessage()->mid(failureHeading.size()).split(u'\n');
+    failed.sort();
+    EXPECT_EQ(failed, QStringList({"broken.flac", "empty.m4a"}));
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 4 files"));
+
+    // Undoing an import restores the list from before it.
+    document.undo();
+    EXPECT_TRUE(document.files().isEmpty());
+    EXPECT_TRUE(document.selectedFiles().isEmpty());
+}
+
+TEST(DocumentImport, ReadsAtMostEightAtOnceAndAppendsInBatches) {
+    auto reader = std::make_shared<GatedReader>();
+    DocumentViewModel document;
+    document.setTagReader(reader);
+    QList<QUrl> locations;
+    for (int i = 0; i < 60; ++i)
+        locations.append(
+            QUrl::fromLocalFile(QStringLiteral("/nowhere/track %1.mp3").arg(i, 2, 10, QChar(u'0'))));
+
+    QList<qsizetype> sizesSeen;
+    QObject::connect(&document, &DocumentViewModel::filesChanged,
+                     [&] { sizesSeen.append(document.files().size()); });
+    document.importFiles(locations);
+    EXPECT_TRUE(document.isLoading());
+    EXPECT_EQ(document.importProgress(), (ImportProgress{60, 0}));
+    QTest::qWait(100);
+    EXPECT_LE(reader->inFlight(), DocumentViewModel::maxConcurrentReads);
+
+    // Locations handed over while loading are imported afterwards, as their own step.
+    document.importFiles({QUrl::fromLocalFile(QStringLiteral("/nowhere/late.mp3")), locations.first()});
+    reader->release(1000);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !document.isLoading() && document.files().size() == 61; }, 20000));
+    EXPECT_EQ(reader->maxInFlight(), DocumentViewModel::maxConcurrentReads);
+    // Two batches of 25, the rest of the 60, the sort, then the queued import.
+    ASSERT_GE(sizesSeen.size(), 3);
+    EXPECT_EQ(sizesSeen[0], 25);
+    EXPECT_EQ(sizesSeen[1], 50);
+    EXPECT_EQ(sizesSeen[2], 60);
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 1 files"));
+    EXPECT_EQ(document.undoStack().undoActions().size(), 2);
+    QStringList sorted = namesOf(document.files());
+    QStringList expected = sorted;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(sorted, expected);
+}
+
+TEST(DocumentList, SortingNotifiesOnlyARealChangeAndRemovalIsUndoable) {
+    Library library;
+    library.add(QStringLiteral("a.mp3"));
+    library.add(QStringLiteral("b.mp3"), QStringLiteral("untagged.mp3"));
+    library.add(QStringLiteral("c.flac"), QStringLiteral("tagged.flac"));
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+
+    QSignalSpy filesChanged(&document, &DocumentViewModel::filesChanged);
+    document.sortFiles();
+    EXPECT_EQ(filesChanged.count(), 0);
+    document.setSortOrder({{SortKey::format, true}, {SortKey::filename, false}});
+    document.sortFiles();
+    EXPECT_EQ(filesChanged.count(), 1);
+    EXPECT_EQ(namesOf(document.files()), QStringList({"c.flac", "b.mp3", "a.mp3"}));
+
+    const QUuid removed = fileNamed(document, QStringLiteral("b.mp3")).id();
+    document.updateField(TagField::title, QStringLiteral("Edited"), removed);
+    document.setSelectedFiles({removed});
+    document.removeSelectedFromList();
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Remove 1 file from list"));
+    EXPECT_EQ(document.files().size(), 2);
+    EXPECT_TRUE(document.selectedFiles().isEmpty());
+    document.undo();
+    EXPECT_EQ(document.files().size(), 3);
+    EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{removed});
+    // The mark is computed against the file's saved state: the edit is still unsaved.
+    EXPECT_TRUE(fileNamed(document, QStringLiteral("b.mp3")).isModified());
+    EXPECT_EQ(document.editState()->stringValue(TagField::title), QStringLiteral("Edited"));
+}
+
+TEST(DocumentSnapshots, ShareStorageWithTheLiveListOfALargeLibrary) {
+    DocumentViewModel document;
+    document.setTagReader(std::make_shared<MockTagReader>());
+    QList<QUrl> locations;
+    for (int i = 0; i < 10000; ++i)
+        locations.append(QUrl::fromLocalFile(QStringLiteral("/nowhere/%1.mp3").arg(i)));
+    importAndWait(document, locations);
+    ASSERT_EQ(document.files().size(), 10000);
+
+    const QUuid edited = document.files()[1234].id();
+    document.updateField(TagField::title, QStringLiteral("Changed"), edited);
+    const FileSnapshot& before = document.undoStack().undoActions().last().snapshot;
+    qsizetype shared = 0;
+    for (qsizetype i = 0; i < before.files.size(); ++i)
+        shared += before.files[i].sharesStorageWith(document.files()[i]) ? 1 : 0;
+    // Only the edited record was copied; every other file is the same storage.
+    EXPECT_EQ(shared, 9999);
+}
+
+} // namespace

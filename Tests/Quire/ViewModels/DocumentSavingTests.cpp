@@ -1,0 +1,135 @@
+#include "DocumentTestSupport.h"
+
+#include "CTagLibBridge.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace DocumentTest;
+
+namespace {
+
+class SavingTest : public testing::Test {
+protected:
+    void load(std::shared_ptr<ControlledWriter> controlled = std::make_shared<ControlledWriter>()) {
+        writer = std::move(controlled);
+        for (const char* name : {"1.mp3", "2.mp3", "3.mp3"})
+            library.add(QString::fromUtf8(name));
+        document.setTagWriter(writer);
+        importAndWait(document, {library.url()});
+        ids = idsOf(document.files());
+        document.setSelectedFiles({ids.begin(), ids.end()});
+    }
+
+    Library library;
+    DocumentViewModel document;
+    std::shared_ptr<ControlledWriter> writer;
+    QList<QUuid> ids;
+};
+
+TEST_F(SavingTest, AFailedFileKeepsItsMarkAndIsListed) {
+    load(std::make_shared<ControlledWriter>(QSet<QString>{QStringLiteral("2.mp3")}));
+    document.setSaveErrorMessage(QStringLiteral("left over"));
+    document.updateField(TagField::title, QStringLiteral("Saved Title"));
+    QList<qint64> progress;
+    QObject::connect(&document, &DocumentViewModel::saveProgressChanged,
+                     [&] { progress.append(document.saveProgress().completed); });
+
+    document.saveAll();
+    EXPECT_TRUE(document.isSaving());
+    EXPECT_EQ(document.saveErrorMessage(), std::nullopt); // a save clears the old message
+    waitForSave(document);
+    EXPECT_EQ(progress, QList<qint64>({0, 1, 2, 3}));
+    EXPECT_FALSE(document.files()[0].isModified());
+    EXPECT_TRUE(document.files()[1].isModified());
+    EXPECT_FALSE(document.files()[2].isModified());
+    EXPECT_TRUE(document.files()[0].lastSaved().has_value());
+    EXPECT_FALSE(document.files()[1].lastSaved().has_value());
+    EXPECT_EQ(document.saveErrorMessage(), QStringLiteral("2.mp3: Failed to write tags to file"));
+    EXPECT_EQ(readBack(document.files()[2].url()).tags().title, QStringLiteral("Saved Title"));
+
+    // Undo after the save brings back tags that differ from the disk: modified.
+    document.undo();
+    EXPECT_TRUE(document.files()[0].isModified());
+    EXPECT_FALSE(document.files()[1].isModified()); // its write failed: the disk has the old tags
+    document.redo();
+    EXPECT_FALSE(document.files()[0].isModified());
+}
+
+TEST_F(SavingTest, EditsDuringASaveAreKeptAndSavedNext) {
+    load(std::make_shared<ControlledWriter>(QSet<QString>{}, true));
+    document.updateField(TagField::title, QStringLiteral("First"));
+    document.saveAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 1; }, 5000));
+
+    // Undo, redo and removal wait; edits go ahead.
+    document.undo();
+    document.removeSelectedFromList();
+    EXPECT_EQ(document.files().size(), 3);
+    document.updateField(TagField::title, QStringLiteral("Second"), ids[0]);
+    int completions = 0;
+    document.saveAll([&] { ++completions; });
+    document.saveAll([&] { ++completions; });
+    writer->release(3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 4; }, 5000));
+    EXPECT_TRUE(document.isSaving()); // the deferred save of the file edited meanwhile
+    writer->release(100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return completions == 2; }, 5000));
+    waitForSave(document);
+    EXPECT_EQ(document.modifiedCount(), 0);
+    EXPECT_EQ(readBack(document.files()[0].url()).tags().title, QStringLiteral("Second"));
+    EXPECT_EQ(readBack(document.files()[1].url()).tags().title, QStringLiteral("First"));
+}
+
+TEST_F(SavingTest, NothingModifiedCompletesAtOnce) {
+    load();
+    document.setSaveErrorMessage(QStringLiteral("kept"));
+    bool done = false;
+    document.saveAll([&] { done = true; });
+    EXPECT_TRUE(done);
+    EXPECT_FALSE(document.isSaving());
+    EXPECT_EQ(document.saveErrorMessage(), QStringLiteral("kept"));
+}
+
+// A cover that our model cannot carry faithfully: a GIF with an upper-case MIME type.
+void writeGifCover(const QUrl& url) {
+    const QByteArray gif = TestSupport::encodedImage(4, 4, "GIF");
+    const CTagLibArtworkWrite picture{reinterpret_cast<const uint8_t*>(gif.constData()), gif.size(),
+                                      "IMAGE/GIF", 3, "cover"};
+    ASSERT_EQ(ctaglib_write(QFile::encodeName(url.toLocalFile()).constData(), "T", "", "", "", "", "", "", "",
+                            "", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, &picture, 1),
+              0);
+}
+
+TEST_F(SavingTest, UnchangedPicturesAreLeftAsTheyAre) {
+    const QUrl flac = library.add(QStringLiteral("cover.flac"), QStringLiteral("untagged.flac"));
+    writeGifCover(flac);
+    load();
+    const QUuid id = fileNamed(document, QStringLiteral("cover.flac")).id();
+    ASSERT_EQ(fileNamed(document, QStringLiteral("cover.flac")).artwork().size(), 1);
+    EXPECT_EQ(fileNamed(document, QStringLiteral("cover.flac")).artwork()[0].format, ImageFormat::unknown);
+
+    document.updateField(TagField::title, QStringLiteral("Only the title"), id);
+    document.saveAll();
+    waitForSave(document);
+    EXPECT_EQ(writer->artworkPassed(), QList<bool>({false}));
+    // The picture keeps its MIME type: read through the bridge, not our model.
+    CTagLibTag* record = ctaglib_read(QFile::encodeName(flac.toLocalFile()).constData());
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(record->artworkCount, 1);
+    EXPECT_STREQ(record->artwork[0].mimeType, "IMAGE/GIF");
+    ctaglib_free_result(record);
+
+    // A changed picture list is written.
+    document.setSelectedFiles({id});
+    document.pasteTagsToSelected(false, true); // clipboard empty: nothing changes
+    document.copyTagsFromSelected();
+    document.setSelectedFiles({ids[0]});
+    document.pasteTagsToSelected(false, true);
+    document.saveAll();
+    waitForSave(document);
+    EXPECT_EQ(writer->artworkPassed().last(), true);
+    EXPECT_EQ(readBack(document.files()[0].url()).artwork().size(), 1);
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+#include "DocumentTestSupport.h"
+
+#include "Platform/FileSystem.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <functional>
+#include <stdexcept>
+
+namespace DocumentTest {
+
+QUrl Library::add(const QString& name, const QString& fixture) {
+    QFile source(TestSupport::fixturePath(fixture));
+    if (!source.open(QIODevice::ReadOnly))
+        throw std::runtime_error("missing fixture " + fixture.toStdString());
+    return QUrl::fromLocalFile(m_folder.write(name, source.readAll()));
+}
+
+QUrl Library::url(const QString& relative) const {
+    return QUrl::fromLocalFile(path(relative));
+}
+
+QString Library::path(const QString& relative) const {
+    return relative.isEmpty() ? m_folder.path() : m_folder.filePath(relative);
+}
+
+namespace {
+
+// Runs the event loop until `done` holds, checking whenever `signal` fires
+// (polling would sleep between events and slow large imports down).
+template <typename Signal>
+void runUntil(DocumentViewModel& document, Signal signal, const std::function<bool()>& done,
+              const char* what) {
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&document, signal, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    timeout.start(20000);
+    if (!done())
+        loop.exec();
+    if (!done())
+        throw std::runtime_error(std::string(what) + " did not finish");
+}
+
+} // namespace
+
+void importAndWait(DocumentViewModel& document, const QList<QUrl>& locations) {
+    document.importFiles(locations);
+    runUntil(
+        document, &DocumentViewModel::isLoadingChanged, [&] { return !document.isLoading(); }, "import");
+}
+
+void waitForSave(DocumentViewModel& document) {
+    runUntil(
+        document, &DocumentViewModel::isSavingChanged, [&] { return !document.isSaving(); }, "save");
+}
+
+QList<QUuid> idsOf(const QList<AudioFile>& files) {
+    QList<QUuid> ids;
+    for (const AudioFile& file : files)
+        ids.append(file.id());
+    return ids;
+}
+
+QStringList namesOf(const QList<AudioFile>& files) {
+    QStringList names;
+    for (const AudioFile& file : files)
+        names.append(file.filename());
+    return names;
+}
+
+const AudioFile& fileNamed(const DocumentViewModel& document, const QString& name) {
+    for (const AudioFile& file : document.files()) {
+        if (file.filename() == name)
+            return file;
+    }
+    throw std::runtime_error("no file named " + name.toStdString());
+}
+
+AudioFile readBack(const QUrl& url) {
+    ReadResult result = TagLibTagReader().read(url);
+    if (!result)
+        throw std::runtime_error("cannot read back " + url.toLocalFile().toStdString());
+    return std::move(result).value();
+}
+
+ReadResult FailingReader::read(const QUrl& url) const {
+    if (m_refused.contains(Platform::lastPathComponent(url)))
+        return TagReaderError::readError(QStringLiteral("refused by the test"));
+    return m_reader.read(url);
+}
+
+ReadResult GatedReader::read(const QUrl& url) const {
+    const int now = ++m_inFlight;
+    int seen = m_maxInFlight;
+    while (now > seen && !m_maxInFlight.compare_exchange_weak(seen, now)) {
+    }
+    m_gate.acquire();
+    --m_inFlight;
+    return m_mock.read(url);
+}
+
+std::optional<TagReaderError> ControlledWriter::write(const QUrl& url, const TagSet& tags,
+                                                      const std::optional<QList<Artwork>>& artwork) const {
+    ++m_started;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_artworkPassed.append(artwork.has_value());
+    }
+    if (m_gated)
+        m_gate.acquire();
+    if (m_failing.contains(Platform::lastPathComponent(url)))
+        return TagReaderError::writeFailed();
+    return m_writer.write(url, tags, artwork);
+}
+
+QList<bool> ControlledWriter::artworkPassed() const {
+    QMutexLocker lock(&m_mutex);
+    return m_artworkPassed;
+}
+
+} // namespace DocumentTest
