@@ -1,4 +1,5 @@
 #include "Platform/FileSystem.h"
+#include "Platform/IcuText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -139,8 +140,7 @@ std::optional<icu::UnicodeString> foldedWithoutMarks(const QString& text) {
     if (U_FAILURE(status))
         return std::nullopt;
     // Canonical caseless form NFD(fold(NFD(x))), so composed and decomposed spellings fold alike.
-    icu::UnicodeString source(reinterpret_cast<const char16_t*>(text.utf16()),
-                              static_cast<int32_t>(text.size()));
+    const icu::UnicodeString source = toIcu(text);
     icu::UnicodeString folded = nfd->normalize(source, status).foldCase(U_FOLD_CASE_DEFAULT);
     const icu::UnicodeString decomposed = nfd->normalize(folded, status);
     icu::UnicodeString result;

@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/DocumentTypes.h"
 #include "Quire/ViewModels/EditableTagSet.h"
+#include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/AudioFile.h"
 #include "QuireCore/InspectorLayout.h"
 #include "QuireCore/TagReader.h"
@@ -35,7 +36,9 @@
 // The operations are implemented in one source file per concern:
 // DocumentViewModel.cpp (state, selection, sorting, removal), DocumentImport.cpp,
 // DocumentEditing.cpp, DocumentUndo.cpp, DocumentSaving.cpp, DocumentRenaming.cpp,
-// DocumentClipboard.cpp.
+// DocumentClipboard.cpp, and the batch operations in DocumentPatterns.cpp,
+// DocumentTextOperations.cpp and DocumentArtwork.cpp (with the pure helpers of
+// PatternEngine, TextTransform and ArtworkProcessing).
 class DocumentViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<AudioFile> files READ files NOTIFY filesChanged)
@@ -161,6 +164,33 @@ public:
     // --- Tag clipboard ---
     void copyTagsFromSelected();
     void pasteTagsToSelected(bool tags, bool artwork, std::optional<TagField> singleField = std::nullopt);
+
+    // --- Batch operations on the selection (or, where said, on all files) ---
+    // Patterns (DocumentPatterns.cpp). Renames move the selected files on
+    // disk at once and return how many moved.
+    int renameFromPattern(const QString& pattern);
+    void tagsFromFilename(const QString& pattern, const QList<TagField>& fields);
+    void tagsFromPath(const QString& pattern, const QList<TagField>& fields);
+    // An absent total stores the number of files numbered; the padding width
+    // does not change the stored numbers.
+    void numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth);
+
+    // Text (DocumentTextOperations.cpp). Both return 0 and change nothing
+    // when there is no target file; an expression that does not compile, or
+    // takes too long, matches nothing.
+    int findAndReplace(const QString& search, const QString& replacement, bool useRegex, bool wholeWord,
+                       const QList<TagField>& fields, bool allFiles);
+    int countFindMatches(const QString& search, bool useRegex, bool wholeWord, const QList<TagField>& fields,
+                         bool allFiles) const;
+    void applyTextTransform(TextTransform transform, const QList<TagField>& fields);
+    void copyFieldToField(TagField source, TagField target);
+
+    // Artwork (DocumentArtwork.cpp). Import and export work on all files.
+    void setArtwork(const Artwork& artwork);
+    void removeArtwork();
+    void optimizeArtwork(int maxDimension, double jpegQuality);
+    int batchImportArtwork(const QUrl& folder);
+    int batchExportAllArtwork(const QUrl& folder) const;
 
 signals:
     void filesChanged();

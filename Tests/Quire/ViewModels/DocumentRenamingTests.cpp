@@ -75,8 +75,12 @@ TEST_F(RenamingTest, ExchangedNamesAndLetterCaseGoThroughParking) {
     ASSERT_EQ(document.renameFile(mp3, QStringLiteral("old")), FileRenameResult::done);
     ASSERT_EQ(document.renameFile(flac, QStringLiteral("other")), FileRenameResult::done);
     // old.mp3 and other.flac now; the start state has old.flac and other.mp3.
+    const FileSnapshot exchanged = document.snapshot();
     EXPECT_TRUE(document.restore(start));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
+    EXPECT_TRUE(document.restore(exchanged));
+    EXPECT_EQ(folderContents(), QStringList({"old.mp3", "other.flac"}));
+    EXPECT_TRUE(document.restore(start));
 
     EXPECT_EQ(document.renameFile(flac, QStringLiteral("OLD")), FileRenameResult::done);
     EXPECT_EQ(folderContents(), QStringList({"OLD.flac", "other.mp3"}));

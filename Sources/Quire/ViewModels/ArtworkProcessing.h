@@ -1,0 +1,86 @@
+#pragma once
+
+#include "QuireCore/Artwork.h"
+#include "QuireCore/AudioFile.h"
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+// The picture work behind the artwork operations and the optimisation sheet. Pure functions of their
+// arguments, safe on any thread: the document calls them from the pool for large selections.
+namespace ArtworkProcessing {
+
+// The size a picture of `size` takes when shrunk to fit a square of maxDimension: unchanged when both
+// edges fit (no upscaling), else both edges scaled by min(M / w, M / h) in double precision and truncated,
+// so that 999 × 3001 at 1000 gives 332 × 999. An edge never drops below one pixel.
+QSize fittedSize(QSize size, int maxDimension);
+
+// The image shrunk to fittedSize, or the image itself when it fits; absent when scaling fails.
+std::optional<QImage> resizeImage(const QImage& image, int maxDimension);
+
+// The image encoded as a new picture record: JPEG at `quality`, or lossless TIFF when JPEG encoding fails;
+// dimensions read back from the new bytes (the image's size when they cannot be read), a new random id.
+// Absent when neither encoding works, so that no caller ever stores a picture without bytes.
+std::optional<Artwork> recompress(const QImage& image, double quality, ArtworkType type,
+                                  const std::optional<QString>& description);
+
+// The picture decoded, shrunk to maxDimension and re-encoded by recompress, keeping its type and
+// description and taking a new id. A picture that cannot be decoded (or re-encoded) comes back unchanged,
+// id included.
+Artwork optimizeSingle(const Artwork& artwork, int maxDimension, double quality);
+
+enum class PictureSharing {
+    encodeOnce,        // pictures with equal bytes are decoded and encoded once per call
+    encodeEachPicture, // every picture on its own (for comparison in benchmarks)
+};
+
+// optimizeSingle applied to every picture of every list, order kept, with the image work spread over the
+// global thread pool. The result is the same with either sharing: every optimised picture still gets its
+// own new id. Blocks until done.
+QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int maxDimension, double quality,
+                                  PictureSharing sharing = PictureSharing::encodeOnce);
+
+// A front-cover JPEG picture (quality 0.9, no description, new id) made from an image, as setting artwork
+// from a chosen, pasted, dropped or imported image does; absent when encoding fails.
+std::optional<Artwork> coverArtwork(const QImage& image);
+// The same from an image file on disk; absent when it cannot be read, decoded or encoded.
+std::optional<Artwork> coverArtworkFromFile(const QUrl& location);
+
+// The name a picture is exported under: stem-artwork.jpg for a file's only picture, stem-frame2.png for the
+// second of several (position counts from 1), with the extension of the picture's format.
+QString exportFileName(const QString& stem, qsizetype position, qsizetype count, ImageFormat format);
+
+// The figures of the optimisation sheet, over the selected files in list order.
+// The sum of sizeBytes over every picture of every file.
+qint64 currentTotalSize(const QList<AudioFile>& selectedFiles);
+// The JPEG byte count of the first picture of the first file after resizeImage; 0 when there is none or a
+// step fails.
+qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality);
+// The number of pictures of the first file, or 1 when it has none or there is no file.
+qint64 frameCount(const QList<AudioFile>& selectedFiles);
+
+struct SizeChangeCaption {
+    QString text;   // "↓ 50% smaller", "↑ 25% larger"
+    bool isSmaller; // shown in green when smaller, orange otherwise
+    bool operator==(const SizeChangeCaption&) const = default;
+};
+
+struct ArtworkEstimate {
+    qint64 currentTotalSize = 0;
+    qint64 estimatedSize = 0;
+    qint64 frames = 1;
+
+    static ArtworkEstimate of(const QList<AudioFile>& selectedFiles, int maxDimension, double quality);
+
+    // The estimate per frame against the current size per frame (an integer division); absent when the
+    // current size per frame is 0.
+    std::optional<double> ratio() const;
+    // Shown only when there is a current size and an estimate.
+    std::optional<SizeChangeCaption> caption() const;
+};
+
+} // namespace ArtworkProcessing

@@ -1,0 +1,160 @@
+#include "Quire/ViewModels/PatternEngine.h"
+
+#include "Platform/FileSystem.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+QString braceToken(TagField field) {
+    return u'{' + rawValue(field) + u'}';
+}
+
+QString percentToken(TagField field) {
+    return u'%' + rawValue(field) + u'%';
+}
+
+QString textOf(const std::optional<QString>& value) {
+    return value.value_or(QString());
+}
+
+QString decimalOf(std::optional<qint64> value) {
+    return value ? QString::number(*value) : QString();
+}
+
+// The track number as printf's %0Wd, W being the width of the total's decimal
+// form (its minus sign included), or 2 without a total. The width is a minimum.
+QString paddedTrack(const TagSet& tags) {
+    if (!tags.trackNumber)
+        return {};
+    const int width = tags.trackTotal ? int(QString::number(*tags.trackTotal).size()) : 2;
+    return QString::asprintf("%0*lld", width, static_cast<long long>(*tags.trackNumber));
+}
+
+} // namespace
+
+QString expandPattern(const QString& pattern, const AudioFile& file) {
+    const TagSet& tags = file.tags();
+    // The order is binding: a value inserted by an earlier token that holds a
+    // later token is expanded by that later token.
+    const std::pair<QString, QString> replacements[] = {
+        {QStringLiteral("{title}"), textOf(tags.title)},
+        {QStringLiteral("{artist}"), textOf(tags.artist)},
+        {QStringLiteral("{album}"), textOf(tags.album)},
+        {QStringLiteral("{albumArtist}"), textOf(tags.albumArtist)},
+        {QStringLiteral("{composer}"), textOf(tags.composer)},
+        {QStringLiteral("{genre}"), textOf(tags.genre)},
+        {QStringLiteral("{grouping}"), textOf(tags.grouping)},
+        {QStringLiteral("{year}"), decimalOf(tags.year)},
+        {QStringLiteral("{track}"), paddedTrack(tags)},
+        {QStringLiteral("{trackTotal}"), decimalOf(tags.trackTotal)},
+    };
+
+    QString name = pattern;
+    for (const auto& [token, value] : replacements) {
+        const qsizetype count = name.count(token);
+        if (count == 0)
+            continue;
+        // Values holding tokens that expand again can multiply the length at
+        // every step; stop before that exhausts memory.
+        const qsizetype growth = value.size() - token.size();
+        if (growth > 0 && name.size() + count * growth > maximumExpandedLength)
+            return {};
+        name.replace(token, value);
+    }
+
+    const QString extension = Platform::pathExtension(file.url());
+    if (!extension.isEmpty() && !name.endsWith(u'.' + extension))
+        name += u'.' + extension;
+    return name;
+}
+
+std::optional<PatternExpression> patternToRegex(const QString& pattern, const QList<TagField>& fields) {
+    QList<std::pair<QString, TagField>> tokens;
+    for (TagField field : fields)
+        tokens.append({braceToken(field), field});
+
+    // Scanning from the left gives the groups in order of appearance. Every
+    // token starts with "{" and holds no other, so occurrences never overlap,
+    // and the literal text between them is escaped character by character:
+    // the same expression as escaping the whole pattern and then replacing
+    // each escaped token.
+    QString expression = QStringLiteral("^");
+    QList<TagField> groupFields;
+    QString literal;
+    const QStringView text(pattern);
+    qsizetype position = 0;
+    while (position < text.size()) {
+        const auto token = text[position] != u'{'
+                               ? tokens.cend()
+                               : std::find_if(tokens.cbegin(), tokens.cend(), [&](const auto& t) {
+                                     return text.sliced(position).startsWith(t.first);
+                                 });
+        if (token == tokens.cend()) {
+            literal += text[position];
+            ++position;
+            continue;
+        }
+        expression += IcuRegex::escape(literal) + QStringLiteral("(.*?)");
+        literal.clear();
+        groupFields.append(token->second);
+        position += token->first.size();
+    }
+    expression += IcuRegex::escape(literal) + u'$';
+
+    std::optional<IcuRegex> regex = IcuRegex::compile(expression);
+    if (!regex)
+        return std::nullopt;
+    return PatternExpression{std::move(*regex), std::move(groupFields)};
+}
+
+std::optional<QList<ExtractedValue>> valuesFromName(const PatternExpression& expression,
+                                                    const QString& name) {
+    const auto outcome = expression.regex.firstMatchGroups(name);
+    if (!outcome || !outcome.value())
+        return std::nullopt;
+    const QStringList& groups = *outcome.value();
+    QList<ExtractedValue> values;
+    const qsizetype count = std::min(groups.size(), expression.groupFields.size());
+    for (qsizetype group = 0; group < count; ++group)
+        values.append({expression.groupFields[group], groups[group]});
+    return values;
+}
+
+QStringList pathComponents(const QString& path) {
+    return path.split(u'/', Qt::SkipEmptyParts);
+}
+
+PathPattern parsePathPattern(const QString& pattern, const QList<TagField>& fields) {
+    PathPattern parsed;
+    parsed.depthLimit = fields.size();
+    for (const QString& component : pathComponents(pattern)) {
+        const auto named = std::find_if(fields.cbegin(), fields.cend(), [&](TagField field) {
+            return component == braceToken(field) || component == percentToken(field);
+        });
+        parsed.components.append(named == fields.cend() ? std::nullopt : std::optional(*named));
+    }
+    return parsed;
+}
+
+QList<ExtractedValue> valuesFromPath(const PathPattern& pattern, const QString& filePath) {
+    const QStringList components = pathComponents(filePath);
+    // Everything before the file name is a folder, outermost first.
+    const qsizetype folderCount = std::max<qsizetype>(components.size() - 1, 0);
+    const qsizetype patternCount = pattern.components.size();
+    const qsizetype depth = std::min({patternCount, folderCount, pattern.depthLimit});
+    QList<ExtractedValue> values;
+    for (qsizetype k = 0; k < depth; ++k) {
+        if (const std::optional<TagField> field = pattern.components[patternCount - 1 - k])
+            values.append({*field, components[folderCount - 1 - k]});
+    }
+    return values;
+}
+
+QList<RenamePreviewRow> renamePreview(const QList<AudioFile>& selectedFiles, const QString& pattern) {
+    QList<RenamePreviewRow> rows;
+    for (const AudioFile& file : selectedFiles.first(std::min(selectedFiles.size(), renamePreviewLimit)))
+        rows.append({Platform::lastPathComponent(file.url()), expandPattern(pattern, file)});
+    return rows;
+}

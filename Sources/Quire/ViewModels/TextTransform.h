@@ -1,0 +1,49 @@
+#pragma once
+
+#include "QuireCore/TagField.h"
+#include "QuireCore/TagSet.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <optional>
+
+// The fixed rewrites of the text-transform operation, in the order offered.
+enum class TextTransform { titleCase, upperCase, lowerCase, swapArtistTitle };
+
+inline constexpr std::array<TextTransform, 4> allTextTransforms = {
+    TextTransform::titleCase, TextTransform::upperCase, TextTransform::lowerCase,
+    TextTransform::swapArtistTitle};
+
+QString rawValue(TextTransform transform);
+std::optional<TextTransform> textTransformFromRawValue(QStringView raw);
+// "Title Case", "UPPER CASE", "lower case", "Swap Artist – Title".
+QString label(TextTransform transform);
+// The transformed text (pure). Case mappings are Unicode's full mappings,
+// independent of the user's locale ("ß" upper-cases to "SS"). Title case
+// capitalises the first character of every white-space-separated word and
+// lower-cases the rest of it. The swap splits at the first hyphen-minus only.
+QString apply(TextTransform transform, const QString& text);
+
+// The fields find-and-replace and the text transforms offer: those edited as
+// text or multiline text, in declaration order.
+QList<TagField> textTagFields();
+// The text fields that are in `chosen`, in declaration order (what the sheets
+// pass to the operations).
+QList<TagField> chosenTextFields(const QSet<TagField>& chosen);
+
+// One row of a transform's preview: a field whose text would change.
+struct TextTransformPreviewRow {
+    TagField field;
+    QString current;
+    QString transformed;
+
+    bool operator==(const TextTransformPreviewRow&) const = default;
+};
+
+// The preview for one file's tags: the chosen fields ordered by raw value,
+// only those whose text the transform changes (absent fields read as empty).
+QList<TextTransformPreviewRow> textTransformPreview(TextTransform transform, const TagSet& tags,
+                                                    const QSet<TagField>& fields);
