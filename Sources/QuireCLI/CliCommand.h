@@ -1,0 +1,38 @@
+#pragma once
+
+#include "QuireCore/Result.h"
+#include "QuireCore/TagField.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One command of a -c argument, checked before anything runs: the name is
+// known, the number of arguments fits, and every field name, number and option
+// is valid. Execution can then assume well-formed input.
+struct CliCommand {
+    QString line; // as the user gave it, for messages
+    QString name;
+    QStringList arguments;
+    QSet<QString> flags;             // --regex, --whole-word, ...
+    QHash<QString, QString> options; // --fields F,F, --start N, ...
+
+    bool hasFlag(const char* flag) const { return flags.contains(QLatin1String(flag)); }
+    std::optional<QString> option(const char* name) const;
+};
+
+// Parses and checks one command line; the error names what was wrong.
+Result<CliCommand, QString> parseCliCommand(const QString& line);
+
+// A field by its raw value (title, albumArtist, ...).
+std::optional<TagField> fieldNamed(const QString& name);
+// A comma-separated list of field names; none if any is unknown.
+std::optional<QList<TagField>> fieldsNamed(const QString& list);
+// The nine text fields, the default of count and replace.
+QList<TagField> textFields();
+
+// The help text of cadenza-cli.
+QString cliHelpText();

@@ -1,0 +1,351 @@
+#include "CliSession.h"
+
+#include "Platform/FileSystem.h"
+#include "Quire/ViewModels/ArtworkProcessing.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("cadenza-cli", text);
+}
+
+QUrl locationOf(const QString& path) {
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+}
+
+QJsonValue optionalText(const std::optional<QString>& text) {
+    return text ? QJsonValue(*text) : QJsonValue();
+}
+
+} // namespace
+
+CliSession::CliSession(DocumentViewModel& document, QTextStream& out, QTextStream& err, bool json)
+    : m_document(document)
+    , m_out(out)
+    , m_err(err)
+    , m_json(json) {}
+
+void CliSession::waitUntil(const std::function<bool()>& done) {
+    // The document reports through signals; spin the event loop until it is done.
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 100);
+}
+
+CliSession::Status CliSession::load(const QList<QUrl>& locations) {
+    m_document.importFiles(locations);
+    waitUntil([this] { return !m_document.isLoading(); });
+    QSet<QUuid> all;
+    for (const AudioFile& file : m_document.files())
+        all.insert(file.id());
+    m_document.setSelectedFiles(all);
+    return takeDocumentError();
+}
+
+CliSession::Status CliSession::takeDocumentError() {
+    const std::optional<QString> message = m_document.saveErrorMessage();
+    if (!message)
+        return Status::ok;
+    m_err << *message << Qt::endl;
+    m_document.setSaveErrorMessage(std::nullopt);
+    return Status::failed;
+}
+
+CliSession::Status CliSession::run(const CliCommand& command) {
+    const Status status = execute(command);
+    const Status documentStatus = takeDocumentError();
+    return status == Status::failed || documentStatus == Status::failed ? Status::failed : Status::ok;
+}
+
+QList<AudioFile> CliSession::filesNamed(const QString& name) const {
+    QList<AudioFile> matches;
+    for (const AudioFile& file : m_document.files()) {
+        if (file.filename() == name)
+            matches.append(file);
+    }
+    return matches;
+}
+
+std::optional<AudioFile> CliSession::singleFileNamed(const QString& name) {
+    const QList<AudioFile> matches = filesNamed(name);
+    if (matches.size() == 1)
+        return matches.first();
+    if (matches.isEmpty())
+        m_err << tr("No loaded file is named “%1”.").arg(name) << Qt::endl;
+    else
+        m_err << tr("%1 loaded files are named “%2”; use select instead.").arg(matches.size()).arg(name)
+              << Qt::endl;
+    return std::nullopt;
+}
+
+CliSession::Status CliSession::nothingToActOn(const QString& what) {
+    m_err << what << Qt::endl;
+    return Status::failed;
+}
+
+bool CliSession::requireSelection(const CliCommand& command) {
+    if (!m_document.selectedAudioFiles().isEmpty())
+        return true;
+    m_err << tr("“%1”: no file is selected.").arg(command.line) << Qt::endl;
+    return false;
+}
+
+CliSession::Status CliSession::execute(const CliCommand& command) {
+    const QString& name = command.name;
+    const QStringList& args = command.arguments;
+    auto value = [&](qsizetype index) {
+        return index < args.size() ? std::optional(args[index]) : std::nullopt;
+    };
+    auto number = [&](const char* option) -> std::optional<qint64> {
+        const auto text = command.option(option);
+        return text ? TagSet::parseInteger(*text) : std::nullopt;
+    };
+    auto printCount = [&](qsizetype count) {
+        m_out << count << Qt::endl;
+        return Status::ok;
+    };
+
+    if (name == u"select") {
+        QSet<QUuid> ids;
+        if (args == QStringList{QStringLiteral("all")}) {
+            for (const AudioFile& file : m_document.files())
+                ids.insert(file.id());
+        } else if (args != QStringList{QStringLiteral("none")}) {
+            for (const QString& fileName : args) {
+                const QList<AudioFile> matches = filesNamed(fileName);
+                if (matches.isEmpty())
+                    return nothingToActOn(tr("No loaded file is named “%1”.").arg(fileName));
+                for (const AudioFile& file : matches)
+                    ids.insert(file.id());
+            }
+        }
+        m_document.setSelectedFiles(ids);
+        return Status::ok;
+    }
+    if (name == u"set-file") {
+        const std::optional<AudioFile> file = singleFileNamed(args[0]);
+        if (!file)
+            return Status::failed;
+        m_document.updateField(*fieldNamed(args[1]), value(2), file->id());
+        return Status::ok;
+    }
+    if (name == u"rename") {
+        const std::optional<AudioFile> file = singleFileNamed(args[0]);
+        if (!file)
+            return Status::failed;
+        switch (m_document.renameFile(file->id(), args[1])) {
+        case FileRenameResult::done:
+            m_out << "done" << Qt::endl;
+            return Status::ok;
+        case FileRenameResult::unchanged:
+            m_out << "unchanged" << Qt::endl;
+            return Status::ok;
+        case FileRenameResult::failed:
+            m_out << "failed" << Qt::endl;
+            return Status::failed;
+        }
+    }
+    if (name == u"undo" || name == u"redo") {
+        const bool undoing = name == u"undo";
+        if (!(undoing ? m_document.canUndo() : m_document.canRedo()))
+            return nothingToActOn(undoing ? tr("Nothing to undo.") : tr("Nothing to redo."));
+        const auto stepsBefore = m_document.undoStack().undoActions().size();
+        undoing ? m_document.undo() : m_document.redo();
+        return m_document.undoStack().undoActions().size() != stepsBefore ? Status::ok : Status::failed;
+    }
+    if (name == u"save") {
+        const qsizetype modified = m_document.modifiedCount();
+        m_document.saveAll();
+        waitUntil([this] { return !m_document.isSaving(); });
+        m_out << tr("Saved %1 of %2 modified files.").arg(modified - m_document.modifiedCount()).arg(modified)
+              << Qt::endl;
+        return Status::ok;
+    }
+    if (name == u"list") {
+        printList();
+        return Status::ok;
+    }
+    if (name == u"show") {
+        printShow();
+        return Status::ok;
+    }
+    if (name == u"history") {
+        printHistory();
+        return Status::ok;
+    }
+    if (name == u"json") {
+        printJson(!command.hasFlag("--no-artwork-data"));
+        return Status::ok;
+    }
+    if (name == u"copy-tags") {
+        if (!requireSelection(command))
+            return Status::failed;
+        m_document.copyTagsFromSelected();
+        return Status::ok;
+    }
+    if (name == u"import-artwork")
+        return printCount(m_document.batchImportArtwork(locationOf(args[0])));
+    if (name == u"export-artwork") {
+        if (m_document.filesWithArtworkCount() == 0)
+            return nothingToActOn(tr("No loaded file has artwork."));
+        return printCount(m_document.batchExportAllArtwork(locationOf(args[0])));
+    }
+
+    // Find and replace may also work on every loaded file; everything else needs a selection.
+    const bool allFiles = command.hasFlag("--all-files");
+    if (allFiles ? m_document.files().isEmpty() : !requireSelection(command))
+        return Status::failed;
+    const QList<TagField> searchFields =
+        command.option("--fields") ? *fieldsNamed(*command.option("--fields")) : textFields();
+
+    if (name == u"set") {
+        m_document.updateField(*fieldNamed(args[0]), value(1));
+    } else if (name == u"compilation") {
+        m_document.updateCompilation(args[0] == u"true");
+    } else if (name == u"rename-pattern") {
+        return printCount(m_document.renameFromPattern(args[0]));
+    } else if (name == u"tags-from-filename") {
+        QList<TagField> fields;
+        for (const QString& field : args.mid(1))
+            fields.append(*fieldNamed(field));
+        if (fields.isEmpty())
+            fields = {TagField::title, TagField::trackNumber};
+        m_document.tagsFromFilename(args[0], fields);
+    } else if (name == u"tags-from-path") {
+        m_document.tagsFromPath(args[0], {TagField::artist, TagField::album});
+    } else if (name == u"number-tracks") {
+        m_document.numberTracks(number("--start").value_or(1), number("--total"), 2);
+    } else if (name == u"count") {
+        return printCount(m_document.countFindMatches(
+            args[0], command.hasFlag("--regex"), command.hasFlag("--whole-word"), searchFields, allFiles));
+    } else if (name == u"replace") {
+        return printCount(m_document.findAndReplace(args[0], args[1], command.hasFlag("--regex"),
+                                                    command.hasFlag("--whole-word"), searchFields, allFiles));
+    } else if (name == u"transform") {
+        const QList<TagField> fields =
+            command.option("--fields") ? searchFields
+                                       : QList<TagField>{TagField::title, TagField::artist, TagField::album};
+        m_document.applyTextTransform(*textTransformFromRawValue(args[0]), fields);
+    } else if (name == u"copy-field") {
+        m_document.copyFieldToField(*fieldNamed(args[0]), *fieldNamed(args[1]));
+    } else if (name == u"paste-tags") {
+        if (!m_document.tagClipboard().tags)
+            return nothingToActOn(tr("Nothing has been copied: use copy-tags first."));
+        const auto field = command.option("--field");
+        m_document.pasteTagsToSelected(true, !field, field ? fieldNamed(*field) : std::nullopt);
+    } else if (name == u"set-artwork") {
+        const std::optional<Artwork> picture = ArtworkProcessing::coverArtworkFromFile(locationOf(args[0]));
+        if (!picture)
+            return nothingToActOn(tr("“%1” is not a picture that can be read.").arg(args[0]));
+        m_document.setArtwork(*picture);
+    } else if (name == u"remove-artwork") {
+        m_document.removeArtwork();
+    } else if (name == u"optimize-artwork") {
+        m_document.optimizeArtwork(static_cast<int>(number("--max").value_or(1000)),
+                                   command.option("--quality").value_or(QStringLiteral("0.8")).toDouble());
+    } else if (name == u"remove") {
+        m_document.removeSelectedFromList();
+    }
+    return Status::ok;
+}
+
+void CliSession::printList() {
+    QJsonArray rows;
+    for (const AudioFile& file : m_document.files()) {
+        const AudioFileRow row{file};
+        const QString track = row.trackNumber() ? QString::number(*row.trackNumber()) : QString();
+        if (m_json) {
+            rows.append(
+                QJsonObject{{"modified", row.isModified()},
+                            {"filename", row.filename()},
+                            {"title", optionalText(row.title())},
+                            {"artist", optionalText(row.artist())},
+                            {"album", optionalText(row.album())},
+                            {"track", row.trackNumber() ? QJsonValue(*row.trackNumber()) : QJsonValue()},
+                            {"duration", row.duration()},
+                            {"format", row.format()},
+                            {"bitrate", row.bitrate()},
+                            {"sampleRate", row.sampleRate()}});
+            continue;
+        }
+        const QStringList columns{row.isModified() ? QStringLiteral("*") : QString(),
+                                  row.filename(),
+                                  row.title().value_or(QString()),
+                                  row.artist().value_or(QString()),
+                                  row.album().value_or(QString()),
+                                  track,
+                                  row.duration(),
+                                  row.format(),
+                                  row.bitrate(),
+                                  row.sampleRate()};
+        m_out << columns.join(u'\t') << Qt::endl;
+    }
+    if (m_json)
+        m_out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
+}
+
+void CliSession::printShow() {
+    const EditableTagSet& state = *m_document.editState();
+    QJsonObject json;
+    for (TagField field : allTagFields) {
+        const bool varies = state.varies(field);
+        QString text = state.stringValue(field);
+        if (field == TagField::compilation)
+            text = state.compilation() ? QStringLiteral("true") : QStringLiteral("false");
+        if (m_json)
+            json.insert(rawValue(field),
+                        QJsonObject{{"value", varies ? QJsonValue() : QJsonValue(text)}, {"varies", varies}});
+        else
+            m_out << displayName(field) << '\t' << (varies ? tr("<multiple values>") : text) << Qt::endl;
+    }
+    if (m_json)
+        m_out << QJsonDocument(json).toJson(QJsonDocument::Indented);
+}
+
+void CliSession::printHistory() {
+    const QList<UndoAction>& undo = m_document.undoStack().undoActions();
+    const QList<UndoAction>& redo = m_document.undoStack().redoActions();
+    QJsonArray undoJson, redoJson;
+    for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
+        undoJson.append(it->description);
+        if (!m_json)
+            m_out << "undo\t" << it->description << Qt::endl;
+    }
+    for (auto it = redo.rbegin(); it != redo.rend(); ++it) {
+        redoJson.append(it->description);
+        if (!m_json)
+            m_out << "redo\t" << it->description << Qt::endl;
+    }
+    if (m_json)
+        m_out << QJsonDocument(QJsonObject{{"undo", undoJson}, {"redo", redoJson}})
+                     .toJson(QJsonDocument::Indented);
+}
+
+void CliSession::printJson(bool withArtworkData) {
+    QJsonArray records;
+    for (const AudioFile& file : m_document.files()) {
+        QJsonObject record = file.toJson();
+        if (!withArtworkData) {
+            QJsonArray pictures = record.value(QStringLiteral("artwork")).toArray();
+            for (QJsonValueRef picture : pictures) {
+                QJsonObject object = picture.toObject();
+                object.remove(QStringLiteral("data"));
+                picture = object;
+            }
+            record.insert(QStringLiteral("artwork"), pictures);
+        }
+        records.append(record);
+    }
+    m_out << QJsonDocument(records).toJson(QJsonDocument::Indented);
+}
+
+void CliSession::reportUnsavedChanges() {
+    if (const qsizetype modified = m_document.modifiedCount())
+        m_err << tr("%1 file(s) have unsaved changes; add -c save to write them.").arg(modified) << Qt::endl;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "CliCommand.h"
+#include "Quire/ViewModels/DocumentViewModel.h"
+
+#include <QTextStream>
+
+// Runs checked commands against one document and prints their results. All
+// the work is the document's: this class only turns words into operations and
+// results into text.
+class CliSession {
+public:
+    enum class Status { ok = 0, failed = 1 };
+
+    CliSession(DocumentViewModel& document, QTextStream& out, QTextStream& err, bool json);
+
+    // Imports the locations, waiting for the import to end, and selects every file.
+    Status load(const QList<QUrl>& locations);
+    Status run(const CliCommand& command);
+    // Tells the user about edits that were not saved.
+    void reportUnsavedChanges();
+
+private:
+    Status execute(const CliCommand& command);
+    // Prints and clears the document's error message; failed if there was one.
+    Status takeDocumentError();
+    // The loaded files whose file name is `name`.
+    QList<AudioFile> filesNamed(const QString& name) const;
+    // The one loaded file named `name`, or none with a message.
+    std::optional<AudioFile> singleFileNamed(const QString& name);
+    Status nothingToActOn(const QString& what);
+    bool requireSelection(const CliCommand& command);
+    void waitUntil(const std::function<bool()>& done);
+
+    void printList();
+    void printShow();
+    void printHistory();
+    void printJson(bool withArtworkData);
+
+    DocumentViewModel& m_document;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    bool m_json;
+};

@@ -1,0 +1,67 @@
+#include "CliCommand.h"
+#include "CliSession.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+enum ExitStatus { success = 0, failure = 1, usageError = 2 };
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cadenza-cli"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    // Everything is checked before anything runs, so a usage error changes nothing.
+    bool json = false;
+    QList<CliCommand> commands;
+    QList<QUrl> locations;
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == u"-h" || argument == u"--help") {
+            out << cliHelpText();
+            return success;
+        }
+        if (argument == u"--json") {
+            json = true;
+        } else if (argument == u"-c") {
+            if (i + 1 == arguments.size()) {
+                err << "cadenza-cli: -c needs a command" << Qt::endl;
+                return usageError;
+            }
+            Result<CliCommand, QString> command = parseCliCommand(arguments[++i]);
+            if (!command) {
+                err << "cadenza-cli: " << command.error() << Qt::endl;
+                return usageError;
+            }
+            commands.append(std::move(command).value());
+        } else if (argument.startsWith(u'-') && argument != u"-") {
+            err << "cadenza-cli: unknown option “" << argument << "” (see --help)" << Qt::endl;
+            return usageError;
+        } else {
+            locations.append(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
+        }
+    }
+    if (locations.isEmpty()) {
+        err << "cadenza-cli: no files or folders given (see --help)" << Qt::endl;
+        return usageError;
+    }
+
+    DocumentViewModel document;
+    CliSession session(document, out, err, json);
+    int status = session.load(locations) == CliSession::Status::ok ? success : failure;
+    for (const CliCommand& command : std::as_const(commands)) {
+        if (session.run(command) != CliSession::Status::ok)
+            status = failure;
+        out.flush();
+    }
+    session.reportUnsavedChanges();
+    return status;
+}

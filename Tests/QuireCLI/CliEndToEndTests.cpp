@@ -1,0 +1,158 @@
+#include "CTagLibBridge.h"
+#include "Support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the built cadenza-cli; `asUnprivileged` drops root first (root may write read-only files).
+CliRun cli(const QStringList& arguments, bool asUnprivileged = false) {
+    QProcess process;
+    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    if (asUnprivileged && ::geteuid() == 0)
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                  QStringLiteral(CADENZA_CLI_PATH)} +
+                          arguments);
+    else
+        process.start(QStringLiteral(CADENZA_CLI_PATH), arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class CliTest : public testing::Test {
+protected:
+    QString add(const QString& name, const QString& fixture) {
+        QFile source(TestSupport::fixturePath(fixture));
+        EXPECT_TRUE(source.open(QIODevice::ReadOnly));
+        return folder.write(name, source.readAll());
+    }
+    QStringList names(const QString& sub = {}) const {
+        return QDir(sub.isEmpty() ? folder.path() : folder.filePath(sub)).entryList(QDir::Files, QDir::Name);
+    }
+    QJsonArray records(const QStringList& extra = {}) const {
+        const CliRun run =
+            cli(QStringList{"-c", "json --no-artwork-data"} + extra + QStringList{folder.path()});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return QJsonDocument::fromJson(run.out.toUtf8()).array();
+    }
+
+    TestSupport::ScratchFolder folder;
+};
+
+TEST_F(CliTest, APipelineFromNamesToSavedFiles) {
+    add(QStringLiteral("Album/01 - Intro.mp3"), QStringLiteral("untagged.mp3"));
+    add(QStringLiteral("Album/02 - Song.flac"), QStringLiteral("untagged.flac"));
+    add(QStringLiteral("Album/03 - Outro.ogg"), QStringLiteral("untagged.ogg"));
+
+    const CliRun run =
+        cli({"-c", "tags-from-filename '{trackNumber} - {title}'", "-c", "set artist 'The Band'", "-c",
+             "number-tracks --start 1", "-c", "rename-pattern '{track}. {title}'", "-c", "list", "-c", "save",
+             "-c", "history", folder.filePath(QStringLiteral("Album"))});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(names(QStringLiteral("Album")), QStringList({"1. Intro.mp3", "2. Song.flac", "3. Outro.ogg"}));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("3\n"))) << run.out; // the rename count
+    EXPECT_TRUE(run.out.contains(QStringLiteral("*\t1. Intro.mp3\tIntro\tThe Band\t\t1\t"))) << run.out;
+    EXPECT_TRUE(run.out.contains(QStringLiteral("undo\tRename 3 files"))) << run.out;
+    EXPECT_FALSE(run.err.contains(QStringLiteral("unsaved"))) << run.err;
+
+    // A fresh run reads what was written.
+    const QJsonArray files = records();
+    ASSERT_EQ(files.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject tags = files[i].toObject().value(QStringLiteral("tags")).toObject();
+        EXPECT_EQ(tags.value(QStringLiteral("artist")).toString(), QStringLiteral("The Band"));
+        EXPECT_EQ(tags.value(QStringLiteral("trackNumber")).toInt(), i + 1);
+        EXPECT_EQ(tags.value(QStringLiteral("trackTotal")).toInt(), 3);
+    }
+    EXPECT_EQ(files[1]
+                  .toObject()
+                  .value(QStringLiteral("tags"))
+                  .toObject()
+                  .value(QStringLiteral("title"))
+                  .toString(),
+              QStringLiteral("Song"));
+}
+
+TEST_F(CliTest, UsageErrorsChangeNothing) {
+    const QString path = add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    for (const QStringList& arguments :
+         {QStringList{"-c", "set title New", "-c", "save", "-c", "set bogus x", folder.path()},
+          QStringList{"-c", "rename a.mp3 b", "-c", "number-tracks --start x", folder.path()},
+          QStringList{"--frobnicate", folder.path()}, QStringList{"-c", "list"}}) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("cadenza-cli: "))) << run.err.toStdString();
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_EQ(names(), QStringList({"a.mp3"}));
+    EXPECT_EQ(cli({"--help"}).exitCode, 0);
+}
+
+TEST_F(CliTest, UndoMovesARenamedFileBackAndUnsavedChangesAreReported) {
+    add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
+    CliRun run = cli({"-c", "rename a.mp3 b", "-c", "set title Changed", folder.path()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QStringLiteral("done\n"));
+    EXPECT_EQ(names(), QStringList({"b.mp3"}));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("unsaved"))) << run.err.toStdString();
+
+    // The rename, then the import itself, then nothing is left to undo.
+    run = cli({"-c", "rename b.mp3 c", "-c", "undo", "-c", "undo", "-c", "undo", folder.path()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(names(), QStringList({"b.mp3"}));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Nothing to undo."))) << run.err.toStdString();
+
+    run = cli({"-c", "select nothere.mp3", folder.path()});
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
+    const QString path = add(QStringLiteral("locked.mp3"), QStringLiteral("tagged.mp3"));
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                             QFileDevice::ExeOther);
+    const CliRun run = cli({"-c", "set title Changed", "-c", "save", folder.path()}, true);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("locked.mp3: Failed to write tags to file")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("unsaved"))) << run.err.toStdString();
+}
+
+TEST_F(CliTest, UnreadableFilesAreNamedAndJsonOutputIsValid) {
+    add(QStringLiteral("good.mp3"), QStringLiteral("tagged.mp3"));
+    add(QStringLiteral("bad.mp3"), QStringLiteral("not-audio.mp3"));
+    const CliRun run = cli({"--json", "-c", "show", "-c", "history", "-c", "list", folder.path()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("Couldn’t read these files. They haven’t been added or changed:\nbad.mp3")))
+        << run.err.toStdString();
+    // Three JSON documents, one per command.
+    QStringList documents = run.out.split(QStringLiteral("\n}\n"), Qt::SkipEmptyParts);
+    EXPECT_GE(documents.size(), 2);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\"varies\": false"))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\"undo\": ["))) << run.out.toStdString();
+}
+
+} // namespace
