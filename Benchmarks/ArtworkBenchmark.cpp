@@ -7,6 +7,7 @@
 #include "Platform/ImageServices.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "QuireCore/TagWorker.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -79,6 +80,7 @@ bool sameBytes(const QList<QList<Artwork>>& a, const QList<QList<Artwork>>& b) {
 } // namespace
 
 int main(int argc, char** argv) {
+    runTagWorkerIfRequested(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

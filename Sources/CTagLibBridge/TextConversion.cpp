@@ -148,11 +148,13 @@ int parseLeadingInteger(std::string_view text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
+    // Unlike atoi(), which is undefined here, an out-of-range number reads as 0;
+    // the negative side has room for one more than the positive side.
+    const std::int64_t limit = std::int64_t(std::numeric_limits<int>::max()) + (negative ? 1 : 0);
     std::int64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
-        // Unlike atoi(), which is undefined here, an out-of-range number reads as 0.
-        if (value > std::numeric_limits<int>::max())
+        if (value > limit)
             return 0;
     }
     return static_cast<int>(negative ? -value : value);

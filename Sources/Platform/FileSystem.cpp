@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <fts.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <system_error>
 #include <unicode/normalizer2.h>
@@ -231,6 +232,14 @@ FileResult writeReplacing(const QByteArray& bytes, const QUrl& location) {
         return {};
     return failure(0, QCoreApplication::translate("Platform", "“%1” couldn’t be written: %2.")
                           .arg(location.toLocalFile(), file.errorString()));
+}
+
+std::optional<qint64> availableSpace(const QUrl& location) {
+    const auto path = fileSystemPath(location);
+    struct statvfs status {};
+    if (!path || ::statvfs(path->constData(), &status) != 0)
+        return std::nullopt;
+    return static_cast<qint64>(status.f_bavail) * static_cast<qint64>(status.f_frsize);
 }
 
 bool pathsEqualIgnoringCaseAndDiacritics(const QString& a, const QString& b) {

@@ -71,6 +71,10 @@ std::optional<FileIdentifier> resourceIdentifier(const QUrl& location);
 // through.
 FileResult writeReplacing(const QByteArray& bytes, const QUrl& location);
 
+// Bytes an unprivileged writer may still use on the file system holding the
+// location; none when that cannot be told.
+std::optional<qint64> availableSpace(const QUrl& location);
+
 // Whether two paths are the same text once letter case (full folding: ß matches SS) and diacritical marks are
 // ignored; the fallback of the same-file test when identifiers cannot be read.
 bool pathsEqualIgnoringCaseAndDiacritics(const QString& a, const QString& b);

@@ -1,8 +1,11 @@
+#include "QuireCore/TagWorker.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
 
 int main(int argc, char** argv) {
+    runTagWorkerIfRequested(argc, argv);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationName(QStringLiteral("Cadenza"));

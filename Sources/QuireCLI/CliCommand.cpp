@@ -12,7 +12,7 @@ QString tr(const char* text) {
     return QCoreApplication::translate("cadenza-cli", text);
 }
 
-struct CommandSpec {
+struct CommandShape {
     const char* name;
     int minArguments;
     int maxArguments; // -1: any number
@@ -20,9 +20,9 @@ struct CommandSpec {
     QStringList valueOptions;
 };
 
-const QList<CommandSpec>& commandSpecs() {
+const QList<CommandShape>& commandShapes() {
     static const QStringList findFlags{"--regex", "--whole-word", "--all-files"};
-    static const QList<CommandSpec> specs{
+    static const QList<CommandShape> shapes{
         {"select", 1, -1, {}, {}},
         {"set", 1, 2, {}, {}},
         {"set-file", 2, 3, {}, {}},
@@ -52,13 +52,13 @@ const QList<CommandSpec>& commandSpecs() {
         {"history", 0, 0, {}, {}},
         {"json", 0, 0, {"--no-artwork-data"}, {}},
     };
-    return specs;
+    return shapes;
 }
 
-const CommandSpec* specNamed(const QString& name) {
-    for (const CommandSpec& spec : commandSpecs()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+const CommandShape* shapeNamed(const QString& name) {
+    for (const CommandShape& shape : commandShapes()) {
+        if (name == QLatin1String(shape.name))
+            return &shape;
     }
     return nullptr;
 }
@@ -148,15 +148,15 @@ Result<CliCommand, QString> parseCliCommand(const QString& line) {
     CliCommand command;
     command.line = line;
     command.name = words.takeFirst();
-    const CommandSpec* spec = specNamed(command.name);
-    if (!spec)
+    const CommandShape* shape = shapeNamed(command.name);
+    if (!shape)
         return tr("unknown command “%1”").arg(command.name);
 
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString& word = words[i];
-        if (spec->flags.contains(word)) {
+        if (shape->flags.contains(word)) {
             command.flags.insert(word);
-        } else if (spec->valueOptions.contains(word)) {
+        } else if (shape->valueOptions.contains(word)) {
             if (i + 1 == words.size())
                 return tr("%1 in “%2” needs a value").arg(word, line);
             command.options.insert(word, words[++i]);
@@ -167,7 +167,7 @@ Result<CliCommand, QString> parseCliCommand(const QString& line) {
         }
     }
     const int count = static_cast<int>(command.arguments.size());
-    if (count < spec->minArguments || (spec->maxArguments >= 0 && count > spec->maxArguments))
+    if (count < shape->minArguments || (shape->maxArguments >= 0 && count > shape->maxArguments))
         return tr("wrong number of arguments in “%1” (see --help)").arg(line);
     if (const std::optional<QString> problem = checkValues(command))
         return tr("in “%1”: %2").arg(line, *problem);

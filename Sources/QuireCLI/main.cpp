@@ -1,5 +1,6 @@
 #include "CliCommand.h"
 #include "CliSession.h"
+#include "QuireCore/TagWorker.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -13,6 +14,7 @@ enum ExitStatus { success = 0, failure = 1, usageError = 2 };
 } // namespace
 
 int main(int argc, char** argv) {
+    runTagWorkerIfRequested(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cadenza-cli"));
     QTextStream out(stdout);

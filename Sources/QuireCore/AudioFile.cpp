@@ -147,7 +147,10 @@ Decoded<AudioFile> AudioFile::fromJson(const QJsonValue& json) {
     JsonRecord record(json, "AudioFile");
     const QUuid id = record.requiredUuid("id");
     const QUrl url(record.requiredString("url"), QUrl::StrictMode);
-    if (!record.failed() && !url.isLocalFile())
+    // Only a valid file URL that survives its own encoding: anything else would
+    // not decode again once written.
+    if (!record.failed() && (!url.isValid() || !url.isLocalFile() ||
+                             QUrl(url.toString(QUrl::FullyEncoded), QUrl::StrictMode) != url))
         record.fail("url", QStringLiteral("expected a file URL"));
     const AudioFormat format = record.requiredEnum("format", audioFormatFromRawValue, AudioFormat::mp3);
     const TagContainer container =

@@ -1,24 +1,18 @@
+#include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagReader.h"
 
-#include "CTagLibBridge.h"
 #include "Platform/FileSystem.h"
-
-#include <memory>
 
 namespace {
 
-struct RecordDeleter {
-    void operator()(CTagLibTag* record) const { ctaglib_free_result(record); }
-};
-using Record = std::unique_ptr<CTagLibTag, RecordDeleter>;
-
-std::optional<QString> text(const char* utf8) {
+std::optional<QString> text(const std::optional<std::string>& utf8) {
     // Invalid sequences become U+FFFD.
-    return utf8 ? std::optional(QString::fromUtf8(utf8)) : std::nullopt;
+    return utf8 ? std::optional(QString::fromUtf8(utf8->data(), static_cast<qsizetype>(utf8->size())))
+                : std::nullopt;
 }
 
-std::optional<qint64> number(int32_t value, int32_t present) {
-    return present == 1 ? std::optional<qint64>(value) : std::nullopt;
+std::optional<qint64> number(const std::optional<int32_t>& value) {
+    return value ? std::optional<qint64>(*value) : std::nullopt;
 }
 
 // Case-sensitive, in this order: "IMAGE/JPEG" and "image/gif" are unknown.
@@ -34,22 +28,21 @@ ImageFormat imageFormatOfMimeType(const QString& mime) {
     return ImageFormat::unknown;
 }
 
-Artwork artworkOf(const CTagLibArtwork& picture) {
+Artwork artworkOf(const BridgePicture& picture) {
     Artwork artwork;
     artwork.id = QUuid::createUuid();
-    artwork.data =
-        QByteArray(reinterpret_cast<const char*>(picture.data), static_cast<qsizetype>(picture.size));
+    artwork.data = picture.data;
     artwork.format = imageFormatOfMimeType(text(picture.mimeType).value_or(QString()));
     const auto size = Artwork::dimensions(artwork.data);
     artwork.width = size ? size->first : 0;
     artwork.height = size ? size->second : 0;
-    artwork.sizeBytes = static_cast<qint64>(picture.size);
+    artwork.sizeBytes = picture.data.size();
     artwork.type = artworkTypeFromId3v2PictureType(picture.pictureType);
     artwork.description = text(picture.description);
     return artwork;
 }
 
-TagSet tagsOf(const CTagLibTag& record) {
+TagSet tagsOf(const BridgeRecord& record) {
     TagSet tags;
     tags.title = text(record.title);
     tags.artist = text(record.artist);
@@ -60,12 +53,12 @@ TagSet tagsOf(const CTagLibTag& record) {
     tags.comment = text(record.comment);
     tags.lyrics = text(record.lyrics);
     tags.grouping = text(record.grouping);
-    tags.year = number(record.year, record.hasYear);
-    tags.trackNumber = number(record.track, record.hasTrack);
-    tags.trackTotal = number(record.trackTotal, record.hasTrackTotal);
-    tags.discNumber = number(record.disc, record.hasDisc);
-    tags.discTotal = number(record.discTotal, record.hasDiscTotal);
-    tags.bpm = number(record.bpm, record.hasBpm);
+    tags.year = number(record.year);
+    tags.trackNumber = number(record.track);
+    tags.trackTotal = number(record.trackTotal);
+    tags.discNumber = number(record.disc);
+    tags.discTotal = number(record.discTotal);
+    tags.bpm = number(record.bpm);
     if (record.compilation >= 0)
         tags.compilation = record.compilation == 1;
     return tags;
@@ -73,29 +66,32 @@ TagSet tagsOf(const CTagLibTag& record) {
 
 } // namespace
 
-ReadResult TagLibTagReader::read(const QUrl& url) const {
+ReadResult readTags(const TagLibAccess& access, const QUrl& url) {
     const std::optional<QByteArray> path = Platform::fileSystemPath(url);
     if (!path)
         return TagReaderError::failedToOpen();
-    const Record record(ctaglib_read(path->constData()));
-    if (!record)
-        return TagReaderError::failedToOpen();
-    if (record->error)
-        return TagReaderError::readError(QString::fromUtf8(record->error));
+    const BridgeReadResult result = access.read(path->toStdString());
+    if (!result)
+        return result.error();
+    const BridgeRecord& record = result.value();
 
     const AudioFormat format = detectAudioFormat(url).value_or(AudioFormat::mp3);
     AudioProperties properties;
-    properties.duration = record->duration;
-    properties.bitrate = record->bitrate;
-    properties.sampleRate = record->sampleRate;
-    properties.channels = record->channels;
-    properties.codec = text(record->codec).value_or(displayName(format));
+    properties.duration = record.duration;
+    properties.bitrate = record.bitrate;
+    properties.sampleRate = record.sampleRate;
+    properties.channels = record.channels;
+    properties.codec = text(record.codec).value_or(displayName(format));
 
     QList<Artwork> artwork;
-    artwork.reserve(qMax(0, record->artworkCount));
-    for (int32_t i = 0; record->artwork && i < record->artworkCount; ++i)
-        artwork.append(artworkOf(record->artwork[i]));
+    artwork.reserve(static_cast<qsizetype>(record.pictures.size()));
+    for (const BridgePicture& picture : record.pictures)
+        artwork.append(artworkOf(picture));
 
-    return AudioFile(QUuid::createUuid(), url, format, std::nullopt, properties, tagsOf(*record),
+    return AudioFile(QUuid::createUuid(), url, format, std::nullopt, properties, tagsOf(record),
                      std::move(artwork));
+}
+
+ReadResult TagLibTagReader::read(const QUrl& url) const {
+    return readTags(defaultTagLibAccess(), url);
 }

@@ -1,7 +1,10 @@
+#include "QuireCore/TagWorker.h"
+
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    runTagWorkerIfRequested(argc, argv);
     // Tests never need a display; image plugins and event loops need an application object.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -6,7 +6,11 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 
 namespace TestSupport {
 
@@ -22,6 +26,38 @@ QString ScratchFolder::write(const QString& relative, const QByteArray& bytes) c
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         throw std::runtime_error("cannot write " + path.toStdString());
     return path;
+}
+
+SmallFileSystem::SmallFileSystem(const char* size)
+    : m_path(m_folder.filePath(QStringLiteral("mount"))) {
+    QDir().mkpath(m_path);
+    const QByteArray options = QByteArray("size=") + size;
+    m_mounted = ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", 0, options.constData()) == 0;
+    m_error = m_mounted ? 0 : errno;
+}
+
+SmallFileSystem::~SmallFileSystem() {
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+}
+
+QString SmallFileSystem::skipReason() const {
+    return QStringLiteral("cannot mount a tmpfs to fill (%1); the full file system cases need root")
+        .arg(QString::fromUtf8(std::strerror(m_error)));
+}
+
+qint64 SmallFileSystem::available() const {
+    struct statvfs status {};
+    return ::statvfs(QFile::encodeName(m_path).constData(), &status) == 0
+               ? qint64(status.f_bavail) * qint64(status.f_frsize)
+               : 0;
+}
+
+bool SmallFileSystem::leaveFree(qint64 free) const {
+    QFile filler(filePath(QStringLiteral("filler")));
+    const qint64 size = available() - free;
+    return size >= 0 && filler.open(QIODevice::WriteOnly | QIODevice::Append) &&
+           filler.write(QByteArray(size, 'f')) == size;
 }
 
 QString fixturePath(const QString& name) {

@@ -30,6 +30,27 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A small tmpfs mounted for the life of the object, to fill up in tests of a
+// full file system. Mounting needs root; tests skip with skipReason() otherwise.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const char* size);
+    ~SmallFileSystem();
+    bool mounted() const { return m_mounted; }
+    QString skipReason() const;
+    QString path() const { return m_path; }
+    QString filePath(const QString& name) const { return m_path + u'/' + name; }
+    qint64 available() const;
+    // Writes a filler file that leaves about `free` bytes.
+    bool leaveFree(qint64 free) const;
+
+private:
+    ScratchFolder m_folder;
+    QString m_path;
+    bool m_mounted = false;
+    int m_error = 0;
+};
+
 // Path of a committed fixture file.
 QString fixturePath(const QString& name);
 

@@ -1,0 +1,137 @@
+// Writes the seeds of fuzz-json and fuzz-worker-protocol: records like the
+// test fixtures', serialised by the model's own encoders.
+// Usage: make-fuzz-seeds CORPUS-FOLDER (Fuzz/corpus)
+#include "QuireCore/AudioFile.h"
+#include "QuireCore/InspectorLayout.h"
+#include "QuireCore/JsonDecoding.h"
+#include "QuireCore/TagSet.h"
+#include "QuireCore/TagWorkerProtocol.h"
+#include "QuireCore/UndoManager.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <cstdio>
+
+namespace {
+
+QUuid fixedId(int n) {
+    return QUuid::fromString(QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')));
+}
+
+QByteArray tinyPng() {
+    QImage image(2, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+AudioFile taggedMp3() {
+    TagSet tags;
+    tags.title = QStringLiteral("Song");
+    tags.artist = QStringLiteral("Ärtist");
+    tags.album = QStringLiteral("Album");
+    tags.year = 2001;
+    tags.trackNumber = 3;
+    tags.trackTotal = 12;
+    tags.comment = QString();
+    tags.compilation = false;
+    tags.custom.insert(QStringLiteral("MOOD"), QStringLiteral("calm"));
+    return AudioFile(fixedId(1), QUrl::fromLocalFile(QStringLiteral("/music/Artist/Album/03 Song.mp3")),
+                     AudioFormat::mp3, std::nullopt, {187.5, 320, 44100, 2, QStringLiteral("MPEG-1 Layer 3")},
+                     tags, {});
+}
+
+AudioFile coveredFlac() {
+    const QByteArray png = tinyPng();
+    Artwork cover{fixedId(3), png,        ImageFormat::png,        2,
+                  2,          png.size(), ArtworkType::frontCover, QStringLiteral("cover")};
+    TagSet tags;
+    tags.title = QStringLiteral("Pictures");
+    tags.discNumber = 1;
+    tags.discTotal = 2;
+    tags.bpm = 120;
+    return AudioFile(fixedId(2), QUrl::fromLocalFile(QStringLiteral("/music/pictures.flac")),
+                     AudioFormat::flac, TagContainer::vorbis, {1.0, 900, 48000, 1, QStringLiteral("FLAC")},
+                     tags, {cover}, true, QDateTime(QDate(2024, 5, 1), QTime(12, 30), Qt::UTC));
+}
+
+bool writeSeed(const QDir& folder, const char* name, const QByteArray& bytes) {
+    QFile file(folder.filePath(QLatin1String(name)));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The protocol target's input: the decoder's number, then a frame's payload
+// (or its header for decoder 0).
+QByteArray protocolSeed(char decoder, const std::string& frame) {
+    namespace P = TagWorkerProtocol;
+    const std::string part =
+        decoder == 0 ? frame.substr(0, P::frameHeaderSize) : frame.substr(P::frameHeaderSize);
+    return QByteArray(1, decoder) + QByteArray(part.data(), static_cast<qsizetype>(part.size()));
+}
+
+bool writeProtocolSeeds(const QDir& folder) {
+    namespace P = TagWorkerProtocol;
+    const QByteArray png = tinyPng();
+    const BridgePicture picture{png, std::string("image/png"), std::string("cover"), 3};
+    BridgeWriteRequest write{};
+    write.path = "/music/03 Song.mp3";
+    write.title = "Song";
+    write.artist = "Ärtist";
+    write.track = 3;
+    write.trackTotal = 12;
+    write.compilation = 0;
+    write.pictures = std::vector<BridgePicture>{picture};
+    BridgeRecord record{};
+    record.title = "Song";
+    record.year = 2001;
+    record.disc = 1;
+    record.compilation = 1;
+    record.duration = 187;
+    record.bitrate = 320;
+    record.sampleRate = 44100;
+    record.channels = 2;
+    record.codec = "MPEG-1 Layer 3";
+    record.fileType = "MPEG";
+    record.pictures = {picture};
+    const std::string readRequest = P::encodeReadRequest({"/music/03 Song.mp3"});
+    return writeSeed(folder, "frame-header", protocolSeed(0, readRequest)) &&
+           writeSeed(folder, "read-request", protocolSeed(1, readRequest)) &&
+           writeSeed(folder, "write-request", protocolSeed(1, P::encodeWriteRequest(write))) &&
+           writeSeed(folder, "read-reply", protocolSeed(2, P::encodeReadReply(BridgeReadResult(record)))) &&
+           writeSeed(
+               folder, "read-reply-error",
+               protocolSeed(2, P::encodeReadReply(TagReaderError::readError(QStringLiteral("bad frame"))))) &&
+           writeSeed(folder, "read-reply-unopened",
+                     protocolSeed(2, P::encodeReadReply(TagReaderError::failedToOpen()))) &&
+           writeSeed(folder, "write-reply", protocolSeed(3, P::encodeWriteReply(true)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make-fuzz-seeds CORPUS-FOLDER\n");
+        return 2;
+    }
+    const QDir corpus(QString::fromLocal8Bit(argv[1]));
+    const QDir folder(corpus.filePath(QStringLiteral("fuzz-json")));
+    const FileSnapshot snapshot{{taggedMp3(), coveredFlac()}, {fixedId(2)}};
+    const bool ok = writeSeed(folder, "audiofile-mp3.json", encodeJson(taggedMp3())) &&
+                    writeSeed(folder, "audiofile-flac-cover.json", encodeJson(coveredFlac())) &&
+                    writeSeed(folder, "tagset.json", encodeJson(taggedMp3().tags())) &&
+                    writeSeed(folder, "tagset-empty.json", encodeJson(TagSet())) &&
+                    writeSeed(folder, "layout-standard.json", encodeJson(InspectorLayout::standard())) &&
+                    writeSeed(folder, "layout-classical.json", encodeJson(InspectorLayout::classical())) &&
+                    writeSeed(folder, "snapshot.json", encodeJson(snapshot)) &&
+                    writeProtocolSeeds(QDir(corpus.filePath(QStringLiteral("fuzz-worker-protocol"))));
+    if (!ok) {
+        std::fprintf(stderr, "make-fuzz-seeds: cannot write into %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,227 @@
+#include "QuireCore/TagLibAccess.h"
+
+#include "CTagLibBridge.h"
+#include "QuireCore/TagWorker.h"
+#include "QuireCore/TagWorkerPool.h"
+#include "QuireCore/TagWorkerProtocol.h"
+
+#include <QCoreApplication>
+#include <QtGlobal>
+#include <cstdlib>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace {
+
+struct RecordDeleter {
+    void operator()(CTagLibTag* record) const { ctaglib_free_result(record); }
+};
+using Record = std::unique_ptr<CTagLibTag, RecordDeleter>;
+
+// The bridge's own text for a file it cannot open.
+QString couldNotOpenFile() {
+    return QStringLiteral("Could not open file");
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isUsablePath(const std::string& path) {
+    return !path.empty() && path.find('\0') == std::string::npos;
+}
+
+std::optional<std::string> copied(const char* text) {
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+std::optional<int32_t> number(int32_t value, int32_t present) {
+    return present == 1 ? std::optional(value) : std::nullopt;
+}
+
+BridgeRecord recordOf(const CTagLibTag& tag) {
+    BridgeRecord record;
+    record.title = copied(tag.title);
+    record.artist = copied(tag.artist);
+    record.album = copied(tag.album);
+    record.albumArtist = copied(tag.albumArtist);
+    record.composer = copied(tag.composer);
+    record.genre = copied(tag.genre);
+    record.comment = copied(tag.comment);
+    record.lyrics = copied(tag.lyrics);
+    record.grouping = copied(tag.grouping);
+    record.year = number(tag.year, tag.hasYear);
+    record.track = number(tag.track, tag.hasTrack);
+    record.trackTotal = number(tag.trackTotal, tag.hasTrackTotal);
+    record.disc = number(tag.disc, tag.hasDisc);
+    record.discTotal = number(tag.discTotal, tag.hasDiscTotal);
+    record.bpm = number(tag.bpm, tag.hasBpm);
+    // The reader takes any value other than 1 as false.
+    record.compilation = tag.compilation < 0 ? -1 : (tag.compilation == 1 ? 1 : 0);
+    record.duration = tag.duration;
+    record.bitrate = tag.bitrate;
+    record.sampleRate = tag.sampleRate;
+    record.channels = tag.channels;
+    record.codec = copied(tag.codec);
+    record.fileType = tag.fileType ? tag.fileType : "";
+    for (int32_t i = 0; tag.artwork && i < tag.artworkCount; ++i) {
+        const CTagLibArtwork& picture = tag.artwork[i];
+        record.pictures.push_back(
+            {QByteArray(reinterpret_cast<const char*>(picture.data), static_cast<qsizetype>(picture.size)),
+             copied(picture.mimeType), copied(picture.description), picture.pictureType});
+    }
+    return record;
+}
+
+QString failureText(WorkerFailure failure) {
+    switch (failure) {
+    case WorkerFailure::couldNotStart:
+        return QCoreApplication::translate("TagLibAccess", "Could not start the tag reader");
+    case WorkerFailure::crashed:
+        return QCoreApplication::translate("TagLibAccess", "The tag reader stopped unexpectedly");
+    case WorkerFailure::timedOut:
+        return QCoreApplication::translate("TagLibAccess", "Reading the tags took too long");
+    }
+    Q_UNREACHABLE();
+}
+
+const char* failureName(WorkerFailure failure) {
+    switch (failure) {
+    case WorkerFailure::couldNotStart:
+        return "could not be started";
+    case WorkerFailure::crashed:
+        return "stopped unexpectedly";
+    case WorkerFailure::timedOut:
+        return "ran out of time";
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+BridgeReadResult InProcessTagLibAccess::read(const std::string& path) const {
+    if (!isUsablePath(path) || !isRegularFile(path))
+        return TagReaderError::readError(couldNotOpenFile());
+    const Record tag(ctaglib_read(path.c_str()));
+    if (!tag)
+        return TagReaderError::failedToOpen();
+    if (tag->error)
+        return TagReaderError::readError(QString::fromUtf8(tag->error));
+    return recordOf(*tag);
+}
+
+bool InProcessTagLibAccess::write(const BridgeWriteRequest& request) const {
+    if (!isUsablePath(request.path) || !isRegularFile(request.path))
+        return false;
+    std::vector<CTagLibArtworkWrite> pictures;
+    if (request.pictures) {
+        pictures.reserve(request.pictures->size());
+        for (const BridgePicture& picture : *request.pictures)
+            pictures.push_back({reinterpret_cast<const uint8_t*>(picture.data.constData()),
+                                picture.data.size(), picture.mimeType ? picture.mimeType->c_str() : nullptr,
+                                picture.pictureType,
+                                picture.description ? picture.description->c_str() : nullptr});
+    }
+    const auto text = [](const std::optional<std::string>& value) {
+        return value ? value->c_str() : nullptr;
+    };
+    const auto value = [](const std::optional<int32_t>& number) { return number.value_or(0); };
+    const auto has = [](const std::optional<int32_t>& number) { return number ? 1 : 0; };
+    const int32_t status =
+        ctaglib_write(request.path.c_str(), text(request.title), text(request.artist), text(request.album),
+                      text(request.albumArtist), text(request.composer), text(request.genre),
+                      text(request.comment), text(request.grouping), text(request.lyrics),
+                      value(request.year), has(request.year), value(request.track), has(request.track),
+                      value(request.trackTotal), has(request.trackTotal), value(request.disc),
+                      has(request.disc), value(request.discTotal), has(request.discTotal), value(request.bpm),
+                      has(request.bpm), request.compilation, pictures.empty() ? nullptr : pictures.data(),
+                      request.pictures ? static_cast<int32_t>(request.pictures->size()) : -1);
+    return status == 0;
+}
+
+IsolatedTagLibAccess::IsolatedTagLibAccess(int maxIdleWorkers)
+    : m_pool(std::make_unique<TagWorkerPool>(maxIdleWorkers)) {}
+
+IsolatedTagLibAccess::~IsolatedTagLibAccess() = default;
+
+BridgeReadResult IsolatedTagLibAccess::read(const std::string& path) const {
+    if (!isUsablePath(path))
+        return TagReaderError::readError(couldNotOpenFile());
+    std::optional<BridgeReadResult> reply;
+    const std::optional<WorkerFailure> failure =
+        m_pool->exchange(TagWorkerProtocol::encodeReadRequest({path}), std::chrono::milliseconds(m_readLimit),
+                         [&reply](std::string_view payload) {
+                             auto decoded = TagWorkerProtocol::decodeReadReply(payload);
+                             if (!decoded)
+                                 return false;
+                             reply.emplace(std::move(decoded).value());
+                             return true;
+                         });
+    if (failure) {
+        qWarning("Tag helper %s reading %s", failureName(*failure), path.c_str());
+        return TagReaderError::readError(failureText(*failure));
+    }
+    return std::move(*reply);
+}
+
+bool IsolatedTagLibAccess::write(const BridgeWriteRequest& request) const {
+    if (!isUsablePath(request.path))
+        return false;
+    bool written = false;
+    const std::optional<WorkerFailure> failure =
+        m_pool->exchange(TagWorkerProtocol::encodeWriteRequest(request),
+                         std::chrono::milliseconds(m_writeLimit), [&written](std::string_view payload) {
+                             const auto decoded = TagWorkerProtocol::decodeWriteReply(payload);
+                             written = decoded && decoded.value();
+                             return decoded.ok();
+                         });
+    if (failure) {
+        qWarning("Tag helper %s writing %s", failureName(*failure), request.path.c_str());
+        return false;
+    }
+    return written;
+}
+
+void IsolatedTagLibAccess::setTimeLimits(std::chrono::milliseconds read, std::chrono::milliseconds write) {
+    m_readLimit = read.count();
+    m_writeLimit = write.count();
+}
+
+int IsolatedTagLibAccess::workersStarted() const {
+    return m_pool->workersStarted();
+}
+
+int IsolatedTagLibAccess::workersKilled() const {
+    return m_pool->workersKilled();
+}
+
+void IsolatedTagLibAccess::shutDown() {
+    m_pool->shutDown();
+}
+
+IsolatedTagLibAccess& defaultIsolatedTagLibAccess() {
+    // Never destroyed: a read on some other thread may still be finishing while
+    // the program exits. The helpers are ended at exit instead.
+    static IsolatedTagLibAccess* const access = [] {
+        auto* created = new IsolatedTagLibAccess;
+        bool isNumber = false;
+        const int limit = qEnvironmentVariableIntValue("CADENZA_TAG_HELPER_TIMEOUT_MS", &isNumber);
+        if (isNumber && limit > 0)
+            created->setTimeLimits(std::chrono::milliseconds(limit), std::chrono::milliseconds(limit));
+        std::atexit([] { defaultIsolatedTagLibAccess().shutDown(); });
+        return created;
+    }();
+    return *access;
+}
+
+const TagLibAccess& defaultTagLibAccess() {
+    if (TagWorker::entryInstalled())
+        return defaultIsolatedTagLibAccess();
+    static const InProcessTagLibAccess inProcess;
+    static std::once_flag warned;
+    std::call_once(warned, [] {
+        qWarning("runTagWorkerIfRequested() was not called from main(): tags are parsed in this process");
+    });
+    return inProcess;
+}

@@ -1,0 +1,186 @@
+#include "QuireCore/TagWorker.h"
+
+#include "QuireCore/TagLibAccess.h"
+#include "QuireCore/TagWorkerProtocol.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+// Sanitizers reserve terabytes of address space for their shadow memory, so
+// an address-space limit would stop them from starting.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define CADENZA_HELPER_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define CADENZA_HELPER_SANITIZED 1
+#endif
+#endif
+
+namespace {
+
+std::atomic<bool> entryCalled{false};
+
+// Far above what any real file needs, low enough that a runaway allocation
+// ends this helper long before it troubles the machine.
+constexpr rlim_t addressSpaceLimit = rlim_t{2} << 30;
+
+void limitResources() {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+#ifndef CADENZA_HELPER_SANITIZED
+    rlimit space{};
+    if (getrlimit(RLIMIT_AS, &space) == 0) {
+        space.rlim_cur =
+            space.rlim_cur == RLIM_INFINITY ? addressSpaceLimit : std::min(space.rlim_cur, addressSpaceLimit);
+        setrlimit(RLIMIT_AS, &space);
+    }
+#endif
+}
+
+bool readExactly(int fd, char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t count = ::read(fd, data, size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        data += count;
+        size -= static_cast<size_t>(count);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+    const char* data = bytes.data();
+    size_t size = bytes.size();
+    while (size > 0) {
+        const ssize_t count = ::write(fd, data, size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        data += count;
+        size -= static_cast<size_t>(count);
+    }
+    return true;
+}
+
+struct Faults {
+    std::string crash, hang, alloc;
+};
+
+Faults faultsFromEnvironment() {
+    Faults faults;
+    const char* value = std::getenv(TagWorker::faultVariable);
+    std::string_view rest = value ? value : "";
+    while (!rest.empty()) {
+        const size_t end = std::min(rest.find(';'), rest.size());
+        const std::string_view item = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        const size_t equals = item.find('=');
+        if (equals == std::string_view::npos || equals + 1 == item.size())
+            continue;
+        const std::string_view name = item.substr(0, equals);
+        const std::string marker(item.substr(equals + 1));
+        if (name == "crash")
+            faults.crash = marker;
+        else if (name == "hang")
+            faults.hang = marker;
+        else if (name == "alloc")
+            faults.alloc = marker;
+    }
+    return faults;
+}
+
+void injectFaults(const Faults& faults, const std::string& path) {
+    auto hit = [&](const std::string& marker) {
+        return !marker.empty() && path.find(marker) != std::string::npos;
+    };
+    if (hit(faults.crash))
+        std::abort();
+    if (hit(faults.hang))
+        for (;;)
+            pause();
+    if (hit(faults.alloc)) {
+        std::vector<char*> blocks;
+        for (;;) {
+            char* block = new char[64 << 20];
+            std::memset(block, 1, 64 << 20);
+            blocks.push_back(block);
+        }
+    }
+}
+
+std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
+                  const TagWorkerProtocol::ReadRequest& request) {
+    injectFaults(faults, request.path);
+    return TagWorkerProtocol::encodeReadReply(access.read(request.path));
+}
+
+std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
+                  const BridgeWriteRequest& request) {
+    injectFaults(faults, request.path);
+    return TagWorkerProtocol::encodeWriteReply(access.write(request));
+}
+
+[[noreturn]] void runWorker(const char* parentId) {
+    // Die with the parent, also when it dies before this line: then the parent
+    // is no longer the one that started us.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (!parentId || std::to_string(getppid()) != parentId)
+        _exit(1);
+    limitResources();
+
+    // The protocol gets descriptors of its own; anything a library prints to
+    // standard output goes to standard error instead of into a reply.
+    const int requests = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int replies = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (requests < 0 || replies < 0)
+        _exit(1);
+    const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (devNull < 0 || dup2(devNull, STDIN_FILENO) < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+        _exit(1);
+    close(devNull);
+
+    const InProcessTagLibAccess access;
+    const Faults faults = faultsFromEnvironment();
+    for (;;) {
+        char header[TagWorkerProtocol::frameHeaderSize];
+        if (!readExactly(requests, header, sizeof header))
+            std::exit(0); // the parent closed the pipe: no more work
+        const auto size = TagWorkerProtocol::decodeFrameHeader(std::string_view(header, sizeof header));
+        if (!size)
+            std::exit(2);
+        std::string payload(size.value(), '\0');
+        if (!readExactly(requests, payload.data(), payload.size()))
+            std::exit(2);
+        const auto request = TagWorkerProtocol::decodeRequest(payload);
+        if (!request)
+            std::exit(2);
+        const std::string reply =
+            std::visit([&](const auto& message) { return serve(access, faults, message); }, request.value());
+        if (!writeAll(replies, reply))
+            std::exit(0);
+    }
+}
+
+} // namespace
+
+void runTagWorkerIfRequested(int argc, char** argv) {
+    entryCalled = true;
+    if (argc >= 2 && std::strcmp(argv[1], TagWorker::flag) == 0)
+        runWorker(argc >= 3 ? argv[2] : nullptr);
+}
+
+bool TagWorker::entryInstalled() {
+    return entryCalled;
+}

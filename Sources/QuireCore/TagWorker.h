@@ -1,0 +1,24 @@
+#pragma once
+
+// The tag helper: this program started again with a special first argument,
+// serving read and write requests (TagWorkerProtocol.h) on its standard input
+// and output until the input ends. Every main() calls this first thing, before
+// any Qt object exists; in a helper it never returns.
+void runTagWorkerIfRequested(int argc, char** argv);
+
+namespace TagWorker {
+
+// The first argument that makes the program a helper; the second is the
+// process id of the parent that started it.
+inline constexpr const char* flag = "--cadenza-tag-helper";
+
+// Whether runTagWorkerIfRequested ran in this process, so the program can
+// start itself as a helper.
+bool entryInstalled();
+
+// Tests only: CADENZA_TEST_TAG_HELPER_FAULTS="crash=A;hang=B;alloc=C" makes a
+// helper abort, hang, or allocate without bound on any request whose path
+// contains the text given for that fault.
+inline constexpr const char* faultVariable = "CADENZA_TEST_TAG_HELPER_FAULTS";
+
+} // namespace TagWorker

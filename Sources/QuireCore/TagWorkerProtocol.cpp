@@ -1,0 +1,328 @@
+#include "QuireCore/TagWorkerProtocol.h"
+
+#include <limits>
+
+namespace TagWorkerProtocol {
+namespace {
+
+// Outcome codes of a read reply.
+enum : uint8_t { readSucceeded = 0, readFailedToOpen = 1, readErrorWithText = 2 };
+
+class Encoder {
+public:
+    explicit Encoder(MessageType type) {
+        m_bytes.append(frameHeaderSize, '\0');
+        byte(version);
+        byte(static_cast<uint8_t>(type));
+    }
+
+    void byte(uint8_t value) { m_bytes.push_back(static_cast<char>(value)); }
+    void int32(int32_t value) { uint32(static_cast<uint32_t>(value)); }
+    void uint32(uint32_t value) {
+        for (int shift = 0; shift < 32; shift += 8)
+            byte(static_cast<uint8_t>(value >> shift));
+    }
+    void bytes(std::string_view value) {
+        uint32(static_cast<uint32_t>(value.size()));
+        m_bytes.append(value);
+    }
+    void text(const std::optional<std::string>& value) {
+        byte(value ? 1 : 0);
+        if (value)
+            bytes(*value);
+    }
+    void number(const std::optional<int32_t>& value) {
+        byte(value ? 1 : 0);
+        if (value)
+            int32(*value);
+    }
+    void picture(const BridgePicture& picture) {
+        bytes(std::string_view(picture.data.constData(), static_cast<size_t>(picture.data.size())));
+        text(picture.mimeType);
+        text(picture.description);
+        int32(picture.pictureType);
+    }
+
+    // The frame with its length filled in.
+    std::string finish() && {
+        const auto size = static_cast<uint32_t>(m_bytes.size() - frameHeaderSize);
+        for (size_t i = 0; i < frameHeaderSize; ++i)
+            m_bytes[i] = static_cast<char>(static_cast<uint8_t>(size >> (8 * i)));
+        return std::move(m_bytes);
+    }
+
+private:
+    std::string m_bytes;
+};
+
+// Reads fields front to back; the first failure sticks, and every later
+// read then yields a default value, so decoders check once at the end.
+class Decoder {
+public:
+    explicit Decoder(std::string_view payload)
+        : m_rest(payload) {}
+
+    bool failed() const { return !m_error.empty(); }
+    const std::string& error() const { return m_error; }
+    void fail(const char* reason) {
+        if (m_error.empty())
+            m_error = reason;
+    }
+
+    uint8_t byte() {
+        if (!take(1, "truncated byte"))
+            return 0;
+        const auto value = static_cast<uint8_t>(m_rest[0]);
+        m_rest.remove_prefix(1);
+        return value;
+    }
+    uint32_t uint32() {
+        if (!take(4, "truncated number"))
+            return 0;
+        uint32_t value = 0;
+        for (int i = 0; i < 4; ++i)
+            value |= uint32_t{static_cast<uint8_t>(m_rest[static_cast<size_t>(i)])} << (8 * i);
+        m_rest.remove_prefix(4);
+        return value;
+    }
+    int32_t int32() { return static_cast<int32_t>(uint32()); }
+    bool flag() {
+        const uint8_t value = byte();
+        if (value > 1)
+            fail("flag out of range");
+        return value == 1;
+    }
+    std::string_view bytes() {
+        const uint32_t size = uint32();
+        if (!take(size, "bytes run past the end"))
+            return {};
+        const std::string_view value = m_rest.substr(0, size);
+        m_rest.remove_prefix(size);
+        return value;
+    }
+    std::optional<std::string> text() {
+        if (!flag())
+            return std::nullopt;
+        return std::string(bytes());
+    }
+    std::optional<int32_t> number() {
+        if (!flag())
+            return std::nullopt;
+        return int32();
+    }
+    std::string path() {
+        std::string value(bytes());
+        if (value.empty() || value.find('\0') != std::string::npos)
+            fail("path empty or with NUL");
+        return value;
+    }
+    BridgePicture picture() {
+        BridgePicture picture;
+        const std::string_view data = bytes();
+        picture.data = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
+        picture.mimeType = text();
+        picture.description = text();
+        picture.pictureType = int32();
+        return picture;
+    }
+    std::vector<BridgePicture> pictures() {
+        // Each picture takes at least 10 bytes, so a count the payload cannot
+        // hold is refused before anything is allocated for it.
+        const uint32_t count = uint32();
+        if (count > m_rest.size() / 10)
+            fail("picture count past the end");
+        std::vector<BridgePicture> pictures;
+        for (uint32_t i = 0; i < count && !failed(); ++i)
+            pictures.push_back(picture());
+        return pictures;
+    }
+
+    void expectHeader(MessageType type) {
+        if (byte() != version)
+            fail("unknown protocol version");
+        else if (byte() != static_cast<uint8_t>(type))
+            fail("unexpected message type");
+    }
+    void expectEnd() {
+        if (!m_rest.empty())
+            fail("bytes after the message");
+    }
+
+private:
+    bool take(size_t size, const char* reason) {
+        if (failed())
+            return false;
+        if (m_rest.size() < size) {
+            fail(reason);
+            return false;
+        }
+        return true;
+    }
+
+    std::string_view m_rest;
+    std::string m_error;
+};
+
+template <typename T> Result<T, DecodeError> finish(Decoder& decoder, T value) {
+    decoder.expectEnd();
+    if (decoder.failed())
+        return DecodeError{decoder.error()};
+    return value;
+}
+
+BridgeWriteRequest decodeWriteFields(Decoder& in) {
+    BridgeWriteRequest request;
+    request.path = in.path();
+    for (std::optional<std::string>* text :
+         {&request.title, &request.artist, &request.album, &request.albumArtist, &request.composer,
+          &request.genre, &request.comment, &request.grouping, &request.lyrics})
+        *text = in.text();
+    for (std::optional<int32_t>* number : {&request.year, &request.track, &request.trackTotal, &request.disc,
+                                           &request.discTotal, &request.bpm})
+        *number = in.number();
+    request.compilation = in.int32();
+    if (in.flag())
+        request.pictures = in.pictures();
+    return request;
+}
+
+} // namespace
+
+std::string encodeReadRequest(const ReadRequest& request) {
+    Encoder out(MessageType::readRequest);
+    out.bytes(request.path);
+    return std::move(out).finish();
+}
+
+std::string encodeWriteRequest(const BridgeWriteRequest& request) {
+    Encoder out(MessageType::writeRequest);
+    out.bytes(request.path);
+    for (const std::optional<std::string>* text :
+         {&request.title, &request.artist, &request.album, &request.albumArtist, &request.composer,
+          &request.genre, &request.comment, &request.grouping, &request.lyrics})
+        out.text(*text);
+    for (const std::optional<int32_t>* number : {&request.year, &request.track, &request.trackTotal,
+                                                 &request.disc, &request.discTotal, &request.bpm})
+        out.number(*number);
+    out.int32(request.compilation);
+    out.byte(request.pictures ? 1 : 0);
+    if (request.pictures) {
+        out.uint32(static_cast<uint32_t>(request.pictures->size()));
+        for (const BridgePicture& picture : *request.pictures)
+            out.picture(picture);
+    }
+    return std::move(out).finish();
+}
+
+std::string encodeReadReply(const BridgeReadResult& reply) {
+    Encoder out(MessageType::readReply);
+    if (!reply) {
+        const bool withText = reply.error().kind() == TagReaderError::Kind::readError;
+        out.byte(withText ? readErrorWithText : readFailedToOpen);
+        if (withText)
+            out.bytes(reply.error().payload().toStdString());
+        return std::move(out).finish();
+    }
+    const BridgeRecord& record = reply.value();
+    out.byte(readSucceeded);
+    for (const std::optional<std::string>* text :
+         {&record.title, &record.artist, &record.album, &record.albumArtist, &record.composer, &record.genre,
+          &record.comment, &record.lyrics, &record.grouping})
+        out.text(*text);
+    for (const std::optional<int32_t>* number :
+         {&record.year, &record.track, &record.trackTotal, &record.disc, &record.discTotal, &record.bpm})
+        out.number(*number);
+    for (int32_t number :
+         {record.compilation, record.duration, record.bitrate, record.sampleRate, record.channels})
+        out.int32(number);
+    out.text(record.codec);
+    out.bytes(record.fileType);
+    out.uint32(static_cast<uint32_t>(record.pictures.size()));
+    for (const BridgePicture& picture : record.pictures)
+        out.picture(picture);
+    return std::move(out).finish();
+}
+
+std::string encodeWriteReply(bool written) {
+    Encoder out(MessageType::writeReply);
+    out.byte(written ? 1 : 0);
+    return std::move(out).finish();
+}
+
+Result<uint32_t, DecodeError> decodeFrameHeader(std::string_view header) {
+    if (header.size() != frameHeaderSize)
+        return DecodeError{"frame header of the wrong size"};
+    Decoder in(header);
+    const uint32_t size = in.uint32();
+    if (size < 2)
+        return DecodeError{"frame too short"};
+    if (size > maxPayloadSize)
+        return DecodeError{"frame too large"};
+    return size;
+}
+
+Result<Request, DecodeError> decodeRequest(std::string_view payload) {
+    if (payload.size() < 2 || static_cast<uint8_t>(payload[0]) != version)
+        return DecodeError{"unknown protocol version"};
+    Decoder in(payload.substr(2));
+    switch (static_cast<MessageType>(payload[1])) {
+    case MessageType::readRequest: {
+        ReadRequest request{in.path()};
+        return finish<Request>(in, std::move(request));
+    }
+    case MessageType::writeRequest: {
+        BridgeWriteRequest request = decodeWriteFields(in);
+        return finish<Request>(in, std::move(request));
+    }
+    default:
+        return DecodeError{"not a request"};
+    }
+}
+
+Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload) {
+    Decoder in(payload);
+    in.expectHeader(MessageType::readReply);
+    const uint8_t outcome = in.byte();
+    if (outcome == readFailedToOpen || outcome == readErrorWithText) {
+        const std::string_view message = outcome == readErrorWithText ? in.bytes() : std::string_view();
+        in.expectEnd();
+        if (in.failed())
+            return DecodeError{in.error()};
+        if (outcome == readFailedToOpen)
+            return BridgeReadResult(TagReaderError::failedToOpen());
+        return BridgeReadResult(TagReaderError::readError(
+            QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()))));
+    }
+    if (outcome != readSucceeded)
+        in.fail("unknown read outcome");
+
+    BridgeRecord record;
+    for (std::optional<std::string>* text :
+         {&record.title, &record.artist, &record.album, &record.albumArtist, &record.composer, &record.genre,
+          &record.comment, &record.lyrics, &record.grouping})
+        *text = in.text();
+    for (std::optional<int32_t>* number :
+         {&record.year, &record.track, &record.trackTotal, &record.disc, &record.discTotal, &record.bpm})
+        *number = in.number();
+    for (int32_t* number :
+         {&record.compilation, &record.duration, &record.bitrate, &record.sampleRate, &record.channels})
+        *number = in.int32();
+    if (record.compilation < -1 || record.compilation > 1)
+        in.fail("compilation out of range");
+    record.codec = in.text();
+    record.fileType = std::string(in.bytes());
+    record.pictures = in.pictures();
+    in.expectEnd();
+    if (in.failed())
+        return DecodeError{in.error()};
+    return BridgeReadResult(std::move(record));
+}
+
+Result<bool, DecodeError> decodeWriteReply(std::string_view payload) {
+    Decoder in(payload);
+    in.expectHeader(MessageType::writeReply);
+    const bool written = in.flag();
+    return finish(in, written);
+}
+
+} // namespace TagWorkerProtocol

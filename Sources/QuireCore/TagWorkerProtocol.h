@@ -1,0 +1,57 @@
+// The messages between the program and its tag helper processes.
+//
+// Every message is a frame: a 32-bit little-endian payload length, then the
+// payload. A payload starts with the protocol version and the message type;
+// the fields follow in a fixed order:
+//   int32     4 bytes, little-endian, two's complement
+//   bytes     uint32 length, then that many bytes
+//   optional  one byte 0 (absent) or 1 (present), then the value when present
+// Decoding takes one payload and accepts nothing else: a wrong version or
+// type, a value out of range, a field running past the end and bytes left
+// over are all errors. The decode functions are pure.
+#pragma once
+
+#include "QuireCore/Result.h"
+#include "QuireCore/TagLibAccess.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace TagWorkerProtocol {
+
+inline constexpr uint8_t version = 1;
+inline constexpr size_t frameHeaderSize = 4;
+// Larger payloads are refused. Large enough for any file's pictures the
+// bridge can hand over (each below 4 GiB in theory, far smaller in practice).
+inline constexpr uint32_t maxPayloadSize = uint32_t{1} << 30;
+
+enum class MessageType : uint8_t { readRequest = 1, writeRequest = 2, readReply = 3, writeReply = 4 };
+
+struct ReadRequest {
+    std::string path;
+    bool operator==(const ReadRequest&) const = default;
+};
+using Request = std::variant<ReadRequest, BridgeWriteRequest>;
+
+struct DecodeError {
+    std::string reason;
+};
+
+// Whole frames, length prefix included.
+std::string encodeReadRequest(const ReadRequest& request);
+std::string encodeWriteRequest(const BridgeWriteRequest& request);
+std::string encodeReadReply(const BridgeReadResult& reply);
+std::string encodeWriteReply(bool written);
+
+// The payload length of a frame header (exactly frameHeaderSize bytes); an
+// error when it is below the smallest payload or above maxPayloadSize.
+Result<uint32_t, DecodeError> decodeFrameHeader(std::string_view header);
+
+// Payloads, without the length prefix. Paths must be non-empty and free of NUL.
+Result<Request, DecodeError> decodeRequest(std::string_view payload);
+Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload);
+Result<bool, DecodeError> decodeWriteReply(std::string_view payload);
+
+} // namespace TagWorkerProtocol

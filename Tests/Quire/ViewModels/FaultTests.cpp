@@ -1,0 +1,154 @@
+#include "DocumentTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace DocumentTest;
+
+namespace {
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Three real files, all edited; the test breaks one of them on disk before saving.
+class FaultTest : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"a.mp3", "b.flac", "c.ogg"})
+            library.add(QString::fromUtf8(name),
+                        QStringLiteral("tagged.") + QString::fromUtf8(name).section(u'.', 1));
+        importAndWait(document, {library.url()});
+        ids = idsOf(document.files());
+        document.setSelectedFiles({ids.begin(), ids.end()});
+        document.updateField(TagField::title, QStringLiteral("Edited"));
+    }
+
+    // Saves and checks that only `broken` failed: the message names it, the
+    // others are written, and the broken path holds exactly `expectedAfter`.
+    void saveExpectingFailureOf(const QString& broken) {
+        document.saveAll();
+        waitForSave(document);
+        EXPECT_EQ(document.saveErrorMessage(), broken + QStringLiteral(": Failed to write tags to file"));
+        for (const AudioFile& file : document.files()) {
+            if (file.filename() == broken) {
+                EXPECT_TRUE(file.isModified());
+            } else {
+                EXPECT_FALSE(file.isModified()) << file.filename().toStdString();
+                EXPECT_EQ(readBack(file.url()).tags().title, QStringLiteral("Edited"));
+            }
+        }
+    }
+
+    Library library;
+    DocumentViewModel document;
+    QList<QUuid> ids;
+};
+
+TEST_F(FaultTest, AFileDeletedBeforeTheSaveFailsAlone) {
+    ASSERT_TRUE(QFile::remove(library.path(QStringLiteral("b.flac"))));
+    saveExpectingFailureOf(QStringLiteral("b.flac"));
+    EXPECT_FALSE(QFile::exists(library.path(QStringLiteral("b.flac")))); // not recreated
+}
+
+TEST_F(FaultTest, AFileReplacedByAFolderFailsAlone) {
+    ASSERT_TRUE(QFile::remove(library.path(QStringLiteral("b.flac"))));
+    ASSERT_TRUE(QDir(library.path()).mkdir(QStringLiteral("b.flac")));
+    saveExpectingFailureOf(QStringLiteral("b.flac"));
+    EXPECT_TRUE(QDir(library.path(QStringLiteral("b.flac"))).isEmpty());
+}
+
+TEST_F(FaultTest, AFileMadeReadOnlyFailsAloneAndKeepsItsBytes) {
+    const QString path = library.path(QStringLiteral("b.flac"));
+    const QByteArray before = contentsOf(path);
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    saveExpectingFailureOf(QStringLiteral("b.flac"));
+    EXPECT_EQ(contentsOf(path), before);
+}
+
+TEST_F(FaultTest, WorkGoesOnWhileASaveRuns) {
+    auto writer = std::make_shared<ControlledWriter>(QSet<QString>{}, true);
+    document.setTagWriter(writer);
+    document.saveAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 1; }, 5000));
+
+    // Edits, an import, undo and redo while the first write is held.
+    library.add(QStringLiteral("d.opus"), QStringLiteral("tagged.opus"));
+    document.importFiles({library.url(QStringLiteral("d.opus"))});
+    document.updateField(TagField::artist, QStringLiteral("During"), ids[2]);
+    const qsizetype steps = document.undoStack().undoActions().size();
+    document.undo();
+    document.redo();
+    EXPECT_EQ(document.undoStack().undoActions().size(), steps); // ignored during a save
+    writer->release(100);
+    waitForSave(document);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isLoading(); }, 10000));
+    EXPECT_EQ(document.files().size(), 4);
+    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    // The edit made during the save is kept and still to be saved.
+    const AudioFile& edited = fileNamed(document, QStringLiteral("c.ogg"));
+    EXPECT_TRUE(edited.isModified());
+    EXPECT_EQ(edited.tags().artist, QStringLiteral("During"));
+    EXPECT_EQ(readBack(edited.url()).tags().title, QStringLiteral("Edited"));
+    EXPECT_NE(readBack(edited.url()).tags().artist, QStringLiteral("During"));
+}
+
+TEST_F(FaultTest, TheFolderOfAPendingRenameRemoved) {
+    library.add(QStringLiteral("sub/inner.mp3"), QStringLiteral("tagged.mp3"));
+    importAndWait(document, {library.url(QStringLiteral("sub"))});
+    const QUuid inner = fileNamed(document, QStringLiteral("inner.mp3")).id();
+    ASSERT_EQ(document.renameFile(inner, QStringLiteral("renamed")), FileRenameResult::done);
+    const QByteArray others = contentsOf(library.path(QStringLiteral("a.mp3")));
+
+    // The folder goes away: the undo cannot move the file back.
+    ASSERT_TRUE(QDir(library.path(QStringLiteral("sub"))).removeRecursively());
+    document.undo();
+    const QString message = document.saveErrorMessage().value_or(QString());
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Couldn’t finish undoing or redoing the rename: ")))
+        << message;
+    EXPECT_TRUE(message.endsWith(QStringLiteral("\nYour files are at:\n") +
+                                 library.path(QStringLiteral("sub/renamed.mp3"))))
+        << message;
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename inner.mp3")); // the step stays
+    EXPECT_EQ(contentsOf(library.path(QStringLiteral("a.mp3"))), others);
+    EXPECT_EQ(QDir(library.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"a.mp3", "b.flac", "c.ogg"}));
+}
+
+TEST(FaultFullDisk, ASaveThatDoesNotFitFailsAndChangesNothing) {
+    const TestSupport::SmallFileSystem disk("4m");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason();
+    for (const char* name : {"big.flac", "small.mp3"}) {
+        QFile source(
+            TestSupport::fixturePath(QStringLiteral("tagged.") + QString::fromUtf8(name).section(u'.', 1)));
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        QFile target(disk.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+        target.write(source.readAll());
+    }
+    DocumentViewModel document;
+    importAndWait(document, {QUrl::fromLocalFile(disk.path())});
+    ASSERT_EQ(document.files().size(), 2);
+    const QByteArray flacBefore = contentsOf(disk.filePath(QStringLiteral("big.flac")));
+    const QByteArray mp3Before = contentsOf(disk.filePath(QStringLiteral("small.mp3")));
+
+    // A picture far bigger than the space left.
+    const QByteArray picture(700 * 1024, '\x5a');
+    document.setSelectedFiles({fileNamed(document, QStringLiteral("big.flac")).id()});
+    document.setArtwork(Artwork{QUuid::createUuid(), picture, ImageFormat::jpeg, 0, 0, picture.size(),
+                                ArtworkType::frontCover, std::nullopt});
+    ASSERT_TRUE(disk.leaveFree(900 * 1024));
+    document.saveAll();
+    waitForSave(document);
+    EXPECT_EQ(document.saveErrorMessage(), QStringLiteral("big.flac: Failed to write tags to file"));
+    EXPECT_EQ(contentsOf(disk.filePath(QStringLiteral("big.flac"))), flacBefore);
+    EXPECT_EQ(contentsOf(disk.filePath(QStringLiteral("small.mp3"))), mp3Before);
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"big.flac", "filler", "small.mp3"}));
+}
+
+} // namespace
