@@ -1,4 +1,5 @@
 #include "CTagLibBridge.h"
+#include "CliRunner.h"
 #include "Support/TestSupport.h"
 
 #include <QDir>
@@ -12,29 +13,6 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs the built cadenza-cli; `asUnprivileged` drops root first (root may write read-only files).
-CliRun cli(const QStringList& arguments, bool asUnprivileged = false) {
-    QProcess process;
-    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    if (asUnprivileged && ::geteuid() == 0)
-        process.start(QStringLiteral("setpriv"),
-                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
-                                  QStringLiteral(CADENZA_CLI_PATH)} +
-                          arguments);
-    else
-        process.start(QStringLiteral(CADENZA_CLI_PATH), arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
 class CliTest : public testing::Test {
 protected:
     QString add(const QString& name, const QString& fixture) {
@@ -47,7 +25,7 @@ protected:
     }
     QJsonArray records(const QStringList& extra = {}) const {
         const CliRun run =
-            cli(QStringList{"-c", "json --no-artwork-data"} + extra + QStringList{folder.path()});
+            runCli(QStringList{"-c", "json --no-artwork-data"} + extra + QStringList{folder.path()});
         EXPECT_EQ(run.exitCode, 0) << run.err;
         return QJsonDocument::fromJson(run.out.toUtf8()).array();
     }
@@ -61,9 +39,9 @@ TEST_F(CliTest, APipelineFromNamesToSavedFiles) {
     add(QStringLiteral("Album/03 - Outro.ogg"), QStringLiteral("untagged.ogg"));
 
     const CliRun run =
-        cli({"-c", "tags-from-filename '{trackNumber} - {title}'", "-c", "set artist 'The Band'", "-c",
-             "number-tracks --start 1", "-c", "rename-pattern '{track}. {title}'", "-c", "list", "-c", "save",
-             "-c", "history", folder.filePath(QStringLiteral("Album"))});
+        runCli({"-c", "tags-from-filename '{trackNumber} - {title}'", "-c", "set artist 'The Band'", "-c",
+                "number-tracks --start 1", "-c", "rename-pattern '{track}. {title}'", "-c", "list", "-c",
+                "save", "-c", "history", folder.filePath(QStringLiteral("Album"))});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(names(QStringLiteral("Album")), QStringList({"1. Intro.mp3", "2. Song.flac", "3. Outro.ogg"}));
     EXPECT_TRUE(run.out.contains(QStringLiteral("3\n"))) << run.out; // the rename count
@@ -99,31 +77,31 @@ TEST_F(CliTest, UsageErrorsChangeNothing) {
          {QStringList{"-c", "set title New", "-c", "save", "-c", "set bogus x", folder.path()},
           QStringList{"-c", "rename a.mp3 b", "-c", "number-tracks --start x", folder.path()},
           QStringList{"--frobnicate", folder.path()}, QStringList{"-c", "list"}}) {
-        const CliRun run = cli(arguments);
+        const CliRun run = runCli(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments.join(u' ').toStdString();
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("cadenza-cli: "))) << run.err.toStdString();
     }
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
     EXPECT_EQ(names(), QStringList({"a.mp3"}));
-    EXPECT_EQ(cli({"--help"}).exitCode, 0);
+    EXPECT_EQ(runCli({"--help"}).exitCode, 0);
 }
 
 TEST_F(CliTest, UndoMovesARenamedFileBackAndUnsavedChangesAreReported) {
     add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
-    CliRun run = cli({"-c", "rename a.mp3 b", "-c", "set title Changed", folder.path()});
+    CliRun run = runCli({"-c", "rename a.mp3 b", "-c", "set title Changed", folder.path()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("done\n"));
     EXPECT_EQ(names(), QStringList({"b.mp3"}));
     EXPECT_TRUE(run.err.contains(QStringLiteral("unsaved"))) << run.err.toStdString();
 
     // The rename, then the import itself, then nothing is left to undo.
-    run = cli({"-c", "rename b.mp3 c", "-c", "undo", "-c", "undo", "-c", "undo", folder.path()});
+    run = runCli({"-c", "rename b.mp3 c", "-c", "undo", "-c", "undo", "-c", "undo", folder.path()});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(names(), QStringList({"b.mp3"}));
     EXPECT_TRUE(run.err.contains(QStringLiteral("Nothing to undo."))) << run.err.toStdString();
 
-    run = cli({"-c", "select nothere.mp3", folder.path()});
+    run = runCli({"-c", "select nothere.mp3", folder.path()});
     EXPECT_EQ(run.exitCode, 1);
 }
 
@@ -133,7 +111,7 @@ TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
     QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                              QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                              QFileDevice::ExeOther);
-    const CliRun run = cli({"-c", "set title Changed", "-c", "save", folder.path()}, true);
+    const CliRun run = runCli({"-c", "set title Changed", "-c", "save", folder.path()}, true);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("locked.mp3: Failed to write tags to file")))
         << run.err.toStdString();
@@ -143,7 +121,7 @@ TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
 TEST_F(CliTest, UnreadableFilesAreNamedAndJsonOutputIsValid) {
     add(QStringLiteral("good.mp3"), QStringLiteral("tagged.mp3"));
     add(QStringLiteral("bad.mp3"), QStringLiteral("not-audio.mp3"));
-    const CliRun run = cli({"--json", "-c", "show", "-c", "history", "-c", "list", folder.path()});
+    const CliRun run = runCli({"--json", "-c", "show", "-c", "history", "-c", "list", folder.path()});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(
         QStringLiteral("Couldn’t read these files. They haven’t been added or changed:\nbad.mp3")))

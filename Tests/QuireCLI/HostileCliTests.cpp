@@ -2,23 +2,19 @@
 // it may not read: it finishes, names them, and goes on with the rest.
 #include "Support/TestSupport.h"
 
+#include "CliRunner.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
-
-struct CliOutcome {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 QProcessEnvironment environmentWithFaults() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -28,20 +24,8 @@ QProcessEnvironment environmentWithFaults() {
     return environment;
 }
 
-CliOutcome cli(const QStringList& arguments, bool asUnprivileged = false) {
-    QProcess process;
-    process.setProcessEnvironment(environmentWithFaults());
-    if (asUnprivileged)
-        process.start(QStringLiteral("setpriv"),
-                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
-                                  QStringLiteral(CADENZA_CLI_PATH)} +
-                          arguments);
-    else
-        process.start(QStringLiteral(CADENZA_CLI_PATH), arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+CliRun cli(const QStringList& arguments, bool asUnprivileged = false) {
+    return runCli(arguments, asUnprivileged, environmentWithFaults());
 }
 
 QByteArray fixtureBytes(const QString& name) {
@@ -82,7 +66,7 @@ TEST(HostileCli, CrashingAndHangingFilesFailAndTheRestIsListed) {
 
     QElapsedTimer timer;
     timer.start();
-    const CliOutcome run = cli({"-c", "list", folder.path()});
+    const CliRun run = cli({"-c", "list", folder.path()});
     EXPECT_LT(timer.elapsed(), 20000);
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_TRUE(run.err.contains(QStringLiteral("@crash@.mp3\n")) &&
@@ -106,7 +90,7 @@ TEST(HostileCli, UnreadableFilesAreNamedForAnUnprivilegedUser) {
                                              QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                              QFileDevice::ExeOther);
 
-    const CliOutcome run = cli({"-c", "list", folder.path(), locked}, true);
+    const CliRun run = cli({"-c", "list", folder.path(), locked}, true);
     QFile::setPermissions(lockedFolder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(run.exitCode, 1) << run.err;
