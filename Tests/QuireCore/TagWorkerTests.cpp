@@ -185,18 +185,21 @@ TEST(IsolatedTagLibAccess, AHelperThatCrashesHangsOrExhaustsMemoryFailsThatCallO
 
     IsolatedTagLibAccess access(2);
     access.setTimeLimits(3s, 3s);
-    std::vector<std::pair<std::string, QString>> cases = {
-        {copy("@crash@.flac"), "The tag reader stopped unexpectedly"},
-        {copy("@hang@.flac"), "Reading the tags took too long"}};
+    const QString stopped = QStringLiteral("The tag reader stopped unexpectedly");
+    const QString tooLong = QStringLiteral("Reading the tags took too long");
+    std::vector<std::pair<std::string, QStringList>> cases = {{copy("@crash@.flac"), {stopped}},
+                                                              {copy("@hang@.flac"), {tooLong}}};
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // no address-space limit under sanitizers
-    cases.push_back({copy("@alloc@.flac"), "The tag reader stopped unexpectedly"});
+    // On a busy machine the allocation may outlast the time limit before it hits the memory limit.
+    cases.push_back({copy("@alloc@.flac"), {stopped, tooLong}});
 #endif
     const std::string good = copy("good.flac");
-    for (const auto& [path, message] : cases) {
+    for (const auto& [path, messages] : cases) {
         SCOPED_TRACE(path);
         const BridgeReadResult failed = access.read(path);
         ASSERT_FALSE(failed.ok());
-        EXPECT_EQ(failed.error(), TagReaderError::readError(message));
+        EXPECT_EQ(failed.error().kind(), TagReaderError::Kind::readError);
+        EXPECT_TRUE(messages.contains(failed.error().payload())) << failed.error().payload();
         EXPECT_TRUE(access.read(good).ok()); // a fresh helper takes over
     }
     EXPECT_EQ(access.workersKilled(), static_cast<int>(cases.size()));
