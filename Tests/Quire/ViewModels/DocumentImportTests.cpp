@@ -79,8 +79,11 @@ TEST(DocumentImport, ReadsAtMostEightAtOnceAndAppendsInBatches) {
     document.importFiles(locations);
     EXPECT_TRUE(document.isLoading());
     EXPECT_EQ(document.importProgress(), (ImportProgress{60, 0}));
-    QTest::qWait(100);
-    EXPECT_LE(reader->inFlight(), DocumentViewModel::maxConcurrentReads);
+    // The window fills up to eight reads and no further.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return reader->inFlight() == DocumentViewModel::maxConcurrentReads; }, 10000));
+    QTest::qWait(50);
+    EXPECT_EQ(reader->inFlight(), DocumentViewModel::maxConcurrentReads);
 
     // Locations handed over while loading are imported afterwards, as their own step.
     document.importFiles({QUrl::fromLocalFile(QStringLiteral("/nowhere/late.mp3")), locations.first()});
