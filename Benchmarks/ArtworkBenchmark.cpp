@@ -9,6 +9,8 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "QuireCore/TagWorker.h"
 
+#include "BenchmarkSupport.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -44,16 +46,7 @@ QImage coverImage(int edge, quint32 seed) {
 }
 
 bool importFolder(DocumentViewModel& document, const QString& folder) {
-    QEventLoop loop;
-    QObject::connect(&document, &DocumentViewModel::isLoadingChanged, &loop, [&] {
-        if (!document.isLoading())
-            loop.quit();
-    });
-    QTimer::singleShot(120'000, &loop, &QEventLoop::quit);
-    document.importFiles({QUrl::fromLocalFile(folder)});
-    if (document.isLoading())
-        loop.exec();
-    return !document.isLoading();
+    return importAndWait(document, folder, 120'000);
 }
 
 double secondsFor(const std::function<void()>& work) {

@@ -8,6 +8,8 @@
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorker.h"
 
+#include "BenchmarkSupport.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -47,15 +49,7 @@ double secondsFor(const std::function<void()>& work) {
 qsizetype importFolder(const TagLibAccess& access, const QString& folder) {
     DocumentViewModel document;
     document.setTagReader(std::make_shared<AccessReader>(access));
-    QEventLoop loop;
-    QObject::connect(&document, &DocumentViewModel::isLoadingChanged, &loop, [&] {
-        if (!document.isLoading())
-            loop.quit();
-    });
-    QTimer::singleShot(600'000, &loop, &QEventLoop::quit);
-    document.importFiles({QUrl::fromLocalFile(folder)});
-    if (document.isLoading())
-        loop.exec();
+    importAndWait(document, folder, 600'000);
     return document.files().size();
 }
 

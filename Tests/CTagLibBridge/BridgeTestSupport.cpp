@@ -135,6 +135,18 @@ Tags fullTags() {
     return t;
 }
 
+Tags genericOnly(const Tags& all) {
+    Tags t;
+    t.title = all.title;
+    t.artist = all.artist;
+    t.album = all.album;
+    t.genre = all.genre;
+    t.comment = all.comment;
+    t.year = all.year;
+    t.track = all.track;
+    return t;
+}
+
 std::vector<NewPicture> twoPictures() {
     const QByteArray jpeg = TestSupport::encodedImage(16, 16, "JPEG");
     const QByteArray png = TestSupport::encodedImage(12, 10, "PNG");

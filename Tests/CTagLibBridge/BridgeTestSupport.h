@@ -31,6 +31,9 @@ void PrintTo(const Tags& tags, std::ostream* os);
 
 Tags tagsOf(const CTagLibTag& record);
 
+// Only the fields of TagLib's generic interface (what DSDIFF and ID3v1 keep).
+Tags genericOnly(const Tags& all);
+
 // A picture to write (nullopt MIME type and description are passed as null).
 struct NewPicture {
     std::string data;

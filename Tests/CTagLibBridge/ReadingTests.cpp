@@ -54,19 +54,6 @@ Tags fixtureTags() {
     return t;
 }
 
-// Only the fields of TagLib's generic interface.
-Tags genericOnly(const Tags& all) {
-    Tags t;
-    t.title = all.title;
-    t.artist = all.artist;
-    t.album = all.album;
-    t.genre = all.genre;
-    t.comment = all.comment;
-    t.year = all.year;
-    t.track = all.track;
-    return t;
-}
-
 class CTagLibTaggedFixture : public testing::TestWithParam<std::string> {};
 
 TEST_P(CTagLibTaggedFixture, ReadsEveryFieldPropertiesAndPicture) {
