@@ -1,6 +1,6 @@
 #include "Quire/ViewModels/ImportJob.h"
 
-#include <QtConcurrent/QtConcurrentRun>
+#include <QMetaObject>
 
 ImportJob::ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool,
                      int window, QObject* parent)
@@ -23,16 +23,23 @@ void ImportJob::startNext() {
     if (m_nextToStart >= m_locations.size())
         return;
     const QUrl location = m_locations[m_nextToStart++];
-    QtConcurrent::run(m_pool, [reader = m_reader, location]() -> std::optional<AudioFile> {
+    // The job outlives every read it starts: the document's pool waits for its
+    // reads before the job (a child of the document) goes, and events queued to
+    // a deleted job are dropped.
+    m_pool->start([this, reader = m_reader, location] {
         ReadResult result = reader->read(location);
-        if (!result)
-            return std::nullopt;
-        return std::move(result).value();
-    }).then(this, [this, location](const std::optional<AudioFile>& file) {
-        startNext();
-        ++m_finished;
-        emit fileFinished(location, file);
-        if (m_finished == m_locations.size())
-            emit allFinished();
+        std::optional<AudioFile> file;
+        if (result)
+            file = std::move(result).value();
+        QMetaObject::invokeMethod(
+            this, [this, location, file] { finishRead(location, file); }, Qt::QueuedConnection);
     });
+}
+
+void ImportJob::finishRead(const QUrl& location, const std::optional<AudioFile>& file) {
+    startNext();
+    ++m_finished;
+    emit fileFinished(location, file);
+    if (m_finished == m_locations.size())
+        emit allFinished();
 }

@@ -27,6 +27,7 @@ signals:
 
 private:
     void startNext();
+    void finishRead(const QUrl& location, const std::optional<AudioFile>& file);
 
     QList<QUrl> m_locations;
     std::shared_ptr<const TagReader> m_reader;

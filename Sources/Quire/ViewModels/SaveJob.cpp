@@ -1,6 +1,7 @@
 #include "Quire/ViewModels/SaveJob.h"
 
-#include <QtConcurrent/QtConcurrentRun>
+#include <QMetaObject>
+#include <QThreadPool>
 
 SaveJob::SaveJob(QList<WriteRequest> requests, std::shared_ptr<const TagWriter> writer)
     : m_requests(std::move(requests))
@@ -17,10 +18,15 @@ void SaveJob::writeNext() {
         return;
     }
     const qsizetype index = m_next++;
-    QtConcurrent::run([writer = m_writer, request = m_requests[index]] {
-        return writer->write(request.url, request.tags, request.artwork);
-    }).then(this, [this, index](const std::optional<TagReaderError>& error) {
-        emit fileFinished(index, error);
-        writeNext();
+    // One write at a time; the job deletes itself only after the last one has reported.
+    QThreadPool::globalInstance()->start([this, writer = m_writer, request = m_requests[index], index] {
+        const std::optional<TagReaderError> error = writer->write(request.url, request.tags, request.artwork);
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, error] {
+                emit fileFinished(index, error);
+                writeNext();
+            },
+            Qt::QueuedConnection);
     });
 }
