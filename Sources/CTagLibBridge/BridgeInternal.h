@@ -5,6 +5,7 @@
 
 #include <tstring.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,9 +13,13 @@
 namespace TagLib {
 class File;
 class Tag;
-namespace ID3v2 {
-class Tag;
+namespace FLAC {
+class File;
 }
+namespace ID3v2 {
+class Frame;
+class Tag;
+} // namespace ID3v2
 } // namespace TagLib
 
 namespace ctaglib {
@@ -70,20 +75,91 @@ bool hasAudioContent(TagLib::File* file);
 TagLib::String readComment(TagLib::File* file, TagLib::Tag* generic);
 void writeComment(TagLib::File* file, TagLib::Tag* generic, const TagLib::String& text);
 
+// Whether TagLib read the whole Vorbis comment of a FLAC file. Some taggers
+// write a wrong length into the comment block's header; TagLib then reads
+// nothing or part of it, and a save would write the rest away. The comment's
+// own length fields tell its real extent and number of entries.
+bool flacCommentReadCompletely(TagLib::FLAC::File& file);
+
+// ---- ID3v2 tags rewritten frame by frame (Id3v2Rewrite.cpp) ----
+//
+// TagLib re-renders a whole ID3v2 tag when it saves it, and loses on the way
+// what another tagger left: ID3v2.3 tags lose the frames it re-creates or does
+// not support in that version (TCON, TYER, TDAT, IPLS, RVAD...), frames lose
+// their flags and encodings, and frames behind one it cannot parse are gone.
+// A save instead keeps every frame of the fields it does not change exactly as
+// stored, in its place, and adds the changed fields' frames rendered by TagLib
+// for the tag's own version.
+
+// A stored ID3v2.3 or ID3v2.4 tag taken apart into its frames.
+struct StoredId3v2Tag {
+    int version = 4;
+    bool experimental = false;
+    unsigned int storedSize = 0;            // header and body as found in the file
+    std::vector<TagLib::ByteVector> frames; // header and body, as stored
+    size_t framesReadByTagLib = 0;          // TagLib stops at the first frame it cannot read
+    TagLib::ByteVector tail;                // bytes behind the frames that are neither frames nor padding
+};
+// Nothing when the bytes are not an ID3v2.3 or ID3v2.4 tag that can be taken apart.
+std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const TagLib::ByteVector& bytes);
+
+// A frame as TagLib renders it for ID3v2.3 or ID3v2.4.
+TagLib::ByteVector renderFrame(TagLib::ID3v2::Frame& frame, int version);
+
+// The rewrite of one file's ID3v2 tag:
+//   begin()    finds the stored tag (nearEnd: search from the end of the file);
+//   replace()  names the frames of a changed field and their new content;
+//   stage()    puts a placeholder of the new tag's size into TagLib's tag;
+//   ...        the file is saved by TagLib, with the tag's version;
+//   finish()   writes the new tag over the placeholder.
+class Id3v2Rewrite {
+public:
+    // Nothing when the file has a tag that cannot be found or taken apart.
+    static std::optional<Id3v2Rewrite> begin(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd);
+    // The version the tag keeps; a new tag is ID3v2.4.
+    int version() const { return m_stored.version; }
+    // Replaces the stored frames with these IDs (for plainCommentsOnly, only
+    // comment frames without a description) by the given rendered frames.
+    void replace(std::vector<std::string> ids, std::vector<TagLib::ByteVector> frames,
+                 bool plainCommentsOnly = false);
+    void stage(TagLib::ID3v2::Tag& tag);
+    bool finish(TagLib::File& file, bool nearEnd);
+
+private:
+    struct Change {
+        std::vector<std::string> ids;
+        std::vector<TagLib::ByteVector> frames;
+        bool plainCommentsOnly = false;
+    };
+    static bool isPlainComment(const TagLib::ByteVector& frame, int version);
+    const Change* changeReplacing(const TagLib::ByteVector& frame) const;
+    TagLib::ByteVector render() const;
+
+    StoredId3v2Tag m_stored;
+    std::vector<Change> m_changes;
+    TagLib::ByteVector m_final;
+    TagLib::ByteVector m_marker;
+};
+
 // ---- Reading and writing (Reading.cpp, Writing.cpp) ----
 
 CTagLibTag* readFile(const char* path);
 
+// ctaglib_write_fields' arguments. Values of fields outside the mask are not looked at.
 struct WriteRequest {
     const char* path = nullptr;
-    TagLib::String title, artist, album, albumArtist, composer, genre, comment, grouping, lyrics;
-    int year = 0, track = 0, trackTotal = 0, disc = 0, discTotal = 0, bpm = 0;
-    bool hasYear = false, hasTrack = false, hasTrackTotal = false, hasDisc = false, hasDiscTotal = false,
-         hasBpm = false;
-    int compilation = -1; // -1 absent, 0 false, anything else true
+    CTagLibTagValues values{};
+    uint32_t fields = 0;
     const CTagLibArtworkWrite* artwork = nullptr;
     int artworkCount = -1; // -1 leave pictures, 0 remove all, n replace
+
+    bool writes(uint32_t field) const { return (fields & field) != 0; }
 };
+
+// 0 when written, -1 when the write failed, -2 when the file's tags could not
+// be read completely and were left as they are.
+inline constexpr int32_t writeFailed = -1;
+inline constexpr int32_t tagsNotReadCompletely = -2;
 int32_t writeFile(const WriteRequest& request);
 
 // ---- Thread safety (CTagLibBridge.cpp) ----

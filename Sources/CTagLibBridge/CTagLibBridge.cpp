@@ -134,6 +134,25 @@ CTAGLIB_EXPORT void ctaglib_free_result(CTagLibTag* tag) {
     std::free(tag);
 }
 
+CTAGLIB_EXPORT int32_t ctaglib_write_fields(const char* path, const CTagLibTagValues* values, uint32_t fields,
+                                            const CTagLibArtworkWrite* artwork, int32_t artworkCount) {
+    if (!path || (!values && fields != 0))
+        return ctaglib::writeFailed;
+    try {
+        ctaglib::warmUpTagLib();
+        ctaglib::WriteRequest request;
+        request.path = path;
+        if (values)
+            request.values = *values;
+        request.fields = fields & CTAGLIB_ALL_FIELDS;
+        request.artwork = artwork;
+        request.artworkCount = artworkCount;
+        return ctaglib::writeFile(request);
+    } catch (...) {
+        return ctaglib::writeFailed;
+    }
+}
+
 CTAGLIB_EXPORT int32_t ctaglib_write(const char* path, const char* title, const char* artist,
                                      const char* album, const char* albumArtist, const char* composer,
                                      const char* genre, const char* comment, const char* grouping,
@@ -142,34 +161,24 @@ CTAGLIB_EXPORT int32_t ctaglib_write(const char* path, const char* title, const 
                                      int32_t disc, int32_t hasDisc, int32_t discTotal, int32_t hasDiscTotal,
                                      int32_t bpm, int32_t hasBpm, int32_t compilation,
                                      const CTagLibArtworkWrite* artwork, int32_t artworkCount) {
-    if (!path)
-        return -1;
-    try {
-        ctaglib::warmUpTagLib();
-        ctaglib::WriteRequest request;
-        request.path = path;
-        request.title = ctaglib::stringFromUtf8(title);
-        request.artist = ctaglib::stringFromUtf8(artist);
-        request.album = ctaglib::stringFromUtf8(album);
-        request.albumArtist = ctaglib::stringFromUtf8(albumArtist);
-        request.composer = ctaglib::stringFromUtf8(composer);
-        request.genre = ctaglib::stringFromUtf8(genre);
-        request.comment = ctaglib::stringFromUtf8(comment);
-        request.grouping = ctaglib::stringFromUtf8(grouping);
-        request.lyrics = ctaglib::stringFromUtf8(lyrics);
-        request.year = year, request.hasYear = hasYear != 0;
-        request.track = track, request.hasTrack = hasTrack != 0;
-        request.trackTotal = trackTotal, request.hasTrackTotal = hasTrackTotal != 0;
-        request.disc = disc, request.hasDisc = hasDisc != 0;
-        request.discTotal = discTotal, request.hasDiscTotal = hasDiscTotal != 0;
-        request.bpm = bpm, request.hasBpm = hasBpm != 0;
-        request.compilation = compilation;
-        request.artwork = artwork;
-        request.artworkCount = artworkCount;
-        return ctaglib::writeFile(request);
-    } catch (...) {
-        return -1;
-    }
+    CTagLibTagValues values{};
+    values.title = title;
+    values.artist = artist;
+    values.album = album;
+    values.albumArtist = albumArtist;
+    values.composer = composer;
+    values.genre = genre;
+    values.comment = comment;
+    values.grouping = grouping;
+    values.lyrics = lyrics;
+    values.year = year, values.hasYear = hasYear;
+    values.track = track, values.hasTrack = hasTrack;
+    values.trackTotal = trackTotal, values.hasTrackTotal = hasTrackTotal;
+    values.disc = disc, values.hasDisc = hasDisc;
+    values.discTotal = discTotal, values.hasDiscTotal = hasDiscTotal;
+    values.bpm = bpm, values.hasBpm = hasBpm;
+    values.compilation = compilation;
+    return ctaglib_write_fields(path, &values, CTAGLIB_ALL_FIELDS, artwork, artworkCount);
 }
 
 } // extern "C"

@@ -14,6 +14,8 @@
 #include <wavfile.h>
 #include <xiphcomment.h>
 
+#include <cstdint>
+
 namespace ctaglib {
 namespace {
 
@@ -92,7 +94,67 @@ void setPlainComment(TagLib::ID3v2::Tag* tag, const TagLib::String& text) {
     tag->addFrame(frame);
 }
 
+constexpr int vorbisCommentBlock = 4;
+
+// The length the Vorbis comment at pos really has, read entry by entry as its
+// own length fields say, and its number of entries; nothing when the entries
+// run past the end of the file.
+struct CommentExtent {
+    int64_t length = 0;
+    uint32_t entries = 0;
+};
+
+std::optional<CommentExtent> commentExtent(TagLib::File& file, TagLib::offset_t pos) {
+    const TagLib::offset_t end = file.length();
+    const TagLib::offset_t start = pos;
+    const auto skipCounted = [&]() -> std::optional<uint32_t> { // reads a length, skips that much
+        file.seek(pos);
+        const TagLib::ByteVector field = file.readBlock(4);
+        if (field.size() < 4)
+            return std::nullopt;
+        const uint32_t size = field.toUInt(0U, false);
+        pos += 4 + static_cast<TagLib::offset_t>(size);
+        return pos <= end ? std::optional(size) : std::nullopt;
+    };
+    if (!skipCounted()) // the vendor text
+        return std::nullopt;
+    file.seek(pos);
+    const TagLib::ByteVector countField = file.readBlock(4);
+    if (countField.size() < 4)
+        return std::nullopt;
+    const uint32_t entries = countField.toUInt(0U, false);
+    pos += 4;
+    for (uint32_t i = 0; i < entries; ++i) {
+        if (!skipCounted())
+            return std::nullopt;
+    }
+    return CommentExtent{pos - start, entries};
+}
+
 } // namespace
+
+bool flacCommentReadCompletely(TagLib::FLAC::File& file) {
+    // The metadata blocks follow "fLaC" (which an ID3v2 tag may precede).
+    TagLib::offset_t pos = file.find("fLaC");
+    if (pos < 0)
+        return true;
+    pos += 4;
+    for (;;) {
+        file.seek(pos);
+        const TagLib::ByteVector header = file.readBlock(4);
+        if (header.size() < 4)
+            return true;
+        const uint32_t length = header.toUInt(1U, 3U, true);
+        if ((header[0] & 0x7F) == vorbisCommentBlock) {
+            const std::optional<CommentExtent> extent = commentExtent(file, pos + 4);
+            const TagLib::Ogg::XiphComment* comment = file.xiphComment(false);
+            return extent && extent->length == length && comment && extent->entries <= comment->fieldCount();
+        }
+        if (header[0] & 0x80) // the last block
+            return true;
+        pos += 4 + static_cast<TagLib::offset_t>(length);
+    }
+}
 
 bool hasAudioContent(TagLib::File* file) {
     if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file))

@@ -1,12 +1,18 @@
 #include "BridgeInternal.h"
 
 #include <aifffile.h>
+#include <apetag.h>
 #include <attachedpictureframe.h>
+#include <commentsframe.h>
+#include <dsdiffdiintag.h>
+#include <dsdifffile.h>
 #include <dsffile.h>
 #include <fileref.h>
 #include <flacfile.h>
 #include <flacpicture.h>
+#include <id3v1tag.h>
 #include <id3v2tag.h>
+#include <infotag.h>
 #include <mp4coverart.h>
 #include <mp4file.h>
 #include <mp4tag.h>
@@ -21,14 +27,17 @@
 #include <xiphcomment.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace ctaglib {
 namespace {
 
+using TagLib::ByteVector;
+
 // A picture to write, checked and converted.
 struct NewPicture {
-    TagLib::ByteVector data;
+    ByteVector data;
     TagLib::String mimeType;
     TagLib::String description;
     int type = 0;
@@ -46,8 +55,8 @@ std::optional<std::vector<NewPicture>> picturesOf(const WriteRequest& request) {
         if (picture.size >= (std::int64_t{1} << 32))
             return std::nullopt;
         NewPicture converted;
-        converted.data = TagLib::ByteVector(reinterpret_cast<const char*>(picture.data),
-                                            static_cast<unsigned int>(picture.size));
+        converted.data =
+            ByteVector(reinterpret_cast<const char*>(picture.data), static_cast<unsigned int>(picture.size));
         converted.mimeType =
             picture.mimeType ? stringFromUtf8(picture.mimeType) : TagLib::String("image/jpeg");
         converted.description = stringFromUtf8(picture.description);
@@ -58,72 +67,212 @@ std::optional<std::vector<NewPicture>> picturesOf(const WriteRequest& request) {
     return pictures;
 }
 
-TagLib::String numberText(int value) {
-    return TagLib::String::number(value);
+TagLib::String text(const char* utf8) {
+    return stringFromUtf8(utf8);
+}
+
+// The decimal number, or empty text when absent.
+TagLib::String numberText(int32_t present, int32_t value) {
+    return present ? TagLib::String::number(value) : TagLib::String();
 }
 
 // "3/12", "0/12" or "3"; empty when neither part is present.
-TagLib::String fractionText(bool hasNumber, int number, bool hasTotal, int total) {
+TagLib::String fractionText(int32_t hasNumber, int32_t number, int32_t hasTotal, int32_t total) {
     if (!hasNumber && !hasTotal)
         return {};
-    TagLib::String text = numberText(hasNumber ? number : 0);
+    TagLib::String fraction = TagLib::String::number(hasNumber ? number : 0);
     if (hasTotal)
-        text += "/" + numberText(total);
-    return text;
+        fraction += "/" + TagLib::String::number(total);
+    return fraction;
 }
 
-// ---- ID3v2 (MP3, AIFF, WAV, DSF) ----
-
-void setId3Text(TagLib::ID3v2::Tag& tag, const char* id, const TagLib::String& text) {
-    tag.removeFrames(id);
-    if (text.isEmpty())
-        return;
-    auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
-    frame->setText(text);
-    tag.addFrame(frame);
+TagLib::String compilationText(int32_t compilation) {
+    return compilation < 0 ? "" : compilation != 0 ? "1" : "0";
 }
 
-void setId3Number(TagLib::ID3v2::Tag& tag, const char* id, bool present, int value) {
-    setId3Text(tag, id, present ? numberText(value) : TagLib::String());
+constexpr uint32_t trackFields = CTAGLIB_FIELD_TRACK | CTAGLIB_FIELD_TRACK_TOTAL;
+constexpr uint32_t discFields = CTAGLIB_FIELD_DISC | CTAGLIB_FIELD_DISC_TOTAL;
+
+// The generic fields of the request through TagLib's format-independent
+// interface; the comment only when asked to (see writeComment()).
+void writeGeneric(TagLib::Tag& tag, const WriteRequest& r, bool withComment) {
+    const CTagLibTagValues& v = r.values;
+    if (r.writes(CTAGLIB_FIELD_TITLE))
+        tag.setTitle(text(v.title));
+    if (r.writes(CTAGLIB_FIELD_ARTIST))
+        tag.setArtist(text(v.artist));
+    if (r.writes(CTAGLIB_FIELD_ALBUM))
+        tag.setAlbum(text(v.album));
+    if (r.writes(CTAGLIB_FIELD_GENRE))
+        tag.setGenre(text(v.genre));
+    if (withComment && r.writes(CTAGLIB_FIELD_COMMENT))
+        tag.setComment(text(v.comment));
+    if (r.writes(CTAGLIB_FIELD_YEAR))
+        tag.setYear(v.hasYear && v.year > 0 ? static_cast<unsigned int>(v.year) : 0);
+    if (r.writes(CTAGLIB_FIELD_TRACK))
+        tag.setTrack(v.hasTrack && v.track > 0 ? static_cast<unsigned int>(v.track) : 0);
 }
 
-// The comment ("COMM") is written with the other generic fields; see writeComment().
-void writeId3v2(TagLib::ID3v2::Tag* tag, const WriteRequest& r, const std::vector<NewPicture>& pictures) {
-    if (!tag)
-        return;
-    setId3Text(*tag, "TIT2", r.title);
-    setId3Text(*tag, "TPE1", r.artist);
-    setId3Text(*tag, "TALB", r.album);
-    setId3Text(*tag, "TCON", r.genre);
-    setId3Number(*tag, "TDRC", r.hasYear, r.year);
-    setId3Text(*tag, "TPE2", r.albumArtist);
-    setId3Text(*tag, "TCOM", r.composer);
-    setId3Text(*tag, "TIT1", r.grouping);
-    setId3Number(*tag, "TBPM", r.hasBpm, r.bpm);
-    setId3Text(*tag, "TCMP", r.compilation < 0 ? "" : r.compilation != 0 ? "1" : "0");
-    setId3Text(*tag, "TRCK", fractionText(r.hasTrack, r.track, r.hasTrackTotal, r.trackTotal));
-    setId3Text(*tag, "TPOS", fractionText(r.hasDisc, r.disc, r.hasDiscTotal, r.discTotal));
+// ---- ID3v2 (MP3, AIFF, WAV, DSF, DSDIFF) ----
 
-    tag->removeFrames("USLT");
-    if (!r.lyrics.isEmpty()) {
-        auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(TagLib::String::UTF8);
-        frame->setLanguage("eng");
-        frame->setText(r.lyrics);
-        tag->addFrame(frame);
-    }
+std::vector<ByteVector> textFrame(const char* id, const TagLib::String& value, int version) {
+    if (value.isEmpty())
+        return {};
+    TagLib::ID3v2::TextIdentificationFrame frame(id, TagLib::String::UTF8);
+    frame.setText(value);
+    return {renderFrame(frame, version)};
+}
 
-    if (r.artworkCount == -1)
-        return;
-    tag->removeFrames("APIC");
+std::vector<ByteVector> commentFrame(const TagLib::String& value, int version) {
+    if (value.isEmpty())
+        return {};
+    TagLib::ID3v2::CommentsFrame frame(TagLib::String::UTF8);
+    frame.setLanguage("eng");
+    frame.setText(value);
+    return {renderFrame(frame, version)};
+}
+
+std::vector<ByteVector> lyricsFrame(const TagLib::String& value, int version) {
+    if (value.isEmpty())
+        return {};
+    TagLib::ID3v2::UnsynchronizedLyricsFrame frame(TagLib::String::UTF8);
+    frame.setLanguage("eng");
+    frame.setText(value);
+    return {renderFrame(frame, version)};
+}
+
+std::vector<ByteVector> pictureFrames(const std::vector<NewPicture>& pictures, int version) {
+    std::vector<ByteVector> frames;
     for (const NewPicture& picture : pictures) {
-        auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
-        frame->setTextEncoding(TagLib::String::UTF8);
-        frame->setMimeType(picture.mimeType);
-        frame->setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(picture.type));
-        frame->setDescription(picture.description);
-        frame->setPicture(picture.data);
-        tag->addFrame(frame);
+        TagLib::ID3v2::AttachedPictureFrame frame;
+        frame.setTextEncoding(TagLib::String::UTF8);
+        frame.setMimeType(picture.mimeType);
+        frame.setType(static_cast<TagLib::ID3v2::AttachedPictureFrame::Type>(picture.type));
+        frame.setDescription(picture.description);
+        frame.setPicture(picture.data);
+        frames.push_back(renderFrame(frame, version));
     }
+    return frames;
+}
+
+// Each changed field replaces the frames that hold it; the comment only the
+// description-less "COMM" frames, so that "iTunNORM" and the like stay.
+void writeId3v2(Id3v2Rewrite& tag, const WriteRequest& r, const std::vector<NewPicture>& pictures) {
+    const CTagLibTagValues& v = r.values;
+    const int version = tag.version();
+    const auto set = [&](uint32_t field, const char* id, const TagLib::String& value) {
+        if (r.writes(field))
+            tag.replace({id}, textFrame(id, value, version));
+    };
+    set(CTAGLIB_FIELD_TITLE, "TIT2", text(v.title));
+    set(CTAGLIB_FIELD_ARTIST, "TPE1", text(v.artist));
+    set(CTAGLIB_FIELD_ALBUM, "TALB", text(v.album));
+    set(CTAGLIB_FIELD_GENRE, "TCON", text(v.genre));
+    if (r.writes(CTAGLIB_FIELD_YEAR)) {
+        // ID3v2.3 keeps the year in "TYER" and the day and time in "TDAT" and
+        // "TIME"; ID3v2.4 all of it in "TDRC". A new year replaces them all.
+        const char* id = version == 3 ? "TYER" : "TDRC";
+        tag.replace({"TDRC", "TYER", "TDAT", "TIME"}, textFrame(id, numberText(v.hasYear, v.year), version));
+    }
+    if (r.writes(CTAGLIB_FIELD_COMMENT))
+        tag.replace({"COMM"}, commentFrame(text(v.comment), version), true);
+    set(CTAGLIB_FIELD_ALBUM_ARTIST, "TPE2", text(v.albumArtist));
+    set(CTAGLIB_FIELD_COMPOSER, "TCOM", text(v.composer));
+    set(CTAGLIB_FIELD_GROUPING, "TIT1", text(v.grouping));
+    set(CTAGLIB_FIELD_BPM, "TBPM", numberText(v.hasBpm, v.bpm));
+    set(CTAGLIB_FIELD_COMPILATION, "TCMP", compilationText(v.compilation));
+    if (r.fields & trackFields)
+        tag.replace(
+            {"TRCK"},
+            textFrame("TRCK", fractionText(v.hasTrack, v.track, v.hasTrackTotal, v.trackTotal), version));
+    if (r.fields & discFields)
+        tag.replace({"TPOS"},
+                    textFrame("TPOS", fractionText(v.hasDisc, v.disc, v.hasDiscTotal, v.discTotal), version));
+    if (r.writes(CTAGLIB_FIELD_LYRICS))
+        tag.replace({"USLT"}, lyricsFrame(text(v.lyrics), version));
+    if (r.artworkCount != -1)
+        tag.replace({"APIC"}, pictureFrames(pictures, version));
+}
+
+// A file kind whose main tag is ID3v2, with the tags TagLib keeps beside it.
+struct Id3v2File {
+    TagLib::ID3v2::Tag* tag = nullptr;
+    std::vector<TagLib::Tag*> others; // only those the file already has
+    bool nearEnd = true;              // where the tag is usually stored
+    bool genericOnly = false;         // DSDIFF keeps only the generic fields
+    std::function<bool(TagLib::ID3v2::Version)> save;
+};
+
+std::optional<Id3v2File> id3v2FileOf(TagLib::File* file) {
+    using TagLib::File;
+    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
+        // ID3v1 and APE tags are updated, never added.
+        int tags = TagLib::MPEG::File::ID3v2;
+        Id3v2File kind{mpeg->ID3v2Tag(true), {}, false, false, {}};
+        if (mpeg->hasID3v1Tag()) {
+            tags |= TagLib::MPEG::File::ID3v1;
+            kind.others.push_back(mpeg->ID3v1Tag());
+        }
+        if (mpeg->hasAPETag()) {
+            tags |= TagLib::MPEG::File::APE;
+            kind.others.push_back(mpeg->APETag());
+        }
+        // Without DoNotDuplicate, TagLib first copies ID3v1 into ID3v2 fields
+        // it considers empty, which can undo what was just written.
+        kind.save = [mpeg, tags](TagLib::ID3v2::Version version) {
+            return mpeg->save(tags, File::StripNone, version, File::DoNotDuplicate);
+        };
+        return kind;
+    }
+    if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file))
+        return Id3v2File{aiff->tag(), {}, true, false, [aiff](auto version) { return aiff->save(version); }};
+    if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
+        // A RIFF INFO list is updated, never added.
+        int tags = TagLib::RIFF::WAV::File::ID3v2;
+        Id3v2File kind{wav->ID3v2Tag(), {}, true, false, {}};
+        if (wav->hasInfoTag()) {
+            tags |= TagLib::RIFF::WAV::File::Info;
+            kind.others.push_back(wav->InfoTag());
+        }
+        kind.save = [wav, tags](TagLib::ID3v2::Version version) {
+            return wav->save(static_cast<TagLib::RIFF::WAV::File::TagTypes>(tags), File::StripNone, version);
+        };
+        return kind;
+    }
+    if (auto* dsf = dynamic_cast<TagLib::DSF::File*>(file))
+        return Id3v2File{dsf->tag(), {}, true, false, [dsf](auto version) { return dsf->save(version); }};
+    if (auto* dsdiff = dynamic_cast<TagLib::DSDIFF::File*>(file)) {
+        int tags = TagLib::DSDIFF::File::ID3v2;
+        Id3v2File kind{dsdiff->ID3v2Tag(true), {}, true, true, {}};
+        if (dsdiff->hasDIINTag()) {
+            tags |= TagLib::DSDIFF::File::DIIN;
+            kind.others.push_back(dsdiff->DIINTag());
+        }
+        kind.save = [dsdiff, tags](TagLib::ID3v2::Version version) {
+            return dsdiff->save(tags, File::StripNone, version);
+        };
+        return kind;
+    }
+    return std::nullopt;
+}
+
+int32_t writeId3v2File(TagLib::File& file, Id3v2File& kind, WriteRequest r,
+                       const std::vector<NewPicture>& pictures) {
+    if (!kind.tag)
+        return writeFailed;
+    if (kind.genericOnly) {
+        r.fields &= CTAGLIB_GENERIC_FIELDS;
+        r.artworkCount = -1;
+    }
+    std::optional<Id3v2Rewrite> rewrite = Id3v2Rewrite::begin(file, *kind.tag, kind.nearEnd);
+    if (!rewrite)
+        return tagsNotReadCompletely;
+    writeId3v2(*rewrite, r, pictures);
+    for (TagLib::Tag* other : kind.others)
+        writeGeneric(*other, r, true);
+    rewrite->stage(*kind.tag);
+    const auto version = rewrite->version() == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
+    return kind.save(version) && rewrite->finish(file, kind.nearEnd) ? 0 : writeFailed;
 }
 
 // ---- Xiph comments (FLAC, Ogg Vorbis, Opus) ----
@@ -137,43 +286,66 @@ TagLib::FLAC::Picture* flacPicture(const NewPicture& picture) {
     return block;
 }
 
-void setXiph(TagLib::Ogg::XiphComment& comment, const char* key, const TagLib::String& text) {
-    if (text.isEmpty())
+void setXiph(TagLib::Ogg::XiphComment& comment, const char* key, const TagLib::String& value) {
+    if (value.isEmpty())
         comment.removeFields(key);
     else
-        comment.addField(key, text, true);
+        comment.addField(key, value, true);
 }
 
-void setXiphNumber(TagLib::Ogg::XiphComment& comment, const char* key, bool present, int value) {
-    setXiph(comment, key, present ? numberText(value) : TagLib::String());
+// A number and its total in two keys. Some taggers write "3/12" into the
+// number's key alone; changing either part then writes both keys afresh, so
+// that the old total inside the number cannot come back.
+void writeXiphPair(TagLib::Ogg::XiphComment& comment, const WriteRequest& r, uint32_t numberField,
+                   uint32_t totalField, const char* numberKey, const char* totalKey, int32_t hasNumber,
+                   int32_t number, int32_t hasTotal, int32_t total) {
+    const TagLib::StringList& stored = comment.fieldListMap()[numberKey];
+    const bool totalInNumber = !stored.isEmpty() && stored.front().find("/") >= 0;
+    const bool both = totalInNumber && (r.fields & (numberField | totalField));
+    if (both || r.writes(numberField))
+        setXiph(comment, numberKey, numberText(hasNumber, number));
+    if (both || r.writes(totalField))
+        setXiph(comment, totalKey, numberText(hasTotal, total));
 }
 
-void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r,
-               const std::vector<NewPicture>& pictures) {
+void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r) {
     if (!comment)
         return;
-    setXiph(*comment, "ALBUMARTIST", r.albumArtist);
-    setXiph(*comment, "COMPOSER", r.composer);
-    setXiph(*comment, "GROUPING", r.grouping);
-    setXiph(*comment, "LYRICS", r.lyrics);
-    setXiphNumber(*comment, "BPM", r.hasBpm, r.bpm);
-    setXiph(*comment, "COMPILATION", r.compilation < 0 ? "" : r.compilation != 0 ? "1" : "0");
-    setXiphNumber(*comment, "TRACKNUMBER", r.hasTrack, r.track);
-    setXiphNumber(*comment, "TRACKTOTAL", r.hasTrackTotal, r.trackTotal);
-    setXiphNumber(*comment, "DISCNUMBER", r.hasDisc, r.disc);
-    setXiphNumber(*comment, "DISCTOTAL", r.hasDiscTotal, r.discTotal);
+    const CTagLibTagValues& v = r.values;
+    const auto set = [&](uint32_t field, const char* key, const TagLib::String& value) {
+        if (r.writes(field))
+            setXiph(*comment, key, value);
+    };
+    set(CTAGLIB_FIELD_ALBUM_ARTIST, "ALBUMARTIST", text(v.albumArtist));
+    set(CTAGLIB_FIELD_COMPOSER, "COMPOSER", text(v.composer));
+    set(CTAGLIB_FIELD_GROUPING, "GROUPING", text(v.grouping));
+    set(CTAGLIB_FIELD_LYRICS, "LYRICS", text(v.lyrics));
+    set(CTAGLIB_FIELD_BPM, "BPM", numberText(v.hasBpm, v.bpm));
+    set(CTAGLIB_FIELD_COMPILATION, "COMPILATION", compilationText(v.compilation));
+    writeXiphPair(*comment, r, CTAGLIB_FIELD_TRACK, CTAGLIB_FIELD_TRACK_TOTAL, "TRACKNUMBER", "TRACKTOTAL",
+                  v.hasTrack, v.track, v.hasTrackTotal, v.trackTotal);
+    writeXiphPair(*comment, r, CTAGLIB_FIELD_DISC, CTAGLIB_FIELD_DISC_TOTAL, "DISCNUMBER", "DISCTOTAL",
+                  v.hasDisc, v.disc, v.hasDiscTotal, v.discTotal);
+}
 
-    if (r.artworkCount == -1)
+// Ogg files keep their pictures in the comment, as the format has nowhere else.
+void writeXiphPictures(TagLib::Ogg::XiphComment* comment, const WriteRequest& r,
+                       const std::vector<NewPicture>& pictures) {
+    if (!comment || r.artworkCount == -1)
         return;
     comment->removeAllPictures();
     for (const NewPicture& picture : pictures)
         comment->addPicture(flacPicture(picture));
 }
 
+// FLAC pictures are picture blocks. Copies in the comment, which other
+// programs leave there, go with them, or a removed picture would come back.
 void writeFlacPictures(TagLib::FLAC::File& file, const WriteRequest& r,
                        const std::vector<NewPicture>& pictures) {
     if (r.artworkCount == -1)
         return;
+    if (TagLib::Ogg::XiphComment* comment = file.xiphComment(false))
+        comment->removeAllPictures();
     file.removePictures();
     for (const NewPicture& picture : pictures)
         file.addPicture(flacPicture(picture));
@@ -181,8 +353,7 @@ void writeFlacPictures(TagLib::FLAC::File& file, const WriteRequest& r,
 
 // TagLib 2.0.x writes the 24-bit length of a FLAC metadata block without a
 // range check: a block of 16 MiB or more gets a wrong length and the saved
-// file is corrupt. Pictures in the Vorbis comment are base64 text, a third
-// larger than the picture. Such a save is refused before anything is written.
+// file is corrupt. Such a save is refused before anything is written.
 constexpr unsigned int kFlacBlockLimit = 1u << 24;
 
 bool flacBlocksFit(TagLib::FLAC::File& file) {
@@ -199,16 +370,16 @@ bool flacBlocksFit(TagLib::FLAC::File& file) {
 
 // ---- MP4 ----
 
-void setMp4Text(TagLib::MP4::Tag& tag, const char* name, const TagLib::String& text) {
+void setMp4Text(TagLib::MP4::Tag& tag, const char* name, const TagLib::String& value) {
     const TagLib::String key(name, TagLib::String::Latin1);
-    if (text.isEmpty())
+    if (value.isEmpty())
         tag.removeItem(key);
     else
-        tag.setItem(key, TagLib::MP4::Item(TagLib::StringList(text)));
+        tag.setItem(key, TagLib::MP4::Item(TagLib::StringList(value)));
 }
 
-void setMp4Pair(TagLib::MP4::Tag& tag, const char* name, bool hasNumber, int number, bool hasTotal,
-                int total) {
+void setMp4Pair(TagLib::MP4::Tag& tag, const char* name, int32_t hasNumber, int32_t number, int32_t hasTotal,
+                int32_t total) {
     if (hasNumber || hasTotal)
         tag.setItem(name, TagLib::MP4::Item(hasNumber ? number : 0, hasTotal ? total : 0));
     else
@@ -216,20 +387,31 @@ void setMp4Pair(TagLib::MP4::Tag& tag, const char* name, bool hasNumber, int num
 }
 
 void writeMp4(TagLib::MP4::Tag& tag, const WriteRequest& r, const std::vector<NewPicture>& pictures) {
-    setMp4Text(tag, "aART", r.albumArtist);
-    setMp4Text(tag, "\251wrt", r.composer);
-    setMp4Text(tag, "\251grp", r.grouping);
-    setMp4Text(tag, "\251lyr", r.lyrics);
-    if (r.hasBpm)
-        tag.setItem("tmpo", TagLib::MP4::Item(r.bpm));
-    else
-        tag.removeItem("tmpo");
-    if (r.compilation < 0)
-        tag.removeItem("cpil");
-    else
-        tag.setItem("cpil", TagLib::MP4::Item(r.compilation != 0));
-    setMp4Pair(tag, "trkn", r.hasTrack, r.track, r.hasTrackTotal, r.trackTotal);
-    setMp4Pair(tag, "disk", r.hasDisc, r.disc, r.hasDiscTotal, r.discTotal);
+    const CTagLibTagValues& v = r.values;
+    const auto set = [&](uint32_t field, const char* name, const TagLib::String& value) {
+        if (r.writes(field))
+            setMp4Text(tag, name, value);
+    };
+    set(CTAGLIB_FIELD_ALBUM_ARTIST, "aART", text(v.albumArtist));
+    set(CTAGLIB_FIELD_COMPOSER, "\251wrt", text(v.composer));
+    set(CTAGLIB_FIELD_GROUPING, "\251grp", text(v.grouping));
+    set(CTAGLIB_FIELD_LYRICS, "\251lyr", text(v.lyrics));
+    if (r.writes(CTAGLIB_FIELD_BPM)) {
+        if (v.hasBpm)
+            tag.setItem("tmpo", TagLib::MP4::Item(v.bpm));
+        else
+            tag.removeItem("tmpo");
+    }
+    if (r.writes(CTAGLIB_FIELD_COMPILATION)) {
+        if (v.compilation < 0)
+            tag.removeItem("cpil");
+        else
+            tag.setItem("cpil", TagLib::MP4::Item(v.compilation != 0));
+    }
+    if (r.fields & trackFields)
+        setMp4Pair(tag, "trkn", v.hasTrack, v.track, v.hasTrackTotal, v.trackTotal);
+    if (r.fields & discFields)
+        setMp4Pair(tag, "disk", v.hasDisc, v.disc, v.hasDiscTotal, v.discTotal);
 
     if (r.artworkCount == -1)
         return;
@@ -250,70 +432,47 @@ void writeMp4(TagLib::MP4::Tag& tag, const WriteRequest& r, const std::vector<Ne
 int32_t writeFile(const WriteRequest& r) {
     const std::optional<std::vector<NewPicture>> pictures = picturesOf(r);
     if (!pictures)
-        return -1;
+        return writeFailed;
 
     TagLib::FileRef ref(r.path, false);
     if (ref.isNull() || !ref.tag() || !hasAudioContent(ref.file()))
-        return -1;
+        return writeFailed;
     TagLib::File* file = ref.file();
-    auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file);
-    auto* flac = dynamic_cast<TagLib::FLAC::File*>(file);
-    auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file);
-    if (mp4 && !mp4->tag())
-        return -1;
+    if (std::optional<Id3v2File> kind = id3v2FileOf(file))
+        return writeId3v2File(*file, *kind, r, *pictures);
 
-    // TagLib's generic setters only reach tags that exist. TagLib 2.0 creates
-    // these two when it opens a file; creating them here keeps it that way.
-    if (mpeg)
-        mpeg->ID3v2Tag(true);
-    if (flac)
-        flac->xiphComment(true);
-
-    TagLib::Tag* tag = ref.tag();
-    tag->setTitle(r.title);
-    tag->setArtist(r.artist);
-    tag->setAlbum(r.album);
-    tag->setGenre(r.genre);
-    writeComment(file, tag, r.comment);
-    tag->setYear(r.hasYear && r.year > 0 ? static_cast<unsigned int>(r.year) : 0);
-    tag->setTrack(r.hasTrack && r.track > 0 ? static_cast<unsigned int>(r.track) : 0);
-
-    if (mpeg) {
-        writeId3v2(mpeg->ID3v2Tag(true), r, *pictures);
-    } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
-        writeId3v2(aiff->tag(), r, *pictures);
-    } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
-        writeId3v2(wav->ID3v2Tag(), r, *pictures);
-    } else if (auto* dsf = dynamic_cast<TagLib::DSF::File*>(file)) {
-        writeId3v2(dsf->tag(), r, *pictures);
-    } else if (flac) {
-        writeXiph(flac->xiphComment(true), r, *pictures);
+    if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
+        if (!flacCommentReadCompletely(*flac))
+            return tagsNotReadCompletely;
+        // The generic fields reach every tag of the file (an ID3v2 tag, too).
+        writeGeneric(*flac->tag(), r, false);
+        if (r.writes(CTAGLIB_FIELD_COMMENT))
+            writeComment(file, flac->tag(), text(r.values.comment));
+        writeXiph(flac->xiphComment(true), r);
         writeFlacPictures(*flac, r, *pictures);
         if (!flacBlocksFit(*flac))
-            return -1;
-    } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
-        writeXiph(vorbis->tag(), r, *pictures);
-    } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
-        writeXiph(opus->tag(), r, *pictures);
-    } else if (mp4) {
+            return writeFailed;
+    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
+        if (!mp4->tag())
+            return writeFailed;
+        writeGeneric(*mp4->tag(), r, true);
         writeMp4(*mp4->tag(), r, *pictures);
-    } else if (auto* oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File*>(file)) {
-        // Generic fields only, but the same 24-bit block length applies.
-        if (oggFlac->tag() && oggFlac->tag()->render(false).size() >= kFlacBlockLimit)
-            return -1;
+    } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
+        writeGeneric(*vorbis->tag(), r, true);
+        writeXiph(vorbis->tag(), r);
+        writeXiphPictures(vorbis->tag(), r, *pictures);
+    } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
+        writeGeneric(*opus->tag(), r, true);
+        writeXiph(opus->tag(), r);
+        writeXiphPictures(opus->tag(), r, *pictures);
+    } else {
+        writeGeneric(*ref.tag(), r, true);
+        // Ogg FLAC: the same 24-bit block length applies.
+        auto* oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File*>(file);
+        if (oggFlac && oggFlac->tag() && oggFlac->tag()->render(false).size() >= kFlacBlockLimit)
+            return writeFailed;
     }
-
-    if (mpeg) {
-        // TagLib's default MPEG save first copies the ID3v1 tag into the
-        // ID3v2 fields it considers empty, which can undo what was just
-        // written: a "TRCK" of 0/12 counts as no track and is deleted in
-        // favour of ID3v1's track (none). Everything else is the default.
-        return mpeg->save(TagLib::MPEG::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4,
-                          TagLib::File::DoNotDuplicate)
-                   ? 0
-                   : -1;
-    }
-    return ref.save() ? 0 : -1;
+    return ref.save() ? 0 : writeFailed;
 }
 
 } // namespace ctaglib

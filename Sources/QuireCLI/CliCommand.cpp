@@ -174,6 +174,26 @@ Result<CliCommand, QString> parseCliCommand(const QString& line) {
     return command;
 }
 
+namespace {
+
+// Every field's name, in lines of the help text's width.
+QString fieldNameLines() {
+    constexpr qsizetype width = 78;
+    QString lines;
+    QString line = QStringLiteral(" ");
+    for (TagField field : allTagFields) {
+        const QString name = rawValue(field);
+        if (line.size() + 1 + name.size() > width) {
+            lines += line + u'\n';
+            line = QStringLiteral(" ");
+        }
+        line += u' ' + name;
+    }
+    return lines + line;
+}
+
+} // namespace
+
 QString cliHelpText() {
     return tr(R"(Usage: cadenza-cli [--json] [-c COMMAND]... PATH...
 
@@ -183,10 +203,9 @@ written into an audio file without "save"; renames and artwork export act at
 once, as in the editor. Each COMMAND is one argument, split into words like a
 shell splits them: -c 'set title "Dark Side"'.
 
-Fields are named as in the files' JSON form: title artist album albumArtist
-composer genre year trackNumber trackTotal discNumber discTotal bpm comment
-lyrics grouping compilation. File NAMEs are matched against the last path
-component of the loaded files.
+Fields are named as in the files' JSON form:
+%1
+File NAMEs are matched against the last path component of the loaded files.
 
 Selection and editing:
   select all | none | NAME...       choose the files later commands act on
@@ -239,5 +258,6 @@ Options:
 Exit status: 0 when every command did its job; 1 when a file could not be read,
 saved or moved, or a command found nothing to act on; 2 for a usage error, in
 which case nothing runs.
-)");
+)")
+        .arg(fieldNameLines());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHashFunctions>
+#include <QSet>
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -53,3 +54,6 @@ FieldComponent component(TagField field);
 inline size_t qHash(TagField field, size_t seed = 0) noexcept {
     return ::qHash(static_cast<int>(field), seed);
 }
+
+using TagFieldSet = QSet<TagField>;
+TagFieldSet allTagFieldSet();

@@ -1,6 +1,7 @@
 #include "QuireCore/TagLibAccess.h"
 
 #include "CTagLibBridge.h"
+#include "QuireCore/TagFieldTable.h"
 #include "QuireCore/TagWorker.h"
 #include "QuireCore/TagWorkerPool.h"
 #include "QuireCore/TagWorkerProtocol.h"
@@ -36,29 +37,9 @@ std::optional<std::string> copied(const char* text) {
     return text ? std::optional<std::string>(text) : std::nullopt;
 }
 
-std::optional<int32_t> number(int32_t value, int32_t present) {
-    return present == 1 ? std::optional(value) : std::nullopt;
-}
-
 BridgeRecord recordOf(const CTagLibTag& tag) {
     BridgeRecord record;
-    record.title = copied(tag.title);
-    record.artist = copied(tag.artist);
-    record.album = copied(tag.album);
-    record.albumArtist = copied(tag.albumArtist);
-    record.composer = copied(tag.composer);
-    record.genre = copied(tag.genre);
-    record.comment = copied(tag.comment);
-    record.lyrics = copied(tag.lyrics);
-    record.grouping = copied(tag.grouping);
-    record.year = number(tag.year, tag.hasYear);
-    record.track = number(tag.track, tag.hasTrack);
-    record.trackTotal = number(tag.trackTotal, tag.hasTrackTotal);
-    record.disc = number(tag.disc, tag.hasDisc);
-    record.discTotal = number(tag.discTotal, tag.hasDiscTotal);
-    record.bpm = number(tag.bpm, tag.hasBpm);
-    // The reader takes any value other than 1 as false.
-    record.compilation = tag.compilation < 0 ? -1 : (tag.compilation == 1 ? 1 : 0);
+    static_cast<BridgeTags&>(record) = bridgeTagsOf(tag);
     record.duration = tag.duration;
     record.bitrate = tag.bitrate;
     record.sampleRate = tag.sampleRate;
@@ -111,9 +92,9 @@ BridgeReadResult InProcessTagLibAccess::read(const std::string& path) const {
     return recordOf(*tag);
 }
 
-bool InProcessTagLibAccess::write(const BridgeWriteRequest& request) const {
+BridgeWriteOutcome InProcessTagLibAccess::write(const BridgeWriteRequest& request) const {
     if (!isUsablePath(request.path) || !isRegularFile(request.path))
-        return false;
+        return BridgeWriteOutcome::failed;
     std::vector<CTagLibArtworkWrite> pictures;
     if (request.pictures) {
         pictures.reserve(request.pictures->size());
@@ -123,21 +104,17 @@ bool InProcessTagLibAccess::write(const BridgeWriteRequest& request) const {
                                 picture.pictureType,
                                 picture.description ? picture.description->c_str() : nullptr});
     }
-    const auto text = [](const std::optional<std::string>& value) {
-        return value ? value->c_str() : nullptr;
-    };
-    const auto value = [](const std::optional<int32_t>& number) { return number.value_or(0); };
-    const auto has = [](const std::optional<int32_t>& number) { return number ? 1 : 0; };
-    const int32_t status =
-        ctaglib_write(request.path.c_str(), text(request.title), text(request.artist), text(request.album),
-                      text(request.albumArtist), text(request.composer), text(request.genre),
-                      text(request.comment), text(request.grouping), text(request.lyrics),
-                      value(request.year), has(request.year), value(request.track), has(request.track),
-                      value(request.trackTotal), has(request.trackTotal), value(request.disc),
-                      has(request.disc), value(request.discTotal), has(request.discTotal), value(request.bpm),
-                      has(request.bpm), request.compilation, pictures.empty() ? nullptr : pictures.data(),
-                      request.pictures ? static_cast<int32_t>(request.pictures->size()) : -1);
-    return status == 0;
+    const CTagLibTagValues values = cValuesOf(request);
+    switch (ctaglib_write_fields(request.path.c_str(), &values, request.fields,
+                                 pictures.empty() ? nullptr : pictures.data(),
+                                 request.pictures ? static_cast<int32_t>(request.pictures->size()) : -1)) {
+    case 0:
+        return BridgeWriteOutcome::written;
+    case -2:
+        return BridgeWriteOutcome::tagsNotReadCompletely;
+    default:
+        return BridgeWriteOutcome::failed;
+    }
 }
 
 IsolatedTagLibAccess::IsolatedTagLibAccess(int maxIdleWorkers)
@@ -165,22 +142,23 @@ BridgeReadResult IsolatedTagLibAccess::read(const std::string& path) const {
     return std::move(*reply);
 }
 
-bool IsolatedTagLibAccess::write(const BridgeWriteRequest& request) const {
+BridgeWriteOutcome IsolatedTagLibAccess::write(const BridgeWriteRequest& request) const {
     if (!isUsablePath(request.path))
-        return false;
-    bool written = false;
+        return BridgeWriteOutcome::failed;
+    BridgeWriteOutcome outcome = BridgeWriteOutcome::failed;
     const std::optional<WorkerFailure> failure =
         m_pool->exchange(TagWorkerProtocol::encodeWriteRequest(request),
-                         std::chrono::milliseconds(m_writeLimit), [&written](std::string_view payload) {
+                         std::chrono::milliseconds(m_writeLimit), [&outcome](std::string_view payload) {
                              const auto decoded = TagWorkerProtocol::decodeWriteReply(payload);
-                             written = decoded && decoded.value();
+                             if (decoded)
+                                 outcome = decoded.value();
                              return decoded.ok();
                          });
     if (failure) {
         qWarning("Tag helper %s writing %s", failureName(*failure), request.path.c_str());
-        return false;
+        return BridgeWriteOutcome::failed;
     }
-    return written;
+    return outcome;
 }
 
 void IsolatedTagLibAccess::setTimeLimits(std::chrono::milliseconds read, std::chrono::milliseconds write) {

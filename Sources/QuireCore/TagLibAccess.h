@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QuireCore/Artwork.h"
+#include "QuireCore/BridgeRecord.h"
 #include "QuireCore/Result.h"
 #include "QuireCore/TagReader.h"
 #include "QuireCore/TagReaderError.h"
@@ -17,40 +18,8 @@
 #include <string>
 #include <vector>
 
-// An owned copy of what the bridge reads and writes, so that a record can come
-// from a call in this process or from a helper process alike. Text is UTF-8;
-// absent means the bridge gave (or is given) no text.
-struct BridgePicture {
-    QByteArray data;
-    std::optional<std::string> mimeType;
-    std::optional<std::string> description;
-    int32_t pictureType = 0; // ID3v2 / FLAC picture type code
-    bool operator==(const BridgePicture&) const = default;
-};
-
-struct BridgeRecord {
-    std::optional<std::string> title, artist, album, albumArtist, composer, genre, comment, lyrics, grouping;
-    std::optional<int32_t> year, track, trackTotal, disc, discTotal, bpm;
-    int32_t compilation = -1; // -1 absent, 0 false, 1 true
-    int32_t duration = 0, bitrate = 0, sampleRate = 0, channels = 0;
-    std::optional<std::string> codec; // set only when audio properties were read
-    std::string fileType;
-    std::vector<BridgePicture> pictures;
-    bool operator==(const BridgeRecord&) const = default;
-};
-
 // The error is TagReaderError::failedToOpen() or a read error with its text.
 using BridgeReadResult = Result<BridgeRecord, TagReaderError>;
-
-// Every argument of one ctaglib_write call.
-struct BridgeWriteRequest {
-    std::string path; // file-system bytes, without NUL
-    std::optional<std::string> title, artist, album, albumArtist, composer, genre, comment, grouping, lyrics;
-    std::optional<int32_t> year, track, trackTotal, disc, discTotal, bpm;
-    int32_t compilation = -1;                           // -1 absent, 0 false, anything else true
-    std::optional<std::vector<BridgePicture>> pictures; // absent: leave the file's pictures
-    bool operator==(const BridgeWriteRequest&) const = default;
-};
 
 // How the tag services reach the bridge. Implementations are safe to call from
 // several threads at once (never for the same file).
@@ -61,8 +30,7 @@ public:
     // followed) are opened: anything else fails at once, like a missing file,
     // because a named pipe or a device would block or never end.
     virtual BridgeReadResult read(const std::string& path) const = 0;
-    // True when the bridge reported success.
-    virtual bool write(const BridgeWriteRequest& request) const = 0;
+    virtual BridgeWriteOutcome write(const BridgeWriteRequest& request) const = 0;
 };
 
 // Calls the bridge directly: what the helper processes run, and what tests and
@@ -70,7 +38,7 @@ public:
 class InProcessTagLibAccess final : public TagLibAccess {
 public:
     BridgeReadResult read(const std::string& path) const override;
-    bool write(const BridgeWriteRequest& request) const override;
+    BridgeWriteOutcome write(const BridgeWriteRequest& request) const override;
 };
 
 class TagWorkerPool;
@@ -82,7 +50,7 @@ class TagWorkerPool;
 //   read: a read error, "The tag reader stopped unexpectedly" (crash, killed,
 //         malformed reply), "Reading the tags took too long" (time limit) or
 //         "Could not start the tag reader";
-//   write: false (the writer reports "Failed to write tags to file").
+//   write: failed (the writer reports "Failed to write tags to file").
 // The helper is then killed and the next call gets a fresh one.
 class IsolatedTagLibAccess final : public TagLibAccess {
 public:
@@ -97,7 +65,7 @@ public:
     IsolatedTagLibAccess& operator=(const IsolatedTagLibAccess&) = delete;
 
     BridgeReadResult read(const std::string& path) const override;
-    bool write(const BridgeWriteRequest& request) const override;
+    BridgeWriteOutcome write(const BridgeWriteRequest& request) const override;
 
     // Applies to calls that start afterwards.
     void setTimeLimits(std::chrono::milliseconds read, std::chrono::milliseconds write);
@@ -124,9 +92,11 @@ IsolatedTagLibAccess& defaultIsolatedTagLibAccess();
 // TagLibTagReader::read and TagLibWriter::write do with the default access.
 ReadResult readTags(const TagLibAccess& access, const QUrl& url);
 std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& url, const TagSet& tags,
+                                        const TagFieldSet& fields,
                                         const std::optional<QList<Artwork>>& artwork);
 // The writer's checks and conversion on their own: the request writeTags hands
 // to the access, or the error it returns before any file is touched. A caller
 // may point the request at another path (a working copy) before writing it.
 Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, const TagSet& tags,
+                                                              const TagFieldSet& fields,
                                                               const std::optional<QList<Artwork>>& artwork);

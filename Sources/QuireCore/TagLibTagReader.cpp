@@ -2,6 +2,7 @@
 #include "QuireCore/TagReader.h"
 
 #include "Platform/FileSystem.h"
+#include "QuireCore/TagFieldTable.h"
 
 namespace {
 
@@ -9,10 +10,6 @@ std::optional<QString> text(const std::optional<std::string>& utf8) {
     // Invalid sequences become U+FFFD.
     return utf8 ? std::optional(QString::fromUtf8(utf8->data(), static_cast<qsizetype>(utf8->size())))
                 : std::nullopt;
-}
-
-std::optional<qint64> number(const std::optional<int32_t>& value) {
-    return value ? std::optional<qint64>(*value) : std::nullopt;
 }
 
 // Case-sensitive, in this order: "IMAGE/JPEG" and "image/gif" are unknown.
@@ -42,28 +39,6 @@ Artwork artworkOf(const BridgePicture& picture) {
     return artwork;
 }
 
-TagSet tagsOf(const BridgeRecord& record) {
-    TagSet tags;
-    tags.title = text(record.title);
-    tags.artist = text(record.artist);
-    tags.album = text(record.album);
-    tags.albumArtist = text(record.albumArtist);
-    tags.composer = text(record.composer);
-    tags.genre = text(record.genre);
-    tags.comment = text(record.comment);
-    tags.lyrics = text(record.lyrics);
-    tags.grouping = text(record.grouping);
-    tags.year = number(record.year);
-    tags.trackNumber = number(record.track);
-    tags.trackTotal = number(record.trackTotal);
-    tags.discNumber = number(record.disc);
-    tags.discTotal = number(record.discTotal);
-    tags.bpm = number(record.bpm);
-    if (record.compilation >= 0)
-        tags.compilation = record.compilation == 1;
-    return tags;
-}
-
 } // namespace
 
 ReadResult readTags(const TagLibAccess& access, const QUrl& url) {
@@ -88,7 +63,7 @@ ReadResult readTags(const TagLibAccess& access, const QUrl& url) {
     for (const BridgePicture& picture : record.pictures)
         artwork.append(artworkOf(picture));
 
-    return AudioFile(QUuid::createUuid(), url, format, std::nullopt, properties, tagsOf(record),
+    return AudioFile(QUuid::createUuid(), url, format, std::nullopt, properties, tagSetOf(record),
                      std::move(artwork));
 }
 

@@ -3,6 +3,7 @@
 
 #include "Platform/FileSystem.h"
 #include "QuireCore/SafeFileReplacement.h"
+#include "QuireCore/TagFieldTable.h"
 
 #include <QFile>
 
@@ -10,33 +11,27 @@
 
 namespace {
 
-// The first number that does not fit a non-negative 32-bit integer, checked in this order.
-std::optional<TagField> firstNumberOutOfRange(const TagSet& tags) {
-    for (TagField field : {TagField::year, TagField::trackNumber, TagField::trackTotal, TagField::discNumber,
-                           TagField::discTotal, TagField::bpm}) {
-        const std::optional<QString> text = tags.value(field);
-        if (!text)
-            continue;
-        const std::optional<qint64> number = TagSet::parseInteger(*text);
-        if (!number || *number < 0 || *number > std::numeric_limits<int32_t>::max())
-            return field;
-    }
-    return std::nullopt;
-}
-
-std::optional<int32_t> numberArgument(const std::optional<qint64>& value) {
-    return value ? std::optional(static_cast<int32_t>(*value)) : std::nullopt;
-}
-
-std::optional<std::string> textArgument(const std::optional<QString>& value) {
-    return value ? std::optional(value->toStdString()) : std::nullopt;
+// The first changed number that does not fit a non-negative 32-bit integer, in field order.
+std::optional<TagField> firstNumberOutOfRange(const TagSet& tags, const TagFieldSet& fields) {
+    std::optional<TagField> outOfRange;
+    forEachField(Overloaded{
+        [&](const NumberFieldBinding& b) {
+            const std::optional<qint64>& number = tags.*b.model;
+            if (!outOfRange && fields.contains(b.field) && number &&
+                (*number < 0 || *number > std::numeric_limits<int32_t>::max()))
+                outOfRange = b.field;
+        },
+        [](const auto&) {},
+    });
+    return outOfRange;
 }
 
 } // namespace
 
 Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, const TagSet& tags,
+                                                              const TagFieldSet& fields,
                                                               const std::optional<QList<Artwork>>& artwork) {
-    if (const std::optional<TagField> field = firstNumberOutOfRange(tags))
+    if (const std::optional<TagField> field = firstNumberOutOfRange(tags, fields))
         return TagReaderError::invalidNumber(displayName(*field));
 
     const std::optional<QByteArray> path = Platform::fileSystemPath(url);
@@ -44,29 +39,17 @@ Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, c
         return TagReaderError::writeFailed();
 
     BridgeWriteRequest request;
+    static_cast<BridgeTags&>(request) = bridgeTagsOf(tags);
     request.path = path->toStdString();
-    request.title = textArgument(tags.title);
-    request.artist = textArgument(tags.artist);
-    request.album = textArgument(tags.album);
-    request.albumArtist = textArgument(tags.albumArtist);
-    request.composer = textArgument(tags.composer);
-    request.genre = textArgument(tags.genre);
-    request.comment = textArgument(tags.comment);
-    request.grouping = textArgument(tags.grouping);
-    request.lyrics = textArgument(tags.lyrics);
-    request.year = numberArgument(tags.year);
-    request.track = numberArgument(tags.trackNumber);
-    request.trackTotal = numberArgument(tags.trackTotal);
-    request.disc = numberArgument(tags.discNumber);
-    request.discTotal = numberArgument(tags.discTotal);
-    request.bpm = numberArgument(tags.bpm);
-    request.compilation = tags.compilation ? (*tags.compilation ? 1 : 0) : -1;
+    request.fields = bridgeFieldMask(fields);
     if (artwork) {
         std::vector<BridgePicture>& pictures = request.pictures.emplace();
         pictures.reserve(static_cast<size_t>(artwork->size()));
         for (const Artwork& picture : *artwork)
-            pictures.push_back({picture.data, mimeType(picture.format).toStdString(),
-                                textArgument(picture.description), id3v2PictureType(picture.type)});
+            pictures.push_back(
+                {picture.data, mimeType(picture.format).toStdString(),
+                 picture.description ? std::optional(picture.description->toStdString()) : std::nullopt,
+                 id3v2PictureType(picture.type)});
     }
     return request;
 }
@@ -78,10 +61,13 @@ namespace {
 // padding and rewritten blocks.
 qint64 roomNeeded(const BridgeWriteRequest& request) {
     qint64 payload = 0;
-    for (const auto* text :
-         {&request.title, &request.artist, &request.album, &request.albumArtist, &request.composer,
-          &request.genre, &request.comment, &request.grouping, &request.lyrics})
-        payload += text->has_value() ? static_cast<qint64>((*text)->size()) : 0;
+    forEachField(Overloaded{
+        [&](const TextFieldBinding& b) {
+            if (const std::optional<std::string>& text = request.*b.bridge)
+                payload += static_cast<qint64>(text->size());
+        },
+        [](const auto&) {},
+    });
     if (request.pictures) {
         for (const BridgePicture& picture : *request.pictures)
             payload += picture.data.size() * 3;
@@ -100,40 +86,52 @@ bool hasRoom(const QByteArray& path, qint64 needed) {
     return !available || *available >= needed;
 }
 
-template <typename T> bool agrees(const std::optional<T>& written, const std::optional<T>& read) {
-    return !written || written == read;
+// Whether a field reads back as written, as far as formats keep it: they read
+// empty text and a zero year, BPM or lone zero track as absent.
+bool readsBackAs(const TextFieldBinding& b, const BridgeTags& written, const BridgeTags& read) {
+    const std::optional<std::string>& text = written.*b.bridge;
+    return !text || text->empty() || text == read.*b.bridge;
+}
+bool readsBackAs(const NumberFieldBinding& b, const BridgeTags& written, const BridgeTags& read) {
+    const std::optional<int32_t>& number = written.*b.bridge;
+    return !number || *number <= 0 || number == read.*b.bridge;
+}
+bool readsBackAs(const FlagFieldBinding& b, const BridgeTags& written, const BridgeTags& read) {
+    const int32_t flag = written.*b.bridge;
+    return flag < 0 || (flag != 0) == (read.*b.bridge == 1);
 }
 
-// Whether the working copy reads back with what was written, as far as the
-// format keeps it: DSDIFF files keep only the generic fields and no pictures,
-// and formats read a zero year, BPM or lone zero track as absent.
+template <typename T> bool isAbsent(const std::optional<T>& value) {
+    return !value;
+}
+bool isAbsent(int32_t flag) {
+    return flag < 0;
+}
+
+// Whether the working copy reads back with what was written and with every
+// other field as it was: a save changes nothing the user did not change. (A
+// field the original did not show may appear: tags that could be read only in
+// part before may read completely after a save that kept them intact.)
+// DSDIFF files keep only the generic fields and no pictures. An MP4 file
+// without an album artist shows its artist there, which changes with it.
 bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& read,
                         const BridgeRecord& original, AudioFormat format) {
     if (read.duration != original.duration || read.sampleRate != original.sampleRate ||
         read.channels != original.channels)
         return false;
-    auto text = [](const std::optional<std::string>& value) {
-        return value && !value->empty() ? value : std::nullopt;
-    };
-    auto positive = [](const std::optional<int32_t>& value) {
-        return value && *value > 0 ? value : std::nullopt;
-    };
-    const bool generic =
-        agrees(text(written.title), read.title) && agrees(text(written.artist), read.artist) &&
-        agrees(text(written.album), read.album) && agrees(text(written.genre), read.genre) &&
-        agrees(text(written.comment), read.comment) && agrees(positive(written.year), read.year) &&
-        agrees(positive(written.track), read.track);
-    if (format == AudioFormat::dsdiff || !generic)
-        return generic;
-    const bool extended =
-        agrees(text(written.albumArtist), read.albumArtist) &&
-        agrees(text(written.composer), read.composer) && agrees(text(written.grouping), read.grouping) &&
-        agrees(text(written.lyrics), read.lyrics) && agrees(positive(written.trackTotal), read.trackTotal) &&
-        agrees(positive(written.disc), read.disc) && agrees(positive(written.discTotal), read.discTotal) &&
-        agrees(positive(written.bpm), read.bpm) &&
-        (written.compilation < 0 || (written.compilation != 0) == (read.compilation == 1));
-    if (!extended || !written.pictures)
-        return extended;
+    const uint32_t stored = format == AudioFormat::dsdiff ? CTAGLIB_GENERIC_FIELDS : CTAGLIB_ALL_FIELDS;
+    const uint32_t changed = written.fields & stored;
+    bool agrees = true;
+    forEachField([&](const auto& b) {
+        if (changed & b.bridgeBit)
+            agrees = agrees && readsBackAs(b, written, read);
+        else if (!(b.field == TagField::albumArtist && (changed & CTAGLIB_FIELD_ARTIST)))
+            agrees = agrees && (read.*b.bridge == original.*b.bridge || isAbsent(original.*b.bridge));
+    });
+    if (!agrees)
+        return false;
+    if (!written.pictures || format == AudioFormat::dsdiff)
+        return read.pictures == original.pictures;
     std::vector<QByteArray> expected;
     for (const BridgePicture& picture : *written.pictures) {
         if (!picture.data.isEmpty())
@@ -151,10 +149,13 @@ bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& r
 } // namespace
 
 std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& url, const TagSet& tags,
+                                        const TagFieldSet& fields,
                                         const std::optional<QList<Artwork>>& artwork) {
-    const Result<BridgeWriteRequest, TagReaderError> request = bridgeWriteRequest(url, tags, artwork);
+    const Result<BridgeWriteRequest, TagReaderError> request = bridgeWriteRequest(url, tags, fields, artwork);
     if (!request)
         return request.error();
+    if (request.value().fields == 0 && !request.value().pictures)
+        return std::nullopt; // nothing to change
     const BridgeReadResult original = access.read(request.value().path);
     if (!original)
         return TagReaderError::writeFailed();
@@ -162,6 +163,7 @@ std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& 
 
     // The tags go into a working copy, which replaces the file only once it
     // reads back as written: a failed or interrupted save leaves the file as it was.
+    BridgeWriteOutcome outcome = BridgeWriteOutcome::failed;
     const ReplacementResult replaced = replaceFileSafely(
         QFile::decodeName(QByteArray::fromStdString(request.value().path)),
         [&](const QByteArray& workingCopy) {
@@ -169,17 +171,21 @@ std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& 
                 return false;
             BridgeWriteRequest copyRequest = request.value();
             copyRequest.path = workingCopy.toStdString();
-            if (!access.write(copyRequest) || !hasRoom(workingCopy, minimumSpaceLeft))
+            outcome = access.write(copyRequest);
+            if (outcome != BridgeWriteOutcome::written || !hasRoom(workingCopy, minimumSpaceLeft))
                 return false;
             const BridgeReadResult written = access.read(copyRequest.path);
             return written && readsBackAsWritten(copyRequest, written.value(), original.value(), format);
         });
+    if (outcome == BridgeWriteOutcome::tagsNotReadCompletely)
+        return TagReaderError::tagsNotReadCompletely();
     if (!replaced)
         return TagReaderError::writeFailed();
     return std::nullopt;
 }
 
 std::optional<TagReaderError> TagLibWriter::write(const QUrl& url, const TagSet& tags,
+                                                  const TagFieldSet& fields,
                                                   const std::optional<QList<Artwork>>& artwork) const {
-    return writeTags(defaultTagLibAccess(), url, tags, artwork);
+    return writeTags(defaultTagLibAccess(), url, tags, fields, artwork);
 }

@@ -13,6 +13,10 @@ QString TagReaderError::description() const {
         return QCoreApplication::translate("TagReaderError", "Could not open file");
     case Kind::writeFailed:
         return QCoreApplication::translate("TagReaderError", "Failed to write tags to file");
+    case Kind::tagsNotReadCompletely:
+        return QCoreApplication::translate("TagReaderError",
+                                           "Not saved: the tags could not be read completely, and saving "
+                                           "would lose the part that could not be read");
     }
     Q_UNREACHABLE();
 }

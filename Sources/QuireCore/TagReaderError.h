@@ -5,7 +5,7 @@
 // The error of both tag services, with the text the user is shown.
 class TagReaderError {
 public:
-    enum class Kind { readError, invalidNumber, failedToOpen, writeFailed };
+    enum class Kind { readError, invalidNumber, failedToOpen, writeFailed, tagsNotReadCompletely };
 
     static TagReaderError readError(const QString& message) { return {Kind::readError, message}; }
     static TagReaderError invalidNumber(const QString& fieldLabel) {
@@ -13,6 +13,9 @@ public:
     }
     static TagReaderError failedToOpen() { return {Kind::failedToOpen, {}}; }
     static TagReaderError writeFailed() { return {Kind::writeFailed, {}}; }
+    // The file's tags hold more than could be read, and a save would lose it;
+    // the file is left as it is.
+    static TagReaderError tagsNotReadCompletely() { return {Kind::tagsNotReadCompletely, {}}; }
 
     Kind kind() const { return m_kind; }
     // The read error's message or the invalid number's field label.

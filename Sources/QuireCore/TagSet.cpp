@@ -1,55 +1,10 @@
 #include "QuireCore/TagSet.h"
 
+#include "QuireCore/TagFieldTable.h"
+
 #include <limits>
 
 namespace {
-
-using StringMember = std::optional<QString> TagSet::*;
-using IntegerMember = std::optional<qint64> TagSet::*;
-
-// Where each field lives; the serialised keys are the fields' raw values.
-struct FieldSlot {
-    StringMember string = nullptr;
-    IntegerMember integer = nullptr;
-};
-
-FieldSlot slotOf(TagField field) {
-    switch (field) {
-    case TagField::title:
-        return {&TagSet::title};
-    case TagField::artist:
-        return {&TagSet::artist};
-    case TagField::album:
-        return {&TagSet::album};
-    case TagField::albumArtist:
-        return {&TagSet::albumArtist};
-    case TagField::composer:
-        return {&TagSet::composer};
-    case TagField::genre:
-        return {&TagSet::genre};
-    case TagField::year:
-        return {nullptr, &TagSet::year};
-    case TagField::trackNumber:
-        return {nullptr, &TagSet::trackNumber};
-    case TagField::trackTotal:
-        return {nullptr, &TagSet::trackTotal};
-    case TagField::discNumber:
-        return {nullptr, &TagSet::discNumber};
-    case TagField::discTotal:
-        return {nullptr, &TagSet::discTotal};
-    case TagField::bpm:
-        return {nullptr, &TagSet::bpm};
-    case TagField::comment:
-        return {&TagSet::comment};
-    case TagField::lyrics:
-        return {&TagSet::lyrics};
-    case TagField::grouping:
-        return {&TagSet::grouping};
-    case TagField::compilation:
-        return {};
-    }
-    Q_UNREACHABLE();
-}
 
 template <typename T> std::optional<T> common(const std::optional<T>& a, const std::optional<T>& b) {
     return a && b && *a == *b ? a : std::nullopt;
@@ -86,28 +41,33 @@ std::optional<qint64> TagSet::parseInteger(QStringView text) {
 }
 
 std::optional<QString> TagSet::value(TagField field) const {
-    const FieldSlot slot = slotOf(field);
-    if (slot.string)
-        return this->*slot.string;
-    if (slot.integer) {
-        const std::optional<qint64>& number = this->*slot.integer;
-        return number ? std::optional(QString::number(*number)) : std::nullopt;
-    }
-    if (!compilation)
-        return std::nullopt;
-    return *compilation ? QStringLiteral("1") : QStringLiteral("0");
+    return std::visit(Overloaded{
+                          [&](const TextFieldBinding& b) { return this->*b.model; },
+                          [&](const NumberFieldBinding& b) {
+                              const std::optional<qint64>& number = this->*b.model;
+                              return number ? std::optional(QString::number(*number)) : std::nullopt;
+                          },
+                          [&](const FlagFieldBinding& b) -> std::optional<QString> {
+                              const std::optional<bool>& flag = this->*b.model;
+                              if (!flag)
+                                  return std::nullopt;
+                              return *flag ? QStringLiteral("1") : QStringLiteral("0");
+                          },
+                      },
+                      bindingOf(field));
 }
 
 void TagSet::setValue(const std::optional<QString>& text, TagField field) {
-    const FieldSlot slot = slotOf(field);
-    if (slot.string)
-        this->*slot.string = text;
-    else if (slot.integer)
-        this->*slot.integer = text ? parseInteger(*text) : std::nullopt;
-    else if (!text)
-        compilation = std::nullopt;
-    else
-        compilation = *text == u"1" || text->toLower() == u"true";
+    std::visit(
+        Overloaded{
+            [&](const TextFieldBinding& b) { this->*b.model = text; },
+            [&](const NumberFieldBinding& b) { this->*b.model = text ? parseInteger(*text) : std::nullopt; },
+            [&](const FlagFieldBinding& b) {
+                this->*b.model =
+                    text ? std::optional(*text == u"1" || text->toLower() == u"true") : std::nullopt;
+            },
+        },
+        bindingOf(field));
 }
 
 void TagSet::copyField(TagField source, TagField target) {
@@ -116,14 +76,8 @@ void TagSet::copyField(TagField source, TagField target) {
 
 TagSet TagSet::merge(const TagSet& a, const TagSet& b) {
     TagSet result;
-    for (TagField field : allTagFields) {
-        const FieldSlot slot = slotOf(field);
-        if (slot.string)
-            result.*slot.string = common(a.*slot.string, b.*slot.string);
-        else if (slot.integer)
-            result.*slot.integer = common(a.*slot.integer, b.*slot.integer);
-    }
-    result.compilation = common(a.compilation, b.compilation);
+    forEachField(
+        [&](const auto& binding) { result.*binding.model = common(a.*binding.model, b.*binding.model); });
     if (a.custom == b.custom)
         result.custom = a.custom;
     return result;
@@ -157,16 +111,10 @@ QSet<TagField> TagSet::batchVaries(const QList<TagSet>& sets) {
 
 QJsonObject TagSet::toJson() const {
     QJsonObject json;
-    for (TagField field : allTagFields) {
-        const FieldSlot slot = slotOf(field);
-        const QString key = rawValue(field);
-        if (slot.string && this->*slot.string)
-            json.insert(key, *(this->*slot.string));
-        else if (slot.integer && this->*slot.integer)
-            json.insert(key, *(this->*slot.integer));
-    }
-    if (compilation)
-        json.insert(QStringLiteral("compilation"), *compilation);
+    forEachField([&](const auto& binding) {
+        if (const auto& value = this->*binding.model)
+            json.insert(QLatin1String(binding.name), *value);
+    });
     QJsonObject customJson;
     for (auto it = custom.constBegin(); it != custom.constEnd(); ++it)
         customJson.insert(it.key(), it.value());
@@ -177,15 +125,11 @@ QJsonObject TagSet::toJson() const {
 Decoded<TagSet> TagSet::fromJson(const QJsonValue& json) {
     JsonRecord record(json, "TagSet");
     TagSet tags;
-    for (TagField field : allTagFields) {
-        const FieldSlot slot = slotOf(field);
-        const QByteArray key = rawValue(field).toLatin1();
-        if (slot.string)
-            tags.*slot.string = record.optionalString(key.constData());
-        else if (slot.integer)
-            tags.*slot.integer = record.optionalInteger(key.constData());
-    }
-    tags.compilation = record.optionalBool("compilation");
+    forEachField(Overloaded{
+        [&](const TextFieldBinding& b) { tags.*b.model = record.optionalString(b.name); },
+        [&](const NumberFieldBinding& b) { tags.*b.model = record.optionalInteger(b.name); },
+        [&](const FlagFieldBinding& b) { tags.*b.model = record.optionalBool(b.name); },
+    });
     const QJsonValue customJson = record.requiredValue("custom");
     if (!record.failed() && !customJson.isObject())
         record.fail("custom", QStringLiteral("expected a keyed record of strings"));

@@ -1,5 +1,7 @@
 #include "QuireCore/TagWorkerProtocol.h"
 
+#include "QuireCore/TagFieldTable.h"
+
 #include <limits>
 
 namespace TagWorkerProtocol {
@@ -35,6 +37,13 @@ public:
         byte(value ? 1 : 0);
         if (value)
             int32(*value);
+    }
+    void tags(const BridgeTags& tags) {
+        forEachField(Overloaded{
+            [&](const TextFieldBinding& b) { text(tags.*b.bridge); },
+            [&](const NumberFieldBinding& b) { number(tags.*b.bridge); },
+            [&](const FlagFieldBinding& b) { int32(tags.*b.bridge); },
+        });
     }
     void picture(const BridgePicture& picture) {
         bytes(std::string_view(picture.data.constData(), static_cast<size_t>(picture.data.size())));
@@ -116,6 +125,17 @@ public:
             fail("path empty or with NUL");
         return value;
     }
+    void tags(BridgeTags& tags) {
+        forEachField(Overloaded{
+            [&](const TextFieldBinding& b) { tags.*b.bridge = text(); },
+            [&](const NumberFieldBinding& b) { tags.*b.bridge = number(); },
+            [&](const FlagFieldBinding& b) {
+                tags.*b.bridge = int32();
+                if (tags.*b.bridge < -1 || tags.*b.bridge > 1)
+                    fail("flag out of range");
+            },
+        });
+    }
     BridgePicture picture() {
         BridgePicture picture;
         const std::string_view data = bytes();
@@ -173,14 +193,10 @@ template <typename T> Result<T, DecodeError> finish(Decoder& decoder, T value) {
 BridgeWriteRequest decodeWriteFields(Decoder& in) {
     BridgeWriteRequest request;
     request.path = in.path();
-    for (std::optional<std::string>* text :
-         {&request.title, &request.artist, &request.album, &request.albumArtist, &request.composer,
-          &request.genre, &request.comment, &request.grouping, &request.lyrics})
-        *text = in.text();
-    for (std::optional<int32_t>* number : {&request.year, &request.track, &request.trackTotal, &request.disc,
-                                           &request.discTotal, &request.bpm})
-        *number = in.number();
-    request.compilation = in.int32();
+    in.tags(request);
+    request.fields = in.uint32();
+    if (request.fields & ~allBridgeFields)
+        in.fail("unknown fields");
     if (in.flag())
         request.pictures = in.pictures();
     return request;
@@ -197,14 +213,8 @@ std::string encodeReadRequest(const ReadRequest& request) {
 std::string encodeWriteRequest(const BridgeWriteRequest& request) {
     Encoder out(MessageType::writeRequest);
     out.bytes(request.path);
-    for (const std::optional<std::string>* text :
-         {&request.title, &request.artist, &request.album, &request.albumArtist, &request.composer,
-          &request.genre, &request.comment, &request.grouping, &request.lyrics})
-        out.text(*text);
-    for (const std::optional<int32_t>* number : {&request.year, &request.track, &request.trackTotal,
-                                                 &request.disc, &request.discTotal, &request.bpm})
-        out.number(*number);
-    out.int32(request.compilation);
+    out.tags(request);
+    out.uint32(request.fields);
     out.byte(request.pictures ? 1 : 0);
     if (request.pictures) {
         out.uint32(static_cast<uint32_t>(request.pictures->size()));
@@ -225,15 +235,8 @@ std::string encodeReadReply(const BridgeReadResult& reply) {
     }
     const BridgeRecord& record = reply.value();
     out.byte(readSucceeded);
-    for (const std::optional<std::string>* text :
-         {&record.title, &record.artist, &record.album, &record.albumArtist, &record.composer, &record.genre,
-          &record.comment, &record.lyrics, &record.grouping})
-        out.text(*text);
-    for (const std::optional<int32_t>* number :
-         {&record.year, &record.track, &record.trackTotal, &record.disc, &record.discTotal, &record.bpm})
-        out.number(*number);
-    for (int32_t number :
-         {record.compilation, record.duration, record.bitrate, record.sampleRate, record.channels})
+    out.tags(record);
+    for (int32_t number : {record.duration, record.bitrate, record.sampleRate, record.channels})
         out.int32(number);
     out.text(record.codec);
     out.bytes(record.fileType);
@@ -243,9 +246,9 @@ std::string encodeReadReply(const BridgeReadResult& reply) {
     return std::move(out).finish();
 }
 
-std::string encodeWriteReply(bool written) {
+std::string encodeWriteReply(BridgeWriteOutcome outcome) {
     Encoder out(MessageType::writeReply);
-    out.byte(written ? 1 : 0);
+    out.byte(static_cast<uint8_t>(outcome));
     return std::move(out).finish();
 }
 
@@ -297,18 +300,9 @@ Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload) 
         in.fail("unknown read outcome");
 
     BridgeRecord record;
-    for (std::optional<std::string>* text :
-         {&record.title, &record.artist, &record.album, &record.albumArtist, &record.composer, &record.genre,
-          &record.comment, &record.lyrics, &record.grouping})
-        *text = in.text();
-    for (std::optional<int32_t>* number :
-         {&record.year, &record.track, &record.trackTotal, &record.disc, &record.discTotal, &record.bpm})
-        *number = in.number();
-    for (int32_t* number :
-         {&record.compilation, &record.duration, &record.bitrate, &record.sampleRate, &record.channels})
+    in.tags(record);
+    for (int32_t* number : {&record.duration, &record.bitrate, &record.sampleRate, &record.channels})
         *number = in.int32();
-    if (record.compilation < -1 || record.compilation > 1)
-        in.fail("compilation out of range");
     record.codec = in.text();
     record.fileType = std::string(in.bytes());
     record.pictures = in.pictures();
@@ -318,11 +312,13 @@ Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload) 
     return BridgeReadResult(std::move(record));
 }
 
-Result<bool, DecodeError> decodeWriteReply(std::string_view payload) {
+Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payload) {
     Decoder in(payload);
     in.expectHeader(MessageType::writeReply);
-    const bool written = in.flag();
-    return finish(in, written);
+    const uint8_t outcome = in.byte();
+    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::tagsNotReadCompletely))
+        in.fail("unknown write outcome");
+    return finish(in, static_cast<BridgeWriteOutcome>(outcome));
 }
 
 } // namespace TagWorkerProtocol

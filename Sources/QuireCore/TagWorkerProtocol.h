@@ -21,7 +21,7 @@
 
 namespace TagWorkerProtocol {
 
-inline constexpr uint8_t version = 1;
+inline constexpr uint8_t version = 2;
 inline constexpr size_t frameHeaderSize = 4;
 // Larger payloads are refused. Large enough for any file's pictures the
 // bridge can hand over (each below 4 GiB in theory, far smaller in practice).
@@ -43,7 +43,7 @@ struct DecodeError {
 std::string encodeReadRequest(const ReadRequest& request);
 std::string encodeWriteRequest(const BridgeWriteRequest& request);
 std::string encodeReadReply(const BridgeReadResult& reply);
-std::string encodeWriteReply(bool written);
+std::string encodeWriteReply(BridgeWriteOutcome outcome);
 
 // The payload length of a frame header (exactly frameHeaderSize bytes); an
 // error when it is below the smallest payload or above maxPayloadSize.
@@ -52,6 +52,6 @@ Result<uint32_t, DecodeError> decodeFrameHeader(std::string_view header);
 // Payloads, without the length prefix. Paths must be non-empty and free of NUL.
 Result<Request, DecodeError> decodeRequest(std::string_view payload);
 Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload);
-Result<bool, DecodeError> decodeWriteReply(std::string_view payload);
+Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payload);
 
 } // namespace TagWorkerProtocol

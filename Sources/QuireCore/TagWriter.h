@@ -8,21 +8,30 @@
 #include <QUrl>
 #include <optional>
 
-// Writes one file's complete tag set and, optionally, its pictures into the
+// Writes fields of one file's tag set and, optionally, its pictures into the
 // file on disk. Synchronous; callers run it off the user-interface thread and
 // never write the same file twice at once. Returns the error, or none on success.
 class TagWriter {
 public:
     virtual ~TagWriter() = default;
-    // Without an artwork list the file's pictures stay as they are; an empty
-    // list removes them all. Absent and empty text both remove a field.
+    // Writes the given fields of tags; every other field, and everything in the
+    // file's tags that the model does not know, stays as it is. Without an
+    // artwork list the file's pictures stay as they are; an empty list removes
+    // them all. Absent and empty text both remove a field.
     virtual std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags,
+                                                const TagFieldSet& fields,
                                                 const std::optional<QList<Artwork>>& artwork) const = 0;
+    // Writes every field.
+    std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags,
+                                        const std::optional<QList<Artwork>>& artwork) const {
+        return write(url, tags, allTagFieldSet(), artwork);
+    }
 };
 
-// Writes through TagLib, after checking that every number fits 0...2147483647.
+// Writes through TagLib, after checking that every written number fits 0...2147483647.
 class TagLibWriter final : public TagWriter {
 public:
-    std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags,
+    using TagWriter::write;
+    std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags, const TagFieldSet& fields,
                                         const std::optional<QList<Artwork>>& artwork) const override;
 };

@@ -1,14 +1,32 @@
 #include "BridgeTestSupport.h"
 
+#include "QuireCore/TagFieldTable.h"
+
+void PrintTo(const BridgeTags& tags, std::ostream* os) {
+    forEachField(Overloaded{
+        [&](const TextFieldBinding& b) {
+            const std::optional<std::string>& text = tags.*b.bridge;
+            *os << b.name << '=';
+            if (!text)
+                *os << "absent ";
+            else if (text->size() > 200)
+                *os << text->size() << " bytes ";
+            else
+                *os << '"' << *text << "\" ";
+        },
+        [&](const NumberFieldBinding& b) {
+            const std::optional<int32_t>& number = tags.*b.bridge;
+            *os << b.name << '=' << (number ? std::to_string(*number) : std::string("absent")) << ' ';
+        },
+        [&](const FlagFieldBinding& b) { *os << b.name << '=' << tags.*b.bridge; },
+    });
+}
+
 namespace BridgeTest {
 namespace {
 
 std::optional<std::string> text(const char* value) {
     return value ? std::optional<std::string>(value) : std::nullopt;
-}
-
-std::optional<int> number(int32_t value, int32_t flag) {
-    return flag == 1 ? std::optional<int>(value) : std::nullopt;
 }
 
 const char* cText(const std::optional<std::string>& value) {
@@ -19,10 +37,6 @@ void print(std::ostream* os, const char* name, const std::optional<std::string>&
     *os << name << '=' << (value ? '"' + *value + '"' : std::string("absent")) << ' ';
 }
 
-void print(std::ostream* os, const char* name, const std::optional<int>& value) {
-    *os << name << '=' << (value ? std::to_string(*value) : std::string("absent")) << ' ';
-}
-
 } // namespace
 
 Record read(const QByteArray& path) {
@@ -30,43 +44,7 @@ Record read(const QByteArray& path) {
 }
 
 Tags tagsOf(const CTagLibTag& r) {
-    Tags tags;
-    tags.title = text(r.title);
-    tags.artist = text(r.artist);
-    tags.album = text(r.album);
-    tags.albumArtist = text(r.albumArtist);
-    tags.composer = text(r.composer);
-    tags.genre = text(r.genre);
-    tags.comment = text(r.comment);
-    tags.grouping = text(r.grouping);
-    tags.lyrics = text(r.lyrics);
-    tags.year = number(r.year, r.hasYear);
-    tags.track = number(r.track, r.hasTrack);
-    tags.trackTotal = number(r.trackTotal, r.hasTrackTotal);
-    tags.disc = number(r.disc, r.hasDisc);
-    tags.discTotal = number(r.discTotal, r.hasDiscTotal);
-    tags.bpm = number(r.bpm, r.hasBpm);
-    tags.compilation = r.compilation;
-    return tags;
-}
-
-void PrintTo(const Tags& t, std::ostream* os) {
-    print(os, "title", t.title);
-    print(os, "artist", t.artist);
-    print(os, "album", t.album);
-    print(os, "albumArtist", t.albumArtist);
-    print(os, "composer", t.composer);
-    print(os, "genre", t.genre);
-    print(os, "comment", t.comment);
-    print(os, "grouping", t.grouping);
-    *os << "lyrics=" << (t.lyrics ? std::to_string(t.lyrics->size()) + " bytes" : "absent") << ' ';
-    print(os, "year", t.year);
-    print(os, "track", t.track);
-    print(os, "trackTotal", t.trackTotal);
-    print(os, "disc", t.disc);
-    print(os, "discTotal", t.discTotal);
-    print(os, "bpm", t.bpm);
-    *os << "compilation=" << t.compilation;
+    return bridgeTagsOf(r);
 }
 
 std::vector<ReadPicture> picturesOf(const CTagLibTag& record) {
@@ -86,7 +64,8 @@ void PrintTo(const ReadPicture& p, std::ostream* os) {
     *os << "type=" << p.type;
 }
 
-int write(const QByteArray& path, const Tags& t, const std::optional<std::vector<NewPicture>>& pictures) {
+int write(const QByteArray& path, const Tags& t, const std::optional<std::vector<NewPicture>>& pictures,
+          uint32_t fields) {
     std::vector<CTagLibArtworkWrite> artwork;
     if (pictures) {
         for (const NewPicture& p : *pictures)
@@ -94,21 +73,9 @@ int write(const QByteArray& path, const Tags& t, const std::optional<std::vector
                                static_cast<int64_t>(p.data.size()), cText(p.mimeType), p.type,
                                cText(p.description)});
     }
-    const auto pair = [](const std::optional<int>& value) {
-        return std::pair{value.value_or(0), value ? 1 : 0};
-    };
-    const auto [year, hasYear] = pair(t.year);
-    const auto [track, hasTrack] = pair(t.track);
-    const auto [trackTotal, hasTrackTotal] = pair(t.trackTotal);
-    const auto [disc, hasDisc] = pair(t.disc);
-    const auto [discTotal, hasDiscTotal] = pair(t.discTotal);
-    const auto [bpm, hasBpm] = pair(t.bpm);
-    return ctaglib_write(path.constData(), cText(t.title), cText(t.artist), cText(t.album),
-                         cText(t.albumArtist), cText(t.composer), cText(t.genre), cText(t.comment),
-                         cText(t.grouping), cText(t.lyrics), year, hasYear, track, hasTrack, trackTotal,
-                         hasTrackTotal, disc, hasDisc, discTotal, hasDiscTotal, bpm, hasBpm, t.compilation,
-                         artwork.empty() ? nullptr : artwork.data(),
-                         pictures ? static_cast<int32_t>(artwork.size()) : -1);
+    const CTagLibTagValues values = cValuesOf(t);
+    return ctaglib_write_fields(path.constData(), &values, fields, artwork.empty() ? nullptr : artwork.data(),
+                                pictures ? static_cast<int32_t>(artwork.size()) : -1);
 }
 
 Tags fullTags() {
@@ -136,15 +103,12 @@ Tags fullTags() {
 }
 
 Tags genericOnly(const Tags& all) {
-    Tags t;
-    t.title = all.title;
-    t.artist = all.artist;
-    t.album = all.album;
-    t.genre = all.genre;
-    t.comment = all.comment;
-    t.year = all.year;
-    t.track = all.track;
-    return t;
+    Tags generic;
+    forEachField([&](const auto& b) {
+        if (b.bridgeBit & CTAGLIB_GENERIC_FIELDS)
+            generic.*b.bridge = all.*b.bridge;
+    });
+    return generic;
 }
 
 std::vector<NewPicture> twoPictures() {

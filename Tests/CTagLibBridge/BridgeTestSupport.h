@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CTagLibBridge.h"
+#include "QuireCore/BridgeRecord.h"
 #include "Support/TestSupport.h"
 
 #include <memory>
@@ -9,6 +10,9 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+// Readable tag values in test failure messages.
+void PrintTo(const BridgeTags& tags, std::ostream* os);
 
 namespace BridgeTest {
 
@@ -19,15 +23,8 @@ using Record = std::unique_ptr<CTagLibTag, RecordDeleter>;
 
 Record read(const QByteArray& path);
 
-// The tag values of ctaglib_write and of a read record; absent is nullopt.
-struct Tags {
-    std::optional<std::string> title, artist, album, albumArtist, composer, genre, comment, grouping, lyrics;
-    std::optional<int> year, track, trackTotal, disc, discTotal, bpm;
-    int compilation = -1;
-
-    bool operator==(const Tags&) const = default;
-};
-void PrintTo(const Tags& tags, std::ostream* os);
+// The tag values of a write and of a read record; absent is nullopt.
+using Tags = BridgeTags;
 
 Tags tagsOf(const CTagLibTag& record);
 
@@ -55,10 +52,10 @@ void PrintTo(const ReadPicture& picture, std::ostream* os);
 
 std::vector<ReadPicture> picturesOf(const CTagLibTag& record);
 
-// Calls ctaglib_write with every field of tags. No pictures means
-// artworkCount -1 (leave the file's pictures alone).
+// Calls ctaglib_write_fields with the fields of tags in the mask. No pictures
+// means artworkCount -1 (leave the file's pictures alone).
 int write(const QByteArray& path, const Tags& tags,
-          const std::optional<std::vector<NewPicture>>& pictures = {});
+          const std::optional<std::vector<NewPicture>>& pictures = {}, uint32_t fields = CTAGLIB_ALL_FIELDS);
 
 // A tag set using every field, with non-ASCII text of several scripts.
 Tags fullTags();

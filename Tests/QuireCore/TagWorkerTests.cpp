@@ -1,3 +1,4 @@
+#include "CTagLibBridge.h"
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorker.h"
 #include "QuireCore/TagWorkerProtocol.h"
@@ -61,6 +62,7 @@ BridgeWriteRequest fullWrite() {
     request.track = 3;
     request.trackTotal = 12;
     request.compilation = 0;
+    request.fields = CTAGLIB_FIELD_TITLE | CTAGLIB_FIELD_LYRICS;
     request.pictures = std::vector<BridgePicture>{{QByteArray(300, 'x'), "image/png", std::nullopt, 4}};
     return request;
 }
@@ -87,15 +89,17 @@ TEST(TagWorkerProtocol, EveryMessageRoundTrips) {
         ASSERT_TRUE(decoded.ok());
         EXPECT_EQ(decoded.value().error(), error);
     }
-    EXPECT_EQ(Protocol::decodeWriteReply(payloadOf(Protocol::encodeWriteReply(true))).value(), true);
-    EXPECT_EQ(Protocol::decodeWriteReply(payloadOf(Protocol::encodeWriteReply(false))).value(), false);
+    for (BridgeWriteOutcome outcome :
+         {BridgeWriteOutcome::written, BridgeWriteOutcome::failed, BridgeWriteOutcome::tagsNotReadCompletely})
+        EXPECT_EQ(Protocol::decodeWriteReply(payloadOf(Protocol::encodeWriteReply(outcome))).value(),
+                  outcome);
 }
 
 TEST(TagWorkerProtocol, RejectsEveryTruncationAndAnyExtraByte) {
     const std::string messages[] = {payloadOf(Protocol::encodeReadRequest({"/a.mp3"})),
                                     payloadOf(Protocol::encodeWriteRequest(fullWrite())),
                                     payloadOf(Protocol::encodeReadReply(fullRecord())),
-                                    payloadOf(Protocol::encodeWriteReply(true))};
+                                    payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::written))};
     auto accepted = [](size_t kind, std::string_view bytes) {
         return kind < 2 ? Protocol::decodeRequest(bytes).ok()
                         : (kind == 2 ? Protocol::decodeReadReply(bytes).ok()
@@ -207,12 +211,12 @@ TEST(IsolatedTagLibAccess, AHelperThatCrashesHangsOrExhaustsMemoryFailsThatCallO
     // A write that crashes fails and leaves the file alone.
     BridgeWriteRequest request = writeTo(cases.front().first);
     request.title = "Changed";
-    EXPECT_FALSE(access.write(request));
+    EXPECT_EQ(access.write(request), BridgeWriteOutcome::failed);
     QFile crashed(QString::fromStdString(request.path));
     ASSERT_TRUE(crashed.open(QIODevice::ReadOnly));
     EXPECT_EQ(crashed.readAll(), bytes);
     request.path = good;
-    EXPECT_TRUE(access.write(request));
+    EXPECT_EQ(access.write(request), BridgeWriteOutcome::written);
     EXPECT_EQ(access.read(good).value().title, "Changed");
 }
 

@@ -104,19 +104,85 @@ CTAGLIB_EXPORT CTagLibTag* ctaglib_read(const char* path);
 CTAGLIB_EXPORT void ctaglib_free_result(CTagLibTag* tag);
 
 /*
- * Writes every field into the file at path and saves it. Returns 0 on
- * success, -1 on failure.
- *
- * Every field is written: empty or null text removes the field, and a number
- * whose has... flag is 0 is removed. compilation is -1 for absent, 0 for
- * false and any other value for true. artworkCount is -1 to leave the file's
- * pictures as they are, 0 to remove them all, and n > 0 to replace them with
- * the n pictures at artwork.
- *
- * Nothing is changed when the file cannot be opened, or when saving would
- * produce a file the format cannot represent (a FLAC metadata block of
- * 16 MiB or more).
+ * The tag fields as bits of a field mask, in the order the editor lists them.
+ * A write changes only the fields whose bit is set.
  */
+enum {
+    CTAGLIB_FIELD_TITLE = 1u << 0,
+    CTAGLIB_FIELD_ARTIST = 1u << 1,
+    CTAGLIB_FIELD_ALBUM = 1u << 2,
+    CTAGLIB_FIELD_ALBUM_ARTIST = 1u << 3,
+    CTAGLIB_FIELD_COMPOSER = 1u << 4,
+    CTAGLIB_FIELD_GENRE = 1u << 5,
+    CTAGLIB_FIELD_YEAR = 1u << 6,
+    CTAGLIB_FIELD_TRACK = 1u << 7,
+    CTAGLIB_FIELD_TRACK_TOTAL = 1u << 8,
+    CTAGLIB_FIELD_DISC = 1u << 9,
+    CTAGLIB_FIELD_DISC_TOTAL = 1u << 10,
+    CTAGLIB_FIELD_BPM = 1u << 11,
+    CTAGLIB_FIELD_COMMENT = 1u << 12,
+    CTAGLIB_FIELD_LYRICS = 1u << 13,
+    CTAGLIB_FIELD_GROUPING = 1u << 14,
+    CTAGLIB_FIELD_COMPILATION = 1u << 15,
+    CTAGLIB_ALL_FIELDS = (1u << 16) - 1,
+    /* The fields every file kind keeps; DSDIFF files keep only these, and no pictures. */
+    CTAGLIB_GENERIC_FIELDS = CTAGLIB_FIELD_TITLE | CTAGLIB_FIELD_ARTIST | CTAGLIB_FIELD_ALBUM |
+                             CTAGLIB_FIELD_GENRE | CTAGLIB_FIELD_COMMENT | CTAGLIB_FIELD_YEAR |
+                             CTAGLIB_FIELD_TRACK
+};
+
+/* The values of one write, named as in CTagLibTag. Empty or null text removes
+   a field; a number whose has... flag is 0 is removed. */
+typedef struct CTagLibTagValues {
+    const char* title;
+    const char* artist;
+    const char* album;
+    const char* albumArtist;
+    const char* composer;
+    const char* genre;
+    const char* comment;
+    const char* lyrics;
+    const char* grouping;
+
+    int32_t year;
+    int32_t track;
+    int32_t trackTotal;
+    int32_t disc;
+    int32_t discTotal;
+    int32_t bpm;
+    int32_t compilation; /* -1 absent, 0 false, any other value true */
+
+    int32_t hasYear;
+    int32_t hasTrack;
+    int32_t hasTrackTotal;
+    int32_t hasDisc;
+    int32_t hasDiscTotal;
+    int32_t hasBpm;
+} CTagLibTagValues;
+
+/*
+ * Writes the fields named by the mask (CTAGLIB_FIELD_... bits) into the file
+ * at path and saves it; every other field, and every frame, atom or comment
+ * the bridge does not know, stays exactly as it was. Returns 0 on success, -1
+ * on failure. values may be null only when the mask is 0.
+ *
+ * artworkCount is -1 to leave the file's pictures as they are, 0 to remove
+ * them all, and n > 0 to replace them with the n pictures at artwork. FLAC
+ * pictures are written as picture blocks only.
+ *
+ * The file keeps its tag containers: an ID3v2 tag keeps its version (a new
+ * one is ID3v2.4), an ID3v1 tag or RIFF INFO list is updated but never added.
+ *
+ * Nothing is changed when the file cannot be opened, when saving would
+ * produce a file the format cannot represent (a FLAC metadata block of
+ * 16 MiB or more). When the file's tags could not be read completely and the
+ * part that was not read could not be kept intact, nothing is changed and the
+ * result is -2.
+ */
+CTAGLIB_EXPORT int32_t ctaglib_write_fields(const char* path, const CTagLibTagValues* values, uint32_t fields,
+                                            const CTagLibArtworkWrite* artwork, int32_t artworkCount);
+
+/* ctaglib_write_fields with every field, the values passed one by one. */
 CTAGLIB_EXPORT int32_t ctaglib_write(const char* path, const char* title, const char* artist,
                                      const char* album, const char* albumArtist, const char* composer,
                                      const char* genre, const char* comment, const char* grouping,

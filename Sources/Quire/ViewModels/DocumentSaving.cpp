@@ -38,17 +38,23 @@ void DocumentViewModel::saveAll(Completion completion) {
     save(modifiedFiles(m_files), std::move(completion));
 }
 
-// Pictures are rewritten only when they changed since the file was last on
-// disk: rewriting unchanged pictures would lose what our model cannot carry
-// (GIF and capitalised MIME types, MP4 cover typing, FLAC pictures kept only
-// in the Vorbis comment).
-std::optional<QList<Artwork>> DocumentViewModel::artworkToWrite(const AudioFile& file) const {
+// A save writes only what differs from the file's state on disk: the fields
+// whose values differ, and the pictures when they changed. Rewriting the rest
+// would lose what the model cannot carry (full dates, several values, "A1"
+// track numbers, GIF and capitalised MIME types, MP4 cover typing...).
+WriteRequest DocumentViewModel::writeRequest(const AudioFile& file) const {
     const auto saved = m_savedFiles.constFind(file.id());
-    if (saved != m_savedFiles.constEnd() && saved->artwork().size() == file.artwork().size() &&
-        std::equal(file.artwork().begin(), file.artwork().end(), saved->artwork().begin(),
-                   Artwork::isSamePicture))
-        return std::nullopt;
-    return file.artwork();
+    if (saved == m_savedFiles.constEnd())
+        return {file.url(), file.tags(), allTagFieldSet(), file.artwork()};
+    TagFieldSet changed;
+    for (TagField field : allTagFields) {
+        if (file.tags().value(field) != saved->tags().value(field))
+            changed.insert(field);
+    }
+    const bool samePictures = saved->artwork().size() == file.artwork().size() &&
+                              std::equal(file.artwork().begin(), file.artwork().end(),
+                                         saved->artwork().begin(), Artwork::isSamePicture);
+    return {file.url(), file.tags(), changed, samePictures ? std::nullopt : std::optional(file.artwork())};
 }
 
 void DocumentViewModel::save(const QList<AudioFile>& files, Completion completion) {
@@ -72,7 +78,7 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
     QList<WriteRequest> requests;
     requests.reserve(files.size());
     for (const AudioFile& file : files)
-        requests.append({file.url(), file.tags(), artworkToWrite(file)});
+        requests.append(writeRequest(file));
 
     auto* job = new SaveJob(std::move(requests), m_tagWriter);
     struct Outcome {

@@ -39,6 +39,8 @@
 // DocumentClipboard.cpp, and the batch operations in DocumentPatterns.cpp,
 // DocumentTextOperations.cpp and DocumentArtwork.cpp (with the pure helpers of
 // PatternEngine, TextTransform and ArtworkProcessing).
+struct WriteRequest;
+
 class DocumentViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<AudioFile> files READ files NOTIFY filesChanged)
@@ -233,7 +235,7 @@ private:
     // Saving
     void finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,
                     const QStringList& failures, const Completion& completion);
-    std::optional<QList<Artwork>> artworkToWrite(const AudioFile& file) const;
+    WriteRequest writeRequest(const AudioFile& file) const;
 
     QList<AudioFile> m_files;
     QSet<QUuid> m_selectedFiles;

@@ -20,7 +20,8 @@ void SaveJob::writeNext() {
     const qsizetype index = m_next++;
     // One write at a time; the job deletes itself only after the last one has reported.
     QThreadPool::globalInstance()->start([this, writer = m_writer, request = m_requests[index], index] {
-        const std::optional<TagReaderError> error = writer->write(request.url, request.tags, request.artwork);
+        const std::optional<TagReaderError> error =
+            writer->write(request.url, request.tags, request.fields, request.artwork);
         QMetaObject::invokeMethod(
             this,
             [this, index, error] {

@@ -69,12 +69,15 @@ public:
     explicit ControlledWriter(QSet<QString> failingNames = {}, bool gated = false)
         : m_failing(std::move(failingNames))
         , m_gated(gated) {}
-    std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags,
+    using TagWriter::write;
+    std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags, const TagFieldSet& fields,
                                         const std::optional<QList<Artwork>>& artwork) const override;
     void release(int writes) { m_gate.release(writes); }
     int writesStarted() const { return m_started; }
     // What each call was given for its artwork (none = leave the pictures).
     QList<bool> artworkPassed() const;
+    // The fields each call was given.
+    QList<TagFieldSet> fieldsPassed() const;
 
 private:
     QSet<QString> m_failing;
@@ -83,6 +86,7 @@ private:
     mutable std::atomic<int> m_started{0};
     mutable QMutex m_mutex;
     mutable QList<bool> m_artworkPassed;
+    mutable QList<TagFieldSet> m_fieldsPassed;
     TagLibWriter m_writer;
 };
 

@@ -1,0 +1,53 @@
+// Owned copies of what the tag bridge reads and writes, so that a record can
+// come from a call in this process or from a helper process alike. Text is
+// UTF-8; absent means the bridge gave (or is given) no text.
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct BridgePicture {
+    QByteArray data;
+    std::optional<std::string> mimeType;
+    std::optional<std::string> description;
+    int32_t pictureType = 0; // ID3v2 / FLAC picture type code
+    bool operator==(const BridgePicture&) const = default;
+};
+
+// The tag values, named as in the bridge's C records; which member holds which
+// field is in TagFieldTable.h.
+struct BridgeTags {
+    std::optional<std::string> title, artist, album, albumArtist, composer, genre, comment, lyrics, grouping;
+    std::optional<int32_t> year, track, trackTotal, disc, discTotal, bpm;
+    int32_t compilation = -1; // -1 absent, 0 false, 1 true
+    bool operator==(const BridgeTags&) const = default;
+};
+
+struct BridgeRecord : BridgeTags {
+    int32_t duration = 0, bitrate = 0, sampleRate = 0, channels = 0;
+    std::optional<std::string> codec; // set only when audio properties were read
+    std::string fileType;
+    std::vector<BridgePicture> pictures;
+    bool operator==(const BridgeRecord&) const = default;
+};
+
+// Every field, as a mask of bridge field bits (bit n is the n-th TagField).
+inline constexpr uint32_t allBridgeFields = (uint32_t{1} << 16) - 1;
+
+// The arguments of one write.
+struct BridgeWriteRequest : BridgeTags {
+    std::string path;                                   // file-system bytes, without NUL
+    uint32_t fields = allBridgeFields;                  // the fields to write; the others stay as they are
+    std::optional<std::vector<BridgePicture>> pictures; // absent: leave the file's pictures
+    bool operator==(const BridgeWriteRequest&) const = default;
+};
+
+enum class BridgeWriteOutcome : uint8_t {
+    written,
+    failed,
+    // The file's tags could not be read completely; it was left as it is.
+    tagsNotReadCompletely,
+};

@@ -1,0 +1,110 @@
+#include "QuireCore/TagFieldTable.h"
+
+namespace {
+
+constexpr bool tableIsInFieldOrder() {
+    for (size_t i = 0; i < tagFieldTable.size(); ++i) {
+        const FieldNames& names =
+            std::visit([](const auto& b) -> const FieldNames& { return b; }, tagFieldTable[i]);
+        if (names.field != allTagFields[i] || names.bridgeBit != uint32_t{1} << i)
+            return false;
+    }
+    return true;
+}
+static_assert(tableIsInFieldOrder(), "one entry per TagField, in order, with the bridge bit of its position");
+static_assert(CTAGLIB_ALL_FIELDS == allBridgeFields);
+
+std::optional<std::string> utf8(const std::optional<QString>& text) {
+    return text ? std::optional(text->toStdString()) : std::nullopt;
+}
+
+std::optional<QString> fromUtf8(const std::optional<std::string>& text) {
+    // Invalid sequences become U+FFFD.
+    return text ? std::optional(QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())))
+                : std::nullopt;
+}
+
+} // namespace
+
+const FieldBinding& bindingOf(TagField field) {
+    return tagFieldTable[static_cast<size_t>(field)];
+}
+
+const FieldNames& namesOf(TagField field) {
+    return std::visit([](const auto& b) -> const FieldNames& { return b; }, bindingOf(field));
+}
+
+uint32_t bridgeFieldMask(const TagFieldSet& fields) {
+    uint32_t mask = 0;
+    for (TagField field : fields)
+        mask |= namesOf(field).bridgeBit;
+    return mask;
+}
+
+TagSet tagSetOf(const BridgeTags& bridge) {
+    TagSet tags;
+    forEachField(Overloaded{
+        [&](const TextFieldBinding& b) { tags.*b.model = fromUtf8(bridge.*b.bridge); },
+        [&](const NumberFieldBinding& b) {
+            const std::optional<int32_t>& number = bridge.*b.bridge;
+            tags.*b.model = number ? std::optional<qint64>(*number) : std::nullopt;
+        },
+        [&](const FlagFieldBinding& b) {
+            const int32_t flag = bridge.*b.bridge;
+            tags.*b.model = flag < 0 ? std::nullopt : std::optional(flag == 1);
+        },
+    });
+    return tags;
+}
+
+BridgeTags bridgeTagsOf(const TagSet& tags) {
+    BridgeTags bridge;
+    forEachField(Overloaded{
+        [&](const TextFieldBinding& b) { bridge.*b.bridge = utf8(tags.*b.model); },
+        [&](const NumberFieldBinding& b) {
+            const std::optional<qint64>& number = tags.*b.model;
+            bridge.*b.bridge = number ? std::optional(static_cast<int32_t>(*number)) : std::nullopt;
+        },
+        [&](const FlagFieldBinding& b) {
+            const std::optional<bool>& flag = tags.*b.model;
+            bridge.*b.bridge = flag ? (*flag ? 1 : 0) : -1;
+        },
+    });
+    return bridge;
+}
+
+BridgeTags bridgeTagsOf(const CTagLibTag& record) {
+    BridgeTags bridge;
+    forEachField(Overloaded{
+        [&](const TextFieldBinding& b) {
+            const char* text = record.*b.record;
+            bridge.*b.bridge = text ? std::optional<std::string>(text) : std::nullopt;
+        },
+        [&](const NumberFieldBinding& b) {
+            bridge.*b.bridge = record.*b.recordPresent == 1 ? std::optional(record.*b.record) : std::nullopt;
+        },
+        // The reader takes any value other than 1 as false.
+        [&](const FlagFieldBinding& b) {
+            const int32_t flag = record.*b.record;
+            bridge.*b.bridge = flag < 0 ? -1 : (flag == 1 ? 1 : 0);
+        },
+    });
+    return bridge;
+}
+
+CTagLibTagValues cValuesOf(const BridgeTags& bridge) {
+    CTagLibTagValues values{};
+    forEachField(Overloaded{
+        [&](const TextFieldBinding& b) {
+            const std::optional<std::string>& text = bridge.*b.bridge;
+            values.*b.argument = text ? text->c_str() : nullptr;
+        },
+        [&](const NumberFieldBinding& b) {
+            const std::optional<int32_t>& number = bridge.*b.bridge;
+            values.*b.argument = number.value_or(0);
+            values.*b.argumentPresent = number ? 1 : 0;
+        },
+        [&](const FlagFieldBinding& b) { values.*b.argument = bridge.*b.bridge; },
+    });
+    return values;
+}
