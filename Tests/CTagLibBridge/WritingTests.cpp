@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <id3v2tag.h>
 #include <mp4coverart.h>
@@ -435,6 +436,53 @@ TEST(CTagLibWriteErrors, FlacMetadataBlocksOf16MiBAreRefusedAndTheFileIsUntouche
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(record->artwork[0].data), record->artwork[0].size),
               fits[0].data);
     EXPECT_EQ(tagsOf(*record), fullTags());
+}
+
+// The frames of the ID3v2.3 tag at the start of an MP3 file, split by their stored sizes.
+std::vector<QByteArray> id3v23Frames(const QByteArray& file) {
+    const auto syncSafe = [&](int at) {
+        int value = 0;
+        for (int i = 0; i < 4; ++i)
+            value = value << 7 | (static_cast<unsigned char>(file[at + i]) & 0x7F);
+        return value;
+    };
+    std::vector<QByteArray> frames;
+    const QByteArray body = file.mid(10, syncSafe(6));
+    for (qsizetype pos = 0; pos + 10 <= body.size() && body[pos] != '\0';) {
+        const qsizetype size = qFromBigEndian<quint32>(body.constData() + pos + 4);
+        frames.push_back(body.mid(pos, 10 + size));
+        pos += 10 + size;
+    }
+    return frames;
+}
+
+// A tagger's ID3v2.3 tag, with frames TagLib would re-create, convert or drop
+// (TYER+TDAT, IPLS with non-Latin text, TXXX, TSOP, RVAD, "A1"), stays ID3v2.3,
+// gains no ID3v1 tag, and keeps every frame but the changed one as stored.
+TEST(CTagLibWriteId3v2, AnId3v23TagKeepsEveryOtherFrameByteForByte) {
+    const ScopedFileCopy copy("rich.mp3");
+    const std::vector<QByteArray> before = id3v23Frames(copy.bytes());
+    ASSERT_GT(before.size(), 25u);
+    Tags genre;
+    genre.genre = "Nouveau ✓";
+    ASSERT_EQ(write(copy.nativePath(), genre, std::nullopt, CTAGLIB_FIELD_GENRE), 0);
+
+    const QByteArray file = copy.bytes();
+    EXPECT_EQ(file[3], '\3');
+    EXPECT_FALSE(file.right(128).startsWith("TAG"));
+    const auto withoutGenre = [](std::vector<QByteArray> frames) {
+        std::erase_if(frames, [](const QByteArray& frame) { return frame.startsWith("TCON"); });
+        return frames;
+    };
+    const std::vector<QByteArray> after = id3v23Frames(file);
+    EXPECT_EQ(withoutGenre(after), withoutGenre(before));
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_STREQ(read(copy.nativePath())->genre, "Nouveau ✓");
+
+    // A file without an ID3v2 tag gets ID3v2.4.
+    const ScopedFileCopy untagged("untagged.mp3");
+    ASSERT_EQ(write(untagged.nativePath(), genre, std::nullopt, CTAGLIB_FIELD_GENRE), 0);
+    EXPECT_EQ(untagged.bytes().left(4), QByteArray("ID3\4"));
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPainter>
+#include <QProcess>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -62,6 +65,23 @@ bool SmallFileSystem::leaveFree(qint64 free) const {
 
 QString fixturePath(const QString& name) {
     return QStringLiteral(CADENZA_FIXTURES_DIR "/") + name;
+}
+
+QList<QJsonObject> independentTagDump(const QStringList& paths, QString* error) {
+    QProcess tool;
+    tool.start(QStringLiteral(CADENZA_FIXTURES_DIR "/../Support/tagdump"), paths);
+    if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        if (error)
+            *error = QString::fromUtf8(tool.readAllStandardError()) + tool.errorString();
+        return {};
+    }
+    const QJsonDocument output = QJsonDocument::fromJson(tool.readAllStandardOutput());
+    if (output.isObject())
+        return {output.object()};
+    QList<QJsonObject> dumps;
+    for (const QJsonValue& dump : output.array())
+        dumps.append(dump.toObject());
+    return dumps;
 }
 
 ScopedFileCopy::ScopedFileCopy(const QString& fixture, const QString& copyName)

@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QJsonObject>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <ostream>
@@ -53,6 +56,11 @@ private:
 
 // Path of a committed fixture file.
 QString fixturePath(const QString& name);
+
+// The tags of each file as another tagger (mutagen) reads them, by the
+// Tests/Support/tagdump tool: {"containers", "items", "audio_md5"} per file, in
+// order. Empty when the tool fails; the reason goes to `error`.
+QList<QJsonObject> independentTagDump(const QStringList& paths, QString* error = nullptr);
 
 // A writable copy of a committed fixture in its own temporary folder, removed
 // afterwards. Tests change copies only, never the fixtures themselves.

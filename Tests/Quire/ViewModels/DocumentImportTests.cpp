@@ -155,3 +155,44 @@ TEST(DocumentSnapshots, ShareStorageWithTheLiveListOfALargeLibrary) {
 }
 
 } // namespace
+
+// Two files that differ only in one column's value (and, for the format, in a
+// file name that sorts the other way) sort by that value, numbers as numbers.
+TEST(DocumentList, EveryColumnSortsByItsOwnValue) {
+    const auto file = [](const char* name, const TagSet& tags, const AudioProperties& properties) {
+        const QUrl url = QUrl::fromLocalFile(QStringLiteral("/music/") + QString::fromUtf8(name));
+        return AudioFile(QUuid::createUuid(), url, detectAudioFormat(url).value_or(AudioFormat::mp3),
+                         std::nullopt, properties, tags, {});
+    };
+    const auto tags = [](const char* title, const char* artist, const char* album, qint64 track) {
+        TagSet set;
+        set.title = QString::fromUtf8(title), set.artist = QString::fromUtf8(artist);
+        set.album = QString::fromUtf8(album), set.trackNumber = track;
+        return set;
+    };
+    const AudioProperties plain{100, 128, 44100, 2, {}};
+    const TagSet same = tags("T", "M", "M", 1);
+    const struct {
+        SortKey key;
+        AudioFile first, second;
+    } cases[] = {
+        {SortKey::filename, file("a.mp3", same, plain), file("b.mp3", same, plain)},
+        {SortKey::title, file("x.mp3", tags("Alpha", "M", "M", 1), plain), file("x.mp3", same, plain)},
+        {SortKey::artist, file("x.mp3", tags("T", "Alpha", "M", 1), plain), file("x.mp3", same, plain)},
+        {SortKey::album, file("x.mp3", tags("T", "M", "Alpha", 1), plain), file("x.mp3", same, plain)},
+        {SortKey::track, file("x.mp3", tags("T", "M", "M", 2), plain),
+         file("x.mp3", tags("T", "M", "M", 10), plain)},
+        {SortKey::duration, file("x.mp3", same, plain), file("x.mp3", same, {300, 128, 44100, 2, {}})},
+        {SortKey::format, file("b.flac", same, plain), file("a.mp3", same, plain)},
+        {SortKey::bitrate, file("x.mp3", same, {100, 96, 44100, 2, {}}),
+         file("x.mp3", same, {100, 1000, 44100, 2, {}})},
+        {SortKey::sampleRate, file("x.mp3", same, {100, 128, 8000, 2, {}}), file("x.mp3", same, plain)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.key));
+        EXPECT_LT((SortDescriptor{c.key, true}.compare(c.first, c.second)), 0);
+        EXPECT_GT((SortDescriptor{c.key, true}.compare(c.second, c.first)), 0);
+        EXPECT_GT((SortDescriptor{c.key, false}.compare(c.first, c.second)), 0);
+        EXPECT_EQ((SortDescriptor{c.key, true}.compare(c.first, c.first)), 0);
+    }
+}

@@ -133,3 +133,24 @@ TEST_F(SavingTest, UnchangedPicturesAreLeftAsTheyAre) {
 }
 
 } // namespace
+
+namespace {
+
+// The fields a save writes are those that differ from the disk, whatever the
+// history: an edit that was undone is not written.
+TEST_F(SavingTest, WritesOnlyTheFieldsThatDifferFromTheDisk) {
+    load();
+    document.setSelectedFiles({ids[0]});
+    document.updateField(TagField::title, QStringLiteral("New Title"));
+    document.updateField(TagField::genre, QStringLiteral("New Genre"));
+    document.undo();
+    const std::optional<QString> title = document.files()[1].tags().title;
+    document.updateField(TagField::title, QStringLiteral("New Title"), ids[1]);
+    document.updateField(TagField::title, title, ids[1]); // typed back: modified, but as on disk
+    document.saveAll();
+    waitForSave(document);
+    EXPECT_EQ(writer->fieldsPassed(), (QList<TagFieldSet>{{TagField::title}, {}}));
+    EXPECT_EQ(writer->artworkPassed(), (QList<bool>{false, false}));
+}
+
+} // namespace

@@ -1,0 +1,253 @@
+// Saves of files tagged by another program, checked by another program: a save
+// changes what the user changed and nothing else.
+#include "DocumentTestSupport.h"
+
+#include "CTagLibBridge.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+using namespace DocumentTest;
+
+namespace {
+
+// The items (keys of the tagdump tool) that may hold a field, in any container.
+QSet<QString> itemsOf(TagField field) {
+    switch (field) {
+    case TagField::title:
+        return {"ID3:TIT2", "ID3v1:title", "INFO:INAM", "MP4:\u00a9nam", "VC:TITLE"};
+    case TagField::artist:
+        return {"ID3:TPE1", "ID3v1:artist", "INFO:IART", "MP4:\u00a9ART", "VC:ARTIST"};
+    case TagField::album:
+        return {"ID3:TALB", "ID3v1:album", "INFO:IPRD", "MP4:\u00a9alb", "VC:ALBUM"};
+    case TagField::albumArtist:
+        return {"ID3:TPE2", "MP4:aART", "VC:ALBUMARTIST"};
+    case TagField::composer:
+        return {"ID3:TCOM", "MP4:\u00a9wrt", "VC:COMPOSER"};
+    case TagField::genre:
+        return {"ID3:TCON", "ID3v1:genre", "INFO:IGNR", "MP4:\u00a9gen", "MP4:gnre", "VC:GENRE"};
+    case TagField::year:
+        return {"ID3:TDRC",  "ID3:TYER",      "ID3:TDAT", "ID3:TIME", "ID3v1:year",
+                "INFO:ICRD", "MP4:\u00a9day", "VC:DATE",  "VC:YEAR"};
+    case TagField::trackNumber:
+    case TagField::trackTotal:
+        return {"ID3:TRCK", "ID3v1:track",    "INFO:IPRT",    "INFO:ITRK",
+                "MP4:trkn", "VC:TRACKNUMBER", "VC:TRACKTOTAL"};
+    case TagField::discNumber:
+    case TagField::discTotal:
+        return {"ID3:TPOS", "MP4:disk", "VC:DISCNUMBER", "VC:DISCTOTAL"};
+    case TagField::bpm:
+        return {"ID3:TBPM", "MP4:tmpo", "VC:BPM"};
+    case TagField::comment:
+        return {"ID3:COMM::eng", "ID3v1:comment", "INFO:ICMT",
+                "MP4:\u00a9cmt", "VC:COMMENT",    "VC:DESCRIPTION"};
+    case TagField::lyrics:
+        return {"ID3:USLT::eng", "MP4:\u00a9lyr", "VC:LYRICS"};
+    case TagField::grouping:
+        return {"ID3:TIT1", "MP4:\u00a9grp", "VC:GROUPING"};
+    case TagField::compilation:
+        return {"ID3:TCMP", "MP4:cpil", "VC:COMPILATION"};
+    }
+    return {};
+}
+
+bool isPictureItem(const QString& key) {
+    return key.startsWith(u"ID3:APIC") || key == u"MP4:covr" || key == u"VC:METADATA_BLOCK_PICTURE" ||
+           key.startsWith(u"FLAC:picture:");
+}
+
+// A value unlike every fixture's.
+QString newValue(TagField field) {
+    switch (field) {
+    case TagField::year:
+        return QStringLiteral("2024");
+    case TagField::trackNumber:
+        return QStringLiteral("7");
+    case TagField::trackTotal:
+        return QStringLiteral("9");
+    case TagField::discNumber:
+        return QStringLiteral("2");
+    case TagField::discTotal:
+        return QStringLiteral("3");
+    case TagField::bpm:
+        return QStringLiteral("140");
+    case TagField::compilation:
+        return QStringLiteral("0");
+    default:
+        return QStringLiteral("Neu ✓ ") + displayName(field);
+    }
+}
+
+// The items whose text differs between two dumps, including added and removed ones.
+QSet<QString> changedItems(const QJsonObject& before, const QJsonObject& after) {
+    const QJsonObject a = before["items"].toObject();
+    const QJsonObject b = after["items"].toObject();
+    QSet<QString> changed;
+    for (const QString& key : a.keys() + b.keys()) {
+        if (a.value(key) != b.value(key))
+            changed.insert(key);
+    }
+    return changed;
+}
+
+QString describe(const QSet<QString>& keys) {
+    QStringList sorted(keys.begin(), keys.end());
+    sorted.sort();
+    return sorted.join(u", ");
+}
+
+class LosslessSave : public testing::TestWithParam<const char*> {};
+
+TEST_P(LosslessSave, EachFieldAloneChangesOnlyItsOwnItems) {
+    const QString fixture = QString::fromUtf8(GetParam());
+    const QString extension = fixture.section(u'.', -1);
+    const bool dsdiff = extension == u"dff"; // keeps only the generic fields and no pictures
+    const QSet<TagField> generic = {TagField::title,      TagField::artist,  TagField::album,
+                                    TagField::genre,      TagField::comment, TagField::year,
+                                    TagField::trackNumber};
+
+    Library library;
+    QStringList names;
+    for (TagField field : allTagFields)
+        names.append(rawValue(field) + u'.' + extension);
+    names.append(QStringLiteral("pictures.") + extension);
+    for (const QString& name : names)
+        library.add(name, fixture);
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    ASSERT_EQ(document.files().size(), names.size());
+    for (TagField field : allTagFields)
+        document.updateField(field, newValue(field),
+                             fileNamed(document, names[static_cast<int>(field)]).id());
+    document.setSelectedFiles({fileNamed(document, names.last()).id()});
+    document.removeArtwork();
+    document.saveAll();
+    waitForSave(document);
+    ASSERT_EQ(document.saveErrorMessage(), std::nullopt);
+
+    QStringList paths = {TestSupport::fixturePath(fixture)};
+    for (const QString& name : names)
+        paths.append(library.path(name));
+    QString error;
+    const QList<QJsonObject> dumps = TestSupport::independentTagDump(paths, &error);
+    ASSERT_EQ(dumps.size(), paths.size()) << error;
+    const QJsonObject& original = dumps.first();
+
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i].toStdString());
+        const QJsonObject& saved = dumps[i + 1];
+        EXPECT_EQ(saved["audio_md5"], original["audio_md5"]);
+        const QSet<QString> changed = changedItems(original, saved);
+        if (i == names.size() - 1) {
+            QJsonArray containers; // less FLAC's picture blocks
+            for (const QJsonValue& kind : original["containers"].toArray()) {
+                if (kind.toString() != u"FLAC pictures")
+                    containers.append(kind);
+            }
+            EXPECT_EQ(saved["containers"].toArray(), containers);
+            for (const QString& key : changed)
+                EXPECT_TRUE(isPictureItem(key)) << key;
+            EXPECT_EQ(changed.isEmpty(), dsdiff) << describe(changed);
+            continue;
+        }
+        EXPECT_EQ(saved["containers"], original["containers"]);
+        const TagField field = allTagFields[static_cast<size_t>(i)];
+        const QSet<QString> allowed = itemsOf(field);
+        EXPECT_TRUE(allowed.contains(changed)) << "changed: " << describe(changed);
+        EXPECT_EQ(changed.isEmpty(), dsdiff && !generic.contains(field)) << describe(changed);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RichFiles, LosslessSave,
+                         testing::Values("rich.mp3", "rich-v24.mp3", "rich.m4a", "rich.flac", "rich.ogg",
+                                         "rich.opus", "rich.wav", "rich.aiff", "rich.dsf", "rich.dff"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+// Tags another program wrote such that TagLib reads only part of them.
+TEST(LosslessSaveOfTagsReadInPart, KeepsWhatCouldNotBeReadOrRefusesTheSave) {
+    Library library;
+    library.add(QStringLiteral("wmp9-popm.mp3"), QStringLiteral("wmp9-popm.mp3"));
+    library.add(QStringLiteral("bad-comment-length.flac"), QStringLiteral("bad-comment-length.flac"));
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    ASSERT_EQ(document.files().size(), 2);
+    const QByteArray flacBefore = [&] {
+        QFile file(library.path(QStringLiteral("bad-comment-length.flac")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    document.setSelectedFiles({document.files()[0].id(), document.files()[1].id()});
+    document.updateField(TagField::genre, QStringLiteral("Z"));
+    document.saveAll();
+    waitForSave(document);
+
+    // The ID3v2 frames TagLib could not read are kept as they were, the genre changes.
+    const QString mp3 = library.path(QStringLiteral("wmp9-popm.mp3"));
+    const QList<QJsonObject> dumps =
+        TestSupport::independentTagDump({TestSupport::fixturePath("wmp9-popm.mp3"), mp3});
+    ASSERT_EQ(dumps.size(), 2);
+    EXPECT_EQ(dumps[0]["items"].toObject().size(), 10) << "nine frames and the version";
+    EXPECT_EQ(changedItems(dumps[0], dumps[1]), QSet<QString>{"ID3:TCON"});
+    EXPECT_FALSE(fileNamed(document, QStringLiteral("wmp9-popm.mp3")).isModified());
+
+    // The FLAC comment cannot be kept: the save is refused, the file untouched.
+    EXPECT_EQ(document.saveErrorMessage(),
+              QStringLiteral("bad-comment-length.flac: Not saved: the tags could not be read completely, and "
+                             "saving would lose the part that could not be read"));
+    EXPECT_TRUE(fileNamed(document, QStringLiteral("bad-comment-length.flac")).isModified());
+    QFile flac(library.path(QStringLiteral("bad-comment-length.flac")));
+    ASSERT_TRUE(flac.open(QIODevice::ReadOnly));
+    EXPECT_EQ(flac.readAll(), flacBefore);
+}
+
+} // namespace
+
+namespace {
+
+// Every field, each with a value of its own, from the document through the
+// helper processes and the bridge into every format and back into a document.
+TEST(WholeStack, EveryFieldReadsBackInEveryFormatThatStoresIt) {
+    const QStringList extensions = {"mp3", "m4a", "m4b",  "flac", "wav", "aiff",
+                                    "aif", "ogg", "opus", "dsf",  "dff"};
+    const QMap<TagField, QString> values = {
+        {TagField::year, "1999"},     {TagField::trackNumber, "3"}, {TagField::trackTotal, "12"},
+        {TagField::discNumber, "2"},  {TagField::discTotal, "4"},   {TagField::bpm, "120"},
+        {TagField::compilation, "1"},
+    };
+    const auto valueOf = [&](TagField field) {
+        return values.value(field, rawValue(field) + QStringLiteral(" ✓"));
+    };
+    Library library;
+    for (const QString& extension : extensions)
+        library.add(QStringLiteral("file.") + extension, QStringLiteral("untagged.") + extension);
+    {
+        DocumentViewModel document;
+        importAndWait(document, {library.url()});
+        ASSERT_EQ(document.files().size(), extensions.size());
+        const QList<QUuid> ids = idsOf(document.files());
+        document.setSelectedFiles({ids.begin(), ids.end()});
+        for (TagField field : allTagFields)
+            document.updateField(field, valueOf(field));
+        document.saveAll();
+        waitForSave(document);
+        ASSERT_EQ(document.saveErrorMessage(), std::nullopt);
+    }
+    DocumentViewModel reread;
+    importAndWait(reread, {library.url()});
+    for (const AudioFile& file : reread.files()) {
+        const bool genericOnly = file.format() == AudioFormat::dsdiff;
+        for (TagField field : allTagFields) {
+            SCOPED_TRACE((file.filename() + u' ' + rawValue(field)).toStdString());
+            const bool stored = !genericOnly || (CTAGLIB_GENERIC_FIELDS & (1u << static_cast<int>(field)));
+            EXPECT_EQ(file.tags().value(field), stored ? std::optional(valueOf(field)) : std::nullopt);
+        }
+    }
+}
+
+} // namespace
