@@ -85,6 +85,7 @@ bool writeProtocolSeeds(const QDir& folder) {
     write.track = 3;
     write.trackTotal = 12;
     write.compilation = 0;
+    write.fields = 0x1FF; // the text fields
     write.pictures = std::vector<BridgePicture>{picture};
     BridgeRecord record{};
     record.title = "Song";
@@ -108,7 +109,8 @@ bool writeProtocolSeeds(const QDir& folder) {
                protocolSeed(2, P::encodeReadReply(TagReaderError::readError(QStringLiteral("bad frame"))))) &&
            writeSeed(folder, "read-reply-unopened",
                      protocolSeed(2, P::encodeReadReply(TagReaderError::failedToOpen()))) &&
-           writeSeed(folder, "write-reply", protocolSeed(3, P::encodeWriteReply(true)));
+           writeSeed(folder, "write-reply",
+                     protocolSeed(3, P::encodeWriteReply(BridgeWriteOutcome::tagsNotReadCompletely)));
 }
 
 } // namespace

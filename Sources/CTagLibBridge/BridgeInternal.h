@@ -98,16 +98,20 @@ struct StoredId3v2Tag {
     unsigned int storedSize = 0;            // header and body as found in the file
     std::vector<TagLib::ByteVector> frames; // header and body, as stored
     size_t framesReadByTagLib = 0;          // TagLib stops at the first frame it cannot read
-    TagLib::ByteVector tail;                // bytes behind the frames that are neither frames nor padding
 };
-// Nothing when the bytes are not an ID3v2.3 or ID3v2.4 tag that can be taken apart.
+// Nothing when the bytes are not an ID3v2.3 or ID3v2.4 tag that can be taken
+// apart completely into frames and padding.
 std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const TagLib::ByteVector& bytes);
+// A tag of the stored tag's version and flags holding the given frames, with
+// padding: as much as keeps the stored size, and at least about 1 KB.
+TagLib::ByteVector assembleId3v2Tag(const StoredId3v2Tag& layout, const TagLib::ByteVector& frames);
 
 // A frame as TagLib renders it for ID3v2.3 or ID3v2.4.
 TagLib::ByteVector renderFrame(TagLib::ID3v2::Frame& frame, int version);
 
 // The rewrite of one file's ID3v2 tag:
-//   begin()    finds the stored tag (nearEnd: search from the end of the file);
+//   begin()    finds the stored tag (nearEnd: search from the end of the file),
+//              or nothing when it holds bytes that are neither frames nor padding;
 //   replace()  names the frames of a changed field and their new content;
 //   stage()    puts a placeholder of the new tag's size into TagLib's tag;
 //   ...        the file is saved by TagLib, with the tag's version;

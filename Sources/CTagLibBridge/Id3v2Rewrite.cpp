@@ -152,22 +152,42 @@ std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes) {
     while (pos < body.size() && body[pos] != '\0') { // a zero byte starts the padding
         const unsigned int rest = body.size() - pos;
         const unsigned int size = rest >= headerSize ? frameBodySize(body, pos, tag.version) : 0;
-        if (rest < headerSize || size > rest - headerSize) {
-            // Not a frame: kept as it is, behind the frames.
-            tag.tail = body.mid(pos);
-            break;
-        }
+        // Bytes that are neither frames nor padding: what they hold is unknown,
+        // so nothing can promise to keep it.
+        if (rest < headerSize || size > rest - headerSize)
+            return std::nullopt;
         ByteVector frame = body.mid(pos, headerSize + size);
-        // The tag's unsynchronisation flag is not written again; in ID3v2.4 each
-        // frame then says so itself.
-        if (tag.version == 4 && (flags & unsynchronisedTag))
-            frame[9] = static_cast<char>(frame[9] | unsynchronisedFrame);
+        if (tag.version == 4) {
+            // Sizes are written sync-safe, as the version says, so that no reader
+            // needs to guess them once frames around have changed.
+            const ByteVector syncSafeSize = SynchData::fromUInt(size);
+            std::copy(syncSafeSize.begin(), syncSafeSize.end(), frame.begin() + 4);
+            // The tag's unsynchronisation flag is not written again; each frame
+            // then says so itself.
+            if (flags & unsynchronisedTag)
+                frame[9] = static_cast<char>(frame[9] | unsynchronisedFrame);
+        }
         tagLibStopped = tagLibStopped || !tagLibReads(frame, tag.version);
         if (!tagLibStopped)
             ++tag.framesReadByTagLib;
         tag.frames.push_back(frame);
         pos += headerSize + size;
     }
+    return tag;
+}
+
+ByteVector assembleId3v2Tag(const StoredId3v2Tag& layout, const ByteVector& frames) {
+    // The tag keeps its size where the frames fit, so that the audio need not move.
+    const unsigned int room =
+        layout.storedSize > headerSize + frames.size() ? layout.storedSize - headerSize - frames.size() : 0;
+    const unsigned int padding = std::max(room, minimumPadding);
+    ByteVector tag("ID3");
+    tag.append(static_cast<char>(layout.version));
+    tag.append('\0');
+    tag.append(layout.experimental ? experimentalTag : '\0');
+    tag.append(SynchData::fromUInt(frames.size() + padding));
+    tag.append(frames);
+    tag.append(ByteVector(padding, '\0'));
     return tag;
 }
 
@@ -246,23 +266,7 @@ ByteVector Id3v2Rewrite::render() const {
         if (i < m_stored.frames.size() && kept[i])
             content.append(m_stored.frames[i]);
     }
-    content.append(m_stored.tail);
-    if (content.isEmpty())
-        return {};
-
-    // The tag keeps its size where the content fits, so that the audio need not move.
-    const unsigned int room = m_stored.storedSize > headerSize + content.size()
-                                  ? m_stored.storedSize - headerSize - content.size()
-                                  : 0;
-    const unsigned int padding = std::max(room, minimumPadding);
-    ByteVector tag("ID3");
-    tag.append(static_cast<char>(m_stored.version));
-    tag.append('\0');
-    tag.append(m_stored.experimental ? experimentalTag : '\0');
-    tag.append(SynchData::fromUInt(content.size() + padding));
-    tag.append(content);
-    tag.append(ByteVector(padding, '\0'));
-    return tag;
+    return content.isEmpty() ? ByteVector() : assembleId3v2Tag(m_stored, content);
 }
 
 void Id3v2Rewrite::stage(TagLib::ID3v2::Tag& tag) {

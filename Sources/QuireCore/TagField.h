@@ -17,7 +17,8 @@ inline constexpr std::array<FieldComponent, 6> allFieldComponents = {
 QString rawValue(FieldComponent component);
 std::optional<FieldComponent> fieldComponentFromRawValue(QStringView raw);
 
-// The sixteen editable tag fields, in display order.
+// The sixteen editable tag fields, in display order; the last is compilation.
+// Everything else about a field is in TagFieldTable.h.
 enum class TagField {
     title,
     artist,
@@ -37,11 +38,13 @@ enum class TagField {
     compilation,
 };
 
-inline constexpr std::array<TagField, 16> allTagFields = {
-    TagField::title,      TagField::artist,     TagField::album,     TagField::albumArtist,
-    TagField::composer,   TagField::genre,      TagField::year,      TagField::trackNumber,
-    TagField::trackTotal, TagField::discNumber, TagField::discTotal, TagField::bpm,
-    TagField::comment,    TagField::lyrics,     TagField::grouping,  TagField::compilation};
+inline constexpr size_t tagFieldCount = static_cast<size_t>(TagField::compilation) + 1;
+inline constexpr std::array<TagField, tagFieldCount> allTagFields = [] {
+    std::array<TagField, tagFieldCount> fields{};
+    for (size_t i = 0; i < tagFieldCount; ++i)
+        fields[i] = static_cast<TagField>(i);
+    return fields;
+}();
 
 // The case name, used in serialised forms and on the command line.
 QString rawValue(TagField field);

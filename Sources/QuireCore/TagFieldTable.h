@@ -75,12 +75,12 @@ constexpr NumberFieldBinding number(F field, const char* name, const char* label
 } // namespace FieldTableEntries
 
 // In TagField order.
-inline constexpr std::array<FieldBinding, 16> tagFieldTable = [] {
+inline constexpr std::array<FieldBinding, tagFieldCount> tagFieldTable = [] {
     using namespace FieldTableEntries;
     using B = BridgeTags;
     using R = CTagLibTag;
     using W = CTagLibTagValues;
-    return std::array<FieldBinding, 16>{
+    return std::array<FieldBinding, tagFieldCount>{
         text(F::title, "title", QT_TRANSLATE_NOOP("TagField", "Title"), C::text, CTAGLIB_FIELD_TITLE,
              &TagSet::title, &B::title, &R::title, &W::title),
         text(F::artist, "artist", QT_TRANSLATE_NOOP("TagField", "Artist"), C::text, CTAGLIB_FIELD_ARTIST,
@@ -130,6 +130,7 @@ const FieldNames& namesOf(TagField field);
 
 // A visitor from several lambdas, one per kind of entry.
 template <typename... Visitors> struct Overloaded : Visitors... { using Visitors::operator()...; };
+template <typename... Visitors> Overloaded(Visitors...) -> Overloaded<Visitors...>; // for clang 14
 
 // Calls visit with every entry (TextFieldBinding, NumberFieldBinding or
 // FlagFieldBinding), in TagField order.
