@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 namespace ctaglib {
 namespace {
@@ -115,30 +116,21 @@ void writeGeneric(TagLib::Tag& tag, const WriteRequest& r, bool withComment) {
 
 // ---- ID3v2 (MP3, AIFF, WAV, DSF, DSDIFF) ----
 
+// The frame holding the text, rendered for the version; none for empty text.
+// Comments and lyrics are in English, as a tagger writes them.
+template <typename Frame, typename... Arguments>
+std::vector<ByteVector> textFrame(const TagLib::String& value, int version, Arguments... arguments) {
+    if (value.isEmpty())
+        return {};
+    Frame frame(arguments..., TagLib::String::UTF8);
+    if constexpr (!std::is_same_v<Frame, TagLib::ID3v2::TextIdentificationFrame>)
+        frame.setLanguage("eng");
+    frame.setText(value);
+    return {renderFrame(frame, version)};
+}
+
 std::vector<ByteVector> textFrame(const char* id, const TagLib::String& value, int version) {
-    if (value.isEmpty())
-        return {};
-    TagLib::ID3v2::TextIdentificationFrame frame(id, TagLib::String::UTF8);
-    frame.setText(value);
-    return {renderFrame(frame, version)};
-}
-
-std::vector<ByteVector> commentFrame(const TagLib::String& value, int version) {
-    if (value.isEmpty())
-        return {};
-    TagLib::ID3v2::CommentsFrame frame(TagLib::String::UTF8);
-    frame.setLanguage("eng");
-    frame.setText(value);
-    return {renderFrame(frame, version)};
-}
-
-std::vector<ByteVector> lyricsFrame(const TagLib::String& value, int version) {
-    if (value.isEmpty())
-        return {};
-    TagLib::ID3v2::UnsynchronizedLyricsFrame frame(TagLib::String::UTF8);
-    frame.setLanguage("eng");
-    frame.setText(value);
-    return {renderFrame(frame, version)};
+    return textFrame<TagLib::ID3v2::TextIdentificationFrame>(value, version, ByteVector(id));
 }
 
 std::vector<ByteVector> pictureFrames(const std::vector<NewPicture>& pictures, int version) {
@@ -175,7 +167,7 @@ void writeId3v2(Id3v2Rewrite& tag, const WriteRequest& r, const std::vector<NewP
         tag.replace({"TDRC", "TYER", "TDAT", "TIME"}, textFrame(id, numberText(v.hasYear, v.year), version));
     }
     if (r.writes(CTAGLIB_FIELD_COMMENT))
-        tag.replace({"COMM"}, commentFrame(text(v.comment), version), true);
+        tag.replace({"COMM"}, textFrame<TagLib::ID3v2::CommentsFrame>(text(v.comment), version), true);
     set(CTAGLIB_FIELD_ALBUM_ARTIST, "TPE2", text(v.albumArtist));
     set(CTAGLIB_FIELD_COMPOSER, "TCOM", text(v.composer));
     set(CTAGLIB_FIELD_GROUPING, "TIT1", text(v.grouping));
@@ -189,7 +181,7 @@ void writeId3v2(Id3v2Rewrite& tag, const WriteRequest& r, const std::vector<NewP
         tag.replace({"TPOS"},
                     textFrame("TPOS", fractionText(v.hasDisc, v.disc, v.hasDiscTotal, v.discTotal), version));
     if (r.writes(CTAGLIB_FIELD_LYRICS))
-        tag.replace({"USLT"}, lyricsFrame(text(v.lyrics), version));
+        tag.replace({"USLT"}, textFrame<TagLib::ID3v2::UnsynchronizedLyricsFrame>(text(v.lyrics), version));
     if (r.artworkCount != -1)
         tag.replace({"APIC"}, pictureFrames(pictures, version));
 }
