@@ -2,6 +2,7 @@
 #include "QuireCore/TagReader.h"
 
 #include "Platform/FileSystem.h"
+#include "QuireCore/PictureInterning.h"
 #include "QuireCore/TagFieldTable.h"
 
 namespace {
@@ -28,7 +29,7 @@ ImageFormat imageFormatOfMimeType(const QString& mime) {
 Artwork artworkOf(const BridgePicture& picture) {
     Artwork artwork;
     artwork.id = QUuid::createUuid();
-    artwork.data = picture.data;
+    artwork.data = internPicture(picture.data);
     artwork.format = imageFormatOfMimeType(text(picture.mimeType).value_or(QString()));
     const auto size = Artwork::dimensions(artwork.data);
     artwork.width = size ? size->first : 0;

@@ -157,6 +157,23 @@ TEST(TagServices, PicturesAreLeftRemovedOrReplaced) {
     }
 }
 
+// An album's tracks carry one cover: held once, however many tracks are read.
+TEST(TagServices, EqualPicturesOfDifferentFilesShareTheirBytes) {
+    const FileCopy first("tagged.mp3"), second("tagged.flac"), other("pictures.mp3");
+    const AudioFile a = read(first.url()), b = read(second.url()), c = read(other.url());
+    ASSERT_EQ(a.artwork().size(), 1);
+    ASSERT_EQ(b.artwork().size(), 1);
+    ASSERT_EQ(a.artwork()[0].data, b.artwork()[0].data);
+    EXPECT_EQ(a.artwork()[0].data.constData(), b.artwork()[0].data.constData());
+    int shared = 0;
+    for (const Artwork& picture : c.artwork()) {
+        const bool same = picture.data == a.artwork()[0].data;
+        EXPECT_EQ(picture.data.constData() == a.artwork()[0].data.constData(), same);
+        shared += same ? 1 : 0;
+    }
+    EXPECT_EQ(shared, 1) << "one of the three pictures is the same red cover";
+}
+
 TEST(TagServices, UndecodablePicturesAreKeptWithoutDimensions) {
     const FileCopy copy(QStringLiteral("untagged.flac"));
     const QList<Artwork> pictures{
