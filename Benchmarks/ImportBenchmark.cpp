@@ -1,0 +1,205 @@
+// Imports a generated library (Benchmarks/make-library) through the document,
+// as the editor does, and times what users do with a large library:
+//
+//   cadenza-import-benchmark FOLDER
+//
+// 1. import: wall time, files per second, peak and final resident memory; and
+//    the floor, the same files read by a plain loop over ctaglib_read with 8
+//    threads in this process (after the import, so it does not count in the peak);
+// 2. undo: time and memory of one recorded step, memory after 200 edits of
+//    the whole library;
+// 3. editing at scale: one edit with every file selected, a sort by title,
+//    counting matches, tags from file names, and saving 1,000 changed titles
+//    beside a plain loop over ctaglib_write of the same titles.
+// Figures go to standard output with the machine they ran on.
+
+#include "CTagLibBridge.h"
+#include "Platform/FileSystem.h"
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "QuireCore/TagWorker.h"
+
+#include "BenchmarkSupport.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Resident memory from /proc: "VmRSS" now, "VmHWM" the peak, in MB.
+double residentMegabytes(const char* key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key) + 1).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return 0;
+}
+
+double milliseconds(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+QString cpuName() {
+    QFile info(QStringLiteral("/proc/cpuinfo"));
+    if (info.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : info.readAll().split('\n')) {
+            if (line.startsWith("model name"))
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+        }
+    }
+    return QStringLiteral("unknown CPU");
+}
+
+// The plain loop the import is measured against: every file read once by the
+// bridge in this process, eight at a time.
+double floorMilliseconds(const QStringList& paths) {
+    std::atomic<qsizetype> next{0};
+    return milliseconds([&] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back([&] {
+                for (qsizetype i = next++; i < paths.size(); i = next++)
+                    ctaglib_free_result(ctaglib_read(QFile::encodeName(paths[i]).constData()));
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+    });
+}
+
+void waitForSave(DocumentViewModel& document) {
+    QEventLoop loop;
+    QObject::connect(&document, &DocumentViewModel::isSavingChanged, &loop, [&] {
+        if (!document.isSaving())
+            loop.quit();
+    });
+    if (document.isSaving())
+        loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    runTagWorkerIfRequested(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: cadenza-import-benchmark FOLDER (made by Benchmarks/make-library)\n");
+        return 2;
+    }
+    const QString folder = QFile::decodeName(argv[1]);
+    QStringList paths;
+    for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString path = it.next();
+        if (!QFileInfo(path).fileName().startsWith(u'.'))
+            paths.append(path);
+    }
+    std::printf("machine: %s, %d cores, %s; %lld files in %s\n", qPrintable(cpuName()),
+                QThread::idealThreadCount(), qPrintable(QSysInfo::prettyProductName()),
+                static_cast<long long>(paths.size()), argv[1]);
+
+    // 1. Import.
+    const double before = residentMegabytes("VmRSS:");
+    DocumentViewModel document;
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    document.setClock([&now] { return now; });
+    bool finished = false;
+    const double importMs = milliseconds([&] { finished = importAndWait(document, folder, 3'600'000); });
+    if (!finished || document.files().size() != paths.size()) {
+        std::fprintf(stderr, "import: %lld of %lld files read\n",
+                     static_cast<long long>(document.files().size()), static_cast<long long>(paths.size()));
+        return 1;
+    }
+    const double peak = residentMegabytes("VmHWM:");
+    const double after = residentMegabytes("VmRSS:");
+    const double floorMs = floorMilliseconds(paths);
+    const double files = static_cast<double>(paths.size());
+    std::printf("import              %9.0f ms  %7.0f files/s  peak %6.0f MB  after %6.0f MB (%.1f KB a file, "
+                "%.0f MB before)\n",
+                importMs, files / importMs * 1000, peak, after, (after - before) * 1024 / files, before);
+    std::printf("floor (ctaglib_read, 8 threads) %6.0f ms  %7.0f files/s  import at %.0f%% of the floor\n",
+                floorMs, files / floorMs * 1000, floorMs / importMs * 100);
+
+    // 2. Undo.
+    QSet<QUuid> all;
+    for (const AudioFile& file : document.files())
+        all.insert(file.id());
+    const QUuid first = document.files().first().id();
+    const double stepBefore = residentMegabytes("VmRSS:");
+    const double stepMs =
+        milliseconds([&] { document.updateField(TagField::comment, QStringLiteral("x"), first); });
+    std::printf("one undo step       %9.2f ms  %+7.0f KB\n", stepMs,
+                (residentMegabytes("VmRSS:") - stepBefore) * 1024);
+    document.setSelectedFiles(all);
+    const double editsBefore = residentMegabytes("VmRSS:");
+    double firstEditMs = 0;
+    for (int edit = 0; edit < 200; ++edit) {
+        now += std::chrono::seconds(2); // each its own step
+        const double ms = milliseconds(
+            [&] { document.updateField(TagField::comment, QStringLiteral("Edit %1").arg(edit)); });
+        if (edit == 0)
+            firstEditMs = ms;
+    }
+    std::printf("one edit, all files selected %6.0f ms; 200 such edits %+7.0f MB\n", firstEditMs,
+                residentMegabytes("VmRSS:") - editsBefore);
+
+    // 3. Editing at scale.
+    document.setSortOrder({{SortKey::title, true}});
+    const double sortMs = milliseconds([&] { document.sortFiles(); });
+    int matches = 0;
+    const double countMs = milliseconds([&] {
+        matches = document.countFindMatches(QStringLiteral("Title"), false, false, {TagField::title}, true);
+    });
+    const double fromNamesMs = milliseconds([&] {
+        document.tagsFromFilename(QStringLiteral("{trackNumber} {title}"),
+                                  {TagField::trackNumber, TagField::title});
+    });
+    std::printf("sort by title %6.0f ms; count matches %6.0f ms (%d); tags from file names %6.0f ms\n",
+                sortMs, countMs, matches, fromNamesMs);
+
+    // Saving works on copies, so that the library stays as it was made.
+    QTemporaryDir copies;
+    QStringList saved;
+    for (const QString& path : paths.mid(0, 1000)) {
+        saved.append(copies.filePath(QString::number(saved.size()) + u'.' + QFileInfo(path).suffix()));
+        QFile::copy(path, saved.last());
+    }
+    DocumentViewModel saving;
+    importAndWait(saving, copies.path(), 600'000);
+    QSet<QUuid> savingIds;
+    for (const AudioFile& file : saving.files())
+        savingIds.insert(file.id());
+    saving.setSelectedFiles(savingIds);
+    saving.updateField(TagField::title, QStringLiteral("Saved title"));
+    const double saveMs = milliseconds([&] {
+        saving.saveAll();
+        waitForSave(saving);
+    });
+    const double plainMs = milliseconds([&] {
+        CTagLibTagValues values{};
+        values.title = "Plain title";
+        for (const QString& path : std::as_const(saved))
+            ctaglib_write_fields(QFile::encodeName(path).constData(), &values, CTAGLIB_FIELD_TITLE, nullptr,
+                                 -1);
+    });
+    std::printf("save %lld changed titles %6.0f ms%s; plain ctaglib_write loop in place %6.0f ms\n",
+                static_cast<long long>(savingIds.size()), saveMs,
+                saving.saveErrorMessage() ? " (with failures)" : "", plainMs);
+    return 0;
+}
