@@ -31,6 +31,10 @@ int main(int argc, char** argv) {
             out << cliHelpText();
             return success;
         }
+        if (argument == u"--version") {
+            out << "cadenza-cli " << QStringLiteral(CADENZA_VERSION) << Qt::endl;
+            return success;
+        }
         if (argument == u"--json") {
             json = true;
         } else if (argument == u"-c") {
@@ -59,10 +63,17 @@ int main(int argc, char** argv) {
     DocumentViewModel document;
     CliSession session(document, out, err, json);
     int status = session.load(locations) == CliSession::Status::ok ? success : failure;
+    // A command that fails stops the run: what a script asks next (a save, say)
+    // may rely on it, as "set" after a "select" that matched nothing would.
     for (const CliCommand& command : std::as_const(commands)) {
-        if (session.run(command) != CliSession::Status::ok)
-            status = failure;
+        const bool ok = session.run(command) == CliSession::Status::ok;
         out.flush();
+        if (!ok) {
+            err << "cadenza-cli: “" << command.line << "” failed; the commands after it did not run."
+                << Qt::endl;
+            status = failure;
+            break;
+        }
     }
     session.reportUnsavedChanges();
     return status;

@@ -105,6 +105,33 @@ TEST_F(CliTest, UndoMovesARenamedFileBackAndUnsavedChangesAreReported) {
     EXPECT_EQ(run.exitCode, 1);
 }
 
+// A script's later commands may rely on the earlier ones: after a failure
+// nothing runs, so a selection that matched nothing cannot turn into an edit
+// of every file.
+TEST_F(CliTest, AFailedCommandStopsTheRun) {
+    const QString path = add(QStringLiteral("01 - Speak to Me.mp3"), QStringLiteral("tagged.mp3"));
+    QFile original(path);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    const CliRun run =
+        runCli({"-c", "select '01 - Speak to Me.mp'", "-c", "set title OOPS", "-c", "save", folder.path()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("No loaded file is named “01 - Speak to Me.mp”.")))
+        << run.err;
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("“select '01 - Speak to Me.mp'” failed; the commands after it did "
+                                        "not run.")))
+        << run.err;
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Saved"))) << run.out;
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), bytes);
+
+    const CliRun version = runCli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("cadenza-cli "))) << version.out;
+}
+
 TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
     const QString path = add(QStringLiteral("locked.mp3"), QStringLiteral("tagged.mp3"));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
