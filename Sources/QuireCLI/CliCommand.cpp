@@ -1,5 +1,6 @@
 #include "CliCommand.h"
 
+#include "Quire/ViewModels/FieldInput.h"
 #include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/TagSet.h"
 #include "ShellWords.h"
@@ -65,7 +66,19 @@ const CommandShape* shapeNamed(const QString& name) {
 
 // The typed checks of one command's arguments and options.
 std::optional<QString> checkValues(const CliCommand& command) {
-    auto unknownField = [](const QString& name) { return tr("unknown field “%1”").arg(name); };
+    auto unknownField = [](const QString& name) {
+        QStringList names;
+        for (TagField field : allTagFields)
+            names.append(rawValue(field));
+        return tr("unknown field “%1” (the fields are %2)").arg(name, names.join(u", "));
+    };
+    // The value a set command gives a field must be one the field can hold.
+    auto badValue = [](const QString& field, const QStringList& value) -> std::optional<QString> {
+        if (value.isEmpty())
+            return std::nullopt;
+        const Result<QList<FieldEdit>, QString> edits = parseFieldInput(*fieldNamed(field), value.first());
+        return edits ? std::nullopt : std::optional(edits.error());
+    };
     const QStringList& args = command.arguments;
     const QString& name = command.name;
 
@@ -73,6 +86,10 @@ std::optional<QString> checkValues(const CliCommand& command) {
         return unknownField(args[0]);
     if (name == u"set-file" && !fieldNamed(args[1]))
         return unknownField(args[1]);
+    if (name == u"set")
+        return badValue(args[0], args.mid(1));
+    if (name == u"set-file")
+        return badValue(args[1], args.mid(2));
     if (name == u"compilation" && args[0] != u"true" && args[0] != u"false")
         return tr("compilation takes true or false, not “%1”").arg(args[0]);
     if (name == u"tags-from-filename") {
@@ -114,7 +131,11 @@ std::optional<QString> CliCommand::option(const char* name) const {
 }
 
 std::optional<TagField> fieldNamed(const QString& name) {
-    return tagFieldFromRawValue(name);
+    for (TagField field : allTagFields) {
+        if (rawValue(field).compare(name, Qt::CaseInsensitive) == 0)
+            return field;
+    }
+    return std::nullopt;
 }
 
 std::optional<QList<TagField>> fieldsNamed(const QString& list) {
@@ -205,6 +226,10 @@ shell splits them: -c 'set title "Dark Side"'.
 
 Fields are named as in the files' JSON form:
 %1
+Field names may be written in any case. Values are checked before anything
+runs: numbers are whole numbers from 0 to 2147483647 (trackNumber and
+discNumber also take "3/12", which sets the total too), year also takes a date
+("1973-03-01"), compilation takes true, false, yes, no, 1 or 0.
 File NAMEs are matched against the last path component of the loaded files.
 
 Selection and editing:

@@ -2,6 +2,7 @@
 
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
+#include "Quire/ViewModels/FieldInput.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -18,6 +19,13 @@ QString tr(const char* text) {
 
 QUrl locationOf(const QString& path) {
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+}
+
+// A set command's edits: its value was checked when the command was parsed.
+QList<FieldEdit> fieldEdits(TagField field, const std::optional<QString>& value) {
+    if (!value)
+        return {{field, std::nullopt}};
+    return parseFieldInput(field, *value).value();
 }
 
 QJsonValue optionalText(const std::optional<QString>& text) {
@@ -132,7 +140,8 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         const std::optional<AudioFile> file = singleFileNamed(args[0]);
         if (!file)
             return Status::failed;
-        m_document.updateField(*fieldNamed(args[1]), value(2), file->id());
+        for (const FieldEdit& edit : fieldEdits(*fieldNamed(args[1]), value(2)))
+            m_document.updateField(edit.field, edit.value, file->id());
         return Status::ok;
     }
     if (name == u"rename") {
@@ -205,7 +214,8 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         command.option("--fields") ? *fieldsNamed(*command.option("--fields")) : textFields();
 
     if (name == u"set") {
-        m_document.updateField(*fieldNamed(args[0]), value(1));
+        for (const FieldEdit& edit : fieldEdits(*fieldNamed(args[0]), value(1)))
+            m_document.updateField(edit.field, edit.value);
     } else if (name == u"compilation") {
         m_document.updateCompilation(args[0] == u"true");
     } else if (name == u"rename-pattern") {

@@ -127,6 +127,17 @@ TEST_F(CliTest, AFailedCommandStopsTheRun) {
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), bytes);
 
+    // Values are those the fields can hold, in the forms people write them.
+    const CliRun set = runCli({"-c", "set trackNumber 3/12", "-c", "set Year 1973-03-01", "-c",
+                               "set compilation no", "-c", "save", folder.path()});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const QJsonObject tags = records().first().toObject().value(QStringLiteral("tags")).toObject();
+    EXPECT_EQ(tags.value(QStringLiteral("trackNumber")).toInt(), 3);
+    EXPECT_EQ(tags.value(QStringLiteral("trackTotal")).toInt(), 12);
+    EXPECT_EQ(tags.value(QStringLiteral("year")).toInt(), 1973);
+    EXPECT_EQ(tags.value(QStringLiteral("compilation")).toBool(true), false);
+    EXPECT_EQ(runCli({"-c", "set trackNumber 3-12", folder.path()}).exitCode, 2);
+
     const CliRun version = runCli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("cadenza-cli "))) << version.out;

@@ -1,4 +1,5 @@
 #include "CliCommand.h"
+#include "Quire/ViewModels/FieldInput.h"
 #include "ShellWords.h"
 
 #include "Support/TestSupport.h"
@@ -37,7 +38,11 @@ TEST(CliCommands, ChecksNamesArgumentsFieldsAndNumbersBeforeRunning) {
 
     const std::pair<const char*, const char*> refused[] = {
         {"frobnicate", "unknown command"},
-        {"set Title x", "unknown field “Title”"},
+        {"set Titel x", "unknown field “Titel” (the fields are title, artist,"},
+        {"set trackNumber 3/x", "Track Number takes a whole number from 0 to 2147483647, or “number/total”"},
+        {"set bpm -3", "BPM takes a whole number from 0 to 2147483647, not “-3”"},
+        {"set year 73-03-01", "Year takes a year, or a date"},
+        {"set-file a.mp3 compilation maybe", "Compilation takes true, false, yes, no, 1 or 0"},
         {"set-file a.mp3 nope", "unknown field “nope”"},
         {"number-tracks --start two", "--start needs a whole number"},
         {"optimize-artwork --quality 1.5", "--quality needs a number"},
@@ -50,11 +55,35 @@ TEST(CliCommands, ChecksNamesArgumentsFieldsAndNumbersBeforeRunning) {
         {"number-tracks --total", "needs a value"},
         {"set title 'unterminated", "not closed"},
     };
+    EXPECT_TRUE(parseCliCommand(QStringLiteral("set TITLE x")).ok()) << "field names ignore case";
+
     for (const auto& [line, problem] : refused) {
         const Result<CliCommand, QString> command = parseCliCommand(QString::fromUtf8(line));
         ASSERT_FALSE(command.ok()) << line;
         EXPECT_TRUE(command.error().contains(QString::fromUtf8(problem))) << line << ": " << command.error();
     }
+}
+
+// Text a field cannot hold is refused before anything changes, instead of
+// turning into no value and clearing the field at the next save.
+TEST(CliCommands, FieldValuesAreTheOnesTheFieldCanHold) {
+    using Edits = QList<FieldEdit>;
+    const auto edits = [](TagField field, const char* text) {
+        const Result<Edits, QString> parsed = parseFieldInput(field, QString::fromUtf8(text));
+        return parsed ? std::optional(parsed.value()) : std::nullopt;
+    };
+    EXPECT_EQ(edits(TagField::trackNumber, " 3/12 "),
+              (Edits{{TagField::trackNumber, "3"}, {TagField::trackTotal, "12"}}));
+    EXPECT_EQ(edits(TagField::discNumber, "1/2"),
+              (Edits{{TagField::discNumber, "1"}, {TagField::discTotal, "2"}}));
+    EXPECT_EQ(edits(TagField::year, "1973-03-01T10:30"), (Edits{{TagField::year, "1973"}}));
+    EXPECT_EQ(edits(TagField::bpm, "+0120"), (Edits{{TagField::bpm, "120"}}));
+    EXPECT_EQ(edits(TagField::compilation, "YES"), (Edits{{TagField::compilation, "1"}}));
+    EXPECT_EQ(edits(TagField::trackTotal, ""), (Edits{{TagField::trackTotal, std::nullopt}}));
+    EXPECT_EQ(edits(TagField::title, " kept as typed "), (Edits{{TagField::title, " kept as typed "}}));
+    for (const char* refused : {"2147483648", "3/", "/12", "3 of 12", "1e3"})
+        EXPECT_EQ(edits(TagField::trackNumber, refused), std::nullopt) << refused;
+    EXPECT_EQ(edits(TagField::trackTotal, "3/12"), std::nullopt) << "only numbers take a total";
 }
 
 } // namespace
