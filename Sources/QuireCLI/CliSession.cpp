@@ -66,6 +66,7 @@ CliSession::Status CliSession::takeDocumentError() {
 }
 
 CliSession::Status CliSession::run(const CliCommand& command) {
+    m_current = command.line;
     const Status status = execute(command);
     const Status documentStatus = takeDocumentError();
     return status == Status::failed || documentStatus == Status::failed ? Status::failed : Status::ok;
@@ -115,7 +116,7 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         return text ? TagSet::parseInteger(*text) : std::nullopt;
     };
     auto printCount = [&](qsizetype count) {
-        m_out << count << Qt::endl;
+        result(count, QString::number(count));
         return Status::ok;
     };
 
@@ -150,13 +151,13 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
             return Status::failed;
         switch (m_document.renameFile(file->id(), args[1])) {
         case FileRenameResult::done:
-            m_out << "done" << Qt::endl;
+            result(QStringLiteral("done"), QStringLiteral("done"));
             return Status::ok;
         case FileRenameResult::unchanged:
-            m_out << "unchanged" << Qt::endl;
+            result(QStringLiteral("unchanged"), QStringLiteral("unchanged"));
             return Status::ok;
         case FileRenameResult::failed:
-            m_out << "failed" << Qt::endl;
+            result(QStringLiteral("failed"), QStringLiteral("failed"));
             return Status::failed;
         }
     }
@@ -172,8 +173,9 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         const qsizetype modified = m_document.modifiedCount();
         m_document.saveAll();
         waitUntil([this] { return !m_document.isSaving(); });
-        m_out << tr("Saved %1 of %2 modified files.").arg(modified - m_document.modifiedCount()).arg(modified)
-              << Qt::endl;
+        const qsizetype saved = modified - m_document.modifiedCount();
+        result(QJsonObject{{"saved", saved}, {"modified", modified}},
+               tr("Saved %1 of %2 modified files.").arg(saved).arg(modified));
         return Status::ok;
     }
     if (name == u"list") {
@@ -265,25 +267,34 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
     return Status::ok;
 }
 
+void CliSession::result(const QJsonValue& json, const QString& text) {
+    if (m_json)
+        m_results.append(QJsonObject{{"command", m_current}, {"result", json}});
+    else if (!text.isEmpty())
+        m_out << text << (text.endsWith(u'\n') ? "" : "\n") << Qt::flush;
+}
+
+void CliSession::finish() {
+    if (m_json)
+        m_out << QJsonDocument(m_results).toJson(QJsonDocument::Indented) << Qt::flush;
+}
+
 void CliSession::printList() {
     QJsonArray rows;
+    QString text;
     for (const AudioFile& file : m_document.files()) {
         const AudioFileRow row{file};
         const QString track = row.trackNumber() ? QString::number(*row.trackNumber()) : QString();
-        if (m_json) {
-            rows.append(
-                QJsonObject{{"modified", row.isModified()},
-                            {"filename", row.filename()},
-                            {"title", optionalText(row.title())},
-                            {"artist", optionalText(row.artist())},
-                            {"album", optionalText(row.album())},
-                            {"track", row.trackNumber() ? QJsonValue(*row.trackNumber()) : QJsonValue()},
-                            {"duration", row.duration()},
-                            {"format", row.format()},
-                            {"bitrate", row.bitrate()},
-                            {"sampleRate", row.sampleRate()}});
-            continue;
-        }
+        rows.append(QJsonObject{{"modified", row.isModified()},
+                                {"filename", row.filename()},
+                                {"title", optionalText(row.title())},
+                                {"artist", optionalText(row.artist())},
+                                {"album", optionalText(row.album())},
+                                {"track", row.trackNumber() ? QJsonValue(*row.trackNumber()) : QJsonValue()},
+                                {"duration", row.duration()},
+                                {"format", row.format()},
+                                {"bitrate", row.bitrate()},
+                                {"sampleRate", row.sampleRate()}});
         const QStringList columns{row.isModified() ? QStringLiteral("*") : QString(),
                                   row.filename(),
                                   row.title().value_or(QString()),
@@ -294,47 +305,47 @@ void CliSession::printList() {
                                   row.format(),
                                   row.bitrate(),
                                   row.sampleRate()};
-        m_out << columns.join(u'\t') << Qt::endl;
+        text += columns.join(u'\t') + u'\n';
     }
-    if (m_json)
-        m_out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
+    result(rows, text);
 }
 
+// The selected files' values as they are now (the inspector's edit state is
+// not refilled by every operation, and would show what was there before).
 void CliSession::printShow() {
-    const EditableTagSet& state = *m_document.editState();
+    QList<TagSet> sets;
+    for (const AudioFile& file : m_document.selectedAudioFiles())
+        sets.append(file.tags());
+    const TagSet common = TagSet::batchMerge(sets);
+    const QSet<TagField> varying = TagSet::batchVaries(sets);
     QJsonObject json;
+    QString text;
     for (TagField field : allTagFields) {
-        const bool varies = state.varies(field);
-        QString text = state.stringValue(field);
+        const bool varies = varying.contains(field);
+        QString value = common.value(field).value_or(QString());
         if (field == TagField::compilation)
-            text = state.compilation() ? QStringLiteral("true") : QStringLiteral("false");
-        if (m_json)
-            json.insert(rawValue(field),
-                        QJsonObject{{"value", varies ? QJsonValue() : QJsonValue(text)}, {"varies", varies}});
-        else
-            m_out << displayName(field) << '\t' << (varies ? tr("<multiple values>") : text) << Qt::endl;
+            value = common.compilation.value_or(false) ? QStringLiteral("true") : QStringLiteral("false");
+        json.insert(rawValue(field),
+                    QJsonObject{{"value", varies ? QJsonValue() : QJsonValue(value)}, {"varies", varies}});
+        text += displayName(field) + u'\t' + (varies ? tr("<multiple values>") : value) + u'\n';
     }
-    if (m_json)
-        m_out << QJsonDocument(json).toJson(QJsonDocument::Indented);
+    result(json, text);
 }
 
 void CliSession::printHistory() {
     const QList<UndoAction>& undo = m_document.undoStack().undoActions();
     const QList<UndoAction>& redo = m_document.undoStack().redoActions();
     QJsonArray undoJson, redoJson;
+    QString text;
     for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
         undoJson.append(it->description);
-        if (!m_json)
-            m_out << "undo\t" << it->description << Qt::endl;
+        text += QStringLiteral("undo\t") + it->description + u'\n';
     }
     for (auto it = redo.rbegin(); it != redo.rend(); ++it) {
         redoJson.append(it->description);
-        if (!m_json)
-            m_out << "redo\t" << it->description << Qt::endl;
+        text += QStringLiteral("redo\t") + it->description + u'\n';
     }
-    if (m_json)
-        m_out << QJsonDocument(QJsonObject{{"undo", undoJson}, {"redo", redoJson}})
-                     .toJson(QJsonDocument::Indented);
+    result(QJsonObject{{"undo", undoJson}, {"redo", redoJson}}, text);
 }
 
 void CliSession::printJson(bool withArtworkData) {
@@ -352,7 +363,8 @@ void CliSession::printJson(bool withArtworkData) {
         }
         records.append(record);
     }
-    m_out << QJsonDocument(records).toJson(QJsonDocument::Indented);
+    // Without --json the records are still JSON: that is what the command is for.
+    result(records, QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Indented)));
 }
 
 void CliSession::reportUnsavedChanges() {

@@ -3,6 +3,7 @@
 #include "CliCommand.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
 
+#include <QJsonArray>
 #include <QTextStream>
 
 // Runs checked commands against one document and prints their results. All
@@ -19,6 +20,9 @@ public:
     Status run(const CliCommand& command);
     // Tells the user about edits that were not saved.
     void reportUnsavedChanges();
+    // With --json, prints the one JSON document of the run: each command's
+    // line and result, in order. Messages go to standard error.
+    void finish();
 
 private:
     Status execute(const CliCommand& command);
@@ -32,6 +36,8 @@ private:
     bool requireSelection(const CliCommand& command);
     void waitUntil(const std::function<bool()>& done);
 
+    // A command's result: collected as JSON with --json, printed as text otherwise.
+    void result(const QJsonValue& json, const QString& text);
     void printList();
     void printShow();
     void printHistory();
@@ -41,4 +47,6 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     bool m_json;
+    QJsonArray m_results;
+    QString m_current; // the line of the command that runs
 };

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    session.finish();
     session.reportUnsavedChanges();
     return status;
 }

@@ -143,6 +143,14 @@ TEST_F(CliTest, AFailedCommandStopsTheRun) {
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("cadenza-cli "))) << version.out;
 }
 
+TEST_F(CliTest, ShowPrintsTheValuesAfterABatchOperation) {
+    add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
+    const CliRun run = runCli({"-c", "replace 'Fixture Artist' 'Pink Floyd' --fields artist", "-c", "show",
+                               folder.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\nArtist\tPink Floyd\n"))) << run.out;
+}
+
 TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
     const QString path = add(QStringLiteral("locked.mp3"), QStringLiteral("tagged.mp3"));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
@@ -164,11 +172,15 @@ TEST_F(CliTest, UnreadableFilesAreNamedAndJsonOutputIsValid) {
     EXPECT_TRUE(run.err.contains(
         QStringLiteral("Couldn’t read these files. They haven’t been added or changed:\nbad.mp3")))
         << run.err.toStdString();
-    // Three JSON documents, one per command.
-    QStringList documents = run.out.split(QStringLiteral("\n}\n"), Qt::SkipEmptyParts);
-    EXPECT_GE(documents.size(), 2);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\"varies\": false"))) << run.out.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\"undo\": ["))) << run.out.toStdString();
+    // One JSON document for the whole run, each command's result in order.
+    QJsonParseError error{};
+    const QJsonArray results = QJsonDocument::fromJson(run.out.toUtf8(), &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+    ASSERT_EQ(results.size(), 3);
+    EXPECT_EQ(results[0]["command"], QStringLiteral("show"));
+    EXPECT_EQ(results[0]["result"]["title"]["varies"], false);
+    EXPECT_TRUE(results[1]["result"]["undo"].isArray());
+    EXPECT_EQ(results[2]["result"].toArray().size(), 1);
 }
 
 } // namespace
