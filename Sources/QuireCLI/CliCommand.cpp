@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/FieldInput.h"
 #include "Quire/ViewModels/TextTransform.h"
+#include "QuireCore/IcuRegex.h"
 #include "QuireCore/TagSet.h"
 #include "ShellWords.h"
 
@@ -104,6 +105,8 @@ std::optional<QString> checkValues(const CliCommand& command) {
                 return unknownField(field);
         }
     }
+    if ((name == u"count" || name == u"replace") && command.hasFlag("--regex") && !IcuRegex::compile(args[0]))
+        return tr("“%1” is not a valid regular expression").arg(args[0]);
     if (name == u"transform" && !textTransformFromRawValue(args[0]))
         return tr("unknown transform “%1” (titleCase, upperCase, lowerCase or swapArtistTitle)").arg(args[0]);
     if (const auto fields = command.option("--fields"); fields && !fieldsNamed(*fields))

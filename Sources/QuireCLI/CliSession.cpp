@@ -3,6 +3,7 @@
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/FieldInput.h"
+#include "Quire/ViewModels/PatternEngine.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -200,12 +201,22 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         m_document.copyTagsFromSelected();
         return Status::ok;
     }
-    if (name == u"import-artwork")
-        return printCount(m_document.batchImportArtwork(locationOf(args[0])));
-    if (name == u"export-artwork") {
+    if (name == u"import-artwork" || name == u"export-artwork") {
+        if (!QFileInfo(args[0]).isDir())
+            return nothingToActOn(tr("“%1” is not a folder.").arg(args[0]));
+        if (name == u"import-artwork") {
+            const int imported = m_document.batchImportArtwork(locationOf(args[0]));
+            printCount(imported);
+            return imported > 0
+                       ? Status::ok
+                       : nothingToActOn(tr("No picture in “%1” is named like a loaded file.").arg(args[0]));
+        }
         if (m_document.filesWithArtworkCount() == 0)
             return nothingToActOn(tr("No loaded file has artwork."));
-        return printCount(m_document.batchExportAllArtwork(locationOf(args[0])));
+        const int exported = m_document.batchExportAllArtwork(locationOf(args[0]));
+        printCount(exported);
+        return exported > 0 ? Status::ok
+                            : nothingToActOn(tr("No picture could be written into “%1”.").arg(args[0]));
     }
 
     // Find and replace may also work on every loaded file; everything else needs a selection.
@@ -221,16 +232,37 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
     } else if (name == u"compilation") {
         m_document.updateCompilation(args[0] == u"true");
     } else if (name == u"rename-pattern") {
-        return printCount(m_document.renameFromPattern(args[0]));
+        const QList<AudioFile> selected = m_document.selectedAudioFiles();
+        const int moved = m_document.renameFromPattern(args[0]);
+        printCount(moved);
+        // The files still where they were though their name should change: the
+        // new name was refused or taken.
+        QStringList stayed;
+        for (const AudioFile& file : selected) {
+            if (m_document.files().contains(file) && expandPattern(args[0], file) != file.filename())
+                stayed.append(file.filename());
+        }
+        if (stayed.isEmpty())
+            return Status::ok;
+        return nothingToActOn(tr("Moved %1 of %2 files; not moved: %3.")
+                                  .arg(moved)
+                                  .arg(selected.size())
+                                  .arg(stayed.join(QStringLiteral(", "))));
     } else if (name == u"tags-from-filename") {
         QList<TagField> fields;
         for (const QString& field : args.mid(1))
             fields.append(*fieldNamed(field));
         if (fields.isEmpty())
             fields = {TagField::title, TagField::trackNumber};
-        m_document.tagsFromFilename(args[0], fields);
+        if (!changesSelectedTags([&] { m_document.tagsFromFilename(args[0], fields); }))
+            return nothingToActOn(
+                tr("“%1” matched no selected file's name, or changed nothing.").arg(args[0]));
     } else if (name == u"tags-from-path") {
-        m_document.tagsFromPath(args[0], {TagField::artist, TagField::album});
+        if (!changesSelectedTags([&] {
+                m_document.tagsFromPath(args[0], {TagField::artist, TagField::album});
+            }))
+            return nothingToActOn(
+                tr("“%1” matched no selected file's folders, or changed nothing.").arg(args[0]));
     } else if (name == u"number-tracks") {
         m_document.numberTracks(number("--start").value_or(1), number("--total"), 2);
     } else if (name == u"count") {
@@ -265,6 +297,18 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         m_document.removeSelectedFromList();
     }
     return Status::ok;
+}
+
+bool CliSession::changesSelectedTags(const std::function<void()>& operation) {
+    const auto tagsOf = [this] {
+        QList<TagSet> tags;
+        for (const AudioFile& file : m_document.selectedAudioFiles())
+            tags.append(file.tags());
+        return tags;
+    };
+    const QList<TagSet> before = tagsOf();
+    operation();
+    return tagsOf() != before;
 }
 
 void CliSession::result(const QJsonValue& json, const QString& text) {

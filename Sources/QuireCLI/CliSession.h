@@ -35,6 +35,8 @@ private:
     Status nothingToActOn(const QString& what);
     bool requireSelection(const CliCommand& command);
     void waitUntil(const std::function<bool()>& done);
+    // Runs the operation; whether it changed any selected file's tags.
+    bool changesSelectedTags(const std::function<void()>& operation);
 
     // A command's result: collected as JSON with --json, printed as text otherwise.
     void result(const QJsonValue& json, const QString& text);

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
 
     // Everything is checked before anything runs, so a usage error changes nothing.
     bool json = false;
+    bool missing = false;
     QList<CliCommand> commands;
     QList<QUrl> locations;
     const QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -51,18 +52,24 @@ int main(int argc, char** argv) {
         } else if (argument.startsWith(u'-') && argument != u"-") {
             err << "cadenza-cli: unknown option “" << argument << "” (see --help)" << Qt::endl;
             return usageError;
+        } else if (!QFileInfo::exists(argument)) {
+            // Reported, not run: the commands then act on what was found.
+            err << "cadenza-cli: “" << argument << "” does not exist" << Qt::endl;
+            missing = true;
         } else {
             locations.append(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
         }
     }
     if (locations.isEmpty()) {
+        if (missing)
+            return failure;
         err << "cadenza-cli: no files or folders given (see --help)" << Qt::endl;
         return usageError;
     }
 
     DocumentViewModel document;
     CliSession session(document, out, err, json);
-    int status = session.load(locations) == CliSession::Status::ok ? success : failure;
+    int status = session.load(locations) == CliSession::Status::ok && !missing ? success : failure;
     // A command that fails stops the run: what a script asks next (a save, say)
     // may rely on it, as "set" after a "select" that matched nothing would.
     for (const CliCommand& command : std::as_const(commands)) {

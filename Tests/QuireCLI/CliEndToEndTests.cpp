@@ -145,10 +145,29 @@ TEST_F(CliTest, AFailedCommandStopsTheRun) {
 
 TEST_F(CliTest, ShowPrintsTheValuesAfterABatchOperation) {
     add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
-    const CliRun run = runCli({"-c", "replace 'Fixture Artist' 'Pink Floyd' --fields artist", "-c", "show",
-                               folder.path()});
+    const CliRun run =
+        runCli({"-c", "replace 'Fixture Artist' 'Pink Floyd' --fields artist", "-c", "show", folder.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(run.out.contains(QStringLiteral("\nArtist\tPink Floyd\n"))) << run.out;
+}
+
+// Work that could not be done is a failure with a message, never a silent success.
+TEST_F(CliTest, WorkLeftUndoneIsAFailure) {
+    add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
+    add(QStringLiteral("b.mp3"), QStringLiteral("tagged.mp3"));
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"-c", "rename-pattern 'Same'"}, "Moved 1 of 2 files; not moved: b.mp3."},
+        {{"-c", "export-artwork /does/not/exist"}, "“/does/not/exist” is not a folder."},
+        {{"-c", "import-artwork ."}, "No picture in “.” is named like a loaded file."},
+        {{"-c", "tags-from-path '{artist} - {album}'"}, "matched no selected file's folders"},
+        {{"/does/not/exist"}, "“/does/not/exist” does not exist"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const CliRun run = runCli(arguments + QStringList{folder.path()});
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(u' ');
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(message))) << run.err;
+    }
+    EXPECT_EQ(runCli({"-c", "count '(' --regex", folder.path()}).exitCode, 2);
 }
 
 TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
