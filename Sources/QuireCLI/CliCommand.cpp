@@ -1,6 +1,7 @@
 #include "CliCommand.h"
 
 #include "Quire/ViewModels/FieldInput.h"
+#include "Quire/ViewModels/PatternEngine.h"
 #include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/IcuRegex.h"
 #include "QuireCore/TagSet.h"
@@ -65,6 +66,17 @@ const CommandShape* shapeNamed(const QString& name) {
     return nullptr;
 }
 
+// The placeholders a pattern command's pattern may hold; none for other commands.
+std::optional<QStringList> knownPlaceholders(const CliCommand& command) {
+    if (command.name == u"rename-pattern")
+        return renamePlaceholders();
+    if (command.name == u"tags-from-filename")
+        return fieldPlaceholders(tagsFromFilenameFields(command), false);
+    if (command.name == u"tags-from-path")
+        return fieldPlaceholders(tagsFromPathFields(), true);
+    return std::nullopt;
+}
+
 // The typed checks of one command's arguments and options.
 std::optional<QString> checkValues(const CliCommand& command) {
     auto unknownField = [](const QString& name) {
@@ -104,6 +116,10 @@ std::optional<QString> checkValues(const CliCommand& command) {
             if (!fieldNamed(field))
                 return unknownField(field);
         }
+    }
+    if (const std::optional<QStringList> known = knownPlaceholders(command)) {
+        if (const std::optional<QString> unknown = unknownPlaceholder(args[0], *known))
+            return tr("unknown placeholder “%1” (the placeholders are %2)").arg(*unknown, known->join(u' '));
     }
     if ((name == u"count" || name == u"replace") && command.hasFlag("--regex") && !IcuRegex::compile(args[0]))
         return tr("“%1” is not a valid regular expression").arg(args[0]);
@@ -150,6 +166,19 @@ std::optional<QList<TagField>> fieldsNamed(const QString& list) {
         fields.append(*field);
     }
     return fields;
+}
+
+QList<TagField> tagsFromFilenameFields(const CliCommand& command) {
+    QList<TagField> fields;
+    for (const QString& field : command.arguments.mid(1)) {
+        if (const std::optional<TagField> named = fieldNamed(field))
+            fields.append(*named);
+    }
+    return fields.isEmpty() ? QList<TagField>{TagField::title, TagField::trackNumber} : fields;
+}
+
+QList<TagField> tagsFromPathFields() {
+    return {TagField::artist, TagField::album};
 }
 
 QList<TagField> textFields() {

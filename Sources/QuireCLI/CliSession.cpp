@@ -249,18 +249,12 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
                                   .arg(selected.size())
                                   .arg(stayed.join(QStringLiteral(", "))));
     } else if (name == u"tags-from-filename") {
-        QList<TagField> fields;
-        for (const QString& field : args.mid(1))
-            fields.append(*fieldNamed(field));
-        if (fields.isEmpty())
-            fields = {TagField::title, TagField::trackNumber};
+        const QList<TagField> fields = tagsFromFilenameFields(command);
         if (!changesSelectedTags([&] { m_document.tagsFromFilename(args[0], fields); }))
             return nothingToActOn(
                 tr("“%1” matched no selected file's name, or changed nothing.").arg(args[0]));
     } else if (name == u"tags-from-path") {
-        if (!changesSelectedTags([&] {
-                m_document.tagsFromPath(args[0], {TagField::artist, TagField::album});
-            }))
+        if (!changesSelectedTags([&] { m_document.tagsFromPath(args[0], tagsFromPathFields()); }))
             return nothingToActOn(
                 tr("“%1” matched no selected file's folders, or changed nothing.").arg(args[0]));
     } else if (name == u"number-tracks") {

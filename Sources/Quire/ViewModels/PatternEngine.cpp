@@ -2,6 +2,8 @@
 
 #include "Platform/FileSystem.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <utility>
 
@@ -32,24 +34,60 @@ QString paddedTrack(const TagSet& tags) {
     return QString::asprintf("%0*lld", width, static_cast<long long>(*tags.trackNumber));
 }
 
+// The rename placeholders with their values, in the order they are replaced.
+struct RenamePlaceholder {
+    const char* token;
+    QString (*value)(const TagSet&);
+};
+constexpr RenamePlaceholder renamePlaceholderTable[] = {
+    {"{title}", [](const TagSet& tags) { return textOf(tags.title); }},
+    {"{artist}", [](const TagSet& tags) { return textOf(tags.artist); }},
+    {"{album}", [](const TagSet& tags) { return textOf(tags.album); }},
+    {"{albumArtist}", [](const TagSet& tags) { return textOf(tags.albumArtist); }},
+    {"{composer}", [](const TagSet& tags) { return textOf(tags.composer); }},
+    {"{genre}", [](const TagSet& tags) { return textOf(tags.genre); }},
+    {"{grouping}", [](const TagSet& tags) { return textOf(tags.grouping); }},
+    {"{year}", [](const TagSet& tags) { return decimalOf(tags.year); }},
+    {"{track}", [](const TagSet& tags) { return paddedTrack(tags); }},
+    {"{trackTotal}", [](const TagSet& tags) { return decimalOf(tags.trackTotal); }},
+};
+
 } // namespace
+
+QStringList renamePlaceholders() {
+    QStringList tokens;
+    for (const RenamePlaceholder& placeholder : renamePlaceholderTable)
+        tokens.append(QLatin1String(placeholder.token));
+    return tokens;
+}
+
+QStringList fieldPlaceholders(const QList<TagField>& fields, bool percentForms) {
+    QStringList tokens;
+    for (TagField field : fields) {
+        tokens.append(braceToken(field));
+        if (percentForms)
+            tokens.append(percentToken(field));
+    }
+    return tokens;
+}
+
+std::optional<QString> unknownPlaceholder(const QString& pattern, const QStringList& known) {
+    static const QRegularExpression placeholder(QStringLiteral("\\{[A-Za-z]+\\}|%[A-Za-z]+%"));
+    for (auto it = placeholder.globalMatch(pattern); it.hasNext();) {
+        const QString token = it.next().captured();
+        if (!known.contains(token))
+            return token;
+    }
+    return std::nullopt;
+}
 
 QString expandPattern(const QString& pattern, const AudioFile& file) {
     const TagSet& tags = file.tags();
     // The order is binding: a value inserted by an earlier token that holds a
     // later token is expanded by that later token.
-    const std::pair<QString, QString> replacements[] = {
-        {QStringLiteral("{title}"), textOf(tags.title)},
-        {QStringLiteral("{artist}"), textOf(tags.artist)},
-        {QStringLiteral("{album}"), textOf(tags.album)},
-        {QStringLiteral("{albumArtist}"), textOf(tags.albumArtist)},
-        {QStringLiteral("{composer}"), textOf(tags.composer)},
-        {QStringLiteral("{genre}"), textOf(tags.genre)},
-        {QStringLiteral("{grouping}"), textOf(tags.grouping)},
-        {QStringLiteral("{year}"), decimalOf(tags.year)},
-        {QStringLiteral("{track}"), paddedTrack(tags)},
-        {QStringLiteral("{trackTotal}"), decimalOf(tags.trackTotal)},
-    };
+    std::vector<std::pair<QString, QString>> replacements;
+    for (const RenamePlaceholder& placeholder : renamePlaceholderTable)
+        replacements.emplace_back(QLatin1String(placeholder.token), placeholder.value(tags));
 
     QString name = pattern;
     for (const auto& [token, value] : replacements) {

@@ -36,6 +36,15 @@ struct ExtractedValue {
 // maximumExpandedLength on the way, the result is empty text (no file name is
 // that long).
 QString expandPattern(const QString& pattern, const AudioFile& file);
+// The rename tokens above, in that order.
+QStringList renamePlaceholders();
+// The tokens of the listed fields in name and path patterns ("{title}"), with
+// percentForms also "%title%".
+QStringList fieldPlaceholders(const QList<TagField>& fields, bool percentForms);
+// The first placeholder of the pattern ("{word}" or "%word%") that is not
+// among the known ones, so that a misspelt one is caught before anything runs
+// instead of ending up in a name or matching nothing.
+std::optional<QString> unknownPlaceholder(const QString& pattern, const QStringList& known);
 inline constexpr qsizetype maximumExpandedLength = 1 << 20;
 
 // A file-name pattern compiled into "^...$" with every token of a listed field
