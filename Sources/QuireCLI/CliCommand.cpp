@@ -34,7 +34,7 @@ const QList<CommandShape>& commandShapes() {
         {"rename-pattern", 1, 1, {}, {}},
         {"tags-from-filename", 1, -1, {}, {}},
         {"tags-from-path", 1, 1, {}, {}},
-        {"number-tracks", 0, 0, {}, {"--start", "--total"}},
+        {"number-tracks", 0, 0, {"--per-folder"}, {"--start", "--total"}},
         {"count", 1, 1, findFlags, {"--fields"}},
         {"replace", 2, 2, findFlags, {"--fields"}},
         {"transform", 1, 1, {}, {"--fields"}},
@@ -262,10 +262,13 @@ Field names may be written in any case. Values are checked before anything
 runs: numbers are whole numbers from 0 to 2147483647 (trackNumber and
 discNumber also take "3/12", which sets the total too), year also takes a date
 ("1973-03-01"), compilation takes true, false, yes, no, 1 or 0.
-File NAMEs are matched against the last path component of the loaded files.
+A NAME given to select is a file name, a path (a folder selects the files
+below it) or a shell-style pattern of names or of paths below the loaded
+folders: select '*.flac' 'Disc 2/*'. Elsewhere NAMEs are file names.
 
 Selection and editing:
-  select all | none | NAME...       choose the files later commands act on
+  select all | none | NAME...       choose the files later commands act on; a NAME
+                                    that matches no file fails
   set FIELD [VALUE]                 set a field on the selection; no VALUE clears it
   set-file NAME FIELD [VALUE]       set a field on one file
   compilation true|false            set the compilation flag on the selection
@@ -281,8 +284,9 @@ Batch operations:
                                     fill fields from names: "{trackNumber} - {title}"
                                     (fields default to title and trackNumber)
   tags-from-path PATTERN            fill artist and album from folders: "{artist}/{album}"
-  number-tracks [--start N] [--total N]
-                                    number the selection in list order
+  number-tracks [--start N] [--total N] [--per-folder]
+                                    number the selection in list order (each
+                                    folder's files from N with --per-folder)
   count SEARCH [--regex] [--whole-word] [--all-files] [--fields F,F]
                                     count matches (fields default to the nine text fields)
   replace SEARCH REPLACEMENT [same options]

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace {
 
@@ -48,6 +49,7 @@ void CliSession::waitUntil(const std::function<bool()>& done) {
 }
 
 CliSession::Status CliSession::load(const QList<QUrl>& locations) {
+    m_locations = locations;
     m_document.importFiles(locations);
     waitUntil([this] { return !m_document.isLoading(); });
     QSet<QUuid> all;
@@ -71,6 +73,41 @@ CliSession::Status CliSession::run(const CliCommand& command) {
     const Status status = execute(command);
     const Status documentStatus = takeDocumentError();
     return status == Status::failed || documentStatus == Status::failed ? Status::failed : Status::ok;
+}
+
+QList<AudioFile> CliSession::filesSelectedBy(const QString& selector) const {
+    // A path that exists: that file, or every file below that folder.
+    const QFileInfo given(selector);
+    if (selector.contains(u'/') && given.exists()) {
+        const QString target = given.canonicalFilePath();
+        QList<AudioFile> matches;
+        for (const AudioFile& file : m_document.files()) {
+            const QString path = QFileInfo(file.url().toLocalFile()).canonicalFilePath();
+            if (path == target || (given.isDir() && path.startsWith(target + u'/')))
+                matches.append(file);
+        }
+        return matches;
+    }
+    // A file name, or a shell-style pattern of names or of paths below the
+    // loaded folders ("*.flac", "Album */0?-*").
+    const bool glob = selector.contains(u'*') || selector.contains(u'?') || selector.contains(u'[');
+    if (!glob && !selector.contains(u'/'))
+        return filesNamed(selector);
+    const QRegularExpression pattern(QRegularExpression::wildcardToRegularExpression(selector));
+    QList<AudioFile> matches;
+    for (const AudioFile& file : m_document.files()) {
+        const QString path = file.url().toLocalFile();
+        QStringList candidates{file.filename(), path};
+        for (const QUrl& location : m_locations) {
+            const QString folder = location.toLocalFile() + u'/';
+            if (path.startsWith(folder))
+                candidates.append(path.mid(folder.size()));
+        }
+        if (std::any_of(candidates.begin(), candidates.end(),
+                        [&](const QString& candidate) { return pattern.match(candidate).hasMatch(); }))
+            matches.append(file);
+    }
+    return matches;
 }
 
 QList<AudioFile> CliSession::filesNamed(const QString& name) const {
@@ -127,10 +164,10 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
             for (const AudioFile& file : m_document.files())
                 ids.insert(file.id());
         } else if (args != QStringList{QStringLiteral("none")}) {
-            for (const QString& fileName : args) {
-                const QList<AudioFile> matches = filesNamed(fileName);
+            for (const QString& selector : args) {
+                const QList<AudioFile> matches = filesSelectedBy(selector);
                 if (matches.isEmpty())
-                    return nothingToActOn(tr("No loaded file is named “%1”.").arg(fileName));
+                    return nothingToActOn(tr("No loaded file is named “%1”.").arg(selector));
                 for (const AudioFile& file : matches)
                     ids.insert(file.id());
             }
@@ -258,7 +295,20 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
             return nothingToActOn(
                 tr("“%1” matched no selected file's folders, or changed nothing.").arg(args[0]));
     } else if (name == u"number-tracks") {
-        m_document.numberTracks(number("--start").value_or(1), number("--total"), 2);
+        if (!command.hasFlag("--per-folder")) {
+            m_document.numberTracks(number("--start").value_or(1), number("--total"), 2);
+            return Status::ok;
+        }
+        // Each folder's selected files, in list order, from the start value.
+        const QSet<QUuid> selection = m_document.selectedFiles();
+        QMap<QString, QSet<QUuid>> folders;
+        for (const AudioFile& file : m_document.selectedAudioFiles())
+            folders[QFileInfo(file.url().toLocalFile()).path()].insert(file.id());
+        for (const QSet<QUuid>& folder : std::as_const(folders)) {
+            m_document.setSelectedFiles(folder);
+            m_document.numberTracks(number("--start").value_or(1), number("--total"), 2);
+        }
+        m_document.setSelectedFiles(selection);
     } else if (name == u"count") {
         return printCount(m_document.countFindMatches(
             args[0], command.hasFlag("--regex"), command.hasFlag("--whole-word"), searchFields, allFiles));

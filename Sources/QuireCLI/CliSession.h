@@ -30,6 +30,10 @@ private:
     Status takeDocumentError();
     // The loaded files whose file name is `name`.
     QList<AudioFile> filesNamed(const QString& name) const;
+    // The loaded files a select argument names: a file name, an existing path
+    // (a folder selects what lies below it), or a shell-style pattern matched
+    // against names, paths and paths below the loaded folders.
+    QList<AudioFile> filesSelectedBy(const QString& selector) const;
     // The one loaded file named `name`, or none with a message.
     std::optional<AudioFile> singleFileNamed(const QString& name);
     Status nothingToActOn(const QString& what);
@@ -49,6 +53,7 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     bool m_json;
+    QList<QUrl> m_locations; // as given on the command line
     QJsonArray m_results;
     QString m_current; // the line of the command that runs
 };

@@ -170,6 +170,29 @@ TEST_F(CliTest, WorkLeftUndoneIsAFailure) {
     EXPECT_EQ(runCli({"-c", "count '(' --regex", folder.path()}).exitCode, 2);
 }
 
+TEST_F(CliTest, SelectTakesNamesPathsAndPatternsAndNumberingGoesPerFolder) {
+    for (const char* name : {"Disc 1/a.mp3", "Disc 1/b.flac", "Disc 2/a.mp3", "Disc 2/c.ogg"})
+        add(QString::fromUtf8(name), QStringLiteral("untagged.") + QString::fromUtf8(name).section(u'.', -1));
+    const auto selected = [&](const char* selector) {
+        const CliRun run =
+            runCli({"--json", "-c", QStringLiteral("select %1").arg(QString::fromUtf8(selector)), "-c",
+                    "number-tracks --per-folder --start 5", "-c", "list", folder.path()});
+        QStringList numbered;
+        for (const QJsonValue& row :
+             QJsonDocument::fromJson(run.out.toUtf8()).array().last()["result"].toArray()) {
+            if (!row["track"].isNull())
+                numbered.append(row["filename"].toString() + u'=' + QString::number(row["track"].toInt()));
+        }
+        return numbered;
+    };
+    EXPECT_EQ(selected("a.mp3"), QStringList({"a.mp3=5", "a.mp3=5"}));
+    EXPECT_EQ(selected("'Disc 2'"), QStringList()) << "a path is taken from the working folder";
+    EXPECT_EQ(selected(qPrintable(u'\'' + folder.filePath(QStringLiteral("Disc 2")) + u'\'')),
+              QStringList({"a.mp3=5", "c.ogg=6"}));
+    EXPECT_EQ(selected("'*.flac' '*.ogg'"), QStringList({"b.flac=5", "c.ogg=5"}));
+    EXPECT_EQ(selected("'Disc 1/*'"), QStringList({"a.mp3=5", "b.flac=6"}));
+}
+
 TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
     const QString path = add(QStringLiteral("locked.mp3"), QStringLiteral("tagged.mp3"));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
