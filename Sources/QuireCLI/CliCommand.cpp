@@ -248,13 +248,15 @@ QString fieldNameLines() {
 } // namespace
 
 QString cliHelpText() {
-    return tr(R"(Usage: cadenza-cli [--json] [-c COMMAND]... PATH...
+    return tr(R"(Usage: cadenza-cli [--json] [--dry-run] [-c COMMAND]... PATH...
 
 Loads the audio files and folders given as PATHs, selects every loaded file,
 and runs the commands in order, exactly as the Cadenza editor would. Nothing is
 written into an audio file without "save"; renames and artwork export act at
 once, as in the editor. Each COMMAND is one argument, split into words like a
-shell splits them: -c 'set title "Dark Side"'.
+shell splits them: -c 'set title "Dark Side"'. With --dry-run everything runs
+but nothing is written: save and export-artwork say what they would do, and
+renames are undone at the end. --json prints one JSON document for the run.
 
 Fields are named as in the files' JSON form:
 %1

@@ -207,6 +207,12 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         undoing ? m_document.undo() : m_document.redo();
         return m_document.undoStack().undoActions().size() != stepsBefore ? Status::ok : Status::failed;
     }
+    if (name == u"save" && m_dryRun) {
+        const qsizetype modified = m_document.modifiedCount();
+        result(QJsonObject{{"saved", 0}, {"modified", modified}},
+               tr("Would save %1 modified files (dry run).").arg(modified));
+        return Status::ok;
+    }
     if (name == u"save") {
         const qsizetype modified = m_document.modifiedCount();
         m_document.saveAll();
@@ -250,6 +256,10 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
         }
         if (m_document.filesWithArtworkCount() == 0)
             return nothingToActOn(tr("No loaded file has artwork."));
+        if (m_dryRun) {
+            printCount(m_document.filesWithArtworkCount());
+            return Status::ok;
+        }
         const int exported = m_document.batchExportAllArtwork(locationOf(args[0]));
         printCount(exported);
         return exported > 0 ? Status::ok
@@ -360,6 +370,20 @@ void CliSession::result(const QJsonValue& json, const QString& text) {
         m_results.append(QJsonObject{{"command", m_current}, {"result", json}});
     else if (!text.isEmpty())
         m_out << text << (text.endsWith(u'\n') ? "" : "\n") << Qt::flush;
+}
+
+CliSession::Status CliSession::undoEverything() {
+    while (m_document.canUndo()) {
+        const qsizetype steps = m_document.undoStack().undoActions().size();
+        m_document.undo();
+        if (m_document.undoStack().undoActions().size() == steps) {
+            m_err << tr("Could not undo “%1”; the files may not all be back where they were.")
+                         .arg(m_document.undoDescription().value_or(QString()))
+                  << Qt::endl;
+            return Status::failed;
+        }
+    }
+    return takeDocumentError();
 }
 
 void CliSession::finish() {

@@ -18,6 +18,11 @@ public:
     // Imports the locations, waiting for the import to end, and selects every file.
     Status load(const QList<QUrl>& locations);
     Status run(const CliCommand& command);
+    // A dry run writes nothing into audio files (save and export-artwork only
+    // say what they would do); the renames it makes are undone by undoEverything().
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // Undoes every step, moving renamed files back.
+    Status undoEverything();
     // Tells the user about edits that were not saved.
     void reportUnsavedChanges();
     // With --json, prints the one JSON document of the run: each command's
@@ -53,6 +58,7 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     bool m_json;
+    bool m_dryRun = false;
     QList<QUrl> m_locations; // as given on the command line
     QJsonArray m_results;
     QString m_current; // the line of the command that runs

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     // Everything is checked before anything runs, so a usage error changes nothing.
     bool json = false;
     bool missing = false;
+    bool dryRun = false;
     QList<CliCommand> commands;
     QList<QUrl> locations;
     const QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
         }
         if (argument == u"--json") {
             json = true;
+        } else if (argument == u"--dry-run") {
+            dryRun = true;
         } else if (argument == u"-c") {
             if (i + 1 == arguments.size()) {
                 err << "cadenza-cli: -c needs a command" << Qt::endl;
@@ -69,6 +72,7 @@ int main(int argc, char** argv) {
 
     DocumentViewModel document;
     CliSession session(document, out, err, json);
+    session.setDryRun(dryRun);
     int status = session.load(locations) == CliSession::Status::ok && !missing ? success : failure;
     // A command that fails stops the run: what a script asks next (a save, say)
     // may rely on it, as "set" after a "select" that matched nothing would.
@@ -83,6 +87,8 @@ int main(int argc, char** argv) {
         }
     }
     session.finish();
+    if (dryRun)
+        return session.undoEverything() == CliSession::Status::ok ? status : failure;
     session.reportUnsavedChanges();
     return status;
 }

@@ -195,6 +195,22 @@ TEST_F(CliTest, SelectTakesNamesPathsAndPatternsAndNumberingGoesPerFolder) {
     EXPECT_EQ(selected("'Disc 1/*'"), QStringList({"a.mp3=5", "b.flac=6"}));
 }
 
+TEST_F(CliTest, ADryRunWritesNothingAndPutsRenamedFilesBack) {
+    const QString path = add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
+    QFile original(path);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    const CliRun run = runCli({"--dry-run", "-c", "set title Dry", "-c", "rename-pattern '{title}'", "-c",
+                               "list", "-c", "save", folder.path()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\tDry.mp3\tDry\t"))) << run.out;
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Would save 1 modified files (dry run)."))) << run.out;
+    EXPECT_EQ(names(), QStringList{"a.mp3"});
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), bytes);
+}
+
 TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
     const QString path = add(QStringLiteral("locked.mp3"), QStringLiteral("tagged.mp3"));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
