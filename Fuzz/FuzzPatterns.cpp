@@ -73,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(expanded.endsWith(u'.' + extension), "expanded name lacks the extension");
     if (!pattern.contains(u'{'))
         require(expanded == pattern || expanded == pattern + u'.' + extension, "text without tokens changed");
+    if (!expanded.isEmpty())
+        require(expanded.count(u'/') == pattern.count(u'/'), "a tag value made a folder");
     const QList<RenamePreviewRow> preview = renamePreview({file}, pattern);
     require(preview.size() == 1 && preview[0].newName == expanded, "preview differs from the expansion");
 

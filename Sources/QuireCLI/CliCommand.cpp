@@ -281,7 +281,10 @@ Selection and editing:
 
 Batch operations:
   rename NAME NEWNAME               rename one file on disk; prints done, unchanged or failed
-  rename-pattern PATTERN            rename the selection from tags: "{track} - {title}"
+  rename-pattern PATTERN            rename the selection from tags: "{track} - {title}";
+                                    a "/" of PATTERN makes folders, one in a value
+                                    becomes "_"; files whose placeholders are all
+                                    empty keep their names
   tags-from-filename PATTERN [FIELD...]
                                     fill fields from names: "{trackNumber} - {title}"
                                     (fields default to title and trackNumber)

@@ -5,12 +5,6 @@
 
 namespace {
 
-// A name made from tag values must not climb out of the file's folder
-// ("../../x"); sub-folders named by "/" are fine.
-bool leavesFolder(const QString& name) {
-    return name.split(u'/').contains(QStringLiteral(".."));
-}
-
 // Stores the values; true when at least one was stored.
 bool store(AudioFile& file, const QList<ExtractedValue>& values) {
     if (values.isEmpty())
@@ -35,18 +29,26 @@ int DocumentViewModel::renameFromPattern(const QString& pattern) {
 
     int moved = 0;
     changeSelectedFiles([&](AudioFile& file) {
+        // A file without the values the pattern names keeps its name rather
+        // than getting one of separators only; so does one whose new name
+        // would be hidden or empty.
         const QString name = expandPattern(pattern, file);
-        if (name.isEmpty() || leavesFolder(name))
+        if (renamesToEmptyValues(pattern, file) || !isUsableExpandedName(name))
             return;
         const QUrl current = file.url();
         const QUrl target = Platform::standardizedLocation(
             Platform::appendingPathComponent(Platform::deletingLastPathComponent(current), name));
         if (target == Platform::standardizedLocation(current))
             return;
-        // Never overwrites: a taken name, a missing sub-folder or a refused
-        // character leaves the file where it is.
-        if (!Platform::moveItem(current, target).ok())
+        // Never overwrites: a taken name or a refused character leaves the
+        // file where it is. Folders the pattern names are made below the
+        // file's own folder.
+        const std::optional<QString> madeFolder = makeFolderFor(current, target);
+        if (!Platform::moveItem(current, target).ok()) {
+            if (madeFolder)
+                removeMadeFoldersIfEmpty();
             return;
+        }
         file.setUrl(target);
         file.setModified(true);
         ++moved;

@@ -2,6 +2,9 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 // A hidden, unique name in the file's folder, for two-step moves.
@@ -85,6 +88,33 @@ FileRenameResult DocumentViewModel::renameFile(const QUuid& id, const QString& t
     return FileRenameResult::done;
 }
 
+std::optional<QString> DocumentViewModel::makeFolderFor(const QUrl& from, const QUrl& to) {
+    const QString base = QFileInfo(from.toLocalFile()).path() + u'/';
+    const QString folder = QFileInfo(to.toLocalFile()).path();
+    if (QFileInfo::exists(folder) || !folder.startsWith(base))
+        return std::nullopt;
+    QStringList missing; // innermost first
+    for (QString path = folder; path.startsWith(base) && !QFileInfo::exists(path);
+         path = QFileInfo(path).path())
+        missing.append(path);
+    if (!QDir().mkpath(folder))
+        return std::nullopt;
+    for (const QString& path : std::as_const(missing))
+        m_madeFolders.insert(path);
+    return missing.last();
+}
+
+void DocumentViewModel::removeMadeFoldersIfEmpty() {
+    QStringList folders(m_madeFolders.begin(), m_madeFolders.end());
+    // Innermost first: a folder empties when the one inside it goes.
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    for (const QString& folder : std::as_const(folders)) {
+        if (!QFileInfo::exists(folder) || QDir().rmdir(folder))
+            m_madeFolders.remove(folder);
+    }
+}
+
 DocumentViewModel::LocationMap DocumentViewModel::reconcileRenamesOnDisk(const QList<AudioFile>& current,
                                                                          const QList<AudioFile>& target) {
     ASSERT_GUI_THREAD();
@@ -150,6 +180,7 @@ DocumentViewModel::LocationMap DocumentViewModel::reconcileRenamesOnDisk(const Q
         live[move.id] = parked;
     }
     for (Move& move : moves) {
+        makeFolderFor(move.from, move.to); // a redo into a folder an undo removed
         const Platform::FileResult result = Platform::moveItem(*move.parked, move.to);
         if (!result.ok())
             return rollBack(*result.error);

@@ -57,6 +57,7 @@ void DocumentViewModel::pushUndoCoalesced(const QString& description, TagField f
 bool DocumentViewModel::restore(const FileSnapshot& target) {
     ASSERT_GUI_THREAD();
     const LocationMap live = reconcileRenamesOnDisk(m_files, target.files);
+    removeMadeFoldersIfEmpty();
 
     const bool inPlace = std::all_of(target.files.begin(), target.files.end(), [&](const AudioFile& file) {
         const auto it = live.constFind(file.id());

@@ -162,6 +162,12 @@ public:
     static bool isSameFile(const QUrl& a, const QUrl& b);
     // Characters refused in a typed file name.
     static bool containsIllegalFilenameCharacter(const QString& name);
+    // Makes the missing folders of `to` when they lie below the folder of
+    // `from` (never elsewhere), remembering them; the topmost one made.
+    std::optional<QString> makeFolderFor(const QUrl& from, const QUrl& to);
+    // Removes the folders made for renames that are empty again (after an
+    // undo, or a move that failed).
+    void removeMadeFoldersIfEmpty();
 
     // --- Tag clipboard ---
     void copyTagsFromSelected();
@@ -260,6 +266,7 @@ private:
     std::shared_ptr<const TagReader> m_tagReader;
     std::shared_ptr<const TagWriter> m_tagWriter;
     QHash<QUuid, AudioFile> m_savedFiles;
+    QSet<QString> m_madeFolders; // paths of folders made for renames
     QList<Completion> m_pendingSaveCompletions;
     QList<QUrl> m_queuedImports;
     Clock m_clock;

@@ -21,6 +21,16 @@ QString textOf(const std::optional<QString>& value) {
     return value.value_or(QString());
 }
 
+// Text from a tag value made fit for a part of a file name.
+QString nameSafe(QString value) {
+    static const QString refused = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& c : value) {
+        if (refused.contains(c) || c.category() == QChar::Other_Control)
+            c = u'_';
+    }
+    return value;
+}
+
 QString decimalOf(std::optional<qint64> value) {
     return value ? QString::number(*value) : QString();
 }
@@ -71,6 +81,24 @@ QStringList fieldPlaceholders(const QList<TagField>& fields, bool percentForms) 
     return tokens;
 }
 
+bool renamesToEmptyValues(const QString& pattern, const AudioFile& file) {
+    bool any = false;
+    for (const RenamePlaceholder& placeholder : renamePlaceholderTable) {
+        if (!pattern.contains(QLatin1String(placeholder.token)))
+            continue;
+        if (!placeholder.value(file.tags()).isEmpty())
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+bool isUsableExpandedName(const QString& name) {
+    const QStringList parts = name.split(u'/');
+    return std::none_of(parts.begin(), parts.end(),
+                        [](const QString& part) { return part.isEmpty() || part.startsWith(u'.'); });
+}
+
 std::optional<QString> unknownPlaceholder(const QString& pattern, const QStringList& known) {
     static const QRegularExpression placeholder(QStringLiteral("\\{[A-Za-z]+\\}|%[A-Za-z]+%"));
     for (auto it = placeholder.globalMatch(pattern); it.hasNext();) {
@@ -87,7 +115,7 @@ QString expandPattern(const QString& pattern, const AudioFile& file) {
     // later token is expanded by that later token.
     std::vector<std::pair<QString, QString>> replacements;
     for (const RenamePlaceholder& placeholder : renamePlaceholderTable)
-        replacements.emplace_back(QLatin1String(placeholder.token), placeholder.value(tags));
+        replacements.emplace_back(QLatin1String(placeholder.token), nameSafe(placeholder.value(tags)));
 
     QString name = pattern;
     for (const auto& [token, value] : replacements) {

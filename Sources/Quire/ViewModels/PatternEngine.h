@@ -32,12 +32,22 @@ struct ExtractedValue {
 // ends with "." and that extension (case-sensitive). Field tokens such as
 // {trackNumber} are not rename tokens and stay as they are.
 //
+// A value never makes a folder: "/" and the characters other systems refuse in
+// names (\ : * ? " < > |, control characters) are replaced by "_" in values.
+// Only a "/" written in the pattern means a folder.
+//
 // Tag values can hold tokens that expand again; should the text grow beyond
 // maximumExpandedLength on the way, the result is empty text (no file name is
 // that long).
 QString expandPattern(const QString& pattern, const AudioFile& file);
 // The rename tokens above, in that order.
 QStringList renamePlaceholders();
+// Whether the pattern holds rename tokens and every one of them is empty for
+// the file: renaming it would give a name of separators only (" - .flac").
+bool renamesToEmptyValues(const QString& pattern, const AudioFile& file);
+// Whether an expanded name can be given to a file: every "/"-separated part is
+// non-empty and none starts with "." (no hidden names, no "..").
+bool isUsableExpandedName(const QString& name);
 // The tokens of the listed fields in name and path patterns ("{title}"), with
 // percentForms also "%title%".
 QStringList fieldPlaceholders(const QList<TagField>& fields, bool percentForms);

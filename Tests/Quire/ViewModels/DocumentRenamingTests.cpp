@@ -89,18 +89,22 @@ TEST_F(RenamingTest, ExchangedNamesAndLetterCaseGoThroughParking) {
 }
 
 TEST_F(RenamingTest, AFailedMoveIsRolledBackAndReported) {
-    // A target whose folder has gone: the first file is parked and placed, the
-    // second cannot be placed, and both go back where they were.
+    // A target in a folder that is gone, outside the file's own folder (where
+    // no folder is made): the first file is parked and placed, the second
+    // cannot be placed, and both go back where they were.
+    const QString gone =
+        QDir::tempPath() + QStringLiteral("/cadenza-gone-") + QUuid::createUuid().toString(QUuid::Id128);
     FileSnapshot target = document.snapshot();
     target.files[0].setUrl(library.url(QStringLiteral("a renamed.flac")));
-    target.files[1].setUrl(library.url(QStringLiteral("gone/other.mp3")));
+    target.files[1].setUrl(QUrl::fromLocalFile(gone + QStringLiteral("/other.mp3")));
     EXPECT_FALSE(document.restore(target));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
     EXPECT_EQ(namesOf(document.files()), QStringList({"old.flac", "other.mp3"}));
     const QString message = document.saveErrorMessage().value_or(QString());
     EXPECT_TRUE(message.startsWith(QStringLiteral("Couldn’t finish undoing or redoing the rename: “")))
         << message;
-    EXPECT_TRUE(message.contains(QStringLiteral("gone/other.mp3"))) << message;
+    EXPECT_TRUE(message.contains(gone + QStringLiteral("/other.mp3"))) << message;
+    EXPECT_FALSE(QFileInfo::exists(gone));
     EXPECT_TRUE(message.endsWith(QStringLiteral("\nYour files are at:\n") +
                                  library.path(QStringLiteral("old.flac")) + u'\n' +
                                  library.path(QStringLiteral("other.mp3"))))

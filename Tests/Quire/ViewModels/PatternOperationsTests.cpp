@@ -1,5 +1,7 @@
 #include "DocumentTestSupport.h"
 
+#include <QFileInfo>
+
 #include "Quire/ViewModels/PatternEngine.h"
 
 #include <QDir>
@@ -312,28 +314,37 @@ TEST_F(PatternOperations, RenameMovesFilesAtOnceWithoutOverwriting) {
     EXPECT_EQ(onDisk(), QStringList({"03 - Fixture Artist.mp3", "y.mp3", "z.flac"}));
 }
 
-TEST_F(PatternOperations, RenameKeepsFilesInsideTheirFolderTree) {
+// Tag values never make or choose a folder; a "/" of the pattern does, below
+// the file's own folder, and undo takes the folder away again.
+TEST_F(PatternOperations, RenameKeepsValuesInTheNameAndMakesThePatternsFolders) {
     library.add(QStringLiteral("lib/a.mp3"));
     library.add(QStringLiteral("lib/b.mp3"));
-    library.add(QStringLiteral("lib/c.mp3"));
-    library.add(QStringLiteral("lib/sub/placeholder.txt"));
+    library.add(QStringLiteral("lib/untagged.mp3"), QStringLiteral("untagged.mp3"));
     importAndWait(document, {library.url(QStringLiteral("lib"))});
-    const QList<std::pair<const char*, const char*>> titles = {
-        {"a.mp3", "../escaped"}, {"b.mp3", "sub/inner"}, {"c.mp3", "missing/inner"}};
-    for (const auto& [name, title] : titles) {
-        select({QString::fromUtf8(name)});
-        document.updateField(TagField::title, QString::fromUtf8(title));
-    }
+    select({QStringLiteral("a.mp3")});
+    document.updateField(TagField::title, QStringLiteral("../escaped"));
+    select({QStringLiteral("b.mp3")});
+    document.updateField(TagField::title, QStringLiteral("AC/DC: Live?"));
     selectAll();
+
+    // "../escaped" would be hidden, the untagged file would be " - .mp3", "" would be ".mp3".
     EXPECT_EQ(document.renameFromPattern(QStringLiteral("{title}")), 1);
-    EXPECT_EQ(onDisk(), QStringList());
-    EXPECT_EQ(onDisk(QStringLiteral("lib")), QStringList({"a.mp3", "c.mp3"}));
-    EXPECT_EQ(onDisk(QStringLiteral("lib/sub")), QStringList({"inner.mp3", "placeholder.txt"}));
-    EXPECT_EQ(fileNamed(document, QStringLiteral("inner.mp3")).url(),
-              library.url(QStringLiteral("lib/sub/inner.mp3")));
+    EXPECT_EQ(onDisk(QStringLiteral("lib")), QStringList({"AC_DC_ Live_.mp3", "a.mp3", "untagged.mp3"}));
+    EXPECT_EQ(document.renameFromPattern(QString()), 0);
+    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{artist} - {title}")), 2);
+    EXPECT_TRUE(QFileInfo::exists(library.path(QStringLiteral("lib/untagged.mp3"))));
 
     document.undo();
-    EXPECT_EQ(onDisk(QStringLiteral("lib")), QStringList({"a.mp3", "b.mp3", "c.mp3"}));
+    document.undo();
+    document.undo();
+    select({QStringLiteral("b.mp3")});
+    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{artist}/{album}/{track}")), 1);
+    EXPECT_EQ(onDisk(QStringLiteral("lib/Fixture Artist/Fixture Album")), QStringList({"03.mp3"}));
+    document.undo();
+    EXPECT_EQ(onDisk(QStringLiteral("lib")), QStringList({"a.mp3", "b.mp3", "untagged.mp3"}));
+    EXPECT_FALSE(QFileInfo::exists(library.path(QStringLiteral("lib/Fixture Artist"))));
+    document.redo();
+    EXPECT_EQ(onDisk(QStringLiteral("lib/Fixture Artist/Fixture Album")), QStringList({"03.mp3"}));
 }
 
 TEST_F(PatternOperations, RenameIsRefusedDuringASave) {
