@@ -181,15 +181,6 @@ QList<TagField> tagsFromPathFields() {
     return {TagField::artist, TagField::album};
 }
 
-QList<TagField> textFields() {
-    QList<TagField> fields;
-    for (TagField field : allTagFields) {
-        if (component(field) == FieldComponent::text || component(field) == FieldComponent::multiline)
-            fields.append(field);
-    }
-    return fields;
-}
-
 Result<CliCommand, QString> parseCliCommand(const QString& line) {
     Result<QStringList, QString> split = splitShellWords(line);
     if (!split)

@@ -31,8 +31,6 @@ Result<CliCommand, QString> parseCliCommand(const QString& line);
 std::optional<TagField> fieldNamed(const QString& name);
 // A comma-separated list of field names; none if any is unknown.
 std::optional<QList<TagField>> fieldsNamed(const QString& list);
-// The nine text fields, the default of count and replace.
-QList<TagField> textFields();
 // The fields tags-from-filename fills: those it names, title and trackNumber by default.
 QList<TagField> tagsFromFilenameFields(const CliCommand& command);
 // The fields tags-from-path fills.

@@ -4,6 +4,7 @@
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/FieldInput.h"
 #include "Quire/ViewModels/PatternEngine.h"
+#include "Quire/ViewModels/TextTransform.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -271,7 +272,7 @@ CliSession::Status CliSession::execute(const CliCommand& command) {
     if (allFiles ? m_document.files().isEmpty() : !requireSelection(command))
         return Status::failed;
     const QList<TagField> searchFields =
-        command.option("--fields") ? *fieldsNamed(*command.option("--fields")) : textFields();
+        command.option("--fields") ? *fieldsNamed(*command.option("--fields")) : textTagFields();
 
     if (name == u"set") {
         for (const FieldEdit& edit : fieldEdits(*fieldNamed(args[0]), value(1)))
