@@ -1,5 +1,7 @@
 #include "CliCommand.h"
 
+#include "CliCommands.h"
+
 #include "Quire/ViewModels/FieldInput.h"
 #include "Quire/ViewModels/PatternEngine.h"
 #include "Quire/ViewModels/TextTransform.h"
@@ -15,120 +17,12 @@ QString tr(const char* text) {
     return QCoreApplication::translate("cadenza-cli", text);
 }
 
-struct CommandShape {
-    const char* name;
-    int minArguments;
-    int maxArguments; // -1: any number
-    QStringList flags;
-    QStringList valueOptions;
-};
-
-const QList<CommandShape>& commandShapes() {
-    static const QStringList findFlags{"--regex", "--whole-word", "--all-files"};
-    static const QList<CommandShape> shapes{
-        {"select", 1, -1, {}, {}},
-        {"set", 1, 2, {}, {}},
-        {"set-file", 2, 3, {}, {}},
-        {"compilation", 1, 1, {}, {}},
-        {"rename", 2, 2, {}, {}},
-        {"rename-pattern", 1, 1, {}, {}},
-        {"tags-from-filename", 1, -1, {}, {}},
-        {"tags-from-path", 1, 1, {}, {}},
-        {"number-tracks", 0, 0, {"--per-folder"}, {"--start", "--total"}},
-        {"count", 1, 1, findFlags, {"--fields"}},
-        {"replace", 2, 2, findFlags, {"--fields"}},
-        {"transform", 1, 1, {}, {"--fields"}},
-        {"copy-field", 2, 2, {}, {}},
-        {"copy-tags", 0, 0, {}, {}},
-        {"paste-tags", 0, 0, {}, {"--field"}},
-        {"set-artwork", 1, 1, {}, {}},
-        {"remove-artwork", 0, 0, {}, {}},
-        {"optimize-artwork", 0, 0, {}, {"--max", "--quality"}},
-        {"import-artwork", 1, 1, {}, {}},
-        {"export-artwork", 1, 1, {}, {}},
-        {"remove", 0, 0, {}, {}},
-        {"undo", 0, 0, {}, {}},
-        {"redo", 0, 0, {}, {}},
-        {"save", 0, 0, {}, {}},
-        {"list", 0, 0, {}, {}},
-        {"show", 0, 0, {}, {}},
-        {"history", 0, 0, {}, {}},
-        {"json", 0, 0, {"--no-artwork-data"}, {}},
-    };
-    return shapes;
-}
-
-const CommandShape* shapeNamed(const QString& name) {
-    for (const CommandShape& shape : commandShapes()) {
-        if (name == QLatin1String(shape.name))
-            return &shape;
-    }
-    return nullptr;
-}
-
-// The placeholders a pattern command's pattern may hold; none for other commands.
-std::optional<QStringList> knownPlaceholders(const CliCommand& command) {
-    if (command.name == u"rename-pattern")
-        return renamePlaceholders();
-    if (command.name == u"tags-from-filename")
-        return fieldPlaceholders(tagsFromFilenameFields(command), false);
-    if (command.name == u"tags-from-path")
-        return fieldPlaceholders(tagsFromPathFields(), true);
-    return std::nullopt;
-}
-
-// The typed checks of one command's arguments and options.
-std::optional<QString> checkValues(const CliCommand& command) {
-    auto unknownField = [](const QString& name) {
-        QStringList names;
-        for (TagField field : allTagFields)
-            names.append(rawValue(field));
-        return tr("unknown field “%1” (the fields are %2)").arg(name, names.join(u", "));
-    };
-    // The value a set command gives a field must be one the field can hold.
-    auto badValue = [](const QString& field, const QStringList& value) -> std::optional<QString> {
-        if (value.isEmpty())
-            return std::nullopt;
-        const Result<QList<FieldEdit>, QString> edits = parseFieldInput(*fieldNamed(field), value.first());
-        return edits ? std::nullopt : std::optional(edits.error());
-    };
-    const QStringList& args = command.arguments;
-    const QString& name = command.name;
-
-    if (name == u"set" && !fieldNamed(args[0]))
-        return unknownField(args[0]);
-    if (name == u"set-file" && !fieldNamed(args[1]))
-        return unknownField(args[1]);
-    if (name == u"set")
-        return badValue(args[0], args.mid(1));
-    if (name == u"set-file")
-        return badValue(args[1], args.mid(2));
-    if (name == u"compilation" && args[0] != u"true" && args[0] != u"false")
-        return tr("compilation takes true or false, not “%1”").arg(args[0]);
-    if (name == u"tags-from-filename") {
-        for (const QString& field : args.mid(1)) {
-            if (!fieldNamed(field))
-                return unknownField(field);
-        }
-    }
-    if (name == u"copy-field") {
-        for (const QString& field : args) {
-            if (!fieldNamed(field))
-                return unknownField(field);
-        }
-    }
-    if (const std::optional<QStringList> known = knownPlaceholders(command)) {
-        if (const std::optional<QString> unknown = unknownPlaceholder(args[0], *known))
-            return tr("unknown placeholder “%1” (the placeholders are %2)").arg(*unknown, known->join(u' '));
-    }
-    if ((name == u"count" || name == u"replace") && command.hasFlag("--regex") && !IcuRegex::compile(args[0]))
-        return tr("“%1” is not a valid regular expression").arg(args[0]);
-    if (name == u"transform" && !textTransformFromRawValue(args[0]))
-        return tr("unknown transform “%1” (titleCase, upperCase, lowerCase or swapArtistTitle)").arg(args[0]);
+// The checks of the options' values, whatever the command; then the command's own.
+std::optional<QString> checkValues(const CliCommand& command, const CliCommandSpec& spec) {
     if (const auto fields = command.option("--fields"); fields && !fieldsNamed(*fields))
         return tr("unknown field in “%1”").arg(*fields);
     if (const auto field = command.option("--field"); field && !fieldNamed(*field))
-        return unknownField(*field);
+        return tr("unknown field “%1”").arg(*field);
     for (const char* option : {"--start", "--total", "--max"}) {
         if (const auto value = command.option(option); value && !TagSet::parseInteger(*value))
             return tr("%1 needs a whole number, not “%2”").arg(QLatin1String(option), *value);
@@ -139,7 +33,7 @@ std::optional<QString> checkValues(const CliCommand& command) {
         if (!ok || quality < 0 || quality > 1)
             return tr("--quality needs a number from 0 to 1, not “%1”").arg(*value);
     }
-    return std::nullopt;
+    return spec.check(command);
 }
 
 } // namespace
@@ -192,7 +86,7 @@ Result<CliCommand, QString> parseCliCommand(const QString& line) {
     CliCommand command;
     command.line = line;
     command.name = words.takeFirst();
-    const CommandShape* shape = shapeNamed(command.name);
+    const CliCommandSpec* shape = cliCommandNamed(command.name);
     if (!shape)
         return tr("unknown command “%1”").arg(command.name);
 
@@ -213,7 +107,7 @@ Result<CliCommand, QString> parseCliCommand(const QString& line) {
     const int count = static_cast<int>(command.arguments.size());
     if (count < shape->minArguments || (shape->maxArguments >= 0 && count > shape->maxArguments))
         return tr("wrong number of arguments in “%1” (see --help)").arg(line);
-    if (const std::optional<QString> problem = checkValues(command))
+    if (const std::optional<QString> problem = checkValues(command, *shape))
         return tr("in “%1”: %2").arg(line, *problem);
     return command;
 }
@@ -234,6 +128,32 @@ QString fieldNameLines() {
         line += u' ' + name;
     }
     return lines + line;
+}
+
+// Every command under its heading, each with its usage and help, the help in
+// a column of its own.
+QString commandLines() {
+    constexpr qsizetype column = 36;
+    QString text;
+    QString group;
+    for (const CliCommandSpec& spec : CliCommandTable::all()) {
+        if (group != QLatin1String(spec.group)) {
+            group = QLatin1String(spec.group);
+            text += group + QStringLiteral(":\n");
+        }
+        QString usage = QStringLiteral("  ") + QLatin1String(spec.name);
+        if (*spec.usage)
+            usage += u' ' + QLatin1String(spec.usage);
+        const QStringList lines = QString::fromUtf8(spec.help).split(u'\n');
+        text += usage.size() + 1 < column ? usage.leftJustified(column) + lines.first() + u'\n'
+                                          : usage + u'\n' + QString(column, u' ') + lines.first() + u'\n';
+        for (const QString& line : lines.mid(1))
+            text += QString(column, u' ') + line + u'\n';
+        if (&spec != &CliCommandTable::all().last() &&
+            QLatin1String((&spec + 1)->group) != QLatin1String(spec.group))
+            text += u'\n';
+    }
+    return text + u'\n';
 }
 
 } // namespace
@@ -259,56 +179,10 @@ A NAME given to select is a file name, a path (a folder selects the files
 below it) or a shell-style pattern of names or of paths below the loaded
 folders: select '*.flac' 'Disc 2/*'. Elsewhere NAMEs are file names.
 
-Selection and editing:
-  select all | none | NAME...       choose the files later commands act on; a NAME
-                                    that matches no file fails
-  set FIELD [VALUE]                 set a field on the selection; no VALUE clears it
-  set-file NAME FIELD [VALUE]       set a field on one file
-  compilation true|false            set the compilation flag on the selection
-  copy-tags                         copy the tags and artwork of the first selected file
-  paste-tags [--field F]            paste them (or one field) onto the selection
-  remove                            drop the selection from the list (not from disk)
-  undo | redo                       undo or redo the last change, renames included
-
-Batch operations:
-  rename NAME NEWNAME               rename one file on disk; prints done, unchanged or failed
-  rename-pattern PATTERN            rename the selection from tags: "{track} - {title}";
-                                    a "/" of PATTERN makes folders, one in a value
-                                    becomes "_"; files whose placeholders are all
-                                    empty keep their names
-  tags-from-filename PATTERN [FIELD...]
-                                    fill fields from names: "{trackNumber} - {title}"
-                                    (fields default to title and trackNumber)
-  tags-from-path PATTERN            fill artist and album from folders: "{artist}/{album}"
-  number-tracks [--start N] [--total N] [--per-folder]
-                                    number the selection in list order (each
-                                    folder's files from N with --per-folder)
-  count SEARCH [--regex] [--whole-word] [--all-files] [--fields F,F]
-                                    count matches (fields default to the nine text fields)
-  replace SEARCH REPLACEMENT [same options]
-                                    find and replace; prints the number of changed values
-  transform titleCase|upperCase|lowerCase|swapArtistTitle [--fields F,F]
-                                    rewrite text (fields default to title, artist, album)
-  copy-field SOURCE TARGET          copy one field into another
-  set-artwork IMAGE                 make IMAGE (as JPEG, front cover) the only picture
-  remove-artwork                    remove every picture of the selection
-  optimize-artwork [--max N] [--quality Q]
-                                    scale pictures down to N pixels (1000) and re-encode
-                                    as JPEG at quality Q from 0 to 1 (0.8)
-  import-artwork FOLDER             take pictures from images named like the audio files
-  export-artwork FOLDER             write every embedded picture into FOLDER
-
-Saving and output:
-  save                              write every modified file
-  list                              one line per file: * when modified, then file name,
-                                    title, artist, album, track, duration, format,
-                                    bit rate and sample rate, tab-separated
-  show                              the selection's merged values, as the inspector shows them
-  history                           the undo and redo steps, newest first
-  json [--no-artwork-data]          the loaded files as JSON records
-
-Options:
-  --json        print list, show and history as JSON
+%2Options:
+  --json        print the run's results as one JSON document
+  --dry-run     run everything, write nothing, undo renames at the end
+  --version     the version
   -c COMMAND    a command to run (repeatable)
   -h, --help    this text
 
@@ -316,5 +190,5 @@ Exit status: 0 when every command did its job; 1 when a file could not be read,
 saved or moved, or a command found nothing to act on; 2 for a usage error, in
 which case nothing runs.
 )")
-        .arg(fieldNameLines());
+        .arg(fieldNameLines(), commandLines());
 }

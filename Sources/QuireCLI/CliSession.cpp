@@ -1,5 +1,7 @@
 #include "CliSession.h"
 
+#include "CliCommands.h"
+
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/FieldInput.h"
@@ -145,212 +147,257 @@ bool CliSession::requireSelection(const CliCommand& command) {
 }
 
 CliSession::Status CliSession::execute(const CliCommand& command) {
-    const QString& name = command.name;
-    const QStringList& args = command.arguments;
-    auto value = [&](qsizetype index) {
-        return index < args.size() ? std::optional(args[index]) : std::nullopt;
-    };
-    auto number = [&](const char* option) -> std::optional<qint64> {
-        const auto text = command.option(option);
-        return text ? TagSet::parseInteger(*text) : std::nullopt;
-    };
-    auto printCount = [&](qsizetype count) {
-        result(count, QString::number(count));
-        return Status::ok;
-    };
+    const CliCommandSpec* spec = cliCommandNamed(command.name);
+    Q_ASSERT(spec); // parsed commands are known ones
+    // Find and replace may also work on every loaded file; most else needs a selection.
+    const bool allFiles =
+        spec->selection == CliSelection::requiredUnlessAllFiles && command.hasFlag("--all-files");
+    if (spec->selection != CliSelection::none &&
+        (allFiles ? m_document.files().isEmpty() : !requireSelection(command)))
+        return Status::failed;
+    return (this->*spec->handler)(command);
+}
 
-    if (name == u"select") {
-        QSet<QUuid> ids;
-        if (args == QStringList{QStringLiteral("all")}) {
-            for (const AudioFile& file : m_document.files())
+CliSession::Status CliSession::count(qsizetype count) {
+    result(count, QString::number(count));
+    return Status::ok;
+}
+
+std::optional<qint64> CliSession::number(const CliCommand& command, const char* option) {
+    const std::optional<QString> text = command.option(option);
+    return text ? TagSet::parseInteger(*text) : std::nullopt;
+}
+
+QList<TagField> CliSession::searchFields(const CliCommand& command) {
+    const std::optional<QString> fields = command.option("--fields");
+    return fields ? *fieldsNamed(*fields) : textTagFields();
+}
+
+CliSession::Status CliSession::select(const CliCommand& command) {
+    const QStringList& args = command.arguments;
+    QSet<QUuid> ids;
+    if (args == QStringList{QStringLiteral("all")}) {
+        for (const AudioFile& file : m_document.files())
+            ids.insert(file.id());
+    } else if (args != QStringList{QStringLiteral("none")}) {
+        for (const QString& selector : args) {
+            const QList<AudioFile> matches = filesSelectedBy(selector);
+            if (matches.isEmpty())
+                return nothingToActOn(tr("No loaded file is named “%1”.").arg(selector));
+            for (const AudioFile& file : matches)
                 ids.insert(file.id());
-        } else if (args != QStringList{QStringLiteral("none")}) {
-            for (const QString& selector : args) {
-                const QList<AudioFile> matches = filesSelectedBy(selector);
-                if (matches.isEmpty())
-                    return nothingToActOn(tr("No loaded file is named “%1”.").arg(selector));
-                for (const AudioFile& file : matches)
-                    ids.insert(file.id());
-            }
-        }
-        m_document.setSelectedFiles(ids);
-        return Status::ok;
-    }
-    if (name == u"set-file") {
-        const std::optional<AudioFile> file = singleFileNamed(args[0]);
-        if (!file)
-            return Status::failed;
-        for (const FieldEdit& edit : fieldEdits(*fieldNamed(args[1]), value(2)))
-            m_document.updateField(edit.field, edit.value, file->id());
-        return Status::ok;
-    }
-    if (name == u"rename") {
-        const std::optional<AudioFile> file = singleFileNamed(args[0]);
-        if (!file)
-            return Status::failed;
-        switch (m_document.renameFile(file->id(), args[1])) {
-        case FileRenameResult::done:
-            result(QStringLiteral("done"), QStringLiteral("done"));
-            return Status::ok;
-        case FileRenameResult::unchanged:
-            result(QStringLiteral("unchanged"), QStringLiteral("unchanged"));
-            return Status::ok;
-        case FileRenameResult::failed:
-            result(QStringLiteral("failed"), QStringLiteral("failed"));
-            return Status::failed;
         }
     }
-    if (name == u"undo" || name == u"redo") {
-        const bool undoing = name == u"undo";
-        if (!(undoing ? m_document.canUndo() : m_document.canRedo()))
-            return nothingToActOn(undoing ? tr("Nothing to undo.") : tr("Nothing to redo."));
-        const auto stepsBefore = m_document.undoStack().undoActions().size();
-        undoing ? m_document.undo() : m_document.redo();
-        return m_document.undoStack().undoActions().size() != stepsBefore ? Status::ok : Status::failed;
+    m_document.setSelectedFiles(ids);
+    return Status::ok;
+}
+
+CliSession::Status CliSession::set(const CliCommand& command) {
+    const QStringList& args = command.arguments;
+    for (const FieldEdit& edit :
+         fieldEdits(*fieldNamed(args[0]), args.size() > 1 ? std::optional(args[1]) : std::nullopt))
+        m_document.updateField(edit.field, edit.value);
+    return Status::ok;
+}
+
+CliSession::Status CliSession::setFile(const CliCommand& command) {
+    const QStringList& args = command.arguments;
+    const std::optional<AudioFile> file = singleFileNamed(args[0]);
+    if (!file)
+        return Status::failed;
+    for (const FieldEdit& edit :
+         fieldEdits(*fieldNamed(args[1]), args.size() > 2 ? std::optional(args[2]) : std::nullopt))
+        m_document.updateField(edit.field, edit.value, file->id());
+    return Status::ok;
+}
+
+CliSession::Status CliSession::compilation(const CliCommand& command) {
+    m_document.updateCompilation(command.arguments[0] == u"true");
+    return Status::ok;
+}
+
+CliSession::Status CliSession::copyTags(const CliCommand&) {
+    m_document.copyTagsFromSelected();
+    return Status::ok;
+}
+
+CliSession::Status CliSession::pasteTags(const CliCommand& command) {
+    if (!m_document.tagClipboard().tags)
+        return nothingToActOn(tr("Nothing has been copied: use copy-tags first."));
+    const std::optional<QString> field = command.option("--field");
+    m_document.pasteTagsToSelected(true, !field, field ? fieldNamed(*field) : std::nullopt);
+    return Status::ok;
+}
+
+CliSession::Status CliSession::remove(const CliCommand&) {
+    m_document.removeSelectedFromList();
+    return Status::ok;
+}
+
+CliSession::Status CliSession::undoOrRedo(const CliCommand& command) {
+    const bool undoing = command.name == u"undo";
+    if (!(undoing ? m_document.canUndo() : m_document.canRedo()))
+        return nothingToActOn(undoing ? tr("Nothing to undo.") : tr("Nothing to redo."));
+    const auto stepsBefore = m_document.undoStack().undoActions().size();
+    undoing ? m_document.undo() : m_document.redo();
+    return m_document.undoStack().undoActions().size() != stepsBefore ? Status::ok : Status::failed;
+}
+
+CliSession::Status CliSession::rename(const CliCommand& command) {
+    const std::optional<AudioFile> file = singleFileNamed(command.arguments[0]);
+    if (!file)
+        return Status::failed;
+    switch (m_document.renameFile(file->id(), command.arguments[1])) {
+    case FileRenameResult::done:
+        result(QStringLiteral("done"), QStringLiteral("done"));
+        return Status::ok;
+    case FileRenameResult::unchanged:
+        result(QStringLiteral("unchanged"), QStringLiteral("unchanged"));
+        return Status::ok;
+    case FileRenameResult::failed:
+        break;
     }
-    if (name == u"save" && m_dryRun) {
-        const qsizetype modified = m_document.modifiedCount();
+    result(QStringLiteral("failed"), QStringLiteral("failed"));
+    return Status::failed;
+}
+
+CliSession::Status CliSession::renamePattern(const CliCommand& command) {
+    const QString& pattern = command.arguments[0];
+    const QList<AudioFile> selected = m_document.selectedAudioFiles();
+    const int moved = m_document.renameFromPattern(pattern);
+    count(moved);
+    // The files still where they were though their name should change: the
+    // new name was refused or taken, or their values were empty.
+    QStringList stayed;
+    for (const AudioFile& file : selected) {
+        if (m_document.files().contains(file) && expandPattern(pattern, file) != file.filename())
+            stayed.append(file.filename());
+    }
+    if (stayed.isEmpty())
+        return Status::ok;
+    return nothingToActOn(tr("Moved %1 of %2 files; not moved: %3.")
+                              .arg(moved)
+                              .arg(selected.size())
+                              .arg(stayed.join(QStringLiteral(", "))));
+}
+
+CliSession::Status CliSession::tagsFromFilename(const CliCommand& command) {
+    const QString& pattern = command.arguments[0];
+    const QList<TagField> fields = tagsFromFilenameFields(command);
+    if (!changesSelectedTags([&] { m_document.tagsFromFilename(pattern, fields); }))
+        return nothingToActOn(tr("“%1” matched no selected file's name, or changed nothing.").arg(pattern));
+    return Status::ok;
+}
+
+CliSession::Status CliSession::tagsFromPath(const CliCommand& command) {
+    const QString& pattern = command.arguments[0];
+    if (!changesSelectedTags([&] { m_document.tagsFromPath(pattern, tagsFromPathFields()); }))
+        return nothingToActOn(
+            tr("“%1” matched no selected file's folders, or changed nothing.").arg(pattern));
+    return Status::ok;
+}
+
+CliSession::Status CliSession::numberTracks(const CliCommand& command) {
+    const qint64 start = number(command, "--start").value_or(1);
+    const std::optional<qint64> total = number(command, "--total");
+    if (!command.hasFlag("--per-folder")) {
+        m_document.numberTracks(start, total, 2);
+        return Status::ok;
+    }
+    // Each folder's selected files, in list order, from the start value.
+    const QSet<QUuid> selection = m_document.selectedFiles();
+    QMap<QString, QSet<QUuid>> folders;
+    for (const AudioFile& file : m_document.selectedAudioFiles())
+        folders[QFileInfo(file.url().toLocalFile()).path()].insert(file.id());
+    for (const QSet<QUuid>& folder : std::as_const(folders)) {
+        m_document.setSelectedFiles(folder);
+        m_document.numberTracks(start, total, 2);
+    }
+    m_document.setSelectedFiles(selection);
+    return Status::ok;
+}
+
+CliSession::Status CliSession::countMatches(const CliCommand& command) {
+    return count(m_document.countFindMatches(command.arguments[0], command.hasFlag("--regex"),
+                                             command.hasFlag("--whole-word"), searchFields(command),
+                                             command.hasFlag("--all-files")));
+}
+
+CliSession::Status CliSession::replace(const CliCommand& command) {
+    return count(m_document.findAndReplace(command.arguments[0], command.arguments[1],
+                                           command.hasFlag("--regex"), command.hasFlag("--whole-word"),
+                                           searchFields(command), command.hasFlag("--all-files")));
+}
+
+CliSession::Status CliSession::transform(const CliCommand& command) {
+    const QList<TagField> fields = command.option("--fields")
+                                       ? searchFields(command)
+                                       : QList<TagField>{TagField::title, TagField::artist, TagField::album};
+    m_document.applyTextTransform(*textTransformFromRawValue(command.arguments[0]), fields);
+    return Status::ok;
+}
+
+CliSession::Status CliSession::copyField(const CliCommand& command) {
+    m_document.copyFieldToField(*fieldNamed(command.arguments[0]), *fieldNamed(command.arguments[1]));
+    return Status::ok;
+}
+
+CliSession::Status CliSession::setArtwork(const CliCommand& command) {
+    const std::optional<Artwork> picture =
+        ArtworkProcessing::coverArtworkFromFile(locationOf(command.arguments[0]));
+    if (!picture)
+        return nothingToActOn(tr("“%1” is not a picture that can be read.").arg(command.arguments[0]));
+    m_document.setArtwork(*picture);
+    return Status::ok;
+}
+
+CliSession::Status CliSession::removeArtwork(const CliCommand&) {
+    m_document.removeArtwork();
+    return Status::ok;
+}
+
+CliSession::Status CliSession::optimizeArtwork(const CliCommand& command) {
+    m_document.optimizeArtwork(static_cast<int>(number(command, "--max").value_or(1000)),
+                               command.option("--quality").value_or(QStringLiteral("0.8")).toDouble());
+    return Status::ok;
+}
+
+CliSession::Status CliSession::importArtwork(const CliCommand& command) {
+    const QString& folder = command.arguments[0];
+    if (!QFileInfo(folder).isDir())
+        return nothingToActOn(tr("“%1” is not a folder.").arg(folder));
+    const int imported = m_document.batchImportArtwork(locationOf(folder));
+    count(imported);
+    return imported > 0 ? Status::ok
+                        : nothingToActOn(tr("No picture in “%1” is named like a loaded file.").arg(folder));
+}
+
+CliSession::Status CliSession::exportArtwork(const CliCommand& command) {
+    const QString& folder = command.arguments[0];
+    if (!QFileInfo(folder).isDir())
+        return nothingToActOn(tr("“%1” is not a folder.").arg(folder));
+    if (m_document.filesWithArtworkCount() == 0)
+        return nothingToActOn(tr("No loaded file has artwork."));
+    if (m_dryRun)
+        return count(m_document.filesWithArtworkCount());
+    const int exported = m_document.batchExportAllArtwork(locationOf(folder));
+    count(exported);
+    return exported > 0 ? Status::ok
+                        : nothingToActOn(tr("No picture could be written into “%1”.").arg(folder));
+}
+
+CliSession::Status CliSession::save(const CliCommand&) {
+    const qsizetype modified = m_document.modifiedCount();
+    if (m_dryRun) {
         result(QJsonObject{{"saved", 0}, {"modified", modified}},
                tr("Would save %1 modified files (dry run).").arg(modified));
         return Status::ok;
     }
-    if (name == u"save") {
-        const qsizetype modified = m_document.modifiedCount();
-        m_document.saveAll();
-        waitUntil([this] { return !m_document.isSaving(); });
-        const qsizetype saved = modified - m_document.modifiedCount();
-        result(QJsonObject{{"saved", saved}, {"modified", modified}},
-               tr("Saved %1 of %2 modified files.").arg(saved).arg(modified));
-        return Status::ok;
-    }
-    if (name == u"list") {
-        printList();
-        return Status::ok;
-    }
-    if (name == u"show") {
-        printShow();
-        return Status::ok;
-    }
-    if (name == u"history") {
-        printHistory();
-        return Status::ok;
-    }
-    if (name == u"json") {
-        printJson(!command.hasFlag("--no-artwork-data"));
-        return Status::ok;
-    }
-    if (name == u"copy-tags") {
-        if (!requireSelection(command))
-            return Status::failed;
-        m_document.copyTagsFromSelected();
-        return Status::ok;
-    }
-    if (name == u"import-artwork" || name == u"export-artwork") {
-        if (!QFileInfo(args[0]).isDir())
-            return nothingToActOn(tr("“%1” is not a folder.").arg(args[0]));
-        if (name == u"import-artwork") {
-            const int imported = m_document.batchImportArtwork(locationOf(args[0]));
-            printCount(imported);
-            return imported > 0
-                       ? Status::ok
-                       : nothingToActOn(tr("No picture in “%1” is named like a loaded file.").arg(args[0]));
-        }
-        if (m_document.filesWithArtworkCount() == 0)
-            return nothingToActOn(tr("No loaded file has artwork."));
-        if (m_dryRun) {
-            printCount(m_document.filesWithArtworkCount());
-            return Status::ok;
-        }
-        const int exported = m_document.batchExportAllArtwork(locationOf(args[0]));
-        printCount(exported);
-        return exported > 0 ? Status::ok
-                            : nothingToActOn(tr("No picture could be written into “%1”.").arg(args[0]));
-    }
-
-    // Find and replace may also work on every loaded file; everything else needs a selection.
-    const bool allFiles = command.hasFlag("--all-files");
-    if (allFiles ? m_document.files().isEmpty() : !requireSelection(command))
-        return Status::failed;
-    const QList<TagField> searchFields =
-        command.option("--fields") ? *fieldsNamed(*command.option("--fields")) : textTagFields();
-
-    if (name == u"set") {
-        for (const FieldEdit& edit : fieldEdits(*fieldNamed(args[0]), value(1)))
-            m_document.updateField(edit.field, edit.value);
-    } else if (name == u"compilation") {
-        m_document.updateCompilation(args[0] == u"true");
-    } else if (name == u"rename-pattern") {
-        const QList<AudioFile> selected = m_document.selectedAudioFiles();
-        const int moved = m_document.renameFromPattern(args[0]);
-        printCount(moved);
-        // The files still where they were though their name should change: the
-        // new name was refused or taken.
-        QStringList stayed;
-        for (const AudioFile& file : selected) {
-            if (m_document.files().contains(file) && expandPattern(args[0], file) != file.filename())
-                stayed.append(file.filename());
-        }
-        if (stayed.isEmpty())
-            return Status::ok;
-        return nothingToActOn(tr("Moved %1 of %2 files; not moved: %3.")
-                                  .arg(moved)
-                                  .arg(selected.size())
-                                  .arg(stayed.join(QStringLiteral(", "))));
-    } else if (name == u"tags-from-filename") {
-        const QList<TagField> fields = tagsFromFilenameFields(command);
-        if (!changesSelectedTags([&] { m_document.tagsFromFilename(args[0], fields); }))
-            return nothingToActOn(
-                tr("“%1” matched no selected file's name, or changed nothing.").arg(args[0]));
-    } else if (name == u"tags-from-path") {
-        if (!changesSelectedTags([&] { m_document.tagsFromPath(args[0], tagsFromPathFields()); }))
-            return nothingToActOn(
-                tr("“%1” matched no selected file's folders, or changed nothing.").arg(args[0]));
-    } else if (name == u"number-tracks") {
-        if (!command.hasFlag("--per-folder")) {
-            m_document.numberTracks(number("--start").value_or(1), number("--total"), 2);
-            return Status::ok;
-        }
-        // Each folder's selected files, in list order, from the start value.
-        const QSet<QUuid> selection = m_document.selectedFiles();
-        QMap<QString, QSet<QUuid>> folders;
-        for (const AudioFile& file : m_document.selectedAudioFiles())
-            folders[QFileInfo(file.url().toLocalFile()).path()].insert(file.id());
-        for (const QSet<QUuid>& folder : std::as_const(folders)) {
-            m_document.setSelectedFiles(folder);
-            m_document.numberTracks(number("--start").value_or(1), number("--total"), 2);
-        }
-        m_document.setSelectedFiles(selection);
-    } else if (name == u"count") {
-        return printCount(m_document.countFindMatches(
-            args[0], command.hasFlag("--regex"), command.hasFlag("--whole-word"), searchFields, allFiles));
-    } else if (name == u"replace") {
-        return printCount(m_document.findAndReplace(args[0], args[1], command.hasFlag("--regex"),
-                                                    command.hasFlag("--whole-word"), searchFields, allFiles));
-    } else if (name == u"transform") {
-        const QList<TagField> fields =
-            command.option("--fields") ? searchFields
-                                       : QList<TagField>{TagField::title, TagField::artist, TagField::album};
-        m_document.applyTextTransform(*textTransformFromRawValue(args[0]), fields);
-    } else if (name == u"copy-field") {
-        m_document.copyFieldToField(*fieldNamed(args[0]), *fieldNamed(args[1]));
-    } else if (name == u"paste-tags") {
-        if (!m_document.tagClipboard().tags)
-            return nothingToActOn(tr("Nothing has been copied: use copy-tags first."));
-        const auto field = command.option("--field");
-        m_document.pasteTagsToSelected(true, !field, field ? fieldNamed(*field) : std::nullopt);
-    } else if (name == u"set-artwork") {
-        const std::optional<Artwork> picture = ArtworkProcessing::coverArtworkFromFile(locationOf(args[0]));
-        if (!picture)
-            return nothingToActOn(tr("“%1” is not a picture that can be read.").arg(args[0]));
-        m_document.setArtwork(*picture);
-    } else if (name == u"remove-artwork") {
-        m_document.removeArtwork();
-    } else if (name == u"optimize-artwork") {
-        m_document.optimizeArtwork(static_cast<int>(number("--max").value_or(1000)),
-                                   command.option("--quality").value_or(QStringLiteral("0.8")).toDouble());
-    } else if (name == u"remove") {
-        m_document.removeSelectedFromList();
-    }
+    m_document.saveAll();
+    waitUntil([this] { return !m_document.isSaving(); });
+    const qsizetype saved = modified - m_document.modifiedCount();
+    result(QJsonObject{{"saved", saved}, {"modified", modified}},
+           tr("Saved %1 of %2 modified files.").arg(saved).arg(modified));
     return Status::ok;
 }
 
@@ -392,7 +439,7 @@ void CliSession::finish() {
         m_out << QJsonDocument(m_results).toJson(QJsonDocument::Indented) << Qt::flush;
 }
 
-void CliSession::printList() {
+CliSession::Status CliSession::list(const CliCommand&) {
     QJsonArray rows;
     QString text;
     for (const AudioFile& file : m_document.files()) {
@@ -421,11 +468,12 @@ void CliSession::printList() {
         text += columns.join(u'\t') + u'\n';
     }
     result(rows, text);
+    return Status::ok;
 }
 
 // The selected files' values as they are now (the inspector's edit state is
 // not refilled by every operation, and would show what was there before).
-void CliSession::printShow() {
+CliSession::Status CliSession::show(const CliCommand&) {
     QList<TagSet> sets;
     for (const AudioFile& file : m_document.selectedAudioFiles())
         sets.append(file.tags());
@@ -443,9 +491,10 @@ void CliSession::printShow() {
         text += displayName(field) + u'\t' + (varies ? tr("<multiple values>") : value) + u'\n';
     }
     result(json, text);
+    return Status::ok;
 }
 
-void CliSession::printHistory() {
+CliSession::Status CliSession::history(const CliCommand&) {
     const QList<UndoAction>& undo = m_document.undoStack().undoActions();
     const QList<UndoAction>& redo = m_document.undoStack().redoActions();
     QJsonArray undoJson, redoJson;
@@ -459,9 +508,11 @@ void CliSession::printHistory() {
         text += QStringLiteral("redo\t") + it->description + u'\n';
     }
     result(QJsonObject{{"undo", undoJson}, {"redo", redoJson}}, text);
+    return Status::ok;
 }
 
-void CliSession::printJson(bool withArtworkData) {
+CliSession::Status CliSession::json(const CliCommand& command) {
+    const bool withArtworkData = !command.hasFlag("--no-artwork-data");
     QJsonArray records;
     for (const AudioFile& file : m_document.files()) {
         QJsonObject record = file.toJson();
@@ -478,6 +529,7 @@ void CliSession::printJson(bool withArtworkData) {
     }
     // Without --json the records are still JSON: that is what the command is for.
     result(records, QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Indented)));
+    return Status::ok;
 }
 
 void CliSession::reportUnsavedChanges() {

@@ -30,6 +30,8 @@ public:
     void finish();
 
 private:
+    friend struct CliCommandTable; // the command table names the handlers below
+
     Status execute(const CliCommand& command);
     // Prints and clears the document's error message; failed if there was one.
     Status takeDocumentError();
@@ -46,13 +48,40 @@ private:
     void waitUntil(const std::function<bool()>& done);
     // Runs the operation; whether it changed any selected file's tags.
     bool changesSelectedTags(const std::function<void()>& operation);
-
     // A command's result: collected as JSON with --json, printed as text otherwise.
     void result(const QJsonValue& json, const QString& text);
-    void printList();
-    void printShow();
-    void printHistory();
-    void printJson(bool withArtworkData);
+    Status count(qsizetype count);
+    static std::optional<qint64> number(const CliCommand& command, const char* option);
+    static QList<TagField> searchFields(const CliCommand& command);
+
+    // One handler a command (see CliCommands.cpp for which is which).
+    Status select(const CliCommand& command);
+    Status set(const CliCommand& command);
+    Status setFile(const CliCommand& command);
+    Status compilation(const CliCommand& command);
+    Status copyTags(const CliCommand& command);
+    Status pasteTags(const CliCommand& command);
+    Status remove(const CliCommand& command);
+    Status undoOrRedo(const CliCommand& command);
+    Status rename(const CliCommand& command);
+    Status renamePattern(const CliCommand& command);
+    Status tagsFromFilename(const CliCommand& command);
+    Status tagsFromPath(const CliCommand& command);
+    Status numberTracks(const CliCommand& command);
+    Status countMatches(const CliCommand& command);
+    Status replace(const CliCommand& command);
+    Status transform(const CliCommand& command);
+    Status copyField(const CliCommand& command);
+    Status setArtwork(const CliCommand& command);
+    Status removeArtwork(const CliCommand& command);
+    Status optimizeArtwork(const CliCommand& command);
+    Status importArtwork(const CliCommand& command);
+    Status exportArtwork(const CliCommand& command);
+    Status save(const CliCommand& command);
+    Status list(const CliCommand& command);
+    Status show(const CliCommand& command);
+    Status history(const CliCommand& command);
+    Status json(const CliCommand& command);
 
     DocumentViewModel& m_document;
     QTextStream& m_out;
