@@ -51,7 +51,7 @@ QIcon Symbols::icon(const QString& name) {
     return QApplication::style()->standardIcon(found->fallback);
 }
 
-QIcon Symbols::dot(QColor color, int diameter) {
+QPixmap Symbols::dot(QColor color, int diameter) {
     const qreal ratio = 2; // drawn at twice the size so it stays round on dense screens
     QPixmap pixmap(QSize(diameter, diameter) * ratio);
     pixmap.setDevicePixelRatio(ratio);
@@ -61,5 +61,6 @@ QIcon Symbols::dot(QColor color, int diameter) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
     painter.drawEllipse(QRectF(0, 0, diameter, diameter));
-    return QIcon(pixmap);
+    painter.end();
+    return pixmap;
 }

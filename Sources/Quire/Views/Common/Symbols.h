@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 
 // Named symbols of the window ("plus", "music.note.list", ...), each mapped
@@ -10,5 +11,6 @@
 namespace Symbols {
 QIcon icon(const QString& name);
 // A filled circle of the given diameter, for marks such as unsaved changes.
-QIcon dot(QColor color, int diameter);
+// A pixmap rather than an icon, so that selected rows do not tint it.
+QPixmap dot(QColor color, int diameter);
 } // namespace Symbols

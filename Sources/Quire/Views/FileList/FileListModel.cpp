@@ -37,7 +37,8 @@ FileListModel::FileListModel(DocumentViewModel* document, QObject* parent)
     : QAbstractTableModel(parent)
     , m_document(document)
     , m_rows(document->files())
-    , m_numericFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {
+    , m_numericFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
+    , m_modifiedDot(Symbols::dot(modifiedOrange, 7)) {
     m_numericFont.setPointSizeF(QApplication::font().pointSizeF());
     connect(document, &DocumentViewModel::filesChanged, this, &FileListModel::syncFiles);
 }
@@ -87,10 +88,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         if (!file.isModified())
             return {};
         switch (role) {
-        case Qt::DecorationRole: {
-            static const QIcon dot = Symbols::dot(modifiedOrange, 7);
-            return dot;
-        }
+        case Qt::DecorationRole:
+            return m_modifiedDot;
         case Qt::ToolTipRole:
         case Qt::AccessibleTextRole:
             return tr("Unsaved changes");

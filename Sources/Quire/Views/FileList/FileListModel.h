@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
+#include <QPixmap>
 #include <QPointer>
 #include <QUuid>
 
@@ -56,4 +57,5 @@ private:
     int m_openEditors = 0;
     bool m_needsSync = false;
     QFont m_numericFont;
+    QPixmap m_modifiedDot;
 };

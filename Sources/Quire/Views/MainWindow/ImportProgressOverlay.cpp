@@ -3,14 +3,16 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 
 #include <QEvent>
-#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace {
-// A card with rounded corners on the window colour.
+constexpr int shadowWidth = 8;
+
+// A card with rounded corners on the window colour, with a soft shadow drawn
+// in its margin.
 class Card : public QWidget {
 public:
     using QWidget::QWidget;
@@ -20,8 +22,13 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
+        const QRectF card = QRectF(rect()).adjusted(shadowWidth, shadowWidth, -shadowWidth, -shadowWidth);
+        for (int step = shadowWidth; step > 0; --step) {
+            painter.setBrush(QColor(0, 0, 0, 84 / shadowWidth));
+            painter.drawRoundedRect(card.adjusted(-step, -step + 2, step, step + 2), 12 + step, 12 + step);
+        }
         painter.setBrush(palette().color(QPalette::Window));
-        painter.drawRoundedRect(rect(), 12, 12);
+        painter.drawRoundedRect(card, 12, 12);
     }
 };
 } // namespace
@@ -44,14 +51,8 @@ ImportProgressOverlay::ImportProgressOverlay(DocumentViewModel* document, QWidge
     m_loadedLabel->setFont(caption);
     m_loadedLabel->setForegroundRole(QPalette::PlaceholderText);
 
-    auto* shadow = new QGraphicsDropShadowEffect(m_card);
-    shadow->setColor(QColor(0, 0, 0, 84));
-    shadow->setBlurRadius(24);
-    shadow->setOffset(0, 4);
-    m_card->setGraphicsEffect(shadow);
-
     auto* layout = new QVBoxLayout(m_card);
-    layout->setContentsMargins(32, 32, 32, 32);
+    layout->setContentsMargins(32 + shadowWidth, 32 + shadowWidth, 32 + shadowWidth, 32 + shadowWidth);
     layout->setSpacing(16);
     layout->addWidget(m_progressLabel);
     layout->addWidget(m_progressBar);
