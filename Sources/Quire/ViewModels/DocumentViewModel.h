@@ -118,6 +118,7 @@ public:
     // --- Import and the list ---
     // Adds the supported audio files at the locations (files or folders) in the
     // background; locations given while an import runs are imported after it.
+    // isLoading is set at once, before the folders are walked.
     void importFiles(const QList<QUrl>& locations);
     // Reorders the files by sortOrder (stable); no notification when unchanged.
     void sortFiles();
@@ -226,8 +227,10 @@ private:
     qsizetype indexOfFile(const QUuid& id) const;
     bool applyUndoStep(bool undoing);
 
-    // Import
-    QList<QUrl> importCandidates(const QList<QUrl>& locations) const;
+    // Import. The candidates are gathered off the GUI thread: the supported
+    // files at the locations, without those already loaded.
+    static QList<QUrl> importCandidates(const QList<QUrl>& locations, const QList<QUrl>& loaded);
+    void startImport(const QList<QUrl>& importList);
     void startImportJob(const QList<QUrl>& importList);
 
     // Saving

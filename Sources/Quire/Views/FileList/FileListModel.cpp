@@ -224,9 +224,10 @@ void FileListModel::syncFiles() {
     m_needsSync = false;
     const QList<AudioFile>& files = m_document->files();
     const qsizetype kept = std::min(m_rows.size(), files.size());
+    // Rows whose record is still shared are unchanged: a pointer comparison.
     bool sameOrder = files.size() >= m_rows.size();
     for (qsizetype row = 0; sameOrder && row < kept; ++row)
-        sameOrder = m_rows[row].id() == files[row].id();
+        sameOrder = m_rows[row].sharesStorageWith(files[row]) || m_rows[row].id() == files[row].id();
     if (!sameOrder) {
         beginResetModel();
         m_rows = files;
@@ -237,7 +238,7 @@ void FileListModel::syncFiles() {
     // Rows in place: tell the view which of them changed, in contiguous runs.
     QList<std::pair<int, int>> changedRuns;
     for (qsizetype row = 0; row < kept; ++row) {
-        if (m_rows[row] == files[row])
+        if (m_rows[row].sharesStorageWith(files[row]) || m_rows[row] == files[row])
             continue;
         if (!changedRuns.isEmpty() && changedRuns.last().second == row - 1)
             changedRuns.last().second = static_cast<int>(row);
