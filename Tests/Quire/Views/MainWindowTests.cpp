@@ -54,6 +54,25 @@ TEST_F(MainWindowTest, TitleStatusAndEditedMarkFollowTheFiles) {
     EXPECT_TRUE(window->statusBarView()->saveButton()->isVisible());
 }
 
+// A desktop switching to a dark palette: the prominent buttons and the
+// secondary texts follow it.
+TEST_F(MainWindowTest, FollowsTheDesktopPalette) {
+    load({QStringLiteral("a.flac")}, QStringLiteral("untagged.flac"));
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Highlight, QColor(10, 80, 200));
+    dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->toolbarSaveButton()->palette().color(QPalette::Active, QPalette::Button),
+              QColor(10, 80, 200));
+    const QModelIndex title = list()->model()->index(0, 2);
+    EXPECT_EQ(title.data().toString(), "—");
+    EXPECT_EQ(title.data(Qt::ForegroundRole).value<QColor>(), QColor(150, 150, 150));
+    QApplication::setPalette(before);
+}
+
 TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     auto writer = std::make_shared<ControlledWriter>(QSet<QString>{QStringLiteral("b.flac")}, true);
     document.setTagWriter(writer);

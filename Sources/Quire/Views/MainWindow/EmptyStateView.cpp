@@ -3,6 +3,7 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/Common/FileDrops.h"
+#include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QDragEnterEvent>
@@ -35,16 +36,9 @@ EmptyStateView::EmptyStateView(DocumentViewModel* document, CommandCenter* comma
     description->setAlignment(Qt::AlignCenter);
     description->setForegroundRole(QPalette::PlaceholderText);
 
-    m_openButton = new QPushButton(tr("Open Files…"), this);
+    m_openButton = new ProminentButton(tr("Open Files…"), this);
     m_openButton->setDefault(true);
     m_openButton->setAutoDefault(true);
-    // Prominent: the selection colours of the palette, light or dark.
-    QPalette prominent = m_openButton->palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-        prominent.setColor(group, QPalette::Button, prominent.color(group, QPalette::Highlight));
-        prominent.setColor(group, QPalette::ButtonText, prominent.color(group, QPalette::HighlightedText));
-    }
-    m_openButton->setPalette(prominent);
     connect(m_openButton, &QPushButton::clicked, this, [commands] {
         if (commands)
             commands->post(Commands::openFiles);

@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/Views/Common/CommandCenter.h"
+#include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
 #include "Quire/Views/FileList/FileListView.h"
 #include "Quire/Views/MainWindow/EmptyStateView.h"
@@ -100,13 +101,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
 
 // A push button that mirrors an action: its text, help text and enabled state.
 static QPushButton* prominentButton(QAction* action, QWidget* parent) {
-    auto* button = new QPushButton(action->text(), parent);
-    QPalette prominent = button->palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-        prominent.setColor(group, QPalette::Button, prominent.color(group, QPalette::Highlight));
-        prominent.setColor(group, QPalette::ButtonText, prominent.color(group, QPalette::HighlightedText));
-    }
-    button->setPalette(prominent);
+    auto* button = new ProminentButton(action->text(), parent);
     const auto mirror = [button, action] {
         button->setText(action->text());
         button->setToolTip(action->toolTip());

@@ -1,6 +1,7 @@
 #include "Quire/Views/MainWindow/StatusBarView.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QFontDatabase>
@@ -24,7 +25,7 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QWidget* parent)
     , m_dot(new QLabel(QStringLiteral("·"), this))
     , m_modified(new QLabel(this))
     , m_properties(new QLabel(this))
-    , m_saveButton(new QPushButton(Symbols::icon(QStringLiteral("tray.and.arrow.down")), tr("Save"), this))
+    , m_saveButton(new ProminentButton(tr("Save"), this))
     , m_saveProgress(new QProgressBar(this))
     , m_saving(new QLabel(this)) {
     setAutoFillBackground(true);
@@ -43,6 +44,7 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QWidget* parent)
     QPalette orange = m_modified->palette();
     orange.setColor(QPalette::WindowText, QColor(255, 149, 0));
     m_modified->setPalette(orange);
+    m_saveButton->setIcon(Symbols::icon(QStringLiteral("tray.and.arrow.down")));
     m_saveButton->setFont(caption);
     m_saveButton->setToolTip(tr("Save all changes to disk (%1)")
                                  .arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
