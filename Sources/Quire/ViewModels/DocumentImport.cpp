@@ -20,11 +20,8 @@ void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
     loaded.reserve(m_files.size());
     for (const AudioFile& file : std::as_const(m_files))
         loaded.append(file.url());
-    m_readPool.start([this, locations, loaded] {
-        const QList<QUrl> importList = importCandidates(locations, loaded);
-        QMetaObject::invokeMethod(
-            this, [this, importList] { startImport(importList); }, Qt::QueuedConnection);
-    });
+    ImportJob::findCandidates(&m_readPool, locations, loaded, this,
+                              [this](const QList<QUrl>& importList) { startImport(importList); });
 }
 
 void DocumentViewModel::startImport(const QList<QUrl>& importList) {
@@ -39,35 +36,6 @@ void DocumentViewModel::startImport(const QList<QUrl>& importList) {
     recordUndoStep(tr("Import %1 files").arg(importList.size()));
     setImportProgress({importList.size(), 0});
     startImportJob(importList);
-}
-
-QList<QUrl> DocumentViewModel::importCandidates(const QList<QUrl>& locations, const QList<QUrl>& loaded) {
-    QList<QUrl> candidates;
-    for (const QUrl& location : locations) {
-        if (Platform::isDirectory(location) == Platform::DirectoryCheck::yes) {
-            for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
-                if (entry.isRegularFile && detectAudioFormat(entry.location))
-                    candidates.append(entry.location);
-            }
-        } else if (detectAudioFormat(location)) {
-            candidates.append(location);
-        }
-    }
-
-    // A file already loaded, or reached twice (through a folder and directly,
-    // or through a link), is taken once, at its first occurrence.
-    QSet<QUrl> taken;
-    for (const QUrl& url : loaded)
-        taken.insert(Platform::canonicalLocation(url));
-    QList<QUrl> importList;
-    for (const QUrl& candidate : std::as_const(candidates)) {
-        const QUrl canonical = Platform::canonicalLocation(candidate);
-        if (!taken.contains(canonical)) {
-            taken.insert(canonical);
-            importList.append(canonical);
-        }
-    }
-    return importList;
 }
 
 void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {

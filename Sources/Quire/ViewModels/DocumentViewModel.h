@@ -227,9 +227,7 @@ private:
     qsizetype indexOfFile(const QUuid& id) const;
     bool applyUndoStep(bool undoing);
 
-    // Import. The candidates are gathered off the GUI thread: the supported
-    // files at the locations, without those already loaded.
-    static QList<QUrl> importCandidates(const QList<QUrl>& locations, const QList<QUrl>& loaded);
+    // Import: starts reading the files found off the GUI thread.
     void startImport(const QList<QUrl>& importList);
     void startImportJob(const QList<QUrl>& importList);
 
