@@ -271,8 +271,9 @@ QMenu* FileListView::createContextMenu(const QPoint& position) {
     m_pasteAction->setEnabled(clipboard.tags.has_value() || clipboard.artwork.has_value());
     menu->addAction(m_pasteAction);
     menu->addSeparator();
-    const auto addSheet = [&](const QString& text, const QString& command,
-                              const QKeySequence& shortcut = {}) {
+    const auto addSheet = [&](QString text, const QString& command, const QKeySequence& shortcut = {}) {
+        // A menu takes "&" for a mnemonic; these texts mean the character.
+        text.replace(u'&', QStringLiteral("&&"));
         QAction* action = menu->addAction(text, this, [this, command] { emit sheetRequested(command); });
         action->setShortcut(shortcut);
     };
