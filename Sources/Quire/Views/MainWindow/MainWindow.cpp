@@ -70,7 +70,8 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     layout->addWidget(m_stack, 1);
     layout->addWidget(m_statusBar);
     setCentralWidget(central);
-    m_importOverlay = new ImportProgressOverlay(document, central);
+    // Over the whole window, toolbar and menus included.
+    m_importOverlay = new ImportProgressOverlay(document, this);
     m_quitDecision = new QuitDecision(document, this);
 
     connect(m_quitDecision, &QuitDecision::deferredReply, this, [this](bool quit) {
