@@ -192,6 +192,9 @@ TEST_F(MainWindowTest, CommandsReachTheWindow) {
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(panel->labelText(QFileDialog::Accept), "Add");
+    EXPECT_EQ(panel->windowTitle(), "Choose audio files or folders");
+    commands.post(Commands::openFiles); // the same panel again
+    EXPECT_EQ(window->findChildren<OpenPanel*>().size(), 1);
     panel->reject();
 }
 

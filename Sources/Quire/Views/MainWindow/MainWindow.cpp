@@ -182,14 +182,23 @@ void MainWindow::handleCommand(const QString& name) {
         emit sheetRequested(name);
 }
 
+// Not modal: the window stays usable while the panel is open, and asking
+// again brings the open panel to the front.
 void MainWindow::showOpenPanel() {
+    if (m_openPanel) {
+        m_openPanel->raise();
+        m_openPanel->activateWindow();
+        return;
+    }
     auto* panel = new OpenPanel(this);
     panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowModality(Qt::NonModal);
     connect(panel, &QDialog::accepted, this, [this, panel] {
         if (m_document)
             m_document->importFiles(panel->chosenUrls());
     });
-    panel->open();
+    m_openPanel = panel;
+    panel->show();
 }
 
 void MainWindow::setCanCheckForUpdates(bool canCheck) {

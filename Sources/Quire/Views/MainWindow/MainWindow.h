@@ -2,6 +2,7 @@
 
 #include "Quire/Views/MainWindow/WindowActions.h"
 
+#include <QDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -76,6 +77,7 @@ private:
     StatusBarView* m_statusBar = nullptr;
     ImportProgressOverlay* m_importOverlay = nullptr;
     QPointer<QMessageBox> m_saveErrorAlert;
+    QPointer<QDialog> m_openPanel;
     QuitDecision* m_quitDecision = nullptr;
     bool m_closeApproved = false;
     bool m_showCommandPalette = false;
