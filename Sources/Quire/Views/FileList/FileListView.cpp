@@ -63,6 +63,13 @@ FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
     });
     addAction(m_copyAction);
     addAction(m_pasteAction);
+    // Paste (menu item and Ctrl+V) only once something was copied.
+    const auto updatePaste = [this] {
+        const TagClipboard& clipboard = m_document->tagClipboard();
+        m_pasteAction->setEnabled(clipboard.tags.has_value() || clipboard.artwork.has_value());
+    };
+    connect(document, &DocumentViewModel::tagClipboardChanged, this, updatePaste);
+    updatePaste();
 
     connect(this, &QWidget::customContextMenuRequested, this, &FileListView::showContextMenu);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -267,8 +274,6 @@ QMenu* FileListView::createContextMenu(const QPoint& position) {
 
     auto* menu = new QMenu(this);
     menu->addAction(m_copyAction);
-    const TagClipboard& clipboard = m_document ? m_document->tagClipboard() : TagClipboard{};
-    m_pasteAction->setEnabled(clipboard.tags.has_value() || clipboard.artwork.has_value());
     menu->addAction(m_pasteAction);
     menu->addSeparator();
     const auto addSheet = [&](QString text, const QString& command, const QKeySequence& shortcut = {}) {
