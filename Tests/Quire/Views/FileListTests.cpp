@@ -114,6 +114,35 @@ TEST_F(FileListTest, TheTableFollowsTheDocumentIncrementally) {
     EXPECT_EQ(list()->selectionModel()->selectedRows(), QModelIndexList{cell(2, FileColumn::modified)});
 }
 
+// The name and tag columns share the width the others leave, never below
+// their minimum widths.
+TEST_F(FileListTest, ColumnsFitTheWindow) {
+    load({QStringLiteral("a.flac")});
+    QHeaderView* header = list()->horizontalHeader();
+    const auto flexibleWidths = [&] {
+        int sum = 0;
+        for (int column = 0; column < FileListColumns::count; ++column)
+            sum += FileListColumns::spec(column).flexible ? header->sectionSize(column) : 0;
+        return sum;
+    };
+    int fixed = 0;
+    for (int column = 0; column < FileListColumns::count; ++column)
+        fixed += FileListColumns::spec(column).flexible ? 0 : header->sectionSize(column);
+
+    window->resize(900, 600); // narrower than the columns' minimum widths
+    QCoreApplication::processEvents();
+    ASSERT_LT(list()->viewport()->width(), fixed + 660);
+    EXPECT_EQ(header->sectionSize(column(FileColumn::filename)), 240);
+    EXPECT_EQ(header->sectionSize(column(FileColumn::album)), 120);
+
+    window->resize(1900, 800);
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(flexibleWidths(), list()->viewport()->width() - fixed, 4);
+    EXPECT_GT(header->sectionSize(column(FileColumn::filename)),
+              header->sectionSize(column(FileColumn::title)));
+    EXPECT_EQ(header->sectionSize(column(FileColumn::track)), 40);
+}
+
 TEST_F(FileListTest, SelectionIsSyncedBothWaysWithoutEchoes) {
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
     QSignalSpy documentChanges(&document, &DocumentViewModel::selectedFilesChanged);
