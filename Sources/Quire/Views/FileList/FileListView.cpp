@@ -65,6 +65,8 @@ FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
     addAction(m_pasteAction);
     // Paste (menu item and Ctrl+V) only once something was copied.
     const auto updatePaste = [this] {
+        if (!m_document)
+            return;
         const TagClipboard& clipboard = m_document->tagClipboard();
         m_pasteAction->setEnabled(clipboard.tags.has_value() || clipboard.artwork.has_value());
     };
@@ -175,7 +177,7 @@ void FileListView::showEvent(QShowEvent* event) {
 }
 
 void FileListView::applyDocumentSelection() {
-    if (!m_document || m_model->isEditing() || m_applyingSelection)
+    if (!m_document || m_applyingSelection)
         return;
     const QSet<QUuid>& selected = m_document->selectedFiles();
     const int rowCount = m_model->rowCount();
