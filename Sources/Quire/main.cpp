@@ -1,8 +1,11 @@
+#include "Quire/AppDelegate.h"
+#include "Quire/SingleInstance.h"
+#include "Quire/Views/MainWindow/MainWindow.h"
 #include "QuireCore/TagWorker.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QDir>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     runTagWorkerIfRequested(argc, argv);
@@ -10,13 +13,20 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationVersion(QStringLiteral(CADENZA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("cadenza"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("cadenza"), QIcon(QStringLiteral(":/cadenza.svg"))));
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Cadenza"));
-    auto* placeholder = new QLabel(QObject::tr("Drop audio files or folders here"));
-    placeholder->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(placeholder);
-    window.resize(1100, 700);
-    window.show();
+    const QList<QUrl> urls = AppDelegate::urlsFromArguments(app.arguments().mid(1), QDir::currentPath());
+    SingleInstance instance;
+    if (instance.handOver(urls, 1000))
+        return 0;
+    instance.listen();
+
+    AppDelegate delegate;
+    QObject::connect(&instance, &SingleInstance::openRequested, &delegate, &AppDelegate::openFiles);
+    QObject::connect(delegate.mainWindow(), &MainWindow::closeAccepted, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    delegate.openFiles(urls);
     return app.exec();
 }

@@ -3,48 +3,39 @@
 #include "Quire/ViewModels/ImportJob.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
+// Walking folders and resolving links takes a while for a large library, so it
+// runs on the read pool (which the document waits for when it goes); the
+// import proper starts on this thread with its result.
 void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
     ASSERT_GUI_THREAD();
+    if (locations.isEmpty())
+        return;
     if (m_isLoading) {
         m_queuedImports += locations;
         return;
     }
-    const QList<QUrl> importList = importCandidates(locations);
-    if (importList.isEmpty())
-        return;
-    recordUndoStep(tr("Import %1 files").arg(importList.size()));
     setLoading(true);
-    setImportProgress({importList.size(), 0});
-    startImportJob(importList);
+    setImportProgress({});
+    QList<QUrl> loaded;
+    loaded.reserve(m_files.size());
+    for (const AudioFile& file : std::as_const(m_files))
+        loaded.append(file.url());
+    ImportJob::findCandidates(&m_readPool, locations, loaded, this,
+                              [this](const QList<QUrl>& importList) { startImport(importList); });
 }
 
-QList<QUrl> DocumentViewModel::importCandidates(const QList<QUrl>& locations) const {
-    QList<QUrl> candidates;
-    for (const QUrl& location : locations) {
-        if (Platform::isDirectory(location) == Platform::DirectoryCheck::yes) {
-            for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
-                if (entry.isRegularFile && detectAudioFormat(entry.location))
-                    candidates.append(entry.location);
-            }
-        } else if (detectAudioFormat(location)) {
-            candidates.append(location);
-        }
+void DocumentViewModel::startImport(const QList<QUrl>& importList) {
+    ASSERT_GUI_THREAD();
+    if (importList.isEmpty()) {
+        setLoading(false);
+        const QList<QUrl> queued = std::exchange(m_queuedImports, {});
+        if (!queued.isEmpty())
+            importFiles(queued);
+        return;
     }
-
-    // A file already loaded, or reached twice (through a folder and directly,
-    // or through a link), is taken once, at its first occurrence.
-    QSet<QUrl> taken;
-    for (const AudioFile& file : m_files)
-        taken.insert(Platform::canonicalLocation(file.url()));
-    QList<QUrl> importList;
-    for (const QUrl& candidate : std::as_const(candidates)) {
-        const QUrl canonical = Platform::canonicalLocation(candidate);
-        if (!taken.contains(canonical)) {
-            taken.insert(canonical);
-            importList.append(canonical);
-        }
-    }
-    return importList;
+    recordUndoStep(tr("Import %1 files").arg(importList.size()));
+    setImportProgress({importList.size(), 0});
+    startImportJob(importList);
 }
 
 void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {

@@ -152,19 +152,42 @@ void DocumentViewModel::changeSelectedFiles(const std::function<void(AudioFile&)
 
 void DocumentViewModel::sortFiles() {
     ASSERT_GUI_THREAD();
-    QList<AudioFile> sorted = m_files;
-    std::stable_sort(sorted.begin(), sorted.end(), [this](const AudioFile& a, const AudioFile& b) {
+    // A file name is worked out from the location; do it once per file, not
+    // once per comparison (a large library takes hundreds of thousands).
+    const bool byName = std::any_of(m_sortOrder.begin(), m_sortOrder.end(),
+                                    [](const SortDescriptor& d) { return d.key == SortKey::filename; });
+    struct Entry {
+        AudioFile file;
+        QString name;
+    };
+    QList<Entry> sorted;
+    sorted.reserve(m_files.size());
+    for (const AudioFile& file : std::as_const(m_files))
+        sorted.append({file, byName ? file.filename() : QString()});
+    std::stable_sort(sorted.begin(), sorted.end(), [this](const Entry& a, const Entry& b) {
         for (const SortDescriptor& descriptor : m_sortOrder) {
-            if (const int order = descriptor.compare(a, b))
+            int order = 0;
+            if (descriptor.key == SortKey::filename) {
+                order = QString::compare(a.name, b.name, Qt::CaseSensitive);
+                order = descriptor.ascending ? order : -order;
+            } else {
+                order = descriptor.compare(a.file, b.file);
+            }
+            if (order)
                 return order < 0;
         }
         return false;
     });
     const bool sameOrder =
         std::equal(sorted.begin(), sorted.end(), m_files.begin(), m_files.end(),
-                   [](const AudioFile& a, const AudioFile& b) { return a.id() == b.id(); });
-    if (!sameOrder)
-        setFiles(sorted);
+                   [](const Entry& a, const AudioFile& b) { return a.file.id() == b.id(); });
+    if (sameOrder)
+        return;
+    QList<AudioFile> files;
+    files.reserve(sorted.size());
+    for (Entry& entry : sorted)
+        files.append(std::move(entry.file));
+    setFiles(files);
 }
 
 void DocumentViewModel::removeSelectedFromList() {

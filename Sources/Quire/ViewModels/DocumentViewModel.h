@@ -120,6 +120,7 @@ public:
     // --- Import and the list ---
     // Adds the supported audio files at the locations (files or folders) in the
     // background; locations given while an import runs are imported after it.
+    // isLoading is set at once, before the folders are walked.
     void importFiles(const QList<QUrl>& locations);
     // Reorders the files by sortOrder (stable); no notification when unchanged.
     void sortFiles();
@@ -234,8 +235,8 @@ private:
     qsizetype indexOfFile(const QUuid& id) const;
     bool applyUndoStep(bool undoing);
 
-    // Import
-    QList<QUrl> importCandidates(const QList<QUrl>& locations) const;
+    // Import: starts reading the files found off the GUI thread.
+    void startImport(const QList<QUrl>& importList);
     void startImportJob(const QList<QUrl>& importList);
 
     // Saving

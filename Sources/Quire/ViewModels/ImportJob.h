@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QThreadPool>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,6 +20,14 @@ public:
     ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int window,
               QObject* parent);
     void start();
+
+    // The files an import of `locations` reads: the supported audio files at
+    // them (folders are walked), each once, without those already `loaded`.
+    static QList<QUrl> candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded);
+    // Works the candidates out on `pool` (walking a large folder takes a
+    // while) and hands them to `done` on the thread of `context`.
+    static void findCandidates(QThreadPool* pool, const QList<QUrl>& locations, const QList<QUrl>& loaded,
+                               QObject* context, std::function<void(const QList<QUrl>&)> done);
 
 signals:
     // No file when the reader reported an error (the error itself is not needed).

@@ -78,6 +78,7 @@ TEST(DocumentImport, ReadsAtMostEightAtOnceAndAppendsInBatches) {
                      [&] { sizesSeen.append(document.files().size()); });
     document.importFiles(locations);
     EXPECT_TRUE(document.isLoading());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return document.importProgress().total > 0; }, 10000));
     EXPECT_EQ(document.importProgress(), (ImportProgress{60, 0}));
     // The window fills up to eight reads and no further.
     ASSERT_TRUE(

@@ -1,0 +1,114 @@
+#include "Quire/AppDelegate.h"
+
+#include "Quire/AppInfo.h"
+#include "Quire/SoftwareUpdater.h"
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/CommandCenter.h"
+#include "Quire/Views/MainWindow/AboutDialog.h"
+#include "Quire/Views/MainWindow/MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+
+#ifndef CADENZA_UPDATE_FEED_URL
+#define CADENZA_UPDATE_FEED_URL ""
+#endif
+
+AppDelegate::AppDelegate(SoftwareUpdater* updater, QObject* parent)
+    : QObject(parent)
+    , m_viewModel(new DocumentViewModel(this))
+    , m_commands(new CommandCenter(this))
+    , m_updater(updater ? updater
+                        : new AppcastUpdater(QUrl(QStringLiteral(CADENZA_UPDATE_FEED_URL)),
+                                             QCoreApplication::applicationVersion()))
+    , m_window(std::make_unique<MainWindow>(m_viewModel, m_commands)) {
+    m_updater->setParent(this);
+    connect(m_window.get(), &MainWindow::aboutRequested, this, &AppDelegate::showAbout);
+    connect(m_window.get(), &MainWindow::checkForUpdatesRequested, m_updater,
+            &SoftwareUpdater::checkForUpdates);
+    connect(m_updater, &SoftwareUpdater::canCheckForUpdatesChanged, this,
+            [this] { m_window->setCanCheckForUpdates(m_updater->canCheckForUpdates()); });
+    connect(m_updater, &SoftwareUpdater::checkFinished, this, &AppDelegate::showUpdateResult);
+    m_window->setCanCheckForUpdates(m_updater->canCheckForUpdates());
+}
+
+// The window goes first: it observes the document.
+AppDelegate::~AppDelegate() {
+    m_window.reset();
+}
+
+void AppDelegate::openFiles(const QList<QUrl>& urls) {
+    if (!urls.isEmpty())
+        m_viewModel->importFiles(urls);
+    showMainWindow();
+}
+
+void AppDelegate::showMainWindow() {
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    else
+        m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void AppDelegate::showAbout() {
+    AboutDialog dialog(AppInfo::shortVersion(), AppInfo::feedbackURL(), m_window.get());
+    dialog.exec();
+}
+
+void AppDelegate::showUpdateResult(const UpdateCheckResult& result) {
+    auto* box = new QMessageBox(m_window.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(tr("Check for Updates"));
+    box->setWindowModality(Qt::WindowModal);
+    switch (result.kind) {
+    case UpdateCheckResult::Kind::newerAvailable: {
+        box->setIcon(QMessageBox::Information);
+        box->setText(tr("A newer version of Cadenza is available."));
+        box->setInformativeText(
+            tr("Version %1 is available; you have %2.").arg(result.latestVersion, AppInfo::shortVersion()));
+        QPushButton* download = box->addButton(tr("Download"), QMessageBox::AcceptRole);
+        box->addButton(tr("Not Now"), QMessageBox::RejectRole);
+        const QUrl url = result.downloadUrl;
+        connect(download, &QPushButton::clicked, this, [url] {
+            if (url.scheme() == u"https" || url.scheme() == u"http")
+                QDesktopServices::openUrl(url);
+        });
+        break;
+    }
+    case UpdateCheckResult::Kind::upToDate:
+        box->setIcon(QMessageBox::Information);
+        box->setText(tr("Cadenza is up to date."));
+        box->setInformativeText(tr("Version %1 is the newest version.").arg(AppInfo::shortVersion()));
+        box->addButton(tr("OK"), QMessageBox::AcceptRole);
+        break;
+    case UpdateCheckResult::Kind::failed:
+        box->setIcon(QMessageBox::Warning);
+        box->setText(tr("Couldn’t check for updates."));
+        box->setInformativeText(result.error);
+        box->addButton(tr("OK"), QMessageBox::AcceptRole);
+        break;
+    }
+    box->open();
+}
+
+QList<QUrl> AppDelegate::urlsFromArguments(const QStringList& arguments, const QString& workingDirectory) {
+    QList<QUrl> urls;
+    const QDir base(workingDirectory);
+    for (const QString& argument : arguments) {
+        if (argument.isEmpty())
+            continue;
+        if (argument.startsWith(QStringLiteral("file:"))) {
+            const QUrl url(argument);
+            if (url.isLocalFile())
+                urls.append(url);
+            continue;
+        }
+        urls.append(QUrl::fromLocalFile(QDir::cleanPath(base.absoluteFilePath(argument))));
+    }
+    return urls;
+}

@@ -1,0 +1,59 @@
+#include "Quire/Views/FileList/FileListColumns.h"
+
+#include <QtGlobal>
+#include <array>
+
+namespace {
+constexpr std::array<ColumnSpec, FileListColumns::count> specs{{
+    {FileColumn::modified, "", 16, 16, 16, false, std::nullopt},
+    {FileColumn::filename, QT_TRANSLATE_NOOP("FileListModel", "Filename"), 280, 240, 2000, true,
+     SortKey::filename},
+    {FileColumn::title, QT_TRANSLATE_NOOP("FileListModel", "Title"), 200, 180, 2000, true, SortKey::title},
+    {FileColumn::artist, QT_TRANSLATE_NOOP("FileListModel", "Artist"), 140, 120, 2000, true, SortKey::artist},
+    {FileColumn::album, QT_TRANSLATE_NOOP("FileListModel", "Album"), 140, 120, 2000, true, SortKey::album},
+    {FileColumn::track, "#", 40, 32, 60, false, SortKey::track},
+    {FileColumn::duration, QT_TRANSLATE_NOOP("FileListModel", "Duration"), 70, 60, 110, false,
+     SortKey::duration},
+    {FileColumn::format, QT_TRANSLATE_NOOP("FileListModel", "Format"), 60, 50, 90, false, SortKey::format},
+    {FileColumn::bitrate, QT_TRANSLATE_NOOP("FileListModel", "Bitrate"), 70, 60, 110, false,
+     SortKey::bitrate},
+    {FileColumn::sampleRate, QT_TRANSLATE_NOOP("FileListModel", "Sample Rate"), 80, 70, 130, false,
+     SortKey::sampleRate},
+}};
+} // namespace
+
+const ColumnSpec& FileListColumns::spec(int column) {
+    Q_ASSERT(column >= 0 && column < count);
+    return specs[static_cast<size_t>(column)];
+}
+
+bool FileListColumns::isEditable(FileColumn column) {
+    switch (column) {
+    case FileColumn::filename:
+    case FileColumn::title:
+    case FileColumn::artist:
+    case FileColumn::album:
+    case FileColumn::track:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::optional<int> FileListColumns::columnFor(SortKey key) {
+    for (int column = 0; column < count; ++column) {
+        if (specs[static_cast<size_t>(column)].sortKey == key)
+            return column;
+    }
+    return std::nullopt;
+}
+
+bool FileListColumns::isNumeric(FileColumn column) {
+    return column == FileColumn::track || column == FileColumn::duration || column == FileColumn::bitrate ||
+           column == FileColumn::sampleRate;
+}
+
+bool FileListColumns::isSecondary(FileColumn column) {
+    return column == FileColumn::duration || column == FileColumn::format || column == FileColumn::bitrate ||
+           column == FileColumn::sampleRate;
+}

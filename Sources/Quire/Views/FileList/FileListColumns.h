@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Quire/ViewModels/DocumentTypes.h"
+
+#include <QString>
+#include <optional>
+
+// The columns of the file list, in display order.
+enum class FileColumn {
+    modified,
+    filename,
+    title,
+    artist,
+    album,
+    track,
+    duration,
+    format,
+    bitrate,
+    sampleRate
+};
+
+struct ColumnSpec {
+    FileColumn column;
+    const char* title; // translated in the model
+    int width;
+    int minWidth;
+    int maxWidth;
+    bool flexible; // shares the width left over by the others when first fitted
+    std::optional<SortKey> sortKey;
+};
+
+namespace FileListColumns {
+inline constexpr int count = 10;
+const ColumnSpec& spec(int column);
+bool isEditable(FileColumn column);
+std::optional<int> columnFor(SortKey key);
+// Monospaced digits: the fixed font.
+bool isNumeric(FileColumn column);
+// Shown in the secondary text colour.
+bool isSecondary(FileColumn column);
+} // namespace FileListColumns

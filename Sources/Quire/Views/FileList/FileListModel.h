@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Quire/Views/FileList/FileListColumns.h"
+#include "QuireCore/AudioFile.h"
+
+#include <QAbstractTableModel>
+#include <QFont>
+#include <QPixmap>
+#include <QPointer>
+#include <QUuid>
+
+class DocumentViewModel;
+
+// The document's files as table rows, computed cell by cell on demand.
+//
+// The model mirrors the document's file list: a change that keeps the rows in
+// place updates only the rows whose file changed, files appended at the end
+// are inserted, and only a different order or removed files reset the model.
+// While a cell editor is open the rows stay as they are, so that the edited
+// row does not move under the editor; the document's changes are applied when
+// the last editor closes.
+//
+// Committing a cell goes through the document (setData), which may refuse.
+class FileListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Role {
+        FileIdRole = Qt::UserRole + 1,
+        SuffixRole, // text shown after the edited text (the file name's extension)
+    };
+
+    explicit FileListModel(DocumentViewModel* document, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Commits an in-place edit through the document; false when refused.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    QUuid fileId(int row) const;
+    const QList<AudioFile>& rows() const { return m_rows; }
+
+    // A cell editor opened or closed; the document's changes wait while one is open.
+    void beginCellEdit();
+    void endCellEdit();
+    bool isEditing() const { return m_openEditors > 0; }
+
+private:
+    void syncFiles();
+    QString displayText(const AudioFile& file, FileColumn column) const;
+    bool commitTrackNumber(const AudioFile& file, const QString& text);
+
+    QPointer<DocumentViewModel> m_document;
+    QList<AudioFile> m_rows;
+    int m_openEditors = 0;
+    bool m_needsSync = false;
+    QFont m_numericFont;
+    QPixmap m_modifiedDot;
+};

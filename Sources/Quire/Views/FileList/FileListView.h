@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QPointer>
+#include <QTableView>
+
+class CommandCenter;
+class DocumentViewModel;
+class FileListModel;
+class QAction;
+class QMenu;
+
+// The table of loaded files: the main window's left pane.
+//
+// It keeps one selection model in step with the document's selection both
+// ways (guarded, so that a change coming from the document does not bounce
+// back to it), shows the document's sort order in the header and turns header
+// clicks into a new sort order, edits five columns in place, and removes the
+// selected files from the list on Delete or Backspace.
+class FileListView : public QTableView {
+    Q_OBJECT
+public:
+    FileListView(DocumentViewModel* document, CommandCenter* commands, QWidget* parent = nullptr);
+
+    FileListModel* fileModel() const { return m_model; }
+    // Builds the context menu for a click at `position` (viewport coordinates),
+    // selecting the clicked row first when it is not selected.
+    QMenu* createContextMenu(const QPoint& position);
+    // Asks before dropping modified files from the list.
+    void removeSelectedFromList();
+    bool isEditingCell() const { return state() == QAbstractItemView::EditingState; }
+
+signals:
+    // A batch-operation sheet was asked for, by its command name. The sheets
+    // plug in here.
+    void sheetRequested(const QString& command);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void setUpColumns();
+    void fitColumnsToWidth();
+    void clampSection(int section, int size);
+    void applyDocumentSelection();
+    void takeSelectionFromTable();
+    void applyDocumentSortOrder();
+    void sortByHeader(int section);
+    void handleCommand(const QString& name);
+    void showContextMenu(const QPoint& position);
+
+    QPointer<DocumentViewModel> m_document;
+    FileListModel* m_model;
+    QAction* m_copyAction;
+    QAction* m_pasteAction;
+    bool m_applyingSelection = false;
+    bool m_applyingSortOrder = false;
+    bool m_clampingSection = false;
+    int m_lastViewportWidth = 0;
+};

@@ -1,0 +1,113 @@
+#include "Quire/Views/MainWindow/ImportProgressOverlay.h"
+
+#include "Quire/ViewModels/DocumentViewModel.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int shadowWidth = 8;
+
+// A card with rounded corners on the window colour, with a soft shadow drawn
+// in its margin.
+class Card : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        const QRectF card = QRectF(rect()).adjusted(shadowWidth, shadowWidth, -shadowWidth, -shadowWidth);
+        for (int step = shadowWidth; step > 0; --step) {
+            painter.setBrush(QColor(0, 0, 0, 84 / shadowWidth));
+            painter.drawRoundedRect(card.adjusted(-step, -step + 2, step, step + 2), 12 + step, 12 + step);
+        }
+        painter.setBrush(palette().color(QPalette::Window));
+        painter.drawRoundedRect(card, 12, 12);
+    }
+};
+} // namespace
+
+ImportProgressOverlay::ImportProgressOverlay(DocumentViewModel* document, QWidget* parent)
+    : QWidget(parent)
+    , m_document(document)
+    , m_card(new Card(this))
+    , m_progressLabel(new QLabel(m_card))
+    , m_progressBar(new QProgressBar(m_card))
+    , m_loadedLabel(new QLabel(m_card)) {
+    QFont headline = m_progressLabel->font();
+    headline.setBold(true);
+    m_progressLabel->setFont(headline);
+    m_progressBar->setFixedWidth(300);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setRange(0, 1000);
+    QFont caption = m_loadedLabel->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    m_loadedLabel->setFont(caption);
+    m_loadedLabel->setForegroundRole(QPalette::PlaceholderText);
+
+    auto* layout = new QVBoxLayout(m_card);
+    layout->setContentsMargins(32 + shadowWidth, 32 + shadowWidth, 32 + shadowWidth, 32 + shadowWidth);
+    layout->setSpacing(16);
+    layout->addWidget(m_progressLabel);
+    layout->addWidget(m_progressBar);
+    layout->addWidget(m_loadedLabel);
+
+    parent->installEventFilter(this);
+    connect(document, &DocumentViewModel::isLoadingChanged, this, &ImportProgressOverlay::refresh);
+    connect(document, &DocumentViewModel::importProgressChanged, this, &ImportProgressOverlay::refresh);
+    connect(document, &DocumentViewModel::filesChanged, this, &ImportProgressOverlay::refresh);
+    refresh();
+}
+
+QString ImportProgressOverlay::progressText() const {
+    return m_progressLabel->text();
+}
+
+QString ImportProgressOverlay::loadedText() const {
+    return m_loadedLabel->text();
+}
+
+void ImportProgressOverlay::refresh() {
+    if (!m_document)
+        return;
+    const ImportProgress progress = m_document->importProgress();
+    const bool shown = m_document->isLoading() && progress.total >= minimumFiles;
+    if (!shown) {
+        hide();
+        return;
+    }
+    m_progressLabel->setText(tr("Importing %1 of %2 files").arg(progress.completed).arg(progress.total));
+    m_progressBar->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
+    m_progressBar->setAccessibleName(m_progressLabel->text());
+    m_loadedLabel->setText(tr("%1 files loaded").arg(m_document->files().size()));
+    // The card is sized once per import, wide enough for the largest counts,
+    // so that each file read only changes two texts.
+    if (isHidden()) {
+        const QString widest = tr("Importing %1 of %2 files").arg(progress.total).arg(progress.total);
+        m_progressLabel->setMinimumWidth(m_progressLabel->fontMetrics().horizontalAdvance(widest));
+        m_card->adjustSize();
+        setGeometry(parentWidget()->rect());
+        m_card->move((width() - m_card->width()) / 2, (height() - m_card->height()) / 2);
+        show();
+        raise();
+    }
+}
+
+bool ImportProgressOverlay::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible()) {
+        setGeometry(parentWidget()->rect());
+        m_card->move((width() - m_card->width()) / 2, (height() - m_card->height()) / 2);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ImportProgressOverlay::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0, 0, 0, 51));
+}

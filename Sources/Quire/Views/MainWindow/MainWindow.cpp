@@ -1,0 +1,296 @@
+#include "Quire/Views/MainWindow/MainWindow.h"
+
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/CommandCenter.h"
+#include "Quire/Views/Common/ProminentButton.h"
+#include "Quire/Views/Common/Symbols.h"
+#include "Quire/Views/FileList/FileListView.h"
+#include "Quire/Views/MainWindow/EmptyStateView.h"
+#include "Quire/Views/MainWindow/ImportProgressOverlay.h"
+#include "Quire/Views/MainWindow/OpenPanel.h"
+#include "Quire/Views/MainWindow/QuitDecision.h"
+#include "Quire/Views/MainWindow/StatusBarView.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWidget* parent)
+    : QMainWindow(parent)
+    , m_document(document)
+    , m_actions(WindowActions::create(this, commands)) {
+    setObjectName(QStringLiteral("main"));
+    setMinimumSize(880, 540);
+    resize(1180, 760);
+    m_actions.fillMenuBar(menuBar());
+    connect(m_actions.undo, &QAction::triggered, this, [this] {
+        if (m_document)
+            m_document->undo();
+    });
+    connect(m_actions.redo, &QAction::triggered, this, [this] {
+        if (m_document)
+            m_document->redo();
+    });
+    connect(m_actions.quit, &QAction::triggered, this, &QWidget::close);
+    connect(m_actions.about, &QAction::triggered, this, &MainWindow::aboutRequested);
+    connect(m_actions.checkForUpdates, &QAction::triggered, this, &MainWindow::checkForUpdatesRequested);
+    buildToolbar();
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_stack = new QStackedWidget(central);
+    m_emptyState = new EmptyStateView(document, commands, m_stack);
+    m_splitter = new QSplitter(Qt::Horizontal, m_stack);
+    m_fileList = new FileListView(document, commands, m_splitter);
+    m_fileList->setMinimumWidth(400);
+    // The inspector's pane; the inspector itself plugs in here.
+    m_inspectorPane = new QWidget(m_splitter);
+    m_inspectorPane->setObjectName(QStringLiteral("inspectorPane"));
+    m_inspectorPane->setMinimumWidth(280);
+    m_inspectorPane->setMaximumWidth(420);
+    m_splitter->addWidget(m_fileList);
+    m_splitter->addWidget(m_inspectorPane);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setCollapsible(0, false);
+    m_splitter->setCollapsible(1, true);
+    m_splitter->setSizes({860, 320});
+    m_stack->addWidget(m_emptyState);
+    m_stack->addWidget(m_splitter);
+    m_statusBar = new StatusBarView(document, central);
+    layout->addWidget(m_stack, 1);
+    layout->addWidget(m_statusBar);
+    setCentralWidget(central);
+    // Over the whole window, toolbar and menus included.
+    m_importOverlay = new ImportProgressOverlay(document, this);
+    m_quitDecision = new QuitDecision(document, this);
+
+    connect(m_quitDecision, &QuitDecision::deferredReply, this, [this](bool quit) {
+        if (!quit)
+            return;
+        m_closeApproved = true;
+        close();
+    });
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
+        // Collapsing the pane by hand hides the inspector.
+        if (m_document && m_splitter->sizes().value(1) == 0)
+            m_document->setInspectorVisible(false);
+    });
+    connect(m_fileList, &FileListView::sheetRequested, this, &MainWindow::sheetRequested);
+    if (commands)
+        connect(commands, &CommandCenter::posted, this, &MainWindow::handleCommand);
+    connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshFiles);
+    connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshSaveState);
+    connect(document, &DocumentViewModel::isSavingChanged, this, &MainWindow::refreshSaveState);
+    connect(document, &DocumentViewModel::undoStateChanged, this, &MainWindow::refreshUndoState);
+    connect(document, &DocumentViewModel::inspectorVisibleChanged, this, &MainWindow::refreshInspector);
+    connect(document, &DocumentViewModel::saveErrorMessageChanged, this, &MainWindow::refreshSaveError);
+    refreshFiles();
+    refreshSaveState();
+    refreshUndoState();
+    refreshInspector();
+}
+
+// A push button that mirrors an action: its text, help text and enabled state.
+static QPushButton* prominentButton(QAction* action, QWidget* parent) {
+    auto* button = new ProminentButton(action->text(), parent);
+    const auto mirror = [button, action] {
+        button->setText(action->text());
+        button->setToolTip(action->toolTip());
+        button->setAccessibleName(action->text());
+        button->setEnabled(action->isEnabled());
+    };
+    QObject::connect(action, &QAction::changed, button, mirror);
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    mirror();
+    return button;
+}
+
+void MainWindow::buildToolbar() {
+    QToolBar* toolbar = addToolBar(tr("Toolbar"));
+    toolbar->setObjectName(QStringLiteral("toolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->setIconSize(QSize(18, 18));
+    toolbar->addAction(m_actions.open);
+    toolbar->addSeparator();
+    toolbar->addAction(m_actions.undo);
+    toolbar->addAction(m_actions.redo);
+
+    auto* spacer = new QWidget(toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(spacer);
+
+    m_saveAction = new QAction(tr("Save"), this);
+    m_saveAction->setToolTip(tr("Save all changes to disk (%1)")
+                                 .arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
+    connect(m_saveAction, &QAction::triggered, this, [this] {
+        if (m_document)
+            m_document->saveAll();
+    });
+    m_saveButton = prominentButton(m_saveAction, toolbar);
+    toolbar->addWidget(m_saveButton);
+
+    auto* artworkMenu = new QMenu(this);
+    artworkMenu->addAction(tr("Import Artwork from Folder…"), this,
+                           [this] { handleCommand(Commands::showBatchArtworkImport); });
+    artworkMenu->addAction(tr("Export All Artwork…"), this,
+                           [this] { handleCommand(Commands::showBatchArtworkExport); });
+    m_artworkButton = new QToolButton(toolbar);
+    m_artworkButton->setText(tr("Artwork"));
+    m_artworkButton->setIcon(Symbols::icon(QStringLiteral("photo.on.rectangle.angled")));
+    m_artworkButton->setToolTip(tr("Batch artwork tools"));
+    m_artworkButton->setAccessibleName(tr("Artwork"));
+    m_artworkButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_artworkButton->setPopupMode(QToolButton::InstantPopup);
+    m_artworkButton->setMenu(artworkMenu);
+    toolbar->addWidget(m_artworkButton);
+    toolbar->addAction(m_actions.toggleInspector);
+
+    // Every toolbar button is reachable with Tab and named for screen readers.
+    for (QAction* action : toolbar->actions()) {
+        if (QWidget* widget = toolbar->widgetForAction(action)) {
+            widget->setFocusPolicy(Qt::TabFocus);
+            if (widget->accessibleName().isEmpty() && !action->iconText().isEmpty())
+                widget->setAccessibleName(action->iconText());
+        }
+    }
+}
+
+void MainWindow::handleCommand(const QString& name) {
+    if (!m_document)
+        return;
+    if (name == Commands::openFiles)
+        showOpenPanel();
+    else if (name == Commands::saveAllChanges)
+        m_document->saveAll();
+    else if (name == Commands::toggleInspector)
+        m_document->setInspectorVisible(!m_document->inspectorVisible());
+    else if (name == Commands::showCommandPalette)
+        m_showCommandPalette = !m_showCommandPalette;
+    else if (name == Commands::showBatchArtworkImport || name == Commands::showBatchArtworkExport)
+        emit sheetRequested(name);
+}
+
+// Not modal: the window stays usable while the panel is open, and asking
+// again brings the open panel to the front.
+void MainWindow::showOpenPanel() {
+    if (m_openPanel) {
+        m_openPanel->raise();
+        m_openPanel->activateWindow();
+        return;
+    }
+    auto* panel = new OpenPanel(this);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowModality(Qt::NonModal);
+    connect(panel, &QDialog::accepted, this, [this, panel] {
+        if (m_document)
+            m_document->importFiles(panel->chosenUrls());
+    });
+    m_openPanel = panel;
+    panel->show();
+}
+
+void MainWindow::setCanCheckForUpdates(bool canCheck) {
+    m_actions.checkForUpdates->setEnabled(canCheck);
+}
+
+void MainWindow::refreshFiles() {
+    const qsizetype count = m_document->files().size();
+    // The word stays plural for every count.
+    setWindowTitle(count == 0 ? tr("Cadenza") + QStringLiteral("[*]")
+                              : tr("Cadenza — %1 files").arg(count) + QStringLiteral("[*]"));
+    setWindowModified(m_document->modifiedCount() > 0);
+    QWidget* shown = count == 0 ? static_cast<QWidget*>(m_emptyState) : m_splitter;
+    if (m_stack->currentWidget() != shown) {
+        const bool hadFocus = m_stack->currentWidget() && m_stack->currentWidget()->hasFocus();
+        m_stack->setCurrentWidget(shown);
+        if (hadFocus || count > 0)
+            m_fileList->setFocus();
+    }
+    m_statusBar->setVisible(count > 0);
+    m_artworkButton->setEnabled(count > 0);
+}
+
+void MainWindow::refreshSaveState() {
+    const qsizetype modified = m_document->modifiedCount();
+    m_saveAction->setText(modified < 2 ? tr("Save") : tr("Save %1 Files").arg(modified));
+    m_saveAction->setEnabled(modified > 0 && !m_document->isSaving());
+}
+
+void MainWindow::refreshUndoState() {
+    const auto undoDescription = m_document->undoDescription();
+    const auto redoDescription = m_document->redoDescription();
+    m_actions.undo->setEnabled(m_document->canUndo());
+    m_actions.redo->setEnabled(m_document->canRedo());
+    m_actions.undo->setToolTip(undoDescription ? tr("Undo: %1").arg(*undoDescription) : tr("Undo"));
+    m_actions.redo->setToolTip(redoDescription ? tr("Redo: %1").arg(*redoDescription) : tr("Redo"));
+}
+
+void MainWindow::refreshInspector() {
+    const bool visible = m_document->inspectorVisible();
+    m_inspectorPane->setVisible(visible);
+    if (visible && m_splitter->sizes().value(1) == 0) {
+        const int total = m_splitter->width();
+        m_splitter->setSizes({std::max(400, total - 320), 320});
+    }
+}
+
+// One alert at a time; dismissing it clears the message, so the next failure
+// shows it again.
+void MainWindow::refreshSaveError() {
+    const std::optional<QString> message = m_document->saveErrorMessage();
+    if (!message) {
+        if (m_saveErrorAlert)
+            m_saveErrorAlert->done(0);
+        return;
+    }
+    if (m_saveErrorAlert) {
+        m_saveErrorAlert->setInformativeText(*message);
+        return;
+    }
+    auto* alert = new QMessageBox(QMessageBox::Warning, tr("Cadenza"),
+                                  tr("Couldn’t Complete the File Operation"), QMessageBox::NoButton, this);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setInformativeText(*message);
+    QPushButton* ok = alert->addButton(tr("OK"), QMessageBox::RejectRole);
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
+    connect(alert, &QDialog::finished, this, [this] {
+        m_saveErrorAlert = nullptr;
+        if (m_document)
+            m_document->setSaveErrorMessage(std::nullopt);
+    });
+    m_saveErrorAlert = alert;
+    alert->open();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_closeApproved) {
+        event->accept();
+        emit closeAccepted();
+        return;
+    }
+    switch (m_quitDecision->shouldTerminate()) {
+    case QuitDecision::Reply::now:
+        m_closeApproved = true;
+        event->accept();
+        emit closeAccepted();
+        break;
+    case QuitDecision::Reply::cancel:
+    case QuitDecision::Reply::later:
+        event->ignore();
+        break;
+    }
+}

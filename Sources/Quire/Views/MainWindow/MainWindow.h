@@ -1,0 +1,84 @@
+#pragma once
+
+#include "Quire/Views/MainWindow/WindowActions.h"
+
+#include <QDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+
+class CommandCenter;
+class DocumentViewModel;
+class EmptyStateView;
+class FileListView;
+class ImportProgressOverlay;
+class QPushButton;
+class QSplitter;
+class QStackedWidget;
+class QToolButton;
+class QuitDecision;
+class StatusBarView;
+
+// The one working window: the file list with the inspector's pane beside it
+// (or the empty state), the toolbar, the status bar, the import overlay and
+// the save error alert. It follows the document and turns the window's
+// commands into document operations.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(DocumentViewModel* document, CommandCenter* commands, QWidget* parent = nullptr);
+
+    const WindowActions& actions() const { return m_actions; }
+    QAction* toolbarSaveAction() const { return m_saveAction; }
+    QPushButton* toolbarSaveButton() const { return m_saveButton; }
+    QToolButton* artworkButton() const { return m_artworkButton; }
+    FileListView* fileList() const { return m_fileList; }
+    EmptyStateView* emptyState() const { return m_emptyState; }
+    StatusBarView* statusBarView() const { return m_statusBar; }
+    ImportProgressOverlay* importOverlay() const { return m_importOverlay; }
+    QWidget* inspectorPane() const { return m_inspectorPane; }
+    // The save error alert while it is shown.
+    QMessageBox* saveErrorAlert() const { return m_saveErrorAlert; }
+    bool isCommandPaletteShown() const { return m_showCommandPalette; }
+
+    void showOpenPanel();
+    void setCanCheckForUpdates(bool canCheck);
+
+signals:
+    void aboutRequested();
+    void checkForUpdatesRequested();
+    // The window may close and the program end.
+    void closeAccepted();
+    // A sheet or overlay of a later stage was asked for, by its command name.
+    void sheetRequested(const QString& command);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildToolbar();
+    void handleCommand(const QString& name);
+    void refreshFiles();
+    void refreshUndoState();
+    void refreshSaveState();
+    void refreshInspector();
+    void refreshSaveError();
+
+    QPointer<DocumentViewModel> m_document;
+    WindowActions m_actions;
+    QAction* m_saveAction = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QToolButton* m_artworkButton = nullptr;
+    QStackedWidget* m_stack = nullptr;
+    EmptyStateView* m_emptyState = nullptr;
+    QSplitter* m_splitter = nullptr;
+    FileListView* m_fileList = nullptr;
+    QWidget* m_inspectorPane = nullptr;
+    StatusBarView* m_statusBar = nullptr;
+    ImportProgressOverlay* m_importOverlay = nullptr;
+    QPointer<QMessageBox> m_saveErrorAlert;
+    QPointer<QDialog> m_openPanel;
+    QuitDecision* m_quitDecision = nullptr;
+    bool m_closeApproved = false;
+    bool m_showCommandPalette = false;
+};

@@ -1,0 +1,124 @@
+#include "Quire/Views/MainWindow/StatusBarView.h"
+
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/ProminentButton.h"
+#include "Quire/Views/Common/Symbols.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+QFont captionFont(const QFont& base) {
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * 0.85);
+    return font;
+}
+} // namespace
+
+StatusBarView::StatusBarView(DocumentViewModel* document, QWidget* parent)
+    : QWidget(parent)
+    , m_document(document)
+    , m_count(new QLabel(this))
+    , m_dot(new QLabel(QStringLiteral("·"), this))
+    , m_modified(new QLabel(this))
+    , m_properties(new QLabel(this))
+    , m_saveButton(new ProminentButton(tr("Save"), this))
+    , m_saveProgress(new QProgressBar(this))
+    , m_saving(new QLabel(this)) {
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    const QFont caption = captionFont(font());
+    QFont numeric = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    numeric.setPointSizeF(caption.pointSizeF());
+    for (QLabel* label : {m_count, m_dot, m_modified})
+        label->setFont(caption);
+    m_properties->setFont(numeric);
+    m_saving->setFont(caption);
+    m_count->setForegroundRole(QPalette::PlaceholderText);
+    m_dot->setForegroundRole(QPalette::PlaceholderText);
+    m_properties->setForegroundRole(QPalette::PlaceholderText);
+    m_saving->setForegroundRole(QPalette::PlaceholderText);
+    QPalette orange = m_modified->palette();
+    orange.setColor(QPalette::WindowText, QColor(255, 149, 0));
+    m_modified->setPalette(orange);
+    m_saveButton->setIcon(Symbols::icon(QStringLiteral("tray.and.arrow.down")));
+    m_saveButton->setFont(caption);
+    m_saveButton->setToolTip(tr("Save all changes to disk (%1)")
+                                 .arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
+    m_saveProgress->setFixedWidth(100);
+    m_saveProgress->setMaximumHeight(10);
+    m_saveProgress->setTextVisible(false);
+    m_saveProgress->setRange(0, 1000);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(12, 6, 12, 6);
+    layout->setSpacing(12);
+    layout->addWidget(m_count);
+    layout->addWidget(m_dot);
+    layout->addWidget(m_modified);
+    layout->addStretch(1);
+    layout->addWidget(m_properties);
+    layout->addWidget(m_saveButton);
+    layout->addWidget(m_saveProgress);
+    layout->addWidget(m_saving);
+
+    connect(m_saveButton, &QPushButton::clicked, this, [this] {
+        if (m_document)
+            m_document->saveAll();
+    });
+    for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
+                        &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged})
+        connect(document, signal, this, &StatusBarView::refresh);
+    refresh();
+}
+
+QString StatusBarView::countText() const {
+    return m_count->text();
+}
+
+QString StatusBarView::modifiedText() const {
+    return m_modified->isHidden() ? QString() : m_modified->text();
+}
+
+QString StatusBarView::propertiesText() const {
+    return m_properties->isHidden() ? QString() : m_properties->text();
+}
+
+QString StatusBarView::savingText() const {
+    return m_saving->isHidden() ? QString() : m_saving->text();
+}
+
+void StatusBarView::refresh() {
+    if (!m_document)
+        return;
+    const qsizetype selected = m_document->selectedFiles().size();
+    const qsizetype files = m_document->files().size();
+    if (selected > 0)
+        m_count->setText(selected == 1 ? tr("1 file selected") : tr("%1 files selected").arg(selected));
+    else
+        m_count->setText(files == 1 ? tr("1 file") : tr("%1 files").arg(files));
+
+    const qsizetype modified = m_document->modifiedCount();
+    m_dot->setVisible(modified > 0);
+    m_modified->setVisible(modified > 0);
+    m_modified->setText(tr("%1 modified").arg(modified));
+
+    const bool saving = m_document->isSaving();
+    const std::optional<AudioProperties> properties = m_document->firstSelectedProperties();
+    m_properties->setVisible(!saving && properties.has_value());
+    if (properties)
+        m_properties->setText(properties->formattedBitrate() + QStringLiteral(" · ") +
+                              properties->formattedSampleRate());
+    m_saveButton->setVisible(!saving && modified > 0);
+
+    const SaveProgress progress = m_document->saveProgress();
+    m_saveProgress->setVisible(saving);
+    m_saving->setVisible(saving);
+    m_saveProgress->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
+    // The file being written, counted from one.
+    const qint64 current = std::min(progress.completed + 1, std::max<qint64>(progress.total, 1));
+    m_saving->setText(tr("Saving %1 of %2…").arg(current).arg(progress.total));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class DocumentViewModel;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The row below the file list: how many files are loaded or selected, how
+// many are modified, the first selected file's bitrate and sample rate, and
+// while a save runs its progress.
+class StatusBarView : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatusBarView(DocumentViewModel* document, QWidget* parent = nullptr);
+
+    QString countText() const;
+    QString modifiedText() const; // empty while nothing is modified
+    QString propertiesText() const;
+    QString savingText() const; // empty unless saving
+    QPushButton* saveButton() const { return m_saveButton; }
+
+private:
+    void refresh();
+
+    QPointer<DocumentViewModel> m_document;
+    QLabel* m_count;
+    QLabel* m_dot;
+    QLabel* m_modified;
+    QLabel* m_properties;
+    QPushButton* m_saveButton;
+    QProgressBar* m_saveProgress;
+    QLabel* m_saving;
+};

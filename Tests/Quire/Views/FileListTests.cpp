@@ -1,0 +1,394 @@
+#include "WidgetTestSupport.h"
+
+#include "Quire/Views/FileList/CellEditorDelegate.h"
+#include "Quire/Views/FileList/FileListModel.h"
+#include "Quire/Views/FileList/FileListView.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace DocumentTest;
+using namespace WidgetTest;
+
+namespace {
+
+class FileListTest : public WindowTest {
+protected:
+    FileListModel* model() const { return list()->fileModel(); }
+    int column(FileColumn wanted) const {
+        for (int column = 0; column < FileListColumns::count; ++column) {
+            if (FileListColumns::spec(column).column == wanted)
+                return column;
+        }
+        return -1;
+    }
+    QModelIndex cell(int row, FileColumn wanted) const { return model()->index(row, column(wanted)); }
+    int rowOf(const QString& name) const {
+        for (int row = 0; row < model()->rowCount(); ++row) {
+            if (model()->rows()[row].filename() == name)
+                return row;
+        }
+        return -1;
+    }
+    void clickHeader(FileColumn wanted) {
+        QHeaderView* header = list()->horizontalHeader();
+        const int section = column(wanted);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                                 header->height() / 2));
+    }
+    // Opens the editor of a cell with a double-click, as a user does.
+    CellEditor* startEditing(const QModelIndex& index) {
+        list()->scrollTo(index);
+        const QPoint center = list()->visualRect(index).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, center);
+        QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, center);
+        return qobject_cast<CellEditor*>(list()->indexWidget(index));
+    }
+    // Types into the open editor and presses a key; true when the editor closed.
+    bool typeAndPress(CellEditor* editor, const QString& text, Qt::Key key = Qt::Key_Return) {
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, key);
+        QCoreApplication::processEvents();
+        return !list()->isEditingCell();
+    }
+    const AudioFile& fileWithId(const QUuid& id) const {
+        for (const AudioFile& file : document.files()) {
+            if (file.id() == id)
+                return file;
+        }
+        throw std::runtime_error("no such file");
+    }
+};
+
+TEST_F(FileListTest, CellsShowTheFilesAndADashForMissingValues) {
+    load({QStringLiteral("untagged.flac")}, QStringLiteral("untagged.flac"));
+    load({QStringLiteral("tagged.flac")});
+    const int tagged = rowOf(QStringLiteral("tagged.flac"));
+    const int untagged = rowOf(QStringLiteral("untagged.flac"));
+    const AudioFile& file = model()->rows()[tagged];
+    EXPECT_EQ(cell(tagged, FileColumn::filename).data().toString(), "tagged.flac");
+    EXPECT_EQ(cell(tagged, FileColumn::title).data().toString(), *file.tags().title);
+    EXPECT_EQ(cell(tagged, FileColumn::title).data(Qt::ToolTipRole).toString(), *file.tags().title);
+    EXPECT_EQ(cell(tagged, FileColumn::track).data().toString(), QString::number(*file.tags().trackNumber));
+    EXPECT_EQ(cell(tagged, FileColumn::format).data().toString(), "FLAC");
+    for (FileColumn column : {FileColumn::title, FileColumn::artist, FileColumn::album, FileColumn::track}) {
+        EXPECT_EQ(cell(untagged, column).data().toString(), "—");
+        EXPECT_FALSE(cell(untagged, column).data(Qt::ToolTipRole).isValid());
+        EXPECT_TRUE(cell(untagged, column).data(Qt::ForegroundRole).isValid());
+    }
+    EXPECT_FALSE(cell(tagged, FileColumn::modified).data(Qt::DecorationRole).isValid());
+    document.updateField(TagField::title, QStringLiteral("Changed"), file.id());
+    EXPECT_EQ(
+        cell(rowOf(QStringLiteral("tagged.flac")), FileColumn::modified).data(Qt::ToolTipRole).toString(),
+        "Unsaved changes");
+}
+
+// Tag edits update rows in place; appended files are inserted; only another
+// order resets the table, and the selection survives it.
+TEST_F(FileListTest, TheTableFollowsTheDocumentIncrementally) {
+    load({QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    QSignalSpy resets(model(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy inserts(model(), &QAbstractItemModel::rowsInserted);
+
+    document.setSelectedFiles({ids()[1]});
+    document.updateField(TagField::genre, QStringLiteral("Jazz"));
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes[0][0].value<QModelIndex>().row(), 1);
+    EXPECT_EQ(changes[0][1].value<QModelIndex>().row(), 1);
+
+    load({QStringLiteral("d.flac")});
+    EXPECT_GE(inserts.count(), 1);
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(model()->rowCount(), 3);
+
+    load({QStringLiteral("a.flac")}); // sorts to the front
+    EXPECT_GE(resets.count(), 1);
+    EXPECT_EQ(model()->rows()[0].filename(), "a.flac");
+    EXPECT_EQ(list()->selectionModel()->selectedRows(), QModelIndexList{cell(2, FileColumn::modified)});
+}
+
+// The name and tag columns share the width the others leave, never below
+// their minimum widths.
+TEST_F(FileListTest, ColumnsFitTheWindow) {
+    load({QStringLiteral("a.flac")});
+    QHeaderView* header = list()->horizontalHeader();
+    const auto flexibleWidths = [&] {
+        int sum = 0;
+        for (int column = 0; column < FileListColumns::count; ++column)
+            sum += FileListColumns::spec(column).flexible ? header->sectionSize(column) : 0;
+        return sum;
+    };
+    int fixed = 0;
+    for (int column = 0; column < FileListColumns::count; ++column)
+        fixed += FileListColumns::spec(column).flexible ? 0 : header->sectionSize(column);
+
+    window->resize(900, 600); // narrower than the columns' minimum widths
+    QCoreApplication::processEvents();
+    ASSERT_LT(list()->viewport()->width(), fixed + 660);
+    EXPECT_EQ(header->sectionSize(column(FileColumn::filename)), 240);
+    EXPECT_EQ(header->sectionSize(column(FileColumn::album)), 120);
+
+    window->resize(1900, 800);
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(flexibleWidths(), list()->viewport()->width() - fixed, 4);
+    EXPECT_GT(header->sectionSize(column(FileColumn::filename)),
+              header->sectionSize(column(FileColumn::title)));
+    EXPECT_EQ(header->sectionSize(column(FileColumn::track)), 40);
+}
+
+TEST_F(FileListTest, SelectionIsSyncedBothWaysWithoutEchoes) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    QSignalSpy documentChanges(&document, &DocumentViewModel::selectedFilesChanged);
+
+    document.setSelectedFiles({ids()[0], ids()[2]});
+    EXPECT_EQ(documentChanges.count(), 1);
+    QModelIndexList rows = list()->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (QModelIndexList{cell(0, FileColumn::modified), cell(2, FileColumn::modified)}));
+
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                      list()->visualRect(cell(1, FileColumn::title)).center());
+    EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{ids()[1]});
+    EXPECT_EQ(documentChanges.count(), 2);
+
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(document.selectedFiles().size(), 3);
+    EXPECT_EQ(documentChanges.count(), 3);
+}
+
+TEST_F(FileListTest, HeaderClicksSortTheDocument) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    document.setSelectedFiles({ids()[0]});
+    document.updateField(TagField::title, QStringLiteral("Zulu"));
+    document.setSelectedFiles({ids()[2]});
+    document.updateField(TagField::title, QStringLiteral("Alpha"));
+    document.setSelectedFiles({ids()[1]});
+    document.updateField(TagField::title, QStringLiteral("Mike"));
+
+    clickHeader(FileColumn::title);
+    ASSERT_FALSE(document.sortOrder().isEmpty());
+    EXPECT_EQ(document.sortOrder().first(), (SortDescriptor{SortKey::title, true}));
+    EXPECT_EQ(namesOf(document.files()), (QStringList{"c.flac", "b.flac", "a.flac"}));
+    EXPECT_EQ(list()->horizontalHeader()->sortIndicatorSection(), column(FileColumn::title));
+    EXPECT_EQ(list()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    clickHeader(FileColumn::title);
+    EXPECT_EQ(document.sortOrder().first(), (SortDescriptor{SortKey::title, false}));
+    EXPECT_EQ(namesOf(document.files()), (QStringList{"a.flac", "b.flac", "c.flac"}));
+    EXPECT_EQ(list()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(model()->rows()[0].filename(), "a.flac");
+
+    const QList<SortDescriptor> before = document.sortOrder();
+    clickHeader(FileColumn::modified);
+    EXPECT_EQ(document.sortOrder(), before);
+    EXPECT_EQ(list()->horizontalHeader()->sortIndicatorSection(), column(FileColumn::title));
+
+    // The document's own order shows in the header.
+    document.setSortOrder({SortDescriptor{SortKey::bitrate, false}});
+    EXPECT_EQ(list()->horizontalHeader()->sortIndicatorSection(), column(FileColumn::bitrate));
+}
+
+TEST_F(FileListTest, TagCellsCommitThroughTheDocument) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
+    const QUuid first = ids()[0];
+    document.setSelectedFiles({ids()[0], ids()[1]});
+
+    CellEditor* editor = startEditing(cell(0, FileColumn::title));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), *fileWithId(first).tags().title);
+    EXPECT_TRUE(editor->suffix().isEmpty());
+    EXPECT_TRUE(typeAndPress(editor, QStringLiteral("New Title")));
+    EXPECT_EQ(fileWithId(first).tags().title, "New Title");
+    EXPECT_NE(fileWithId(ids()[1]).tags().title, "New Title"); // only the edited row
+    EXPECT_EQ(document.undoDescription(), "Edit Title");
+
+    editor = startEditing(cell(0, FileColumn::artist));
+    ASSERT_NE(editor, nullptr);
+    editor->clear();
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fileWithId(first).tags().artist, std::nullopt); // an emptied cell means no value
+
+    editor = startEditing(cell(0, FileColumn::album));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(typeAndPress(editor, QStringLiteral("Discarded"), Qt::Key_Escape));
+    EXPECT_NE(fileWithId(first).tags().album, "Discarded");
+
+    // Leaving the editor commits it.
+    editor = startEditing(cell(0, FileColumn::album));
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Left"));
+    list()->setFocus();
+    QTRY_VERIFY(!list()->isEditingCell());
+    EXPECT_EQ(fileWithId(first).tags().album, "Left");
+}
+
+TEST_F(FileListTest, TrackNumbersAreParsedAndBadOnesRefused) {
+    load({QStringLiteral("a.flac")});
+    const QUuid id = ids()[0];
+
+    CellEditor* editor = startEditing(cell(0, FileColumn::track));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(typeAndPress(editor, QStringLiteral("7a")));
+    EXPECT_EQ(list()->indexWidget(cell(0, FileColumn::track)), editor); // stays open
+    EXPECT_FALSE(typeAndPress(editor, QStringLiteral("-1")));
+    EXPECT_FALSE(typeAndPress(editor, QStringLiteral("99999999999")));
+    EXPECT_TRUE(typeAndPress(editor, QStringLiteral(" 7 ")));
+    EXPECT_EQ(fileWithId(id).tags().trackNumber, 7);
+
+    editor = startEditing(cell(0, FileColumn::track));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "7");
+    EXPECT_TRUE(typeAndPress(editor, QStringLiteral("+12")));
+    EXPECT_EQ(fileWithId(id).tags().trackNumber, 12);
+
+    editor = startEditing(cell(0, FileColumn::track));
+    ASSERT_NE(editor, nullptr);
+    editor->clear();
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fileWithId(id).tags().trackNumber, std::nullopt);
+
+    // After a focus change an invalid number is dropped silently.
+    editor = startEditing(cell(0, FileColumn::track));
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, QStringLiteral("x"));
+    list()->setFocus();
+    QTRY_VERIFY(!list()->isEditingCell());
+    EXPECT_EQ(fileWithId(id).tags().trackNumber, std::nullopt);
+}
+
+TEST_F(FileListTest, FileNamesAreRenamedOnDiskAndRefusedNamesKeepTheEditor) {
+    load({QStringLiteral("song.flac"), QStringLiteral("taken.flac")});
+    const int row = rowOf(QStringLiteral("song.flac"));
+    const QUuid id = model()->fileId(row);
+
+    CellEditor* editor = startEditing(cell(row, FileColumn::filename));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "song");
+    EXPECT_EQ(editor->suffix(), ".flac");
+    EXPECT_FALSE(typeAndPress(editor, QStringLiteral("taken"))); // another file is there
+    EXPECT_TRUE(QFile::exists(library.path(QStringLiteral("song.flac"))));
+    EXPECT_TRUE(typeAndPress(editor, QStringLiteral("new")));
+    EXPECT_FALSE(QFile::exists(library.path(QStringLiteral("song.flac"))));
+    EXPECT_TRUE(QFile::exists(library.path(QStringLiteral("new.flac"))));
+    EXPECT_EQ(fileWithId(id).filename(), "new.flac");
+    QTRY_COMPARE(model()->data(cell(rowOf(QStringLiteral("new.flac")), FileColumn::filename)).toString(),
+                 "new.flac");
+}
+
+TEST_F(FileListTest, ChangesWaitWhileACellIsEdited) {
+    load({QStringLiteral("a.flac")});
+    CellEditor* editor = startEditing(cell(0, FileColumn::title));
+    ASSERT_NE(editor, nullptr);
+    importAndWait(document, {library.add(QStringLiteral("b.flac"))});
+    EXPECT_EQ(document.files().size(), 2);
+    EXPECT_EQ(model()->rowCount(), 1);
+    EXPECT_EQ(list()->indexWidget(cell(0, FileColumn::title)), editor);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QTRY_COMPARE(model()->rowCount(), 2);
+}
+
+TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    // The text as shown (a doubled "&" shows one).
+    const auto shown = [](const QAction* action) { return QString(action->text()).replace("&&", "&"); };
+    const auto actionNamed = [&](QMenu* menu, const QString& text) -> QAction* {
+        for (QAction* action : menu->actions()) {
+            if (shown(action) == text)
+                return action;
+        }
+        return nullptr;
+    };
+    const auto pointAt = [&](int row) { return list()->visualRect(cell(row, FileColumn::title)).center(); };
+
+    document.setSelectedFiles({ids()[0], ids()[1]});
+    std::unique_ptr<QMenu> menu(list()->createContextMenu(pointAt(1)));
+    EXPECT_EQ(document.selectedFiles(), (QSet<QUuid>{ids()[0], ids()[1]})); // inside the selection: kept
+    ASSERT_NE(actionNamed(menu.get(), "Paste"), nullptr);
+    EXPECT_FALSE(actionNamed(menu.get(), "Paste")->isEnabled());
+    EXPECT_TRUE(actionNamed(menu.get(), "Copy")->isEnabled());
+    EXPECT_TRUE(actionNamed(menu.get(), "Remove from List")->isEnabled());
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts.append(action->isSeparator() ? QStringLiteral("-") : shown(action));
+    EXPECT_EQ(texts, (QStringList{"Copy", "Paste", "-", "Copy field to field…", "Rename from pattern…",
+                                  "Number tracks…", "-", "Tags from filename…", "Tags from path…", "-",
+                                  "Find & Replace…", "Text Transforms…", "-", "Remove from List"}));
+
+    // Ctrl+V with nothing copied does nothing, not even an undo step.
+    const auto undoSteps = document.undoStack().undoActions().size();
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(document.undoStack().undoActions().size(), undoSteps);
+
+    menu.reset(list()->createContextMenu(pointAt(2)));
+    EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{ids()[2]}); // outside: just the clicked row
+    actionNamed(menu.get(), "Copy")->trigger();
+    menu.reset(list()->createContextMenu(pointAt(2)));
+    EXPECT_TRUE(actionNamed(menu.get(), "Paste")->isEnabled());
+    QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(document.undoStack().undoActions().size(), undoSteps + 1);
+
+    QSignalSpy sheets(list(), &FileListView::sheetRequested);
+    actionNamed(menu.get(), "Number tracks…")->trigger();
+    commands.post(Commands::showTextTransformSheet);
+    commands.post(Commands::openFiles); // the window's, not the list's
+    ASSERT_EQ(sheets.count(), 2);
+    EXPECT_EQ(sheets[0][0].toString(), Commands::showNumberingSheet);
+    EXPECT_EQ(sheets[1][0].toString(), Commands::showTextTransformSheet);
+
+    document.setSelectedFiles({});
+    menu.reset(list()->createContextMenu(QPoint(5, list()->viewport()->height() - 5)));
+    EXPECT_FALSE(actionNamed(menu.get(), "Remove from List")->isEnabled());
+}
+
+TEST_F(FileListTest, RemovingModifiedFilesAsksFirst) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac"),
+          QStringLiteral("d.flac")});
+    document.updateField(TagField::genre, QStringLiteral("Jazz"), ids()[0]);
+    document.updateField(TagField::genre, QStringLiteral("Jazz"), ids()[2]);
+    document.updateField(TagField::genre, QStringLiteral("Jazz"), ids()[3]);
+    list()->setFocus();
+
+    // Shift+Delete is not a removal.
+    document.setSelectedFiles({ids()[0], ids()[1]});
+    QTest::keyClick(list(), Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(document.files().size(), 4);
+
+    auto seen = answerNextMessageBox(QStringLiteral("Cancel"));
+    QTest::keyClick(list(), Qt::Key_Delete);
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(seen->text, "Remove files with unsaved changes?");
+    EXPECT_EQ(seen->informativeText,
+              "1 of the selected files has unsaved tag changes, which will be discarded. "
+              "The files on disk aren't touched.");
+    EXPECT_EQ(seen->buttons, (QStringList{"Remove", "Cancel"}));
+    EXPECT_EQ(document.files().size(), 4);
+
+    const QList<QUuid> before = ids();
+    document.setSelectedFiles({before[2], before[3]});
+    seen = answerNextMessageBox(QStringLiteral("Remove"));
+    QTest::keyClick(list(), Qt::Key_Backspace);
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(seen->informativeText,
+              "2 of the selected files have unsaved tag changes, which will be discarded. "
+              "The files on disk aren't touched.");
+    EXPECT_EQ(ids(), (QList<QUuid>{before[0], before[1]}));
+
+    // Files without changes go at once.
+    document.setSelectedFiles({before[1]});
+    QTest::keyClick(list(), Qt::Key_Delete);
+    EXPECT_EQ(ids(), QList<QUuid>{before[0]});
+}
+
+} // namespace

@@ -1,0 +1,223 @@
+#include "WidgetTestSupport.h"
+
+#include "Quire/Views/FileList/FileListView.h"
+#include "Quire/Views/MainWindow/EmptyStateView.h"
+#include "Quire/Views/MainWindow/ImportProgressOverlay.h"
+#include "Quire/Views/MainWindow/OpenPanel.h"
+#include "Quire/Views/MainWindow/StatusBarView.h"
+
+#include <QAbstractItemView>
+#include <QFileSystemModel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+using namespace DocumentTest;
+using namespace WidgetTest;
+
+namespace {
+
+using MainWindowTest = WindowTest;
+
+TEST_F(MainWindowTest, TitleStatusAndEditedMarkFollowTheFiles) {
+    EXPECT_EQ(title(), "Cadenza");
+    EXPECT_TRUE(window->emptyState()->isVisible());
+    EXPECT_FALSE(window->statusBarView()->isVisible());
+    EXPECT_FALSE(window->artworkButton()->isEnabled());
+
+    load({QStringLiteral("a.flac")});
+    EXPECT_EQ(title(), "Cadenza — 1 files");
+    EXPECT_TRUE(list()->isVisible());
+    EXPECT_TRUE(window->statusBarView()->isVisible());
+    EXPECT_EQ(window->statusBarView()->countText(), "1 file selected");
+    EXPECT_EQ(window->statusBarView()->propertiesText(),
+              document.files()[0].properties().formattedBitrate() + " · " +
+                  document.files()[0].properties().formattedSampleRate());
+    document.setSelectedFiles({});
+    EXPECT_EQ(window->statusBarView()->countText(), "1 file");
+    EXPECT_EQ(window->statusBarView()->propertiesText(), "");
+
+    load({QStringLiteral("b.flac"), QStringLiteral("c.flac"), QStringLiteral("d.flac")});
+    EXPECT_EQ(title(), "Cadenza — 4 files");
+    EXPECT_EQ(window->statusBarView()->countText(), "1 file selected");
+    document.setSelectedFiles({});
+    EXPECT_EQ(window->statusBarView()->countText(), "4 files");
+    document.setSelectedFiles({ids()[0], ids()[2], ids()[3]});
+    EXPECT_EQ(window->statusBarView()->countText(), "3 files selected");
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(window->statusBarView()->modifiedText(), "");
+
+    document.updateField(TagField::genre, QStringLiteral("Jazz"));
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(window->statusBarView()->modifiedText(), "3 modified");
+    EXPECT_TRUE(window->statusBarView()->saveButton()->isVisible());
+}
+
+// A desktop switching to a dark palette: the prominent buttons and the
+// secondary texts follow it.
+TEST_F(MainWindowTest, FollowsTheDesktopPalette) {
+    load({QStringLiteral("a.flac")}, QStringLiteral("untagged.flac"));
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Highlight, QColor(10, 80, 200));
+    dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->toolbarSaveButton()->palette().color(QPalette::Active, QPalette::Button),
+              QColor(10, 80, 200));
+    const QModelIndex title = list()->model()->index(0, 2);
+    EXPECT_EQ(title.data().toString(), "—");
+    EXPECT_EQ(title.data(Qt::ForegroundRole).value<QColor>(), QColor(150, 150, 150));
+    QApplication::setPalette(before);
+}
+
+TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
+    auto writer = std::make_shared<ControlledWriter>(QSet<QString>{QStringLiteral("b.flac")}, true);
+    document.setTagWriter(writer);
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    QAction* save = window->toolbarSaveAction();
+    QAction* undo = window->actions().undo;
+    QAction* redo = window->actions().redo;
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_EQ(save->text(), "Save");
+    EXPECT_FALSE(redo->isEnabled());
+    EXPECT_EQ(redo->toolTip(), "Redo");
+
+    document.setSelectedFiles({ids()[0]});
+    document.updateField(TagField::title, QStringLiteral("One"));
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_EQ(save->text(), "Save");
+    EXPECT_EQ(window->toolbarSaveButton()->text(), "Save");
+    EXPECT_EQ(undo->toolTip(), "Undo: Edit Title");
+
+    document.setSelectedFiles({ids()[0], ids()[1]});
+    document.updateField(TagField::artist, QStringLiteral("Two"));
+    EXPECT_EQ(save->text(), "Save 2 Files");
+    EXPECT_EQ(window->toolbarSaveButton()->text(), "Save 2 Files");
+
+    undo->trigger();
+    EXPECT_EQ(save->text(), "Save");
+    EXPECT_TRUE(redo->isEnabled());
+    EXPECT_EQ(redo->toolTip(), "Redo: Edit Artist");
+    redo->trigger();
+    EXPECT_EQ(save->text(), "Save 2 Files");
+
+    window->toolbarSaveButton()->click();
+    EXPECT_TRUE(document.isSaving());
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_FALSE(window->toolbarSaveButton()->isEnabled());
+    EXPECT_EQ(window->statusBarView()->savingText(), "Saving 1 of 2…");
+    writer->release(2);
+    waitForSave(document);
+
+    // b.flac failed: the alert shows the document's message; closing it clears the message.
+    ASSERT_TRUE(document.saveErrorMessage().has_value());
+    QTRY_VERIFY(window->saveErrorAlert() && window->saveErrorAlert()->isVisible());
+    EXPECT_EQ(window->saveErrorAlert()->text(), "Couldn’t Complete the File Operation");
+    EXPECT_EQ(window->saveErrorAlert()->informativeText(), *document.saveErrorMessage());
+    EXPECT_EQ(save->text(), "Save");
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_EQ(window->statusBarView()->savingText(), "");
+    window->saveErrorAlert()->buttons().first()->click();
+    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    QTRY_VERIFY(!window->saveErrorAlert());
+    EXPECT_TRUE(fileNamed(document, QStringLiteral("b.flac")).isModified());
+}
+
+TEST_F(MainWindowTest, OnlyImportsOfMoreThanTwentyFilesShowProgress) {
+    auto reader = std::make_shared<GatedReader>();
+    document.setTagReader(reader);
+    TestSupport::ScratchFolder small;
+    TestSupport::ScratchFolder large;
+    for (int i = 0; i < 21; ++i) {
+        if (i < 20)
+            small.write(QStringLiteral("%1.mp3").arg(i));
+        large.write(QStringLiteral("%1.mp3").arg(i));
+    }
+
+    document.importFiles({QUrl::fromLocalFile(small.path())});
+    QTRY_VERIFY(reader->inFlight() > 0);
+    EXPECT_FALSE(window->importOverlay()->isVisible());
+    reader->release(20);
+    QTRY_VERIFY(!document.isLoading());
+
+    document.importFiles({QUrl::fromLocalFile(large.path())});
+    QTRY_VERIFY(reader->inFlight() > 0);
+    EXPECT_TRUE(window->importOverlay()->isVisible());
+    EXPECT_EQ(window->importOverlay()->progressText(), "Importing 0 of 21 files");
+    reader->release(21);
+    QTRY_VERIFY(!document.isLoading());
+    EXPECT_FALSE(window->importOverlay()->isVisible());
+    EXPECT_EQ(document.files().size(), 41);
+}
+
+// Drops go to the empty state before anything is loaded and to the table afterwards.
+TEST_F(MainWindowTest, DroppedFoldersAreImported) {
+    library.add(QStringLiteral("Album/1.flac"));
+    library.add(QStringLiteral("Album/Disc 2/2.mp3"), QStringLiteral("tagged.mp3"));
+    library.add(QStringLiteral("Album/cover.txt"), QStringLiteral("tagged.mp3"));
+    const auto drop = [&](QWidget* target, const QUrl& url) {
+        QMimeData mime;
+        mime.setUrls({url});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        EXPECT_TRUE(dropped.isAccepted());
+    };
+
+    drop(window->emptyState(), library.url(QStringLiteral("Album")));
+    QTRY_COMPARE(document.files().size(), 2);
+    QTRY_VERIFY(!document.isLoading());
+
+    library.add(QStringLiteral("More/3.flac"));
+    drop(list()->viewport(), library.url(QStringLiteral("More")));
+    QTRY_COMPARE(document.files().size(), 3);
+}
+
+TEST_F(MainWindowTest, CommandsReachTheWindow) {
+    ASSERT_TRUE(document.inspectorVisible());
+    EXPECT_FALSE(window->inspectorPane()->isHidden());
+    window->actions().toggleInspector->trigger();
+    EXPECT_FALSE(document.inspectorVisible());
+    EXPECT_TRUE(window->inspectorPane()->isHidden());
+    commands.post(Commands::toggleInspector);
+    EXPECT_TRUE(document.inspectorVisible());
+
+    window->emptyState()->openButton()->click();
+    OpenPanel* panel = window->findChild<OpenPanel*>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->labelText(QFileDialog::Accept), "Add");
+    EXPECT_EQ(panel->windowTitle(), "Choose audio files or folders");
+    commands.post(Commands::openFiles); // the same panel again
+    EXPECT_EQ(window->findChildren<OpenPanel*>().size(), 1);
+    panel->reject();
+}
+
+// The panel takes files and folders in one selection.
+TEST_F(MainWindowTest, TheOpenPanelAddsFilesAndFoldersTogether) {
+    library.add(QStringLiteral("Folder/1.flac"));
+    library.add(QStringLiteral("2.flac"));
+    OpenPanel panel(window.get());
+    panel.setDirectory(library.path());
+    panel.show();
+    QAbstractItemView* view = nullptr;
+    for (QAbstractItemView* candidate : panel.findChildren<QAbstractItemView*>()) {
+        if (candidate->isVisible() && candidate->objectName() != u"sidebar")
+            view = candidate;
+    }
+    ASSERT_NE(view, nullptr);
+    QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+    view->selectAll();
+    panel.accept();
+    QList<QUrl> chosen = panel.chosenUrls();
+    std::sort(chosen.begin(), chosen.end());
+    EXPECT_EQ(chosen,
+              (QList<QUrl>{library.url(QStringLiteral("2.flac")), library.url(QStringLiteral("Folder"))}));
+}
+
+} // namespace
