@@ -159,11 +159,12 @@ void DocumentViewModel::sortFiles() {
     struct Entry {
         AudioFile file;
         QString name;
+        QString path;
     };
     QList<Entry> sorted;
     sorted.reserve(m_files.size());
     for (const AudioFile& file : std::as_const(m_files))
-        sorted.append({file, byName ? file.filename() : QString()});
+        sorted.append({file, byName ? file.filename() : QString(), file.url().toLocalFile()});
     std::stable_sort(sorted.begin(), sorted.end(), [this](const Entry& a, const Entry& b) {
         for (const SortDescriptor& descriptor : m_sortOrder) {
             int order = 0;
@@ -176,7 +177,10 @@ void DocumentViewModel::sortFiles() {
             if (order)
                 return order < 0;
         }
-        return false;
+        // Files equal under every key go by their paths, so that the order does
+        // not depend on which read finished first (a script numbering or
+        // renaming in list order gets the same result every time).
+        return a.path < b.path;
     });
     const bool sameOrder =
         std::equal(sorted.begin(), sorted.end(), m_files.begin(), m_files.end(),

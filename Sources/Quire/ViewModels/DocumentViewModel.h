@@ -122,7 +122,8 @@ public:
     // background; locations given while an import runs are imported after it.
     // isLoading is set at once, before the folders are walked.
     void importFiles(const QList<QUrl>& locations);
-    // Reorders the files by sortOrder (stable); no notification when unchanged.
+    // Reorders the files by sortOrder, files equal under it by their paths; no
+    // notification when unchanged.
     void sortFiles();
     // Drops the selected files from the document (not from disk); undoable.
     void removeSelectedFromList();

@@ -1,5 +1,7 @@
 #include "DocumentTestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -196,4 +198,17 @@ TEST(DocumentList, EveryColumnSortsByItsOwnValue) {
         EXPECT_GT((SortDescriptor{c.key, false}.compare(c.first, c.second)), 0);
         EXPECT_EQ((SortDescriptor{c.key, true}.compare(c.first, c.first)), 0);
     }
+}
+
+// Equal under the sort keys, files go by their paths, whichever read ended first.
+TEST(DocumentList, FilesEqualUnderTheSortKeysGoByTheirPaths) {
+    Library library;
+    for (const char* folder : {"d", "b", "c", "a"})
+        library.add(QString::fromUtf8(folder) + QStringLiteral("/same.mp3"));
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    QStringList folders;
+    for (const AudioFile& file : document.files())
+        folders.append(QFileInfo(file.url().toLocalFile()).dir().dirName());
+    EXPECT_EQ(folders, QStringList({"a", "b", "c", "d"}));
 }

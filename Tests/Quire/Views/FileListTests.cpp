@@ -254,6 +254,13 @@ TEST_F(FileListTest, TrackNumbersAreParsedAndBadOnesRefused) {
     editor = startEditing(cell(0, FileColumn::track));
     ASSERT_NE(editor, nullptr);
     editor->clear();
+    EXPECT_TRUE(typeAndPress(editor, QStringLiteral("4/9")));
+    EXPECT_EQ(fileWithId(id).tags().trackNumber, 4);
+    EXPECT_EQ(fileWithId(id).tags().trackTotal, 9);
+
+    editor = startEditing(cell(0, FileColumn::track));
+    ASSERT_NE(editor, nullptr);
+    editor->clear();
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents();
     EXPECT_EQ(fileWithId(id).tags().trackNumber, std::nullopt);

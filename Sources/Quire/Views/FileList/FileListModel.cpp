@@ -1,6 +1,7 @@
 #include "Quire/Views/FileList/FileListModel.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/FieldInput.h"
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QApplication>
@@ -178,24 +179,14 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
     }
 }
 
-// An optional sign and decimal digits. Numbers a tag cannot hold (below 0 or
-// above 2147483647) are refused here rather than failing the save later.
+// A number a tag can hold, or "number/total", as everywhere values are typed;
+// numbers outside 0...2147483647 are refused here rather than failing the save later.
 bool FileListModel::commitTrackNumber(const AudioFile& file, const QString& text) {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) {
-        m_document->updateField(TagField::trackNumber, std::nullopt, file.id());
-        return true;
-    }
-    const QStringView digits = trimmed.front() == u'+' || trimmed.front() == u'-'
-                                   ? QStringView(trimmed).mid(1)
-                                   : QStringView(trimmed);
-    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
+    const Result<QList<FieldEdit>, QString> edits = parseFieldInput(TagField::trackNumber, text);
+    if (!edits)
         return false;
-    bool ok = false;
-    const qlonglong number = trimmed.toLongLong(&ok, 10);
-    if (!ok || number < 0 || number > 2147483647)
-        return false;
-    m_document->updateField(TagField::trackNumber, QString::number(number), file.id());
+    for (const FieldEdit& edit : edits.value())
+        m_document->updateField(edit.field, edit.value, file.id());
     return true;
 }
 
