@@ -9,6 +9,7 @@
 #include "Quire/ViewModels/TextTransform.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -266,19 +267,27 @@ CliSession::Status CliSession::renamePattern(const CliCommand& command) {
     const QList<AudioFile> selected = m_document.selectedAudioFiles();
     const int moved = m_document.renameFromPattern(pattern);
     count(moved);
-    // The files still where they were though their name should change: the
-    // new name was refused or taken, or their values were empty.
+    // Each file still where it was though its name should change, with why.
     QStringList stayed;
     for (const AudioFile& file : selected) {
-        if (m_document.files().contains(file) && expandPattern(pattern, file) != file.filename())
-            stayed.append(file.filename());
+        const QString name = expandPattern(pattern, file);
+        if (!m_document.files().contains(file) || name == file.filename())
+            continue;
+        QString why;
+        if (renamesToEmptyValues(pattern, file))
+            why = tr("the values the pattern names are empty");
+        else if (!isUsableExpandedName(name))
+            why = tr("“%1” would be hidden or empty").arg(name);
+        else if (QFileInfo::exists(QFileInfo(file.url().toLocalFile()).dir().filePath(name)))
+            why = tr("“%1” is taken").arg(name);
+        else
+            why = tr("it could not be moved to “%1”").arg(name);
+        stayed.append(tr("%1: not moved, %2").arg(file.filename(), why));
     }
     if (stayed.isEmpty())
         return Status::ok;
-    return nothingToActOn(tr("Moved %1 of %2 files; not moved: %3.")
-                              .arg(moved)
-                              .arg(selected.size())
-                              .arg(stayed.join(QStringLiteral(", "))));
+    return nothingToActOn(tr("Moved %1 of %2 files.").arg(moved).arg(selected.size()) + u'\n' +
+                          stayed.join(u'\n'));
 }
 
 CliSession::Status CliSession::tagsFromFilename(const CliCommand& command) {

@@ -136,6 +136,21 @@ TEST_F(CliTest, AFailedCommandStopsTheRun) {
     EXPECT_EQ(tags.value(QStringLiteral("trackTotal")).toInt(), 12);
     EXPECT_EQ(tags.value(QStringLiteral("year")).toInt(), 1973);
     EXPECT_EQ(tags.value(QStringLiteral("compilation")).toBool(true), false);
+    // As another tagger reads the file: the frames as typed, nothing else changed.
+    const QList<QJsonObject> dumps =
+        TestSupport::independentTagDump({TestSupport::fixturePath("tagged.mp3"), path});
+    ASSERT_EQ(dumps.size(), 2);
+    const QJsonObject fixtureItems = dumps[0]["items"].toObject(), savedItems = dumps[1]["items"].toObject();
+    const QStringList changed = {"ID3:TRCK", "ID3:TDRC", "ID3:TCMP"};
+    const QStringList written = {"text=['3/12']", "text=['1973']", "text=['0']"};
+    for (qsizetype i = 0; i < changed.size(); ++i)
+        EXPECT_TRUE(savedItems[changed[i]].toString().contains(written[i]))
+            << savedItems[changed[i]].toString();
+    for (const QString& key : fixtureItems.keys()) {
+        if (!changed.contains(key)) {
+            EXPECT_EQ(savedItems[key], fixtureItems[key]) << key;
+        }
+    }
     EXPECT_EQ(runCli({"-c", "set trackNumber 3-12", folder.path()}).exitCode, 2);
 
     const CliRun version = runCli({"--version"});
@@ -156,7 +171,11 @@ TEST_F(CliTest, WorkLeftUndoneIsAFailure) {
     add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
     add(QStringLiteral("b.mp3"), QStringLiteral("tagged.mp3"));
     const std::pair<QStringList, const char*> cases[] = {
-        {{"-c", "rename-pattern 'Same'"}, "Moved 1 of 2 files; not moved: b.mp3."},
+        {{"-c", "rename-pattern 'Same'"}, "Moved 1 of 2 files.\nb.mp3: not moved, “Same.mp3” is taken"},
+        {{"-c", "set composer", "-c", "rename-pattern '{composer}'"},
+         "the values the pattern names are empty"},
+        {{"-c", "set title .hidden", "-c", "rename-pattern '{title}'"},
+         "“.hidden.mp3” would be hidden or empty"},
         {{"-c", "export-artwork /does/not/exist"}, "“/does/not/exist” is not a folder."},
         {{"-c", "import-artwork ."}, "No picture in “.” is named like a loaded file."},
         {{"-c", "tags-from-path '{artist} - {album}'"}, "matched no selected file's folders"},
