@@ -18,7 +18,7 @@ QString tr(const char* text) {
 }
 
 // The checks of the options' values, whatever the command; then the command's own.
-std::optional<QString> checkValues(const CliCommand& command, const CliCommandSpec& spec) {
+std::optional<QString> checkValues(const CliCommand& command, const CliCommandEntry& entry) {
     if (const auto fields = command.option("--fields"); fields && !fieldsNamed(*fields))
         return tr("unknown field in “%1”").arg(*fields);
     if (const auto field = command.option("--field"); field && !fieldNamed(*field))
@@ -33,7 +33,7 @@ std::optional<QString> checkValues(const CliCommand& command, const CliCommandSp
         if (!ok || quality < 0 || quality > 1)
             return tr("--quality needs a number from 0 to 1, not “%1”").arg(*value);
     }
-    return spec.check(command);
+    return entry.check(command);
 }
 
 } // namespace
@@ -86,7 +86,7 @@ Result<CliCommand, QString> parseCliCommand(const QString& line) {
     CliCommand command;
     command.line = line;
     command.name = words.takeFirst();
-    const CliCommandSpec* shape = cliCommandNamed(command.name);
+    const CliCommandEntry* shape = cliCommandNamed(command.name);
     if (!shape)
         return tr("unknown command “%1”").arg(command.name);
 
@@ -136,21 +136,21 @@ QString commandLines() {
     constexpr qsizetype column = 36;
     QString text;
     QString group;
-    for (const CliCommandSpec& spec : CliCommandTable::all()) {
-        if (group != QLatin1String(spec.group)) {
-            group = QLatin1String(spec.group);
+    for (const CliCommandEntry& entry : CliCommandTable::all()) {
+        if (group != QLatin1String(entry.group)) {
+            group = QLatin1String(entry.group);
             text += group + QStringLiteral(":\n");
         }
-        QString usage = QStringLiteral("  ") + QLatin1String(spec.name);
-        if (*spec.usage)
-            usage += u' ' + QLatin1String(spec.usage);
-        const QStringList lines = QString::fromUtf8(spec.help).split(u'\n');
+        QString usage = QStringLiteral("  ") + QLatin1String(entry.name);
+        if (*entry.usage)
+            usage += u' ' + QLatin1String(entry.usage);
+        const QStringList lines = QString::fromUtf8(entry.help).split(u'\n');
         text += usage.size() + 1 < column ? usage.leftJustified(column) + lines.first() + u'\n'
                                           : usage + u'\n' + QString(column, u' ') + lines.first() + u'\n';
         for (const QString& line : lines.mid(1))
             text += QString(column, u' ') + line + u'\n';
-        if (&spec != &CliCommandTable::all().last() &&
-            QLatin1String((&spec + 1)->group) != QLatin1String(spec.group))
+        if (&entry != &CliCommandTable::all().last() &&
+            QLatin1String((&entry + 1)->group) != QLatin1String(entry.group))
             text += u'\n';
     }
     return text + u'\n';

@@ -57,14 +57,14 @@ std::optional<QString> noCheck(const CliCommand&) {
 
 } // namespace
 
-const QList<CliCommandSpec>& CliCommandTable::all() {
+const QList<CliCommandEntry>& CliCommandTable::all() {
     using S = CliSession;
     using Sel = CliSelection;
     static const QStringList search{"--regex", "--whole-word", "--all-files"};
     static const char* const selecting = "Selection and editing";
     static const char* const batch = "Batch operations";
     static const char* const output = "Saving and output";
-    static const QList<CliCommandSpec> commands{
+    static const QList<CliCommandEntry> commands{
         {"select",
          "all | none | NAME...",
          "choose the files later commands act on; a NAME\nthat matches no file fails",
@@ -387,10 +387,10 @@ const QList<CliCommandSpec>& CliCommandTable::all() {
     return commands;
 }
 
-const CliCommandSpec* cliCommandNamed(const QString& name) {
-    for (const CliCommandSpec& spec : CliCommandTable::all()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+const CliCommandEntry* cliCommandNamed(const QString& name) {
+    for (const CliCommandEntry& entry : CliCommandTable::all()) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
     }
     return nullptr;
 }

@@ -10,7 +10,7 @@
 // What a command needs selected to run.
 enum class CliSelection { none, required, requiredUnlessAllFiles };
 
-struct CliCommandSpec {
+struct CliCommandEntry {
     const char* name;
     const char* usage; // what follows the name in the help: "FIELD [VALUE]"
     const char* help;  // its lines in the help, "\n" between them
@@ -26,7 +26,7 @@ struct CliCommandSpec {
 };
 
 struct CliCommandTable {
-    static const QList<CliCommandSpec>& all();
+    static const QList<CliCommandEntry>& all();
 };
 
-const CliCommandSpec* cliCommandNamed(const QString& name);
+const CliCommandEntry* cliCommandNamed(const QString& name);

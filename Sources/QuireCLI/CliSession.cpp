@@ -148,15 +148,15 @@ bool CliSession::requireSelection(const CliCommand& command) {
 }
 
 CliSession::Status CliSession::execute(const CliCommand& command) {
-    const CliCommandSpec* spec = cliCommandNamed(command.name);
-    Q_ASSERT(spec); // parsed commands are known ones
+    const CliCommandEntry* entry = cliCommandNamed(command.name);
+    Q_ASSERT(entry); // parsed commands are known ones
     // Find and replace may also work on every loaded file; most else needs a selection.
     const bool allFiles =
-        spec->selection == CliSelection::requiredUnlessAllFiles && command.hasFlag("--all-files");
-    if (spec->selection != CliSelection::none &&
+        entry->selection == CliSelection::requiredUnlessAllFiles && command.hasFlag("--all-files");
+    if (entry->selection != CliSelection::none &&
         (allFiles ? m_document.files().isEmpty() : !requireSelection(command)))
         return Status::failed;
-    return (this->*spec->handler)(command);
+    return (this->*entry->handler)(command);
 }
 
 CliSession::Status CliSession::count(qsizetype count) {

@@ -20,7 +20,7 @@ protected:
     FileListModel* model() const { return list()->fileModel(); }
     int column(FileColumn wanted) const {
         for (int column = 0; column < FileListColumns::count; ++column) {
-            if (FileListColumns::spec(column).column == wanted)
+            if (FileListColumns::at(column).column == wanted)
                 return column;
         }
         return -1;
@@ -122,12 +122,12 @@ TEST_F(FileListTest, ColumnsFitTheWindow) {
     const auto flexibleWidths = [&] {
         int sum = 0;
         for (int column = 0; column < FileListColumns::count; ++column)
-            sum += FileListColumns::spec(column).flexible ? header->sectionSize(column) : 0;
+            sum += FileListColumns::at(column).flexible ? header->sectionSize(column) : 0;
         return sum;
     };
     int fixed = 0;
     for (int column = 0; column < FileListColumns::count; ++column)
-        fixed += FileListColumns::spec(column).flexible ? 0 : header->sectionSize(column);
+        fixed += FileListColumns::at(column).flexible ? 0 : header->sectionSize(column);
 
     window->resize(900, 600); // narrower than the columns' minimum widths
     QCoreApplication::processEvents();

@@ -4,7 +4,7 @@
 #include <array>
 
 namespace {
-constexpr std::array<ColumnSpec, FileListColumns::count> specs{{
+constexpr std::array<ColumnInfo, FileListColumns::count> columnInfos{{
     {FileColumn::modified, "", 16, 16, 16, false, std::nullopt},
     {FileColumn::filename, QT_TRANSLATE_NOOP("FileListModel", "Filename"), 280, 240, 2000, true,
      SortKey::filename},
@@ -22,9 +22,9 @@ constexpr std::array<ColumnSpec, FileListColumns::count> specs{{
 }};
 } // namespace
 
-const ColumnSpec& FileListColumns::spec(int column) {
+const ColumnInfo& FileListColumns::at(int column) {
     Q_ASSERT(column >= 0 && column < count);
-    return specs[static_cast<size_t>(column)];
+    return columnInfos[static_cast<size_t>(column)];
 }
 
 bool FileListColumns::isEditable(FileColumn column) {
@@ -42,7 +42,7 @@ bool FileListColumns::isEditable(FileColumn column) {
 
 std::optional<int> FileListColumns::columnFor(SortKey key) {
     for (int column = 0; column < count; ++column) {
-        if (specs[static_cast<size_t>(column)].sortKey == key)
+        if (columnInfos[static_cast<size_t>(column)].sortKey == key)
             return column;
     }
     return std::nullopt;

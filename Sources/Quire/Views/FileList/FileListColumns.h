@@ -19,7 +19,7 @@ enum class FileColumn {
     sampleRate
 };
 
-struct ColumnSpec {
+struct ColumnInfo {
     FileColumn column;
     const char* title; // translated in the model
     int width;
@@ -31,7 +31,7 @@ struct ColumnSpec {
 
 namespace FileListColumns {
 inline constexpr int count = 10;
-const ColumnSpec& spec(int column);
+const ColumnInfo& at(int column);
 bool isEditable(FileColumn column);
 std::optional<int> columnFor(SortKey key);
 // Monospaced digits: the fixed font.

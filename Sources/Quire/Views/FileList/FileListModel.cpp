@@ -83,7 +83,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= FileListColumns::count)
         return {};
     const AudioFile& file = m_rows[index.row()];
-    const FileColumn column = FileListColumns::spec(index.column()).column;
+    const FileColumn column = FileListColumns::at(index.column()).column;
 
     if (column == FileColumn::modified) {
         if (!file.isModified())
@@ -138,10 +138,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= FileListColumns::count)
         return {};
-    const ColumnSpec& spec = FileListColumns::spec(section);
+    const ColumnInfo& info = FileListColumns::at(section);
     if (role == Qt::DisplayRole)
-        return tr(spec.title);
-    if (role == Qt::ToolTipRole && spec.column == FileColumn::modified)
+        return tr(info.title);
+    if (role == Qt::ToolTipRole && info.column == FileColumn::modified)
         return tr("Unsaved changes");
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
@@ -152,7 +152,7 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (FileListColumns::isEditable(FileListColumns::spec(index.column()).column))
+    if (FileListColumns::isEditable(FileListColumns::at(index.column()).column))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -161,7 +161,7 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
     if (role != Qt::EditRole || !m_document || !index.isValid() || index.row() >= m_rows.size())
         return false;
     const AudioFile file = m_rows[index.row()];
-    const FileColumn column = FileListColumns::spec(index.column()).column;
+    const FileColumn column = FileListColumns::at(index.column()).column;
     const QString text = value.toString();
     switch (column) {
     case FileColumn::filename:

@@ -102,9 +102,9 @@ void FileListView::setUpColumns() {
     header->setMinimumSectionSize(16);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < FileListColumns::count; ++column) {
-        const ColumnSpec& spec = FileListColumns::spec(column);
-        header->resizeSection(column, spec.width);
-        if (spec.column == FileColumn::modified)
+        const ColumnInfo& info = FileListColumns::at(column);
+        header->resizeSection(column, info.width);
+        if (info.column == FileColumn::modified)
             header->setSectionResizeMode(column, QHeaderView::Fixed);
     }
     connect(header, &QHeaderView::sectionResized, this,
@@ -114,8 +114,8 @@ void FileListView::setUpColumns() {
 void FileListView::clampSection(int section, int size) {
     if (m_clampingSection)
         return;
-    const ColumnSpec& spec = FileListColumns::spec(section);
-    const int clamped = std::clamp(size, spec.minWidth, spec.maxWidth);
+    const ColumnInfo& info = FileListColumns::at(section);
+    const int clamped = std::clamp(size, info.minWidth, info.maxWidth);
     if (clamped != size) {
         m_clampingSection = true;
         horizontalHeader()->resizeSection(section, clamped);
@@ -132,11 +132,11 @@ void FileListView::fitColumnsToWidth() {
     int fittingMinimum = 0;
     QList<int> fitting;
     for (int column = 0; column < FileListColumns::count; ++column) {
-        const ColumnSpec& spec = FileListColumns::spec(column);
-        if (spec.flexible) {
+        const ColumnInfo& info = FileListColumns::at(column);
+        if (info.flexible) {
             fitting.append(column);
             fittingTotal += header->sectionSize(column);
-            fittingMinimum += spec.minWidth;
+            fittingMinimum += info.minWidth;
         } else {
             fixed += header->sectionSize(column);
         }
@@ -146,7 +146,7 @@ void FileListView::fitColumnsToWidth() {
         return;
     if (available < fittingMinimum) {
         for (int column : fitting)
-            header->resizeSection(column, FileListColumns::spec(column).minWidth);
+            header->resizeSection(column, FileListColumns::at(column).minWidth);
         return;
     }
     if (fittingTotal <= 0)
@@ -154,7 +154,7 @@ void FileListView::fitColumnsToWidth() {
     for (int column : fitting) {
         const double share = double(available) * header->sectionSize(column) / fittingTotal;
         header->resizeSection(column,
-                              std::max(FileListColumns::spec(column).minWidth, int(std::lround(share))));
+                              std::max(FileListColumns::at(column).minWidth, int(std::lround(share))));
     }
 }
 
@@ -246,7 +246,7 @@ void FileListView::applyDocumentSortOrder() {
 void FileListView::sortByHeader(int section) {
     if (m_applyingSortOrder || !m_document)
         return;
-    const std::optional<SortKey> key = FileListColumns::spec(section).sortKey;
+    const std::optional<SortKey> key = FileListColumns::at(section).sortKey;
     if (key) {
         QList<SortDescriptor> order = m_document->sortOrder();
         const bool ascending = order.isEmpty() || order.first().key != *key || !order.first().ascending;
