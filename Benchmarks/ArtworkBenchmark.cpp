@@ -7,7 +7,6 @@
 #include "Platform/ImageServices.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
-#include "QuireCore/TagWorker.h"
 
 #include "BenchmarkSupport.h"
 
@@ -73,9 +72,7 @@ bool sameBytes(const QList<QList<Artwork>>& a, const QList<QList<Artwork>>& b) {
 } // namespace
 
 int main(int argc, char** argv) {
-    runTagWorkerIfRequested(argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    startBenchmark(argc, argv);
     QGuiApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     const bool skipSerial = arguments.removeAll(QStringLiteral("--skip-serial")) > 0;

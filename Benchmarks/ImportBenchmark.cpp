@@ -16,7 +16,6 @@
 #include "CTagLibBridge.h"
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
-#include "QuireCore/TagWorker.h"
 
 #include "BenchmarkSupport.h"
 
@@ -95,9 +94,7 @@ void waitForSave(DocumentViewModel& document) {
 } // namespace
 
 int main(int argc, char** argv) {
-    runTagWorkerIfRequested(argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    startBenchmark(argc, argv);
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: cadenza-import-benchmark FOLDER (made by Benchmarks/make-library)\n");

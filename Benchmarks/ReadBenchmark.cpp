@@ -6,7 +6,6 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "QuireCore/TagLibAccess.h"
-#include "QuireCore/TagWorker.h"
 
 #include "BenchmarkSupport.h"
 
@@ -63,9 +62,7 @@ void report(const char* label, std::vector<double> seconds, int files) {
 } // namespace
 
 int main(int argc, char** argv) {
-    runTagWorkerIfRequested(argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    startBenchmark(argc, argv);
     QGuiApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     const int files = arguments.size() > 1 ? arguments[1].toInt() : 1000;

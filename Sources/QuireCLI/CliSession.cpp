@@ -268,10 +268,13 @@ CliSession::Status CliSession::renamePattern(const CliCommand& command) {
     const int moved = m_document.renameFromPattern(pattern);
     count(moved);
     // Each file still where it was though its name should change, with why.
+    QHash<QUuid, QUrl> locations;
+    for (const AudioFile& file : m_document.files())
+        locations.insert(file.id(), file.url());
     QStringList stayed;
     for (const AudioFile& file : selected) {
         const QString name = expandPattern(pattern, file);
-        if (!m_document.files().contains(file) || name == file.filename())
+        if (locations.value(file.id()) != file.url() || name == file.filename())
             continue;
         QString why;
         if (renamesToEmptyValues(pattern, file))
