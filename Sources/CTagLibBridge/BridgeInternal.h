@@ -73,6 +73,8 @@ bool hasAudioContent(TagLib::File* file);
 // (ID3v1, APE, RIFF INFO, DSDIFF DIIN, Vorbis comment) still take part exactly
 // as in TagLib's generic interface.
 TagLib::String readComment(TagLib::File* file, TagLib::Tag* generic);
+// Writes it so into the tags TagLib renders itself (a FLAC file and the ID3
+// tags some FLAC files carry); where ID3v2 is the main tag, Id3v2Rewrite does.
 void writeComment(TagLib::File* file, TagLib::Tag* generic, const TagLib::String& text);
 
 // Whether TagLib read the whole Vorbis comment of a FLAC file. Some taggers
