@@ -239,9 +239,9 @@ CliSession::Status CliSession::undoOrRedo(const CliCommand& command) {
     const bool undoing = command.name == u"undo";
     if (!(undoing ? m_document.canUndo() : m_document.canRedo()))
         return nothingToActOn(undoing ? tr("Nothing to undo.") : tr("Nothing to redo."));
-    const auto stepsBefore = m_document.undoStack().undoActions().size();
+    const auto stepsBefore = m_document.undoStack().undoDescriptions().size();
     undoing ? m_document.undo() : m_document.redo();
-    return m_document.undoStack().undoActions().size() != stepsBefore ? Status::ok : Status::failed;
+    return m_document.undoStack().undoDescriptions().size() != stepsBefore ? Status::ok : Status::failed;
 }
 
 CliSession::Status CliSession::rename(const CliCommand& command) {
@@ -434,9 +434,9 @@ void CliSession::result(const QJsonValue& json, const QString& text) {
 
 CliSession::Status CliSession::undoEverything() {
     while (m_document.canUndo()) {
-        const qsizetype steps = m_document.undoStack().undoActions().size();
+        const qsizetype steps = m_document.undoStack().undoDescriptions().size();
         m_document.undo();
-        if (m_document.undoStack().undoActions().size() == steps) {
+        if (m_document.undoStack().undoDescriptions().size() == steps) {
             m_err << tr("Could not undo “%1”; the files may not all be back where they were.")
                          .arg(m_document.undoDescription().value_or(QString()))
                   << Qt::endl;
@@ -507,17 +507,17 @@ CliSession::Status CliSession::show(const CliCommand&) {
 }
 
 CliSession::Status CliSession::history(const CliCommand&) {
-    const QList<UndoAction>& undo = m_document.undoStack().undoActions();
-    const QList<UndoAction>& redo = m_document.undoStack().redoActions();
+    const QStringList undo = m_document.undoStack().undoDescriptions();
+    const QStringList redo = m_document.undoStack().redoDescriptions();
     QJsonArray undoJson, redoJson;
     QString text;
     for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
-        undoJson.append(it->description);
-        text += QStringLiteral("undo\t") + it->description + u'\n';
+        undoJson.append(*it);
+        text += QStringLiteral("undo\t") + *it + u'\n';
     }
     for (auto it = redo.rbegin(); it != redo.rend(); ++it) {
-        redoJson.append(it->description);
-        text += QStringLiteral("redo\t") + it->description + u'\n';
+        redoJson.append(*it);
+        text += QStringLiteral("redo\t") + *it + u'\n';
     }
     result(QJsonObject{{"undo", undoJson}, {"redo", redoJson}}, text);
     return Status::ok;

@@ -6,6 +6,8 @@ class AudioFile::Data : public QSharedData {
 public:
     QUuid id;
     QUrl url;
+    QString path; // worked out once: sorting compares these many times
+    QString filename;
     AudioFormat format = AudioFormat::mp3;
     TagContainer tagContainer = TagContainer::id3v2;
     AudioProperties properties;
@@ -23,7 +25,7 @@ AudioFile::AudioFile(QUuid id, QUrl url, AudioFormat format, std::optional<TagCo
                      std::optional<QDateTime> lastSaved)
     : d(new Data) {
     d->id = id;
-    d->url = std::move(url);
+    setUrl(url);
     d->format = format;
     d->tagContainer = tagContainer.value_or(defaultTagContainer(format));
     d->properties = std::move(properties);
@@ -69,6 +71,8 @@ std::optional<QDateTime> AudioFile::lastSaved() const {
 
 void AudioFile::setUrl(const QUrl& url) {
     d->url = url;
+    d->path = url.toLocalFile();
+    d->filename = Platform::lastPathComponent(url);
 }
 void AudioFile::setTags(const TagSet& tags) {
     d->tags = tags;
@@ -94,8 +98,12 @@ bool AudioFile::operator==(const AudioFile& other) const {
            d->isModified == other.d->isModified && d->lastSaved == other.d->lastSaved;
 }
 
-QString AudioFile::filename() const {
-    return Platform::lastPathComponent(d->url);
+const QString& AudioFile::path() const {
+    return d->path;
+}
+
+const QString& AudioFile::filename() const {
+    return d->filename;
 }
 
 QString AudioFile::filenameWithoutExtension() const {

@@ -54,14 +54,16 @@ public:
     // Whether both values still share one storage (neither changed since the copy).
     bool sharesStorageWith(const AudioFile& other) const { return d == other.d; }
 
-    QString filename() const;                 // Song.mp3
+    const QString& path() const;              // the location as a local path
+    const QString& filename() const;          // Song.mp3
     QString filenameWithoutExtension() const; // Song
 
-    // Sort keys of the file table's columns.
-    QString sortFilename() const { return filename(); }
-    QString sortTitle() const { return tags().title.value_or(QString()); }
-    QString sortArtist() const { return tags().artist.value_or(QString()); }
-    QString sortAlbum() const { return tags().album.value_or(QString()); }
+    // Sort keys of the file table's columns (references: a sort compares them
+    // hundreds of thousands of times).
+    const QString& sortFilename() const { return filename(); }
+    const QString& sortTitle() const { return textOrEmpty(tags().title); }
+    const QString& sortArtist() const { return textOrEmpty(tags().artist); }
+    const QString& sortAlbum() const { return textOrEmpty(tags().album); }
     qint64 sortTrack() const { return tags().trackNumber.value_or(0); }
     double sortDuration() const { return properties().duration; }
     QString sortFormat() const { return rawValue(format()); }
@@ -79,6 +81,11 @@ public:
     static Decoded<AudioFile> fromJson(const QJsonValue& json);
 
 private:
+    static const QString& textOrEmpty(const std::optional<QString>& text) {
+        static const QString empty;
+        return text ? *text : empty;
+    }
+
     class Data;
     QSharedDataPointer<Data> d;
 };

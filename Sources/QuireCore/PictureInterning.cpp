@@ -8,7 +8,7 @@ namespace {
 class PictureTable {
 public:
     QByteArray intern(const QByteArray& data) {
-        const size_t hash = qHash(data);
+        const size_t hash = sampleHash(data);
         QMutexLocker lock(&m_mutex);
         for (auto it = m_pictures.constFind(hash); it != m_pictures.constEnd() && it.key() == hash; ++it) {
             if (it.value() == data)
@@ -21,6 +21,20 @@ public:
     }
 
 private:
+    // Hashing whole covers of hundreds of kilobytes would cost more than
+    // reading them; the size and three samples tell distinct pictures apart
+    // well enough, and equal hashes are confirmed by comparing the bytes.
+    static size_t sampleHash(const QByteArray& data) {
+        constexpr qsizetype sample = 1024;
+        if (data.size() <= 3 * sample)
+            return qHash(data);
+        const QByteArrayView bytes(data);
+        size_t hash = qHash(data.size());
+        for (const qsizetype at : {qsizetype{0}, (data.size() - sample) / 2, data.size() - sample})
+            hash = qHashMulti(hash, bytes.sliced(at, sample));
+        return hash;
+    }
+
     // Drops the pictures no one else holds any more, and waits until the table
     // has doubled before looking again, so that sweeps cost little per picture.
     void sweep() {

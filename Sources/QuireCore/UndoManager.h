@@ -6,8 +6,10 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 #include <optional>
+#include <variant>
 
 // The whole state an undo step returns to: the file list in order and the
 // selection. Copying one copies pointers only (the files are copy-on-write).
@@ -21,15 +23,56 @@ struct FileSnapshot {
     static Decoded<FileSnapshot> fromJson(const QJsonValue& json);
 };
 
-struct UndoAction {
-    QString description;
-    FileSnapshot snapshot; // the state to return to when the action is applied
+// What turns one state of the document into another. Neighbouring steps of a
+// history differ in a few fields of some files, so a step keeps only that:
+// for each file that differs, the values it had (runs of files that had the
+// same ones share them), and the order and selection when they differ. A step
+// that changed one field of 20,000 files then costs a few bytes a file rather
+// than a copy of every record.
+class SnapshotDelta {
+public:
+    SnapshotDelta() = default;
+    // The delta that turns `base` into `target`.
+    SnapshotDelta(const FileSnapshot& base, const FileSnapshot& target);
+    FileSnapshot applyTo(const FileSnapshot& base) const;
 
-    bool operator==(const UndoAction&) const = default;
+private:
+    using FieldValue = std::variant<std::optional<QString>, std::optional<qint64>, std::optional<bool>>;
+    // The target's values of what differs in one file.
+    struct FilePatch {
+        QList<std::pair<TagField, FieldValue>> fields;
+        std::optional<QMap<QString, QString>> custom;
+        std::optional<QUrl> url;
+        std::optional<QList<Artwork>> artwork;
+        std::optional<std::optional<QDateTime>> lastSaved;
+        std::optional<bool> modified;
+        std::optional<AudioFile> whole; // what never changes did: the target's record as it is
+
+        static FilePatch between(const AudioFile& base, const AudioFile& target);
+        void applyTo(AudioFile& file) const;
+        bool operator==(const FilePatch& other) const;
+    };
+    // `count` files from position `first` of the target on take patch `patch`.
+    struct Run {
+        qint32 first;
+        qint32 count;
+        qint32 patch;
+    };
+
+    // The target's files as positions in the base (-1: the next of `m_absent`);
+    // none when both hold the same files in the same order.
+    std::optional<QList<qint32>> m_order;
+    QList<AudioFile> m_absent; // the target's files that the base lacks, in order
+    QList<Run> m_runs;
+    QList<FilePatch> m_patches;
+    std::optional<QSet<QUuid>> m_selection; // the target's, when it differs
 };
 
-// The undo and redo history: whole-document snapshots with descriptions.
-// A new step empties the redo history; the oldest step is dropped beyond maxDepth.
+// The undo and redo history, each a list of steps with descriptions. The
+// newest step of each history holds its whole state; every other step holds
+// the delta to its state from the state of the step after it, and is
+// resolved when that one is taken. A new step empties the redo history; the
+// oldest step is dropped beyond maxDepth.
 class UndoStack {
 public:
     explicit UndoStack(qsizetype maxDepth)
@@ -40,8 +83,9 @@ public:
     std::optional<QString> undoDescription() const;
     std::optional<QString> redoDescription() const;
     qsizetype maxDepth() const { return m_maxDepth; }
-    const QList<UndoAction>& undoActions() const { return m_undo; }
-    const QList<UndoAction>& redoActions() const { return m_redo; }
+    // Oldest first.
+    QStringList undoDescriptions() const;
+    QStringList redoDescriptions() const;
 
     void push(const QString& description, const FileSnapshot& snapshot);
     // Moves the next step to the other history, remembering `current` there,
@@ -51,7 +95,18 @@ public:
     void clear();
 
 private:
-    QList<UndoAction> m_undo; // oldest first
-    QList<UndoAction> m_redo;
+    struct Step {
+        QString description;
+        std::optional<FileSnapshot> state; // the newest step's
+        SnapshotDelta fromNext;            // every other step's
+    };
+    using History = QList<Step>; // oldest first
+
+    static void append(History& history, const QString& description, const FileSnapshot& state);
+    static std::optional<FileSnapshot> take(History& from, History& to, const FileSnapshot& current);
+    static QStringList descriptions(const History& history);
+
+    History m_undo;
+    History m_redo;
     qsizetype m_maxDepth;
 };

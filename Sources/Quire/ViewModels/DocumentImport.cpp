@@ -41,39 +41,33 @@ void DocumentViewModel::startImport(const QList<QUrl>& importList) {
 void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
     auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this);
 
-    // Files are appended in batches, in the order their reads finish, and put
-    // in display order once at the end.
-    struct Progress {
-        QList<AudioFile> batch;
-        QStringList failures;
-        qint64 completed = 0;
-    };
-    auto progress = std::make_shared<Progress>();
-
-    connect(job, &ImportJob::fileFinished, this,
-            [this, progress](const QUrl& location, const std::optional<AudioFile>& file) {
-                ++progress->completed;
-                if (file) {
-                    m_savedFiles.insert(file->id(), *file);
-                    progress->batch.append(*file);
-                    if (progress->batch.size() >= importBatchSize) {
-                        setFiles(m_files + progress->batch);
-                        progress->batch.clear();
-                    }
-                } else {
-                    progress->failures.append(Platform::lastPathComponent(location));
-                }
-                setImportProgress({m_importProgress.total, progress->completed});
-            });
-    connect(job, &ImportJob::allFinished, this, [this, job, progress] {
+    // Files are appended in the order their reads finish, a batch at a time,
+    // and put in display order once at the end.
+    auto failures = std::make_shared<QStringList>();
+    connect(job, &ImportJob::filesFinished, this, [this, failures](const QList<ImportJob::Result>& results) {
+        QList<AudioFile> read;
+        read.reserve(results.size());
+        for (const ImportJob::Result& result : results) {
+            if (result.file) {
+                m_savedFiles.insert(result.file->id(), *result.file);
+                read.append(*result.file);
+            } else {
+                failures->append(Platform::lastPathComponent(result.location));
+            }
+        }
+        if (!read.isEmpty()) {
+            m_files.append(read);
+            emit filesChanged();
+        }
+        setImportProgress({m_importProgress.total, m_importProgress.completed + results.size()});
+    });
+    connect(job, &ImportJob::allFinished, this, [this, job, failures] {
         job->deleteLater();
-        if (!progress->batch.isEmpty())
-            setFiles(m_files + progress->batch);
         sortFiles();
         setLoading(false);
-        if (!progress->failures.isEmpty())
+        if (!failures->isEmpty())
             setSaveErrorMessage(tr("Couldn’t read these files. They haven’t been added or changed:\n") +
-                                progress->failures.join(u'\n'));
+                                failures->join(u'\n'));
         if (!m_files.isEmpty()) {
             setInspectorVisible(true);
             if (m_selectedFiles.isEmpty())

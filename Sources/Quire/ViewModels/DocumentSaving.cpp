@@ -69,7 +69,6 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
             completion();
         return;
     }
-    snapshot(); // records baselines for unmodified files
     endEditMerge();
     setSaveErrorMessage(std::nullopt);
     setSaving(true);

@@ -7,13 +7,9 @@ constexpr auto coalescingWindow = std::chrono::seconds(1);
 
 } // namespace
 
-FileSnapshot DocumentViewModel::snapshot() {
-    ASSERT_GUI_THREAD();
-    // Every file still in its on-disk state gets a baseline before it is first changed.
-    for (const AudioFile& file : std::as_const(m_files)) {
-        if (!file.isModified() && !m_savedFiles.contains(file.id()))
-            m_savedFiles.insert(file.id(), file);
-    }
+// Every file has its on-disk baseline in savedFiles from the moment it is
+// read, so a snapshot needs nothing but the list and the selection.
+FileSnapshot DocumentViewModel::snapshot() const {
     return {m_files, m_selectedFiles};
 }
 

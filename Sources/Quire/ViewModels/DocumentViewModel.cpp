@@ -152,45 +152,22 @@ void DocumentViewModel::changeSelectedFiles(const std::function<void(AudioFile&)
 
 void DocumentViewModel::sortFiles() {
     ASSERT_GUI_THREAD();
-    // A file name is worked out from the location; do it once per file, not
-    // once per comparison (a large library takes hundreds of thousands).
-    const bool byName = std::any_of(m_sortOrder.begin(), m_sortOrder.end(),
-                                    [](const SortDescriptor& d) { return d.key == SortKey::filename; });
-    struct Entry {
-        AudioFile file;
-        QString name;
-        QString path;
-    };
-    QList<Entry> sorted;
-    sorted.reserve(m_files.size());
-    for (const AudioFile& file : std::as_const(m_files))
-        sorted.append({file, byName ? file.filename() : QString(), file.url().toLocalFile()});
-    std::stable_sort(sorted.begin(), sorted.end(), [this](const Entry& a, const Entry& b) {
+    const auto before = [this](const AudioFile& a, const AudioFile& b) {
         for (const SortDescriptor& descriptor : m_sortOrder) {
-            int order = 0;
-            if (descriptor.key == SortKey::filename) {
-                order = QString::compare(a.name, b.name, Qt::CaseSensitive);
-                order = descriptor.ascending ? order : -order;
-            } else {
-                order = descriptor.compare(a.file, b.file);
-            }
-            if (order)
+            if (const int order = descriptor.compare(a, b))
                 return order < 0;
         }
         // Files equal under every key go by their paths, so that the order does
         // not depend on which read finished first (a script numbering or
         // renaming in list order gets the same result every time).
-        return a.path < b.path;
-    });
-    const bool sameOrder =
-        std::equal(sorted.begin(), sorted.end(), m_files.begin(), m_files.end(),
-                   [](const Entry& a, const AudioFile& b) { return a.file.id() == b.id(); });
-    if (sameOrder)
+        return a.path() < b.path();
+    };
+    // Most edits leave the order as it is; finding that out costs one
+    // comparison a file.
+    if (std::is_sorted(m_files.cbegin(), m_files.cend(), before))
         return;
-    QList<AudioFile> files;
-    files.reserve(sorted.size());
-    for (Entry& entry : sorted)
-        files.append(std::move(entry.file));
+    QList<AudioFile> files = m_files;
+    std::stable_sort(files.begin(), files.end(), before);
     setFiles(files);
 }
 

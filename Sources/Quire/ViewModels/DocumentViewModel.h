@@ -70,7 +70,6 @@ public:
     using LocationMap = QHash<QUuid, QUrl>;
 
     static constexpr int maxConcurrentReads = 8;
-    static constexpr int importBatchSize = 25;
     static constexpr qsizetype undoDepth = 200;
 
     explicit DocumentViewModel(QObject* parent = nullptr);
@@ -137,9 +136,8 @@ public:
     void updateField(TagField field, const std::optional<QString>& value, const QUuid& fileId);
 
     // --- Undo and redo ---
-    // The current state; records a baseline in savedFiles for every unmodified
-    // file that has none yet.
-    FileSnapshot snapshot();
+    // The current state: the files and the selection.
+    FileSnapshot snapshot() const;
     void syncUndoState();
     void pushUndoCoalesced(const QString& description, TagField field);
     // Applies a snapshot, moving renamed files back on disk; false when the

@@ -4,46 +4,74 @@
 
 #include <QMetaObject>
 #include <QSet>
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+// What the reading tasks and the job share. The tasks hold it too, so that it
+// outlives a job deleted while reads are in flight; `job` is cleared then, and
+// read under the lock before a hand-over is posted to it.
+struct ImportJob::Shared {
+    QList<QUrl> locations;
+    std::shared_ptr<const TagReader> reader;
+    std::atomic<qsizetype> next{0};
+
+    std::mutex mutex;
+    ImportJob* job = nullptr;
+    QList<Result> ready;
+    bool handOverPosted = false;
+};
 
 ImportJob::ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool,
-                     int window, QObject* parent)
+                     int readers, QObject* parent)
     : QObject(parent)
-    , m_locations(std::move(locations))
-    , m_reader(std::move(reader))
+    , m_shared(std::make_shared<Shared>())
     , m_pool(pool)
-    , m_window(window) {}
+    , m_readers(readers) {
+    m_shared->locations = std::move(locations);
+    m_shared->reader = std::move(reader);
+    m_shared->job = this;
+}
+
+ImportJob::~ImportJob() {
+    const std::lock_guard lock(m_shared->mutex);
+    m_shared->job = nullptr;
+    m_shared->next = m_shared->locations.size();
+}
 
 void ImportJob::start() {
-    if (m_locations.isEmpty()) {
+    const qsizetype count = m_shared->locations.size();
+    if (count == 0) {
         emit allFinished();
         return;
     }
-    for (int i = 0; i < m_window && m_nextToStart < m_locations.size(); ++i)
-        startNext();
+    for (qsizetype task = 0; task < std::min<qsizetype>(m_readers, count); ++task) {
+        m_pool->start([shared = m_shared, count] {
+            for (qsizetype index = shared->next++; index < count; index = shared->next++) {
+                const QUrl& location = shared->locations[index];
+                ReadResult read = shared->reader->read(location);
+                Result result{location, read ? std::optional(std::move(read).value()) : std::nullopt};
+                const std::lock_guard lock(shared->mutex);
+                shared->ready.append(std::move(result));
+                if (shared->job && !shared->handOverPosted) {
+                    shared->handOverPosted = true;
+                    QMetaObject::invokeMethod(shared->job, &ImportJob::handOver, Qt::QueuedConnection);
+                }
+            }
+        });
+    }
 }
 
-void ImportJob::startNext() {
-    if (m_nextToStart >= m_locations.size())
-        return;
-    const QUrl location = m_locations[m_nextToStart++];
-    // The job outlives every read it starts: the document's pool waits for its
-    // reads before the job (a child of the document) goes, and events queued to
-    // a deleted job are dropped.
-    m_pool->start([this, reader = m_reader, location] {
-        ReadResult result = reader->read(location);
-        std::optional<AudioFile> file;
-        if (result)
-            file = std::move(result).value();
-        QMetaObject::invokeMethod(
-            this, [this, location, file] { finishRead(location, file); }, Qt::QueuedConnection);
-    });
-}
-
-void ImportJob::finishRead(const QUrl& location, const std::optional<AudioFile>& file) {
-    startNext();
-    ++m_finished;
-    emit fileFinished(location, file);
-    if (m_finished == m_locations.size())
+void ImportJob::handOver() {
+    QList<Result> results;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        results.swap(m_shared->ready);
+        m_shared->handOverPosted = false;
+    }
+    m_finished += results.size();
+    emit filesFinished(results);
+    if (m_finished == m_shared->locations.size())
         emit allFinished();
 }
 

@@ -10,15 +10,23 @@
 #include <memory>
 #include <optional>
 
-// Reads a list of files with a sliding window of concurrent reads: a new read
-// starts whenever one finishes, so at most `window` are in flight. Each result
-// is delivered on the job's thread, one at a time, in completion order.
+// Reads a list of files on `readers` tasks of a pool. Each task takes the next
+// file as soon as it is done with one, so the reads never wait for the job's
+// thread; results are handed over in batches of whatever has finished since
+// the last hand-over, on the job's thread, in completion order.
 class ImportJob : public QObject {
     Q_OBJECT
 
 public:
-    ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int window,
+    struct Result {
+        QUrl location;
+        std::optional<AudioFile> file; // none when the reader reported an error
+    };
+
+    ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int readers,
               QObject* parent);
+    // Reads not yet started are dropped; those in flight finish unseen.
+    ~ImportJob() override;
     void start();
 
     // The files an import of `locations` reads: the supported audio files at
@@ -30,18 +38,15 @@ public:
                                QObject* context, std::function<void(const QList<QUrl>&)> done);
 
 signals:
-    // No file when the reader reported an error (the error itself is not needed).
-    void fileFinished(const QUrl& location, const std::optional<AudioFile>& file);
+    void filesFinished(const QList<ImportJob::Result>& results);
     void allFinished();
 
 private:
-    void startNext();
-    void finishRead(const QUrl& location, const std::optional<AudioFile>& file);
+    struct Shared;
+    void handOver();
 
-    QList<QUrl> m_locations;
-    std::shared_ptr<const TagReader> m_reader;
+    std::shared_ptr<Shared> m_shared;
     QThreadPool* m_pool;
-    int m_window;
-    qsizetype m_nextToStart = 0;
+    int m_readers;
     qsizetype m_finished = 0;
 };

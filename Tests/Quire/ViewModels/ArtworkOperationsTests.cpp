@@ -173,7 +173,7 @@ protected:
     }
 
     const AudioFile& file(int index) const { return document.files()[index]; }
-    qsizetype steps() const { return document.undoStack().undoActions().size(); }
+    qsizetype steps() const { return document.undoStack().undoDescriptions().size(); }
     void select(std::initializer_list<int> indexes) {
         QSet<QUuid> selection;
         for (int index : indexes)

@@ -52,7 +52,7 @@ TEST_F(EditingTest, EditStateShowsCommonValuesAndWhatVaries) {
 
 TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
     selectAll();
-    const qsizetype stepsBefore = document.undoStack().undoActions().size();
+    const qsizetype stepsBefore = document.undoStack().undoDescriptions().size();
     const QStringList before = {valueOf(0, TagField::genre).value_or("-"),
                                 valueOf(1, TagField::genre).value_or("-"),
                                 valueOf(2, TagField::genre).value_or("-")};
@@ -60,7 +60,7 @@ TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
         document.updateField(TagField::genre, QString::fromUtf8(typed));
         now += 900ms; // each keystroke within a second of the previous one
     }
-    EXPECT_EQ(document.undoStack().undoActions().size(), stepsBefore + 1);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), stepsBefore + 1);
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Genre"));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(valueOf(i, TagField::genre), QStringLiteral("Funk"));
@@ -76,7 +76,7 @@ TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
 
 TEST_F(EditingTest, StepsSplitOnPauseFieldSelectionOrCellEdit) {
     selectAll();
-    const qsizetype start = document.undoStack().undoActions().size();
+    const qsizetype start = document.undoStack().undoDescriptions().size();
     document.updateField(TagField::album, QStringLiteral("A"));
     now += 1s; // a full second: a new step
     document.updateField(TagField::album, QStringLiteral("AB"));
@@ -89,18 +89,18 @@ TEST_F(EditingTest, StepsSplitOnPauseFieldSelectionOrCellEdit) {
     now += 100ms;
     document.setSelectedFiles({ids[0]});
     document.updateField(TagField::artist, QStringLiteral("XYZW"));
-    EXPECT_EQ(document.undoStack().undoActions().size(), start + 6);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), start + 6);
 }
 
 TEST_F(EditingTest, EditsThatChangeNothingRecordNothing) {
     selectAll();
     document.updateField(TagField::comment, QStringLiteral("same"));
-    const qsizetype steps = document.undoStack().undoActions().size();
+    const qsizetype steps = document.undoStack().undoDescriptions().size();
     now += 5s;
     document.updateField(TagField::comment, QStringLiteral("same"));
     document.updateField(TagField::comment, QStringLiteral("same"), ids[1]);
     document.updateField(TagField::bpm, QString(), ids[2]); // empty cell = no value = unchanged
-    EXPECT_EQ(document.undoStack().undoActions().size(), steps);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps);
 
     // Some files already hold the value: all selected files are marked modified.
     document.updateCompilation(true);
@@ -109,7 +109,7 @@ TEST_F(EditingTest, EditsThatChangeNothingRecordNothing) {
         EXPECT_EQ(document.files()[i].tags().compilation, true);
     now += 5s;
     document.updateCompilation(true);
-    EXPECT_EQ(document.undoStack().undoActions().size(), steps + 1);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
 
     // Clearing a field removes it from every selected file.
     document.updateField(TagField::comment, std::nullopt);
@@ -129,7 +129,7 @@ TEST_F(EditingTest, CellEditOfAnUnselectedFileLeavesTheEditState) {
 TEST_F(EditingTest, HistoryKeepsTwoHundredStepsAndANewStepEndsRedo) {
     for (int i = 0; i < 201; ++i)
         document.updateField(TagField::bpm, QString::number(i + 1), ids[0]);
-    EXPECT_EQ(document.undoStack().undoActions().size(), 200);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), 200);
     int undone = 0;
     while (document.canUndo()) {
         document.undo();

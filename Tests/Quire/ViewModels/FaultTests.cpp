@@ -79,10 +79,10 @@ TEST_F(FaultTest, WorkGoesOnWhileASaveRuns) {
     library.add(QStringLiteral("d.opus"), QStringLiteral("tagged.opus"));
     document.importFiles({library.url(QStringLiteral("d.opus"))});
     document.updateField(TagField::artist, QStringLiteral("During"), ids[2]);
-    const qsizetype steps = document.undoStack().undoActions().size();
+    const qsizetype steps = document.undoStack().undoDescriptions().size();
     document.undo();
     document.redo();
-    EXPECT_EQ(document.undoStack().undoActions().size(), steps); // ignored during a save
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps); // ignored during a save
     writer->release(100);
     waitForSave(document);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isLoading(); }, 10000));

@@ -203,7 +203,7 @@ protected:
     QStringList onDisk(const QString& folder = {}) const {
         return QDir(library.path(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
-    qsizetype undoSteps() const { return document.undoStack().undoActions().size(); }
+    qsizetype undoSteps() const { return document.undoStack().undoDescriptions().size(); }
 
     Library library;
     DocumentViewModel document;

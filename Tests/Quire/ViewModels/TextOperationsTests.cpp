@@ -38,7 +38,7 @@ protected:
             chosen.insert(ids[index]);
         document.setSelectedFiles(chosen);
     }
-    qsizetype steps() const { return document.undoStack().undoActions().size(); }
+    qsizetype steps() const { return document.undoStack().undoDescriptions().size(); }
     int count(const char* search, bool regex, bool wholeWord, const QList<TagField>& fields = titleOnly,
               bool allFiles = false) const {
         return document.countFindMatches(QString::fromUtf8(search), regex, wholeWord, fields, allFiles);

@@ -333,10 +333,10 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
                                   "Find & Replace…", "Text Transforms…", "-", "Remove from List"}));
 
     // Ctrl+V with nothing copied does nothing, not even an undo step.
-    const auto undoSteps = document.undoStack().undoActions().size();
+    const auto undoSteps = document.undoStack().undoDescriptions().size();
     list()->setFocus();
     QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(document.undoStack().undoActions().size(), undoSteps);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), undoSteps);
 
     menu.reset(list()->createContextMenu(pointAt(2)));
     EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{ids()[2]}); // outside: just the clicked row
@@ -344,7 +344,7 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
     menu.reset(list()->createContextMenu(pointAt(2)));
     EXPECT_TRUE(actionNamed(menu.get(), "Paste")->isEnabled());
     QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(document.undoStack().undoActions().size(), undoSteps + 1);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), undoSteps + 1);
 
     QSignalSpy sheets(list(), &FileListView::sheetRequested);
     actionNamed(menu.get(), "Number tracks…")->trigger();
