@@ -82,7 +82,7 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
     auto* job = new SaveJob(std::move(requests), m_tagWriter);
     struct Outcome {
         QSet<QUuid> written;
-        QStringList failures;
+        QMap<qsizetype, QString> failures; // by position in the list, which is their order
     };
     auto outcome = std::make_shared<Outcome>();
     const QPointer<DocumentViewModel> document(this);
@@ -90,8 +90,8 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
             [document, files, outcome](qsizetype index, const std::optional<TagReaderError>& error) {
                 const AudioFile& file = files[index];
                 if (error)
-                    outcome->failures.append(Platform::lastPathComponent(file.url()) + QStringLiteral(": ") +
-                                             error->description());
+                    outcome->failures.insert(index, Platform::lastPathComponent(file.url()) +
+                                                        QStringLiteral(": ") + error->description());
                 else
                     outcome->written.insert(file.id());
                 if (document)
@@ -100,7 +100,7 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
             });
     connect(job, &SaveJob::allFinished, job, [document, files, outcome, completion] {
         if (document)
-            document->finishSave(files, outcome->written, outcome->failures, completion);
+            document->finishSave(files, outcome->written, outcome->failures.values(), completion);
         else if (completion)
             completion();
     });

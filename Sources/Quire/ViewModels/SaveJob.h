@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QThreadPool>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -16,14 +17,18 @@ struct WriteRequest {
     std::optional<QList<Artwork>> artwork; // none leaves the file's pictures alone
 };
 
-// Writes files strictly one after another, each in the background, delivering
-// each outcome on the job's thread. The job owns itself and ends (deletes
-// itself) after `allFinished`, so a save runs to its end even when the
-// document that started it is gone.
+// Writes files in the background, several at a time: each safe write waits
+// mostly for its flushes, and the file system joins flushes that overlap.
+// Names of one file (hard links) are written one after another, never at
+// once. Each outcome is delivered on the job's thread as it comes. The job
+// owns itself and ends (deletes itself) after `allFinished`, so a save runs
+// to its end even when the document that started it is gone.
 class SaveJob : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr int concurrentWrites = 8;
+
     SaveJob(QList<WriteRequest> requests, std::shared_ptr<const TagWriter> writer);
     void start();
 
@@ -32,9 +37,11 @@ signals:
     void allFinished();
 
 private:
-    void writeNext();
+    void writeGroups(const QList<QList<qsizetype>>& groups);
+    void finishFile(qsizetype index, const std::optional<TagReaderError>& error);
 
     QList<WriteRequest> m_requests;
     std::shared_ptr<const TagWriter> m_writer;
-    qsizetype m_next = 0;
+    qsizetype m_finished = 0;
+    QThreadPool m_pool; // waits for its writers when the job goes
 };

@@ -2,8 +2,10 @@
 
 #include "CTagLibBridge.h"
 
+#include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace DocumentTest;
 
@@ -60,7 +62,7 @@ TEST_F(SavingTest, EditsDuringASaveAreKeptAndSavedNext) {
     load(std::make_shared<ControlledWriter>(QSet<QString>{}, true));
     document.updateField(TagField::title, QStringLiteral("First"));
     document.saveAll();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 3; }, 5000));
 
     // Undo, redo and removal wait; edits go ahead.
     document.undo();
@@ -79,6 +81,34 @@ TEST_F(SavingTest, EditsDuringASaveAreKeptAndSavedNext) {
     EXPECT_EQ(document.modifiedCount(), 0);
     EXPECT_EQ(readBack(document.files()[0].url()).tags().title, QStringLiteral("Second"));
     EXPECT_EQ(readBack(document.files()[1].url()).tags().title, QStringLiteral("First"));
+}
+
+// Files are written several at a time, but the names of one file (hard
+// links) one after the other: two safe writes of one file at once would
+// each replace it with their own copy.
+TEST_F(SavingTest, TwoNamesOfOneFileAreNeverWrittenAtOnce) {
+    library.add(QStringLiteral("a.mp3"));
+    library.add(QStringLiteral("b.mp3"));
+    ASSERT_EQ(::link(QFile::encodeName(library.path(QStringLiteral("a.mp3"))).constData(),
+                     QFile::encodeName(library.path(QStringLiteral("a-link.mp3"))).constData()),
+              0);
+    writer = std::make_shared<ControlledWriter>(QSet<QString>{}, true);
+    document.setTagWriter(writer);
+    importAndWait(document, {library.url()});
+    ids = idsOf(document.files());
+    ASSERT_EQ(ids.size(), 3);
+    document.setSelectedFiles({ids.begin(), ids.end()});
+    document.updateField(TagField::title, QStringLiteral("Linked"));
+
+    document.saveAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 2; }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(writer->writesStarted(), 2);
+    writer->release(100);
+    waitForSave(document);
+    EXPECT_EQ(writer->writesStarted(), 3);
+    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    EXPECT_EQ(readBack(library.url(QStringLiteral("a.mp3"))).tags().title, QStringLiteral("Linked"));
 }
 
 TEST_F(SavingTest, NothingModifiedCompletesAtOnce) {

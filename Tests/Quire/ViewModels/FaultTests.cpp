@@ -73,7 +73,7 @@ TEST_F(FaultTest, WorkGoesOnWhileASaveRuns) {
     auto writer = std::make_shared<ControlledWriter>(QSet<QString>{}, true);
     document.setTagWriter(writer);
     document.saveAll();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() > 0; }, 5000));
 
     // Edits, an import, undo and redo while the first write is held.
     library.add(QStringLiteral("d.opus"), QStringLiteral("tagged.opus"));
