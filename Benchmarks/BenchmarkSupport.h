@@ -3,6 +3,7 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "QuireCore/TagWorker.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -28,3 +29,40 @@ inline bool importAndWait(DocumentViewModel& document, const QString& folder, in
         loop.exec();
     return !document.isLoading();
 }
+
+// Measures how late a 10 ms timer fires while the GUI thread works.
+class LatenessProbe {
+public:
+    LatenessProbe() {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            if (now - m_last - 10'000'000 > m_worst) {
+                m_worst = now - m_last - 10'000'000;
+                m_worstAt = now;
+            }
+            m_last = now;
+        });
+    }
+    void start() {
+        m_worst = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    double stopMs() {
+        m_timer.stop();
+        return double(m_worst) / 1e6;
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_worst = 0;
+
+public:
+    qint64 m_worstAt = 0;
+    qint64 elapsed() const { return m_clock.nsecsElapsed(); }
+};

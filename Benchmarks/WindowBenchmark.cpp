@@ -14,6 +14,8 @@
 #include "Quire/Views/MainWindow/MainWindow.h"
 #include "QuireCore/TagWorker.h"
 
+#include "BenchmarkSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -75,43 +77,6 @@ public:
 
 private:
     int m_depth = 0;
-};
-
-// Measures how late a 10 ms timer fires while the GUI thread works.
-class LatenessProbe {
-public:
-    LatenessProbe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            if (now - m_last - 10'000'000 > m_worst) {
-                m_worst = now - m_last - 10'000'000;
-                m_worstAt = now;
-            }
-            m_last = now;
-        });
-    }
-    void start() {
-        m_worst = 0;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-    double stopMs() {
-        m_timer.stop();
-        return double(m_worst) / 1e6;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_worst = 0;
-
-public:
-    qint64 m_worstAt = 0;
-    qint64 elapsed() const { return m_clock.nsecsElapsed(); }
 };
 
 // Runs the events the work caused, painting included; milliseconds taken.

@@ -369,8 +369,11 @@ CliSession::Status CliSession::removeArtwork(const CliCommand&) {
 }
 
 CliSession::Status CliSession::optimizeArtwork(const CliCommand& command) {
+    bool done = false;
     m_document.optimizeArtwork(static_cast<int>(number(command, "--max").value_or(1000)),
-                               command.option("--quality").value_or(QStringLiteral("0.8")).toDouble());
+                               command.option("--quality").value_or(QStringLiteral("0.8")).toDouble(),
+                               [&done] { done = true; });
+    waitUntil([&done] { return done; });
     return Status::ok;
 }
 
@@ -378,10 +381,12 @@ CliSession::Status CliSession::importArtwork(const CliCommand& command) {
     const QString& folder = command.arguments[0];
     if (!QFileInfo(folder).isDir())
         return nothingToActOn(tr("“%1” is not a folder.").arg(folder));
-    const int imported = m_document.batchImportArtwork(locationOf(folder));
-    count(imported);
-    return imported > 0 ? Status::ok
-                        : nothingToActOn(tr("No picture in “%1” is named like a loaded file.").arg(folder));
+    std::optional<int> imported;
+    m_document.batchImportArtwork(locationOf(folder), [&imported](int count) { imported = count; });
+    waitUntil([&imported] { return imported.has_value(); });
+    count(*imported);
+    return *imported > 0 ? Status::ok
+                         : nothingToActOn(tr("No picture in “%1” is named like a loaded file.").arg(folder));
 }
 
 CliSession::Status CliSession::exportArtwork(const CliCommand& command) {
@@ -392,10 +397,12 @@ CliSession::Status CliSession::exportArtwork(const CliCommand& command) {
         return nothingToActOn(tr("No loaded file has artwork."));
     if (m_dryRun)
         return count(m_document.filesWithArtworkCount());
-    const int exported = m_document.batchExportAllArtwork(locationOf(folder));
-    count(exported);
-    return exported > 0 ? Status::ok
-                        : nothingToActOn(tr("No picture could be written into “%1”.").arg(folder));
+    std::optional<int> exported;
+    m_document.batchExportAllArtwork(locationOf(folder), [&exported](int count) { exported = count; });
+    waitUntil([&exported] { return exported.has_value(); });
+    count(*exported);
+    return *exported > 0 ? Status::ok
+                         : nothingToActOn(tr("No picture could be written into “%1”.").arg(folder));
 }
 
 CliSession::Status CliSession::save(const CliCommand&) {

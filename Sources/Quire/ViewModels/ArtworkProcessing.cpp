@@ -7,6 +7,7 @@
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 namespace ArtworkProcessing {
@@ -97,7 +98,8 @@ Artwork optimizeSingle(const Artwork& artwork, int maxDimension, double quality)
 }
 
 QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int maxDimension, double quality,
-                                  PictureSharing sharing) {
+                                  PictureSharing sharing,
+                                  const std::function<void(qint64 completed, qint64 total)>& progress) {
     // The image work: each distinct byte buffer once (or every picture), in first-seen order. Each picture
     // remembers which piece of work is its own.
     QList<QByteArray> work;
@@ -124,9 +126,13 @@ QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int
         workOfPicture.append(indexes);
     }
 
+    std::atomic<qint64> done{0};
     const auto results = QtConcurrent::blockingMapped<QList<std::optional<EncodedPicture>>>(
-        work, [maxDimension, quality](const QByteArray& data) {
-            return optimizedBytes(data, maxDimension, quality);
+        work, [&, total = qint64{work.size()}](const QByteArray& data) {
+            std::optional<EncodedPicture> encoded = optimizedBytes(data, maxDimension, quality);
+            if (progress)
+                progress(++done, total);
+            return encoded;
         });
 
     // Records are built here, one per occurrence, so shared pictures still get ids of their own.

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <optional>
 
 // The picture work behind the artwork operations and the optimisation sheet. Pure functions of their
@@ -40,9 +41,11 @@ enum class PictureSharing {
 
 // optimizeSingle applied to every picture of every list, order kept, with the image work spread over the
 // global thread pool. The result is the same with either sharing: every optimised picture still gets its
-// own new id. Blocks until done.
+// own new id. Blocks until done; `progress`, when given, hears of every piece of image work done (from the
+// pool's threads).
 QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int maxDimension, double quality,
-                                  PictureSharing sharing = PictureSharing::encodeOnce);
+                                  PictureSharing sharing = PictureSharing::encodeOnce,
+                                  const std::function<void(qint64 completed, qint64 total)>& progress = {});
 
 // A front-cover JPEG picture (quality 0.9, no description, new id) made from an image, as setting artwork
 // from a chosen, pasted, dropped or imported image does; absent when encoding fails.

@@ -4,7 +4,9 @@
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <QHash>
+#include <QMetaObject>
 #include <QtConcurrent/QtConcurrentMap>
+#include <atomic>
 
 namespace {
 
@@ -51,87 +53,163 @@ void DocumentViewModel::removeArtwork() {
     });
 }
 
-void DocumentViewModel::optimizeArtwork(int maxDimension, double jpegQuality) {
+void DocumentViewModel::startWork(BackgroundWork work) {
     ASSERT_GUI_THREAD();
-    const QList<AudioFile> selected = selectedAudioFiles();
-    if (selected.isEmpty())
+    m_queuedWork.append(std::move(work));
+    if (!m_isWorking)
+        runNextWork();
+}
+
+// The pool is the document's and waits for its work before the document goes,
+// so the work may post to the document; posts to a document that is going are dropped.
+void DocumentViewModel::runNextWork() {
+    if (m_queuedWork.isEmpty()) {
+        setWorking(false);
         return;
-    recordUndoStep(tr("Optimize artwork on %1 files").arg(m_selectedFiles.size()));
-
-    // Only the image work leaves this thread; the document waits for it and changes nothing meanwhile.
-    QList<QList<Artwork>> pictureLists;
-    pictureLists.reserve(selected.size());
-    for (const AudioFile& file : selected)
-        pictureLists.append(file.artwork());
-    const QList<QList<Artwork>> optimized =
-        ArtworkProcessing::optimizeAll(pictureLists, maxDimension, jpegQuality);
-    QHash<QUuid, QList<Artwork>> optimizedById;
-    for (qsizetype i = 0; i < selected.size(); ++i)
-        optimizedById.insert(selected[i].id(), optimized[i]);
-
-    changeSelectedFiles([&](AudioFile& file) {
-        file.setArtwork(optimizedById.value(file.id()));
-        file.setModified(true);
+    }
+    setWorkProgress({});
+    setWorking(true);
+    m_workPool.start([this, work = m_queuedWork.takeFirst()] {
+        const ProgressReport report = [this](qint64 completed, qint64 total) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, completed, total] {
+                    setWorkProgress({total, completed});
+                },
+                Qt::QueuedConnection);
+        };
+        Completion finish = work(report);
+        QMetaObject::invokeMethod(
+            this,
+            [this, finish = std::move(finish)] {
+                finish();
+                runNextWork();
+            },
+            Qt::QueuedConnection);
     });
 }
 
-int DocumentViewModel::batchImportArtwork(const QUrl& folder) {
+void DocumentViewModel::optimizeArtwork(int maxDimension, double jpegQuality, Completion completion) {
     ASSERT_GUI_THREAD();
-    const QHash<QString, QUrl> images = imagesByStem(folder);
-    if (images.isEmpty())
-        return 0;
-    recordUndoStep(tr("Batch import artwork from folder"));
-
-    // Each matched image file is read and encoded once, in the pool; every file still gets a picture record
-    // (and id) of its own.
-    QList<qsizetype> imageOfFile;
-    QList<QUrl> locations;
-    QHash<QUrl, qsizetype> indexOfLocation;
-    for (const AudioFile& file : std::as_const(m_files)) {
-        const auto image = images.constFind(Platform::lastComponentWithoutExtension(file.url()));
-        if (image == images.constEnd()) {
-            imageOfFile.append(-1);
-            continue;
-        }
-        qsizetype index = indexOfLocation.value(image.value(), -1);
-        if (index < 0) {
-            index = locations.size();
-            indexOfLocation.insert(image.value(), index);
-            locations.append(image.value());
-        }
-        imageOfFile.append(index);
+    const QList<AudioFile> selected = selectedAudioFiles();
+    if (selected.isEmpty()) {
+        if (completion)
+            completion();
+        return;
     }
-    const auto pictures = QtConcurrent::blockingMapped<QList<std::optional<Artwork>>>(
-        locations, [](const QUrl& location) { return ArtworkProcessing::coverArtworkFromFile(location); });
-
-    QList<AudioFile> files = m_files;
-    int applied = 0;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        if (imageOfFile[i] < 0 || !pictures[imageOfFile[i]])
-            continue;
-        Artwork picture = *pictures[imageOfFile[i]];
-        picture.id = QUuid::createUuid();
-        files[i].setArtwork({picture});
-        files[i].setModified(true);
-        ++applied;
-    }
-    setFiles(files);
-    return applied;
+    startWork([this, selected, maxDimension, jpegQuality, completion](const ProgressReport& report) {
+        QList<QList<Artwork>> pictureLists;
+        pictureLists.reserve(selected.size());
+        for (const AudioFile& file : selected)
+            pictureLists.append(file.artwork());
+        const QList<QList<Artwork>> optimized = ArtworkProcessing::optimizeAll(
+            pictureLists, maxDimension, jpegQuality, ArtworkProcessing::PictureSharing::encodeOnce, report);
+        return [this, selected, optimized, completion] {
+            // Pictures changed while the work ran are the user's newer choice.
+            QHash<QUuid, qsizetype> started;
+            for (qsizetype i = 0; i < selected.size(); ++i)
+                started.insert(selected[i].id(), i);
+            QList<AudioFile> files = m_files;
+            bool changed = false;
+            for (AudioFile& file : files) {
+                const qsizetype index = started.value(file.id(), -1);
+                if (index < 0 || file.artwork() != selected[index].artwork())
+                    continue;
+                if (!changed)
+                    recordUndoStep(tr("Optimize artwork on %1 files").arg(selected.size()));
+                changed = true;
+                file.setArtwork(optimized[index]);
+                file.setModified(true);
+            }
+            if (changed)
+                setFiles(files);
+            if (completion)
+                completion();
+        };
+    });
 }
 
-int DocumentViewModel::batchExportAllArtwork(const QUrl& folder) const {
+void DocumentViewModel::batchImportArtwork(const QUrl& folder, CountCompletion completion) {
     ASSERT_GUI_THREAD();
-    int written = 0;
-    for (const AudioFile& file : m_files) {
-        const QString stem = Platform::lastComponentWithoutExtension(file.url());
-        const QList<Artwork>& pictures = file.artwork();
-        for (qsizetype i = 0; i < pictures.size(); ++i) {
-            const QString name =
-                ArtworkProcessing::exportFileName(stem, i + 1, pictures.size(), pictures[i].format);
-            if (Platform::writeReplacing(pictures[i].data, Platform::appendingPathComponent(folder, name))
-                    .ok())
-                ++written;
+    QList<std::pair<QUuid, QString>> stems;
+    stems.reserve(m_files.size());
+    for (const AudioFile& file : std::as_const(m_files))
+        stems.append({file.id(), Platform::lastComponentWithoutExtension(file.url())});
+
+    startWork([this, folder, stems, completion](const ProgressReport& report) {
+        // Each matched image file is read and encoded once; every file still
+        // gets a picture record (and id) of its own.
+        const QHash<QString, QUrl> images = imagesByStem(folder);
+        QList<QUrl> locations;
+        QHash<QUrl, qsizetype> indexOfLocation;
+        QHash<QUuid, qsizetype> imageOfFile;
+        for (const auto& [id, stem] : stems) {
+            const auto image = images.constFind(stem);
+            if (image == images.constEnd())
+                continue;
+            const auto [index, isNew] = [&] {
+                const auto known = indexOfLocation.constFind(image.value());
+                return known != indexOfLocation.constEnd() ? std::pair{*known, false}
+                                                           : std::pair{locations.size(), true};
+            }();
+            if (isNew) {
+                indexOfLocation.insert(image.value(), index);
+                locations.append(image.value());
+            }
+            imageOfFile.insert(id, index);
         }
-    }
-    return written;
+        std::atomic<qint64> done{0};
+        const qint64 total = locations.size();
+        const auto pictures =
+            QtConcurrent::blockingMapped<QList<std::optional<Artwork>>>(locations, [&](const QUrl& location) {
+                std::optional<Artwork> picture = ArtworkProcessing::coverArtworkFromFile(location);
+                report(++done, total);
+                return picture;
+            });
+        return [this, hasImages = !images.isEmpty(), imageOfFile, pictures, completion] {
+            if (hasImages)
+                recordUndoStep(tr("Batch import artwork from folder"));
+            QList<AudioFile> files = m_files;
+            int applied = 0;
+            for (AudioFile& file : files) {
+                const qsizetype image = imageOfFile.value(file.id(), -1);
+                if (image < 0 || !pictures[image])
+                    continue;
+                ++applied;
+                Artwork picture = *pictures[image];
+                picture.id = QUuid::createUuid();
+                file.setArtwork({picture});
+                file.setModified(true);
+            }
+            if (applied > 0)
+                setFiles(files);
+            if (completion)
+                completion(applied);
+        };
+    });
+}
+
+void DocumentViewModel::batchExportAllArtwork(const QUrl& folder, CountCompletion completion) {
+    ASSERT_GUI_THREAD();
+    const QList<AudioFile> files = m_files; // values: the export writes what is there now
+    startWork([folder, files, completion](const ProgressReport& report) {
+        int written = 0;
+        for (qsizetype index = 0; index < files.size(); ++index) {
+            const AudioFile& file = files[index];
+            const QString stem = Platform::lastComponentWithoutExtension(file.url());
+            const QList<Artwork>& pictures = file.artwork();
+            for (qsizetype i = 0; i < pictures.size(); ++i) {
+                const QString name =
+                    ArtworkProcessing::exportFileName(stem, i + 1, pictures.size(), pictures[i].format);
+                if (Platform::writeReplacing(pictures[i].data, Platform::appendingPathComponent(folder, name))
+                        .ok())
+                    ++written;
+            }
+            report(index + 1, files.size());
+        }
+        return [written, completion] {
+            if (completion)
+                completion(written);
+        };
+    });
 }

@@ -20,6 +20,14 @@ struct SaveProgress {
     bool operator==(const SaveProgress&) const = default;
 };
 
+// Progress of the running background work (artwork optimisation, batch
+// artwork import or export): its steps, and how many have finished.
+struct WorkProgress {
+    qint64 total = 0;
+    qint64 completed = 0;
+    bool operator==(const WorkProgress&) const = default;
+};
+
 // The sortable columns of the file table, each with its key on AudioFile.
 enum class SortKey { filename, title, artist, album, track, duration, format, bitrate, sampleRate };
 

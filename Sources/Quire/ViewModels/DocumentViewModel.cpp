@@ -70,6 +70,14 @@ void DocumentViewModel::setSaveProgress(SaveProgress progress) {
     assign(m_saveProgress, progress, this, &DocumentViewModel::saveProgressChanged);
 }
 
+void DocumentViewModel::setWorking(bool working) {
+    assign(m_isWorking, working, this, &DocumentViewModel::isWorkingChanged);
+}
+
+void DocumentViewModel::setWorkProgress(WorkProgress progress) {
+    assign(m_workProgress, progress, this, &DocumentViewModel::workProgressChanged);
+}
+
 void DocumentViewModel::setSaveErrorMessage(const std::optional<QString>& message) {
     assign(m_saveErrorMessage, message, this, &DocumentViewModel::saveErrorMessageChanged);
 }

@@ -55,6 +55,8 @@ class DocumentViewModel : public QObject {
     Q_PROPERTY(ImportProgress importProgress READ importProgress NOTIFY importProgressChanged)
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
     Q_PROPERTY(SaveProgress saveProgress READ saveProgress NOTIFY saveProgressChanged)
+    Q_PROPERTY(bool isWorking READ isWorking NOTIFY isWorkingChanged)
+    Q_PROPERTY(WorkProgress workProgress READ workProgress NOTIFY workProgressChanged)
     Q_PROPERTY(std::optional<QString> saveErrorMessage READ saveErrorMessage WRITE setSaveErrorMessage NOTIFY
                    saveErrorMessageChanged)
     Q_PROPERTY(EditableTagSet* editState READ editState NOTIFY editStateChanged)
@@ -66,6 +68,7 @@ class DocumentViewModel : public QObject {
 
 public:
     using Completion = std::function<void()>;
+    using CountCompletion = std::function<void(int count)>;
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     using LocationMap = QHash<QUuid, QUrl>;
 
@@ -91,6 +94,8 @@ public:
     ImportProgress importProgress() const { return m_importProgress; }
     bool isSaving() const { return m_isSaving; }
     SaveProgress saveProgress() const { return m_saveProgress; }
+    bool isWorking() const { return m_isWorking; }
+    WorkProgress workProgress() const { return m_workProgress; }
     const std::optional<QString>& saveErrorMessage() const { return m_saveErrorMessage; }
     void setSaveErrorMessage(const std::optional<QString>& message);
     EditableTagSet* editState() const { return m_editState; }
@@ -196,9 +201,14 @@ public:
     // Artwork (DocumentArtwork.cpp). Import and export work on all files.
     void setArtwork(const Artwork& artwork);
     void removeArtwork();
-    void optimizeArtwork(int maxDimension, double jpegQuality);
-    int batchImportArtwork(const QUrl& folder);
-    int batchExportAllArtwork(const QUrl& folder) const;
+    // These three decode, encode, read or write pictures, which takes seconds
+    // for a large library: they run in the background, one after another
+    // (isWorking, workProgress), and change the document when they are done.
+    // Optimisation leaves alone a file whose pictures changed meanwhile. The
+    // counts are of files given artwork and of pictures written.
+    void optimizeArtwork(int maxDimension, double jpegQuality, Completion completion = {});
+    void batchImportArtwork(const QUrl& folder, CountCompletion completion = {});
+    void batchExportAllArtwork(const QUrl& folder, CountCompletion completion = {});
 
 signals:
     void filesChanged();
@@ -210,6 +220,8 @@ signals:
     void importProgressChanged();
     void isSavingChanged();
     void saveProgressChanged();
+    void isWorkingChanged();
+    void workProgressChanged();
     void saveErrorMessageChanged();
     void editStateChanged();
     void tagClipboardChanged();
@@ -222,6 +234,16 @@ private:
     void setSaving(bool saving);
     void setSaveProgress(SaveProgress progress);
     void setTagClipboard(const TagClipboard& clipboard);
+
+    // Background work: `work` runs on the work pool, reporting its progress;
+    // the step it returns runs on this thread when it is done. Work handed
+    // over while other work runs waits for it.
+    using ProgressReport = std::function<void(qint64 completed, qint64 total)>;
+    using BackgroundWork = std::function<Completion(const ProgressReport&)>;
+    void startWork(BackgroundWork work);
+    void setWorking(bool working);
+    void setWorkProgress(WorkProgress progress);
+    void runNextWork();
 
     // The plain undo step every changing operation records before it changes anything.
     void recordUndoStep(const QString& description);
@@ -268,7 +290,11 @@ private:
     QHash<QUuid, AudioFile> m_savedFiles;
     QSet<QString> m_madeFolders; // paths of folders made for renames
     QList<Completion> m_pendingSaveCompletions;
+    bool m_isWorking = false;
+    WorkProgress m_workProgress;
+    QList<BackgroundWork> m_queuedWork;
     QList<QUrl> m_queuedImports;
     Clock m_clock;
     QThreadPool m_readPool;
+    QThreadPool m_workPool; // waits for its work when the document goes
 };

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -181,6 +183,23 @@ protected:
         document.setSelectedFiles(selection);
     }
 
+    // The background operations, waited for.
+    template <typename Start> int waitFor(Start start) {
+        std::optional<int> count;
+        start([&count](int n) { count = n; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return count.has_value(); }, 20000));
+        return count.value_or(-1);
+    }
+    int importArtwork(const QUrl& folder) {
+        return waitFor([&](auto done) { document.batchImportArtwork(folder, done); });
+    }
+    int exportArtwork(const QUrl& folder) {
+        return waitFor([&](auto done) { document.batchExportAllArtwork(folder, done); });
+    }
+    void optimize(int maxDimension, double quality) {
+        waitFor([&](auto done) { document.optimizeArtwork(maxDimension, quality, [done] { done(0); }); });
+    }
+
     Library library;
     DocumentViewModel document;
     QList<QUuid> ids;
@@ -228,7 +247,7 @@ TEST_F(ArtworkDocumentTest, OptimizeShrinksSharedCoversAndKeepsUndecodablePictur
     const QList<AudioFile> before = document.files();
 
     select({0, 1, 2});
-    document.optimizeArtwork(1000, 0.8);
+    optimize(1000, 0.8);
     EXPECT_EQ(steps(), 5);
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Optimize artwork on 3 files"));
     const Artwork& first = file(0).artwork().value(0);
@@ -246,6 +265,25 @@ TEST_F(ArtworkDocumentTest, OptimizeShrinksSharedCoversAndKeepsUndecodablePictur
     EXPECT_EQ(document.modifiedCount(), 0);
 }
 
+// The image work runs in the background; a file whose pictures the user
+// changed meanwhile keeps the newer ones.
+TEST_F(ArtworkDocumentTest, OptimisationLeavesPicturesChangedMeanwhileAlone) {
+    select({0, 1});
+    bool done = false;
+    document.optimizeArtwork(4, 0.8, [&] { done = true; });
+    EXPECT_TRUE(document.isWorking());
+    const Artwork png = picture(encodedImage(20, 20, "PNG"), ImageFormat::png);
+    select({1});
+    document.setArtwork(png);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
+    EXPECT_FALSE(document.isWorking());
+    EXPECT_EQ(document.workProgress().completed, document.workProgress().total);
+    const QSize optimized = sizeInBytes(file(0).artwork().value(0).data);
+    EXPECT_EQ(std::max(optimized.width(), optimized.height()), 4);
+    EXPECT_EQ(file(1).artwork(), QList<Artwork>{png});
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Optimize artwork on 2 files"));
+}
+
 TEST_F(ArtworkDocumentTest, ImportMatchesImagesByExactStemAnywhereBelowTheFolder) {
     TestSupport::ScratchFolder images;
     images.write(QStringLiteral("01 - Time.JPG"), encodedImage(640, 480, "JPEG"));
@@ -254,7 +292,7 @@ TEST_F(ArtworkDocumentTest, ImportMatchesImagesByExactStemAnywhereBelowTheFolder
     images.write(QStringLiteral("deep/er/03 - Us.bmp"), encodedImage(30, 20, "BMP"));
     const QList<AudioFile> before = document.files();
 
-    EXPECT_EQ(document.batchImportArtwork(QUrl::fromLocalFile(images.path())), 2);
+    EXPECT_EQ(importArtwork(QUrl::fromLocalFile(images.path())), 2);
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Batch import artwork from folder"));
     ASSERT_EQ(file(0).artwork().size(), 1); // the fixture's own picture is gone
     const Artwork& imported = file(0).artwork()[0];
@@ -273,15 +311,15 @@ TEST_F(ArtworkDocumentTest, ImportMatchesImagesByExactStemAnywhereBelowTheFolder
 
 TEST_F(ArtworkDocumentTest, ImportRecordsAStepOnlyWhenTheFolderHoldsAnImage) {
     TestSupport::ScratchFolder images;
-    EXPECT_EQ(document.batchImportArtwork(QUrl::fromLocalFile(images.path())), 0);
+    EXPECT_EQ(importArtwork(QUrl::fromLocalFile(images.path())), 0);
     images.write(QStringLiteral("01 - Time.gif"), encodedImage(8, 8, "GIF"));
     images.write(QStringLiteral("01 - Time.jpg/notes.txt"), "a folder, not a picture");
-    EXPECT_EQ(document.batchImportArtwork(QUrl::fromLocalFile(images.path())), 0);
-    EXPECT_EQ(document.batchImportArtwork(QUrl::fromLocalFile(images.filePath("missing"))), 0);
+    EXPECT_EQ(importArtwork(QUrl::fromLocalFile(images.path())), 0);
+    EXPECT_EQ(importArtwork(QUrl::fromLocalFile(images.filePath("missing"))), 0);
     EXPECT_EQ(steps(), 1);
 
     images.write(QStringLiteral(".Nobody.png"), encodedImage(8, 8, "PNG"));
-    EXPECT_EQ(document.batchImportArtwork(QUrl::fromLocalFile(images.path())), 0);
+    EXPECT_EQ(importArtwork(QUrl::fromLocalFile(images.path())), 0);
     EXPECT_EQ(steps(), 2);
     EXPECT_EQ(document.modifiedCount(), 0);
 }
@@ -294,7 +332,7 @@ TEST_F(ArtworkDocumentTest, ExportWritesEveryPictureUnchangedUnderItsFilesStem) 
     TestSupport::ScratchFolder target;
     const QUrl folder = QUrl::fromLocalFile(target.path());
 
-    EXPECT_EQ(document.batchExportAllArtwork(folder), 4);
+    EXPECT_EQ(exportArtwork(folder), 4);
     // The fixture's pictures are JPEG and PNG, in the order the file stores them.
     QStringList expected = {QStringLiteral("01 - Time-artwork.png")};
     for (int i = 0; i < 3; ++i)
@@ -308,14 +346,14 @@ TEST_F(ArtworkDocumentTest, ExportWritesEveryPictureUnchangedUnderItsFilesStem) 
     EXPECT_EQ(contentsOf(target.filePath(expected[2])), file(1).artwork()[1].data);
 
     target.write(expected[3], "stale");
-    EXPECT_EQ(document.batchExportAllArtwork(folder), 4);
+    EXPECT_EQ(exportArtwork(folder), 4);
     EXPECT_EQ(contentsOf(target.filePath(expected[3])), file(1).artwork()[2].data);
     EXPECT_EQ(steps(), stepsBefore);
     EXPECT_FALSE(file(1).isModified());
 
     // Root may write anywhere, so make the folder one that cannot exist: a path through a regular file.
-    EXPECT_EQ(document.batchExportAllArtwork(QUrl::fromLocalFile(target.filePath(expected[0]))), 0);
-    EXPECT_EQ(document.batchExportAllArtwork(QUrl::fromLocalFile(target.filePath("missing"))), 0);
+    EXPECT_EQ(exportArtwork(QUrl::fromLocalFile(target.filePath(expected[0]))), 0);
+    EXPECT_EQ(exportArtwork(QUrl::fromLocalFile(target.filePath("missing"))), 0);
     EXPECT_FALSE(QFile::exists(target.filePath("missing")));
 
     EXPECT_EQ(exportFileName("a", 1, 1, ImageFormat::unknown), QStringLiteral("a-artwork.bin"));
