@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
@@ -84,6 +85,14 @@ TEST_F(ArtworkPanelTest, ShowsSharedDifferingOrNoArtwork) {
     select({"a.flac"});
     EXPECT_EQ(panel()->selectedFrameIndex(), 0);
 
+    // A large cover is decoded and scaled in the background, not while the selection changes.
+    QImage large(3000, 3000, QImage::Format_RGB32);
+    large.fill(Qt::darkBlue);
+    document.setArtwork(*ArtworkProcessing::coverArtwork(large));
+    EXPECT_TRUE(panel()->thumbnail()->isLoading());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel()->thumbnail()->isLoading(); }, 10000));
+    EXPECT_LE(panel()->thumbnail()->image().width(), 80 * panel()->devicePixelRatio());
+
     // A picture that does not decode shows a placeholder instead.
     Artwork broken{QUuid::createUuid(), "not a picture", ImageFormat::png, 0, 0, 13, ArtworkType::frontCover};
     document.setArtwork(broken);
@@ -118,6 +127,23 @@ TEST_F(ArtworkPanelTest, PastedPngBecomesAJpegFrontCover) {
         EXPECT_TRUE(picture.data.startsWith("\xff\xd8"));
     }
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Set artwork on 2 files"));
+
+    // A dropped image file goes the same way.
+    TestSupport::ScratchFolder folder;
+    image.fill(Qt::yellow);
+    const QString dropped = folder.filePath("dropped.png");
+    ASSERT_TRUE(image.scaled(30, 30).save(dropped));
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(dropped)});
+    QWidget* target = panel()->dropTarget();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    ASSERT_TRUE(handled.wait(5000));
+    EXPECT_EQ(file("b.flac").artwork().first().width, 30);
+    EXPECT_EQ(file("b.flac").artwork().first().format, ImageFormat::jpeg);
 
     // A result that arrives after the selection moved on is not applied to the new one.
     const QList<Artwork> before = file("c.flac").artwork();
