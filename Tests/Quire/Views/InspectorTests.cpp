@@ -59,7 +59,8 @@ TEST_F(InspectorTest, PlaceholderAndHeaderFollowTheSelection) {
     EXPECT_EQ(inspector()->audioValue("Sample Rate"), first.properties().formattedSampleRate());
     EXPECT_EQ(inspector()->audioValue("Codec"), first.properties().codec);
 
-    document.setSelectedFiles({ids().begin(), ids().end()});
+    const QList<QUuid> all = ids();
+    document.setSelectedFiles({all.begin(), all.end()});
     EXPECT_EQ(inspector()->titleText(), "5 Files Selected");
     EXPECT_EQ(inspector()->subtitleText(), "No unsaved changes");
     EXPECT_FALSE(inspector()->audioCard()->isVisible());
