@@ -1,6 +1,7 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
+#include <QScopedValueRollback>
 #include <algorithm>
 
 void DocumentViewModel::updateField(TagField field, const std::optional<QString>& value) {
@@ -18,6 +19,7 @@ void DocumentViewModel::updateField(TagField field, const std::optional<QString>
     m_editState->clearVaries(field);
     pushUndoCoalesced(tr("Edit %1").arg(displayName(field)), field);
     // Files that already held the value are marked modified too.
+    const QScopedValueRollback keepTypedText(m_editStateLeads, true);
     changeSelectedFiles([&](AudioFile& file) {
         TagSet tags = file.tags();
         tags.setValue(value, field);
@@ -38,6 +40,7 @@ void DocumentViewModel::updateCompilation(bool value) {
     m_editState->setCompilation(value);
     m_editState->setCompilationVaries(false);
     pushUndoCoalesced(tr("Edit Compilation"), TagField::compilation);
+    const QScopedValueRollback keepEditState(m_editStateLeads, true);
     changeSelectedFiles([value](AudioFile& file) {
         TagSet tags = file.tags();
         tags.compilation = value;
@@ -63,8 +66,6 @@ void DocumentViewModel::updateField(TagField field, const std::optional<QString>
     tags.setValue(newValue, field);
     files[index].setTags(tags);
     files[index].setModified(true);
-    setFiles(files);
-    if (m_selectedFiles.contains(fileId))
-        refillEditState();
+    setFiles(files); // refills the edit state when the file is selected
     sortFiles();
 }

@@ -25,8 +25,35 @@ static bool assign(T& member, const T& value, DocumentViewModel* document, Signa
     return true;
 }
 
+// Every change of the files ends here. Whatever changed the tags of a selected file (a cell edit, a batch
+// operation, a paste), the edit state is refilled so that the inspector shows the files as they are; only
+// the inspector's own edits keep the text as it was typed.
 void DocumentViewModel::setFiles(const QList<AudioFile>& files) {
-    assign(m_files, files, this, &DocumentViewModel::filesChanged);
+    const QList<AudioFile> before = m_files;
+    if (!assign(m_files, files, this, &DocumentViewModel::filesChanged))
+        return;
+    if (!m_editStateLeads && selectedTagsChangedSince(before))
+        refillEditState();
+}
+
+bool DocumentViewModel::selectedTagsChangedSince(const QList<AudioFile>& before) const {
+    if (m_selectedFiles.isEmpty())
+        return false;
+    QHash<QUuid, const AudioFile*> previous;
+    for (const AudioFile& file : before) {
+        if (m_selectedFiles.contains(file.id()))
+            previous.insert(file.id(), &file);
+    }
+    qsizetype present = 0;
+    for (const AudioFile& file : m_files) {
+        if (!m_selectedFiles.contains(file.id()))
+            continue;
+        ++present;
+        const AudioFile* old = previous.value(file.id());
+        if (!old || (!file.sharesStorageWith(*old) && file.tags() != old->tags()))
+            return true;
+    }
+    return present != previous.size();
 }
 
 void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {

@@ -251,6 +251,8 @@ private:
     void endEditMerge() { m_lastEditField.reset(); }
     // Rebuilds the current edit state from the selection.
     void refillEditState();
+    // Whether a selected file's tags differ between `before` and the current files.
+    bool selectedTagsChangedSince(const QList<AudioFile>& before) const;
     // Applies `change` to every selected file in list order (through a copy of the list).
     void changeSelectedFiles(const std::function<void(AudioFile&)>& change);
     qsizetype indexOfFile(const QUuid& id) const;
@@ -279,6 +281,8 @@ private:
     TagClipboard m_tagClipboard;
     UndoStack m_undoStack{undoDepth};
     std::optional<TagField> m_lastEditField;
+    // Set while an inspector edit changes the files: it has put the typed text into the edit state itself.
+    bool m_editStateLeads = false;
     QSet<QUuid> m_lastEditSelection;
     std::chrono::steady_clock::time_point m_lastEditTime{};
     bool m_canUndo = false;

@@ -173,3 +173,38 @@ TEST_F(EditingTest, ClipboardPastesCopiesAsOneStep) {
 }
 
 } // namespace
+
+namespace {
+
+// Batch operations change the selected files behind the inspector's back: the
+// edit state must show the files as they are afterwards, while an inspector
+// edit keeps the text as typed.
+TEST_F(EditingTest, EditStateFollowsBatchOperationsOnTheSelection) {
+    selectAll();
+    EditableTagSet* state = document.editState();
+    document.updateField(TagField::trackNumber, QStringLiteral("007"));
+    EXPECT_EQ(state->stringValue(TagField::trackNumber), QStringLiteral("007"));
+
+    document.numberTracks(4, std::nullopt, 0);
+    EXPECT_TRUE(state->varies(TagField::trackNumber));
+    EXPECT_EQ(state->stringValue(TagField::trackTotal), QStringLiteral("3"));
+
+    document.copyFieldToField(TagField::trackTotal, TagField::bpm);
+    EXPECT_EQ(state->stringValue(TagField::bpm), QStringLiteral("3"));
+    EXPECT_FALSE(state->varies(TagField::bpm));
+
+    document.setSelectedFiles({ids[0]});
+    state = document.editState();
+    document.findAndReplace(QStringLiteral("Fixture"), QStringLiteral("Guest"), false, false,
+                            {TagField::artist}, false);
+    EXPECT_EQ(state->stringValue(TagField::artist), QStringLiteral("Guest Artist"));
+    document.applyTextTransform(TextTransform::upperCase, {TagField::artist});
+    EXPECT_EQ(state->stringValue(TagField::artist), QStringLiteral("GUEST ARTIST"));
+
+    // An operation on files outside the selection leaves it alone.
+    document.updateField(TagField::comment, QStringLiteral("typed"));
+    document.updateField(TagField::comment, QStringLiteral("cell"), ids[1]);
+    EXPECT_EQ(state->stringValue(TagField::comment), QStringLiteral("typed"));
+}
+
+} // namespace

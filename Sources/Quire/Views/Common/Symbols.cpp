@@ -54,6 +54,26 @@ QIcon Symbols::icon(const QString& name) {
         {QStringLiteral("music.note.list"), {"audio-x-generic", QStyle::SP_MediaVolume}},
         {QStringLiteral("tray.and.arrow.down"), {"document-save", QStyle::SP_DialogSaveButton}},
         {QStringLiteral("folder"), {"folder-open", QStyle::SP_DirOpenIcon}},
+        {QStringLiteral("tag"), {"tag", QStyle::SP_CustomBase}},
+        {QStringLiteral("checkmark"), {"object-select", QStyle::SP_DialogApplyButton}},
+        {QStringLiteral("music.note"), {"audio-x-generic", QStyle::SP_CustomBase}},
+        {QStringLiteral("mic"), {"audio-input-microphone", QStyle::SP_CustomBase}},
+        {QStringLiteral("music.quarternote.3"), {"audio-x-generic", QStyle::SP_CustomBase}},
+        {QStringLiteral("photo.badge.plus"), {"insert-image", QStyle::SP_CustomBase}},
+        {QStringLiteral("photo.stack"), {"folder-pictures", QStyle::SP_CustomBase}},
+        {QStringLiteral("ellipsis.circle"), {"view-more", QStyle::SP_CustomBase}},
+        {QStringLiteral("trash"), {"edit-delete", QStyle::SP_TrashIcon}},
+    };
+    // Drawn characters for symbols that no style offers.
+    static const QHash<QString, QString> glyphs{
+        {QStringLiteral("music.note.list"), QStringLiteral("♫")},
+        {QStringLiteral("music.note"), QStringLiteral("♪")},
+        {QStringLiteral("music.quarternote.3"), QStringLiteral("♩")},
+        {QStringLiteral("mic"), QStringLiteral("◉")},
+        {QStringLiteral("tag"), QStringLiteral("✎")},
+        {QStringLiteral("photo.badge.plus"), QStringLiteral("⊞")},
+        {QStringLiteral("photo.stack"), QStringLiteral("❐")},
+        {QStringLiteral("ellipsis.circle"), QStringLiteral("⋯")},
     };
     const auto found = table.constFind(name);
     if (found == table.constEnd())
@@ -61,8 +81,8 @@ QIcon Symbols::icon(const QString& name) {
     const QIcon themed = QIcon::fromTheme(QString::fromLatin1(found->themeName));
     if (!themed.isNull())
         return themed;
-    if (name == u"music.note.list")
-        return drawnGlyph(QStringLiteral("♫"));
+    if (const auto glyph = glyphs.constFind(name); glyph != glyphs.constEnd())
+        return drawnGlyph(*glyph);
     if (found->fallback == QStyle::SP_CustomBase)
         return drawnPlus();
     return QApplication::style()->standardIcon(found->fallback);

@@ -5,6 +5,7 @@
 #include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
 #include "Quire/Views/FileList/FileListView.h"
+#include "Quire/Views/Inspector/InspectorView.h"
 #include "Quire/Views/MainWindow/EmptyStateView.h"
 #include "Quire/Views/MainWindow/ImportProgressOverlay.h"
 #include "Quire/Views/MainWindow/OpenPanel.h"
@@ -52,8 +53,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     m_splitter = new QSplitter(Qt::Horizontal, m_stack);
     m_fileList = new FileListView(document, commands, m_splitter);
     m_fileList->setMinimumWidth(400);
-    // The inspector's pane; the inspector itself plugs in here.
-    m_inspectorPane = new QWidget(m_splitter);
+    m_inspectorPane = new InspectorView(document, m_splitter);
     m_inspectorPane->setObjectName(QStringLiteral("inspectorPane"));
     m_inspectorPane->setMinimumWidth(280);
     m_inspectorPane->setMaximumWidth(420);

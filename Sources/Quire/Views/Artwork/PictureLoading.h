@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFuture>
+#include <QImage>
+#include <QSize>
+#include <QThreadPool>
+
+// Picture work for display, kept off the GUI thread: a large cover takes a tenth of a second or more to
+// decode, which selection changes must not wait for.
+namespace PictureLoading {
+
+// The pool every picture job of the views runs in, apart from the document's own image work.
+QThreadPool* pool();
+
+// The picture decoded and shrunk to fit `bounds` (device pixels), never enlarged; a null image when the
+// bytes do not decode. Large JPEGs are scaled while decoding, which is several times faster than decoding
+// the full size first. Safe on any thread.
+QImage decodeToFit(const QByteArray& data, QSize bounds);
+
+// decodeToFit in the pool.
+QFuture<QImage> decodeToFitLater(const QByteArray& data, QSize bounds);
+
+} // namespace PictureLoading

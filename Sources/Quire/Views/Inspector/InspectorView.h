@@ -1,0 +1,74 @@
+#pragma once
+
+#include "QuireCore/TagField.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QWidget>
+
+class ArtworkPanel;
+class DocumentViewModel;
+class EditableTagSet;
+class QLabel;
+class QScrollArea;
+class QStackedLayout;
+class QToolButton;
+class QVBoxLayout;
+class TagFieldBox;
+
+// The inspector pane beside the file list: a placeholder without a selection; otherwise a header naming
+// the selection with the layout menu, the artwork panel, the tags card with one box per field of the
+// current layout, and for a single file its audio properties.
+//
+// It shows the document's edit state and follows it (selection changes, undo, redo, batch operations);
+// when it comes on screen it rebuilds the edit state from the selection first.
+class InspectorView : public QWidget {
+    Q_OBJECT
+public:
+    explicit InspectorView(DocumentViewModel* document, QWidget* parent = nullptr);
+
+    bool showsPlaceholder() const;
+    QWidget* placeholder() const { return m_placeholder; }
+    QString titleText() const;
+    QString subtitleText() const;
+    QToolButton* layoutButton() const { return m_layoutButton; }
+    ArtworkPanel* artworkPanel() const { return m_artworkPanel; }
+    QWidget* audioCard() const { return m_audioCard; }
+    // The value beside an audio row's label ("Duration", "Codec", ...).
+    QString audioValue(const QString& label) const;
+    // The boxes of the tags card, row by row.
+    QList<QList<TagFieldBox*>> rows() const { return m_rows; }
+    // The first box of a field, if the layout has one.
+    TagFieldBox* box(TagField field) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildPlaceholder();
+    QWidget* buildHeader();
+    QWidget* buildAudioCard();
+    void rebuildEditState();
+    void watchEditState();
+    void rebuildRows();
+    void refreshLayoutMenu();
+    void refreshSelection();
+    void showField(TagField field);
+    void showAllFields();
+
+    QPointer<DocumentViewModel> m_document;
+    QMetaObject::Connection m_editStateConnection;
+    QStackedLayout* m_stack = nullptr;
+    QWidget* m_placeholder = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QLabel* m_title = nullptr;
+    QLabel* m_subtitle = nullptr;
+    QString m_fullTitle;
+    QToolButton* m_layoutButton = nullptr;
+    ArtworkPanel* m_artworkPanel = nullptr;
+    QWidget* m_tagsCard = nullptr;
+    QVBoxLayout* m_rowsLayout = nullptr;
+    QList<QList<TagFieldBox*>> m_rows;
+    QWidget* m_audioCard = nullptr;
+    QList<std::pair<QString, QLabel*>> m_audioValues;
+};

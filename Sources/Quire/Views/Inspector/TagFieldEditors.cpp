@@ -1,0 +1,217 @@
+#include "Quire/Views/Inspector/TagFieldEditors.h"
+
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/EditableTagSet.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+namespace {
+
+bool isHistoryShortcut(QEvent* event) {
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    return key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo);
+}
+
+QFont captionFont(const QFont& base) {
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * 0.85);
+    return font;
+}
+
+} // namespace
+
+bool TagLineEdit::event(QEvent* event) {
+    if (isHistoryShortcut(event)) {
+        event->ignore(); // not ours: the window's Undo and Redo take it
+        return true;
+    }
+    return QLineEdit::event(event);
+}
+
+MultilineTagEditor::MultilineTagEditor(QWidget* parent)
+    : QWidget(parent)
+    , m_edit(new QPlainTextEdit(this)) {
+    m_edit->setFrameShape(QFrame::NoFrame);
+    m_edit->setTabChangesFocus(true);
+    m_edit->viewport()->setAutoFillBackground(false);
+    m_edit->setAutoFillBackground(false);
+    m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_edit->document()->setDocumentMargin(0);
+    m_edit->installEventFilter(this);
+    setFocusProxy(m_edit);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(5, 5, 5, 5); // 3 and 4 inside the 1.5-point outline
+    layout->addWidget(m_edit);
+    connect(m_edit, &QPlainTextEdit::textChanged, this, [this] {
+        fitHeight();
+        if (!m_applying)
+            emit textEdited(m_edit->toPlainText());
+    });
+    fitHeight();
+}
+
+QString MultilineTagEditor::text() const {
+    return m_edit->toPlainText();
+}
+
+void MultilineTagEditor::setText(const QString& text) {
+    if (text == m_edit->toPlainText())
+        return;
+    const int position = m_edit->textCursor().position();
+    m_applying = true;
+    m_edit->setPlainText(text);
+    m_applying = false;
+    QTextCursor cursor = m_edit->textCursor();
+    cursor.setPosition(std::min<int>(position, int(text.size())));
+    m_edit->setTextCursor(cursor);
+}
+
+void MultilineTagEditor::setPlaceholder(const QString& placeholder) {
+    m_edit->setPlaceholderText(placeholder);
+}
+
+QString MultilineTagEditor::placeholder() const {
+    return m_edit->placeholderText();
+}
+
+void MultilineTagEditor::fitHeight() {
+    const int lines = std::max(1, m_edit->document()->lineCount());
+    const int textHeight = lines * m_edit->fontMetrics().lineSpacing();
+    setFixedHeight(std::clamp(textHeight + 14, 56, 104));
+}
+
+void MultilineTagEditor::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool focused = m_edit->hasFocus();
+    const qreal width = focused ? 1.5 : 1;
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.setPen(QPen(palette().color(focused ? QPalette::Highlight : QPalette::Mid), width));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(width / 2, width / 2, -width / 2, -width / 2), 6, 6);
+}
+
+bool MultilineTagEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_edit) {
+        if (isHistoryShortcut(event)) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            update(); // the outline follows the focus
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+TagFieldBox::TagFieldBox(DocumentViewModel* document, const FieldConfig& config, QWidget* parent)
+    : QWidget(parent)
+    , m_document(document)
+    , m_config(config) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+
+    if (config.field == TagField::compilation) {
+        layout->addSpacing(14);
+        auto* row = new QHBoxLayout;
+        m_checkBox = new QCheckBox(config.label, this);
+        m_variesNote = new QLabel(tr("Multiple values"), this);
+        m_variesNote->setFont(captionFont(font()));
+        m_variesNote->setForegroundRole(QPalette::PlaceholderText);
+        row->addWidget(m_checkBox);
+        row->addWidget(m_variesNote);
+        row->addStretch(1);
+        layout->addLayout(row);
+        connect(m_checkBox, &QCheckBox::clicked, this, [this](bool checked) {
+            if (m_document)
+                m_document->updateCompilation(checked);
+        });
+        return;
+    }
+
+    m_label = new QLabel(config.label, this);
+    m_label->setFont(captionFont(font()));
+    m_label->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(m_label);
+    if (config.field == TagField::comment || config.field == TagField::lyrics) {
+        m_multiline = new MultilineTagEditor(this);
+        m_multiline->textEdit()->setAccessibleName(config.label);
+        m_label->setBuddy(m_multiline->textEdit());
+        layout->addWidget(m_multiline);
+        connect(m_multiline, &MultilineTagEditor::textEdited, this, &TagFieldBox::commit);
+    } else {
+        m_line = new TagLineEdit(this);
+        m_line->setAccessibleName(config.label);
+        m_label->setBuddy(m_line);
+        layout->addWidget(m_line);
+        connect(m_line, &QLineEdit::textEdited, this, &TagFieldBox::commit);
+    }
+    layout->addStretch(1);
+}
+
+QString TagFieldBox::label() const {
+    return m_config.label;
+}
+
+QString TagFieldBox::text() const {
+    if (m_line)
+        return m_line->text();
+    if (m_multiline)
+        return m_multiline->text();
+    return m_checkBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString TagFieldBox::placeholder() const {
+    if (m_line)
+        return m_line->placeholderText();
+    if (m_multiline)
+        return m_multiline->placeholder();
+    return {};
+}
+
+QWidget* TagFieldBox::editor() const {
+    if (m_line)
+        return m_line;
+    if (m_multiline)
+        return m_multiline->textEdit();
+    return m_checkBox;
+}
+
+void TagFieldBox::commit(const QString& text) {
+    if (!m_document)
+        return;
+    m_document->updateField(m_config.field, text.isEmpty() ? std::nullopt : std::optional<QString>(text));
+}
+
+void TagFieldBox::showState(const EditableTagSet* state) {
+    if (!state)
+        return;
+    const TagField field = m_config.field;
+    if (m_checkBox) {
+        m_checkBox->setChecked(state->compilation());
+        m_variesNote->setVisible(state->compilationVaries());
+        return;
+    }
+    const QString placeholder = state->varies(field) ? tr("Multiple values") : m_config.label;
+    const QString text = state->stringValue(field);
+    if (m_line) {
+        m_line->setPlaceholderText(placeholder);
+        if (m_line->text() != text) {
+            const int position = m_line->cursorPosition();
+            m_line->setText(text);
+            if (m_line->hasFocus())
+                m_line->setCursorPosition(std::min<int>(position, int(text.size())));
+        }
+    } else {
+        m_multiline->setPlaceholder(placeholder);
+        m_multiline->setText(text);
+    }
+}
