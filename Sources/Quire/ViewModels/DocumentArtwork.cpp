@@ -191,7 +191,17 @@ void DocumentViewModel::batchImportArtwork(const QUrl& folder, CountCompletion c
 
 void DocumentViewModel::batchExportAllArtwork(const QUrl& folder, CountCompletion completion) {
     ASSERT_GUI_THREAD();
-    const QList<AudioFile> files = m_files; // values: the export writes what is there now
+    exportArtwork(m_files, folder, std::move(completion));
+}
+
+void DocumentViewModel::exportSelectedArtwork(const QUrl& folder, CountCompletion completion) {
+    ASSERT_GUI_THREAD();
+    exportArtwork(selectedAudioFiles(), folder, std::move(completion));
+}
+
+// The files are values: the export writes what they hold now.
+void DocumentViewModel::exportArtwork(const QList<AudioFile>& files, const QUrl& folder,
+                                      CountCompletion completion) {
     startWork([folder, files, completion](const ProgressReport& report) {
         int written = 0;
         for (qsizetype index = 0; index < files.size(); ++index) {

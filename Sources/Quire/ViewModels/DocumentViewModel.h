@@ -209,6 +209,8 @@ public:
     void optimizeArtwork(int maxDimension, double jpegQuality, Completion completion = {});
     void batchImportArtwork(const QUrl& folder, CountCompletion completion = {});
     void batchExportAllArtwork(const QUrl& folder, CountCompletion completion = {});
+    // The same for the selected files only.
+    void exportSelectedArtwork(const QUrl& folder, CountCompletion completion = {});
 
 signals:
     void filesChanged();
@@ -242,6 +244,9 @@ private:
     using BackgroundWork = std::function<Completion(const ProgressReport&)>;
     void startWork(BackgroundWork work);
     void setWorking(bool working);
+    // Writes every picture of `files` into `folder`, under the names of
+    // ArtworkProcessing::exportFileName; write failures are skipped.
+    void exportArtwork(const QList<AudioFile>& files, const QUrl& folder, CountCompletion completion);
     void setWorkProgress(WorkProgress progress);
     void runNextWork();
 

@@ -163,7 +163,10 @@ TEST_F(ArtworkPanelTest, CopyAndExportPassTheBytesThrough) {
     load({"two.flac"}, "rich.flac");
     select({"one.flac", "two.flac"});
     TestSupport::ScratchFolder out;
-    EXPECT_EQ(panel()->exportAllArtworkTo(QUrl::fromLocalFile(out.path())), 3);
+    std::optional<int> written;
+    panel()->exportAllArtworkTo(QUrl::fromLocalFile(out.path()), [&](int count) { written = count; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 10000));
+    EXPECT_EQ(written, 3);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files),
               QStringList({"one-artwork.jpg", "two-frame1.jpg", "two-frame2.png"}));
     const auto bytesOf = [&](const QString& name) {

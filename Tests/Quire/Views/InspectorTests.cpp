@@ -85,7 +85,7 @@ TEST_F(InspectorTest, TypingEditsEverySelectedFileAsOneUndoStep) {
     EXPECT_EQ(artist->placeholderText(), "Multiple values");
     EXPECT_EQ(lineEdit(TagField::title)->placeholderText(), "Title");
 
-    const qsizetype steps = document.undoStack().undoActions().size();
+    const qsizetype steps = document.undoStack().undoDescriptions().size();
     artist->setFocus();
     QTest::keyClicks(artist, "Duo");
     artist->setCursorPosition(1);
@@ -96,7 +96,7 @@ TEST_F(InspectorTest, TypingEditsEverySelectedFileAsOneUndoStep) {
     EXPECT_EQ(artist->cursorPosition(), 2);
     EXPECT_TRUE(artist->hasFocus());
     EXPECT_EQ(artist->placeholderText(), "Artist");
-    EXPECT_EQ(document.undoStack().undoActions().size(), steps + 1);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Artist"));
 
     // The window's Undo takes Ctrl+Z even while the box has focus: the whole word goes at once.

@@ -470,21 +470,9 @@ void ArtworkPanel::exportAllArtwork() {
     dialog->show();
 }
 
-int ArtworkPanel::exportAllArtworkTo(const QUrl& folder) const {
-    if (!m_document)
-        return 0;
-    int written = 0;
-    for (const AudioFile& file : m_document->selectedAudioFiles()) {
-        const QList<Artwork>& pictures = file.artwork();
-        for (qsizetype i = 0; i < pictures.size(); ++i) {
-            const QString name = ArtworkProcessing::exportFileName(file.filenameWithoutExtension(), i + 1,
-                                                                   pictures.size(), pictures[i].format);
-            if (Platform::writeReplacing(pictures[i].data, Platform::appendingPathComponent(folder, name))
-                    .ok())
-                ++written;
-        }
-    }
-    return written;
+void ArtworkPanel::exportAllArtworkTo(const QUrl& folder, const std::function<void(int)>& done) const {
+    if (m_document)
+        m_document->exportSelectedArtwork(folder, done);
 }
 
 void ArtworkPanel::showOptimizeSheet() {

@@ -56,7 +56,8 @@ public:
     bool exportShownArtworkTo(const QUrl& location) const;
     // Writes every picture of every selected file, bytes unchanged, into the folder as
     // name-artwork.ext or name-frameN.ext, replacing files of the same name; returns how many were written.
-    int exportAllArtworkTo(const QUrl& folder) const;
+    // Writes in the background; `done` hears how many pictures were written.
+    void exportAllArtworkTo(const QUrl& folder, const std::function<void(int)>& done = {}) const;
 
 signals:
     // An image the user gave (chosen, pasted, dropped) reached the document, or was dropped.
