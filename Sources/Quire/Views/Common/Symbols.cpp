@@ -54,6 +54,21 @@ QIcon Symbols::icon(const QString& name) {
         {QStringLiteral("music.note.list"), {"audio-x-generic", QStyle::SP_MediaVolume}},
         {QStringLiteral("tray.and.arrow.down"), {"document-save", QStyle::SP_DialogSaveButton}},
         {QStringLiteral("folder"), {"folder-open", QStyle::SP_DirOpenIcon}},
+        // The command palette's and the preferences' symbols.
+        {QStringLiteral("square.and.arrow.down"), {"document-save", QStyle::SP_DialogSaveButton}},
+        {QStringLiteral("rectangle.on.rectangle"), {"edit-copy", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("pencil"), {"edit-rename", QStyle::SP_FileLinkIcon}},
+        {QStringLiteral("list.number"), {"format-list-ordered", QStyle::SP_FileDialogListView}},
+        {QStringLiteral("textformat"), {"format-text-bold", QStyle::SP_FileDialogDetailedView}},
+        {QStringLiteral("textformat.size"), {"format-font-size-more", QStyle::SP_FileDialogInfoView}},
+        {QStringLiteral("magnifyingglass"), {"edit-find", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("square.and.arrow.up.on.rectangle"), {"document-export", QStyle::SP_ArrowUp}},
+        {QStringLiteral("xmark.circle.fill"), {"edit-clear", QStyle::SP_LineEditClearButton}},
+        {QStringLiteral("music.note"), {"audio-x-generic", QStyle::SP_MediaVolume}},
+        {QStringLiteral("mic"), {"audio-input-microphone", QStyle::SP_MediaVolume}},
+        {QStringLiteral("music.quarternote.3"), {"media-playlist-audio", QStyle::SP_MediaPlay}},
+        {QStringLiteral("tag"), {"tag", QStyle::SP_FileDialogInfoView}},
+        {QStringLiteral("photo"), {"image-x-generic", QStyle::SP_DesktopIcon}},
     };
     const auto found = table.constFind(name);
     if (found == table.constEnd())
