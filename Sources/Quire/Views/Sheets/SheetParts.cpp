@@ -9,8 +9,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,6 +57,64 @@ protected:
         painter.setPen(palette().color(isEnabled() ? QPalette::WindowText : QPalette::PlaceholderText));
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
+};
+
+// Lays its items out in rows, left to right, starting a new row when the
+// next item does not fit; the height follows the width.
+class FlowLayout : public QLayout {
+public:
+    explicit FlowLayout(QWidget* parent)
+        : QLayout(parent) {
+        setContentsMargins(0, 0, 0, 0);
+        setSpacing(4);
+    }
+    ~FlowLayout() override {
+        while (QLayoutItem* item = takeAt(0))
+            delete item;
+    }
+
+    void addItem(QLayoutItem* item) override { m_items.append(item); }
+    int count() const override { return int(m_items.size()); }
+    QLayoutItem* itemAt(int index) const override { return m_items.value(index); }
+    QLayoutItem* takeAt(int index) override {
+        return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+    }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return arrange(QRect(0, 0, width, 0), false); }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        arrange(rect, true);
+    }
+    QSize sizeHint() const override { return minimumSize(); }
+    QSize minimumSize() const override {
+        QSize size;
+        for (const QLayoutItem* item : m_items)
+            size = size.expandedTo(item->minimumSize());
+        return size;
+    }
+
+private:
+    int arrange(const QRect& rect, bool place) const {
+        int x = rect.x();
+        int y = rect.y();
+        int rowHeight = 0;
+        for (QLayoutItem* item : m_items) {
+            const QSize size = item->sizeHint();
+            if (x + size.width() > rect.right() + 1 && rowHeight > 0) {
+                x = rect.x();
+                y += rowHeight + spacing();
+                rowHeight = 0;
+            }
+            if (place)
+                item->setGeometry(QRect(QPoint(x, y), size));
+            x += size.width() + spacing();
+            rowHeight = std::max(rowHeight, size.height());
+        }
+        return y + rowHeight - rect.y();
+    }
+
+    QList<QLayoutItem*> m_items;
 };
 
 } // namespace
@@ -168,25 +224,35 @@ QString Sheet::resultText() const {
     return m_result->isHidden() ? QString() : m_result->text();
 }
 
+namespace {
+// The focusable widgets of a layout in layout order, which is the order in
+// which they are seen, with those inside composite widgets in their place.
+void collectFocusable(const QLayout* layout, QList<QWidget*>& found) {
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (QWidget* widget = item->widget()) {
+            if (widget->focusPolicy() & Qt::TabFocus)
+                found.append(widget);
+            if (widget->layout())
+                collectFocusable(widget->layout(), found);
+        } else if (const QLayout* inner = item->layout()) {
+            collectFocusable(inner, found);
+        }
+    }
+}
+} // namespace
+
 void Sheet::showEvent(QShowEvent* event) {
     if (!m_focusArranged) {
         m_focusArranged = true;
-        QWidget* first = nullptr;
-        QWidget* last = nullptr;
-        for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
-            if (widget == m_dismiss || widget == m_primary || !isAncestorOf(widget) ||
-                !(widget->focusPolicy() & Qt::TabFocus))
-                continue;
-            if (!first)
-                first = widget;
-            last = widget;
-        }
-        if (last) {
-            setTabOrder(last, m_dismiss);
-            setTabOrder(m_dismiss, m_primary);
-        }
-        if (first)
-            first->setFocus(Qt::TabFocusReason);
+        QList<QWidget*> chain;
+        collectFocusable(layout(), chain);
+        for (qsizetype i = 1; i < chain.size(); ++i)
+            setTabOrder(chain[i - 1], chain[i]);
+        if (!chain.isEmpty() && chain.first() != m_dismiss)
+            chain.first()->setFocus(Qt::TabFocusReason);
+        else
+            m_primary->setFocus(Qt::TabFocusReason);
     }
     QDialog::showEvent(event);
 }
@@ -215,12 +281,9 @@ FieldChips::FieldChips(const QList<TagField>& offered, const QSet<TagField>& cho
     : QWidget(parent)
     , m_chosen(chosen)
     , m_fields(offered) {
-    auto* row = new QWidget;
-    auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setContentsMargins(0, 0, 0, 0);
-    rowLayout->setSpacing(4);
+    auto* layout = new FlowLayout(this);
     for (TagField field : offered) {
-        auto* chip = new Chip(rawValue(field), row);
+        auto* chip = new Chip(rawValue(field), this);
         chip->setChecked(chosen.contains(field));
         connect(chip, &QAbstractButton::toggled, this, [this, field](bool on) {
             if (on)
@@ -229,22 +292,9 @@ FieldChips::FieldChips(const QList<TagField>& offered, const QSet<TagField>& cho
                 m_chosen.remove(field);
             emit chosenChanged();
         });
-        rowLayout->addWidget(chip);
+        layout->addWidget(chip);
         m_chips.append(chip);
     }
-    rowLayout->addStretch();
-
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidget(row);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    scroll->setFixedHeight(row->sizeHint().height() + scroll->horizontalScrollBar()->sizeHint().height() + 2);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll);
 }
 
 QAbstractButton* FieldChips::chip(TagField field) const {

@@ -58,8 +58,8 @@ protected:
     // Adds a captioned group of widgets to the body.
     void addSection(const QString& caption, const QList<QWidget*>& widgets);
     void showResult(const QString& text, SheetParts::Tone tone);
-    // The sheet's first control takes the focus, and the buttons come last
-    // in the tab order.
+    // The tab order follows the layout, top to bottom, and the first control
+    // takes the focus.
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -72,9 +72,8 @@ private:
     bool m_focusArranged = false;
 };
 
-// A row of toggle chips, one per offered field, labelled with the fields' raw
-// values; chosen chips are highlighted. It scrolls sideways when it does not
-// fit.
+// Toggle chips, one per offered field, labelled with the fields' raw values;
+// chosen chips are highlighted. They wrap into as many rows as they need.
 class FieldChips : public QWidget {
     Q_OBJECT
 public:
