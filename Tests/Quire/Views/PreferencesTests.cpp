@@ -1,9 +1,11 @@
+#include "WidgetTestSupport.h"
+
 #include "Quire/Views/Preferences/PreferencesWindow.h"
-#include "Support/TestSupport.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
@@ -79,6 +81,26 @@ TEST_F(PreferencesTest, ControlsWriteTheirKeysAtOnce) {
     EXPECT_EQ(window.renamePatternField()->text(), "");
     EXPECT_EQ(window.renamePatternField()->placeholderText(), "{track} - {title}");
     EXPECT_EQ(window.filenamePatternField()->text(), "{trackNumber} - {title}");
+}
+
+// The Edit menu opens the one preferences window, and brings it back to the
+// front when it is open already.
+using PreferencesMenuTest = WidgetTest::WindowTest;
+
+TEST_F(PreferencesMenuTest, EditMenuOpensThePreferences) {
+    QAction* preferences = window->actions().preferences;
+    EXPECT_EQ(preferences->text(), "Preferences…");
+    EXPECT_EQ(preferences->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_GE(menus.size(), 2);
+    EXPECT_TRUE(menus[1]->menu()->actions().contains(preferences));
+    preferences->trigger();
+    PreferencesWindow* shown = window->preferencesWindow();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    preferences->trigger();
+    EXPECT_EQ(window->preferencesWindow(), shown);
+    shown->close();
 }
 
 } // namespace
