@@ -1,5 +1,6 @@
 #include "DocumentTestSupport.h"
 
+#include "Quire/ViewModels/TextSearch.h"
 #include "Quire/ViewModels/TextTransform.h"
 
 #include <chrono>
@@ -188,6 +189,20 @@ TEST_F(TextFindReplace, ExpressionThatRunsOutOfTimeMatchesNothingPromptly) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(value(0, TagField::title), QStringLiteral("aa"));
     EXPECT_EQ(steps(), before + 1);
+}
+
+// Counting off the document, as the find sheet does in the background: the
+// same count as the document's, and none once stopped.
+TEST_F(TextFindReplace, CountingOverCopiedFilesAgreesAndCanBeStopped) {
+    set(0, TagField::title, "banana");
+    set(1, TagField::title, "an ant");
+    const QList<TagField> fields{TagField::title, TagField::album};
+    const TextSearch search(QStringLiteral("an"), false, false);
+    EXPECT_EQ(countMatches(document.files(), search, fields), 4);
+    EXPECT_EQ(countMatches(document.files(), search, fields), count("an", false, false, fields, true));
+    EXPECT_EQ(countMatches(document.files(), TextSearch(QStringLiteral("(a"), true, false), fields), 0);
+    const std::atomic<bool> stopped{true};
+    EXPECT_EQ(countMatches(document.files(), search, fields, &stopped), std::nullopt);
 }
 
 // --- Text transforms ---

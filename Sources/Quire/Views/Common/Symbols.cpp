@@ -63,6 +63,17 @@ QIcon Symbols::icon(const QString& name) {
         {QStringLiteral("photo.stack"), {"folder-pictures", QStyle::SP_CustomBase}},
         {QStringLiteral("ellipsis.circle"), {"view-more", QStyle::SP_CustomBase}},
         {QStringLiteral("trash"), {"edit-delete", QStyle::SP_TrashIcon}},
+        // The command palette's and the preferences' symbols.
+        {QStringLiteral("square.and.arrow.down"), {"document-save", QStyle::SP_DialogSaveButton}},
+        {QStringLiteral("rectangle.on.rectangle"), {"edit-copy", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("pencil"), {"edit-rename", QStyle::SP_FileLinkIcon}},
+        {QStringLiteral("list.number"), {"format-list-ordered", QStyle::SP_FileDialogListView}},
+        {QStringLiteral("textformat"), {"format-text-bold", QStyle::SP_FileDialogDetailedView}},
+        {QStringLiteral("textformat.size"), {"format-font-size-more", QStyle::SP_FileDialogInfoView}},
+        {QStringLiteral("magnifyingglass"), {"edit-find", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("square.and.arrow.up.on.rectangle"), {"document-export", QStyle::SP_ArrowUp}},
+        {QStringLiteral("xmark.circle.fill"), {"edit-clear", QStyle::SP_LineEditClearButton}},
+        {QStringLiteral("photo"), {"image-x-generic", QStyle::SP_DesktopIcon}},
     };
     // Drawn characters for symbols that no style offers.
     static const QHash<QString, QString> glyphs{

@@ -11,6 +11,10 @@
 #include "Quire/Views/MainWindow/OpenPanel.h"
 #include "Quire/Views/MainWindow/QuitDecision.h"
 #include "Quire/Views/MainWindow/StatusBarView.h"
+#include "Quire/Views/Palette/CommandPaletteView.h"
+#include "Quire/Views/Preferences/PreferencesWindow.h"
+#include "Quire/Views/Sheets/SheetParts.h"
+#include "Quire/Views/Sheets/Sheets.h"
 
 #include <QCloseEvent>
 #include <QMenu>
@@ -26,6 +30,7 @@
 MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWidget* parent)
     : QMainWindow(parent)
     , m_document(document)
+    , m_commands(commands)
     , m_actions(WindowActions::create(this, commands)) {
     setObjectName(QStringLiteral("main"));
     setMinimumSize(880, 540);
@@ -42,6 +47,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     connect(m_actions.quit, &QAction::triggered, this, &QWidget::close);
     connect(m_actions.about, &QAction::triggered, this, &MainWindow::aboutRequested);
     connect(m_actions.checkForUpdates, &QAction::triggered, this, &MainWindow::checkForUpdatesRequested);
+    connect(m_actions.preferences, &QAction::triggered, this, &MainWindow::showPreferences);
     buildToolbar();
 
     auto* central = new QWidget(this);
@@ -86,6 +92,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
             m_document->setInspectorVisible(false);
     });
     connect(m_fileList, &FileListView::sheetRequested, this, &MainWindow::sheetRequested);
+    connect(this, &MainWindow::sheetRequested, this, &MainWindow::presentSheet);
     if (commands)
         connect(commands, &CommandCenter::posted, this, &MainWindow::handleCommand);
     connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshFiles);
@@ -177,9 +184,58 @@ void MainWindow::handleCommand(const QString& name) {
     else if (name == Commands::toggleInspector)
         m_document->setInspectorVisible(!m_document->inspectorVisible());
     else if (name == Commands::showCommandPalette)
-        m_showCommandPalette = !m_showCommandPalette;
+        setCommandPaletteShown(!m_showCommandPalette);
     else if (name == Commands::showBatchArtworkImport || name == Commands::showBatchArtworkExport)
         emit sheetRequested(name);
+}
+
+// One sheet at a time, built fresh; it deletes itself when it closes.
+void MainWindow::presentSheet(const QString& command) {
+    if (!m_document || (m_sheet && m_sheet->isVisible()))
+        return;
+    QDialog* sheet = Sheets::create(command, m_document, this);
+    if (!sheet)
+        return;
+    m_sheet = sheet;
+    sheet->open();
+}
+
+// The palette is built afresh each time it opens and goes when it closes.
+void MainWindow::setCommandPaletteShown(bool shown) {
+    m_showCommandPalette = shown;
+    if (!shown) {
+        if (m_commandPalette) {
+            m_commandPalette->hide();
+            m_commandPalette->deleteLater();
+            if (!m_sheet && m_stack->currentWidget() == m_splitter)
+                m_fileList->setFocus();
+        }
+        return;
+    }
+    if (m_commandPalette)
+        return;
+    m_commandPalette = new CommandPaletteView(m_document, m_commands, m_actions, this);
+    connect(m_commandPalette, &CommandPaletteView::dismissed, this,
+            [this] { setCommandPaletteShown(false); });
+    m_commandPalette->show();
+}
+
+CommandPaletteView* MainWindow::commandPalette() const {
+    return m_commandPalette;
+}
+
+PreferencesWindow* MainWindow::preferencesWindow() const {
+    return m_preferences;
+}
+
+void MainWindow::showPreferences() {
+    if (!m_preferences) {
+        m_preferences = new PreferencesWindow(nullptr, this);
+        m_preferences->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_preferences->show();
+    m_preferences->raise();
+    m_preferences->activateWindow();
 }
 
 // Not modal: the window stays usable while the panel is open, and asking

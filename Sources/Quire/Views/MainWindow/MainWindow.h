@@ -8,6 +8,8 @@
 #include <QPointer>
 
 class CommandCenter;
+class CommandPaletteView;
+class PreferencesWindow;
 class DocumentViewModel;
 class EmptyStateView;
 class FileListView;
@@ -40,8 +42,14 @@ public:
     // The save error alert while it is shown.
     QMessageBox* saveErrorAlert() const { return m_saveErrorAlert; }
     bool isCommandPaletteShown() const { return m_showCommandPalette; }
+    CommandPaletteView* commandPalette() const;
+    // The batch-operation sheet while one is shown.
+    QDialog* currentSheet() const { return m_sheet; }
+    PreferencesWindow* preferencesWindow() const;
 
     void showOpenPanel();
+    // Opens the preferences, or brings them to the front.
+    void showPreferences();
     void setCanCheckForUpdates(bool canCheck);
 
 signals:
@@ -49,7 +57,8 @@ signals:
     void checkForUpdatesRequested();
     // The window may close and the program end.
     void closeAccepted();
-    // A sheet or overlay of a later stage was asked for, by its command name.
+    // A sheet was asked for, by its command name (from the file list, the
+    // toolbar's artwork menu or a command); the window presents it.
     void sheetRequested(const QString& command);
 
 protected:
@@ -58,6 +67,8 @@ protected:
 private:
     void buildToolbar();
     void handleCommand(const QString& name);
+    void presentSheet(const QString& command);
+    void setCommandPaletteShown(bool shown);
     void refreshFiles();
     void refreshUndoState();
     void refreshSaveState();
@@ -65,6 +76,7 @@ private:
     void refreshSaveError();
 
     QPointer<DocumentViewModel> m_document;
+    QPointer<CommandCenter> m_commands;
     WindowActions m_actions;
     QAction* m_saveAction = nullptr;
     QPushButton* m_saveButton = nullptr;
@@ -78,6 +90,9 @@ private:
     ImportProgressOverlay* m_importOverlay = nullptr;
     QPointer<QMessageBox> m_saveErrorAlert;
     QPointer<QDialog> m_openPanel;
+    QPointer<QDialog> m_sheet;
+    QPointer<CommandPaletteView> m_commandPalette;
+    QPointer<PreferencesWindow> m_preferences;
     QuitDecision* m_quitDecision = nullptr;
     bool m_closeApproved = false;
     bool m_showCommandPalette = false;

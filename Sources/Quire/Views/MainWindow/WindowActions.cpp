@@ -49,6 +49,9 @@ WindowActions WindowActions::create(QObject* owner, CommandCenter* commands) {
 
     actions.findAndReplace = posting(QObject::tr("Find and Replace…"), QKeySequence(QKeySequence::Find),
                                      Commands::showFindReplaceSheet);
+    actions.preferences = new QAction(QObject::tr("Preferences…"), owner);
+    actions.preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    actions.preferences->setMenuRole(QAction::PreferencesRole);
     actions.commandPalette = posting(QObject::tr("Command Palette…"), QKeySequence(Qt::CTRL | Qt::Key_K),
                                      Commands::showCommandPalette);
     const QKeySequence inspectorKey(Qt::CTRL | Qt::ALT | Qt::Key_I);
@@ -79,6 +82,8 @@ void WindowActions::fillMenuBar(QMenuBar* menuBar) const {
     edit->addAction(redo);
     edit->addSeparator();
     edit->addAction(findAndReplace);
+    edit->addSeparator();
+    edit->addAction(preferences);
 
     QMenu* view = menuBar->addMenu(QObject::tr("&View"));
     view->addAction(commandPalette);

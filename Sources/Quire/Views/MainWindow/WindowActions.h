@@ -14,6 +14,7 @@ struct WindowActions {
     QAction* undo = nullptr;
     QAction* redo = nullptr;
     QAction* findAndReplace = nullptr;
+    QAction* preferences = nullptr; // connected by the window
     QAction* commandPalette = nullptr;
     QAction* toggleInspector = nullptr; // the toolbar's "Inspector"
     QAction* about = nullptr;

@@ -1,0 +1,65 @@
+#include "Quire/ViewModels/TextSearch.h"
+
+#include <algorithm>
+#include <limits>
+
+TextSearch::TextSearch(const QString& search, bool useRegex, bool wholeWord)
+    : m_literal(search)
+    , m_isExpression(useRegex || wholeWord) {
+    if (useRegex)
+        m_expression = IcuRegex::compile(search);
+    else if (wholeWord)
+        m_expression =
+            IcuRegex::compile(QStringLiteral("\\b") + IcuRegex::escape(search) + QStringLiteral("\\b"));
+}
+
+std::optional<qsizetype> TextSearch::count(const QString& text) const {
+    if (!m_isExpression)
+        return literalCount(text);
+    if (!m_expression)
+        return std::nullopt;
+    auto outcome = m_expression->countMatches(text);
+    return outcome ? std::optional(outcome.value()) : std::nullopt;
+}
+
+std::optional<QString> TextSearch::replaced(const QString& text, const QString& replacement) const {
+    if (!m_isExpression) {
+        // Nothing is no occurrence: an empty search leaves every value as it is.
+        if (m_literal.isEmpty())
+            return text;
+        return QString(text).replace(m_literal, replacement, Qt::CaseSensitive);
+    }
+    if (!m_expression)
+        return std::nullopt;
+    auto outcome = m_expression->replaceAll(text, replacement);
+    return outcome ? std::move(outcome).value() : std::nullopt;
+}
+
+qsizetype TextSearch::literalCount(const QString& text) const {
+    // Empty text matches before every character and at the end; the sheet
+    // never shows this count, and replacing nothing changes nothing.
+    if (m_literal.isEmpty())
+        return text.size() + 1;
+    // Not QString::count, which counts overlapping occurrences.
+    qsizetype occurrences = 0;
+    for (qsizetype at = text.indexOf(m_literal); at >= 0; at = text.indexOf(m_literal, at + m_literal.size()))
+        ++occurrences;
+    return occurrences;
+}
+
+std::optional<int> countMatches(const QList<AudioFile>& files, const TextSearch& search,
+                                const QList<TagField>& fields, const std::atomic<bool>* stop) {
+    qsizetype total = 0;
+    for (const AudioFile& file : files) {
+        for (TagField field : fields) {
+            if (stop && stop->load(std::memory_order_relaxed))
+                return std::nullopt;
+            const std::optional<qsizetype> matches =
+                search.count(file.tags().value(field).value_or(QString()));
+            if (!matches)
+                return 0;
+            total += *matches;
+        }
+    }
+    return static_cast<int>(std::min<qsizetype>(total, std::numeric_limits<int>::max()));
+}

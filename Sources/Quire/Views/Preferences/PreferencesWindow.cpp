@@ -1,0 +1,179 @@
+#include "Quire/Views/Preferences/PreferencesWindow.h"
+
+#include "Quire/Views/Common/Symbols.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+// The sliders move in steps: quality in twentieths from 0.1 to 1.0, the
+// dimension in fifties from 100 to 3000.
+constexpr int qualitySteps = 20;
+constexpr int dimensionStep = 50;
+
+QLabel* note(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont caption = label->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    label->setFont(caption);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setWordWrap(true);
+    return label;
+}
+
+// Truncated towards zero as shown, but not below a whole number that the
+// value is only a rounding error away from (0.57 × 100 is 56.999…).
+qint64 wholePart(double value) {
+    return qint64(std::trunc(value + (value < 0 ? -1e-9 : 1e-9)));
+}
+
+} // namespace
+
+PreferencesWindow::PreferencesWindow(QSettings* settings, QWidget* parent)
+    : QDialog(parent)
+    , m_settings(settings ? settings : new QSettings(this))
+    , m_tabs(new QTabWidget(this)) {
+    setWindowTitle(tr("Preferences"));
+    m_tabs->addTab(tagsTab(), Symbols::icon(QStringLiteral("tag")), tr("Tags"));
+    m_tabs->addTab(artworkTab(), Symbols::icon(QStringLiteral("photo")), tr("Artwork"));
+    m_tabs->addTab(patternsTab(), Symbols::icon(QStringLiteral("textformat")), tr("Patterns"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    resize(450, 320);
+}
+
+QAbstractButton* PreferencesWindow::choice(const QString& text) const {
+    for (QAbstractButton* button : m_choices)
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
+QWidget* PreferencesWindow::tagsTab() {
+    auto* tab = new QWidget(this);
+    auto* layout = new QVBoxLayout(tab);
+    layout->addWidget(choiceGroup(tr("ID3"), tr("Default version"), PreferenceKeys::defaultID3Version,
+                                  QStringLiteral("ID3v2.4"),
+                                  {QStringLiteral("ID3v2.3"), QStringLiteral("ID3v2.4")}));
+    layout->addWidget(choiceGroup(tr("Encoding"), tr("Default encoding"), PreferenceKeys::defaultEncoding,
+                                  QStringLiteral("UTF-8"),
+                                  {QStringLiteral("UTF-8"), QStringLiteral("UTF-16")}));
+    layout->addStretch();
+    return tab;
+}
+
+QWidget* PreferencesWindow::artworkTab() {
+    auto* tab = new QWidget(this);
+    auto* layout = new QVBoxLayout(tab);
+
+    auto* compression = new QGroupBox(tr("Compression"), tab);
+    auto* compressionLayout = new QVBoxLayout(compression);
+    m_qualityLabel = new QLabel(compression);
+    m_quality = new QSlider(Qt::Horizontal, compression);
+    m_quality->setRange(2, qualitySteps);
+    m_quality->setAccessibleName(tr("JPEG quality"));
+    compressionLayout->addWidget(m_qualityLabel);
+    compressionLayout->addWidget(m_quality);
+    layout->addWidget(compression);
+
+    auto* optimization = new QGroupBox(tr("Optimization"), tab);
+    auto* optimizationLayout = new QVBoxLayout(optimization);
+    m_dimensionLabel = new QLabel(optimization);
+    m_dimension = new QSlider(Qt::Horizontal, optimization);
+    m_dimension->setRange(100 / dimensionStep, 3000 / dimensionStep);
+    m_dimension->setAccessibleName(tr("Default max dimension"));
+    optimizationLayout->addWidget(m_dimensionLabel);
+    optimizationLayout->addWidget(m_dimension);
+    layout->addWidget(optimization);
+    layout->addStretch();
+
+    const double quality = m_settings->value(PreferenceKeys::artworkJPEGQuality, 0.8).toDouble();
+    const double dimension = m_settings->value(PreferenceKeys::artworkMaxDimension, 1000.0).toDouble();
+    m_quality->setValue(int(std::lround(quality * qualitySteps)));
+    m_dimension->setValue(int(std::lround(dimension / dimensionStep)));
+    showQuality(quality);
+    showDimension(dimension);
+    connect(m_quality, &QSlider::valueChanged, this, [this](int step) {
+        const double value = double(step) / qualitySteps;
+        write(PreferenceKeys::artworkJPEGQuality, value);
+        showQuality(value);
+    });
+    connect(m_dimension, &QSlider::valueChanged, this, [this](int step) {
+        const double value = double(step * dimensionStep);
+        write(PreferenceKeys::artworkMaxDimension, value);
+        showDimension(value);
+    });
+    return tab;
+}
+
+QWidget* PreferencesWindow::patternsTab() {
+    auto* tab = new QWidget(this);
+    auto* layout = new QVBoxLayout(tab);
+    layout->addWidget(patternGroup(
+        tr("Rename Pattern Preset"), PreferenceKeys::renamePatternPreset, QStringLiteral("{track} - {title}"),
+        tr("Tokens: {title} {artist} {album} {track} {year} {genre}"), m_renamePattern));
+    layout->addWidget(patternGroup(tr("Tags from Filename Preset"), PreferenceKeys::tagsFromFilenamePreset,
+                                   QStringLiteral("{trackNumber} - {title}"),
+                                   tr("Use {field} tokens to capture values from filenames"),
+                                   m_filenamePattern));
+    layout->addStretch();
+    return tab;
+}
+
+QWidget* PreferencesWindow::choiceGroup(const QString& title, const QString& label, const QString& key,
+                                        const QString& fallback, const QStringList& choices) {
+    auto* group = new QGroupBox(title, this);
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(new QLabel(label, group));
+    auto* buttons = new QButtonGroup(group);
+    const QString stored = m_settings->value(key, fallback).toString();
+    for (const QString& text : choices) {
+        auto* button = new QRadioButton(text, group);
+        button->setChecked(text == stored);
+        button->setAccessibleDescription(label);
+        buttons->addButton(button);
+        layout->addWidget(button);
+        m_choices.append(button);
+        connect(button, &QRadioButton::toggled, this, [this, key, text](bool on) {
+            if (on)
+                write(key, text);
+        });
+    }
+    return group;
+}
+
+QWidget* PreferencesWindow::patternGroup(const QString& title, const QString& key, const QString& fallback,
+                                         const QString& noteText, QLineEdit*& field) {
+    auto* group = new QGroupBox(title, this);
+    auto* layout = new QVBoxLayout(group);
+    field = new QLineEdit(m_settings->value(key, fallback).toString(), group);
+    field->setPlaceholderText(fallback);
+    field->setAccessibleName(title);
+    layout->addWidget(field);
+    layout->addWidget(note(noteText, group));
+    // An emptied field stores empty text: the default is only for an absent key.
+    connect(field, &QLineEdit::textEdited, this, [this, key](const QString& text) { write(key, text); });
+    return group;
+}
+
+void PreferencesWindow::write(const QString& key, const QVariant& value) {
+    m_settings->setValue(key, value);
+    m_settings->sync();
+}
+
+void PreferencesWindow::showQuality(double quality) {
+    m_qualityLabel->setText(tr("JPEG quality: %1%").arg(wholePart(quality * 100)));
+}
+
+void PreferencesWindow::showDimension(double dimension) {
+    m_dimensionLabel->setText(tr("Default max dimension: %1 px").arg(wholePart(dimension)));
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QSettings;
+class QSlider;
+class QTabWidget;
+
+// The keys of the user's preferences and the values used while a key is
+// absent. Stored as strings and doubles.
+namespace PreferenceKeys {
+inline const QString defaultID3Version = QStringLiteral("defaultID3Version");
+inline const QString defaultEncoding = QStringLiteral("defaultEncoding");
+inline const QString artworkJPEGQuality = QStringLiteral("artworkJPEGQuality");
+inline const QString artworkMaxDimension = QStringLiteral("artworkMaxDimension");
+inline const QString renamePatternPreset = QStringLiteral("renamePatternPreset");
+inline const QString tagsFromFilenamePreset = QStringLiteral("tagsFromFilenamePreset");
+} // namespace PreferenceKeys
+
+// The preferences window: three tabs (Tags, Artwork, Patterns) whose controls
+// read their keys when the window opens and write every change at once; there
+// is no apply or cancel step.
+class PreferencesWindow : public QDialog {
+    Q_OBJECT
+public:
+    // Without settings, the application's own store.
+    explicit PreferencesWindow(QSettings* settings = nullptr, QWidget* parent = nullptr);
+
+    QTabWidget* tabs() const { return m_tabs; }
+    QAbstractButton* choice(const QString& text) const;
+    QSlider* qualitySlider() const { return m_quality; }
+    QSlider* dimensionSlider() const { return m_dimension; }
+    QLabel* qualityLabel() const { return m_qualityLabel; }
+    QLabel* dimensionLabel() const { return m_dimensionLabel; }
+    QLineEdit* renamePatternField() const { return m_renamePattern; }
+    QLineEdit* filenamePatternField() const { return m_filenamePattern; }
+
+private:
+    QWidget* tagsTab();
+    QWidget* artworkTab();
+    QWidget* patternsTab();
+    QWidget* choiceGroup(const QString& title, const QString& label, const QString& key,
+                         const QString& fallback, const QStringList& choices);
+    QWidget* patternGroup(const QString& title, const QString& key, const QString& fallback,
+                          const QString& note, QLineEdit*& field);
+    void write(const QString& key, const QVariant& value);
+    void showQuality(double quality);
+    void showDimension(double dimension);
+
+    QSettings* m_settings;
+    QTabWidget* m_tabs;
+    QList<QAbstractButton*> m_choices;
+    QSlider* m_quality = nullptr;
+    QSlider* m_dimension = nullptr;
+    QLabel* m_qualityLabel = nullptr;
+    QLabel* m_dimensionLabel = nullptr;
+    QLineEdit* m_renamePattern = nullptr;
+    QLineEdit* m_filenamePattern = nullptr;
+};

@@ -1,0 +1,129 @@
+#include "Quire/Views/Sheets/FindReplaceSheet.h"
+
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/TextSearch.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+using namespace SheetParts;
+
+namespace {
+QSet<TagField> allTextFields() {
+    const QList<TagField> fields = textTagFields();
+    return QSet<TagField>(fields.begin(), fields.end());
+}
+} // namespace
+
+FindReplaceSheet::FindReplaceSheet(DocumentViewModel* document, QWidget* parent)
+    : Sheet(tr("Find & Replace"), tr("Cancel"), tr("Replace All"), QSize(440, 420), parent)
+    , m_document(document)
+    , m_caption(new QLabel(this))
+    , m_search(new QLineEdit(this))
+    , m_replacement(new QLineEdit(this))
+    , m_regex(new QCheckBox(tr("Regex"), this))
+    , m_wholeWord(new QCheckBox(tr("Whole word"), this))
+    , m_allFiles(new QCheckBox(tr("Apply to all loaded files"), this))
+    , m_fields(new FieldChips(textTagFields(), allTextFields(), this)) {
+    QFont caption = m_caption->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    m_caption->setFont(caption);
+    m_caption->hide();
+    body()->addWidget(m_caption);
+
+    m_search->setPlaceholderText(tr("Search text"));
+    m_search->setAccessibleName(tr("Find"));
+    m_replacement->setPlaceholderText(tr("Replacement"));
+    m_replacement->setAccessibleName(tr("Replace with"));
+    auto* form = new QFormLayout;
+    form->addRow(tr("Find"), m_search);
+    form->addRow(tr("Replace with"), m_replacement);
+    body()->addLayout(form);
+    auto* toggles = new QHBoxLayout;
+    toggles->addWidget(m_regex);
+    toggles->addWidget(m_wholeWord);
+    toggles->addStretch();
+    body()->addLayout(toggles);
+    body()->addWidget(m_allFiles);
+    addSection(tr("Fields"), {m_fields});
+
+    connect(m_search, &QLineEdit::textChanged, this, &FindReplaceSheet::updateMatchCount);
+    for (QCheckBox* toggle : {m_regex, m_wholeWord, m_allFiles})
+        connect(toggle, &QCheckBox::toggled, this, &FindReplaceSheet::updateMatchCount);
+    connect(m_fields, &FieldChips::chosenChanged, this, &FindReplaceSheet::updateMatchCount);
+    connect(m_search, &QLineEdit::textChanged, this, &FindReplaceSheet::refreshButtons);
+    connect(m_fields, &FieldChips::chosenChanged, this, &FindReplaceSheet::refreshButtons);
+    connect(primaryButton(), &QPushButton::clicked, this, &FindReplaceSheet::replaceAll);
+    refreshButtons();
+}
+
+FindReplaceSheet::~FindReplaceSheet() {
+    if (m_stopCount)
+        m_stopCount->store(true);
+}
+
+void FindReplaceSheet::refreshButtons() {
+    primaryButton()->setEnabled(!m_search->text().isEmpty() && !m_fields->chosen().isEmpty());
+}
+
+// The files are copied here, on the GUI thread (cheap: they are implicitly
+// shared), and only the copy is read in the pool.
+void FindReplaceSheet::updateMatchCount() {
+    if (!m_document)
+        return;
+    if (m_stopCount)
+        m_stopCount->store(true);
+    m_stopCount = std::make_shared<std::atomic<bool>>(false);
+    const quint64 generation = ++m_countGeneration;
+    // No count is shown for an empty search.
+    m_counting = !m_search->text().isEmpty();
+    if (!m_counting) {
+        m_caption->hide();
+        return;
+    }
+
+    const QList<AudioFile> targets =
+        m_allFiles->isChecked() ? m_document->files() : m_document->selectedAudioFiles();
+    const QList<TagField> fields = chosenTextFields(m_fields->chosen());
+    const QString search = m_search->text();
+    const bool useRegex = m_regex->isChecked();
+    const bool wholeWord = m_wholeWord->isChecked();
+    QPointer<FindReplaceSheet> sheet(this);
+    QThreadPool::globalInstance()->start([=, stop = m_stopCount] {
+        const std::optional<int> count =
+            countMatches(targets, TextSearch(search, useRegex, wholeWord), fields, stop.get());
+        if (!count)
+            return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [sheet, generation, count] {
+                if (sheet && generation == sheet->m_countGeneration)
+                    sheet->showMatchCount(*count);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void FindReplaceSheet::showMatchCount(int count) {
+    m_counting = false;
+    m_caption->setText(tr("%1 match%2 found").arg(count).arg(count == 1 ? QString() : QStringLiteral("es")));
+    setTone(m_caption, count < 1 ? Tone::failure : Tone::secondary);
+    m_caption->show();
+}
+
+void FindReplaceSheet::replaceAll() {
+    if (!m_document || m_search->text().isEmpty() || m_fields->chosen().isEmpty())
+        return;
+    const int replaced = m_document->findAndReplace(
+        m_search->text(), m_replacement->text(), m_regex->isChecked(), m_wholeWord->isChecked(),
+        chosenTextFields(m_fields->chosen()), m_allFiles->isChecked());
+    showResult(tr("✅ Replaced in %1 field%2.").arg(replaced).arg(pluralS(replaced)), Tone::success);
+    updateMatchCount();
+}

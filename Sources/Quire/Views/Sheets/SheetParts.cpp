@@ -1,0 +1,345 @@
+#include "Quire/Views/Sheets/SheetParts.h"
+
+#include "Quire/Views/Common/ProminentButton.h"
+
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont smallFont(QFont font) {
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    return font;
+}
+
+// A field's toggle: its raw value on a rounded background in the accent
+// colour while chosen, no background otherwise.
+class Chip : public QAbstractButton {
+public:
+    Chip(const QString& text, QWidget* parent)
+        : QAbstractButton(parent) {
+        setText(text);
+        setCheckable(true);
+        setFont(smallFont(font()));
+        setFocusPolicy(Qt::StrongFocus);
+        setCursor(Qt::PointingHandCursor);
+        setAccessibleName(text);
+    }
+
+    QSize sizeHint() const override {
+        const QFontMetrics metrics(font());
+        return {metrics.horizontalAdvance(text()) + 16, metrics.height() + 8};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        QColor accent = palette().color(QPalette::Highlight);
+        if (isChecked()) {
+            accent.setAlphaF(0.25);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(accent);
+            painter.drawRoundedRect(area, 6, 6);
+        }
+        if (hasFocus()) {
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(area.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        }
+        painter.setPen(palette().color(isEnabled() ? QPalette::WindowText : QPalette::PlaceholderText));
+        painter.drawText(rect(), Qt::AlignCenter, text());
+    }
+};
+
+// Lays its items out in rows, left to right, starting a new row when the
+// next item does not fit; the height follows the width.
+class FlowLayout : public QLayout {
+public:
+    explicit FlowLayout(QWidget* parent)
+        : QLayout(parent) {
+        setContentsMargins(0, 0, 0, 0);
+        setSpacing(4);
+    }
+    ~FlowLayout() override {
+        while (QLayoutItem* item = takeAt(0))
+            delete item;
+    }
+
+    void addItem(QLayoutItem* item) override { m_items.append(item); }
+    int count() const override { return int(m_items.size()); }
+    QLayoutItem* itemAt(int index) const override { return m_items.value(index); }
+    QLayoutItem* takeAt(int index) override {
+        return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+    }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return arrange(QRect(0, 0, width, 0), false); }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        arrange(rect, true);
+    }
+    QSize sizeHint() const override { return minimumSize(); }
+    QSize minimumSize() const override {
+        QSize size;
+        for (const QLayoutItem* item : m_items)
+            size = size.expandedTo(item->minimumSize());
+        return size;
+    }
+
+private:
+    int arrange(const QRect& rect, bool place) const {
+        int x = rect.x();
+        int y = rect.y();
+        int rowHeight = 0;
+        for (QLayoutItem* item : m_items) {
+            const QSize size = item->sizeHint();
+            if (x + size.width() > rect.right() + 1 && rowHeight > 0) {
+                x = rect.x();
+                y += rowHeight + spacing();
+                rowHeight = 0;
+            }
+            if (place)
+                item->setGeometry(QRect(QPoint(x, y), size));
+            x += size.width() + spacing();
+            rowHeight = std::max(rowHeight, size.height());
+        }
+        return y + rowHeight - rect.y();
+    }
+
+    QList<QLayoutItem*> m_items;
+};
+
+} // namespace
+
+QString SheetParts::pluralS(qint64 count) {
+    return count == 1 ? QString() : QStringLiteral("s");
+}
+
+QLabel* SheetParts::secondaryLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(smallFont(label->font()));
+    label->setWordWrap(true);
+    setTone(label, Tone::secondary);
+    return label;
+}
+
+QLabel* SheetParts::monospacedLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(smallFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QLabel* SheetParts::sectionCaption(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font = smallFont(label->font());
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+void SheetParts::setTone(QLabel* label, Tone tone) {
+    QPalette palette = label->palette();
+    switch (tone) {
+    case Tone::success:
+        palette.setColor(QPalette::WindowText, QColor(40, 167, 69));
+        break;
+    case Tone::warning:
+        palette.setColor(QPalette::WindowText, QColor(255, 149, 0));
+        break;
+    case Tone::failure:
+        palette.setColor(QPalette::WindowText, QColor(220, 53, 69));
+        break;
+    case Tone::secondary:
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+        break;
+    }
+    label->setPalette(palette);
+}
+
+Sheet::Sheet(const QString& title, const QString& dismissText, const QString& primaryText, QSize frame,
+             QWidget* parent)
+    : QDialog(parent)
+    , m_title(new QLabel(title, this))
+    , m_description(SheetParts::secondaryLabel(QString(), this))
+    , m_body(new QVBoxLayout)
+    , m_result(new QLabel(this))
+    , m_dismiss(new QPushButton(dismissText, this))
+    , m_primary(new ProminentButton(primaryText, this)) {
+    setWindowTitle(title);
+    setWindowModality(Qt::WindowModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(frame);
+    setMinimumWidth(frame.width());
+
+    QFont headline = m_title->font();
+    headline.setBold(true);
+    m_title->setFont(headline);
+    m_description->hide();
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    m_body->setSpacing(8);
+    m_result->setWordWrap(true);
+    m_result->hide();
+
+    // Return presses the prominent button wherever the focus is.
+    m_primary->setDefault(true);
+    m_dismiss->setAutoDefault(false);
+    connect(m_dismiss, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_dismiss);
+    buttons->addWidget(m_primary);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(12);
+    layout->addWidget(m_title);
+    layout->addWidget(m_description);
+    layout->addWidget(divider);
+    layout->addLayout(m_body);
+    layout->addStretch();
+    layout->addWidget(m_result);
+    layout->addLayout(buttons);
+}
+
+QString Sheet::titleText() const {
+    return m_title->text();
+}
+
+QString Sheet::descriptionText() const {
+    return m_description->text();
+}
+
+QString Sheet::resultText() const {
+    return m_result->isHidden() ? QString() : m_result->text();
+}
+
+namespace {
+// The focusable widgets of a layout in layout order, which is the order in
+// which they are seen, with those inside composite widgets in their place.
+void collectFocusable(const QLayout* layout, QList<QWidget*>& found) {
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (QWidget* widget = item->widget()) {
+            if (widget->focusPolicy() & Qt::TabFocus)
+                found.append(widget);
+            if (widget->layout())
+                collectFocusable(widget->layout(), found);
+        } else if (const QLayout* inner = item->layout()) {
+            collectFocusable(inner, found);
+        }
+    }
+}
+} // namespace
+
+void Sheet::showEvent(QShowEvent* event) {
+    if (!m_focusArranged) {
+        m_focusArranged = true;
+        QList<QWidget*> chain;
+        collectFocusable(layout(), chain);
+        for (qsizetype i = 1; i < chain.size(); ++i)
+            setTabOrder(chain[i - 1], chain[i]);
+        if (!chain.isEmpty() && chain.first() != m_dismiss)
+            chain.first()->setFocus(Qt::TabFocusReason);
+        else
+            m_primary->setFocus(Qt::TabFocusReason);
+    }
+    QDialog::showEvent(event);
+}
+
+void Sheet::setDescription(const QString& text) {
+    m_description->setText(text);
+    m_description->setVisible(!text.isEmpty());
+}
+
+void Sheet::addSection(const QString& caption, const QList<QWidget*>& widgets) {
+    auto* section = new QVBoxLayout;
+    section->setSpacing(4);
+    section->addWidget(SheetParts::sectionCaption(caption, this));
+    for (QWidget* widget : widgets)
+        section->addWidget(widget);
+    m_body->addLayout(section);
+}
+
+void Sheet::showResult(const QString& text, SheetParts::Tone tone) {
+    m_result->setText(text);
+    SheetParts::setTone(m_result, tone);
+    m_result->show();
+}
+
+FieldChips::FieldChips(const QList<TagField>& offered, const QSet<TagField>& chosen, QWidget* parent)
+    : QWidget(parent)
+    , m_chosen(chosen)
+    , m_fields(offered) {
+    auto* layout = new FlowLayout(this);
+    for (TagField field : offered) {
+        auto* chip = new Chip(rawValue(field), this);
+        chip->setChecked(chosen.contains(field));
+        connect(chip, &QAbstractButton::toggled, this, [this, field](bool on) {
+            if (on)
+                m_chosen.insert(field);
+            else
+                m_chosen.remove(field);
+            emit chosenChanged();
+        });
+        layout->addWidget(chip);
+        m_chips.append(chip);
+    }
+}
+
+QAbstractButton* FieldChips::chip(TagField field) const {
+    const qsizetype index = m_fields.indexOf(field);
+    return index < 0 ? nullptr : m_chips[index];
+}
+
+FolderChoice::FolderChoice(const QString& caption, QWidget* parent)
+    : QWidget(parent)
+    , m_path(new QLabel(this))
+    , m_choose(new QPushButton(tr("Choose…"), this)) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(caption, this));
+    m_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    layout->addWidget(m_path, 1);
+    layout->addWidget(m_choose);
+    m_choose->setAutoDefault(false);
+    m_choose->setAccessibleName(caption + QStringLiteral(" ") + tr("Choose…"));
+}
+
+void FolderChoice::setFolder(const QUrl& folder) {
+    m_folder = folder;
+    m_path->setText(folder.toLocalFile());
+    m_path->setToolTip(folder.toLocalFile());
+    emit folderChanged();
+}
+
+QString FolderChoice::shownPath() const {
+    return m_path->text();
+}
+
+QFileDialog* FolderChoice::openChooser(bool allowNewFolders, const QString& confirmText) {
+    auto* chooser = new QFileDialog(window());
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setFileMode(QFileDialog::Directory);
+    chooser->setOption(QFileDialog::ShowDirsOnly);
+    // A read-only chooser offers no "New Folder".
+    chooser->setOption(QFileDialog::ReadOnly, !allowNewFolders);
+    if (!confirmText.isEmpty())
+        chooser->setLabelText(QFileDialog::Accept, confirmText);
+    if (!m_folder.isEmpty())
+        chooser->setDirectoryUrl(m_folder);
+    connect(chooser, &QFileDialog::urlSelected, this, &FolderChoice::setFolder);
+    chooser->open();
+    return chooser;
+}

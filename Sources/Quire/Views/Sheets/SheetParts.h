@@ -1,0 +1,114 @@
+#pragma once
+
+#include "QuireCore/TagField.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QList>
+#include <QSet>
+#include <QSize>
+#include <QUrl>
+
+class QFileDialog;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+// The parts every batch-operation sheet is made of: the frame, the result
+// line and the row of field chips.
+namespace SheetParts {
+
+// "" for one, "s" for any other count ("1 file", "2 files", "0 files").
+QString pluralS(qint64 count);
+// Small text in the secondary colour.
+QLabel* secondaryLabel(const QString& text, QWidget* parent);
+// Small monospaced text, for names and paths.
+QLabel* monospacedLabel(const QString& text, QWidget* parent);
+// A section's caption above its controls.
+QLabel* sectionCaption(const QString& text, QWidget* parent);
+
+enum class Tone { success, warning, failure, secondary };
+// Colours that read on light and dark palettes.
+void setTone(QLabel* label, Tone tone);
+
+} // namespace SheetParts
+
+// A sheet over the main window: the title, a description and a divider, the
+// sheet's own controls, an optional result line, and the buttons. Escape
+// dismisses it and Return presses the prominent button. Window-modal, built
+// fresh each time it is shown; it deletes itself when closed.
+class Sheet : public QDialog {
+    Q_OBJECT
+public:
+    QString titleText() const;
+    QString descriptionText() const;
+    // Empty while no result is shown.
+    QString resultText() const;
+    QPushButton* dismissButton() const { return m_dismiss; }
+    QPushButton* primaryButton() const { return m_primary; }
+
+protected:
+    // `frame` is the sheet's size; it may grow with its contents.
+    Sheet(const QString& title, const QString& dismissText, const QString& primaryText, QSize frame,
+          QWidget* parent);
+
+    void setDescription(const QString& text);
+    // The layout between the divider and the result line.
+    QVBoxLayout* body() const { return m_body; }
+    // Adds a captioned group of widgets to the body.
+    void addSection(const QString& caption, const QList<QWidget*>& widgets);
+    void showResult(const QString& text, SheetParts::Tone tone);
+    // The tab order follows the layout, top to bottom, and the first control
+    // takes the focus.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* m_title;
+    QLabel* m_description;
+    QVBoxLayout* m_body;
+    QLabel* m_result;
+    QPushButton* m_dismiss;
+    QPushButton* m_primary;
+    bool m_focusArranged = false;
+};
+
+// Toggle chips, one per offered field, labelled with the fields' raw values;
+// chosen chips are highlighted. They wrap into as many rows as they need.
+class FieldChips : public QWidget {
+    Q_OBJECT
+public:
+    FieldChips(const QList<TagField>& offered, const QSet<TagField>& chosen, QWidget* parent);
+    QSet<TagField> chosen() const { return m_chosen; }
+    QAbstractButton* chip(TagField field) const;
+
+signals:
+    void chosenChanged();
+
+private:
+    QSet<TagField> m_chosen;
+    QList<QAbstractButton*> m_chips;
+    QList<TagField> m_fields;
+};
+
+// A row naming a chosen folder, with the button that opens the folder chooser.
+class FolderChoice : public QWidget {
+    Q_OBJECT
+public:
+    FolderChoice(const QString& caption, QWidget* parent);
+    QUrl folder() const { return m_folder; }
+    void setFolder(const QUrl& folder);
+    QPushButton* chooseButton() const { return m_choose; }
+    QString shownPath() const;
+
+    // Opens the folder chooser over the sheet; the choice becomes the folder.
+    // Returns the chooser while it is open.
+    QFileDialog* openChooser(bool allowNewFolders, const QString& confirmText);
+
+signals:
+    void folderChanged();
+
+private:
+    QUrl m_folder;
+    QLabel* m_path;
+    QPushButton* m_choose;
+};

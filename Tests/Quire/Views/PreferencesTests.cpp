@@ -1,0 +1,106 @@
+#include "WidgetTestSupport.h"
+
+#include "Quire/Views/Preferences/PreferencesWindow.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class PreferencesTest : public testing::Test {
+protected:
+    std::unique_ptr<QSettings> store() const {
+        return std::make_unique<QSettings>(folder.filePath("prefs.ini"), QSettings::IniFormat);
+    }
+    TestSupport::ScratchFolder folder;
+};
+
+TEST_F(PreferencesTest, AnEmptyStoreShowsTheDefaultsAndOpeningWritesNothing) {
+    auto settings = store();
+    PreferencesWindow window(settings.get());
+    ASSERT_EQ(window.tabs()->count(), 3);
+    EXPECT_EQ(window.tabs()->tabText(0), "Tags");
+    EXPECT_EQ(window.tabs()->tabText(1), "Artwork");
+    EXPECT_EQ(window.tabs()->tabText(2), "Patterns");
+    EXPECT_TRUE(window.choice("ID3v2.4")->isChecked());
+    EXPECT_FALSE(window.choice("ID3v2.3")->isChecked());
+    EXPECT_TRUE(window.choice("UTF-8")->isChecked());
+    EXPECT_EQ(window.qualityLabel()->text(), "JPEG quality: 80%");
+    EXPECT_EQ(window.dimensionLabel()->text(), "Default max dimension: 1000 px");
+    EXPECT_EQ(window.renamePatternField()->text(), "{track} - {title}");
+    EXPECT_EQ(window.filenamePatternField()->text(), "{trackNumber} - {title}");
+    EXPECT_TRUE(settings->allKeys().isEmpty());
+}
+
+TEST_F(PreferencesTest, ControlsWriteTheirKeysAtOnce) {
+    {
+        auto settings = store();
+        PreferencesWindow window(settings.get());
+        window.show();
+        window.tabs()->setCurrentIndex(1);
+        QSlider* quality = window.qualitySlider();
+        quality->setFocus();
+        QTest::keyClick(quality, Qt::Key_Right);
+        EXPECT_EQ(window.qualityLabel()->text(), "JPEG quality: 85%");
+        EXPECT_DOUBLE_EQ(store()->value("artworkJPEGQuality").toDouble(), 0.85);
+        QTest::keyClick(quality, Qt::Key_Home);
+        EXPECT_EQ(window.qualityLabel()->text(), "JPEG quality: 10%");
+        QTest::keyClick(quality, Qt::Key_End);
+        EXPECT_EQ(window.qualityLabel()->text(), "JPEG quality: 100%");
+
+        QSlider* dimension = window.dimensionSlider();
+        dimension->setFocus();
+        QTest::keyClick(dimension, Qt::Key_Left);
+        EXPECT_EQ(window.dimensionLabel()->text(), "Default max dimension: 950 px");
+        QTest::keyClick(dimension, Qt::Key_Home);
+        EXPECT_EQ(window.dimensionLabel()->text(), "Default max dimension: 100 px");
+        QTest::keyClick(dimension, Qt::Key_End);
+        EXPECT_EQ(window.dimensionLabel()->text(), "Default max dimension: 3000 px");
+        EXPECT_DOUBLE_EQ(store()->value("artworkMaxDimension").toDouble(), 3000.0);
+
+        window.choice("ID3v2.3")->click();
+        EXPECT_EQ(store()->value("defaultID3Version").toString(), "ID3v2.3");
+        // An emptied field stores empty text, not the default.
+        window.renamePatternField()->selectAll();
+        QTest::keyClick(window.renamePatternField(), Qt::Key_Backspace);
+        EXPECT_TRUE(store()->contains("renamePatternPreset"));
+        EXPECT_EQ(store()->value("renamePatternPreset").toString(), "");
+    }
+    // The next window shows what was stored.
+    auto settings = store();
+    PreferencesWindow window(settings.get());
+    EXPECT_TRUE(window.choice("ID3v2.3")->isChecked());
+    EXPECT_EQ(window.qualityLabel()->text(), "JPEG quality: 100%");
+    EXPECT_EQ(window.renamePatternField()->text(), "");
+    EXPECT_EQ(window.renamePatternField()->placeholderText(), "{track} - {title}");
+    EXPECT_EQ(window.filenamePatternField()->text(), "{trackNumber} - {title}");
+}
+
+// The Edit menu opens the one preferences window, and brings it back to the
+// front when it is open already.
+using PreferencesMenuTest = WidgetTest::WindowTest;
+
+TEST_F(PreferencesMenuTest, EditMenuOpensThePreferences) {
+    QAction* preferences = window->actions().preferences;
+    EXPECT_EQ(preferences->text(), "Preferences…");
+    EXPECT_EQ(preferences->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_GE(menus.size(), 2);
+    EXPECT_TRUE(menus[1]->menu()->actions().contains(preferences));
+    preferences->trigger();
+    PreferencesWindow* shown = window->preferencesWindow();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    preferences->trigger();
+    EXPECT_EQ(window->preferencesWindow(), shown);
+    shown->close();
+}
+
+} // namespace

@@ -1,0 +1,324 @@
+#include "WidgetTestSupport.h"
+
+#include "Quire/Views/Sheets/BatchArtworkExportSheet.h"
+#include "Quire/Views/Sheets/BatchArtworkImportSheet.h"
+#include "Quire/Views/Sheets/CopyFieldToFieldSheet.h"
+#include "Quire/Views/Sheets/FindReplaceSheet.h"
+#include "Quire/Views/Sheets/RenameFromPatternSheet.h"
+#include "Quire/Views/Sheets/TagsFromFilenameSheet.h"
+#include "Quire/Views/Sheets/TagsFromPathSheet.h"
+#include "Quire/Views/Sheets/TextTransformSheet.h"
+#include "Quire/Views/Sheets/TrackNumberingSheet.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+using namespace DocumentTest;
+using namespace WidgetTest;
+
+namespace {
+
+class SheetTest : public WindowTest {
+protected:
+    // Opens the sheet the command names, as the menus and the palette do.
+    template <typename T> T* open(const QString& command) {
+        commands.post(command);
+        auto* sheet = qobject_cast<T*>(window->currentSheet());
+        EXPECT_NE(sheet, nullptr) << command.toStdString();
+        if (sheet) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        }
+        return sheet;
+    }
+    void close(QDialog* sheet) {
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void selectAll() {
+        const QList<QUuid> all = ids();
+        document.setSelectedFiles(QSet<QUuid>(all.begin(), all.end()));
+    }
+    qsizetype steps() const { return document.undoStack().undoDescriptions().size(); }
+    std::optional<QString> value(int index, TagField field) const {
+        return document.files()[index].tags().value(field);
+    }
+};
+
+TEST_F(SheetTest, DescriptionsCountTheFilesTheyActOn) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    const QList<std::pair<QString, QString>> sheets{
+        {Commands::showRenameSheet,
+         "Rename %1 selected file%2 using tokens. Applies to the actual files on disk."},
+        {Commands::showTagsFromFilenameSheet,
+         "Extract tag values from filenames using {field} tokens. Applies to %1 selected file%2."},
+        {Commands::showTagsFromPathSheet, "Extract tag values from directory structure using /-separated "
+                                          "{field} tokens. Applies to %1 selected file%2."},
+        {Commands::showNumberingSheet,
+         "Assign sequential track numbers to %1 selected file%2 in their current sort order."},
+        {Commands::showTextTransformSheet, "Apply a text transform to selected fields across %1 file%2."},
+        {Commands::showCopyFieldSheet,
+         "Copy the value of one tag field to another across all %1 selected file%2."},
+    };
+    for (const auto& [command, text] : sheets) {
+        document.setSelectedFiles({ids()[1]});
+        Sheet* sheet = open<Sheet>(command);
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(sheet->descriptionText(), text.arg(1).arg(""));
+        close(sheet);
+        selectAll();
+        sheet = open<Sheet>(command);
+        EXPECT_EQ(sheet->descriptionText(), text.arg(3).arg("s"));
+        close(sheet);
+        EXPECT_EQ(window->currentSheet(), nullptr);
+    }
+}
+
+TEST_F(SheetTest, RenamePreviewsEveryKeystrokeAndStaysOpenWithItsResult) {
+    load({QStringLiteral("x.flac"), QStringLiteral("y.flac")});
+    document.setSelectedFiles({ids()[0]});
+    auto* sheet = open<RenameFromPatternSheet>(Commands::showRenameSheet);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->titleText(), "Rename from Pattern");
+    EXPECT_EQ(sheet->patternField()->text(), "{track} - {title}");
+    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → 03 - Café ☕ 東京.flac"});
+    EXPECT_EQ(sheet->resultText(), "");
+
+    sheet->patternField()->clear();
+    EXPECT_FALSE(sheet->primaryButton()->isEnabled());
+    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → .flac"});
+    QTest::keyClicks(sheet->patternField(), "{year");
+    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → {year.flac"});
+    QTest::keyClick(sheet->patternField(), Qt::Key_BraceRight);
+    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → 2001.flac"});
+    QTest::keyClicks(sheet->patternField(), " {artist}");
+
+    // Return runs the prominent button; the sheet stays open with its result.
+    selectAll();
+    const qsizetype before = steps();
+    QTest::keyClick(sheet->patternField(), Qt::Key_Return);
+    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(sheet->resultText(), "✅ Renamed 1 file.");
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(QFile::exists(library.path("2001 Fixture Artist.flac")));
+    EXPECT_TRUE(QFile::exists(library.path("y.flac"))); // the same name was taken
+    EXPECT_EQ(sheet->previewTexts(), (QStringList{"2001 Fixture Artist.flac → 2001 Fixture Artist.flac",
+                                                  "y.flac → 2001 Fixture Artist.flac"}));
+    close(sheet);
+    EXPECT_EQ(window->currentSheet(), nullptr);
+}
+
+TEST_F(SheetTest, TagsFromFilenameAndPathExtractAndClose) {
+    load({QStringLiteral("Pink Floyd/Dark Side/01 - Time.flac")}, QStringLiteral("untagged.flac"));
+    auto* names = open<TagsFromFilenameSheet>(Commands::showTagsFromFilenameSheet);
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->patternField()->text(), "{trackNumber} - {title}");
+    EXPECT_EQ(names->fieldChips()->chosen(), (QSet<TagField>{TagField::title, TagField::trackNumber}));
+    EXPECT_EQ(names->previewText(), "01 - Time");
+    // No field, no extraction.
+    QTest::mouseClick(names->fieldChips()->chip(TagField::title), Qt::LeftButton);
+    QTest::mouseClick(names->fieldChips()->chip(TagField::trackNumber), Qt::LeftButton);
+    EXPECT_FALSE(names->primaryButton()->isEnabled());
+    QTest::mouseClick(names->fieldChips()->chip(TagField::title), Qt::LeftButton);
+    QTest::mouseClick(names->fieldChips()->chip(TagField::trackNumber), Qt::LeftButton);
+    const qsizetype before = steps();
+    QTest::mouseClick(names->primaryButton(), Qt::LeftButton);
+    EXPECT_FALSE(names->isVisible());
+    EXPECT_EQ(value(0, TagField::title), "Time");
+    EXPECT_EQ(value(0, TagField::trackNumber), "1");
+    EXPECT_EQ(steps(), before + 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    auto* path = open<TagsFromPathSheet>(Commands::showTagsFromPathSheet);
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(path->patternField()->text(), "{artist}/{album}");
+    EXPECT_EQ(path->previewText(), library.path("Pink Floyd/Dark Side/01 - Time.flac"));
+    QTest::keyClick(path->patternField(), Qt::Key_Return);
+    EXPECT_EQ(value(0, TagField::artist), "Pink Floyd");
+    EXPECT_EQ(value(0, TagField::album), "Dark Side");
+    EXPECT_EQ(steps(), before + 2);
+}
+
+TEST_F(SheetTest, NumberingStartsFreshAndNumbersInListOrder) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    selectAll();
+    auto* sheet = open<TrackNumberingSheet>(Commands::showNumberingSheet);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->startField()->value(), 1);
+    EXPECT_FALSE(sheet->customTotalToggle()->isChecked());
+    EXPECT_FALSE(sheet->totalField()->isVisible());
+    EXPECT_EQ(sheet->paddingWidth(), 2);
+
+    sheet->startField()->selectAll();
+    QTest::keyClicks(sheet->startField(), "5");
+    sheet->customTotalToggle()->click();
+    EXPECT_TRUE(sheet->totalField()->isVisible());
+    sheet->totalField()->selectAll();
+    QTest::keyClicks(sheet->totalField(), "9");
+    const qsizetype before = steps();
+    // Return while typing the number applies what was typed.
+    QTest::keyClick(sheet->totalField(), Qt::Key_Return);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(steps(), before + 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(value(i, TagField::trackNumber), QString::number(5 + i));
+        EXPECT_EQ(value(i, TagField::trackTotal), "9");
+    }
+}
+
+TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
+    document.updateField(TagField::title, QStringLiteral("banana"), ids()[0]);
+    document.setSelectedFiles({ids()[0]});
+    auto* sheet = open<FindReplaceSheet>(Commands::showFindReplaceSheet);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_FALSE(sheet->matchCaption()->isVisible());
+    EXPECT_FALSE(sheet->primaryButton()->isEnabled());
+    EXPECT_EQ(sheet->fieldChips()->chosen().size(), 9);
+    const auto counted = [&] { return QTest::qWaitFor([&] { return !sheet->isCounting(); }); };
+    const auto captionColour = [&] { return sheet->matchCaption()->palette().color(QPalette::WindowText); };
+
+    QTest::keyClicks(sheet->searchField(), "a");
+    ASSERT_TRUE(counted());
+    EXPECT_EQ(sheet->matchCaption()->text(), "3 matches found");
+    const QColor secondary = captionColour();
+    QTest::keyClicks(sheet->searchField(), "n");
+    ASSERT_TRUE(counted());
+    EXPECT_EQ(sheet->matchCaption()->text(), "2 matches found");
+    sheet->wholeWordToggle()->click();
+    ASSERT_TRUE(counted());
+    EXPECT_EQ(sheet->matchCaption()->text(), "0 matches found");
+    EXPECT_NE(captionColour(), secondary); // red
+    sheet->wholeWordToggle()->click();
+    sheet->allFilesToggle()->click(); // the other file's title, "Café ☕ 東京"
+    sheet->searchField()->clear();
+    QTest::keyClicks(sheet->searchField(), "Caf");
+    ASSERT_TRUE(counted());
+    EXPECT_EQ(sheet->matchCaption()->text(), "1 match found");
+    EXPECT_EQ(captionColour(), secondary);
+
+    // A catastrophic expression: typing is never held up by the count.
+    document.updateField(TagField::comment, QString(40, u'a') + u'b', ids()[1]);
+    sheet->regexToggle()->click();
+    sheet->searchField()->clear();
+    QElapsedTimer typing;
+    typing.start();
+    QTest::keyClicks(sheet->searchField(), "(a+)+$");
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(sheet->searchField(), Qt::Key_Backspace);
+        QTest::keyClick(sheet->searchField(), Qt::Key_Dollar);
+    }
+    // Counting in place would take the expression's whole time limit for
+    // each of the four keystrokes that complete it.
+    EXPECT_LT(typing.elapsed(), 300);
+    ASSERT_TRUE(counted());
+
+    sheet->searchField()->setText(QStringLiteral("(b)(a)"));
+    sheet->replacementField()->setText(QStringLiteral("$2$1"));
+    const qsizetype before = steps();
+    QTest::keyClick(sheet->replacementField(), Qt::Key_Return);
+    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(value(0, TagField::title), "abnana");
+    EXPECT_EQ(sheet->resultText(), "✅ Replaced in 1 field.");
+    EXPECT_TRUE(sheet->isVisible());
+    ASSERT_TRUE(counted());
+    EXPECT_EQ(sheet->matchCaption()->text(), "0 matches found");
+}
+
+TEST_F(SheetTest, TextTransformPreviewsTheFirstFileAndApplies) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
+    document.updateField(TagField::title, QStringLiteral("Already Title"), ids()[0]);
+    selectAll();
+    auto* sheet = open<TextTransformSheet>(Commands::showTextTransformSheet);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->selectedTransform(), TextTransform::titleCase);
+    EXPECT_EQ(sheet->fieldChips()->chosen(),
+              (QSet<TagField>{TagField::title, TagField::artist, TagField::album}));
+    EXPECT_EQ(sheet->previewTexts(), QStringList{}); // every chosen field is in title case already
+
+    sheet->transformChoices()->button(int(TextTransform::upperCase))->click();
+    QTest::mouseClick(sheet->fieldChips()->chip(TagField::genre), Qt::LeftButton);
+    EXPECT_EQ(sheet->previewTexts(),
+              (QStringList{"album: Fixture Album → FIXTURE ALBUM", "artist: Fixture Artist → FIXTURE ARTIST",
+                           "genre: Ambient → AMBIENT", "title: Already Title → ALREADY TITLE"}));
+    const qsizetype before = steps();
+    QTest::mouseClick(sheet->primaryButton(), Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(document.undoDescription(), "Apply UPPER CASE to 2 files");
+    EXPECT_EQ(value(1, TagField::genre), "AMBIENT");
+}
+
+TEST_F(SheetTest, CopyFieldNeedsTwoDifferentFields) {
+    load({QStringLiteral("a.flac")}, QStringLiteral("artist-only.m4a"));
+    auto* sheet = open<CopyFieldToFieldSheet>(Commands::showCopyFieldSheet);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->sourceChoice()->currentText(), displayName(TagField::title));
+    EXPECT_EQ(sheet->targetChoice()->currentText(), displayName(TagField::albumArtist));
+    EXPECT_EQ(sheet->sourceChoice()->count(), 16);
+    sheet->sourceChoice()->setCurrentText(displayName(TagField::albumArtist));
+    EXPECT_FALSE(sheet->primaryButton()->isEnabled());
+    sheet->sourceChoice()->setCurrentText(displayName(TagField::artist));
+    const qsizetype before = steps();
+    QTest::keyClick(sheet->sourceChoice(), Qt::Key_Return);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(value(0, TagField::albumArtist), value(0, TagField::artist));
+}
+
+TEST_F(SheetTest, ArtworkSheetsImportAndExportThroughAFolder) {
+    load({QStringLiteral("01 - Time.flac"), QStringLiteral("02 - Money.flac")},
+         QStringLiteral("untagged.flac"));
+    EXPECT_TRUE(window->artworkButton()->isEnabled());
+    window->artworkButton()->menu()->actions().value(0)->trigger();
+    auto* import = qobject_cast<BatchArtworkImportSheet*>(window->currentSheet());
+    ASSERT_NE(import, nullptr);
+    EXPECT_EQ(import->titleText(), "Batch Import Artwork");
+    EXPECT_FALSE(import->primaryButton()->isEnabled());
+
+    TestSupport::ScratchFolder images;
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(images.path() + "/nothing.png"));
+    import->folderChoice()->setFolder(QUrl::fromLocalFile(images.path()));
+    EXPECT_EQ(import->folderChoice()->shownPath(), images.path());
+    QTest::mouseClick(import->primaryButton(), Qt::LeftButton);
+    const auto resultOf = [](Sheet* sheet) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sheet->primaryButton()->isEnabled(); }, 10000));
+        return sheet->resultText();
+    };
+    EXPECT_EQ(resultOf(import),
+              "⚠️ No matching images found. Filenames must match audio filenames (without extension).");
+    ASSERT_TRUE(image.save(images.path() + "/01 - Time.png"));
+    const qsizetype before = steps();
+    QTest::mouseClick(import->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(resultOf(import), "✅ Applied artwork to 1 file.");
+    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(document.filesWithArtworkCount(), 1);
+    close(import);
+
+    auto* exportSheet = open<BatchArtworkExportSheet>(Commands::showBatchArtworkExport);
+    ASSERT_NE(exportSheet, nullptr);
+    EXPECT_EQ(exportSheet->descriptionText(),
+              "Export embedded artwork from all 2 loaded files to a folder. 1 file have artwork.");
+    TestSupport::ScratchFolder out;
+    exportSheet->folderChoice()->setFolder(QUrl::fromLocalFile(out.path()));
+    QTest::keyClick(exportSheet, Qt::Key_Return);
+    EXPECT_EQ(resultOf(exportSheet), "✅ Exported 1 artwork image.");
+    EXPECT_TRUE(QFile::exists(out.path() + "/01 - Time-artwork.jpg"));
+    document.undo();
+    QTest::keyClick(exportSheet, Qt::Key_Return);
+    EXPECT_EQ(resultOf(exportSheet), "⚠️ No artwork found in loaded files.");
+}
+
+} // namespace
