@@ -32,12 +32,12 @@ int DocumentViewModel::renameFromPattern(const QString& pattern) {
         // A file without the values the pattern names keeps its name rather
         // than getting one of separators only; so does one whose new name
         // would be hidden or empty.
-        const QString name = expandPattern(pattern, file);
-        if (renamesToEmptyValues(pattern, file) || !isUsableExpandedName(name))
+        const std::optional<QString> name = renamedName(pattern, file);
+        if (!name)
             return;
         const QUrl current = file.url();
         const QUrl target = Platform::standardizedLocation(
-            Platform::appendingPathComponent(Platform::deletingLastPathComponent(current), name));
+            Platform::appendingPathComponent(Platform::deletingLastPathComponent(current), *name));
         if (target == Platform::standardizedLocation(current))
             return;
         // Never overwrites: a taken name or a refused character leaves the

@@ -218,9 +218,16 @@ QList<ExtractedValue> valuesFromPath(const PathPattern& pattern, const QString& 
     return values;
 }
 
+std::optional<QString> renamedName(const QString& pattern, const AudioFile& file) {
+    QString name = expandPattern(pattern, file);
+    if (renamesToEmptyValues(pattern, file) || !isUsableExpandedName(name))
+        return std::nullopt;
+    return name;
+}
+
 QList<RenamePreviewRow> renamePreview(const QList<AudioFile>& selectedFiles, const QString& pattern) {
     QList<RenamePreviewRow> rows;
     for (const AudioFile& file : selectedFiles.first(std::min(selectedFiles.size(), renamePreviewLimit)))
-        rows.append({Platform::lastPathComponent(file.url()), expandPattern(pattern, file)});
+        rows.append({file.filename(), renamedName(pattern, file).value_or(file.filename())});
     return rows;
 }

@@ -48,6 +48,10 @@ bool renamesToEmptyValues(const QString& pattern, const AudioFile& file);
 // Whether an expanded name can be given to a file: every "/"-separated part is
 // non-empty and none starts with "." (no hidden names, no "..").
 bool isUsableExpandedName(const QString& name);
+// The name a rename from the pattern gives the file: its expansion, or none
+// when the file keeps its name (no values for the pattern, or a name that
+// cannot be given).
+std::optional<QString> renamedName(const QString& pattern, const AudioFile& file);
 // The tokens of the listed fields in name and path patterns ("{title}"), with
 // percentForms also "%title%".
 QStringList fieldPlaceholders(const QList<TagField>& fields, bool percentForms);
@@ -102,6 +106,7 @@ struct RenamePreviewRow {
 
 inline constexpr qsizetype renamePreviewLimit = 5;
 
-// The current and the expanded names of the first renamePreviewLimit files of
-// `selectedFiles` (the selected files in list order).
+// The current and the new names of the first renamePreviewLimit files of
+// `selectedFiles` (the selected files in list order); a file the rename would
+// leave alone shows its current name as the new one.
 QList<RenamePreviewRow> renamePreview(const QList<AudioFile>& selectedFiles, const QString& pattern);

@@ -293,6 +293,9 @@ TEST_F(PatternOperations, RenameMovesFilesAtOnceWithoutOverwriting) {
         renamePreview(document.selectedAudioFiles(), QStringLiteral("{track} - {artist}")),
         QList<RenamePreviewRow>({{QStringLiteral("x.mp3"), QStringLiteral("03 - Fixture Artist.mp3")},
                                  {QStringLiteral("y.mp3"), QStringLiteral("03 - Fixture Artist.mp3")}}));
+    // A file the rename leaves alone keeps its name in the preview too.
+    EXPECT_EQ(renamePreview(document.selectedAudioFiles(), QStringLiteral(".{title}")).value(0),
+              (RenamePreviewRow{QStringLiteral("x.mp3"), QStringLiteral("x.mp3")}));
 
     EXPECT_EQ(document.renameFromPattern(QStringLiteral("{track} - {artist}")), 1);
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 2 files"));
