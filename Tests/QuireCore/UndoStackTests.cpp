@@ -61,7 +61,7 @@ TEST(UndoHistory, DeltasGiveEveryStateBackExactly) {
     odd.custom.insert(QStringLiteral("MOOD"), QStringLiteral("calm"));
     b.files[3].setTags(odd);
     b.files[5].setUrl(QUrl::fromLocalFile(QStringLiteral("/music/renamed.flac")));
-    const QByteArray picture("\xff\xd8\xff\xe0 picture bytes", 20);
+    const QByteArray picture = QByteArrayLiteral("\xff\xd8\xff\xe0 picture bytes");
     Artwork cover;
     cover.id = QUuid::createUuid();
     cover.data = picture;
