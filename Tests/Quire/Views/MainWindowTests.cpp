@@ -124,6 +124,14 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
     QTRY_VERIFY(!window->saveErrorAlert());
     EXPECT_TRUE(fileNamed(document, QStringLiteral("b.flac")).isModified());
+
+    // Artwork work in the background shows its progress in the same place.
+    TestSupport::ScratchFolder pictures;
+    bool exported = false;
+    document.batchExportAllArtwork(QUrl::fromLocalFile(pictures.path()), [&](int) { exported = true; });
+    EXPECT_TRUE(window->statusBarView()->savingText().startsWith("Working on artwork…"));
+    QTRY_VERIFY(exported);
+    EXPECT_EQ(window->statusBarView()->savingText(), "");
 }
 
 TEST_F(MainWindowTest, OnlyImportsOfMoreThanTwentyFilesShowProgress) {

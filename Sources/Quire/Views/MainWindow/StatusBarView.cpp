@@ -70,7 +70,8 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QWidget* parent)
             m_document->saveAll();
     });
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
-                        &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged})
+                        &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged,
+                        &DocumentViewModel::isWorkingChanged, &DocumentViewModel::workProgressChanged})
         connect(document, signal, this, &StatusBarView::refresh);
     refresh();
 }
@@ -114,11 +115,22 @@ void StatusBarView::refresh() {
                               properties->formattedSampleRate());
     m_saveButton->setVisible(!saving && modified > 0);
 
-    const SaveProgress progress = m_document->saveProgress();
-    m_saveProgress->setVisible(saving);
-    m_saving->setVisible(saving);
-    m_saveProgress->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
-    // The file being written, counted from one.
-    const qint64 current = std::min(progress.completed + 1, std::max<qint64>(progress.total, 1));
-    m_saving->setText(tr("Saving %1 of %2…").arg(current).arg(progress.total));
+    // A save's progress, else that of artwork work in the background.
+    const bool working = !saving && m_document->isWorking();
+    m_saveProgress->setVisible(saving || working);
+    m_saving->setVisible(saving || working);
+    if (saving) {
+        const SaveProgress progress = m_document->saveProgress();
+        m_saveProgress->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
+        // The file being written, counted from one.
+        const qint64 current = std::min(progress.completed + 1, std::max<qint64>(progress.total, 1));
+        m_saving->setText(tr("Saving %1 of %2…").arg(current).arg(progress.total));
+    } else if (working) {
+        const WorkProgress progress = m_document->workProgress();
+        m_saveProgress->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
+        m_saving->setText(
+            progress.total < 1
+                ? tr("Working on artwork…")
+                : tr("Working on artwork… %1 of %2").arg(progress.completed).arg(progress.total));
+    }
 }
