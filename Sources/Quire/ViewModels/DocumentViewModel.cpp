@@ -39,6 +39,23 @@ void DocumentViewModel::setFiles(const QList<AudioFile>& files) {
 bool DocumentViewModel::selectedTagsChangedSince(const QList<AudioFile>& before) const {
     if (m_selectedFiles.isEmpty())
         return false;
+    // Most changes keep the order: then records are compared where they stand,
+    // and only those that changed are looked up in the selection.
+    if (before.size() == m_files.size()) {
+        qsizetype i = 0;
+        for (; i < m_files.size(); ++i) {
+            const AudioFile& now = m_files[i];
+            const AudioFile& old = before[i];
+            if (now.sharesStorageWith(old))
+                continue;
+            if (now.id() != old.id())
+                break;
+            if (now.tags() != old.tags() && m_selectedFiles.contains(now.id()))
+                return true;
+        }
+        if (i == m_files.size())
+            return false;
+    }
     QHash<QUuid, const AudioFile*> previous;
     for (const AudioFile& file : before) {
         if (m_selectedFiles.contains(file.id()))
