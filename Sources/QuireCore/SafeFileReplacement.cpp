@@ -503,17 +503,21 @@ replaceFileSafely(const QString& path,
     work->lockAgain(written.get());
     if (auto changed = checkUnchanged(*folder, name, original.get(), before))
         return *changed;
-    // Flushed on both ways: a rename must not expose unwritten blocks, and a backup left by a crash while
-    // writing in place is judged against the new content beside it.
-    if (retryingInterrupts([&] { return ::fsync(written.get()); }) != 0)
-        return failure(Reason::finishFailed, errno,
-                       QStringLiteral("Cannot flush %1").arg(text(work->path())));
     reachStep(SaveStep::workingCopyWritten, resolved);
+    const auto flushWorkingCopy = [&]() -> std::optional<SaveFailure> {
+        if (retryingInterrupts([&] { return ::fsync(written.get()); }) != 0)
+            return failure(Reason::finishFailed, errno,
+                           QStringLiteral("Cannot flush %1").arg(text(work->path())));
+        return std::nullopt;
+    };
 
     const bool renaming = before.st_nlink == 1 && report.workingCopyInFolder &&
                           carryIdentity(original.get(), before, written.get());
     if (!renaming) {
         report.method = ReplacementMethod::rewrittenInPlace;
+        // After a crash, the file is judged against the new content beside its backup.
+        if (auto failed = flushWorkingCopy())
+            return *failed;
         const quint32 id = parseSaveLeftoverName(work->name()).value_or(SaveLeftover{}).id;
         if (auto failed =
                 rewriteInPlace(original.get(), before, resolved, *workFolder, name, written.get(), id))
@@ -521,6 +525,8 @@ replaceFileSafely(const QString& path,
         return report;
     }
 
+    if (auto failed = flushWorkingCopy())
+        return *failed;
     if (auto changed = checkUnchanged(*folder, name, original.get(), before))
         return *changed;
     if (::renameat(folder->fd.get(), work->name().constData(), folder->fd.get(), name.constData()) != 0)

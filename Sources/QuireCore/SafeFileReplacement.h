@@ -80,7 +80,7 @@ replaceFileSafely(const QString& path,
 // The points of a save a crash could stop it at, in order (rewrittenInPlace or renamed, not both).
 enum class SaveStep {
     workingCopyMade,    // the working copy holds the old content
-    workingCopyWritten, // ...the new content, verified and flushed
+    workingCopyWritten, // ...the new content, verified
     backupCopied,       // in place: the backup is complete but still has a working copy's name
     backupReady,        // in place: the backup has its name; the original is next
     originalRewritten,  // in place: the original holds the new content, the backup is not yet removed

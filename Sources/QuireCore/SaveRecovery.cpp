@@ -212,14 +212,15 @@ public:
         const QByteArray workName =
             saveLeftoverName(*fileName, SaveLeftover::Kind::workingCopy, backup.leftover.id);
         const Descriptor work = m_folder.open(workName, O_RDONLY);
-        if ((work.valid() && sameContent(file.get(), work.get()) && m_readable(filePath)) ||
+        const bool fileReadable = m_readable(filePath);
+        if ((fileReadable && work.valid() && sameContent(file.get(), work.get())) ||
             !backupReadable(backup)) {
             keepBackup(backup, *fileName, SaveRecoveryNote::Outcome::keptBoth);
             return;
         }
 
         SaveRecoveryNote note{SaveRecoveryNote::Outcome::restored, filePath, {}, {}};
-        if (m_readable(filePath)) {
+        if (fileReadable) {
             const std::optional<QByteArray> kept = copyToVisible(file.get(), *fileName, "before-restore");
             if (!kept) {
                 keepBackup(backup, *fileName, SaveRecoveryNote::Outcome::failed,

@@ -146,6 +146,12 @@ TEST_P(SaveInterrupted, TheNextImportLeavesTheAudioWholeAndNothingHidden) {
     ASSERT_FALSE(audio.isEmpty());
 
     saveAndDieAt(path, interruption.step, interruption.tear);
+    // Only a complete backup carries the name the recovery restores from.
+    const bool backupNamed =
+        !QDir(folder.path())
+             .entryList({QStringLiteral(".*.cadenza-backup*")}, QDir::Files | QDir::Hidden)
+             .isEmpty();
+    EXPECT_EQ(backupNamed, interruption.step >= SaveStep::backupReady);
     const QList<SaveRecoveryNote> notes = recoverAll(folder.path());
 
     EXPECT_EQ(hiddenLeftovers(folder.path()), QStringList());

@@ -101,12 +101,14 @@ QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl
             }
         } else {
             walkedFiles.append(location);
-            namedFiles[Platform::deletingLastPathComponent(location).toLocalFile()].insert(
-                QFile::encodeName(Platform::lastPathComponent(location)));
+            // A save writes through a link into its target, beside which its leftovers are.
+            const QUrl target = Platform::canonicalLocation(location);
+            namedFiles[Platform::deletingLastPathComponent(target).toLocalFile()].insert(
+                QFile::encodeName(Platform::lastPathComponent(target)));
         }
     }
 
-    if (recovery) {
+    if (recovery && recovered) {
         const auto readable = [recovery](const QString& path) {
             return recovery->read(QUrl::fromLocalFile(path)).ok();
         };
