@@ -1,15 +1,19 @@
 #include "QuireCore/SafeFileReplacement.h"
 
+#include "QuireCore/SaveRecovery.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -21,6 +25,13 @@
 namespace {
 
 using Reason = SaveFailure::Reason;
+
+std::atomic<void (*)(SaveStep, const QByteArray&)> stepHook{nullptr};
+
+void reachStep(SaveStep step, const QByteArray& originalPath) {
+    if (auto hook = stepHook.load())
+        hook(step, originalPath);
+}
 
 class Descriptor {
 public:
@@ -79,17 +90,23 @@ std::optional<Folder> openFolder(const QByteArray& path) {
 }
 
 // A file the save made beside the original. Removed again unless released (after it was renamed, or when a
-// backup must survive).
+// backup must survive). It stays locked (flock) while it exists, so that the recovery of another process
+// can tell it from the leftover of a save that died.
 class HiddenFile {
 public:
     HiddenFile(const Folder& folder, QByteArray name, Descriptor fd)
         : m_folder(&folder)
         , m_name(std::move(name))
-        , m_fd(std::move(fd)) {}
+        , m_fd(std::move(fd))
+        , m_lock(::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0)) {
+        if (m_lock.valid())
+            ::flock(m_lock.get(), LOCK_EX | LOCK_NB);
+    }
     HiddenFile(HiddenFile&& other) noexcept
         : m_folder(other.m_folder)
         , m_name(std::exchange(other.m_name, {}))
-        , m_fd(std::move(other.m_fd)) {}
+        , m_fd(std::move(other.m_fd))
+        , m_lock(std::move(other.m_lock)) {}
     HiddenFile& operator=(HiddenFile&&) = delete;
     ~HiddenFile() {
         if (!m_name.isEmpty())
@@ -101,30 +118,31 @@ public:
     QByteArray path() const { return m_folder->pathOf(m_name); }
     int fd() const { return m_fd.get(); }
     void setDescriptor(Descriptor fd) { m_fd = std::move(fd); }
+    // Locks the file anew through fd, for when a writer replaced it under its name.
+    void lockAgain(int fd) {
+        m_lock = Descriptor(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+        if (m_lock.valid())
+            ::flock(m_lock.get(), LOCK_EX | LOCK_NB);
+    }
     void release() { m_name.clear(); }
+    // Gives the file another name, never replacing an entry that has it. Returns 0 or the errno value.
+    int rename(QByteArray name) {
+        if (const int error = renameWithoutReplacing(m_folder->fd.get(), m_name, name))
+            return error;
+        m_name = std::move(name);
+        return 0;
+    }
 
 private:
     const Folder* m_folder;
     QByteArray m_name;
     Descriptor m_fd;
+    Descriptor m_lock;
 };
 
-// ".song.mp3.0f3a9c21.cadenza-save.mp3": hidden, recognisable, and ending in the original's extension because
-// TagLib picks the format by it. Cut to fit the longest name a folder can hold.
-QByteArray hiddenName(const QByteArray& name, const char* kind) {
-    const qsizetype dot = name.lastIndexOf('.');
-    QByteArray extension = dot > 0 ? name.mid(dot) : QByteArray();
-    if (extension.size() > 16)
-        extension.clear();
-    const QByteArray id =
-        QByteArray::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, '0');
-    const QByteArray suffix = '.' + id + '.' + kind + extension;
-    return '.' + name.left(NAME_MAX - 1 - suffix.size()) + suffix;
-}
-
-Result<HiddenFile, int> createHidden(const Folder& folder, const QByteArray& name, const char* kind) {
+Result<HiddenFile, int> createHidden(const Folder& folder, const QByteArray& name, SaveLeftover::Kind kind) {
     for (int attempt = 0;; ++attempt) {
-        QByteArray hidden = hiddenName(name, kind);
+        QByteArray hidden = saveLeftoverName(name, kind, QRandomGenerator::system()->generate());
         Descriptor fd(retryingInterrupts([&] {
             return ::openat(folder.fd.get(), hidden.constData(),
                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -337,15 +355,17 @@ std::optional<SaveFailure> checkUnchanged(const Folder& folder, const QByteArray
     return std::nullopt;
 }
 
-// Copies the verified working copy into the original's own inode, behind a flushed backup.
+// Copies the verified working copy into the original's own inode, behind a flushed backup. The backup is
+// filled under a working copy's name and renamed once complete, so that a backup left by a crash is always
+// whole; it takes the working copy's id, so that the recovery finds the flushed new content beside it.
 std::optional<SaveFailure> rewriteInPlace(int original, const struct stat& before,
                                           const QByteArray& originalPath, const Folder& backupFolder,
-                                          const QByteArray& name, int work) {
+                                          const QByteArray& name, int work, quint32 id) {
     struct stat workStatus {};
     if (::fstat(work, &workStatus) != 0)
         return failure(Reason::finishFailed, errno, QStringLiteral("Cannot examine the working copy"));
 
-    Result<HiddenFile, int> created = createHidden(backupFolder, name, "cadenza-backup");
+    Result<HiddenFile, int> created = createHidden(backupFolder, name, SaveLeftover::Kind::workingCopy);
     if (!created)
         return failure(Reason::noWorkingCopy, created.error(),
                        QStringLiteral("Cannot make a backup of %1 in %2")
@@ -353,14 +373,21 @@ std::optional<SaveFailure> rewriteInPlace(int original, const struct stat& befor
     HiddenFile backup = std::move(created).value();
     bool cloned = false; // either will do
     if (int error = cloneOrCopy(original, backup.fd(), before.st_size, &cloned);
-        error != 0 || retryingInterrupts([&] { return ::fsync(backup.fd()); }) != 0 ||
-        !flushFolder(backupFolder))
+        error != 0 || retryingInterrupts([&] { return ::fsync(backup.fd()); }) != 0)
         return failure(Reason::noWorkingCopy, error != 0 ? error : errno,
                        QStringLiteral("Cannot make a backup of %1").arg(text(originalPath)));
+    reachStep(SaveStep::backupCopied, originalPath);
+    if (const int error = backup.rename(saveLeftoverName(name, SaveLeftover::Kind::backup, id));
+        error != 0 || !flushFolder(backupFolder))
+        return failure(Reason::noWorkingCopy, error != 0 ? error : errno,
+                       QStringLiteral("Cannot make a backup of %1").arg(text(originalPath)));
+    reachStep(SaveStep::backupReady, originalPath);
 
     const int error = overwrite(work, workStatus.st_size, original);
-    if (error == 0)
+    if (error == 0) {
+        reachStep(SaveStep::originalRewritten, originalPath);
         return std::nullopt; // the backup goes with its guard
+    }
 
     SaveFailure failed =
         failure(Reason::finishFailed, error,
@@ -434,7 +461,7 @@ replaceFileSafely(const QString& path,
     std::optional<HiddenFile> work;
     int workError = 0;
     auto createWorkingCopy = [&](const Folder& in) {
-        Result<HiddenFile, int> created = createHidden(in, name, "cadenza-save");
+        Result<HiddenFile, int> created = createHidden(in, name, SaveLeftover::Kind::workingCopy);
         if (!created) {
             workError = created.error();
             return false;
@@ -458,6 +485,7 @@ replaceFileSafely(const QString& path,
         return failure(Reason::noWorkingCopy, error,
                        QStringLiteral("Cannot copy %1 to %2").arg(text(resolved), text(work->path())));
     work->setDescriptor({});
+    reachStep(SaveStep::workingCopyMade, resolved);
 
     if (!writeAndVerify(work->path()))
         return failure(Reason::writeStepFailed, 0,
@@ -472,29 +500,46 @@ replaceFileSafely(const QString& path,
     if (!written.valid() || ::fstat(written.get(), &writtenStatus) != 0 || !S_ISREG(writtenStatus.st_mode))
         return failure(Reason::writeStepFailed, written.valid() ? 0 : errno,
                        QStringLiteral("The working copy of %1 is gone").arg(text(resolved)));
+    work->lockAgain(written.get());
     if (auto changed = checkUnchanged(*folder, name, original.get(), before))
         return *changed;
+    reachStep(SaveStep::workingCopyWritten, resolved);
+    const auto flushWorkingCopy = [&]() -> std::optional<SaveFailure> {
+        if (retryingInterrupts([&] { return ::fsync(written.get()); }) != 0)
+            return failure(Reason::finishFailed, errno,
+                           QStringLiteral("Cannot flush %1").arg(text(work->path())));
+        return std::nullopt;
+    };
 
     const bool renaming = before.st_nlink == 1 && report.workingCopyInFolder &&
                           carryIdentity(original.get(), before, written.get());
     if (!renaming) {
         report.method = ReplacementMethod::rewrittenInPlace;
-        if (auto failed = rewriteInPlace(original.get(), before, resolved, *workFolder, name, written.get()))
+        // After a crash, the file is judged against the new content beside its backup.
+        if (auto failed = flushWorkingCopy())
+            return *failed;
+        const quint32 id = parseSaveLeftoverName(work->name()).value_or(SaveLeftover{}).id;
+        if (auto failed =
+                rewriteInPlace(original.get(), before, resolved, *workFolder, name, written.get(), id))
             return *failed;
         return report;
     }
 
-    if (retryingInterrupts([&] { return ::fsync(written.get()); }) != 0)
-        return failure(Reason::finishFailed, errno,
-                       QStringLiteral("Cannot flush %1").arg(text(work->path())));
+    if (auto failed = flushWorkingCopy())
+        return *failed;
     if (auto changed = checkUnchanged(*folder, name, original.get(), before))
         return *changed;
     if (::renameat(folder->fd.get(), work->name().constData(), folder->fd.get(), name.constData()) != 0)
         return failure(Reason::finishFailed, errno,
                        QStringLiteral("Cannot rename %1 to %2").arg(text(work->path()), text(resolved)));
     work->release();
+    reachStep(SaveStep::renamed, resolved);
     // The new file is in place either way; a folder that cannot be flushed does not make the save fail after
     // the fact.
     flushFolder(*folder);
     return report;
+}
+
+void setSaveStepHookForTesting(void (*hook)(SaveStep step, const QByteArray& originalPath)) {
+    stepHook = hook;
 }

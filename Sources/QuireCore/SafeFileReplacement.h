@@ -25,6 +25,9 @@
 // - When the folder is not writable the working copy and backup go to the temporary folder ($TMPDIR,
 //   /var/tmp or /tmp, one on the file's own file system first), so a file that could be written in place
 //   before can still be saved; only a power loss then leaves the backup there instead of beside the file.
+// - A backup exists under its name only once it is complete and flushed, and the working copy beside it
+//   holds the flushed new content; both stay locked (flock) while the save runs. recoverInterruptedSaves
+//   (SaveRecovery.h) relies on this to put things right after a crash.
 //
 // Copies are reflinks (FICLONE) where the file system shares blocks, full copies (copy_file_range, then
 // read/write) elsewhere; every write, flush and truncation is checked, so a full file system fails the save.
@@ -73,3 +76,17 @@ using ReplacementResult = Result<ReplacementReport, SaveFailure>;
 ReplacementResult
 replaceFileSafely(const QString& path,
                   const std::function<bool(const QByteArray& workingCopyPath)>& writeAndVerify);
+
+// The points of a save a crash could stop it at, in order (rewrittenInPlace or renamed, not both).
+enum class SaveStep {
+    workingCopyMade,    // the working copy holds the old content
+    workingCopyWritten, // ...the new content, verified
+    backupCopied,       // in place: the backup is complete but still has a working copy's name
+    backupReady,        // in place: the backup has its name; the original is next
+    originalRewritten,  // in place: the original holds the new content, the backup is not yet removed
+    renamed,            // the working copy took the original's name
+};
+
+// For tests only: hook is called at each step on the saving thread (and may end the process there, as a
+// crash would). Null, the default, calls nothing.
+void setSaveStepHookForTesting(void (*hook)(SaveStep step, const QByteArray& originalPath));

@@ -3,6 +3,45 @@
 #include "Quire/ViewModels/ImportJob.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
+namespace {
+
+// One line per file, so that the command line prints one per file too.
+QStringList recoveryLines(const QList<SaveRecoveryNote>& notes) {
+    QStringList lines;
+    for (const SaveRecoveryNote& note : notes) {
+        switch (note.outcome) {
+        case SaveRecoveryNote::Outcome::restored:
+            lines.append(DocumentViewModel::tr("%1 was restored from the backup of an interrupted save.")
+                             .arg(note.file));
+            break;
+        case SaveRecoveryNote::Outcome::restoredKeptCurrent:
+            lines.append(DocumentViewModel::tr("%1 was restored from the backup of an interrupted save; what "
+                                               "it held before is kept as “%2”.")
+                             .arg(note.file, note.keptAs));
+            break;
+        case SaveRecoveryNote::Outcome::keptBoth:
+            lines.append(
+                DocumentViewModel::tr("%1 was kept as it is; the backup an interrupted save left beside "
+                                      "it differs and is kept as “%2”.")
+                    .arg(note.file, note.keptAs));
+            break;
+        case SaveRecoveryNote::Outcome::failed:
+            lines.append(
+                note.keptAs.isEmpty()
+                    ? DocumentViewModel::tr("%1 could not be restored from the backup of an interrupted "
+                                            "save (%2).")
+                          .arg(note.file, note.description)
+                    : DocumentViewModel::tr("%1 could not be restored from the backup of an interrupted "
+                                            "save (%2); the backup is kept as “%3”.")
+                          .arg(note.file, note.description, note.keptAs));
+            break;
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
 // Walking folders and resolving links takes a while for a large library, so it
 // runs on the read pool (which the document waits for when it goes); the
 // import proper starts on this thread with its result.
@@ -20,14 +59,19 @@ void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
     loaded.reserve(m_files.size());
     for (const AudioFile& file : std::as_const(m_files))
         loaded.append(file.url());
-    ImportJob::findCandidates(&m_readPool, locations, loaded, this,
-                              [this](const QList<QUrl>& importList) { startImport(importList); });
+    ImportJob::findCandidates(
+        &m_readPool, locations, loaded, m_tagReader, this,
+        [this](const QList<QUrl>& importList, const QList<SaveRecoveryNote>& recovered) {
+            startImport(importList, recoveryLines(recovered));
+        });
 }
 
-void DocumentViewModel::startImport(const QList<QUrl>& importList) {
+void DocumentViewModel::startImport(const QList<QUrl>& importList, const QStringList& recovered) {
     ASSERT_GUI_THREAD();
     if (importList.isEmpty()) {
         setLoading(false);
+        if (!recovered.isEmpty())
+            setSaveErrorMessage(recovered.join(u'\n'));
         const QList<QUrl> queued = std::exchange(m_queuedImports, {});
         if (!queued.isEmpty())
             importFiles(queued);
@@ -35,10 +79,10 @@ void DocumentViewModel::startImport(const QList<QUrl>& importList) {
     }
     recordUndoStep(tr("Import %1 files").arg(importList.size()));
     setImportProgress({importList.size(), 0});
-    startImportJob(importList);
+    startImportJob(importList, recovered);
 }
 
-void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
+void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStringList& recovered) {
     auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this);
 
     // Files are appended in the order their reads finish, a batch at a time,
@@ -61,13 +105,18 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
         }
         setImportProgress({m_importProgress.total, m_importProgress.completed + results.size()});
     });
-    connect(job, &ImportJob::allFinished, this, [this, job, failures] {
+    connect(job, &ImportJob::allFinished, this, [this, job, failures, recovered] {
         job->deleteLater();
         sortFiles();
         setLoading(false);
+        QStringList message;
         if (!failures->isEmpty())
-            setSaveErrorMessage(tr("Couldn’t read these files. They haven’t been added or changed:\n") +
-                                failures->join(u'\n'));
+            message.append(tr("Couldn’t read these files. They haven’t been added or changed:\n") +
+                           failures->join(u'\n'));
+        if (!recovered.isEmpty())
+            message.append(recovered.join(u'\n'));
+        if (!message.isEmpty())
+            setSaveErrorMessage(message.join(QStringLiteral("\n\n")));
         if (!m_files.isEmpty()) {
             setInspectorVisible(true);
             if (m_selectedFiles.isEmpty())

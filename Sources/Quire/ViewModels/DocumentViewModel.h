@@ -264,8 +264,9 @@ private:
     bool applyUndoStep(bool undoing);
 
     // Import: starts reading the files found off the GUI thread.
-    void startImport(const QList<QUrl>& importList);
-    void startImportJob(const QList<QUrl>& importList);
+    // recovered: what the recovery of interrupted saves did, one line per file, for the import's message.
+    void startImport(const QList<QUrl>& importList, const QStringList& recovered = {});
+    void startImportJob(const QList<QUrl>& importList, const QStringList& recovered);
 
     // Saving
     void finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,

@@ -2,6 +2,8 @@
 
 #include "Platform/FileSystem.h"
 
+#include <QFile>
+#include <QHash>
 #include <QMetaObject>
 #include <QSet>
 #include <algorithm>
@@ -75,24 +77,69 @@ void ImportJob::handOver() {
         emit allFinished();
 }
 
-QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded) {
+QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded,
+                                  const TagReader* recovery, QList<SaveRecoveryNote>* recovered) {
+    QSet<QUrl> taken;
+    for (const QUrl& url : loaded)
+        taken.insert(Platform::canonicalLocation(url));
+
     QList<QUrl> found;
+    QList<QUrl> walkedFiles;
+    // Where leftovers of saves are looked for: every file of a folder walked
+    // that has any, only the given files' names elsewhere.
+    QSet<QString> wholeFolders;
+    QHash<QString, QSet<QByteArray>> namedFiles;
     for (const QUrl& location : locations) {
         if (Platform::isDirectory(location) == Platform::DirectoryCheck::yes) {
             for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
-                if (entry.isRegularFile && detectAudioFormat(entry.location))
-                    found.append(entry.location);
+                if (!entry.isRegularFile)
+                    continue;
+                walkedFiles.append(entry.location);
+                if (recovery &&
+                    parseSaveLeftoverName(QFile::encodeName(Platform::lastPathComponent(entry.location))))
+                    wholeFolders.insert(Platform::deletingLastPathComponent(entry.location).toLocalFile());
             }
-        } else if (detectAudioFormat(location)) {
-            found.append(location);
+        } else {
+            walkedFiles.append(location);
+            // A save writes through a link into its target, beside which its leftovers are.
+            const QUrl target = Platform::canonicalLocation(location);
+            namedFiles[Platform::deletingLastPathComponent(target).toLocalFile()].insert(
+                QFile::encodeName(Platform::lastPathComponent(target)));
         }
+    }
+
+    if (recovery && recovered) {
+        const auto readable = [recovery](const QString& path) {
+            return recovery->read(QUrl::fromLocalFile(path)).ok();
+        };
+        QSet<QString> folders = wholeFolders;
+        for (auto named = namedFiles.cbegin(); named != namedFiles.cend(); ++named)
+            folders.insert(named.key());
+        for (const QString& folder : std::as_const(folders)) {
+            const bool whole = wholeFolders.contains(folder);
+            const QSet<QByteArray> names = namedFiles.value(folder);
+            const auto concerns = [&](const QByteArray& name) {
+                const QUrl file =
+                    Platform::appendingPathComponent(QUrl::fromLocalFile(folder), QFile::decodeName(name));
+                return (whole || names.contains(name)) && !taken.contains(Platform::canonicalLocation(file));
+            };
+            for (const SaveRecoveryNote& note : recoverInterruptedSaves(folder, concerns, readable)) {
+                recovered->append(note);
+                // A file that was missing is there again.
+                if (note.outcome == SaveRecoveryNote::Outcome::restored)
+                    walkedFiles.append(QUrl::fromLocalFile(note.file));
+            }
+        }
+    }
+    // Leftovers of saves end in their file's extension but are no songs.
+    for (const QUrl& file : std::as_const(walkedFiles)) {
+        if (detectAudioFormat(file) &&
+            !parseSaveLeftoverName(QFile::encodeName(Platform::lastPathComponent(file))))
+            found.append(file);
     }
 
     // A file already loaded, or reached twice (through a folder and directly,
     // or through a link), is taken once, at its first occurrence.
-    QSet<QUrl> taken;
-    for (const QUrl& url : loaded)
-        taken.insert(Platform::canonicalLocation(url));
     QList<QUrl> importList;
     for (const QUrl& candidate : std::as_const(found)) {
         const QUrl canonical = Platform::canonicalLocation(candidate);
@@ -107,10 +154,12 @@ QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl
 // The pool is the document's, which waits for its tasks before the document
 // goes; a result queued to a deleted context is dropped.
 void ImportJob::findCandidates(QThreadPool* pool, const QList<QUrl>& locations, const QList<QUrl>& loaded,
-                               QObject* context, std::function<void(const QList<QUrl>&)> done) {
-    pool->start([locations, loaded, context, done = std::move(done)] {
-        const QList<QUrl> found = candidates(locations, loaded);
+                               std::shared_ptr<const TagReader> reader, QObject* context,
+                               std::function<void(const QList<QUrl>&, const QList<SaveRecoveryNote>&)> done) {
+    pool->start([locations, loaded, reader = std::move(reader), context, done = std::move(done)] {
+        QList<SaveRecoveryNote> recovered;
+        const QList<QUrl> found = candidates(locations, loaded, reader.get(), &recovered);
         QMetaObject::invokeMethod(
-            context, [done, found] { done(found); }, Qt::QueuedConnection);
+            context, [done, found, recovered] { done(found, recovered); }, Qt::QueuedConnection);
     });
 }

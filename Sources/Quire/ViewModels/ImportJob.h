@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuireCore/SaveRecovery.h"
 #include "QuireCore/TagReader.h"
 
 #include <QList>
@@ -31,11 +32,20 @@ public:
 
     // The files an import of `locations` reads: the supported audio files at
     // them (folders are walked), each once, without those already `loaded`.
-    static QList<QUrl> candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded);
+    // With a `recovery` reader, leftovers of interrupted saves of the files
+    // (in the folders walked, or beside the files given) are put right first
+    // (recoverInterruptedSaves, the reader telling readable audio), and what
+    // the user must hear of is appended to `recovered`. Files already loaded
+    // are left alone: this program may be saving them.
+    static QList<QUrl> candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded,
+                                  const TagReader* recovery = nullptr,
+                                  QList<SaveRecoveryNote>* recovered = nullptr);
     // Works the candidates out on `pool` (walking a large folder takes a
-    // while) and hands them to `done` on the thread of `context`.
+    // while), recovering with `reader`, and hands them to `done` on the thread
+    // of `context`.
     static void findCandidates(QThreadPool* pool, const QList<QUrl>& locations, const QList<QUrl>& loaded,
-                               QObject* context, std::function<void(const QList<QUrl>&)> done);
+                               std::shared_ptr<const TagReader> reader, QObject* context,
+                               std::function<void(const QList<QUrl>&, const QList<SaveRecoveryNote>&)> done);
 
 signals:
     void filesFinished(const QList<ImportJob::Result>& results);

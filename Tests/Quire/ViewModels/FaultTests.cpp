@@ -1,5 +1,7 @@
 #include "DocumentTestSupport.h"
 
+#include "QuireCore/SaveRecovery.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -149,6 +151,43 @@ TEST(FaultFullDisk, ASaveThatDoesNotFitFailsAndChangesNothing) {
     EXPECT_EQ(contentsOf(disk.filePath(QStringLiteral("small.mp3"))), mp3Before);
     EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"big.flac", "filler", "small.mp3"}));
+}
+
+// A crash while b.flac was written in place left it unreadable, with its backup and a working copy of a.mp3
+// beside them. Importing the folder puts them right; files this document has loaded are left alone, since
+// it may be saving them.
+TEST(FaultCrashedSave, TheImportRestoresFromLeftoversAndSaysSo) {
+    Library library;
+    library.add(QStringLiteral("a.mp3"));
+    library.add(QStringLiteral("b.flac"), QStringLiteral("tagged.flac"));
+    const QByteArray original = contentsOf(library.path(QStringLiteral("b.flac")));
+    const auto hidden = [&](const char* name, SaveLeftover::Kind kind) {
+        return library.path(QString::fromLatin1(saveLeftoverName(name, kind, 0x2a)));
+    };
+    ASSERT_TRUE(
+        QFile::copy(library.path(QStringLiteral("b.flac")), hidden("b.flac", SaveLeftover::Kind::backup)));
+    ASSERT_TRUE(
+        QFile::copy(library.path(QStringLiteral("a.mp3")), hidden("a.mp3", SaveLeftover::Kind::workingCopy)));
+    QFile broken(library.path(QStringLiteral("b.flac")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(original.size(), '\0'));
+    broken.close();
+
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    EXPECT_EQ(namesOf(document.files()), QStringList({"a.mp3", "b.flac"}));
+    EXPECT_EQ(document.saveErrorMessage(),
+              library.path(QStringLiteral("b.flac")) +
+                  QStringLiteral(" was restored from the backup of an interrupted save."));
+    EXPECT_EQ(contentsOf(library.path(QStringLiteral("b.flac"))), original);
+    EXPECT_EQ(QDir(library.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp3", "b.flac"}));
+
+    document.setSaveErrorMessage(std::nullopt);
+    ASSERT_TRUE(
+        QFile::copy(library.path(QStringLiteral("a.mp3")), hidden("a.mp3", SaveLeftover::Kind::backup)));
+    importAndWait(document, {library.url()});
+    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    EXPECT_TRUE(QFile::exists(hidden("a.mp3", SaveLeftover::Kind::backup)));
 }
 
 } // namespace
