@@ -220,6 +220,8 @@ int main(int argc, char** argv) {
     };
     background("export all artwork",
                [&](auto done) { saving.batchExportAllArtwork(QUrl::fromLocalFile(pictureFolder), done); });
+    // Before the import below, which gives every album the same picture again.
+    background("optimise artwork", [&](auto done) { saving.optimizeArtwork(300, 0.8, [done] { done(0); }); });
     // Named by their files' stems, so that importing them back matches every file.
     for (const QFileInfo& picture : QDir(pictureFolder).entryInfoList(QDir::Files))
         QFile::rename(picture.filePath(),
@@ -227,7 +229,6 @@ int main(int argc, char** argv) {
                           picture.fileName().replace(QStringLiteral("-artwork"), QString()));
     background("import artwork",
                [&](auto done) { saving.batchImportArtwork(QUrl::fromLocalFile(pictureFolder), done); });
-    background("optimise artwork", [&](auto done) { saving.optimizeArtwork(300, 0.8, [done] { done(0); }); });
     int renamed = 0;
     const double renameMs = milliseconds(
         [&] { renamed = saving.renameFromPattern(QStringLiteral("{album} {trackNumber} {title}")); });
