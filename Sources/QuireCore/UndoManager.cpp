@@ -124,9 +124,10 @@ SnapshotDelta::SnapshotDelta(const FileSnapshot& base, const FileSnapshot& targe
             return sameRecord(a, b) || a.id() == b.id();
         });
     if (!sameOrder) {
+        // Going back to an empty list (before the first import) needs no positions.
         QHash<QUuid, qint32> positions;
-        positions.reserve(from.size());
-        for (qint32 i = 0; i < from.size(); ++i)
+        positions.reserve(to.isEmpty() ? 0 : from.size());
+        for (qint32 i = 0; !to.isEmpty() && i < from.size(); ++i)
             positions.insert(from[i].id(), i);
         QList<qint32> order;
         order.reserve(to.size());
