@@ -1,5 +1,6 @@
 #include "QuireCore/SafeFileReplacement.h"
 
+#include "QuireCore/FileDescriptor.h"
 #include "QuireCore/SaveRecovery.h"
 
 #include <QDir>
@@ -33,38 +34,6 @@ void reachStep(SaveStep step, const QByteArray& originalPath) {
         hook(step, originalPath);
 }
 
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd)
-        : m_fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
-
-template <typename Call> auto retryingInterrupts(Call call) {
-    decltype(call()) result;
-    do
-        result = call();
-    while (result == -1 && errno == EINTR);
-    return result;
-}
-
 QString text(const QByteArray& path) {
     return QFile::decodeName(path);
 }
@@ -77,13 +46,13 @@ SaveFailure failure(Reason reason, int code, const QString& what) {
 }
 
 struct Folder {
-    Descriptor fd;
+    FileDescriptor fd;
     QByteArray path;
     QByteArray pathOf(const QByteArray& name) const { return (path == "/" ? path : path + '/') + name; }
 };
 
 std::optional<Folder> openFolder(const QByteArray& path) {
-    Descriptor fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid())
         return std::nullopt;
     return Folder{std::move(fd), path};
@@ -94,7 +63,7 @@ std::optional<Folder> openFolder(const QByteArray& path) {
 // can tell it from the leftover of a save that died.
 class HiddenFile {
 public:
-    HiddenFile(const Folder& folder, QByteArray name, Descriptor fd)
+    HiddenFile(const Folder& folder, QByteArray name, FileDescriptor fd)
         : m_folder(&folder)
         , m_name(std::move(name))
         , m_fd(std::move(fd))
@@ -117,10 +86,10 @@ public:
     const QByteArray& name() const { return m_name; }
     QByteArray path() const { return m_folder->pathOf(m_name); }
     int fd() const { return m_fd.get(); }
-    void setDescriptor(Descriptor fd) { m_fd = std::move(fd); }
+    void setDescriptor(FileDescriptor fd) { m_fd = std::move(fd); }
     // Locks the file anew through fd, for when a writer replaced it under its name.
     void lockAgain(int fd) {
-        m_lock = Descriptor(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+        m_lock = FileDescriptor(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
         if (m_lock.valid())
             ::flock(m_lock.get(), LOCK_EX | LOCK_NB);
     }
@@ -136,14 +105,14 @@ public:
 private:
     const Folder* m_folder;
     QByteArray m_name;
-    Descriptor m_fd;
-    Descriptor m_lock;
+    FileDescriptor m_fd;
+    FileDescriptor m_lock;
 };
 
 Result<HiddenFile, int> createHidden(const Folder& folder, const QByteArray& name, SaveLeftover::Kind kind) {
     for (int attempt = 0;; ++attempt) {
         QByteArray hidden = saveLeftoverName(name, kind, QRandomGenerator::system()->generate());
-        Descriptor fd(retryingInterrupts([&] {
+        FileDescriptor fd(retryingInterrupts([&] {
             return ::openat(folder.fd.get(), hidden.constData(),
                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         }));
@@ -438,7 +407,7 @@ replaceFileSafely(const QString& path,
     // Opening for writing asks the kernel itself (permissions, ACLs, immutable flags, read-only mounts);
     // access() would answer for the real rather than the effective user. O_NONBLOCK: should a pipe have
     // taken the name meanwhile, opening it must not hang.
-    Descriptor original(retryingInterrupts([&] {
+    FileDescriptor original(retryingInterrupts([&] {
         return ::openat(folder->fd.get(), name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     }));
     if (!original.valid())
@@ -492,7 +461,7 @@ replaceFileSafely(const QString& path,
                        QStringLiteral("Writing the working copy of %1 failed").arg(text(resolved)));
 
     // The step wrote through its own descriptors; reopen, in case it replaced the file.
-    Descriptor written(retryingInterrupts([&] {
+    FileDescriptor written(retryingInterrupts([&] {
         return ::openat(workFolder->fd.get(), work->name().constData(),
                         O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     }));

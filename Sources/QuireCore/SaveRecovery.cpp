@@ -1,5 +1,7 @@
 #include "QuireCore/SaveRecovery.h"
 
+#include "QuireCore/FileDescriptor.h"
+
 #include <QFile>
 #include <cerrno>
 #include <climits>
@@ -27,35 +29,6 @@ constexpr QByteArrayView kindText(SaveLeftover::Kind kind) {
                                               : QByteArrayView("cadenza-save");
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1)
-        : m_fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
-
-template <typename Call> auto retryingInterrupts(Call call) {
-    decltype(call()) result;
-    do
-        result = call();
-    while (result == -1 && errno == EINTR);
-    return result;
-}
-
 QString describe(int code) {
     return QString::fromStdString(std::generic_category().message(code));
 }
@@ -70,7 +43,7 @@ bool isHex(QByteArrayView text) {
 
 // One folder being recovered: its descriptor and path, and the helpers that act on its entries.
 struct Folder {
-    Descriptor fd;
+    FileDescriptor fd;
     QByteArray path;
 
     QString pathOf(const QByteArray& name) const {
@@ -82,8 +55,8 @@ struct Folder {
             return std::nullopt;
         return result;
     }
-    Descriptor open(const QByteArray& name, int flags, mode_t mode = 0) const {
-        return Descriptor(retryingInterrupts([&] {
+    FileDescriptor open(const QByteArray& name, int flags, mode_t mode = 0) const {
+        return FileDescriptor(retryingInterrupts([&] {
             return ::openat(fd.get(), name.constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
         }));
     }
@@ -144,12 +117,12 @@ QByteArray visibleName(const QByteArray& fileName, const char* label, int attemp
 struct LockedLeftover {
     QByteArray name;
     SaveLeftover leftover;
-    Descriptor fd;
+    FileDescriptor fd;
 };
 
 std::optional<LockedLeftover> lockLeftover(const Folder& folder, const QByteArray& name,
                                            const SaveLeftover& leftover) {
-    Descriptor fd = folder.open(name, O_RDONLY);
+    FileDescriptor fd = folder.open(name, O_RDONLY);
     struct stat opened {};
     if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
         ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
@@ -199,7 +172,8 @@ public:
                 keepBackup(backup, *fileName, SaveRecoveryNote::Outcome::keptBoth);
             return;
         }
-        Descriptor file = S_ISREG(fileStatus->st_mode) ? m_folder.open(*fileName, O_RDWR) : Descriptor();
+        FileDescriptor file =
+            S_ISREG(fileStatus->st_mode) ? m_folder.open(*fileName, O_RDWR) : FileDescriptor();
         if (!file.valid()) {
             keepBackup(backup, *fileName, SaveRecoveryNote::Outcome::failed,
                        QStringLiteral("%1 cannot be written").arg(filePath));
@@ -211,7 +185,7 @@ public:
         }
         const QByteArray workName =
             saveLeftoverName(*fileName, SaveLeftover::Kind::workingCopy, backup.leftover.id);
-        const Descriptor work = m_folder.open(workName, O_RDONLY);
+        const FileDescriptor work = m_folder.open(workName, O_RDONLY);
         const bool fileReadable = m_readable(filePath);
         if ((fileReadable && work.valid() && sameContent(file.get(), work.get())) ||
             !backupReadable(backup)) {
@@ -257,7 +231,7 @@ private:
 
     void restoreMissing(LockedLeftover& backup, const QByteArray& fileName) {
         const QString filePath = m_folder.pathOf(fileName);
-        Descriptor file = m_folder.open(fileName, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        FileDescriptor file = m_folder.open(fileName, O_WRONLY | O_CREAT | O_EXCL, 0666);
         const int error = file.valid() ? copyContent(backup.fd.get(), file.get()) : errno;
         if (error != 0) {
             if (file.valid())
@@ -274,7 +248,7 @@ private:
     std::optional<QByteArray> copyToVisible(int from, const QByteArray& fileName, const char* label) {
         for (int attempt = 1; attempt < 100; ++attempt) {
             const QByteArray name = visibleName(fileName, label, attempt);
-            Descriptor copy = m_folder.open(name, O_WRONLY | O_CREAT | O_EXCL, 0666);
+            FileDescriptor copy = m_folder.open(name, O_WRONLY | O_CREAT | O_EXCL, 0666);
             if (!copy.valid() && errno == EEXIST)
                 continue;
             if (!copy.valid())
@@ -372,7 +346,7 @@ recoverInterruptedSaves(const QString& folderPath,
                         const std::function<bool(const QByteArray& fileName)>& concerns,
                         const std::function<bool(const QString& path)>& readableAsAudio) {
     const QByteArray path = QFile::encodeName(folderPath);
-    Descriptor fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid())
         return {};
     const int listFd = ::dup(fd.get());

@@ -1,6 +1,7 @@
 #include "Quire/Views/MainWindow/ImportProgressOverlay.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/ShadowCard.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -10,33 +11,12 @@
 
 namespace {
 constexpr int shadowWidth = 8;
-
-// A card with rounded corners on the window colour, with a soft shadow drawn
-// in its margin.
-class Card : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        const QRectF card = QRectF(rect()).adjusted(shadowWidth, shadowWidth, -shadowWidth, -shadowWidth);
-        for (int step = shadowWidth; step > 0; --step) {
-            painter.setBrush(QColor(0, 0, 0, 84 / shadowWidth));
-            painter.drawRoundedRect(card.adjusted(-step, -step + 2, step, step + 2), 12 + step, 12 + step);
-        }
-        painter.setBrush(palette().color(QPalette::Window));
-        painter.drawRoundedRect(card, 12, 12);
-    }
-};
 } // namespace
 
 ImportProgressOverlay::ImportProgressOverlay(DocumentViewModel* document, QWidget* parent)
     : QWidget(parent)
     , m_document(document)
-    , m_card(new Card(this))
+    , m_card(new ShadowCard(shadowWidth, 12, 2, this))
     , m_progressLabel(new QLabel(m_card))
     , m_progressBar(new QProgressBar(m_card))
     , m_loadedLabel(new QLabel(m_card)) {

@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/Views/Common/CommandCenter.h"
+#include "Quire/Views/Common/ShadowCard.h"
 #include "Quire/Views/Common/Symbols.h"
 #include "Quire/Views/MainWindow/WindowActions.h"
 
@@ -31,26 +32,6 @@ QFont captionFont(QFont font) {
     font.setPointSizeF(font.pointSizeF() * 0.85);
     return font;
 }
-
-// The card: the window colour with rounded corners and a soft shadow below.
-class Card : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        const QRectF card = QRectF(rect()).adjusted(shadowWidth, shadowWidth, -shadowWidth, -shadowWidth);
-        for (int step = shadowWidth; step > 0; --step) {
-            painter.setBrush(QColor(0, 0, 0, 84 / shadowWidth));
-            painter.drawRoundedRect(card.adjusted(-step, -step + 8, step, step + 8), 10 + step, 10 + step);
-        }
-        painter.setBrush(palette().color(QPalette::Window));
-        painter.drawRoundedRect(card, 10, 10);
-    }
-};
 
 // A command's row: its symbol, its title and its shortcut hint on a small
 // badge; dimmed when the command cannot run, and on an accent background
@@ -115,7 +96,7 @@ CommandPaletteView::CommandPaletteView(DocumentViewModel* document, CommandCente
     , m_document(document)
     , m_commands(commands)
     , m_actions(actions)
-    , m_card(new Card(this))
+    , m_card(new ShadowCard(shadowWidth, 10, 8, this))
     , m_search(new QLineEdit(m_card))
     , m_clear(new QToolButton(m_card))
     , m_list(new QListWidget(m_card))
