@@ -50,7 +50,8 @@ void ImportJob::start() {
     for (qsizetype task = 0; task < std::min<qsizetype>(m_readers, count); ++task) {
         m_pool->start([shared = m_shared, count] {
             for (qsizetype index = shared->next++; index < count; index = shared->next++) {
-                const QUrl& location = shared->locations[index];
+                // at(): the tasks share the list, and a non-const [] would detach it.
+                const QUrl& location = shared->locations.at(index);
                 ReadResult read = shared->reader->read(location);
                 Result result{location, read ? std::optional(std::move(read).value()) : std::nullopt};
                 const std::lock_guard lock(shared->mutex);

@@ -59,7 +59,7 @@ void SaveJob::writeGroups(const QList<QList<qsizetype>>& groups) {
         m_pool.start([this, groups, next] {
             for (qsizetype group = (*next)++; group < groups.size(); group = (*next)++) {
                 for (const qsizetype index : groups[group]) {
-                    const WriteRequest& request = m_requests[index];
+                    const WriteRequest& request = m_requests.at(index); // at(): no detach across threads
                     const std::optional<TagReaderError> error =
                         m_writer->write(request.url, request.tags, request.fields, request.artwork);
                     QMetaObject::invokeMethod(
