@@ -85,12 +85,14 @@ void SnapshotDelta::FilePatch::applyTo(AudioFile& file) const {
     }
     if (!fields.isEmpty() || custom) {
         TagSet tags = file.tags();
-        for (const auto& [field, value] : fields) {
+        for (const auto& change : fields) {
+            const FieldValue& value =
+                change.second; // a plain name: lambdas may not capture bindings everywhere
             std::visit(
                 [&](const auto& entry) {
                     tags.*entry.model = std::get<std::decay_t<decltype(tags.*entry.model)>>(value);
                 },
-                bindingOf(field));
+                bindingOf(change.first));
         }
         if (custom)
             tags.custom = *custom;
