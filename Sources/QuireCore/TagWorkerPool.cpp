@@ -97,30 +97,24 @@ Io writeAll(int fd, std::string_view bytes, Clock::time_point deadline) {
     return Io::done;
 }
 
-// Appends exactly `size` bytes, read straight into `out`. Grows a megabyte at
-// a time with what arrives rather than trusting the announced size up front.
+// Appends exactly `size` bytes. Grows with what arrives rather than trusting
+// the announced size up front.
 Io readExactly(int fd, std::string& out, size_t size, Clock::time_point deadline) {
-    constexpr size_t step = 1 << 20;
-    size_t filled = out.size();
-    const size_t end = filled + size;
-    while (filled < end) {
-        if (out.size() == filled)
-            out.resize(std::min(end, filled + step));
-        const ssize_t count = ::read(fd, out.data() + filled, out.size() - filled);
+    char chunk[64 * 1024];
+    while (size > 0) {
+        const ssize_t count = ::read(fd, chunk, std::min(size, sizeof chunk));
         if (count > 0) {
-            filled += static_cast<size_t>(count);
+            out.append(chunk, static_cast<size_t>(count));
+            size -= static_cast<size_t>(count);
             continue;
         }
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (const Io waited = waitFor(fd, POLLIN, deadline); waited != Io::done) {
-                out.resize(filled);
+            if (const Io waited = waitFor(fd, POLLIN, deadline); waited != Io::done)
                 return waited;
-            }
             continue;
         }
-        out.resize(filled);
         return Io::closed;
     }
     return Io::done;
@@ -340,9 +334,6 @@ std::unique_ptr<TagWorkerPool::Worker> TagWorkerPool::spawn() {
         close(toChild[1]);
         return nullptr;
     }
-    // Room for a whole reply with its pictures, so that a helper writes it in
-    // one go instead of waiting for the reader every 64 KB (best effort).
-    fcntl(fromChild[0], F_SETPIPE_SZ, 1 << 20);
     auto worker = std::make_unique<Worker>();
     worker->toWorker = toChild[1];
     worker->fromWorker = fromChild[0];
