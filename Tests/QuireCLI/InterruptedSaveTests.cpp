@@ -16,21 +16,6 @@
 
 namespace {
 
-// The MPEG frames as ffmpeg demuxes them, which tags do not affect; empty when it cannot.
-QByteArray audioOf(const QString& path) {
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-v", "fatal", "-i", path, "-map", "0:a", "-c:a", "copy", "-f", "md5", "-"});
-    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
-        return {};
-    return ffmpeg.readAllStandardOutput().trimmed();
-}
-
-QStringList hiddenLeftovers(const QString& folder) {
-    return QDir(folder).entryList({QStringLiteral(".*.cadenza-*")},
-                                  QDir::Files | QDir::Hidden | QDir::System);
-}
-
 ino_t inodeOf(const QString& path) {
     struct stat status {};
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
@@ -72,7 +57,7 @@ TEST(InterruptedSave, KilledAtRandomMomentsTheNextRunRestoresOrKeepsEveryVersion
         return ::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()) == 0;
     };
     ASSERT_TRUE(freshFile());
-    const QByteArray audio = audioOf(path);
+    const QByteArray audio = TestSupport::decodedAudioDigest(path);
     ASSERT_FALSE(audio.isEmpty()) << "needs ffmpeg";
     const qint64 duration = saveAndKill(path, 40, -1);
     ASSERT_GT(duration, 0);
@@ -83,7 +68,7 @@ TEST(InterruptedSave, KilledAtRandomMomentsTheNextRunRestoresOrKeepsEveryVersion
         ASSERT_TRUE(freshFile());
         // The save proper comes last, after starting up and reading the file.
         saveAndKill(path, random.bounded(1, 4000), int(duration / 3 + random.bounded(duration)));
-        if (!hiddenLeftovers(folder.path()).isEmpty())
+        if (!TestSupport::hiddenSaveLeftovers(folder.path()).isEmpty())
             ++interrupted;
 
         const CliRun next = runCli({folder.path()});
@@ -94,14 +79,14 @@ TEST(InterruptedSave, KilledAtRandomMomentsTheNextRunRestoresOrKeepsEveryVersion
             ++told;
             EXPECT_TRUE(lines[0].startsWith(path)) << lines[0];
         }
-        EXPECT_EQ(hiddenLeftovers(folder.path()), QStringList()) << "run " << run;
-        EXPECT_EQ(audioOf(path), audio) << "run " << run;
+        EXPECT_EQ(TestSupport::hiddenSaveLeftovers(folder.path()), QStringList()) << "run " << run;
+        EXPECT_EQ(TestSupport::decodedAudioDigest(path), audio) << "run " << run;
         EXPECT_EQ(inodeOf(path), inodeOf(other)) << "run " << run;
         // A backup kept in sight is an intact version too.
         const QString backup = path + QStringLiteral(".backup");
         if (QFile::exists(backup)) {
             EXPECT_EQ(lines.size(), 1);
-            EXPECT_EQ(audioOf(backup), audio) << "run " << run;
+            EXPECT_EQ(TestSupport::decodedAudioDigest(backup), audio) << "run " << run;
         }
         QFile::remove(backup);
         QFile::remove(path + QStringLiteral(".before-restore"));

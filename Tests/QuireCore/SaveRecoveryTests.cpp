@@ -33,21 +33,6 @@ QByteArray contentOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-// The audio as ffmpeg decodes it, which tags do not affect; empty when it cannot.
-QByteArray decodedAudio(const QString& path) {
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-v", "fatal", "-i", path, "-map", "0:a", "-c:a", "pcm_s32le", "-f", "md5", "-"});
-    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
-        return {};
-    return ffmpeg.readAllStandardOutput().trimmed();
-}
-
-QStringList hiddenLeftovers(const QString& folder) {
-    return QDir(folder).entryList({QStringLiteral(".*.cadenza-*")},
-                                  QDir::Files | QDir::Hidden | QDir::System);
-}
-
 bool readable(const QString& path) {
     CTagLibTag* tag = ctaglib_read(native(path).constData());
     const bool ok = tag && !tag->error && tag->sampleRate > 0;
@@ -142,7 +127,7 @@ TEST_P(SaveInterrupted, TheNextImportLeavesTheAudioWholeAndNothingHidden) {
     ASSERT_TRUE(QFile::copy(TestSupport::fixturePath(QStringLiteral("tagged.flac")), path));
     ASSERT_EQ(::link(native(path).constData(), native(other).constData()), 0);
     const QByteArray before = contentOf(path);
-    const QByteArray audio = decodedAudio(path);
+    const QByteArray audio = TestSupport::decodedAudioDigest(path);
     ASSERT_FALSE(audio.isEmpty());
 
     saveAndDieAt(path, interruption.step, interruption.tear);
@@ -154,8 +139,8 @@ TEST_P(SaveInterrupted, TheNextImportLeavesTheAudioWholeAndNothingHidden) {
     EXPECT_EQ(backupNamed, interruption.step >= SaveStep::backupReady);
     const QList<SaveRecoveryNote> notes = recoverAll(folder.path());
 
-    EXPECT_EQ(hiddenLeftovers(folder.path()), QStringList());
-    EXPECT_EQ(decodedAudio(path), audio);
+    EXPECT_EQ(TestSupport::hiddenSaveLeftovers(folder.path()), QStringList());
+    EXPECT_EQ(TestSupport::decodedAudioDigest(path), audio);
     EXPECT_EQ(contentOf(other), contentOf(path)); // still one file
     if (!interruption.noted) {
         EXPECT_EQ(notes, QList<SaveRecoveryNote>());
@@ -192,11 +177,11 @@ TEST(SaveRecovery, ARenamedSaveLeavesNothingBehind) {
     const ScratchFolder folder;
     const QString path = folder.filePath(QStringLiteral("song.flac"));
     ASSERT_TRUE(QFile::copy(TestSupport::fixturePath(QStringLiteral("tagged.flac")), path));
-    const QByteArray audio = decodedAudio(path);
+    const QByteArray audio = TestSupport::decodedAudioDigest(path);
     saveAndDieAt(path, SaveStep::renamed, false);
     EXPECT_EQ(recoverAll(folder.path()), QList<SaveRecoveryNote>());
-    EXPECT_EQ(hiddenLeftovers(folder.path()), QStringList());
-    EXPECT_EQ(decodedAudio(path), audio);
+    EXPECT_EQ(TestSupport::hiddenSaveLeftovers(folder.path()), QStringList());
+    EXPECT_EQ(TestSupport::decodedAudioDigest(path), audio);
 }
 
 TEST(SaveRecovery, ALeftoverOfASaveStillRunningIsLeftAlone) {
@@ -220,7 +205,7 @@ TEST(SaveRecovery, ALeftoverOfASaveStillRunningIsLeftAlone) {
     EXPECT_EQ(notes[0].outcome, Outcome::restoredKeptCurrent);
     EXPECT_EQ(notes[0].keptAs, QStringLiteral("song.flac.before-restore"));
     EXPECT_EQ(contentOf(path), contentOf(TestSupport::fixturePath(QStringLiteral("tagged.flac"))));
-    EXPECT_EQ(hiddenLeftovers(folder.path()), QStringList());
+    EXPECT_EQ(TestSupport::hiddenSaveLeftovers(folder.path()), QStringList());
 }
 
 TEST(SaveRecovery, AMissingFileComesBackAndABrokenBackupIsNeverRestoredFrom) {
@@ -246,7 +231,8 @@ TEST(SaveRecovery, AMissingFileComesBackAndABrokenBackupIsNeverRestoredFrom) {
     }
     EXPECT_EQ(contentOf(folder.filePath(QStringLiteral("gone.flac"))), original);
     EXPECT_EQ(contentOf(kept), newer);
-    EXPECT_EQ(hiddenLeftovers(folder.path()), QStringList{".gone.flac.0000001.cadenza-backup.flac"});
+    EXPECT_EQ(TestSupport::hiddenSaveLeftovers(folder.path()),
+              QStringList{".gone.flac.0000001.cadenza-backup.flac"});
 }
 
 } // namespace

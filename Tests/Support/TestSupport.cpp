@@ -178,4 +178,18 @@ QByteArray encodedImage(int width, int height, const char* format) {
     return bytes;
 }
 
+QByteArray decodedAudioDigest(const QString& path) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-v", "fatal", "-i", path, "-map", "0:a", "-c:a", "pcm_s32le", "-f", "md5", "-"});
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+        return {};
+    return ffmpeg.readAllStandardOutput().trimmed();
+}
+
+QStringList hiddenSaveLeftovers(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral(".*.cadenza-*")},
+                                  QDir::Files | QDir::Hidden | QDir::System);
+}
+
 } // namespace TestSupport

@@ -80,6 +80,12 @@ private:
 
 // A small test picture with a recognisable pattern, encoded in the given format
 // ("JPEG", "PNG", "BMP", "TIFF", "GIF").
+// A digest of the audio as ffmpeg decodes it, which tags do not affect; empty
+// when it cannot be decoded.
+QByteArray decodedAudioDigest(const QString& path);
+// The hidden working copies and backups of saves left in a folder.
+QStringList hiddenSaveLeftovers(const QString& folder);
+
 QImage patternImage(int width, int height);
 QByteArray encodedImage(int width, int height, const char* format);
 
