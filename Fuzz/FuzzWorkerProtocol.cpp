@@ -55,13 +55,15 @@ void checkRequest(std::string_view payload) {
 }
 
 void checkReadReply(std::string_view payload) {
-    const auto decoded = decodeReadReply(payload);
+    ReceivedPictures received;
+    const auto decoded = decodeReadReply(payload, received);
     if (!decoded.ok()) {
         require(!decoded.error().reason.empty(), "an error without a reason");
         return;
     }
     const std::string frame = encodeReadReply(decoded.value());
-    const auto again = decodeReadReply(payloadOf(frame));
+    ReceivedPictures fresh;
+    const auto again = decodeReadReply(payloadOf(frame), fresh);
     require(again.ok() && sameReply(again.value(), decoded.value()),
             "a read reply does not survive encoding");
     require(encodeReadReply(again.value()) == frame, "read reply encoding is not stable");

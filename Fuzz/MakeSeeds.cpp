@@ -98,12 +98,16 @@ bool writeProtocolSeeds(const QDir& folder) {
     record.channels = 2;
     record.codec = "MPEG-1 Layer 3";
     record.fileType = "MPEG";
-    record.pictures = {picture};
+    record.pictures = {picture, picture};
+    using Kind = P::PicturePlacement::Kind;
     const std::string readRequest = P::encodeReadRequest({"/music/03 Song.mp3"});
     return writeSeed(folder, "frame-header", protocolSeed(0, readRequest)) &&
            writeSeed(folder, "read-request", protocolSeed(1, readRequest)) &&
            writeSeed(folder, "write-request", protocolSeed(1, P::encodeWriteRequest(write))) &&
            writeSeed(folder, "read-reply", protocolSeed(2, P::encodeReadReply(BridgeReadResult(record)))) &&
+           writeSeed(folder, "read-reply-shared-picture",
+                     protocolSeed(2, P::encodeReadReply(BridgeReadResult(record),
+                                                        {{Kind::stored, 5}, {Kind::repeated, 5}}))) &&
            writeSeed(
                folder, "read-reply-error",
                protocolSeed(2, P::encodeReadReply(TagReaderError::readError(QStringLiteral("bad frame"))))) &&

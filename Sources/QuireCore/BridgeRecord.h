@@ -14,6 +14,9 @@ struct BridgePicture {
     std::optional<std::string> mimeType;
     std::optional<std::string> description;
     int32_t pictureType = 0; // ID3v2 / FLAC picture type code
+    // Read from the picture's header where it was read (the bridge leaves them
+    // 0: see measurePicture); 0 when unknown. Not part of a write.
+    int32_t width = 0, height = 0;
     bool operator==(const BridgePicture&) const = default;
 };
 

@@ -11,8 +11,10 @@ public:
         const size_t hash = sampleHash(data);
         QMutexLocker lock(&m_mutex);
         for (auto it = m_pictures.constFind(hash); it != m_pictures.constEnd() && it.key() == hash; ++it) {
-            if (it.value() == data)
-                return it.value();
+            // Pictures a helper sent once arrive as copies of one buffer.
+            const QByteArray& held = it.value();
+            if ((held.constData() == data.constData() && held.size() == data.size()) || held == data)
+                return held;
         }
         if (m_pictures.size() >= m_sweepAt)
             sweep();

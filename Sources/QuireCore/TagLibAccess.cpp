@@ -1,6 +1,7 @@
 #include "QuireCore/TagLibAccess.h"
 
 #include "CTagLibBridge.h"
+#include "Platform/ImageServices.h"
 #include "QuireCore/TagFieldTable.h"
 #include "QuireCore/TagWorker.h"
 #include "QuireCore/TagWorkerPool.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QtGlobal>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <sys/stat.h>
@@ -82,6 +84,24 @@ const char* failureName(WorkerFailure failure) {
 } // namespace
 
 BridgeReadResult InProcessTagLibAccess::read(const std::string& path) const {
+    BridgeReadResult result = readUnmeasured(path);
+    if (!result)
+        return result;
+    BridgeRecord record = std::move(result).value();
+    for (BridgePicture& picture : record.pictures)
+        measurePicture(picture);
+    return record;
+}
+
+void measurePicture(BridgePicture& picture) {
+    const std::optional<Platform::PixelSize> size = Platform::pixelSize(picture.data);
+    // Sizes beyond int32 are no picture anyone can show: unknown.
+    const bool fits = size && size->width <= INT32_MAX && size->height <= INT32_MAX;
+    picture.width = fits ? static_cast<int32_t>(size->width) : 0;
+    picture.height = fits ? static_cast<int32_t>(size->height) : 0;
+}
+
+BridgeReadResult InProcessTagLibAccess::readUnmeasured(const std::string& path) {
     if (!isUsablePath(path) || !isRegularFile(path))
         return TagReaderError::readError(couldNotOpenFile());
     const Record tag(ctaglib_read(path.c_str()));
@@ -128,8 +148,8 @@ BridgeReadResult IsolatedTagLibAccess::read(const std::string& path) const {
     std::optional<BridgeReadResult> reply;
     const std::optional<WorkerFailure> failure =
         m_pool->exchange(TagWorkerProtocol::encodeReadRequest({path}), std::chrono::milliseconds(m_readLimit),
-                         [&reply](std::string_view payload) {
-                             auto decoded = TagWorkerProtocol::decodeReadReply(payload);
+                         [&reply](std::string_view payload, TagWorkerProtocol::ReceivedPictures& pictures) {
+                             auto decoded = TagWorkerProtocol::decodeReadReply(payload, pictures);
                              if (!decoded)
                                  return false;
                              reply.emplace(std::move(decoded).value());

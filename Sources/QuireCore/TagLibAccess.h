@@ -37,9 +37,17 @@ public:
 // benchmarks use to compare against.
 class InProcessTagLibAccess final : public TagLibAccess {
 public:
+    // The bridge's record with every picture measured.
     BridgeReadResult read(const std::string& path) const override;
     BridgeWriteOutcome write(const BridgeWriteRequest& request) const override;
+    // The bridge's record as it is, pictures not measured.
+    static BridgeReadResult readUnmeasured(const std::string& path);
 };
+
+// Sets a picture's width and height from its header, or 0 when the bytes are
+// no picture we know. This parses untrusted bytes with the image libraries,
+// so the editor leaves it to the helpers.
+void measurePicture(BridgePicture& picture);
 
 class TagWorkerPool;
 

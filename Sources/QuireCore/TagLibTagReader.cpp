@@ -31,9 +31,9 @@ Artwork artworkOf(const BridgePicture& picture) {
     artwork.id = QUuid::createUuid();
     artwork.data = internPicture(picture.data);
     artwork.format = imageFormatOfMimeType(text(picture.mimeType).value_or(QString()));
-    const auto size = Artwork::dimensions(artwork.data);
-    artwork.width = size ? size->first : 0;
-    artwork.height = size ? size->second : 0;
+    // Measured where the bytes were read: never parsed in this process.
+    artwork.width = picture.width;
+    artwork.height = picture.height;
     artwork.sizeBytes = picture.data.size();
     artwork.type = artworkTypeFromId3v2PictureType(picture.pictureType);
     artwork.description = text(picture.description);

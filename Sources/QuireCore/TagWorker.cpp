@@ -3,6 +3,8 @@
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorkerProtocol.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -120,17 +122,69 @@ void injectFaults(const Faults& faults, const std::string& path) {
     }
 }
 
-std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
-                  const TagWorkerProtocol::ReadRequest& request) {
-    injectFaults(faults, request.path);
-    return TagWorkerProtocol::encodeReadReply(access.read(request.path));
-}
+// The pictures this helper has sent, in the protocol's slots: a picture sent
+// again goes as its slot, with the size measured the first time. The least
+// recently used slot is reused. Large pictures always go whole, so that the
+// slots (here and in the parent) never hold much.
+class SentPictures {
+public:
+    static constexpr qsizetype largestShared = qsizetype{2} << 20;
 
-std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
-                  const BridgeWriteRequest& request) {
-    injectFaults(faults, request.path);
-    return TagWorkerProtocol::encodeWriteReply(access.write(request));
-}
+    TagWorkerProtocol::PicturePlacement place(BridgePicture& picture) {
+        using Kind = TagWorkerProtocol::PicturePlacement::Kind;
+        if (picture.data.isEmpty() || picture.data.size() > largestShared) {
+            measurePicture(picture);
+            return {};
+        }
+        ++m_clock;
+        for (uint8_t i = 0; i < m_slots.size(); ++i) {
+            Slot& slot = m_slots[i];
+            if (slot.picture.data.size() == picture.data.size() && slot.picture.data == picture.data) {
+                slot.lastUse = m_clock;
+                picture.width = slot.picture.width;
+                picture.height = slot.picture.height;
+                return {Kind::repeated, i};
+            }
+        }
+        measurePicture(picture);
+        const auto oldest =
+            std::min_element(m_slots.begin(), m_slots.end(),
+                             [](const Slot& a, const Slot& b) { return a.lastUse < b.lastUse; });
+        *oldest = {picture, m_clock};
+        return {Kind::stored, static_cast<uint8_t>(oldest - m_slots.begin())};
+    }
+
+private:
+    struct Slot {
+        BridgePicture picture;
+        uint64_t lastUse = 0;
+    };
+    std::array<Slot, TagWorkerProtocol::pictureSlotCount> m_slots;
+    uint64_t m_clock = 0;
+};
+
+struct Helper {
+    InProcessTagLibAccess access;
+    Faults faults;
+    SentPictures sent;
+
+    std::string serve(const TagWorkerProtocol::ReadRequest& request) {
+        injectFaults(faults, request.path);
+        BridgeReadResult result = InProcessTagLibAccess::readUnmeasured(request.path);
+        if (!result)
+            return TagWorkerProtocol::encodeReadReply(result);
+        BridgeRecord record = std::move(result).value();
+        std::vector<TagWorkerProtocol::PicturePlacement> placements;
+        for (BridgePicture& picture : record.pictures)
+            placements.push_back(sent.place(picture));
+        return TagWorkerProtocol::encodeReadReply(record, placements);
+    }
+
+    std::string serve(const BridgeWriteRequest& request) {
+        injectFaults(faults, request.path);
+        return TagWorkerProtocol::encodeWriteReply(access.write(request));
+    }
+};
 
 [[noreturn]] void runWorker(const char* parentId) {
     // Die with the parent, also when it dies before this line: then the parent
@@ -151,8 +205,7 @@ std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
         _exit(1);
     close(devNull);
 
-    const InProcessTagLibAccess access;
-    const Faults faults = faultsFromEnvironment();
+    Helper helper{{}, faultsFromEnvironment(), {}};
     for (;;) {
         char header[TagWorkerProtocol::frameHeaderSize];
         if (!readExactly(requests, header, sizeof header))
@@ -167,7 +220,7 @@ std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
         if (!request)
             std::exit(2);
         const std::string reply =
-            std::visit([&](const auto& message) { return serve(access, faults, message); }, request.value());
+            std::visit([&](const auto& message) { return helper.serve(message); }, request.value());
         if (!writeAll(replies, reply))
             std::exit(0);
     }

@@ -162,10 +162,20 @@ TagWorkerPool::~TagWorkerPool() {
 std::optional<WorkerFailure> TagWorkerPool::exchange(std::string_view requestFrame,
                                                      std::chrono::milliseconds limit,
                                                      const std::function<bool(std::string_view)>& accept) {
+    return exchange(requestFrame, limit,
+                    [&accept](std::string_view payload, TagWorkerProtocol::ReceivedPictures&) {
+                        return accept(payload);
+                    });
+}
+
+std::optional<WorkerFailure> TagWorkerPool::exchange(
+    std::string_view requestFrame, std::chrono::milliseconds limit,
+    const std::function<bool(std::string_view, TagWorkerProtocol::ReceivedPictures&)>& accept) {
     const Clock::time_point deadline = Clock::now() + limit;
     std::unique_ptr<Worker> worker = acquire();
     if (!worker)
         return WorkerFailure::couldNotStart;
+    worker->lastUser = std::this_thread::get_id();
 
     const auto transact = [&]() -> std::optional<WorkerFailure> {
         if (auto failure = failureOf(writeAll(worker->toWorker, requestFrame, deadline)))
@@ -181,7 +191,7 @@ std::optional<WorkerFailure> TagWorkerPool::exchange(std::string_view requestFra
         payload.reserve(std::min<size_t>(size.value(), 1 << 20));
         if (auto failure = failureOf(readExactly(worker->fromWorker, payload, size.value(), deadline)))
             return failure;
-        if (!accept(payload))
+        if (!accept(payload, worker->pictures))
             return WorkerFailure::crashed;
         return std::nullopt;
     };
@@ -202,8 +212,12 @@ std::unique_ptr<TagWorkerPool::Worker> TagWorkerPool::acquire() {
                 return nullptr;
             if (m_idle.empty())
                 break;
-            worker = std::move(m_idle.back());
-            m_idle.pop_back();
+            const auto mine = std::find_if(m_idle.begin(), m_idle.end(), [](const auto& idle) {
+                return idle->lastUser == std::this_thread::get_id();
+            });
+            const auto taken = mine != m_idle.end() ? mine : m_idle.end() - 1;
+            worker = std::move(*taken);
+            m_idle.erase(taken);
         }
         // An idle helper has nothing to say; readable means it died (or misbehaves).
         pollfd entry{worker->fromWorker, POLLIN, 0};

@@ -1,6 +1,8 @@
 // The helper processes behind IsolatedTagLibAccess. Internal to QuireCore.
 #pragma once
 
+#include "QuireCore/TagWorkerProtocol.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -44,6 +46,11 @@ public:
     // fails as crashed. On every failure the helper is killed and reaped.
     std::optional<WorkerFailure> exchange(std::string_view requestFrame, std::chrono::milliseconds limit,
                                           const std::function<bool(std::string_view)>& accept);
+    // The same, with the pictures this helper has sent before (see
+    // TagWorkerProtocol::ReceivedPictures) for `accept` to read and fill.
+    std::optional<WorkerFailure>
+    exchange(std::string_view requestFrame, std::chrono::milliseconds limit,
+             const std::function<bool(std::string_view, TagWorkerProtocol::ReceivedPictures&)>& accept);
 
     // Closes the idle helpers' input, so they exit, and waits briefly for
     // them; later calls fail with couldNotStart. Idempotent.
@@ -57,6 +64,11 @@ private:
         pid_t pid = -1;
         int toWorker = -1;
         int fromWorker = -1;
+        TagWorkerProtocol::ReceivedPictures pictures;
+        // A thread gets back the helper it used last when that one is idle,
+        // so that files read one after another (an album's tracks) share its
+        // pictures.
+        std::thread::id lastUser;
     };
 
     std::unique_ptr<Worker> acquire();

@@ -51,6 +51,18 @@ public:
         text(picture.description);
         int32(picture.pictureType);
     }
+    void readPicture(const BridgePicture& picture, PicturePlacement placement) {
+        byte(static_cast<uint8_t>(placement.kind));
+        if (placement.kind != PicturePlacement::Kind::unshared)
+            byte(placement.slot);
+        if (placement.kind != PicturePlacement::Kind::repeated)
+            bytes(std::string_view(picture.data.constData(), static_cast<size_t>(picture.data.size())));
+        text(picture.mimeType);
+        text(picture.description);
+        int32(picture.pictureType);
+        int32(picture.width);
+        int32(picture.height);
+    }
 
     // The frame with its length filled in.
     std::string finish() && {
@@ -145,15 +157,48 @@ public:
         picture.pictureType = int32();
         return picture;
     }
-    std::vector<BridgePicture> pictures() {
-        // Each picture takes at least 10 bytes, so a count the payload cannot
-        // hold is refused before anything is allocated for it.
+    BridgePicture readPicture(ReceivedPictures& received) {
+        using Kind = PicturePlacement::Kind;
+        const uint8_t kind = byte();
+        if (kind > static_cast<uint8_t>(Kind::repeated))
+            fail("unknown picture placement");
+        const uint8_t slot = kind != static_cast<uint8_t>(Kind::unshared) ? byte() : 0;
+        if (slot >= pictureSlotCount)
+            fail("picture slot out of range");
+        BridgePicture picture;
+        if (failed())
+            return picture;
+        if (kind == static_cast<uint8_t>(Kind::repeated)) {
+            if (received[slot].isEmpty())
+                fail("repeated picture from an empty slot");
+            picture.data = received[slot];
+        } else {
+            const std::string_view data = bytes();
+            picture.data = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
+            if (kind == static_cast<uint8_t>(Kind::stored)) {
+                if (picture.data.isEmpty())
+                    fail("empty picture stored");
+                received[slot] = picture.data;
+            }
+        }
+        picture.mimeType = text();
+        picture.description = text();
+        picture.pictureType = int32();
+        picture.width = int32();
+        picture.height = int32();
+        if (picture.width < 0 || picture.height < 0)
+            fail("negative picture size");
+        return picture;
+    }
+    // Each picture takes at least 10 bytes, so a count the payload cannot hold
+    // is refused before anything is allocated for it.
+    template <typename ReadOne> std::vector<BridgePicture> pictures(ReadOne readOne) {
         const uint32_t count = uint32();
         if (count > m_rest.size() / 10)
             fail("picture count past the end");
         std::vector<BridgePicture> pictures;
         for (uint32_t i = 0; i < count && !failed(); ++i)
-            pictures.push_back(picture());
+            pictures.push_back(readOne());
         return pictures;
     }
 
@@ -198,7 +243,7 @@ BridgeWriteRequest decodeWriteFields(Decoder& in) {
     if (request.fields & ~allBridgeFields)
         in.fail("unknown fields");
     if (in.flag())
-        request.pictures = in.pictures();
+        request.pictures = in.pictures([&] { return in.picture(); });
     return request;
 }
 
@@ -224,7 +269,7 @@ std::string encodeWriteRequest(const BridgeWriteRequest& request) {
     return std::move(out).finish();
 }
 
-std::string encodeReadReply(const BridgeReadResult& reply) {
+std::string encodeReadReply(const BridgeReadResult& reply, const std::vector<PicturePlacement>& placements) {
     Encoder out(MessageType::readReply);
     if (!reply) {
         const bool withText = reply.error().kind() == TagReaderError::Kind::readError;
@@ -241,8 +286,8 @@ std::string encodeReadReply(const BridgeReadResult& reply) {
     out.text(record.codec);
     out.bytes(record.fileType);
     out.uint32(static_cast<uint32_t>(record.pictures.size()));
-    for (const BridgePicture& picture : record.pictures)
-        out.picture(picture);
+    for (size_t i = 0; i < record.pictures.size(); ++i)
+        out.readPicture(record.pictures[i], i < placements.size() ? placements[i] : PicturePlacement{});
     return std::move(out).finish();
 }
 
@@ -282,7 +327,7 @@ Result<Request, DecodeError> decodeRequest(std::string_view payload) {
     }
 }
 
-Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload) {
+Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload, ReceivedPictures& received) {
     Decoder in(payload);
     in.expectHeader(MessageType::readReply);
     const uint8_t outcome = in.byte();
@@ -305,7 +350,7 @@ Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload) 
         *number = in.int32();
     record.codec = in.text();
     record.fileType = std::string(in.bytes());
-    record.pictures = in.pictures();
+    record.pictures = in.pictures([&] { return in.readPicture(received); });
     in.expectEnd();
     if (in.failed())
         return DecodeError{in.error()};

@@ -8,26 +8,46 @@
 //   optional  one byte 0 (absent) or 1 (present), then the value when present
 // Decoding takes one payload and accepts nothing else: a wrong version or
 // type, a value out of range, a field running past the end and bytes left
-// over are all errors. The decode functions are pure.
+// over are all errors. The decode functions are pure, apart from the picture
+// slots a read reply fills.
 #pragma once
 
 #include "QuireCore/Result.h"
 #include "QuireCore/TagLibAccess.h"
 
+#include <QByteArray>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace TagWorkerProtocol {
 
-inline constexpr uint8_t version = 2;
+inline constexpr uint8_t version = 3;
 inline constexpr size_t frameHeaderSize = 4;
 // Larger payloads are refused. Large enough for any file's pictures the
 // bridge can hand over (each below 4 GiB in theory, far smaller in practice).
 inline constexpr uint32_t maxPayloadSize = uint32_t{1} << 30;
 
 enum class MessageType : uint8_t { readRequest = 1, writeRequest = 2, readReply = 3, writeReply = 4 };
+
+// A picture a helper sends more than once (an album's cover in each of its
+// tracks) crosses the pipe once: the helper stores it in one of a few numbered
+// slots of its connection and later names the slot. Both ends keep one table
+// per helper process, which ends with it.
+inline constexpr uint8_t pictureSlotCount = 8;
+
+struct PicturePlacement {
+    enum class Kind : uint8_t { unshared = 0, stored = 1, repeated = 2 };
+    Kind kind = Kind::unshared;
+    uint8_t slot = 0;
+    bool operator==(const PicturePlacement&) const = default;
+};
+
+// The parent's copy of one helper's slots.
+using ReceivedPictures = std::array<QByteArray, pictureSlotCount>;
 
 struct ReadRequest {
     std::string path;
@@ -42,7 +62,10 @@ struct DecodeError {
 // Whole frames, length prefix included.
 std::string encodeReadRequest(const ReadRequest& request);
 std::string encodeWriteRequest(const BridgeWriteRequest& request);
-std::string encodeReadReply(const BridgeReadResult& reply);
+// `placements` holds one entry per picture of a successful reply, or none when
+// every picture goes whole.
+std::string encodeReadReply(const BridgeReadResult& reply,
+                            const std::vector<PicturePlacement>& placements = {});
 std::string encodeWriteReply(BridgeWriteOutcome outcome);
 
 // The payload length of a frame header (exactly frameHeaderSize bytes); an
@@ -51,7 +74,10 @@ Result<uint32_t, DecodeError> decodeFrameHeader(std::string_view header);
 
 // Payloads, without the length prefix. Paths must be non-empty and free of NUL.
 Result<Request, DecodeError> decodeRequest(std::string_view payload);
-Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload);
+// Keeps the pictures the reply stores in `received` and takes repeated ones from
+// there. After an error `received` may be partly changed: the helper that sent
+// the reply must not be used again.
+Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload, ReceivedPictures& received);
 Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payload);
 
 } // namespace TagWorkerProtocol

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 #include <unistd.h>
 
@@ -29,6 +30,12 @@ std::string payloadOf(const std::string& frame) {
     return frame.substr(Protocol::frameHeaderSize);
 }
 
+// A reply decoded as the first from a fresh helper.
+Result<BridgeReadResult, Protocol::DecodeError> decodeReply(std::string_view payload) {
+    Protocol::ReceivedPictures received;
+    return Protocol::decodeReadReply(payload, received);
+}
+
 BridgeRecord fullRecord() {
     BridgeRecord record;
     record.title = "Title ☕";
@@ -43,7 +50,7 @@ BridgeRecord fullRecord() {
     record.channels = 2;
     record.codec = "MP3";
     record.fileType = "MP3";
-    record.pictures = {{QByteArray("\xff\xd8 jpeg", 7), "image/jpeg", "Front", 3},
+    record.pictures = {{QByteArray("\xff\xd8 jpeg", 7), "image/jpeg", "Front", 3, 600, 500},
                        {QByteArray(), std::nullopt, std::nullopt, 0}};
     return record;
 }
@@ -78,14 +85,14 @@ TEST(TagWorkerProtocol, EveryMessageRoundTrips) {
         EXPECT_EQ(std::get<BridgeWriteRequest>(decoded.value()), request);
     }
 
-    const auto record = Protocol::decodeReadReply(payloadOf(Protocol::encodeReadReply(fullRecord())));
+    const auto record = decodeReply(payloadOf(Protocol::encodeReadReply(fullRecord())));
     ASSERT_TRUE(record.ok()) << record.error().reason;
     ASSERT_TRUE(record.value().ok());
     EXPECT_EQ(record.value().value(), fullRecord());
 
     for (const TagReaderError& error :
          {TagReaderError::failedToOpen(), TagReaderError::readError("No tag found")}) {
-        const auto decoded = Protocol::decodeReadReply(payloadOf(Protocol::encodeReadReply(error)));
+        const auto decoded = decodeReply(payloadOf(Protocol::encodeReadReply(error)));
         ASSERT_TRUE(decoded.ok());
         EXPECT_EQ(decoded.value().error(), error);
     }
@@ -95,6 +102,38 @@ TEST(TagWorkerProtocol, EveryMessageRoundTrips) {
                   outcome);
 }
 
+TEST(TagWorkerProtocol, PicturesSentOnceAreTakenFromTheirSlots) {
+    using Kind = Protocol::PicturePlacement::Kind;
+    BridgeRecord first = fullRecord();
+    first.pictures = {first.pictures[0], first.pictures[0], first.pictures[0]};
+    first.pictures[1].description = "Back";
+    Protocol::ReceivedPictures received;
+    const std::string storing =
+        payloadOf(Protocol::encodeReadReply(first, {{Kind::stored, 7}, {Kind::repeated, 7}, {}}));
+    const std::string whole = payloadOf(Protocol::encodeReadReply(first));
+    EXPECT_LT(storing.size(), whole.size() - first.pictures[0].data.size() + 8);
+    const auto decoded = Protocol::decodeReadReply(storing, received);
+    ASSERT_TRUE(decoded.ok()) << decoded.error().reason;
+    EXPECT_EQ(decoded.value().value(), first);
+    EXPECT_EQ(received[7], first.pictures[0].data);
+
+    // A later reply of the same helper names the slot alone, and gets the bytes already held.
+    BridgeRecord second;
+    second.pictures = {first.pictures[0]};
+    const auto repeated = Protocol::decodeReadReply(
+        payloadOf(Protocol::encodeReadReply(second, {{Kind::repeated, 7}})), received);
+    ASSERT_TRUE(repeated.ok());
+    EXPECT_EQ(repeated.value().value().pictures, second.pictures);
+    EXPECT_EQ(repeated.value().value().pictures[0].data.constData(), received[7].constData());
+
+    // A helper cannot name a slot it never filled, or one past the table.
+    EXPECT_FALSE(decodeReply(payloadOf(Protocol::encodeReadReply(second, {{Kind::repeated, 7}}))).ok());
+    EXPECT_FALSE(decodeReply(payloadOf(Protocol::encodeReadReply(second, {{Kind::stored, 8}}))).ok());
+    BridgeRecord negative = second;
+    negative.pictures[0].width = -1;
+    EXPECT_FALSE(decodeReply(payloadOf(Protocol::encodeReadReply(negative))).ok());
+}
+
 TEST(TagWorkerProtocol, RejectsEveryTruncationAndAnyExtraByte) {
     const std::string messages[] = {payloadOf(Protocol::encodeReadRequest({"/a.mp3"})),
                                     payloadOf(Protocol::encodeWriteRequest(fullWrite())),
@@ -102,8 +141,7 @@ TEST(TagWorkerProtocol, RejectsEveryTruncationAndAnyExtraByte) {
                                     payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::written))};
     auto accepted = [](size_t kind, std::string_view bytes) {
         return kind < 2 ? Protocol::decodeRequest(bytes).ok()
-                        : (kind == 2 ? Protocol::decodeReadReply(bytes).ok()
-                                     : Protocol::decodeWriteReply(bytes).ok());
+                        : (kind == 2 ? decodeReply(bytes).ok() : Protocol::decodeWriteReply(bytes).ok());
     };
     for (size_t kind = 0; kind < std::size(messages); ++kind) {
         const std::string& whole = messages[kind];
@@ -117,7 +155,7 @@ TEST(TagWorkerProtocol, RejectsEveryTruncationAndAnyExtraByte) {
         EXPECT_FALSE(accepted(kind, otherVersion)) << kind;
     }
     // A request is not a reply, and a reply is not a request.
-    EXPECT_FALSE(Protocol::decodeReadReply(messages[0]).ok());
+    EXPECT_FALSE(decodeReply(messages[0]).ok());
     EXPECT_FALSE(Protocol::decodeRequest(messages[2]).ok());
 }
 
@@ -133,12 +171,12 @@ TEST(TagWorkerProtocol, RejectsValuesOutOfRange) {
     EXPECT_FALSE(Protocol::decodeRequest(write).ok());
     BridgeRecord record;
     record.compilation = 2;
-    EXPECT_FALSE(Protocol::decodeReadReply(payloadOf(Protocol::encodeReadReply(record))).ok());
+    EXPECT_FALSE(decodeReply(payloadOf(Protocol::encodeReadReply(record))).ok());
 
     // A picture count the payload cannot hold is refused before anything is allocated.
     std::string reply = payloadOf(Protocol::encodeReadReply(BridgeRecord{}));
     reply.replace(reply.size() - 4, 4, std::string(4, '\xff'));
-    EXPECT_FALSE(Protocol::decodeReadReply(reply).ok());
+    EXPECT_FALSE(decodeReply(reply).ok());
 
     // Frame headers: at least version and type, at most the limit.
     auto header = [](uint32_t size) {
@@ -160,19 +198,30 @@ std::string fixture(const char* name) {
 TEST(IsolatedTagLibAccess, GivesExactlyWhatTheBridgeGivesInProcess) {
     const InProcessTagLibAccess inProcess;
     IsolatedTagLibAccess isolated(2);
-    for (const char* name :
-         {"tagged.mp3", "pictures.mp3", "covers.m4a", "pictures.flac", "tagged.ogg", "tagged.opus",
-          "tagged.wav", "tagged.aiff", "tagged.dsf", "tagged.dff", "untagged.m4b", "itunes-comments.mp3",
-          "empty.mp3", "not-audio.mp3", "corrupt.flac", "missing.mp3"}) {
-        SCOPED_TRACE(name);
-        const BridgeReadResult expected = inProcess.read(fixture(name));
-        const BridgeReadResult actual = isolated.read(fixture(name));
-        ASSERT_EQ(actual.ok(), expected.ok());
-        if (expected.ok())
+    // Twice: the second time the helper sends the pictures as the slots it stored them in.
+    std::map<std::string, BridgeRecord> firstRound;
+    for (int round = 0; round < 2; ++round)
+        for (const char* name :
+             {"tagged.mp3", "pictures.mp3", "covers.m4a", "pictures.flac", "tagged.ogg", "tagged.opus",
+              "tagged.wav", "tagged.aiff", "tagged.dsf", "tagged.dff", "untagged.m4b", "itunes-comments.mp3",
+              "empty.mp3", "not-audio.mp3", "corrupt.flac", "missing.mp3"}) {
+            SCOPED_TRACE(testing::Message() << name << " round " << round);
+            const BridgeReadResult expected = inProcess.read(fixture(name));
+            const BridgeReadResult actual = isolated.read(fixture(name));
+            ASSERT_EQ(actual.ok(), expected.ok());
+            if (!expected.ok()) {
+                EXPECT_EQ(actual.error(), expected.error());
+                continue;
+            }
             EXPECT_EQ(actual.value(), expected.value());
-        else
-            EXPECT_EQ(actual.error(), expected.error());
-    }
+            if (round == 0)
+                firstRound[name] = actual.value();
+        }
+    const std::vector<BridgePicture>& covers = firstRound["covers.m4a"].pictures;
+    ASSERT_FALSE(covers.empty());
+    EXPECT_GT(covers[0].width, 0); // measured in the helper
+    const BridgeReadResult again = isolated.read(fixture("covers.m4a"));
+    EXPECT_EQ(again.value().pictures[0].data.constData(), covers[0].data.constData());
     // Helpers are reused: one call at a time on this thread needs a single one.
     EXPECT_EQ(isolated.workersStarted(), 1);
     EXPECT_EQ(isolated.workersKilled(), 0);

@@ -17,6 +17,7 @@ struct ImportJob::Shared {
     QList<QUrl> locations;
     std::shared_ptr<const TagReader> reader;
     std::atomic<qsizetype> next{0};
+    std::atomic<bool> cancelled{false};
 
     std::mutex mutex;
     ImportJob* job = nullptr;
@@ -38,7 +39,7 @@ ImportJob::ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> rea
 ImportJob::~ImportJob() {
     const std::lock_guard lock(m_shared->mutex);
     m_shared->job = nullptr;
-    m_shared->next = m_shared->locations.size();
+    m_shared->cancelled = true;
 }
 
 void ImportJob::start() {
@@ -47,21 +48,38 @@ void ImportJob::start() {
         emit allFinished();
         return;
     }
-    for (qsizetype task = 0; task < std::min<qsizetype>(m_readers, count); ++task) {
-        m_pool->start([shared = m_shared, count] {
-            for (qsizetype index = shared->next++; index < count; index = shared->next++) {
-                // at(): the tasks share the list, and a non-const [] would detach it.
-                const QUrl& location = shared->locations.at(index);
-                ReadResult read = shared->reader->read(location);
-                Result result{location, read ? std::optional(std::move(read).value()) : std::nullopt};
-                const std::lock_guard lock(shared->mutex);
-                shared->ready.append(std::move(result));
-                if (shared->job && !shared->handOverPosted) {
-                    shared->handOverPosted = true;
-                    QMetaObject::invokeMethod(shared->job, &ImportJob::handOver, Qt::QueuedConnection);
-                }
+    const int readers = m_readers;
+    for (qsizetype task = 0; task < std::min<qsizetype>(readers, count); ++task) {
+        m_pool->start([shared = m_shared, count, readers] {
+            // Each task reads runs of neighbouring files (an album's tracks, as
+            // the walk found them), so that the helper it keeps using sends
+            // their shared cover once. Runs shrink towards the end so that the
+            // tasks finish together.
+            constexpr qsizetype longestRun = 16;
+            qsizetype begin = shared->next;
+            while (begin < count && !shared->cancelled) {
+                const qsizetype run = std::clamp<qsizetype>((count - begin) / (2 * readers), 1, longestRun);
+                if (!shared->next.compare_exchange_weak(begin, begin + run))
+                    continue; // `begin` now holds the current value
+                for (qsizetype index = begin; index < std::min(begin + run, count) && !shared->cancelled;
+                     ++index)
+                    read(*shared, index);
+                begin = shared->next;
             }
         });
+    }
+}
+
+void ImportJob::read(Shared& shared, qsizetype index) {
+    // at(): the tasks share the list, and a non-const [] would detach it.
+    const QUrl& location = shared.locations.at(index);
+    ReadResult read = shared.reader->read(location);
+    Result result{location, read ? std::optional(std::move(read).value()) : std::nullopt};
+    const std::lock_guard lock(shared.mutex);
+    shared.ready.append(std::move(result));
+    if (shared.job && !shared.handOverPosted) {
+        shared.handOverPosted = true;
+        QMetaObject::invokeMethod(shared.job, &ImportJob::handOver, Qt::QueuedConnection);
     }
 }
 

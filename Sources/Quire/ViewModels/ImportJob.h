@@ -54,6 +54,7 @@ signals:
 private:
     struct Shared;
     void handOver();
+    static void read(Shared& shared, qsizetype index);
 
     std::shared_ptr<Shared> m_shared;
     QThreadPool* m_pool;
