@@ -165,6 +165,10 @@ DirectoryCheck isDirectory(const QUrl& location) {
     return S_ISDIR(status->st_mode) ? DirectoryCheck::yes : DirectoryCheck::no;
 }
 
+bool hasUtf8Name(const QByteArray& path) {
+    return QFile::encodeName(QFile::decodeName(path)) == path;
+}
+
 QList<DirectoryEntry> enumerateRecursively(const QUrl& folder) {
     QList<DirectoryEntry> entries;
     auto root = fileSystemPath(folder);
@@ -181,7 +185,9 @@ QList<DirectoryEntry> enumerateRecursively(const QUrl& folder) {
         const int info = entry->fts_info;
         if (entry->fts_level == 0 || info == FTS_DP || info == FTS_DNR || info == FTS_NS || info == FTS_ERR)
             continue;
-        entries.append({QUrl::fromLocalFile(QFile::decodeName(entry->fts_path)), isRegularFileEntry(entry)});
+        const QByteArray path(entry->fts_path);
+        entries.append(
+            {QUrl::fromLocalFile(QFile::decodeName(path)), isRegularFileEntry(entry), hasUtf8Name(path)});
     }
     ::fts_close(walk);
     return entries;

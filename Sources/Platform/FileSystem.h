@@ -16,6 +16,9 @@ enum class DirectoryCheck { yes, no, unknown };
 struct DirectoryEntry {
     QUrl location;
     bool isRegularFile = false;
+    // False when the path's bytes are not valid UTF-8 (see hasUtf8Name): the location then holds U+FFFD
+    // in their place and names no file.
+    bool hasUtf8Name = true;
     bool operator==(const DirectoryEntry&) const = default;
 };
 
@@ -35,6 +38,10 @@ struct [[nodiscard]] FileResult {
     std::optional<FileError> error; // absent on success
     bool ok() const { return !error.has_value(); }
 };
+
+// Whether a path's bytes are valid UTF-8, so that they survive a QString or QUrl unchanged. On Linux a name
+// is any bytes; libraries copied from older systems hold Latin-1 names, which no location can reach.
+bool hasUtf8Name(const QByteArray& path);
 
 // Whether the location is a folder, following symbolic links; unknown when it cannot be examined (missing,
 // dangling link, no permission), which callers treat like a file.

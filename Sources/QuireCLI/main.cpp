@@ -1,9 +1,12 @@
 #include "CliCommand.h"
 #include "CliSession.h"
+#include "Platform/FileSystem.h"
 #include "QuireCore/TagWorker.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTextStream>
 #include <cstdio>
 
@@ -27,6 +30,11 @@ int main(int argc, char** argv) {
     QList<CliCommand> commands;
     QList<QUrl> locations;
     const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // Paths whose bytes are not UTF-8 arrive with U+FFFD in their place and name no file.
+    QSet<QString> withoutUtf8;
+    for (int i = 1; i < argc; ++i)
+        if (!Platform::hasUtf8Name(argv[i]))
+            withoutUtf8.insert(QFile::decodeName(argv[i]));
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (argument == u"-h" || argument == u"--help") {
@@ -55,6 +63,10 @@ int main(int argc, char** argv) {
         } else if (argument.startsWith(u'-') && argument != u"-") {
             err << "cadenza-cli: unknown option “" << argument << "” (see --help)" << Qt::endl;
             return usageError;
+        } else if (withoutUtf8.contains(argument)) {
+            err << "cadenza-cli: “" << argument
+                << "” has a name that isn’t valid UTF-8, so it can’t be opened; rename it" << Qt::endl;
+            missing = true;
         } else if (!QFileInfo::exists(argument)) {
             // Reported, not run: the commands then act on what was found.
             err << "cadenza-cli: “" << argument << "” does not exist" << Qt::endl;

@@ -60,18 +60,24 @@ void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
     for (const AudioFile& file : std::as_const(m_files))
         loaded.append(file.url());
     ImportJob::findCandidates(
-        &m_readPool, locations, loaded, m_tagReader, this,
-        [this](const QList<QUrl>& importList, const QList<SaveRecoveryNote>& recovered) {
-            startImport(importList, recoveryLines(recovered));
+        &m_readPool, locations, loaded, m_tagReader, this, [this](const ImportJob::Candidates& found) {
+            QStringList notes;
+            if (!found.withoutUtf8Names.isEmpty())
+                notes.append(tr("These files have names that aren’t valid UTF-8, so they can’t be opened. "
+                                "Rename them and add them again:\n") +
+                             found.withoutUtf8Names.join(u'\n'));
+            if (!found.recovered.isEmpty())
+                notes.append(recoveryLines(found.recovered).join(u'\n'));
+            startImport(found.files, notes);
         });
 }
 
-void DocumentViewModel::startImport(const QList<QUrl>& importList, const QStringList& recovered) {
+void DocumentViewModel::startImport(const QList<QUrl>& importList, const QStringList& notes) {
     ASSERT_GUI_THREAD();
     if (importList.isEmpty()) {
         setLoading(false);
-        if (!recovered.isEmpty())
-            setSaveErrorMessage(recovered.join(u'\n'));
+        if (!notes.isEmpty())
+            setSaveErrorMessage(notes.join(QStringLiteral("\n\n")));
         const QList<QUrl> queued = std::exchange(m_queuedImports, {});
         if (!queued.isEmpty())
             importFiles(queued);
@@ -79,10 +85,10 @@ void DocumentViewModel::startImport(const QList<QUrl>& importList, const QString
     }
     recordUndoStep(tr("Import %1 files").arg(importList.size()));
     setImportProgress({importList.size(), 0});
-    startImportJob(importList, recovered);
+    startImportJob(importList, notes);
 }
 
-void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStringList& recovered) {
+void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStringList& notes) {
     auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this);
 
     // Files are appended in the order their reads finish, a batch at a time,
@@ -105,7 +111,7 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStr
         }
         setImportProgress({m_importProgress.total, m_importProgress.completed + results.size()});
     });
-    connect(job, &ImportJob::allFinished, this, [this, job, failures, recovered] {
+    connect(job, &ImportJob::allFinished, this, [this, job, failures, notes] {
         job->deleteLater();
         sortFiles();
         setLoading(false);
@@ -113,8 +119,7 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStr
         if (!failures->isEmpty())
             message.append(tr("Couldn’t read these files. They haven’t been added or changed:\n") +
                            failures->join(u'\n'));
-        if (!recovered.isEmpty())
-            message.append(recovered.join(u'\n'));
+        message.append(notes);
         if (!message.isEmpty())
             setSaveErrorMessage(message.join(QStringLiteral("\n\n")));
         if (!m_files.isEmpty()) {

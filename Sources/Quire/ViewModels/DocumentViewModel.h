@@ -265,8 +265,9 @@ private:
 
     // Import: starts reading the files found off the GUI thread.
     // recovered: what the recovery of interrupted saves did, one line per file, for the import's message.
-    void startImport(const QList<QUrl>& importList, const QStringList& recovered = {});
-    void startImportJob(const QList<QUrl>& importList, const QStringList& recovered);
+    // `notes`: paragraphs the user hears of once the import is done.
+    void startImport(const QList<QUrl>& importList, const QStringList& notes = {});
+    void startImportJob(const QList<QUrl>& importList, const QStringList& notes);
 
     // Saving
     void finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,

@@ -96,8 +96,9 @@ void ImportJob::handOver() {
         emit allFinished();
 }
 
-QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded,
-                                  const TagReader* recovery, QList<SaveRecoveryNote>* recovered) {
+ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded,
+                                            const TagReader* recovery) {
+    Candidates result;
     QSet<QUrl> taken;
     for (const QUrl& url : loaded)
         taken.insert(Platform::canonicalLocation(url));
@@ -113,11 +114,20 @@ QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl
             for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
                 if (!entry.isRegularFile)
                     continue;
+                if (!entry.hasUtf8Name) {
+                    if (detectAudioFormat(entry.location))
+                        result.withoutUtf8Names.append(entry.location.toLocalFile());
+                    continue;
+                }
                 walkedFiles.append(entry.location);
                 if (recovery &&
                     parseSaveLeftoverName(QFile::encodeName(Platform::lastPathComponent(entry.location))))
                     wholeFolders.insert(Platform::deletingLastPathComponent(entry.location).toLocalFile());
             }
+        } else if (location.toLocalFile().contains(QChar::ReplacementCharacter) &&
+                   !Platform::exists(location)) {
+            // Most likely a name of bytes that are not UTF-8, given by a dialog or a drop.
+            result.withoutUtf8Names.append(location.toLocalFile());
         } else {
             walkedFiles.append(location);
             // A save writes through a link into its target, beside which its leftovers are.
@@ -127,7 +137,7 @@ QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl
         }
     }
 
-    if (recovery && recovered) {
+    if (recovery) {
         const auto readable = [recovery](const QString& path) {
             return recovery->read(QUrl::fromLocalFile(path)).ok();
         };
@@ -143,7 +153,7 @@ QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl
                 return (whole || names.contains(name)) && !taken.contains(Platform::canonicalLocation(file));
             };
             for (const SaveRecoveryNote& note : recoverInterruptedSaves(folder, concerns, readable)) {
-                recovered->append(note);
+                result.recovered.append(note);
                 // A file that was missing is there again.
                 if (note.outcome == SaveRecoveryNote::Outcome::restored)
                     walkedFiles.append(QUrl::fromLocalFile(note.file));
@@ -159,26 +169,24 @@ QList<QUrl> ImportJob::candidates(const QList<QUrl>& locations, const QList<QUrl
 
     // A file already loaded, or reached twice (through a folder and directly,
     // or through a link), is taken once, at its first occurrence.
-    QList<QUrl> importList;
     for (const QUrl& candidate : std::as_const(found)) {
         const QUrl canonical = Platform::canonicalLocation(candidate);
         if (!taken.contains(canonical)) {
             taken.insert(canonical);
-            importList.append(canonical);
+            result.files.append(canonical);
         }
     }
-    return importList;
+    return result;
 }
 
 // The pool is the document's, which waits for its tasks before the document
 // goes; a result queued to a deleted context is dropped.
 void ImportJob::findCandidates(QThreadPool* pool, const QList<QUrl>& locations, const QList<QUrl>& loaded,
                                std::shared_ptr<const TagReader> reader, QObject* context,
-                               std::function<void(const QList<QUrl>&, const QList<SaveRecoveryNote>&)> done) {
+                               std::function<void(const Candidates&)> done) {
     pool->start([locations, loaded, reader = std::move(reader), context, done = std::move(done)] {
-        QList<SaveRecoveryNote> recovered;
-        const QList<QUrl> found = candidates(locations, loaded, reader.get(), &recovered);
+        Candidates found = candidates(locations, loaded, reader.get());
         QMetaObject::invokeMethod(
-            context, [done, found, recovered] { done(found, recovered); }, Qt::QueuedConnection);
+            context, [done, found = std::move(found)] { done(found); }, Qt::QueuedConnection);
     });
 }

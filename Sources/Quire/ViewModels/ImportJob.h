@@ -30,22 +30,25 @@ public:
     ~ImportJob() override;
     void start();
 
+    struct Candidates {
+        QList<QUrl> files;                 // to read
+        QList<SaveRecoveryNote> recovered; // what the user must hear of recovery
+        QStringList withoutUtf8Names;      // audio files found whose paths no location can reach, as shown
+    };
     // The files an import of `locations` reads: the supported audio files at
     // them (folders are walked), each once, without those already `loaded`.
     // With a `recovery` reader, leftovers of interrupted saves of the files
     // (in the folders walked, or beside the files given) are put right first
-    // (recoverInterruptedSaves, the reader telling readable audio), and what
-    // the user must hear of is appended to `recovered`. Files already loaded
-    // are left alone: this program may be saving them.
-    static QList<QUrl> candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded,
-                                  const TagReader* recovery = nullptr,
-                                  QList<SaveRecoveryNote>* recovered = nullptr);
+    // (recoverInterruptedSaves, the reader telling readable audio). Files
+    // already loaded are left alone: this program may be saving them.
+    static Candidates candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded,
+                                 const TagReader* recovery = nullptr);
     // Works the candidates out on `pool` (walking a large folder takes a
     // while), recovering with `reader`, and hands them to `done` on the thread
     // of `context`.
     static void findCandidates(QThreadPool* pool, const QList<QUrl>& locations, const QList<QUrl>& loaded,
                                std::shared_ptr<const TagReader> reader, QObject* context,
-                               std::function<void(const QList<QUrl>&, const QList<SaveRecoveryNote>&)> done);
+                               std::function<void(const Candidates&)> done);
 
 signals:
     void filesFinished(const QList<ImportJob::Result>& results);

@@ -5,7 +5,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace DocumentTest;
@@ -50,15 +52,32 @@ TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
     library.add(QStringLiteral("also good.opus"), QStringLiteral("tagged.opus"));
     library.add(QStringLiteral("broken.flac"), QStringLiteral("corrupt.flac"));
     library.add(QStringLiteral("empty.m4a"), QStringLiteral("empty.mp3"));
+    // Latin-1 names, as libraries copied from older systems have them: a file, and a folder's.
+    const QByteArray root = QFile::encodeName(library.folder().path());
+    for (const QByteArray& name : {QByteArray("/caf\xe9.mp3"), QByteArray("/d\xe9j\xe0/vu.mp3")}) {
+        ASSERT_EQ(::mkdir((root + "/d\xe9j\xe0").constData(), 0755) == 0 || errno == EEXIST, true);
+        ASSERT_EQ(::link(QFile::encodeName(library.path(QStringLiteral("good.mp3"))).constData(),
+                         (root + name).constData()),
+                  0);
+    }
 
     DocumentViewModel document;
     importAndWait(document, {library.url()});
     EXPECT_EQ(namesOf(document.files()), QStringList({"also good.opus", "good.mp3"}));
     ASSERT_TRUE(document.saveErrorMessage().has_value());
-    EXPECT_TRUE(document.saveErrorMessage()->startsWith(failureHeading));
-    QStringList failed = document.saveErrorMessage()->mid(failureHeading.size()).split(u'\n');
+    const QStringList paragraphs = document.saveErrorMessage()->split(QStringLiteral("\n\n"));
+    ASSERT_EQ(paragraphs.size(), 2);
+    EXPECT_TRUE(paragraphs[0].startsWith(failureHeading));
+    QStringList failed = paragraphs[0].mid(failureHeading.size()).split(u'\n');
     failed.sort();
     EXPECT_EQ(failed, QStringList({"broken.flac", "empty.m4a"}));
+    // Named with the cause, not as unreadable.
+    QStringList misnamed = paragraphs[1].split(u'\n');
+    EXPECT_EQ(misnamed.takeFirst(), QStringLiteral("These files have names that aren’t valid UTF-8, so they "
+                                                   "can’t be opened. Rename them and add them again:"));
+    misnamed.sort();
+    EXPECT_EQ(misnamed, QStringList({library.path(QStringLiteral("caf\uFFFD.mp3")),
+                                     library.path(QStringLiteral("d\uFFFDj\uFFFD/vu.mp3"))}));
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 4 files"));
 
     // Undoing an import restores the list from before it.
