@@ -47,9 +47,11 @@ CliSession::CliSession(DocumentViewModel& document, QTextStream& out, QTextStrea
     , m_json(json) {}
 
 void CliSession::waitUntil(const std::function<bool()>& done) {
-    // The document reports through signals; spin the event loop until it is done.
+    // The document reports through signals; run the event loop until it is
+    // done. (processEvents with a time limit never waits for events: it would
+    // spin here and take a core from the readers.)
     while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 100);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
 }
 
 CliSession::Status CliSession::load(const QList<QUrl>& locations) {
