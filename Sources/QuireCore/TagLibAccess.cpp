@@ -39,7 +39,7 @@ std::optional<std::string> copied(const char* text) {
     return text ? std::optional<std::string>(text) : std::nullopt;
 }
 
-BridgeRecord recordOf(const CTagLibTag& tag) {
+BridgeRecord recordOf(const CTagLibTag& tag, bool borrowPictures) {
     BridgeRecord record;
     static_cast<BridgeTags&>(record) = bridgeTagsOf(tag);
     record.duration = tag.duration;
@@ -50,8 +50,10 @@ BridgeRecord recordOf(const CTagLibTag& tag) {
     record.fileType = tag.fileType ? tag.fileType : "";
     for (int32_t i = 0; tag.artwork && i < tag.artworkCount; ++i) {
         const CTagLibArtwork& picture = tag.artwork[i];
+        const auto* bytes = reinterpret_cast<const char*>(picture.data);
+        const auto size = static_cast<qsizetype>(picture.size);
         record.pictures.push_back(
-            {QByteArray(reinterpret_cast<const char*>(picture.data), static_cast<qsizetype>(picture.size)),
+            {borrowPictures ? QByteArray::fromRawData(bytes, size) : QByteArray(bytes, size),
              copied(picture.mimeType), copied(picture.description), picture.pictureType});
     }
     return record;
@@ -101,15 +103,19 @@ void measurePicture(BridgePicture& picture) {
     picture.height = fits ? static_cast<int32_t>(size->height) : 0;
 }
 
-BridgeReadResult InProcessTagLibAccess::readUnmeasured(const std::string& path) {
+BridgeReadResult InProcessTagLibAccess::readUnmeasured(const std::string& path,
+                                                       std::shared_ptr<void>* bytesOwner) {
     if (!isUsablePath(path) || !isRegularFile(path))
         return TagReaderError::readError(couldNotOpenFile());
-    const Record tag(ctaglib_read(path.c_str()));
+    Record tag(ctaglib_read(path.c_str()));
     if (!tag)
         return TagReaderError::failedToOpen();
     if (tag->error)
         return TagReaderError::readError(QString::fromUtf8(tag->error));
-    return recordOf(*tag);
+    BridgeRecord record = recordOf(*tag, bytesOwner != nullptr);
+    if (bytesOwner)
+        *bytesOwner = std::shared_ptr<CTagLibTag>(tag.release(), RecordDeleter());
+    return record;
 }
 
 BridgeWriteOutcome InProcessTagLibAccess::write(const BridgeWriteRequest& request) const {

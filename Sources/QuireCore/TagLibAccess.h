@@ -40,8 +40,11 @@ public:
     // The bridge's record with every picture measured.
     BridgeReadResult read(const std::string& path) const override;
     BridgeWriteOutcome write(const BridgeWriteRequest& request) const override;
-    // The bridge's record as it is, pictures not measured.
-    static BridgeReadResult readUnmeasured(const std::string& path);
+    // The bridge's record as it is, pictures not measured. Given `bytesOwner`,
+    // the pictures' bytes are not copied: they point into the bridge's own
+    // record, which *bytesOwner then keeps alive.
+    static BridgeReadResult readUnmeasured(const std::string& path,
+                                           std::shared_ptr<void>* bytesOwner = nullptr);
 };
 
 // Sets a picture's width and height from its header, or 0 when the bytes are

@@ -152,6 +152,7 @@ public:
             std::min_element(m_slots.begin(), m_slots.end(),
                              [](const Slot& a, const Slot& b) { return a.lastUse < b.lastUse; });
         *oldest = {picture, m_clock};
+        oldest->picture.data.detach(); // the read's bytes may be borrowed
         return {Kind::stored, static_cast<uint8_t>(oldest - m_slots.begin())};
     }
 
@@ -171,7 +172,10 @@ struct Helper {
 
     std::string serve(const TagWorkerProtocol::ReadRequest& request) {
         injectFaults(faults, request.path);
-        BridgeReadResult result = InProcessTagLibAccess::readUnmeasured(request.path);
+        // The pictures' bytes stay in the bridge's record: most are repeats
+        // that are only compared, never copied.
+        std::shared_ptr<void> bridgeRecord;
+        BridgeReadResult result = InProcessTagLibAccess::readUnmeasured(request.path, &bridgeRecord);
         if (!result)
             return TagWorkerProtocol::encodeReadReply(result);
         BridgeRecord record = std::move(result).value();
