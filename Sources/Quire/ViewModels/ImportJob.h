@@ -12,9 +12,10 @@
 #include <optional>
 
 // Reads a list of files on `readers` tasks of a pool. Each task takes the next
-// file as soon as it is done with one, so the reads never wait for the job's
-// thread; results are handed over in batches of whatever has finished since
-// the last hand-over, on the job's thread, in completion order.
+// run of neighbouring files as soon as it is done with one, so the reads never
+// wait for the job's thread; results are handed over in batches of whatever
+// has finished since the last hand-over, on the job's thread, in completion
+// order.
 class ImportJob : public QObject {
     Q_OBJECT
 
