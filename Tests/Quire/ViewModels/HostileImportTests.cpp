@@ -84,12 +84,17 @@ QList<std::pair<QString, QByteArray>> hugeDeclaredSizes() {
 }
 
 // The names in the import's failure message.
+// The names under every heading of the import's message ("Couldn't read these files…", and the paths of
+// "These files have names that aren't valid UTF-8…").
 QSet<QString> failedNames(const DocumentViewModel& document) {
+    QSet<QString> names;
     const QString message = document.saveErrorMessage().value_or(QString());
-    QStringList lines = message.split(u'\n');
-    if (!lines.isEmpty())
-        lines.removeFirst(); // "Couldn't read these files. ..."
-    return {lines.begin(), lines.end()};
+    for (const QString& paragraph : message.split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
+        const QStringList lines = paragraph.split(u'\n');
+        for (const QString& line : lines.mid(1))
+            names.insert(line.section(u'/', -1));
+    }
+    return names;
 }
 
 class HostileImport : public testing::Test {
