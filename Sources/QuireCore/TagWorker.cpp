@@ -1,5 +1,6 @@
 #include "QuireCore/TagWorker.h"
 
+#include "QuireCore/PictureDecoder.h"
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorkerProtocol.h"
 
@@ -74,8 +75,13 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
-struct Faults {
+struct FaultMarkers {
     std::string crash, hang, alloc;
+};
+
+struct Faults {
+    FaultMarkers tags;     // matched against the path of a read or write
+    FaultMarkers pictures; // matched against a picture's bytes, or its file's path
 };
 
 Faults faultsFromEnvironment() {
@@ -89,21 +95,24 @@ Faults faultsFromEnvironment() {
         const size_t equals = item.find('=');
         if (equals == std::string_view::npos || equals + 1 == item.size())
             continue;
-        const std::string_view name = item.substr(0, equals);
+        std::string_view name = item.substr(0, equals);
+        FaultMarkers& markers = name.starts_with("picture-") ? faults.pictures : faults.tags;
+        if (name.starts_with("picture-"))
+            name.remove_prefix(std::string_view("picture-").size());
         const std::string marker(item.substr(equals + 1));
         if (name == "crash")
-            faults.crash = marker;
+            markers.crash = marker;
         else if (name == "hang")
-            faults.hang = marker;
+            markers.hang = marker;
         else if (name == "alloc")
-            faults.alloc = marker;
+            markers.alloc = marker;
     }
     return faults;
 }
 
-void injectFaults(const Faults& faults, const std::string& path) {
+void injectFaults(const FaultMarkers& faults, std::string_view subject) {
     auto hit = [&](const std::string& marker) {
-        return !marker.empty() && path.find(marker) != std::string::npos;
+        return !marker.empty() && subject.find(marker) != std::string_view::npos;
     };
     if (hit(faults.crash))
         std::abort();
@@ -120,16 +129,35 @@ void injectFaults(const Faults& faults, const std::string& path) {
     }
 }
 
-std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
-                  const TagWorkerProtocol::ReadRequest& request) {
-    injectFaults(faults, request.path);
-    return TagWorkerProtocol::encodeReadReply(access.read(request.path));
+std::string_view viewOf(const QByteArray& bytes) {
+    return std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
-                  const BridgeWriteRequest& request) {
-    injectFaults(faults, request.path);
-    return TagWorkerProtocol::encodeWriteReply(access.write(request));
+struct Services {
+    InProcessTagLibAccess tags;
+    InProcessPictureDecoder pictures;
+    Faults faults;
+};
+
+std::string serve(const Services& services, const TagWorkerProtocol::ReadRequest& request) {
+    injectFaults(services.faults.tags, request.path);
+    return TagWorkerProtocol::encodeReadReply(services.tags.read(request.path));
+}
+
+std::string serve(const Services& services, const BridgeWriteRequest& request) {
+    injectFaults(services.faults.tags, request.path);
+    return TagWorkerProtocol::encodeWriteReply(services.tags.write(request));
+}
+
+std::string serve(const Services& services, const FitImageRequest& request) {
+    injectFaults(services.faults.pictures, viewOf(request.data));
+    return TagWorkerProtocol::encodeImageReply(services.pictures.fitImage(request));
+}
+
+std::string serve(const Services& services, const EncodePictureRequest& request) {
+    const auto* bytes = std::get_if<QByteArray>(&request.source);
+    injectFaults(services.faults.pictures, bytes ? viewOf(*bytes) : std::get<std::string>(request.source));
+    return TagWorkerProtocol::encodeEncodedPictureReply(services.pictures.encodePicture(request));
 }
 
 [[noreturn]] void runWorker(const char* parentId) {
@@ -151,8 +179,7 @@ std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
         _exit(1);
     close(devNull);
 
-    const InProcessTagLibAccess access;
-    const Faults faults = faultsFromEnvironment();
+    const Services services{{}, {}, faultsFromEnvironment()};
     for (;;) {
         char header[TagWorkerProtocol::frameHeaderSize];
         if (!readExactly(requests, header, sizeof header))
@@ -167,7 +194,7 @@ std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
         if (!request)
             std::exit(2);
         const std::string reply =
-            std::visit([&](const auto& message) { return serve(access, faults, message); }, request.value());
+            std::visit([&](const auto& message) { return serve(services, message); }, request.value());
         if (!writeAll(replies, reply))
             std::exit(0);
     }
