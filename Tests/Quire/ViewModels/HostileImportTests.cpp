@@ -25,12 +25,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Every helper this test program starts knows these markers (set before main()).
-[[maybe_unused]] const bool faultsConfigured = [] {
-    setenv(TagWorker::faultVariable, "crash=@crash@;hang=@hang@", 1);
-    return true;
-}();
-
 const char* const fixtureFormats[] = {"mp3", "m4a", "m4b",  "flac", "wav", "aiff",
                                       "aif", "ogg", "opus", "dsf",  "dff"};
 
