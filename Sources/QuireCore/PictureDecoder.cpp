@@ -6,9 +6,7 @@
 #include "QuireCore/TagWorkerPool.h"
 #include "QuireCore/TagWorkerProtocol.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImageReader>
 #include <QUrl>
 #include <algorithm>
 #include <bit>
@@ -55,27 +53,12 @@ bool EncodePictureRequest::operator==(const EncodePictureRequest& other) const {
 }
 
 std::optional<QImage> InProcessPictureDecoder::fitImage(const FitImageRequest& request) const {
-    const QSize bounds(std::min(request.maxWidth, maxFittedImageEdge),
-                       std::min(request.maxHeight, maxFittedImageEdge));
-    if (bounds.width() <= 0 || bounds.height() <= 0)
-        return std::nullopt;
-    QBuffer buffer;
-    buffer.setData(request.data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    // Large JPEGs are scaled while decoding, several times faster than decoding the full size first.
-    const QSize full = reader.size();
-    if (full.isValid() && (full.width() > bounds.width() || full.height() > bounds.height()))
-        reader.setScaledSize(full.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    QImage image = reader.read();
-    if (image.isNull())
-        return std::nullopt;
-    // Readers that cannot scale while decoding give the full size; rotation may swap the edges.
-    if (image.width() > bounds.width() || image.height() > bounds.height())
-        image = image.scaled(bounds, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    image = image.convertToFormat(QImage::Format_ARGB32);
-    if (image.isNull())
+    std::optional<QImage> image =
+        Platform::decodeImageToFit(request.data, std::min(request.maxWidth, maxFittedImageEdge),
+                                   std::min(request.maxHeight, maxFittedImageEdge));
+    if (image)
+        image = image->convertToFormat(QImage::Format_ARGB32);
+    if (!image || image->isNull())
         return std::nullopt;
     return image;
 }

@@ -53,7 +53,7 @@ public:
         });
     }
     void picture(const BridgePicture& picture) {
-        bytes(picture.data);
+        bytes(std::string_view(picture.data.constData(), static_cast<size_t>(picture.data.size())));
         text(picture.mimeType);
         text(picture.description);
         int32(picture.pictureType);
@@ -155,7 +155,8 @@ public:
     }
     BridgePicture picture() {
         BridgePicture picture;
-        picture.data = byteArray();
+        const std::string_view data = bytes();
+        picture.data = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
         picture.mimeType = text();
         picture.description = text();
         picture.pictureType = int32();
