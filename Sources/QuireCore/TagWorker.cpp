@@ -1,6 +1,7 @@
 #include "QuireCore/TagWorker.h"
 
 #include "QuireCore/PictureDecoder.h"
+#include "QuireCore/TagFieldTable.h"
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorkerProtocol.h"
 
@@ -75,16 +76,12 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
-struct FaultMarkers {
+struct Faults {
     std::string crash, hang, alloc;
 };
 
-struct Faults {
-    FaultMarkers tags;     // matched against the path of a read or write
-    FaultMarkers pictures; // matched against a picture's bytes, or its file's path
-};
-
-Faults faultsFromEnvironment() {
+// The markers whose names start with `prefix` ("" for tags, "picture-" for pictures).
+Faults faultsFromEnvironment(std::string_view prefix) {
     Faults faults;
     const char* value = std::getenv(TagWorker::faultVariable);
     std::string_view rest = value ? value : "";
@@ -96,21 +93,21 @@ Faults faultsFromEnvironment() {
         if (equals == std::string_view::npos || equals + 1 == item.size())
             continue;
         std::string_view name = item.substr(0, equals);
-        FaultMarkers& markers = name.starts_with("picture-") ? faults.pictures : faults.tags;
-        if (name.starts_with("picture-"))
-            name.remove_prefix(std::string_view("picture-").size());
+        if (!name.starts_with(prefix))
+            continue;
+        name.remove_prefix(prefix.size());
         const std::string marker(item.substr(equals + 1));
         if (name == "crash")
-            markers.crash = marker;
+            faults.crash = marker;
         else if (name == "hang")
-            markers.hang = marker;
+            faults.hang = marker;
         else if (name == "alloc")
-            markers.alloc = marker;
+            faults.alloc = marker;
     }
     return faults;
 }
 
-void injectFaults(const FaultMarkers& faults, std::string_view subject) {
+void injectFaults(const Faults& faults, std::string_view subject) {
     auto hit = [&](const std::string& marker) {
         return !marker.empty() && subject.find(marker) != std::string_view::npos;
     };
@@ -129,35 +126,37 @@ void injectFaults(const FaultMarkers& faults, std::string_view subject) {
     }
 }
 
+std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
+                  const TagWorkerProtocol::ReadRequest& request) {
+    injectFaults(faults, request.path);
+    return TagWorkerProtocol::encodeReadReply(access.read(request.path));
+}
+
+std::string serve(const InProcessTagLibAccess& access, const Faults& faults,
+                  const BridgeWriteRequest& request) {
+    injectFaults(faults, request.path);
+    return TagWorkerProtocol::encodeWriteReply(access.write(request));
+}
+
+// Pictures are matched by their bytes, or by their file's path.
+struct PictureServices {
+    InProcessPictureDecoder decoder;
+    Faults faults;
+};
+
 std::string_view viewOf(const QByteArray& bytes) {
     return std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-struct Services {
-    InProcessTagLibAccess tags;
-    InProcessPictureDecoder pictures;
-    Faults faults;
-};
-
-std::string serve(const Services& services, const TagWorkerProtocol::ReadRequest& request) {
-    injectFaults(services.faults.tags, request.path);
-    return TagWorkerProtocol::encodeReadReply(services.tags.read(request.path));
+std::string serve(const PictureServices& pictures, const FitImageRequest& request) {
+    injectFaults(pictures.faults, viewOf(request.data));
+    return TagWorkerProtocol::encodeImageReply(pictures.decoder.fitImage(request));
 }
 
-std::string serve(const Services& services, const BridgeWriteRequest& request) {
-    injectFaults(services.faults.tags, request.path);
-    return TagWorkerProtocol::encodeWriteReply(services.tags.write(request));
-}
-
-std::string serve(const Services& services, const FitImageRequest& request) {
-    injectFaults(services.faults.pictures, viewOf(request.data));
-    return TagWorkerProtocol::encodeImageReply(services.pictures.fitImage(request));
-}
-
-std::string serve(const Services& services, const EncodePictureRequest& request) {
+std::string serve(const PictureServices& pictures, const EncodePictureRequest& request) {
     const auto* bytes = std::get_if<QByteArray>(&request.source);
-    injectFaults(services.faults.pictures, bytes ? viewOf(*bytes) : std::get<std::string>(request.source));
-    return TagWorkerProtocol::encodeEncodedPictureReply(services.pictures.encodePicture(request));
+    injectFaults(pictures.faults, bytes ? viewOf(*bytes) : std::get<std::string>(request.source));
+    return TagWorkerProtocol::encodeEncodedPictureReply(pictures.decoder.encodePicture(request));
 }
 
 [[noreturn]] void runWorker(const char* parentId) {
@@ -179,7 +178,9 @@ std::string serve(const Services& services, const EncodePictureRequest& request)
         _exit(1);
     close(devNull);
 
-    const Services services{{}, {}, faultsFromEnvironment()};
+    const InProcessTagLibAccess access;
+    const Faults faults = faultsFromEnvironment("");
+    const PictureServices pictures{{}, faultsFromEnvironment("picture-")};
     for (;;) {
         char header[TagWorkerProtocol::frameHeaderSize];
         if (!readExactly(requests, header, sizeof header))
@@ -193,8 +194,11 @@ std::string serve(const Services& services, const EncodePictureRequest& request)
         const auto request = TagWorkerProtocol::decodeRequest(payload);
         if (!request)
             std::exit(2);
-        const std::string reply =
-            std::visit([&](const auto& message) { return serve(services, message); }, request.value());
+        const std::string reply = std::visit(
+            Overloaded{[&](const FitImageRequest& message) { return serve(pictures, message); },
+                       [&](const EncodePictureRequest& message) { return serve(pictures, message); },
+                       [&](const auto& message) { return serve(access, faults, message); }},
+            request.value());
         if (!writeAll(replies, reply))
             std::exit(0);
     }
