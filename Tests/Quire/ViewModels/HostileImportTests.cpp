@@ -3,7 +3,6 @@
 // it could not read, and keeps the others.
 #include "DocumentTestSupport.h"
 #include "QuireCore/TagLibAccess.h"
-#include "QuireCore/TagWorker.h"
 
 #include <QDir>
 #include <QElapsedTimer>
