@@ -33,6 +33,10 @@ std::string_view payloadOf(const std::string& frame) {
 std::string encodeRequest(const Request& request) {
     if (const auto* read = std::get_if<ReadRequest>(&request))
         return encodeReadRequest(*read);
+    if (const auto* fit = std::get_if<FitImageRequest>(&request))
+        return encodeFitImageRequest(*fit);
+    if (const auto* encode = std::get_if<EncodePictureRequest>(&request))
+        return encodePictureEncodingRequest(*encode);
     return encodeWriteRequest(std::get<BridgeWriteRequest>(request));
 }
 

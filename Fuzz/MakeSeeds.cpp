@@ -1,4 +1,4 @@
-// Writes the seeds of fuzz-json and fuzz-worker-protocol: records like the
+// Writes the seeds of fuzz-json, fuzz-worker-protocol and fuzz-picture-protocol: records like the
 // test fixtures', serialised by the model's own encoders.
 // Usage: make-fuzz-seeds CORPUS-FOLDER (Fuzz/corpus)
 #include "QuireCore/AudioFile.h"
@@ -117,6 +117,29 @@ bool writeProtocolSeeds(const QDir& folder) {
                      protocolSeed(3, P::encodeWriteReply(BridgeWriteOutcome::tagsNotReadCompletely)));
 }
 
+// The picture target's input: the decoder's number, then a frame's payload.
+QByteArray pictureSeed(char decoder, const std::string& frame) {
+    return protocolSeed(1, frame).replace(0, 1, QByteArray(1, decoder));
+}
+
+bool writePictureSeeds(const QDir& folder) {
+    namespace P = TagWorkerProtocol;
+    const QByteArray png = tinyPng();
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.fill(qRgba(10, 20, 30, 128));
+    return writeSeed(folder, "fit-request", pictureSeed(0, P::encodeFitImageRequest({png, 160, 160}))) &&
+           writeSeed(folder, "encode-request-bytes",
+                     pictureSeed(0, P::encodePictureEncodingRequest({png, 1000, 0.8, true}))) &&
+           writeSeed(folder, "encode-request-path",
+                     pictureSeed(0, P::encodePictureEncodingRequest(
+                                        {std::string("/pictures/cover.png"), std::nullopt, 0.9, false}))) &&
+           writeSeed(folder, "image-reply", pictureSeed(1, P::encodeImageReply(image))) &&
+           writeSeed(folder, "image-reply-absent", pictureSeed(1, P::encodeImageReply(std::nullopt))) &&
+           writeSeed(
+               folder, "encoded-reply",
+               pictureSeed(2, P::encodeEncodedPictureReply(EncodedPicture{png, ImageFormat::jpeg, 1, 1})));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -134,7 +157,8 @@ int main(int argc, char** argv) {
                     writeSeed(folder, "layout-standard.json", encodeJson(InspectorLayout::standard())) &&
                     writeSeed(folder, "layout-classical.json", encodeJson(InspectorLayout::classical())) &&
                     writeSeed(folder, "snapshot.json", encodeJson(snapshot)) &&
-                    writeProtocolSeeds(QDir(corpus.filePath(QStringLiteral("fuzz-worker-protocol"))));
+                    writeProtocolSeeds(QDir(corpus.filePath(QStringLiteral("fuzz-worker-protocol")))) &&
+                    writePictureSeeds(QDir(corpus.filePath(QStringLiteral("fuzz-picture-protocol"))));
     if (!ok) {
         std::fprintf(stderr, "make-fuzz-seeds: cannot write into %s\n", argv[1]);
         return 1;

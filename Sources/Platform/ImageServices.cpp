@@ -68,6 +68,29 @@ std::optional<QImage> decodeImage(const QByteArray& bytes) {
     return read(reader);
 }
 
+std::optional<QImage> decodeImageToFit(const QByteArray& bytes, int maxWidth, int maxHeight) {
+    const QSize bounds(maxWidth, maxHeight);
+    if (maxWidth <= 0 || maxHeight <= 0)
+        return std::nullopt;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    if (full.isValid() && (full.width() > bounds.width() || full.height() > bounds.height()))
+        reader.setScaledSize(full.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return std::nullopt;
+    // Readers that cannot scale while decoding give the full size; rotation may swap the edges.
+    if (image.width() > bounds.width() || image.height() > bounds.height())
+        image = image.scaled(bounds, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
 std::optional<QImage> decodeImageFile(const QUrl& location) {
     if (!location.isLocalFile())
         return std::nullopt;

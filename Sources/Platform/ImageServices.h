@@ -24,6 +24,11 @@ std::optional<PixelSize> pixelSize(const QByteArray& bytes);
 // The first picture in the bytes, turned upright by its orientation tag; absent when not decodable.
 std::optional<QImage> decodeImage(const QByteArray& bytes);
 
+// The first picture in the bytes, turned upright and shrunk to fit maxWidth × maxHeight with its aspect ratio
+// kept, never enlarged; absent when not decodable or a bound is not positive. Large JPEGs are scaled while
+// decoding, which is several times faster than decoding the full size first.
+std::optional<QImage> decodeImageToFit(const QByteArray& bytes, int maxWidth, int maxHeight);
+
 // The picture stored in a local file, found by content rather than by extension; absent when the location is
 // not a local file or the file is not a decodable picture.
 std::optional<QImage> decodeImageFile(const QUrl& location);

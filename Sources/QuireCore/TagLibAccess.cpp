@@ -204,6 +204,10 @@ void IsolatedTagLibAccess::shutDown() {
     m_pool->shutDown();
 }
 
+TagWorkerPool& IsolatedTagLibAccess::workerPool() const {
+    return *m_pool;
+}
+
 IsolatedTagLibAccess& defaultIsolatedTagLibAccess() {
     // Never destroyed: a read on some other thread may still be finishing while
     // the program exits. The helpers are ended at exit instead.

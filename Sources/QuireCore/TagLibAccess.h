@@ -85,6 +85,8 @@ public:
     int workersKilled() const;
     // Ends the waiting helpers now; later calls fail. Called at exit for the default access.
     void shutDown();
+    // The helpers themselves, for other work that runs in them (IsolatedPictureDecoder).
+    TagWorkerPool& workerPool() const;
 
 private:
     std::unique_ptr<TagWorkerPool> m_pool;

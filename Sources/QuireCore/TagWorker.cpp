@@ -1,5 +1,6 @@
 #include "QuireCore/TagWorker.h"
 
+#include "QuireCore/PictureDecoder.h"
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorkerProtocol.h"
 
@@ -81,7 +82,8 @@ struct Faults {
     std::string crash, hang, alloc;
 };
 
-Faults faultsFromEnvironment() {
+// The markers whose names start with `prefix` ("" for tags, "picture-" for pictures).
+Faults faultsFromEnvironment(std::string_view prefix) {
     Faults faults;
     const char* value = std::getenv(TagWorker::faultVariable);
     std::string_view rest = value ? value : "";
@@ -92,7 +94,10 @@ Faults faultsFromEnvironment() {
         const size_t equals = item.find('=');
         if (equals == std::string_view::npos || equals + 1 == item.size())
             continue;
-        const std::string_view name = item.substr(0, equals);
+        std::string_view name = item.substr(0, equals);
+        if (!name.starts_with(prefix))
+            continue;
+        name.remove_prefix(prefix.size());
         const std::string marker(item.substr(equals + 1));
         if (name == "crash")
             faults.crash = marker;
@@ -104,9 +109,9 @@ Faults faultsFromEnvironment() {
     return faults;
 }
 
-void injectFaults(const Faults& faults, const std::string& path) {
+void injectFaults(const Faults& faults, std::string_view subject) {
     auto hit = [&](const std::string& marker) {
-        return !marker.empty() && path.find(marker) != std::string::npos;
+        return !marker.empty() && subject.find(marker) != std::string_view::npos;
     };
     if (hit(faults.crash))
         std::abort();
@@ -165,10 +170,16 @@ private:
     uint64_t m_clock = 0;
 };
 
+std::string_view viewOf(const QByteArray& bytes) {
+    return std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
 struct Helper {
     InProcessTagLibAccess access;
     Faults faults;
     SentPictures sent;
+    InProcessPictureDecoder decoder;
+    Faults pictureFaults; // matched by a picture's bytes, or by its file's path
 
     std::string serve(const TagWorkerProtocol::ReadRequest& request) {
         injectFaults(faults, request.path);
@@ -188,6 +199,17 @@ struct Helper {
     std::string serve(const BridgeWriteRequest& request) {
         injectFaults(faults, request.path);
         return TagWorkerProtocol::encodeWriteReply(access.write(request));
+    }
+
+    std::string serve(const FitImageRequest& request) {
+        injectFaults(pictureFaults, viewOf(request.data));
+        return TagWorkerProtocol::encodeImageReply(decoder.fitImage(request));
+    }
+
+    std::string serve(const EncodePictureRequest& request) {
+        const auto* bytes = std::get_if<QByteArray>(&request.source);
+        injectFaults(pictureFaults, bytes ? viewOf(*bytes) : std::get<std::string>(request.source));
+        return TagWorkerProtocol::encodeEncodedPictureReply(decoder.encodePicture(request));
     }
 };
 
@@ -216,7 +238,7 @@ struct Helper {
         _exit(1);
     close(devNull);
 
-    Helper helper{{}, faultsFromEnvironment(), {}};
+    Helper helper{{}, faultsFromEnvironment(""), {}, {}, faultsFromEnvironment("picture-")};
     for (;;) {
         char header[TagWorkerProtocol::frameHeaderSize];
         if (!readExactly(requests, header, sizeof header))

@@ -1,8 +1,8 @@
 #pragma once
 
 // The tag helper: this program started again with a special first argument,
-// serving read and write requests (TagWorkerProtocol.h) on its standard input
-// and output until the input ends. Every main() calls this first thing, before
+// serving read and write requests and picture decoding (TagWorkerProtocol.h)
+// on its standard input and output until the input ends. Every main() calls this first thing, before
 // any Qt object exists; in a helper it never returns.
 void runTagWorkerIfRequested(int argc, char** argv);
 
@@ -17,8 +17,10 @@ inline constexpr const char* flag = "--cadenza-tag-helper";
 bool entryInstalled();
 
 // Tests only: CADENZA_TEST_TAG_HELPER_FAULTS="crash=A;hang=B;alloc=C" makes a
-// helper abort, hang, or allocate without bound on any request whose path
-// contains the text given for that fault.
+// helper abort, hang, or allocate without bound on any read or write whose
+// path contains the text given for that fault; "picture-crash=D",
+// "picture-hang=E" and "picture-alloc=F" do the same on picture decoding whose
+// bytes (or, for an image file, whose path) contain the text.
 inline constexpr const char* faultVariable = "CADENZA_TEST_TAG_HELPER_FAULTS";
 
 } // namespace TagWorker

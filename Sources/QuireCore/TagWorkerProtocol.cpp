@@ -2,6 +2,8 @@
 
 #include "QuireCore/TagFieldTable.h"
 
+#include <QtEndian>
+#include <bit>
 #include <limits>
 
 namespace TagWorkerProtocol {
@@ -24,10 +26,15 @@ public:
         for (int shift = 0; shift < 32; shift += 8)
             byte(static_cast<uint8_t>(value >> shift));
     }
+    void uint64(uint64_t value) {
+        for (int shift = 0; shift < 64; shift += 8)
+            byte(static_cast<uint8_t>(value >> shift));
+    }
     void bytes(std::string_view value) {
         uint32(static_cast<uint32_t>(value.size()));
         m_bytes.append(value);
     }
+    void bytes(const QByteArray& value) { bytes(std::string_view(value.constData(), size_t(value.size()))); }
     void text(const std::optional<std::string>& value) {
         byte(value ? 1 : 0);
         if (value)
@@ -107,6 +114,16 @@ public:
         return value;
     }
     int32_t int32() { return static_cast<int32_t>(uint32()); }
+    uint64_t uint64() {
+        const uint64_t low = uint32();
+        return low | (uint64_t{uint32()} << 32);
+    }
+    int32_t edge() {
+        const int32_t value = int32();
+        if (value < 1 || value > maxImageEdge)
+            fail("image edge out of range");
+        return value;
+    }
     bool flag() {
         const uint8_t value = byte();
         if (value > 1)
@@ -150,12 +167,15 @@ public:
     }
     BridgePicture picture() {
         BridgePicture picture;
-        const std::string_view data = bytes();
-        picture.data = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
+        picture.data = byteArray();
         picture.mimeType = text();
         picture.description = text();
         picture.pictureType = int32();
         return picture;
+    }
+    QByteArray byteArray() {
+        const std::string_view value = bytes();
+        return QByteArray(value.data(), static_cast<qsizetype>(value.size()));
     }
     BridgePicture readPicture(ReceivedPictures& received) {
         using Kind = PicturePlacement::Kind;
@@ -173,8 +193,7 @@ public:
                 fail("repeated picture from an empty slot");
             picture.data = received[slot];
         } else {
-            const std::string_view data = bytes();
-            picture.data = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
+            picture.data = byteArray();
             if (kind == static_cast<uint8_t>(Kind::stored)) {
                 if (picture.data.isEmpty())
                     fail("empty picture stored");
@@ -228,6 +247,17 @@ private:
     std::string m_error;
 };
 
+// A request of type T, built in place: moving a finished Request into the
+// result makes GCC 12 warn about QByteArray members it thinks uninitialised.
+template <typename T, typename Fill> Result<Request, DecodeError> finishRequest(Decoder& decoder, Fill fill) {
+    Request request(std::in_place_type<T>);
+    fill(std::get<T>(request));
+    decoder.expectEnd();
+    if (decoder.failed())
+        return DecodeError{decoder.error()};
+    return request;
+}
+
 template <typename T> Result<T, DecodeError> finish(Decoder& decoder, T value) {
     decoder.expectEnd();
     if (decoder.failed())
@@ -244,6 +274,26 @@ BridgeWriteRequest decodeWriteFields(Decoder& in) {
         in.fail("unknown fields");
     if (in.flag())
         request.pictures = in.pictures([&] { return in.picture(); });
+    return request;
+}
+
+// Where an encode request takes its picture from.
+enum : uint8_t { sourceBytes = 0, sourcePath = 1 };
+// The formats of an encoded picture reply.
+enum : uint8_t { encodedJpeg = 0, encodedTiff = 1 };
+
+EncodePictureRequest decodeEncodeFields(Decoder& in) {
+    EncodePictureRequest request;
+    const uint8_t source = in.byte();
+    if (source == sourceBytes)
+        request.source = in.byteArray();
+    else if (source == sourcePath)
+        request.source = in.path();
+    else
+        in.fail("unknown picture source");
+    request.maxDimension = in.number();
+    request.quality = std::bit_cast<double>(in.uint64());
+    request.tiffFallback = in.flag();
     return request;
 }
 
@@ -297,6 +347,64 @@ std::string encodeWriteReply(BridgeWriteOutcome outcome) {
     return std::move(out).finish();
 }
 
+std::string encodeFitImageRequest(const FitImageRequest& request) {
+    Encoder out(MessageType::fitImageRequest);
+    out.bytes(request.data);
+    out.int32(request.maxWidth);
+    out.int32(request.maxHeight);
+    return std::move(out).finish();
+}
+
+std::string encodePictureEncodingRequest(const EncodePictureRequest& request) {
+    Encoder out(MessageType::encodePictureRequest);
+    if (const auto* bytes = std::get_if<QByteArray>(&request.source)) {
+        out.byte(sourceBytes);
+        out.bytes(*bytes);
+    } else {
+        out.byte(sourcePath);
+        out.bytes(std::get<std::string>(request.source));
+    }
+    out.number(request.maxDimension);
+    out.uint64(std::bit_cast<uint64_t>(request.quality));
+    out.byte(request.tiffFallback ? 1 : 0);
+    return std::move(out).finish();
+}
+
+std::string encodeImageReply(const std::optional<QImage>& image) {
+    Encoder out(MessageType::imageReply);
+    const bool fits =
+        image && !image->isNull() && image->width() <= maxImageEdge && image->height() <= maxImageEdge;
+    out.byte(fits ? 1 : 0);
+    if (!fits)
+        return std::move(out).finish();
+    const QImage pixels = image->convertToFormat(QImage::Format_ARGB32);
+    const auto width = pixels.width(), height = pixels.height();
+    out.int32(width);
+    out.int32(height);
+    QByteArray data(qsizetype{width} * height * 4, Qt::Uninitialized);
+    for (int y = 0; y < height; ++y)
+        qToLittleEndian<quint32>(pixels.constScanLine(y), width, data.data() + qsizetype{y} * width * 4);
+    out.bytes(data);
+    return std::move(out).finish();
+}
+
+std::string encodeEncodedPictureReply(const std::optional<EncodedPicture>& picture) {
+    Encoder out(MessageType::encodedPictureReply);
+    const bool sendable = picture && !picture->data.isEmpty() &&
+                          (picture->format == ImageFormat::jpeg || picture->format == ImageFormat::tiff) &&
+                          picture->width > 0 && picture->height > 0 &&
+                          picture->width <= std::numeric_limits<int32_t>::max() &&
+                          picture->height <= std::numeric_limits<int32_t>::max();
+    out.byte(sendable ? 1 : 0);
+    if (!sendable)
+        return std::move(out).finish();
+    out.byte(picture->format == ImageFormat::jpeg ? encodedJpeg : encodedTiff);
+    out.int32(static_cast<int32_t>(picture->width));
+    out.int32(static_cast<int32_t>(picture->height));
+    out.bytes(picture->data);
+    return std::move(out).finish();
+}
+
 Result<uint32_t, DecodeError> decodeFrameHeader(std::string_view header) {
     if (header.size() != frameHeaderSize)
         return DecodeError{"frame header of the wrong size"};
@@ -322,6 +430,15 @@ Result<Request, DecodeError> decodeRequest(std::string_view payload) {
         BridgeWriteRequest request = decodeWriteFields(in);
         return finish<Request>(in, std::move(request));
     }
+    case MessageType::fitImageRequest:
+        return finishRequest<FitImageRequest>(in, [&in](FitImageRequest& request) {
+            request.data = in.byteArray();
+            request.maxWidth = in.edge();
+            request.maxHeight = in.edge();
+        });
+    case MessageType::encodePictureRequest:
+        return finishRequest<EncodePictureRequest>(
+            in, [&in](EncodePictureRequest& request) { request = decodeEncodeFields(in); });
     default:
         return DecodeError{"not a request"};
     }
@@ -364,6 +481,48 @@ Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payloa
     if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::tagsNotReadCompletely))
         in.fail("unknown write outcome");
     return finish(in, static_cast<BridgeWriteOutcome>(outcome));
+}
+
+Result<std::optional<QImage>, DecodeError> decodeImageReply(std::string_view payload) {
+    Decoder in(payload);
+    in.expectHeader(MessageType::imageReply);
+    if (!in.flag())
+        return finish(in, std::optional<QImage>());
+    const int32_t width = in.edge();
+    const int32_t height = in.edge();
+    // The pixels are checked against the edges before the image is allocated.
+    const std::string_view pixels = in.bytes();
+    if (!in.failed() && pixels.size() != size_t(width) * size_t(height) * 4)
+        in.fail("pixel bytes disagree with the edges");
+    in.expectEnd();
+    if (in.failed())
+        return DecodeError{in.error()};
+    QImage image(width, height, QImage::Format_ARGB32);
+    if (image.isNull())
+        return DecodeError{"no memory for the image"};
+    for (int y = 0; y < height; ++y)
+        qFromLittleEndian<quint32>(pixels.data() + size_t(y) * size_t(width) * 4, width, image.scanLine(y));
+    return std::optional<QImage>(std::move(image));
+}
+
+Result<std::optional<EncodedPicture>, DecodeError> decodeEncodedPictureReply(std::string_view payload) {
+    Decoder in(payload);
+    in.expectHeader(MessageType::encodedPictureReply);
+    if (!in.flag())
+        return finish(in, std::optional<EncodedPicture>());
+    EncodedPicture picture;
+    const uint8_t format = in.byte();
+    if (format > encodedTiff)
+        in.fail("unknown picture format");
+    picture.format = format == encodedJpeg ? ImageFormat::jpeg : ImageFormat::tiff;
+    picture.width = in.int32();
+    picture.height = in.int32();
+    if (picture.width < 1 || picture.height < 1)
+        in.fail("picture edge out of range");
+    picture.data = in.byteArray();
+    if (picture.data.isEmpty())
+        in.fail("picture without bytes");
+    return finish(in, std::optional<EncodedPicture>(std::move(picture)));
 }
 
 } // namespace TagWorkerProtocol

@@ -6,12 +6,17 @@
 //   int32     4 bytes, little-endian, two's complement
 //   bytes     uint32 length, then that many bytes
 //   optional  one byte 0 (absent) or 1 (present), then the value when present
+//   uint64    8 bytes, little-endian (a double travels as its IEEE 754 bits)
+// Pictures travel as their encoded bytes, or as an image: int32 width, int32
+// height, then bytes holding width × height pixels, each a little-endian
+// 32-bit ARGB value (QImage::Format_ARGB32), rows top to bottom.
 // Decoding takes one payload and accepts nothing else: a wrong version or
 // type, a value out of range, a field running past the end and bytes left
 // over are all errors. The decode functions are pure, apart from the picture
 // slots a read reply fills.
 #pragma once
 
+#include "QuireCore/PictureDecoder.h"
 #include "QuireCore/Result.h"
 #include "QuireCore/TagLibAccess.h"
 
@@ -31,7 +36,19 @@ inline constexpr size_t frameHeaderSize = 4;
 // bridge can hand over (each below 4 GiB in theory, far smaller in practice).
 inline constexpr uint32_t maxPayloadSize = uint32_t{1} << 30;
 
-enum class MessageType : uint8_t { readRequest = 1, writeRequest = 2, readReply = 3, writeReply = 4 };
+enum class MessageType : uint8_t {
+    readRequest = 1,
+    writeRequest = 2,
+    readReply = 3,
+    writeReply = 4,
+    fitImageRequest = 5,
+    encodePictureRequest = 6,
+    imageReply = 7,
+    encodedPictureReply = 8,
+};
+
+// The largest edge of an image in a message, and of the bounds a fit request asks for.
+inline constexpr int32_t maxImageEdge = maxFittedImageEdge;
 
 // A picture a helper sends more than once (an album's cover in each of its
 // tracks) crosses the pipe once: the helper stores it in one of a few numbered
@@ -53,7 +70,7 @@ struct ReadRequest {
     std::string path;
     bool operator==(const ReadRequest&) const = default;
 };
-using Request = std::variant<ReadRequest, BridgeWriteRequest>;
+using Request = std::variant<ReadRequest, BridgeWriteRequest, FitImageRequest, EncodePictureRequest>;
 
 struct DecodeError {
     std::string reason;
@@ -67,17 +84,28 @@ std::string encodeWriteRequest(const BridgeWriteRequest& request);
 std::string encodeReadReply(const BridgeReadResult& reply,
                             const std::vector<PicturePlacement>& placements = {});
 std::string encodeWriteReply(BridgeWriteOutcome outcome);
+std::string encodeFitImageRequest(const FitImageRequest& request);
+std::string encodePictureEncodingRequest(const EncodePictureRequest& request);
+// An image that a reply cannot carry (a null one, an edge above maxImageEdge)
+// is sent as absent.
+std::string encodeImageReply(const std::optional<QImage>& image);
+std::string encodeEncodedPictureReply(const std::optional<EncodedPicture>& picture);
 
 // The payload length of a frame header (exactly frameHeaderSize bytes); an
 // error when it is below the smallest payload or above maxPayloadSize.
 Result<uint32_t, DecodeError> decodeFrameHeader(std::string_view header);
 
-// Payloads, without the length prefix. Paths must be non-empty and free of NUL.
+// Payloads, without the length prefix. Paths must be non-empty and free of NUL;
+// fit bounds and image edges from 1 to maxImageEdge, with exactly the pixel
+// bytes the edges call for; encoded pictures JPEG or TIFF, non-empty, with
+// positive edges.
 Result<Request, DecodeError> decodeRequest(std::string_view payload);
 // Keeps the pictures the reply stores in `received` and takes repeated ones from
 // there. After an error `received` may be partly changed: the helper that sent
 // the reply must not be used again.
 Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload, ReceivedPictures& received);
 Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payload);
+Result<std::optional<QImage>, DecodeError> decodeImageReply(std::string_view payload);
+Result<std::optional<EncodedPicture>, DecodeError> decodeEncodedPictureReply(std::string_view payload);
 
 } // namespace TagWorkerProtocol

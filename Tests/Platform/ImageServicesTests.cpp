@@ -37,11 +37,14 @@ TEST(ImageServicesDecode, DecodesEveryCommonFormatFromBytesAndFilesByContent) {
     for (const char* format : kFormats) {
         const QByteArray bytes = encodedImage(30, 20, format);
         EXPECT_EQ(decodeImage(bytes).value_or(QImage()).size(), QSize(30, 20)) << format;
+        EXPECT_EQ(decodeImageToFit(bytes, 15, 15).value_or(QImage()).size(), QSize(15, 10)) << format;
+        EXPECT_EQ(decodeImageToFit(bytes, 100, 100).value_or(QImage()).size(), QSize(30, 20)) << format;
         const QString misnamed = scratch.write(QString("picture-%1.jpg").arg(format), bytes);
         EXPECT_EQ(decodeImageFile(QUrl::fromLocalFile(misnamed)).value_or(QImage()).size(), QSize(30, 20))
             << format;
     }
     EXPECT_FALSE(decodeImage("\xFF\xD8\xFF garbage after a JPEG marker"));
+    EXPECT_FALSE(decodeImageToFit(encodedImage(30, 20, "PNG"), 0, 10));
     EXPECT_FALSE(decodeImageFile(QUrl::fromLocalFile(scratch.write("empty.png"))));
     EXPECT_FALSE(decodeImageFile(QUrl::fromLocalFile(scratch.filePath("missing.png"))));
 }

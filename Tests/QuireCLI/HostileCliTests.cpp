@@ -19,7 +19,7 @@ namespace {
 QProcessEnvironment environmentWithFaults() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("CADENZA_TEST_TAG_HELPER_FAULTS"),
-                       QStringLiteral("crash=@crash@;hang=@hang@"));
+                       QStringLiteral("crash=@crash@;hang=@hang@;picture-crash=@picture-crash@"));
     environment.insert(QStringLiteral("CADENZA_TAG_HELPER_TIMEOUT_MS"), QStringLiteral("2000"));
     return environment;
 }
@@ -74,6 +74,20 @@ TEST(HostileCli, CrashingAndHangingFilesFailAndTheRestIsListed) {
         << run.err;
     EXPECT_TRUE(run.out.contains(QStringLiteral("good.mp3")) && run.out.contains(QStringLiteral("good.flac")))
         << run.out;
+}
+
+TEST(HostileCli, AnImageFileThatCrashesTheDecoderIsNotAPictureAndTheFileIsLeftAlone) {
+    TestSupport::ScratchFolder folder;
+    const QByteArray mp3 = fixtureBytes(QStringLiteral("untagged.mp3"));
+    const QString song = folder.write(QStringLiteral("song.mp3"), mp3);
+    const QString image =
+        folder.write(QStringLiteral("covers/@picture-crash@.png"), TestSupport::encodedImage(40, 30, "PNG"));
+    const CliRun run = cli({"-c", QStringLiteral("set-artwork '%1'").arg(image), "-c", "save", song});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(run.err.contains(QStringLiteral("is not a picture that can be read."))) << run.err;
+    QFile unchanged(song);
+    ASSERT_TRUE(unchanged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unchanged.readAll(), mp3);
 }
 
 TEST(HostileCli, UnreadableFilesAreNamedForAnUnprivilegedUser) {

@@ -1,4 +1,5 @@
 #include "CTagLibBridge.h"
+#include "QuireCore/PictureDecoder.h"
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorker.h"
 #include "QuireCore/TagWorkerProtocol.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QtEndian>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -22,7 +24,10 @@ namespace {
 
 // Every helper this test program starts knows these markers (set before main()).
 [[maybe_unused]] const bool faultsConfigured = [] {
-    setenv(TagWorker::faultVariable, "crash=@crash@;hang=@hang@;alloc=@alloc@", 1);
+    setenv(
+        TagWorker::faultVariable,
+        "crash=@crash@;hang=@hang@;alloc=@alloc@;picture-crash=@picture-crash@;picture-hang=@picture-hang@",
+        1);
     return true;
 }();
 
@@ -191,6 +196,79 @@ TEST(TagWorkerProtocol, RejectsValuesOutOfRange) {
     EXPECT_FALSE(Protocol::decodeFrameHeader("abc").ok());
 }
 
+TEST(TagWorkerProtocol, PictureMessagesRoundTripAndRefuseCutsAndFalseSizes) {
+    QImage image = TestSupport::patternImage(5, 3).convertToFormat(QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(1, 2, 3, 4));
+    const EncodePictureRequest fromFile{std::string("/covers/ä.png"), 1000, 0.8, true};
+    const EncodePictureRequest fromBytes{QByteArray("\xff\xd8 jpeg"), std::nullopt, std::nan(""), false};
+    const std::string messages[] = {
+        payloadOf(Protocol::encodeFitImageRequest({QByteArray("png bytes"), 120, Protocol::maxImageEdge})),
+        payloadOf(Protocol::encodePictureEncodingRequest(fromFile)),
+        payloadOf(Protocol::encodePictureEncodingRequest(fromBytes)),
+        payloadOf(Protocol::encodeImageReply(image)),
+        payloadOf(Protocol::encodeEncodedPictureReply(EncodedPicture{"tiff", ImageFormat::tiff, 7, 9}))};
+    const auto request = [](std::string_view bytes) { return Protocol::decodeRequest(bytes); };
+    ASSERT_TRUE(request(messages[0]).ok());
+    EXPECT_EQ(std::get<FitImageRequest>(request(messages[0]).value()),
+              (FitImageRequest{"png bytes", 120, Protocol::maxImageEdge}));
+    EXPECT_EQ(std::get<EncodePictureRequest>(request(messages[1]).value()), fromFile);
+    EXPECT_EQ(std::get<EncodePictureRequest>(request(messages[2]).value()), fromBytes);
+    const auto decodedImage = Protocol::decodeImageReply(messages[3]);
+    ASSERT_TRUE(decodedImage.ok() && decodedImage.value());
+    EXPECT_EQ(*decodedImage.value(), image);
+    EXPECT_EQ(Protocol::decodeEncodedPictureReply(messages[4]).value(),
+              (EncodedPicture{"tiff", ImageFormat::tiff, 7, 9}));
+    // Absent results, also for images no reply may carry.
+    EXPECT_EQ(Protocol::decodeImageReply(
+                  payloadOf(Protocol::encodeImageReply(QImage(8193, 1, QImage::Format_ARGB32))))
+                  .value(),
+              std::nullopt);
+    EXPECT_EQ(
+        Protocol::decodeEncodedPictureReply(payloadOf(Protocol::encodeEncodedPictureReply(std::nullopt)))
+            .value(),
+        std::nullopt);
+
+    auto accepted = [](size_t kind, std::string_view bytes) {
+        return kind < 3 ? Protocol::decodeRequest(bytes).ok()
+                        : (kind == 3 ? Protocol::decodeImageReply(bytes).ok()
+                                     : Protocol::decodeEncodedPictureReply(bytes).ok());
+    };
+    for (size_t kind = 0; kind < std::size(messages); ++kind) {
+        const std::string& whole = messages[kind];
+        for (size_t length = 0; length < whole.size(); ++length)
+            EXPECT_FALSE(accepted(kind, std::string_view(whole).substr(0, length)))
+                << kind << " cut at " << length;
+        EXPECT_FALSE(accepted(kind, whole + '\0')) << kind;
+    }
+
+    // Edges and sizes that disagree with the bytes, or claim more than any image may have.
+    const auto withInt32At = [](std::string bytes, size_t at, uint32_t value) {
+        qToLittleEndian(value, bytes.data() + at);
+        return bytes;
+    };
+    const size_t edges = 2 + 1; // version, type, presence
+    EXPECT_FALSE(
+        Protocol::decodeImageReply(withInt32At(messages[3], edges, 6)).ok()); // width × height × 4 ≠ bytes
+    EXPECT_FALSE(Protocol::decodeImageReply(withInt32At(messages[3], edges, 0)).ok());
+    EXPECT_FALSE(Protocol::decodeImageReply(withInt32At(messages[3], edges + 4, 0x7fffffff)).ok());
+    EXPECT_FALSE(
+        Protocol::decodeImageReply(withInt32At(messages[3], edges + 8, 0xfffffff0)).ok()); // byte count
+    EXPECT_FALSE(Protocol::decodeEncodedPictureReply(withInt32At(messages[4], edges + 1, 0)).ok());
+    std::string unknownFormat = messages[4];
+    unknownFormat[edges] = 2;
+    EXPECT_FALSE(Protocol::decodeEncodedPictureReply(unknownFormat).ok());
+    const std::string fitRequest = messages[0];
+    const size_t fitBounds = 2 + 4 + 9;
+    EXPECT_FALSE(request(withInt32At(fitRequest, fitBounds, 0)).ok());
+    EXPECT_FALSE(request(withInt32At(fitRequest, fitBounds + 4, Protocol::maxImageEdge + 1)).ok());
+    EXPECT_FALSE(
+        request(payloadOf(Protocol::encodePictureEncodingRequest({std::string("/a\0b", 4), 1, 1, true})))
+            .ok());
+    std::string unknownSource = messages[1];
+    unknownSource[2] = 2;
+    EXPECT_FALSE(request(unknownSource).ok());
+}
+
 std::string fixture(const char* name) {
     return QFile::encodeName(TestSupport::fixturePath(QString::fromUtf8(name))).toStdString();
 }
@@ -267,6 +345,69 @@ TEST(IsolatedTagLibAccess, AHelperThatCrashesHangsOrExhaustsMemoryFailsThatCallO
     request.path = good;
     EXPECT_EQ(access.write(request), BridgeWriteOutcome::written);
     EXPECT_EQ(access.read(good).value().title, "Changed");
+}
+
+// Real pictures as files hold them: the JPEG and PNG embedded in a fixture.
+std::vector<QByteArray> fixturePictures() {
+    const BridgeReadResult read = InProcessTagLibAccess().read(fixture("pictures.flac"));
+    std::vector<QByteArray> pictures;
+    for (const BridgePicture& picture : read.ok() ? read.value().pictures : std::vector<BridgePicture>())
+        pictures.push_back(picture.data);
+    return pictures;
+}
+
+// Equal but for the resolution in the JPEG header: a process without an application object assumes 100 dpi
+// where the picture gives none, one with the offscreen platform 96.
+void expectSameEncoding(const std::optional<EncodedPicture>& actual,
+                        const std::optional<EncodedPicture>& expected) {
+    ASSERT_TRUE(actual && expected);
+    EXPECT_EQ(std::tuple(actual->format, actual->width, actual->height, actual->data.size()),
+              std::tuple(expected->format, expected->width, expected->height, expected->data.size()));
+    EXPECT_EQ(actual->data.mid(18), expected->data.mid(18));
+}
+
+TEST(IsolatedPictureDecoder, GivesWhatTheDecoderGivesInProcessAndFailsAloneOnAPictureThatCrashesOrHangs) {
+    const std::vector<QByteArray> pictures = fixturePictures();
+    ASSERT_GE(pictures.size(), 2u);
+    TestSupport::ScratchFolder folder;
+    const std::string file = QFile::encodeName(folder.write("cover.png", pictures[1])).toStdString();
+
+    const InProcessPictureDecoder inProcess;
+    IsolatedTagLibAccess helpers(2);
+    IsolatedPictureDecoder isolated(helpers);
+    for (const QByteArray& picture : pictures) {
+        for (const FitImageRequest& fit :
+             {FitImageRequest{picture, 7, 5}, FitImageRequest{picture, 4000, 4000}}) {
+            const std::optional<QImage> expected = inProcess.fitImage(fit);
+            ASSERT_TRUE(expected);
+            EXPECT_EQ(isolated.fitImage(fit), expected);
+        }
+        const EncodePictureRequest shrink{picture, 3, 0.7, true};
+        ASSERT_TRUE(inProcess.encodePicture(shrink));
+        expectSameEncoding(isolated.encodePicture(shrink), inProcess.encodePicture(shrink));
+    }
+    const EncodePictureRequest chosen{file, std::nullopt, 0.9, false};
+    ASSERT_TRUE(inProcess.encodePicture(chosen));
+    expectSameEncoding(isolated.encodePicture(chosen), inProcess.encodePicture(chosen));
+    EXPECT_FALSE(isolated.fitImage({"not a picture", 10, 10}));
+    EXPECT_FALSE(isolated.encodePicture({folder.path().toStdString(), std::nullopt, 0.9, false})); // a folder
+    EXPECT_EQ(helpers.workersKilled(), 0);
+
+    // The marker may follow a picture's own bytes, as decoders ignore what follows.
+    const QByteArray crashing = pictures[0] + "@picture-crash@";
+    const std::string crashingFile =
+        QFile::encodeName(folder.write("@picture-crash@.png", pictures[1])).toStdString();
+    EXPECT_FALSE(isolated.fitImage({crashing, 100, 100}));
+    EXPECT_FALSE(isolated.encodePicture({crashing, 100, 0.8, true}));
+    EXPECT_FALSE(isolated.encodePicture({crashingFile, std::nullopt, 0.9, false}));
+    EXPECT_TRUE(isolated.fitImage({pictures[0], 100, 100})); // a fresh helper takes over
+    EXPECT_EQ(helpers.workersKilled(), 3);
+
+    isolated.setTimeLimit(500ms);
+    EXPECT_FALSE(isolated.fitImage({pictures[1] + "@picture-hang@", 100, 100}));
+    EXPECT_EQ(helpers.workersKilled(), 4);
+    isolated.setTimeLimit(IsolatedPictureDecoder::defaultTimeLimit);
+    EXPECT_TRUE(isolated.encodePicture({pictures[1], 100, 0.8, true}));
 }
 
 TEST(IsolatedTagLibAccess, HelpersInheritNoOtherDescriptors) {

@@ -1,8 +1,7 @@
 #include "Quire/ViewModels/ArtworkProcessing.h"
 
-#include "Platform/ImageServices.h"
-
 #include <QCoreApplication>
+#include <QFile>
 #include <QHash>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentMap>
@@ -14,31 +13,7 @@ namespace ArtworkProcessing {
 
 namespace {
 
-// What re-encoding makes of one image, before a picture record is built around it: the part that equal
-// pictures share.
-struct EncodedPicture {
-    QByteArray data;
-    ImageFormat format = ImageFormat::unknown;
-    qint64 width = 0;
-    qint64 height = 0;
-};
-
-std::optional<EncodedPicture> encode(const QImage& image, double quality) {
-    EncodedPicture encoded;
-    if (std::optional<QByteArray> jpeg = Platform::encodeJpeg(image, quality)) {
-        encoded.data = std::move(*jpeg);
-        encoded.format = ImageFormat::jpeg;
-    } else if (std::optional<QByteArray> tiff = Platform::encodeTiff(image)) {
-        encoded.data = std::move(*tiff);
-        encoded.format = ImageFormat::tiff;
-    } else {
-        return std::nullopt;
-    }
-    const auto size = Artwork::dimensions(encoded.data);
-    encoded.width = size ? size->first : image.width();
-    encoded.height = size ? size->second : image.height();
-    return encoded;
-}
+constexpr double coverQuality = 0.9;
 
 Artwork pictureRecord(const EncodedPicture& encoded, ArtworkType type,
                       const std::optional<QString>& description) {
@@ -46,14 +21,18 @@ Artwork pictureRecord(const EncodedPicture& encoded, ArtworkType type,
                    encoded.height,      encoded.data.size(), type,           description};
 }
 
-std::optional<EncodedPicture> optimizedBytes(const QByteArray& data, int maxDimension, double quality) {
-    const std::optional<QImage> image = Platform::decodeImage(data);
-    if (!image)
-        return std::nullopt;
-    const std::optional<QImage> resized = resizeImage(*image, maxDimension);
-    if (!resized)
-        return std::nullopt;
-    return encode(*resized, quality);
+std::optional<EncodedPicture> optimizedBytes(const QByteArray& data, int maxDimension, double quality,
+                                             const PictureDecoder& decoder) {
+    return decoder.encodePicture({data, maxDimension, quality, true});
+}
+
+// A front cover at the quality of set artwork, without the TIFF fallback.
+std::optional<Artwork> coverArtworkFrom(std::variant<QByteArray, std::string> source,
+                                        const PictureDecoder& decoder) {
+    const std::optional<EncodedPicture> encoded =
+        decoder.encodePicture({std::move(source), std::nullopt, coverQuality, false});
+    return encoded ? std::optional(pictureRecord(*encoded, ArtworkType::frontCover, std::nullopt))
+                   : std::nullopt;
 }
 
 Artwork withOptimizedBytes(const Artwork& original, const std::optional<EncodedPicture>& encoded) {
@@ -69,37 +48,30 @@ QString percentText(double percent) {
 } // namespace
 
 QSize fittedSize(QSize size, int maxDimension) {
-    const int width = size.width(), height = size.height();
-    if ((width <= maxDimension && height <= maxDimension) || width <= 0 || height <= 0)
-        return size;
-    const double factor =
-        std::min(static_cast<double>(maxDimension) / width, static_cast<double>(maxDimension) / height);
-    // A very thin picture would truncate to an empty edge, and an empty image cannot be encoded.
-    return {std::max(1, static_cast<int>(width * factor)), std::max(1, static_cast<int>(height * factor))};
+    return PictureWork::fittedSize(size, maxDimension);
 }
 
 std::optional<QImage> resizeImage(const QImage& image, int maxDimension) {
-    const QSize target = fittedSize(image.size(), maxDimension);
-    if (target == image.size())
-        return image;
-    return Platform::scaled(image, target.width(), target.height());
+    return PictureWork::resized(image, maxDimension);
 }
 
 std::optional<Artwork> recompress(const QImage& image, double quality, ArtworkType type,
                                   const std::optional<QString>& description) {
-    const std::optional<EncodedPicture> encoded = encode(image, quality);
+    const std::optional<EncodedPicture> encoded = PictureWork::encoded(image, quality, true);
     if (!encoded)
         return std::nullopt;
     return pictureRecord(*encoded, type, description);
 }
 
-Artwork optimizeSingle(const Artwork& artwork, int maxDimension, double quality) {
-    return withOptimizedBytes(artwork, optimizedBytes(artwork.data, maxDimension, quality));
+Artwork optimizeSingle(const Artwork& artwork, int maxDimension, double quality,
+                       const PictureDecoder& decoder) {
+    return withOptimizedBytes(artwork, optimizedBytes(artwork.data, maxDimension, quality, decoder));
 }
 
 QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int maxDimension, double quality,
                                   PictureSharing sharing,
-                                  const std::function<void(qint64 completed, qint64 total)>& progress) {
+                                  const std::function<void(qint64 completed, qint64 total)>& progress,
+                                  const PictureDecoder& decoder) {
     // The image work: each distinct byte buffer once (or every picture), in first-seen order. Each picture
     // remembers which piece of work is its own.
     QList<QByteArray> work;
@@ -129,7 +101,7 @@ QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int
     std::atomic<qint64> done{0};
     const auto results = QtConcurrent::blockingMapped<QList<std::optional<EncodedPicture>>>(
         work, [&, total = qint64{work.size()}](const QByteArray& data) {
-            std::optional<EncodedPicture> encoded = optimizedBytes(data, maxDimension, quality);
+            std::optional<EncodedPicture> encoded = optimizedBytes(data, maxDimension, quality, decoder);
             if (progress)
                 progress(++done, total);
             return encoded;
@@ -149,18 +121,19 @@ QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int
 }
 
 std::optional<Artwork> coverArtwork(const QImage& image) {
-    std::optional<QByteArray> jpeg = Platform::encodeJpeg(image, 0.9);
-    if (!jpeg)
-        return std::nullopt;
-    const auto size = Artwork::dimensions(*jpeg);
-    const EncodedPicture encoded{*jpeg, ImageFormat::jpeg, size ? size->first : image.width(),
-                                 size ? size->second : image.height()};
-    return pictureRecord(encoded, ArtworkType::frontCover, std::nullopt);
+    const std::optional<EncodedPicture> encoded = PictureWork::encoded(image, coverQuality, false);
+    return encoded ? std::optional(pictureRecord(*encoded, ArtworkType::frontCover, std::nullopt))
+                   : std::nullopt;
 }
 
-std::optional<Artwork> coverArtworkFromFile(const QUrl& location) {
-    const std::optional<QImage> image = Platform::decodeImageFile(location);
-    return image ? coverArtwork(*image) : std::nullopt;
+std::optional<Artwork> coverArtworkFromFile(const QUrl& location, const PictureDecoder& decoder) {
+    if (!location.isLocalFile())
+        return std::nullopt;
+    return coverArtworkFrom(QFile::encodeName(location.toLocalFile()).toStdString(), decoder);
+}
+
+std::optional<Artwork> coverArtworkFromBytes(const QByteArray& bytes, const PictureDecoder& decoder) {
+    return coverArtworkFrom(bytes, decoder);
 }
 
 QString exportFileName(const QString& stem, qsizetype position, qsizetype count, ImageFormat format) {
@@ -177,17 +150,13 @@ qint64 currentTotalSize(const QList<AudioFile>& selectedFiles) {
     return total;
 }
 
-qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality) {
+qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality,
+                     const PictureDecoder& decoder) {
     if (selectedFiles.isEmpty() || selectedFiles.first().artwork().isEmpty())
         return 0;
-    const std::optional<QImage> image = Platform::decodeImage(selectedFiles.first().artwork().first().data);
-    if (!image)
-        return 0;
-    const std::optional<QImage> resized = resizeImage(*image, maxDimension);
-    if (!resized)
-        return 0;
-    const std::optional<QByteArray> jpeg = Platform::encodeJpeg(*resized, quality);
-    return jpeg ? jpeg->size() : 0;
+    const std::optional<EncodedPicture> jpeg =
+        decoder.encodePicture({selectedFiles.first().artwork().first().data, maxDimension, quality, false});
+    return jpeg ? jpeg->data.size() : 0;
 }
 
 qint64 frameCount(const QList<AudioFile>& selectedFiles) {

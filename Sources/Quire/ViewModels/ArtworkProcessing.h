@@ -2,6 +2,7 @@
 
 #include "QuireCore/Artwork.h"
 #include "QuireCore/AudioFile.h"
+#include "QuireCore/PictureDecoder.h"
 
 #include <QImage>
 #include <QList>
@@ -12,7 +13,9 @@
 #include <optional>
 
 // The picture work behind the artwork operations and the optimisation sheet. Pure functions of their
-// arguments, safe on any thread: the document calls them from the pool for large selections.
+// arguments, safe on any thread: the document calls them from the pool for large selections. Pictures from
+// files and from disk are decoded by a PictureDecoder, the helpers' by default, so that a picture that
+// crashes or hangs an image library fails alone.
 namespace ArtworkProcessing {
 
 // The size a picture of `size` takes when shrunk to fit a square of maxDimension: unchanged when both
@@ -32,7 +35,8 @@ std::optional<Artwork> recompress(const QImage& image, double quality, ArtworkTy
 // The picture decoded, shrunk to maxDimension and re-encoded by recompress, keeping its type and
 // description and taking a new id. A picture that cannot be decoded (or re-encoded) comes back unchanged,
 // id included.
-Artwork optimizeSingle(const Artwork& artwork, int maxDimension, double quality);
+Artwork optimizeSingle(const Artwork& artwork, int maxDimension, double quality,
+                       const PictureDecoder& decoder = defaultPictureDecoder());
 
 enum class PictureSharing {
     encodeOnce,        // pictures with equal bytes are decoded and encoded once per call
@@ -45,13 +49,18 @@ enum class PictureSharing {
 // pool's threads).
 QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int maxDimension, double quality,
                                   PictureSharing sharing = PictureSharing::encodeOnce,
-                                  const std::function<void(qint64 completed, qint64 total)>& progress = {});
+                                  const std::function<void(qint64 completed, qint64 total)>& progress = {},
+                                  const PictureDecoder& decoder = defaultPictureDecoder());
 
 // A front-cover JPEG picture (quality 0.9, no description, new id) made from an image, as setting artwork
 // from a chosen, pasted, dropped or imported image does; absent when encoding fails.
 std::optional<Artwork> coverArtwork(const QImage& image);
-// The same from an image file on disk; absent when it cannot be read, decoded or encoded.
-std::optional<Artwork> coverArtworkFromFile(const QUrl& location);
+// The same from an image file on disk, or from encoded bytes (a pasted image); absent when it cannot be
+// read, decoded or encoded.
+std::optional<Artwork> coverArtworkFromFile(const QUrl& location,
+                                            const PictureDecoder& decoder = defaultPictureDecoder());
+std::optional<Artwork> coverArtworkFromBytes(const QByteArray& bytes,
+                                             const PictureDecoder& decoder = defaultPictureDecoder());
 
 // The name a picture is exported under: stem-artwork.jpg for a file's only picture, stem-frame2.png for the
 // second of several (position counts from 1), with the extension of the picture's format.
@@ -62,7 +71,8 @@ QString exportFileName(const QString& stem, qsizetype position, qsizetype count,
 qint64 currentTotalSize(const QList<AudioFile>& selectedFiles);
 // The JPEG byte count of the first picture of the first file after resizeImage; 0 when there is none or a
 // step fails.
-qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality);
+qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality,
+                     const PictureDecoder& decoder = defaultPictureDecoder());
 // The number of pictures of the first file, or 1 when it has none or there is no file.
 qint64 frameCount(const QList<AudioFile>& selectedFiles);
 

@@ -1,6 +1,7 @@
 #include "DocumentTestSupport.h"
 #include "Platform/ImageServices.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
+#include "QuireCore/TagLibAccess.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 using namespace DocumentTest;
 using namespace ArtworkProcessing;
 using TestSupport::encodedImage;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -358,6 +360,31 @@ TEST_F(ArtworkDocumentTest, ExportWritesEveryPictureUnchangedUnderItsFilesStem) 
 
     EXPECT_EQ(exportFileName("a", 1, 1, ImageFormat::unknown), QStringLiteral("a-artwork.bin"));
     EXPECT_EQ(exportFileName("a", 2, 2, ImageFormat::tiff), QStringLiteral("a-frame2.tiff"));
+}
+
+// The picture markers are set for this program in DocumentTestSupport.cpp.
+TEST(FaultArtworkTest, APictureThatCrashesOrHangsItsDecoderIsKeptAndTheOthersAreOptimised) {
+    IsolatedTagLibAccess helpers(2);
+    IsolatedPictureDecoder decoder(helpers);
+    decoder.setTimeLimit(5s); // a hang costs this much; the other pictures go on meanwhile
+    const QByteArray jpeg = encodedImage(1500, 1200, "JPEG");
+    const Artwork good = picture(jpeg, ImageFormat::jpeg);
+    const Artwork crashing = picture(encodedImage(1200, 1200, "PNG") + "@picture-crash@", ImageFormat::png);
+    const Artwork hanging = picture(copyOf(jpeg) + "@picture-hang@", ImageFormat::jpeg);
+    const QList<QList<Artwork>> optimized =
+        optimizeAll({{good}, {crashing, picture(copyOf(jpeg), ImageFormat::jpeg)}, {hanging}}, 1000, 0.8,
+                    PictureSharing::encodeOnce, {}, decoder);
+    ASSERT_EQ(optimized.size(), 3);
+    for (const Artwork& shrunk : {optimized[0][0], optimized[1][1]})
+        EXPECT_EQ(std::tuple(shrunk.format, shrunk.width, shrunk.height),
+                  std::tuple(ImageFormat::jpeg, qint64{1000}, qint64{800}));
+    EXPECT_EQ(optimized[1][0], crashing);
+    EXPECT_EQ(optimized[2][0], hanging);
+    EXPECT_EQ(helpers.workersKilled(), 2);
+
+    // The sheet's estimate shows nothing rather than failing.
+    EXPECT_EQ(estimatedSize({fileWith({crashing})}, 1000, 0.8, decoder), 0);
+    EXPECT_GT(estimatedSize({fileWith({good})}, 1000, 0.8, decoder), 0);
 }
 
 } // namespace

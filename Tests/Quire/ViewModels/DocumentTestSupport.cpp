@@ -1,14 +1,27 @@
 #include "DocumentTestSupport.h"
 
 #include "Platform/FileSystem.h"
+#include "QuireCore/TagWorker.h"
 
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 
 namespace DocumentTest {
+
+namespace {
+
+// Every helper this test program starts knows these markers (set before main()).
+[[maybe_unused]] const bool faultsConfigured = [] {
+    setenv(TagWorker::faultVariable,
+           "crash=@crash@;hang=@hang@;picture-crash=@picture-crash@;picture-hang=@picture-hang@", 1);
+    return true;
+}();
+
+} // namespace
 
 QUrl Library::add(const QString& name, const QString& fixture) {
     QFile source(TestSupport::fixturePath(fixture));

@@ -3,7 +3,6 @@
 // it could not read, and keeps the others.
 #include "DocumentTestSupport.h"
 #include "QuireCore/TagLibAccess.h"
-#include "QuireCore/TagWorker.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,12 +23,6 @@ using namespace DocumentTest;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Every helper this test program starts knows these markers (set before main()).
-[[maybe_unused]] const bool faultsConfigured = [] {
-    setenv(TagWorker::faultVariable, "crash=@crash@;hang=@hang@", 1);
-    return true;
-}();
 
 const char* const fixtureFormats[] = {"mp3", "m4a", "m4b",  "flac", "wav", "aiff",
                                       "aif", "ogg", "opus", "dsf",  "dff"};

@@ -1,7 +1,6 @@
 #include "Quire/Views/Artwork/ArtworkPanel.h"
 
 #include "Platform/FileSystem.h"
-#include "Platform/ImageServices.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/Views/Artwork/ArtworkOptimizeSheet.h"
@@ -9,6 +8,7 @@
 #include "Quire/Views/Artwork/PictureLoading.h"
 #include "Quire/Views/Common/FileDrops.h"
 #include "Quire/Views/Common/Symbols.h"
+#include "QuireCore/PictureDecoder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -406,10 +406,7 @@ void ArtworkPanel::pasteImage() {
     if (bytes.isEmpty())
         bytes = mime->data(QStringLiteral("image/png"));
     if (!bytes.isEmpty()) {
-        setImageLater([bytes]() -> std::optional<Artwork> {
-            const std::optional<QImage> image = Platform::decodeImage(bytes);
-            return image ? ArtworkProcessing::coverArtwork(*image) : std::nullopt;
-        });
+        setImageLater([bytes] { return ArtworkProcessing::coverArtworkFromBytes(bytes); });
         return;
     }
     // An image copied within this program, or offered only in Qt's own form.
@@ -426,7 +423,9 @@ void ArtworkPanel::copyShownArtwork() {
     clipboard->clear();
     if (!shown)
         return;
-    const std::optional<QImage> image = Platform::decodeImage(shown->data);
+    // On the GUI thread, as a copy is expected to be on the clipboard when the action returns.
+    const std::optional<QImage> image =
+        defaultPictureDecoder().fitImage({shown->data, maxFittedImageEdge, maxFittedImageEdge});
     if (!image)
         return;
     auto* mime = new QMimeData;

@@ -1,7 +1,7 @@
 #include "Quire/Views/Artwork/PictureLoading.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include "QuireCore/PictureDecoder.h"
+
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace PictureLoading {
@@ -16,21 +16,7 @@ QThreadPool* pool() {
 }
 
 QImage decodeToFit(const QByteArray& data, QSize bounds) {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize full = reader.size();
-    if (full.isValid() && (full.width() > bounds.width() || full.height() > bounds.height()))
-        reader.setScaledSize(full.scaled(bounds, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    QImage image = reader.read();
-    if (image.isNull())
-        return {};
-    // Readers that cannot scale while decoding give the full size; rotation may swap the edges.
-    if (image.width() > bounds.width() || image.height() > bounds.height())
-        image = image.scaled(bounds, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
+    return defaultPictureDecoder().fitImage({data, bounds.width(), bounds.height()}).value_or(QImage());
 }
 
 QFuture<QImage> decodeToFitLater(const QByteArray& data, QSize bounds) {

@@ -13,9 +13,9 @@ namespace PictureLoading {
 // The pool every picture job of the views runs in, apart from the document's own image work.
 QThreadPool* pool();
 
-// The picture decoded and shrunk to fit `bounds` (device pixels), never enlarged; a null image when the
-// bytes do not decode. Large JPEGs are scaled while decoding, which is several times faster than decoding
-// the full size first. Safe on any thread.
+// The picture decoded by the default PictureDecoder (in a helper process) and shrunk to fit `bounds` (device
+// pixels), never enlarged; a null image when the bytes do not decode or the decoder failed. Safe on any
+// thread; blocks while the helper works.
 QImage decodeToFit(const QByteArray& data, QSize bounds);
 
 // decodeToFit in the pool.
