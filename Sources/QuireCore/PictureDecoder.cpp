@@ -31,18 +31,6 @@ std::optional<QImage> decoded(const EncodePictureRequest& request) {
     return Platform::decodeImageFile(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
 }
 
-const char* failureName(WorkerFailure failure) {
-    switch (failure) {
-    case WorkerFailure::couldNotStart:
-        return "could not be started";
-    case WorkerFailure::crashed:
-        return "stopped unexpectedly";
-    case WorkerFailure::timedOut:
-        return "ran out of time";
-    }
-    return "failed";
-}
-
 } // namespace
 
 bool EncodePictureRequest::operator==(const EncodePictureRequest& other) const {

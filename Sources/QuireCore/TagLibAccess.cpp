@@ -71,18 +71,6 @@ QString failureText(WorkerFailure failure) {
     Q_UNREACHABLE();
 }
 
-const char* failureName(WorkerFailure failure) {
-    switch (failure) {
-    case WorkerFailure::couldNotStart:
-        return "could not be started";
-    case WorkerFailure::crashed:
-        return "stopped unexpectedly";
-    case WorkerFailure::timedOut:
-        return "ran out of time";
-    }
-    Q_UNREACHABLE();
-}
-
 } // namespace
 
 BridgeReadResult InProcessTagLibAccess::read(const std::string& path) const {

@@ -151,6 +151,18 @@ void closeIfOpen(int& fd) {
 
 } // namespace
 
+const char* failureName(WorkerFailure failure) {
+    switch (failure) {
+    case WorkerFailure::couldNotStart:
+        return "could not be started";
+    case WorkerFailure::crashed:
+        return "stopped unexpectedly";
+    case WorkerFailure::timedOut:
+        return "ran out of time";
+    }
+    return "failed";
+}
+
 TagWorkerPool::TagWorkerPool(int maxIdleWorkers)
     : m_maxIdle(std::max(0, maxIdleWorkers))
     , m_spawner([this] { runSpawner(); }) {}

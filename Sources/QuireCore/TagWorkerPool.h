@@ -22,6 +22,9 @@ enum class WorkerFailure {
     timedOut,      // no complete reply within the time limit
 };
 
+// "could not be started", "stopped unexpectedly", "ran out of time": for warnings.
+const char* failureName(WorkerFailure failure);
+
 // Helpers started from /proc/self/exe, handed out one call at a time. Safe to
 // use from any number of threads.
 //
