@@ -109,6 +109,12 @@ private:
     FileDescriptor m_lock;
 };
 
+// A leftover away from its file names it, so that the recovery can find the file after a crash. A file
+// system without user attributes leaves the leftover unnamed: the save goes on as before.
+void nameFileOf(int leftover, const QByteArray& filePath) {
+    ::fsetxattr(leftover, saveLeftoverFileAttribute, filePath.constData(), size_t(filePath.size()), 0);
+}
+
 Result<HiddenFile, int> createHidden(const Folder& folder, const QByteArray& name, SaveLeftover::Kind kind) {
     for (int attempt = 0;; ++attempt) {
         QByteArray hidden = saveLeftoverName(name, kind, QRandomGenerator::system()->generate());
@@ -292,8 +298,7 @@ bool flushFolder(const Folder& folder) {
 // own file system first so that the copies can be reflinks.
 std::vector<Folder> temporaryFolders(dev_t device) {
     std::vector<Folder> folders;
-    for (const QByteArray& path :
-         {QFile::encodeName(QDir::tempPath()), QByteArray("/var/tmp"), QByteArray("/tmp")}) {
+    for (const QByteArray& path : temporarySaveFolders()) {
         std::optional<Folder> folder = openFolder(path);
         struct stat status {};
         if (!folder || ::fstat(folder->fd.get(), &status) != 0)
@@ -304,8 +309,13 @@ std::vector<Folder> temporaryFolders(dev_t device) {
         });
         if (seen)
             continue;
-        folders.insert(status.st_dev == device ? folders.begin() : folders.end(), std::move(*folder));
+        folders.push_back(std::move(*folder));
     }
+    // In their order, those on the file's own file system first.
+    std::stable_partition(folders.begin(), folders.end(), [device](const Folder& folder) {
+        struct stat status {};
+        return ::fstat(folder.fd.get(), &status) == 0 && status.st_dev == device;
+    });
     return folders;
 }
 
@@ -329,7 +339,8 @@ std::optional<SaveFailure> checkUnchanged(const Folder& folder, const QByteArray
 // whole; it takes the working copy's id, so that the recovery finds the flushed new content beside it.
 std::optional<SaveFailure> rewriteInPlace(int original, const struct stat& before,
                                           const QByteArray& originalPath, const Folder& backupFolder,
-                                          const QByteArray& name, int work, quint32 id) {
+                                          bool backupBesideFile, const QByteArray& name, int work,
+                                          quint32 id) {
     struct stat workStatus {};
     if (::fstat(work, &workStatus) != 0)
         return failure(Reason::finishFailed, errno, QStringLiteral("Cannot examine the working copy"));
@@ -340,6 +351,8 @@ std::optional<SaveFailure> rewriteInPlace(int original, const struct stat& befor
                        QStringLiteral("Cannot make a backup of %1 in %2")
                            .arg(text(originalPath), text(backupFolder.path)));
     HiddenFile backup = std::move(created).value();
+    if (!backupBesideFile)
+        nameFileOf(backup.fd(), originalPath);
     bool cloned = false; // either will do
     if (int error = cloneOrCopy(original, backup.fd(), before.st_size, &cloned);
         error != 0 || retryingInterrupts([&] { return ::fsync(backup.fd()); }) != 0)
@@ -446,6 +459,8 @@ replaceFileSafely(const QString& path,
             if (createWorkingCopy(candidate))
                 break;
         }
+        if (work)
+            nameFileOf(work->fd(), resolved);
     }
     if (!work)
         return failure(Reason::noWorkingCopy, workError,
@@ -488,8 +503,8 @@ replaceFileSafely(const QString& path,
         if (auto failed = flushWorkingCopy())
             return *failed;
         const quint32 id = parseSaveLeftoverName(work->name()).value_or(SaveLeftover{}).id;
-        if (auto failed =
-                rewriteInPlace(original.get(), before, resolved, *workFolder, name, written.get(), id))
+        if (auto failed = rewriteInPlace(original.get(), before, resolved, *workFolder,
+                                         report.workingCopyInFolder, name, written.get(), id))
             return *failed;
         return report;
     }
@@ -511,4 +526,8 @@ replaceFileSafely(const QString& path,
 
 void setSaveStepHookForTesting(void (*hook)(SaveStep step, const QByteArray& originalPath)) {
     stepHook = hook;
+}
+
+QList<QByteArray> temporarySaveFolders() {
+    return {QFile::encodeName(QDir::tempPath()), QByteArray("/var/tmp"), QByteArray("/tmp")};
 }

@@ -3,6 +3,7 @@
 #include "QuireCore/Result.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -25,6 +26,7 @@
 // - When the folder is not writable the working copy and backup go to the temporary folder ($TMPDIR,
 //   /var/tmp or /tmp, one on the file's own file system first), so a file that could be written in place
 //   before can still be saved; only a power loss then leaves the backup there instead of beside the file.
+//   There both name the file they belong to (saveLeftoverFileAttribute), where the file system can.
 // - A backup exists under its name only once it is complete and flushed, and the working copy beside it
 //   holds the flushed new content; both stay locked (flock) while the save runs. recoverInterruptedSaves
 //   (SaveRecovery.h) relies on this to put things right after a crash.
@@ -76,6 +78,10 @@ using ReplacementResult = Result<ReplacementReport, SaveFailure>;
 ReplacementResult
 replaceFileSafely(const QString& path,
                   const std::function<bool(const QByteArray& workingCopyPath)>& writeAndVerify);
+
+// Where a save puts its working copy and backup when the file's folder is not writable, in the order tried
+// ($TMPDIR or /tmp, /var/tmp, /tmp); the recovery looks there too.
+QList<QByteArray> temporarySaveFolders();
 
 // The points of a save a crash could stop it at, in order (rewrittenInPlace or renamed, not both).
 enum class SaveStep {

@@ -3,6 +3,7 @@
 #include "QuireCore/FileDescriptor.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -125,7 +127,7 @@ std::optional<LockedLeftover> lockLeftover(const Folder& folder, const QByteArra
     FileDescriptor fd = folder.open(name, O_RDONLY);
     struct stat opened {};
     if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-        ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        opened.st_uid != ::geteuid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
         return std::nullopt;
     // Still the entry of that name once locked (a finishing save may have renamed or removed it).
     const std::optional<struct stat> named = folder.status(name);
@@ -139,6 +141,11 @@ public:
     Recovery(Folder folder, const std::function<bool(const QString&)>& readableAsAudio)
         : m_folder(std::move(folder))
         , m_readable(readableAsAudio) {}
+    Recovery(const Recovery&) = delete;
+    Recovery& operator=(const Recovery&) = delete;
+
+    // Where the files of the next leftovers are, when not in the leftovers' folder; null: there.
+    void setFileFolder(const Folder* files) { m_files = files; }
 
     // The name of the file a leftover belongs to, when it can be told: its own name, or, when that was cut,
     // the one entry of the folder whose leftover would have this name.
@@ -163,8 +170,8 @@ public:
             keepBackup(backup, backup.leftover.fileName, SaveRecoveryNote::Outcome::keptBoth);
             return;
         }
-        const QString filePath = m_folder.pathOf(*fileName);
-        const std::optional<struct stat> fileStatus = m_folder.status(*fileName);
+        const QString filePath = files().pathOf(*fileName);
+        const std::optional<struct stat> fileStatus = files().status(*fileName);
         if (!fileStatus) {
             if (backupReadable(backup))
                 restoreMissing(backup, *fileName);
@@ -173,7 +180,7 @@ public:
             return;
         }
         FileDescriptor file =
-            S_ISREG(fileStatus->st_mode) ? m_folder.open(*fileName, O_RDWR) : FileDescriptor();
+            S_ISREG(fileStatus->st_mode) ? files().open(*fileName, O_RDWR) : FileDescriptor();
         if (!file.valid()) {
             keepBackup(backup, *fileName, SaveRecoveryNote::Outcome::failed,
                        QStringLiteral("%1 cannot be written").arg(filePath));
@@ -202,7 +209,7 @@ public:
                 return;
             }
             note.outcome = SaveRecoveryNote::Outcome::restoredKeptCurrent;
-            note.keptAs = QFile::decodeName(*kept);
+            note.keptAs = keptName(*kept);
         }
         if (const int error = copyContent(backup.fd.get(), file.get())) {
             keepBackup(backup, *fileName, SaveRecoveryNote::Outcome::failed,
@@ -220,6 +227,12 @@ public:
     QList<SaveRecoveryNote> notes() const { return m_notes; }
 
 private:
+    const Folder& files() const { return m_files ? *m_files : m_folder; }
+    // Beside the file its name says enough; elsewhere the user needs the whole path.
+    QString keptName(const QByteArray& name) const {
+        return m_files ? m_folder.pathOf(name) : QFile::decodeName(name);
+    }
+
     bool backupReadable(const LockedLeftover& backup) const {
         return m_readable(m_folder.pathOf(backup.name));
     }
@@ -230,17 +243,17 @@ private:
     }
 
     void restoreMissing(LockedLeftover& backup, const QByteArray& fileName) {
-        const QString filePath = m_folder.pathOf(fileName);
-        FileDescriptor file = m_folder.open(fileName, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        const QString filePath = files().pathOf(fileName);
+        FileDescriptor file = files().open(fileName, O_WRONLY | O_CREAT | O_EXCL, 0666);
         const int error = file.valid() ? copyContent(backup.fd.get(), file.get()) : errno;
         if (error != 0) {
             if (file.valid())
-                ::unlinkat(m_folder.fd.get(), fileName.constData(), 0);
+                ::unlinkat(files().fd.get(), fileName.constData(), 0);
             keepBackup(backup, fileName, SaveRecoveryNote::Outcome::failed,
                        QStringLiteral("%1 could not be made: %2").arg(filePath, describe(error)));
             return;
         }
-        m_folder.flush();
+        files().flush();
         remove(backup);
         m_notes.append({SaveRecoveryNote::Outcome::restored, filePath, {}, {}});
     }
@@ -265,7 +278,7 @@ private:
 
     void keepBackup(LockedLeftover& backup, const QByteArray& fileName, SaveRecoveryNote::Outcome outcome,
                     const QString& description = {}) {
-        SaveRecoveryNote note{outcome, m_folder.pathOf(fileName), {}, description};
+        SaveRecoveryNote note{outcome, files().pathOf(fileName), {}, description};
         for (int attempt = 1; attempt < 100; ++attempt) {
             const QByteArray name = visibleName(fileName, "backup", attempt);
             const int error = renameWithoutReplacing(m_folder.fd.get(), backup.name, name);
@@ -273,7 +286,7 @@ private:
                 continue;
             if (error == 0) {
                 m_folder.flush();
-                note.keptAs = QFile::decodeName(name);
+                note.keptAs = keptName(name);
             }
             break;
         }
@@ -283,9 +296,43 @@ private:
     }
 
     Folder m_folder;
+    const Folder* m_files = nullptr;
     const std::function<bool(const QString&)>& m_readable;
     QList<SaveRecoveryNote> m_notes;
 };
+
+FileDescriptor openFolder(const QByteArray& path) {
+    return FileDescriptor(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// The folder's entries: our leftovers, and the names of everything else.
+bool list(int folder, std::vector<QByteArray>& entries,
+          std::vector<std::pair<QByteArray, SaveLeftover>>& leftovers) {
+    const int listFd = ::dup(folder);
+    DIR* listing = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!listing) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return false;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (std::optional<SaveLeftover> leftover = parseSaveLeftoverName(name))
+            leftovers.emplace_back(name, *leftover);
+        else
+            entries.push_back(name);
+    }
+    ::closedir(listing);
+    return true;
+}
+
+// The file a leftover away from it names (saveLeftoverFileAttribute); empty when it names none.
+QByteArray namedFile(int leftover) {
+    QByteArray path(PATH_MAX, Qt::Uninitialized);
+    const ssize_t size = ::fgetxattr(leftover, saveLeftoverFileAttribute, path.data(), size_t(path.size()));
+    path.resize(size > 0 ? size : 0);
+    return path.startsWith('/') && !path.contains('\0') ? path : QByteArray();
+}
 
 } // namespace
 
@@ -346,26 +393,11 @@ recoverInterruptedSaves(const QString& folderPath,
                         const std::function<bool(const QByteArray& fileName)>& concerns,
                         const std::function<bool(const QString& path)>& readableAsAudio) {
     const QByteArray path = QFile::encodeName(folderPath);
-    FileDescriptor fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.valid())
-        return {};
-    const int listFd = ::dup(fd.get());
-    DIR* listing = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!listing) {
-        if (listFd >= 0)
-            ::close(listFd);
-        return {};
-    }
+    FileDescriptor fd = openFolder(path);
     std::vector<QByteArray> entries;
     std::vector<std::pair<QByteArray, SaveLeftover>> leftovers;
-    while (const dirent* entry = ::readdir(listing)) {
-        const QByteArray name(entry->d_name);
-        if (std::optional<SaveLeftover> leftover = parseSaveLeftoverName(name))
-            leftovers.emplace_back(name, *leftover);
-        else
-            entries.push_back(name);
-    }
-    ::closedir(listing);
+    if (!fd.valid() || !list(fd.get(), entries, leftovers))
+        return {};
 
     Recovery recovery(Folder{std::move(fd), path}, readableAsAudio);
     // Backups first: a working copy beside one is the evidence of what its save wrote.
@@ -386,4 +418,50 @@ recoverInterruptedSaves(const QString& folderPath,
         }
     }
     return recovery.notes();
+}
+
+QList<SaveRecoveryNote>
+recoverInterruptedSavesElsewhere(const QList<QByteArray>& folders,
+                                 const std::function<bool(const QString& filePath)>& concerns,
+                                 const std::function<bool(const QString& path)>& readableAsAudio) {
+    QList<SaveRecoveryNote> notes;
+    std::vector<std::pair<dev_t, ino_t>> seen; // $TMPDIR is often /tmp itself
+    for (const QByteArray& path : folders) {
+        FileDescriptor fd = openFolder(path);
+        struct stat status {};
+        if (!fd.valid() || ::fstat(fd.get(), &status) != 0)
+            continue;
+        if (std::find(seen.begin(), seen.end(), std::pair(status.st_dev, status.st_ino)) != seen.end())
+            continue;
+        seen.emplace_back(status.st_dev, status.st_ino);
+        std::vector<QByteArray> entries;
+        std::vector<std::pair<QByteArray, SaveLeftover>> leftovers;
+        if (!list(fd.get(), entries, leftovers) || leftovers.empty())
+            continue;
+
+        Recovery recovery(Folder{std::move(fd), path}, readableAsAudio);
+        for (const SaveLeftover::Kind kind : {SaveLeftover::Kind::backup, SaveLeftover::Kind::workingCopy}) {
+            for (const auto& [name, leftover] : leftovers) {
+                if (leftover.kind != kind)
+                    continue;
+                std::optional<LockedLeftover> locked = lockLeftover(recovery.folder(), name, leftover);
+                const QByteArray file = locked ? namedFile(locked->fd.get()) : QByteArray();
+                if (file.isEmpty() || !concerns(QFile::decodeName(file)))
+                    continue;
+                const qsizetype slash = file.lastIndexOf('/');
+                const QByteArray fileFolderPath = slash == 0 ? QByteArray("/") : file.left(slash);
+                const Folder fileFolder{openFolder(fileFolderPath), fileFolderPath};
+                if (!fileFolder.fd.valid())
+                    continue;
+                recovery.setFileFolder(&fileFolder);
+                if (kind == SaveLeftover::Kind::backup)
+                    recovery.recoverBackup(*locked, file.mid(slash + 1));
+                else
+                    recovery.recoverWorkingCopy(*locked);
+                recovery.setFileFolder(nullptr);
+            }
+        }
+        notes += recovery.notes();
+    }
+    return notes;
 }

@@ -21,6 +21,10 @@ struct SaveLeftover {
     bool operator==(const SaveLeftover&) const = default;
 };
 
+// The extended attribute by which a working copy or backup that is not beside its file (it is in one of
+// temporarySaveFolders(), because the file's folder is not writable) names the file's path.
+inline constexpr const char* saveLeftoverFileAttribute = "user.cadenza.file";
+
 QByteArray saveLeftoverName(const QByteArray& fileName, SaveLeftover::Kind kind, quint32 id);
 // Recognises our own names only: anything saveLeftoverName cannot have made is none.
 std::optional<SaveLeftover> parseSaveLeftoverName(const QByteArray& name);
@@ -40,7 +44,8 @@ struct SaveRecoveryNote {
     };
     Outcome outcome = Outcome::restored;
     QString file;        // the file's path
-    QString keptAs;      // the name of the visible copy beside it, when there is one
+    QString keptAs;      // the name of the visible copy beside it, when there is one (a whole path when the
+                         // leftover was not beside its file)
     QString description; // with failed: what went wrong
     bool operator==(const SaveRecoveryNote&) const = default;
 };
@@ -64,3 +69,12 @@ QList<SaveRecoveryNote>
 recoverInterruptedSaves(const QString& folder,
                         const std::function<bool(const QByteArray& fileName)>& concerns,
                         const std::function<bool(const QString& path)>& readableAsAudio);
+
+// The same for the leftovers in `folders` (the temporary folders of saves) that name their file by
+// saveLeftoverFileAttribute, for files whose path `concerns` accepts. The visible copies stay in the
+// leftover's folder, since the file's own was not writable. Leftovers of other users are never touched,
+// here or beside files: in a folder others can write to, theirs could name any file.
+QList<SaveRecoveryNote>
+recoverInterruptedSavesElsewhere(const QList<QByteArray>& folders,
+                                 const std::function<bool(const QString& filePath)>& concerns,
+                                 const std::function<bool(const QString& path)>& readableAsAudio);

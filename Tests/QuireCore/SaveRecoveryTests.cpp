@@ -11,10 +11,12 @@
 #include <QProcess>
 #include <climits>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using TestSupport::ScratchFolder;
@@ -233,6 +235,49 @@ TEST(SaveRecovery, AMissingFileComesBackAndABrokenBackupIsNeverRestoredFrom) {
     EXPECT_EQ(contentOf(kept), newer);
     EXPECT_EQ(TestSupport::hiddenSaveLeftovers(folder.path()),
               QStringList{".gone.flac.0000001.cadenza-backup.flac"});
+}
+
+// A file in a folder it cannot write to is saved in place behind a backup in a temporary folder; the
+// backup names its file, so that recovery finds it there. Run as nobody (permissions do not stop root), and
+// so are only the leftovers of that user taken.
+TEST(SaveRecovery, ABackupInATemporaryFolderNamesItsFileAndIsRestoredFrom) {
+    const ScratchFolder folder, temporary;
+    const QString path = folder.filePath(QStringLiteral("song.flac"));
+    ASSERT_TRUE(QFile::copy(TestSupport::fixturePath(QStringLiteral("tagged.flac")), path));
+    const QByteArray before = contentOf(path);
+    const QByteArray audio = TestSupport::decodedAudioDigest(path);
+    ASSERT_EQ(::chmod(native(path).constData(), 0666), 0);
+    ASSERT_EQ(::chmod(native(folder.path()).constData(), 0555), 0);
+    ASSERT_EQ(::chmod(native(temporary.path()).constData(), 0777), 0);
+    if (::setxattr(native(temporary.path()).constData(), "user.cadenza.probe", "x", 1, 0) != 0 &&
+        errno == ENOTSUP)
+        GTEST_SKIP() << "the scratch file system takes no user attributes";
+
+    const QByteArray savedTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", native(temporary.path()));
+    QList<SaveRecoveryNote> notes;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                                 ::setresuid(65534, 65534, 65534) != 0))
+            _exit(99);
+        saveAndDieAt(path, SaveStep::originalRewritten, true);
+        const QList<SaveRecoveryNote> found = recoverInterruptedSavesElsewhere(
+            {native(temporary.path())}, [&](const QString& file) { return file == path; }, readable);
+        const bool restored = found.size() == 1 && found[0].outcome == Outcome::restoredKeptCurrent &&
+                              found[0].file == path && found[0].keptAs.startsWith(temporary.path() + u'/');
+        _exit(restored ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    savedTemporary.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", savedTemporary);
+    ::chmod(native(folder.path()).constData(), 0755);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 99)
+        GTEST_SKIP() << "cannot drop root privileges here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the recovery did not restore the file";
+    EXPECT_EQ(contentOf(path), before);
+    EXPECT_EQ(TestSupport::decodedAudioDigest(path), audio);
+    EXPECT_EQ(TestSupport::hiddenSaveLeftovers(temporary.path()), QStringList());
 }
 
 } // namespace

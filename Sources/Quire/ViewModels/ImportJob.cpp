@@ -1,6 +1,7 @@
 #include "Quire/ViewModels/ImportJob.h"
 
 #include "Platform/FileSystem.h"
+#include "QuireCore/SafeFileReplacement.h"
 
 #include <QFile>
 #include <QHash>
@@ -109,8 +110,10 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
     // that has any, only the given files' names elsewhere.
     QSet<QString> wholeFolders;
     QHash<QString, QSet<QByteArray>> namedFiles;
+    QStringList walkedFolders; // resolved, ending in "/"
     for (const QUrl& location : locations) {
         if (Platform::isDirectory(location) == Platform::DirectoryCheck::yes) {
+            walkedFolders.append(Platform::canonicalLocation(location).toLocalFile() + u'/');
             for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
                 if (!entry.isRegularFile)
                     continue;
@@ -158,6 +161,25 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
                 if (note.outcome == SaveRecoveryNote::Outcome::restored)
                     walkedFiles.append(QUrl::fromLocalFile(note.file));
             }
+        }
+        // Saves of files in folders that are not writable leave theirs in a temporary folder, naming the
+        // file by its resolved path.
+        const auto concernsElsewhere = [&](const QString& filePath) {
+            const QString folder =
+                Platform::deletingLastPathComponent(QUrl::fromLocalFile(filePath)).toLocalFile();
+            const bool walked = std::any_of(walkedFolders.cbegin(), walkedFolders.cend(),
+                                            [&](const QString& root) { return filePath.startsWith(root); });
+            const bool named = namedFiles.value(folder).contains(
+                QFile::encodeName(Platform::lastPathComponent(QUrl::fromLocalFile(filePath))));
+            return (walked || named) &&
+                   !taken.contains(Platform::canonicalLocation(QUrl::fromLocalFile(filePath)));
+        };
+        for (const SaveRecoveryNote& note :
+             recoverInterruptedSavesElsewhere(temporarySaveFolders(), concernsElsewhere, readable)) {
+            result.recovered.append(note);
+            if (note.outcome == SaveRecoveryNote::Outcome::restored &&
+                !walkedFiles.contains(QUrl::fromLocalFile(note.file)))
+                walkedFiles.append(QUrl::fromLocalFile(note.file));
         }
     }
     // Leftovers of saves end in their file's extension but are no songs.
