@@ -2,6 +2,7 @@
 // choosing the decoder (request, image reply, encoded picture reply), then the
 // payload. Whatever decodes must encode to a frame whose payload decodes to an
 // equal value, and replies have exactly one encoding.
+#include "ProtocolFuzzing.h"
 #include "QuireCore/TagWorkerProtocol.h"
 
 #include <cstdint>
@@ -11,23 +12,10 @@
 #include <string_view>
 
 using namespace TagWorkerProtocol;
+using ProtocolFuzzing::payloadOf;
+using ProtocolFuzzing::require;
 
 namespace {
-
-void require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
-
-std::string_view payloadOf(const std::string& frame) {
-    require(frame.size() >= frameHeaderSize, "frame shorter than its header");
-    const auto size = decodeFrameHeader(std::string_view(frame).substr(0, frameHeaderSize));
-    require(size.ok() && size.value() == frame.size() - frameHeaderSize,
-            "frame header disagrees with the frame");
-    return std::string_view(frame).substr(frameHeaderSize);
-}
 
 template <typename T> void checkRequest(const T& request, std::string (*encode)(const T&)) {
     const std::string frame = encode(request);

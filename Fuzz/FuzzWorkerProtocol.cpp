@@ -2,6 +2,7 @@
 // choosing the decoder (frame header, request, read reply, write reply), then
 // the payload. Whatever decodes must encode to a frame whose payload decodes
 // to an equal value, and that frame must be a fixed point.
+#include "ProtocolFuzzing.h"
 #include "QuireCore/TagWorkerProtocol.h"
 
 #include <cstdint>
@@ -11,24 +12,10 @@
 #include <string_view>
 
 using namespace TagWorkerProtocol;
+using ProtocolFuzzing::payloadOf;
+using ProtocolFuzzing::require;
 
 namespace {
-
-void require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
-
-// The payload of an encoded frame, after checking its header.
-std::string_view payloadOf(const std::string& frame) {
-    require(frame.size() >= frameHeaderSize, "frame shorter than its header");
-    const auto size = decodeFrameHeader(std::string_view(frame).substr(0, frameHeaderSize));
-    require(size.ok() && size.value() == frame.size() - frameHeaderSize,
-            "frame header disagrees with the frame");
-    return std::string_view(frame).substr(frameHeaderSize);
-}
 
 std::string encodeRequest(const Request& request) {
     if (const auto* read = std::get_if<ReadRequest>(&request))
