@@ -28,6 +28,19 @@
 
 namespace {
 
+// Encoded picture bytes another program offers (TIFF or PNG first, then any image type), so that the
+// helpers decode them rather than Qt's clipboard code in this process; empty when there are none.
+QByteArray offeredPictureBytes(const QMimeData* mime) {
+    QStringList formats{QStringLiteral("image/tiff"), QStringLiteral("image/png")};
+    for (const QString& format : mime->formats())
+        if (format.startsWith(u"image/") && !formats.contains(format))
+            formats.append(format);
+    for (const QString& format : std::as_const(formats))
+        if (QByteArray bytes = mime->data(format); !bytes.isEmpty())
+            return bytes;
+    return {};
+}
+
 // The drop well of the empty state (dashed) and the box of the varies state.
 class DropBox : public QWidget {
 public:
@@ -402,14 +415,11 @@ void ArtworkPanel::pasteImage() {
     const QMimeData* mime = QApplication::clipboard()->mimeData();
     if (!mime)
         return;
-    QByteArray bytes = mime->data(QStringLiteral("image/tiff"));
-    if (bytes.isEmpty())
-        bytes = mime->data(QStringLiteral("image/png"));
-    if (!bytes.isEmpty()) {
+    if (const QByteArray bytes = offeredPictureBytes(mime); !bytes.isEmpty()) {
         setImageLater([bytes] { return ArtworkProcessing::coverArtworkFromBytes(bytes); });
         return;
     }
-    // An image copied within this program, or offered only in Qt's own form.
+    // An image copied within this program, offered only in Qt's own form.
     if (mime->hasImage()) {
         const QImage image = qvariant_cast<QImage>(mime->imageData());
         if (!image.isNull())
@@ -518,7 +528,10 @@ bool ArtworkPanel::eventFilter(QObject* watched, QEvent* event) {
         const QList<QUrl> files = FileDrops::fileUrls(mime);
         for (const QUrl& location : files)
             setImageLater([location] { return ArtworkProcessing::coverArtworkFromFile(location); });
-        if (files.isEmpty() && mime->hasImage()) {
+        const QByteArray bytes = files.isEmpty() ? offeredPictureBytes(mime) : QByteArray();
+        if (!bytes.isEmpty()) {
+            setImageLater([bytes] { return ArtworkProcessing::coverArtworkFromBytes(bytes); });
+        } else if (files.isEmpty() && mime->hasImage()) {
             const QImage image = qvariant_cast<QImage>(mime->imageData());
             if (!image.isNull())
                 setImageLater([image] { return ArtworkProcessing::coverArtwork(image); });
