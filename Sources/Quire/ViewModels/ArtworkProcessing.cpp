@@ -47,14 +47,6 @@ QString percentText(double percent) {
 
 } // namespace
 
-QSize fittedSize(QSize size, int maxDimension) {
-    return PictureWork::fittedSize(size, maxDimension);
-}
-
-std::optional<QImage> resizeImage(const QImage& image, int maxDimension) {
-    return PictureWork::resized(image, maxDimension);
-}
-
 std::optional<Artwork> recompress(const QImage& image, double quality, ArtworkType type,
                                   const std::optional<QString>& description) {
     const std::optional<EncodedPicture> encoded = PictureWork::encoded(image, quality, true);

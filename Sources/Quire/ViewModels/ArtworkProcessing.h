@@ -18,14 +18,6 @@
 // crashes or hangs an image library fails alone.
 namespace ArtworkProcessing {
 
-// The size a picture of `size` takes when shrunk to fit a square of maxDimension: unchanged when both
-// edges fit (no upscaling), else both edges scaled by min(M / w, M / h) in double precision and truncated,
-// so that 999 × 3001 at 1000 gives 332 × 999. An edge never drops below one pixel.
-QSize fittedSize(QSize size, int maxDimension);
-
-// The image shrunk to fittedSize, or the image itself when it fits; absent when scaling fails.
-std::optional<QImage> resizeImage(const QImage& image, int maxDimension);
-
 // The image encoded as a new picture record: JPEG at `quality`, or lossless TIFF when JPEG encoding fails;
 // dimensions read back from the new bytes (the image's size when they cannot be read), a new random id.
 // Absent when neither encoding works, so that no caller ever stores a picture without bytes.
@@ -69,8 +61,8 @@ QString exportFileName(const QString& stem, qsizetype position, qsizetype count,
 // The figures of the optimisation sheet, over the selected files in list order.
 // The sum of sizeBytes over every picture of every file.
 qint64 currentTotalSize(const QList<AudioFile>& selectedFiles);
-// The JPEG byte count of the first picture of the first file after resizeImage; 0 when there is none or a
-// step fails.
+// The JPEG byte count of the first picture of the first file after PictureWork::resized; 0 when there is none
+// or a step fails.
 qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality,
                      const PictureDecoder& decoder = defaultPictureDecoder());
 // The number of pictures of the first file, or 1 when it has none or there is no file.

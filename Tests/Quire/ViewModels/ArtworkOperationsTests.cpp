@@ -40,18 +40,19 @@ QByteArray contentsOf(const QString& path) {
 }
 
 TEST(ArtworkScalingTest, FitsTheLongerEdgeByTruncationAndNeverUpscales) {
-    EXPECT_EQ(fittedSize({999, 3001}, 1000), QSize(332, 999)); // 3001 × (1000 / 3001) is just below 1000
-    EXPECT_EQ(fittedSize({3000, 1500}, 1000), QSize(1000, 500));
-    EXPECT_EQ(fittedSize({1500, 3000}, 1000), QSize(500, 1000));
-    EXPECT_EQ(fittedSize({600, 600}, 1000), QSize(600, 600));
-    EXPECT_EQ(fittedSize({1000, 1000}, 1000), QSize(1000, 1000));
-    EXPECT_EQ(fittedSize({2, 5000}, 100), QSize(1, 100)); // never an empty edge
+    EXPECT_EQ(PictureWork::fittedSize({999, 3001}, 1000),
+              QSize(332, 999)); // 3001 × (1000 / 3001) is just below 1000
+    EXPECT_EQ(PictureWork::fittedSize({3000, 1500}, 1000), QSize(1000, 500));
+    EXPECT_EQ(PictureWork::fittedSize({1500, 3000}, 1000), QSize(500, 1000));
+    EXPECT_EQ(PictureWork::fittedSize({600, 600}, 1000), QSize(600, 600));
+    EXPECT_EQ(PictureWork::fittedSize({1000, 1000}, 1000), QSize(1000, 1000));
+    EXPECT_EQ(PictureWork::fittedSize({2, 5000}, 100), QSize(1, 100)); // never an empty edge
 
-    const std::optional<QImage> resized = resizeImage(TestSupport::patternImage(999, 3001), 1000);
+    const std::optional<QImage> resized = PictureWork::resized(TestSupport::patternImage(999, 3001), 1000);
     ASSERT_TRUE(resized);
     EXPECT_EQ(resized->size(), QSize(332, 999));
     const QImage small = TestSupport::patternImage(600, 600);
-    EXPECT_EQ(resizeImage(small, 1000)->cacheKey(), small.cacheKey());
+    EXPECT_EQ(PictureWork::resized(small, 1000)->cacheKey(), small.cacheKey());
 }
 
 TEST(ArtworkOptimizeTest, ReencodesDecodablePicturesAsJpegAndLeavesOthersAlone) {
