@@ -40,7 +40,8 @@ public:
     ImportProgressOverlay* importOverlay() const { return m_importOverlay; }
     QWidget* inspectorPane() const { return m_inspectorPane; }
     // The save error alert while it is shown.
-    QMessageBox* saveErrorAlert() const { return m_saveErrorAlert; }
+    // The alert showing the oldest of the document's notices.
+    QMessageBox* noticeAlert() const { return m_noticeAlert; }
     bool isCommandPaletteShown() const { return m_showCommandPalette; }
     CommandPaletteView* commandPalette() const;
     // The batch-operation sheet while one is shown.
@@ -73,7 +74,7 @@ private:
     void refreshUndoState();
     void refreshSaveState();
     void refreshInspector();
-    void refreshSaveError();
+    void refreshNotices();
 
     QPointer<DocumentViewModel> m_document;
     QPointer<CommandCenter> m_commands;
@@ -88,7 +89,8 @@ private:
     QWidget* m_inspectorPane = nullptr;
     StatusBarView* m_statusBar = nullptr;
     ImportProgressOverlay* m_importOverlay = nullptr;
-    QPointer<QMessageBox> m_saveErrorAlert;
+    QPointer<QMessageBox> m_noticeAlert;
+    quint64 m_shownNotice = 0;
     QPointer<QDialog> m_openPanel;
     QPointer<QDialog> m_sheet;
     QPointer<CommandPaletteView> m_commandPalette;
