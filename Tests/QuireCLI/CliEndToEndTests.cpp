@@ -75,6 +75,8 @@ TEST_F(CliTest, UsageErrorsChangeNothing) {
     file.close();
     for (const QStringList& arguments :
          {QStringList{"-c", "set title New", "-c", "save", "-c", "set bogus x", folder.path()},
+          QStringList{"-c", "set year 19x", "-c", "save", folder.path()},
+          QStringList{"-c", "set-file a.mp3 trackNumber abc", "-c", "save", folder.path()},
           QStringList{"-c", "rename a.mp3 b", "-c", "number-tracks --start x", folder.path()},
           QStringList{"--frobnicate", folder.path()}, QStringList{"-c", "list"}}) {
         const CliRun run = runCli(arguments);
@@ -164,6 +166,15 @@ TEST_F(CliTest, ShowPrintsTheValuesAfterABatchOperation) {
         runCli({"-c", "replace 'Fixture Artist' 'Pink Floyd' --fields artist", "-c", "show", folder.path()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(run.out.contains(QStringLiteral("\nArtist\tPink Floyd\n"))) << run.out;
+}
+
+TEST_F(CliTest, ANumberWithItsTotalIsOneStep) {
+    add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
+    const CliRun run = runCli({"-c", "set trackNumber 5/17", "-c", "show", "-c", "history", folder.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\nTrack Number\t5\nTrack Total\t17\n"))) << run.out;
+    EXPECT_EQ(run.out.count(QStringLiteral("undo\t")), 2) << run.out; // the import and the edit
+    EXPECT_TRUE(run.out.contains(QStringLiteral("undo\tEdit Track Number\n"))) << run.out;
 }
 
 // Work that could not be done is a failure with a message, never a silent success.

@@ -1,5 +1,6 @@
 #include "DocumentTestSupport.h"
 
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace DocumentTest;
@@ -48,6 +49,44 @@ TEST_F(EditingTest, EditStateShowsCommonValuesAndWhatVaries) {
     document.setSelectedFiles({});
     EXPECT_EQ(document.editState()->stringValue(TagField::title), QString());
     EXPECT_FALSE(document.editState()->compilation());
+}
+
+// Text that the model would turn into no value is refused before anything
+// changes, for the selection and for one file alike; "number/total" is one step.
+TEST_F(EditingTest, TypedValuesAreCheckedBeforeAnythingChanges) {
+    selectAll();
+    const QList<AudioFile> before = document.files();
+    const qsizetype steps = document.undoStack().undoDescriptions().size();
+    QSignalSpy changes(&document, &DocumentViewModel::changed);
+    for (const std::optional<QUuid>& target : {std::optional<QUuid>(), std::optional(ids[1])}) {
+        const Result<bool, QString> year = document.editField(TagField::year, QStringLiteral("19x"), target);
+        ASSERT_FALSE(year.ok());
+        EXPECT_TRUE(year.error().contains(QStringLiteral("Year"))) << year.error().toStdString();
+        EXPECT_TRUE(year.error().contains(QStringLiteral("1973-03-01"))) << year.error().toStdString();
+        EXPECT_FALSE(document.editField(TagField::trackNumber, QStringLiteral("abc"), target).ok());
+        EXPECT_FALSE(document.editField(TagField::discNumber, QStringLiteral("1/x"), target).ok());
+        EXPECT_FALSE(document.editField(TagField::bpm, QStringLiteral("-5"), target).ok());
+        EXPECT_FALSE(document.editField(TagField::compilation, QStringLiteral("maybe"), target).ok());
+    }
+    EXPECT_EQ(document.files(), before);
+    EXPECT_EQ(document.modifiedCount(), 0);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps);
+    EXPECT_EQ(changes.count(), 0);
+
+    ASSERT_TRUE(document.editField(TagField::trackNumber, QStringLiteral(" 5/17 "), ids[1]).value());
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
+    EXPECT_EQ(valueOf(1, TagField::trackNumber), QStringLiteral("5"));
+    EXPECT_EQ(valueOf(1, TagField::trackTotal), QStringLiteral("17"));
+    ASSERT_EQ(changes.count(), 1);
+    const auto change = changes[0][0].value<DocumentChange>();
+    EXPECT_EQ(change.changed, QSet<QUuid>{ids[1]});
+    EXPECT_EQ(change.fields, (QSet<TagField>{TagField::trackNumber, TagField::trackTotal}));
+
+    ASSERT_TRUE(document.editField(TagField::year, QStringLiteral("1973-03-01T10:30")).ok());
+    EXPECT_EQ(valueOf(0, TagField::year), QStringLiteral("1973"));
+    document.undo();
+    document.undo();
+    EXPECT_EQ(document.files(), before);
 }
 
 TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {

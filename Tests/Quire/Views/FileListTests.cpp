@@ -155,6 +155,23 @@ TEST_F(FileListTest, TheTableFollowsTheDocumentRowByRow) {
     EXPECT_EQ(resets.count(), 0);
 }
 
+// A cell takes what the inspector takes: refused text changes nothing, and
+// "number/total" in the track column is one step.
+TEST_F(FileListTest, CellsCheckWhatIsTyped) {
+    load({QStringLiteral("a.flac")});
+    const AudioFile before = document.files()[0];
+    const auto steps = document.undoStack().undoDescriptions().size();
+    QSignalSpy refusals(model(), &FileListModel::inputRefused);
+    EXPECT_FALSE(model()->setData(cell(0, FileColumn::track), QStringLiteral("abc"), Qt::EditRole));
+    EXPECT_EQ(document.files()[0], before);
+    ASSERT_EQ(refusals.count(), 1);
+    EXPECT_TRUE(refusals[0][1].toString().startsWith(QStringLiteral("Track Number takes")));
+    EXPECT_TRUE(model()->setData(cell(0, FileColumn::track), QStringLiteral("5/17"), Qt::EditRole));
+    EXPECT_EQ(document.files()[0].tags().trackNumber, 5);
+    EXPECT_EQ(document.files()[0].tags().trackTotal, 17);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
+}
+
 // The name and tag columns share the width the others leave, never below
 // their minimum widths.
 TEST_F(FileListTest, ColumnsFitTheWindow) {

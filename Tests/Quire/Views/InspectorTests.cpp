@@ -116,6 +116,48 @@ TEST_F(InspectorTest, TypingEditsEverySelectedFileAsOneUndoStep) {
     EXPECT_EQ(lineEdit(TagField::trackNumber)->placeholderText(), "Multiple values");
 }
 
+// A number is taken when the typing is done; refused text never stays in the
+// box, never reaches the file and says what the field takes.
+TEST_F(InspectorTest, TypedNumbersAreCheckedWhenTheTypingIsDone) {
+    load({"a.flac", "b.flac"});
+    document.setSelectedFiles({ids()[0]});
+    const AudioFile before = document.files()[0];
+    const QString year = before.tags().value(TagField::year).value_or(QString());
+    const qsizetype steps = document.undoStack().undoDescriptions().size();
+    QLineEdit* yearBox = lineEdit(TagField::year);
+    yearBox->setFocus();
+    yearBox->selectAll();
+    QTest::keyClicks(yearBox, "19x");
+    EXPECT_EQ(document.files()[0], before); // nothing while typing
+    QTest::keyClick(yearBox, Qt::Key_Return);
+    EXPECT_EQ(document.files()[0], before);
+    EXPECT_EQ(document.modifiedCount(), 0);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps);
+    EXPECT_EQ(yearBox->text(), year);
+    EXPECT_TRUE(inspector()->box(TagField::year)->errorText().startsWith("Year takes a year"));
+
+    yearBox->selectAll();
+    QTest::keyClicks(yearBox, "1999");
+    QTest::keyClick(yearBox, Qt::Key_Tab); // leaving the box commits
+    EXPECT_EQ(document.files()[0].tags().year, 1999);
+    EXPECT_EQ(inspector()->box(TagField::year)->errorText(), "");
+
+    // "number/total" in the track box sets both in one step; a save takes what is still being typed.
+    QLineEdit* track = lineEdit(TagField::trackNumber);
+    track->setFocus();
+    track->selectAll();
+    QTest::keyClicks(track, "5/17");
+    QTest::keyClick(track, Qt::Key_Return);
+    EXPECT_EQ(document.files()[0].tags().trackNumber, 5);
+    EXPECT_EQ(document.files()[0].tags().trackTotal, 17);
+    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 2);
+    track->selectAll();
+    QTest::keyClicks(track, "4");
+    document.saveAll();
+    waitForSave(document);
+    EXPECT_EQ(readBack(document.files()[0].url()).tags().trackNumber, 4);
+}
+
 TEST_F(InspectorTest, LayoutsRelabelAndReorderTheRows) {
     load({"a.flac"});
     const QList<QStringList> standard = {{"Title"},

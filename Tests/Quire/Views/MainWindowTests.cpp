@@ -112,14 +112,24 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     writer->release(2);
     waitForSave(document);
 
-    // b.flac failed: the alert shows the document's message; closing it clears the message.
-    ASSERT_TRUE(noticeText(document).has_value());
+    // b.flac failed: the alert shows the save's notice.
+    ASSERT_EQ(document.notices().size(), 1);
+    const QString saveNotice = document.notices()[0].text;
+    EXPECT_EQ(document.notices()[0].files, QStringList{library.path(QStringLiteral("b.flac"))});
     QTRY_VERIFY(window->noticeAlert() && window->noticeAlert()->isVisible());
     EXPECT_EQ(window->noticeAlert()->text(), "Couldn’t Complete the File Operation");
-    EXPECT_EQ(window->noticeAlert()->informativeText(), *noticeText(document));
+    EXPECT_EQ(window->noticeAlert()->informativeText(), saveNotice);
     EXPECT_EQ(save->text(), "Save");
     EXPECT_TRUE(save->isEnabled());
     EXPECT_EQ(window->statusBarView()->savingText(), "");
+
+    // A failed import while the alert is open queues behind it; each shows until dismissed.
+    library.add(QStringLiteral("broken.flac"), QStringLiteral("corrupt.flac"));
+    importAndWait(document, {library.url(QStringLiteral("broken.flac"))});
+    ASSERT_EQ(document.notices().size(), 2);
+    EXPECT_EQ(window->noticeAlert()->informativeText(), saveNotice);
+    window->noticeAlert()->buttons().first()->click();
+    QTRY_VERIFY(window->noticeAlert() && window->noticeAlert()->informativeText().contains("broken.flac"));
     window->noticeAlert()->buttons().first()->click();
     EXPECT_EQ(noticeText(document), std::nullopt);
     QTRY_VERIFY(!window->noticeAlert());

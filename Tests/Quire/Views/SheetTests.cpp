@@ -223,6 +223,15 @@ TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
     EXPECT_LT(typing.elapsed(), 300);
     ASSERT_TRUE(counted());
 
+    // "Apply to all loaded files" reaches the file that is not selected.
+    sheet->regexToggle()->click();
+    sheet->searchField()->setText(QStringLiteral("Caf"));
+    sheet->replacementField()->setText(QStringLiteral("Kaf"));
+    QTest::keyClick(sheet->replacementField(), Qt::Key_Return);
+    EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{ids()[0]});
+    EXPECT_EQ(value(1, TagField::title), "Kafé ☕ 東京");
+    sheet->regexToggle()->click();
+
     sheet->searchField()->setText(QStringLiteral("(b)(a)"));
     sheet->replacementField()->setText(QStringLiteral("$2$1"));
     const qsizetype before = steps();
