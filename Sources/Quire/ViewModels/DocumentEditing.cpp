@@ -9,27 +9,23 @@ Result<bool, QString> DocumentViewModel::editField(TagField field, const QString
     if (!edits)
         return edits.error();
 
+    // Files that already held the value are marked modified too, but only
+    // when the edit changes some file: typing what every file holds is no edit.
     QList<AudioFile> files = m_files;
-    bool reachesAFile = false;
+    bool changesAValue = false;
     for (AudioFile& target : files) {
         if (file ? target.id() != *file : !m_selectedFiles.contains(target.id()))
             continue;
-        reachesAFile = true;
         TagSet tags = target.tags();
         for (const FieldEdit& edit : edits.value())
             tags.setValue(edit.value, edit.field);
-        target.setTags(tags);
+        if (tags != target.tags()) {
+            changesAValue = true;
+            target.setTags(tags);
+        }
+        target.setModified(true);
     }
-    if (!reachesAFile)
-        return false;
-    // Files that already held the value are marked modified too, but only
-    // when the edit changes some file: typing what every file holds is no edit.
-    const QList<AudioFile> withValues = files;
-    for (AudioFile& target : files) {
-        if (file ? target.id() == *file : m_selectedFiles.contains(target.id()))
-            target.setModified(true);
-    }
-    if (DocumentChange::between(m_files, withValues).fields.isEmpty())
+    if (!changesAValue)
         return false;
 
     const QString description = tr("Edit %1").arg(displayName(field));

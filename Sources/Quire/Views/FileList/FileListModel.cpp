@@ -228,6 +228,7 @@ void FileListModel::apply(const DocumentChange& change) {
     const QList<AudioFile>& files = m_document->files();
     if (change.isEmpty() && m_rows.size() == files.size())
         return;
+    emit followingStarted();
 
     // Removed rows go first, last run first so that the rows before keep their numbers.
     if (!change.removed.isEmpty()) {
@@ -296,4 +297,5 @@ void FileListModel::apply(const DocumentChange& change) {
     }
     for (const auto& [first, last] : runsOf(changedRows))
         emit dataChanged(index(first, 0), index(last, FileListColumns::count - 1));
+    emit followingFinished();
 }

@@ -53,6 +53,9 @@ public:
 signals:
     // The document refused what was typed into a cell; `message` says why.
     void inputRefused(const QModelIndex& index, const QString& message);
+    // Around the row changes that follow one change of the document.
+    void followingStarted();
+    void followingFinished();
 
 private:
     void follow(const DocumentChange& change);

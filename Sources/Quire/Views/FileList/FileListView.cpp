@@ -77,25 +77,11 @@ FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
     connect(this, &QWidget::customContextMenuRequested, this, &FileListView::showContextMenu);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FileListView::takeSelectionFromTable);
-    // A reset clears the table's selection; that is not the user's doing.
-    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_applyingSelection = true; });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        m_applyingSelection = false;
-        applyDocumentSelection();
-    });
-    // Rows removed or reordered by the document carry the table's selection
-    // along or drop it; the document's selection stays what it is.
-    for (auto aboutToChange :
-         {&QAbstractItemModel::rowsAboutToBeRemoved, &QAbstractItemModel::rowsAboutToBeInserted})
-        connect(m_model, aboutToChange, this, [this] { m_applyingSelection = true; });
-    for (auto changed : {&QAbstractItemModel::rowsRemoved, &QAbstractItemModel::rowsInserted})
-        connect(m_model, changed, this, [this] {
-            m_applyingSelection = false;
-            applyDocumentSelection();
-        });
-    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this,
-            [this] { m_applyingSelection = true; });
-    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] {
+    // Rows removed, inserted or reordered by the document carry the table's
+    // selection along or drop it; the document's selection stays what it is,
+    // and is applied once the rows have followed the change.
+    connect(m_model, &FileListModel::followingStarted, this, [this] { m_applyingSelection = true; });
+    connect(m_model, &FileListModel::followingFinished, this, [this] {
         m_applyingSelection = false;
         applyDocumentSelection();
     });
