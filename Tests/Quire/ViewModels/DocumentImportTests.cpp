@@ -28,14 +28,12 @@ TEST(DocumentImport, KeepsSupportedFilesOnceAndSelectsTheFirst) {
               0);
 
     DocumentViewModel document;
-    document.setInspectorVisible(false);
     // The folder, a file inside it again, and a link to a file in it: each file once.
     importAndWait(document, {library.url(), library.url(QStringLiteral("b.mp3")),
                              library.url(QStringLiteral("sub/../b.mp3"))});
     EXPECT_EQ(namesOf(document.files()), QStringList({".hidden.ogg", "a.flac", "b.mp3"}));
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 3 files"));
     EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
-    EXPECT_TRUE(document.inspectorVisible());
     EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{document.files().first().id()});
     EXPECT_EQ(document.importProgress(), (ImportProgress{3, 3}));
     EXPECT_EQ(document.savedFiles().size(), 3);

@@ -69,9 +69,9 @@ TEST_F(InspectorTest, PlaceholderAndHeaderFollowTheSelection) {
     EXPECT_EQ(inspector()->subtitleText(), "2 with unsaved changes");
 
     // Coming back on screen, the pane rebuilds the edit state from the files.
-    document.setInspectorVisible(false);
+    window->setInspectorShown(false);
     document.editState()->setString(QStringLiteral("stale"), TagField::genre);
-    document.setInspectorVisible(true);
+    window->setInspectorShown(true);
     EXPECT_EQ(lineEdit(TagField::genre)->text(), "");
     EXPECT_EQ(lineEdit(TagField::genre)->placeholderText(), "Multiple values");
 }
@@ -140,7 +140,7 @@ TEST_F(InspectorTest, LayoutsRelabelAndReorderTheRows) {
               nullptr);
 
     chooseLayout("Podcasts");
-    EXPECT_EQ(document.currentLayout(), InspectorLayout::podcasts());
+    EXPECT_EQ(inspector()->currentLayout(), InspectorLayout::podcasts());
     EXPECT_EQ(rowLabels(), QList<QStringList>({{"Title"},
                                                {"Podcast"},
                                                {"Author"},
