@@ -258,6 +258,18 @@ TEST_F(MainWindowTest, MenuBarOffersTheBatchAndArtworkCommandsByKeyboard) {
     document.setSelectedFiles({ids()[1]});
     EXPECT_TRUE(rename->isEnabled());
 
+    // Artwork items act on the selection, through the inspector's panel.
+    load({QStringLiteral("c.flac")}, QStringLiteral("untagged.flac"));
+    document.setSelectedFiles({ids()[0], ids()[2]});
+    ASSERT_FALSE(document.files()[0].artwork().isEmpty());
+    EXPECT_FALSE(window->action(Commands::copyArtwork)->isEnabled()); // the two differ
+    ASSERT_TRUE(window->action(Commands::removeArtwork)->isEnabled());
+    window->action(Commands::removeArtwork)->trigger();
+    EXPECT_TRUE(document.files()[0].artwork().isEmpty());
+    EXPECT_FALSE(window->action(Commands::removeArtwork)->isEnabled());
+    document.setSelectedFiles({ids()[1]});
+    EXPECT_TRUE(window->action(Commands::copyArtwork)->isEnabled());
+
     // Alt+T opens the menu on its first item; Return runs it.
     QTest::keyClick(window.get(), Qt::Key_T, Qt::AltModifier);
     QTRY_COMPARE(QApplication::activePopupWidget(), tags);

@@ -23,6 +23,7 @@ struct CommandFacts {
     bool hasFiles = false;
     bool hasSelection = false;
     bool selectionHasArtwork = false;
+    bool selectionSharesArtwork = false; // what the inspector shows, copies and exports
     bool hasArtwork = false;
     bool idle = false; // neither saving nor loading
     bool modified = false;
@@ -42,6 +43,8 @@ Facts factsOf(const DocumentViewModel& document) {
     facts.hasSelection = !selected.isEmpty();
     facts.selectionHasArtwork = std::any_of(selected.begin(), selected.end(),
                                             [](const AudioFile& file) { return !file.artwork().isEmpty(); });
+    const std::optional<QList<Artwork>> shared = AudioFile::batchArtwork(selected);
+    facts.selectionSharesArtwork = shared && !shared->isEmpty();
     facts.hasArtwork = document.filesWithArtworkCount() > 0;
     facts.idle = !document.isSaving() && !document.isLoading();
     facts.modified = document.modifiedCount() > 0;
@@ -63,6 +66,9 @@ bool onFiles(const Facts& facts) {
 }
 bool onSelectedArtwork(const Facts& facts) {
     return batch(facts) && facts.selectionHasArtwork;
+}
+bool onSharedArtwork(const Facts& facts) {
+    return batch(facts) && facts.selectionSharesArtwork;
 }
 
 struct Declaration {
@@ -175,9 +181,9 @@ QList<Declaration> declarations() {
         posting(Commands::pasteArtwork, tr("Paste Artwork"), "doc.on.clipboard", "artwork cover image paste",
                 batch),
         posting(Commands::copyArtwork, tr("Copy Artwork"), "doc.on.doc", "artwork cover image copy",
-                onSelectedArtwork),
+                onSharedArtwork),
         posting(Commands::exportArtwork, tr("Export Artwork…"), "square.and.arrow.up",
-                "artwork cover image export", onSelectedArtwork),
+                "artwork cover image export", onSharedArtwork),
         posting(Commands::showOptimizeArtworkSheet, tr("Optimize Artwork…"), "photo",
                 "artwork cover image optimize resize compress", onSelectedArtwork),
         posting(Commands::removeArtwork, tr("Remove Artwork"), "trash", "artwork cover image remove delete",
