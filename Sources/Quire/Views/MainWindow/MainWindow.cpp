@@ -67,7 +67,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     m_splitter->setSizes({860, 320});
     m_stack->addWidget(m_emptyState);
     m_stack->addWidget(m_splitter);
-    m_statusBar = new StatusBarView(document, central);
+    m_statusBar = new StatusBarView(document, action(Commands::saveAllChanges), central);
     layout->addWidget(m_stack, 1);
     layout->addWidget(m_statusBar);
     setCentralWidget(central);
