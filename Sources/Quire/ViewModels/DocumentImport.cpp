@@ -122,8 +122,10 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStr
         message.append(notes);
         if (!message.isEmpty())
             setSaveErrorMessage(message.join(QStringLiteral("\n\n")));
-        if (!m_files.isEmpty() && m_selectedFiles.isEmpty())
-            setSelectedFiles({m_files.first().id()});
+        if (!m_files.isEmpty()) {
+            if (m_selectedFiles.isEmpty())
+                setSelectedFiles({m_files.first().id()});
+        }
         const QList<QUrl> queued = std::exchange(m_queuedImports, {});
         if (!queued.isEmpty())
             importFiles(queued);

@@ -3,9 +3,10 @@
 #include <QObject>
 #include <QString>
 
-// The names of the commands that menus, the toolbar and the command palette
-// post. Each is handled by the view that owns the matching state: the file
-// list removes files, the main window does the rest.
+// The names of the commands (see CommandRegistry). Those that do not run a
+// document operation themselves are posted by name and handled by the view
+// that owns the matching state: the file list removes files, the main window
+// does the rest.
 namespace Commands {
 inline const QString openFiles = QStringLiteral("openFiles");
 inline const QString saveAllChanges = QStringLiteral("saveAllChanges");
