@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
     for (int step = 0; step < 21; ++step) {
         now += std::chrono::seconds(2);
         stepMs.push_back(milliseconds(
-            [&] { document.updateField(TagField::comment, QStringLiteral("x%1").arg(step), first); }));
+            [&] { document.editField(TagField::comment, QStringLiteral("x%1").arg(step), first); }));
     }
     std::nth_element(stepMs.begin(), stepMs.begin() + 10, stepMs.end());
     std::printf("one undo step       %9.2f ms  %+7.1f KB (median of 21; memory of all 21 / 21)\n", stepMs[10],
@@ -169,8 +169,8 @@ int main(int argc, char** argv) {
     double firstEditMs = 0;
     for (int edit = 0; edit < 200; ++edit) {
         now += std::chrono::seconds(2); // each its own step
-        const double ms = milliseconds(
-            [&] { document.updateField(TagField::comment, QStringLiteral("Edit %1").arg(edit)); });
+        const double ms =
+            milliseconds([&] { document.editField(TagField::comment, QStringLiteral("Edit %1").arg(edit)); });
         if (edit == 0)
             firstEditMs = ms;
     }
@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
     for (const AudioFile& file : saving.files())
         savingIds.insert(file.id());
     saving.setSelectedFiles(savingIds);
-    saving.updateField(TagField::title, QStringLiteral("Saved title"));
+    saving.editField(TagField::title, QStringLiteral("Saved title"));
     const double saveMs = milliseconds([&] {
         saving.saveAll();
         waitForSave(saving);
@@ -218,7 +218,7 @@ int main(int argc, char** argv) {
     });
     std::printf("save %lld changed titles %6.0f ms%s; plain ctaglib_write loop in place %6.0f ms\n",
                 static_cast<long long>(savingIds.size()), saveMs,
-                saving.saveErrorMessage() ? " (with failures)" : "", plainMs);
+                !saving.notices().isEmpty() ? " (with failures)" : "", plainMs);
 
     // 4. Batch work on the same 1,000 files. Renaming holds the thread that
     // owns the document; the artwork work runs in the background, and the

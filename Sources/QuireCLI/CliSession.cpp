@@ -4,7 +4,6 @@
 
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
-#include "Quire/ViewModels/FieldInput.h"
 #include "Quire/ViewModels/PatternEngine.h"
 #include "Quire/ViewModels/TextTransform.h"
 
@@ -25,13 +24,6 @@ QString tr(const char* text) {
 
 QUrl locationOf(const QString& path) {
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-}
-
-// A set command's edits: its value was checked when the command was parsed.
-QList<FieldEdit> fieldEdits(TagField field, const std::optional<QString>& value) {
-    if (!value)
-        return {{field, std::nullopt}};
-    return parseFieldInput(field, *value).value();
 }
 
 QJsonValue optionalText(const std::optional<QString>& text) {
@@ -62,22 +54,22 @@ CliSession::Status CliSession::load(const QList<QUrl>& locations) {
     for (const AudioFile& file : m_document.files())
         all.insert(file.id());
     m_document.setSelectedFiles(all);
-    return takeDocumentError();
+    return takeNotices();
 }
 
-CliSession::Status CliSession::takeDocumentError() {
-    const std::optional<QString> message = m_document.saveErrorMessage();
-    if (!message)
-        return Status::ok;
-    m_err << *message << Qt::endl;
-    m_document.setSaveErrorMessage(std::nullopt);
-    return Status::failed;
+CliSession::Status CliSession::takeNotices() {
+    const QList<Notice> notices = m_document.notices();
+    for (const Notice& notice : notices) {
+        m_err << notice.text << Qt::endl;
+        m_document.dismissNotice(notice.id);
+    }
+    return notices.isEmpty() ? Status::ok : Status::failed;
 }
 
 CliSession::Status CliSession::run(const CliCommand& command) {
     m_current = command.line;
     const Status status = execute(command);
-    const Status documentStatus = takeDocumentError();
+    const Status documentStatus = takeNotices();
     return status == Status::failed || documentStatus == Status::failed ? Status::failed : Status::ok;
 }
 
@@ -195,12 +187,17 @@ CliSession::Status CliSession::select(const CliCommand& command) {
     return Status::ok;
 }
 
+CliSession::Status CliSession::edit(TagField field, const QString& text, std::optional<QUuid> file) {
+    const Result<bool, QString> edited = m_document.editField(field, text, file);
+    if (edited)
+        return Status::ok;
+    m_err << edited.error() << Qt::endl;
+    return Status::failed;
+}
+
 CliSession::Status CliSession::set(const CliCommand& command) {
     const QStringList& args = command.arguments;
-    for (const FieldEdit& edit :
-         fieldEdits(*fieldNamed(args[0]), args.size() > 1 ? std::optional(args[1]) : std::nullopt))
-        m_document.updateField(edit.field, edit.value);
-    return Status::ok;
+    return edit(*fieldNamed(args[0]), args.value(1));
 }
 
 CliSession::Status CliSession::setFile(const CliCommand& command) {
@@ -208,15 +205,11 @@ CliSession::Status CliSession::setFile(const CliCommand& command) {
     const std::optional<AudioFile> file = singleFileNamed(args[0]);
     if (!file)
         return Status::failed;
-    for (const FieldEdit& edit :
-         fieldEdits(*fieldNamed(args[1]), args.size() > 2 ? std::optional(args[2]) : std::nullopt))
-        m_document.updateField(edit.field, edit.value, file->id());
-    return Status::ok;
+    return edit(*fieldNamed(args[1]), args.value(2), file->id());
 }
 
 CliSession::Status CliSession::compilation(const CliCommand& command) {
-    m_document.updateCompilation(command.arguments[0] == u"true");
-    return Status::ok;
+    return edit(TagField::compilation, command.arguments[0]);
 }
 
 CliSession::Status CliSession::copyTags(const CliCommand&) {
@@ -241,9 +234,7 @@ CliSession::Status CliSession::undoOrRedo(const CliCommand& command) {
     const bool undoing = command.name == u"undo";
     if (!(undoing ? m_document.canUndo() : m_document.canRedo()))
         return nothingToActOn(undoing ? tr("Nothing to undo.") : tr("Nothing to redo."));
-    const auto stepsBefore = m_document.undoStack().undoDescriptions().size();
-    undoing ? m_document.undo() : m_document.redo();
-    return m_document.undoStack().undoDescriptions().size() != stepsBefore ? Status::ok : Status::failed;
+    return (undoing ? m_document.undo() : m_document.redo()) ? Status::ok : Status::failed;
 }
 
 CliSession::Status CliSession::rename(const CliCommand& command) {
@@ -313,21 +304,7 @@ CliSession::Status CliSession::tagsFromPath(const CliCommand& command) {
 
 CliSession::Status CliSession::numberTracks(const CliCommand& command) {
     const qint64 start = number(command, "--start").value_or(1);
-    const std::optional<qint64> total = number(command, "--total");
-    if (!command.hasFlag("--per-folder")) {
-        m_document.numberTracks(start, total, 2);
-        return Status::ok;
-    }
-    // Each folder's selected files, in list order, from the start value.
-    const QSet<QUuid> selection = m_document.selectedFiles();
-    QMap<QString, QSet<QUuid>> folders;
-    for (const AudioFile& file : m_document.selectedAudioFiles())
-        folders[QFileInfo(file.url().toLocalFile()).path()].insert(file.id());
-    for (const QSet<QUuid>& folder : std::as_const(folders)) {
-        m_document.setSelectedFiles(folder);
-        m_document.numberTracks(start, total, 2);
-    }
-    m_document.setSelectedFiles(selection);
+    m_document.numberTracks(start, number(command, "--total"), 2, command.hasFlag("--per-folder"));
     return Status::ok;
 }
 
@@ -443,16 +420,14 @@ void CliSession::result(const QJsonValue& json, const QString& text) {
 
 CliSession::Status CliSession::undoEverything() {
     while (m_document.canUndo()) {
-        const qsizetype steps = m_document.undoStack().undoDescriptions().size();
-        m_document.undo();
-        if (m_document.undoStack().undoDescriptions().size() == steps) {
+        if (!m_document.undo()) {
             m_err << tr("Could not undo “%1”; the files may not all be back where they were.")
                          .arg(m_document.undoDescription().value_or(QString()))
                   << Qt::endl;
             return Status::failed;
         }
     }
-    return takeDocumentError();
+    return takeNotices();
 }
 
 void CliSession::finish() {
@@ -492,21 +467,16 @@ CliSession::Status CliSession::list(const CliCommand&) {
     return Status::ok;
 }
 
-// The selected files' values as they are now (the inspector's edit state is
-// not refilled by every operation, and would show what was there before).
+// The selection's merged values, as the inspector shows them.
 CliSession::Status CliSession::show(const CliCommand&) {
-    QList<TagSet> sets;
-    for (const AudioFile& file : m_document.selectedAudioFiles())
-        sets.append(file.tags());
-    const TagSet common = TagSet::batchMerge(sets);
-    const QSet<TagField> varying = TagSet::batchVaries(sets);
+    const EditableTagSet* state = m_document.editState();
     QJsonObject json;
     QString text;
     for (TagField field : allTagFields) {
-        const bool varies = varying.contains(field);
-        QString value = common.value(field).value_or(QString());
+        const bool varies = state->varies(field);
+        QString value = state->stringValue(field);
         if (field == TagField::compilation)
-            value = common.compilation.value_or(false) ? QStringLiteral("true") : QStringLiteral("false");
+            value = state->compilation() ? QStringLiteral("true") : QStringLiteral("false");
         json.insert(rawValue(field),
                     QJsonObject{{"value", varies ? QJsonValue() : QJsonValue(value)}, {"varies", varies}});
         text += displayName(field) + u'\t' + (varies ? tr("<multiple values>") : value) + u'\n';

@@ -33,8 +33,10 @@ private:
     friend struct CliCommandTable; // the command table names the handlers below
 
     Status execute(const CliCommand& command);
-    // Prints and clears the document's error message; failed if there was one.
-    Status takeDocumentError();
+    // Prints the document's notices and dismisses them; failed when there were any.
+    Status takeNotices();
+    // Typed text for a field of the selection or of one file, through the document's check.
+    Status edit(TagField field, const QString& text, std::optional<QUuid> file = std::nullopt);
     // The loaded files whose file name is `name`.
     QList<AudioFile> filesNamed(const QString& name) const;
     // The loaded files a select argument names: a file name, an existing path

@@ -35,8 +35,7 @@ void DocumentViewModel::setArtwork(const Artwork& artwork) {
     if (selectedAudioFiles().isEmpty())
         return;
     const QList<Artwork> pictures{artwork}; // a copy: `artwork` may live in the list being replaced
-    recordUndoStep(tr("Set artwork on %1 files").arg(m_selectedFiles.size()));
-    changeSelectedFiles([&](AudioFile& file) {
+    commitSelected(tr("Set artwork on %1 files").arg(m_selectedFiles.size()), [&](AudioFile& file) {
         file.setArtwork(pictures);
         file.setModified(true);
     });
@@ -46,8 +45,7 @@ void DocumentViewModel::removeArtwork() {
     ASSERT_GUI_THREAD();
     if (selectedAudioFiles().isEmpty())
         return;
-    recordUndoStep(tr("Remove artwork from %1 files").arg(m_selectedFiles.size()));
-    changeSelectedFiles([](AudioFile& file) {
+    commitSelected(tr("Remove artwork from %1 files").arg(m_selectedFiles.size()), [](AudioFile& file) {
         file.setArtwork({});
         file.setModified(true);
     });
@@ -115,14 +113,12 @@ void DocumentViewModel::optimizeArtwork(int maxDimension, double jpegQuality, Co
                 const qsizetype index = started.value(file.id(), -1);
                 if (index < 0 || file.artwork() != selected[index].artwork())
                     continue;
-                if (!changed)
-                    recordUndoStep(tr("Optimize artwork on %1 files").arg(selected.size()));
                 changed = true;
                 file.setArtwork(optimized[index]);
                 file.setModified(true);
             }
             if (changed)
-                setFiles(files);
+                commit(tr("Optimize artwork on %1 files").arg(selected.size()), files);
             if (completion)
                 completion();
         };
@@ -167,8 +163,6 @@ void DocumentViewModel::batchImportArtwork(const QUrl& folder, CountCompletion c
                 return picture;
             });
         return [this, hasImages = !images.isEmpty(), imageOfFile, pictures, completion] {
-            if (hasImages)
-                recordUndoStep(tr("Batch import artwork from folder"));
             QList<AudioFile> files = m_files;
             int applied = 0;
             for (AudioFile& file : files) {
@@ -181,8 +175,8 @@ void DocumentViewModel::batchImportArtwork(const QUrl& folder, CountCompletion c
                 file.setArtwork({picture});
                 file.setModified(true);
             }
-            if (applied > 0)
-                setFiles(files);
+            if (hasImages)
+                commit(tr("Batch import artwork from folder"), files);
             if (completion)
                 completion(applied);
         };

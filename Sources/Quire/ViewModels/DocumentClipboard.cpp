@@ -15,9 +15,8 @@ void DocumentViewModel::pasteTagsToSelected(bool tags, bool artwork, std::option
     ASSERT_GUI_THREAD();
     if (selectedAudioFiles().isEmpty())
         return;
-    recordUndoStep(tr("Paste to %1 files").arg(m_selectedFiles.size()));
     const TagClipboard clipboard = m_tagClipboard;
-    changeSelectedFiles([&](AudioFile& file) {
+    commitSelected(tr("Paste to %1 files").arg(m_selectedFiles.size()), [&](AudioFile& file) {
         if (tags && clipboard.tags) {
             if (singleField) {
                 TagSet edited = file.tags();

@@ -1,71 +1,38 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/FieldInput.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
-#include <QScopedValueRollback>
-#include <algorithm>
-
-void DocumentViewModel::updateField(TagField field, const std::optional<QString>& value) {
+Result<bool, QString> DocumentViewModel::editField(TagField field, const QString& text,
+                                                   std::optional<QUuid> file) {
     ASSERT_GUI_THREAD();
-    const QList<AudioFile> selected = selectedAudioFiles();
-    const bool changesSomething = std::any_of(selected.begin(), selected.end(), [&](const AudioFile& file) {
-        TagSet edited = file.tags();
-        edited.setValue(value, field);
-        return edited != file.tags();
-    });
-    if (!changesSomething)
-        return;
+    const Result<QList<FieldEdit>, QString> edits = parseFieldInput(field, text);
+    if (!edits)
+        return edits.error();
 
-    m_editState->setString(value.value_or(QString()), field);
-    m_editState->clearVaries(field);
-    pushUndoCoalesced(tr("Edit %1").arg(displayName(field)), field);
-    // Files that already held the value are marked modified too.
-    const QScopedValueRollback keepTypedText(m_editStateLeads, true);
-    changeSelectedFiles([&](AudioFile& file) {
-        TagSet tags = file.tags();
-        tags.setValue(value, field);
-        file.setTags(tags);
-        file.setModified(true);
-    });
-}
-
-void DocumentViewModel::updateCompilation(bool value) {
-    ASSERT_GUI_THREAD();
-    const QList<AudioFile> selected = selectedAudioFiles();
-    if (selected.isEmpty())
-        return;
-    if (std::all_of(selected.begin(), selected.end(),
-                    [value](const AudioFile& file) { return file.tags().compilation == value; }))
-        return;
-
-    m_editState->setCompilation(value);
-    m_editState->setCompilationVaries(false);
-    pushUndoCoalesced(tr("Edit Compilation"), TagField::compilation);
-    const QScopedValueRollback keepEditState(m_editStateLeads, true);
-    changeSelectedFiles([value](AudioFile& file) {
-        TagSet tags = file.tags();
-        tags.compilation = value;
-        file.setTags(tags);
-        file.setModified(true);
-    });
-}
-
-void DocumentViewModel::updateField(TagField field, const std::optional<QString>& value,
-                                    const QUuid& fileId) {
-    ASSERT_GUI_THREAD();
-    const qsizetype index = indexOfFile(fileId);
-    if (index < 0)
-        return;
-    // An emptied cell means no value.
-    const std::optional<QString> newValue = value && value->isEmpty() ? std::nullopt : value;
-    if (m_files[index].tags().value(field) == newValue)
-        return;
-
-    recordUndoStep(tr("Edit %1").arg(displayName(field)));
     QList<AudioFile> files = m_files;
-    TagSet tags = files[index].tags();
-    tags.setValue(newValue, field);
-    files[index].setTags(tags);
-    files[index].setModified(true);
-    setFiles(files); // refills the edit state when the file is selected
-    sortFiles();
+    bool reachesAFile = false;
+    for (AudioFile& target : files) {
+        if (file ? target.id() != *file : !m_selectedFiles.contains(target.id()))
+            continue;
+        reachesAFile = true;
+        TagSet tags = target.tags();
+        for (const FieldEdit& edit : edits.value())
+            tags.setValue(edit.value, edit.field);
+        target.setTags(tags);
+    }
+    if (!reachesAFile)
+        return false;
+    // Files that already held the value are marked modified too, but only
+    // when the edit changes some file: typing what every file holds is no edit.
+    const QList<AudioFile> withValues = files;
+    for (AudioFile& target : files) {
+        if (file ? target.id() == *file : m_selectedFiles.contains(target.id()))
+            target.setModified(true);
+    }
+    if (DocumentChange::between(m_files, withValues).fields.isEmpty())
+        return false;
+
+    const QString description = tr("Edit %1").arg(displayName(field));
+    // A cell edit is a step of its own; typing into the inspector merges.
+    return commit(description, files, file ? UndoRecord::step : UndoRecord::merge, field);
 }

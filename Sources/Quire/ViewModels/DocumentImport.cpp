@@ -61,39 +61,42 @@ void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
         loaded.append(file.url());
     ImportJob::findCandidates(
         &m_readPool, locations, loaded, m_tagReader, this, [this](const ImportJob::Candidates& found) {
-            QStringList notes;
+            if (!found.recovered.isEmpty()) {
+                QStringList files;
+                for (const SaveRecoveryNote& note : found.recovered)
+                    files.append(note.file);
+                postNotice(Notice::Kind::recovery, recoveryLines(found.recovered).join(u'\n'), files);
+            }
             if (!found.withoutUtf8Names.isEmpty())
-                notes.append(tr("These files have names that aren’t valid UTF-8, so they can’t be opened. "
-                                "Rename them and add them again:\n") +
-                             found.withoutUtf8Names.join(u'\n'));
-            if (!found.recovered.isEmpty())
-                notes.append(recoveryLines(found.recovered).join(u'\n'));
-            startImport(found.files, notes);
+                postNotice(Notice::Kind::import,
+                           tr("These files have names that aren’t valid UTF-8, so they can’t be opened. "
+                              "Rename them and add them again:\n") +
+                               found.withoutUtf8Names.join(u'\n'),
+                           found.withoutUtf8Names);
+            startImport(found.files);
         });
 }
 
-void DocumentViewModel::startImport(const QList<QUrl>& importList, const QStringList& notes) {
+void DocumentViewModel::startImport(const QList<QUrl>& importList) {
     ASSERT_GUI_THREAD();
     if (importList.isEmpty()) {
         setLoading(false);
-        if (!notes.isEmpty())
-            setSaveErrorMessage(notes.join(QStringLiteral("\n\n")));
         const QList<QUrl> queued = std::exchange(m_queuedImports, {});
         if (!queued.isEmpty())
             importFiles(queued);
         return;
     }
-    recordUndoStep(tr("Import %1 files").arg(importList.size()));
+    recordUndoStep(tr("Import %1 files").arg(importList.size()), snapshot());
     setImportProgress({importList.size(), 0});
-    startImportJob(importList, notes);
+    startImportJob(importList);
 }
 
-void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStringList& notes) {
+void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
     auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this);
 
     // Files are appended in the order their reads finish, a batch at a time,
     // and put in display order once at the end.
-    auto failures = std::make_shared<QStringList>();
+    auto failures = std::make_shared<QList<QUrl>>();
     connect(job, &ImportJob::filesFinished, this, [this, failures](const QList<ImportJob::Result>& results) {
         QList<AudioFile> read;
         read.reserve(results.size());
@@ -102,26 +105,33 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList, const QStr
                 m_savedFiles.insert(result.file->id(), *result.file);
                 read.append(*result.file);
             } else {
-                failures->append(Platform::lastPathComponent(result.location));
+                failures->append(result.location);
             }
         }
         if (!read.isEmpty()) {
-            m_files.append(read);
-            emit filesChanged();
+            // Appended without sorting, for speed; sorted once at the end.
+            DocumentChange change;
+            for (const AudioFile& file : std::as_const(read))
+                change.added.insert(file.id());
+            publish(m_files + read, change);
         }
         setImportProgress({m_importProgress.total, m_importProgress.completed + results.size()});
     });
-    connect(job, &ImportJob::allFinished, this, [this, job, failures, notes] {
+    connect(job, &ImportJob::allFinished, this, [this, job, failures] {
         job->deleteLater();
         sortFiles();
         setLoading(false);
-        QStringList message;
-        if (!failures->isEmpty())
-            message.append(tr("Couldn’t read these files. They haven’t been added or changed:\n") +
-                           failures->join(u'\n'));
-        message.append(notes);
-        if (!message.isEmpty())
-            setSaveErrorMessage(message.join(QStringLiteral("\n\n")));
+        if (!failures->isEmpty()) {
+            QStringList names, paths;
+            for (const QUrl& location : std::as_const(*failures)) {
+                names.append(Platform::lastPathComponent(location));
+                paths.append(location.toLocalFile());
+            }
+            postNotice(Notice::Kind::import,
+                       tr("Couldn’t read these files. They haven’t been added or changed:\n") +
+                           names.join(u'\n'),
+                       paths);
+        }
         if (!m_files.isEmpty()) {
             if (m_selectedFiles.isEmpty())
                 setSelectedFiles({m_files.first().id()});

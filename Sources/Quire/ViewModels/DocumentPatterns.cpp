@@ -3,6 +3,8 @@
 #include "Quire/ViewModels/PatternEngine.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
+#include <QFileInfo>
+
 namespace {
 
 // Stores the values; true when at least one was stored.
@@ -23,12 +25,10 @@ int DocumentViewModel::renameFromPattern(const QString& pattern) {
     ASSERT_GUI_THREAD();
     if (m_isSaving || selectedAudioFiles().isEmpty())
         return 0;
-    // Recorded before the disk changes: undo moves the files back through the
-    // reconciliation of snapshots with the disk.
-    recordUndoStep(tr("Rename %1 files").arg(m_selectedFiles.size()));
-
+    // The undo step holds the files as they were before the disk changed:
+    // undo moves them back through the reconciliation of snapshots with the disk.
     int moved = 0;
-    changeSelectedFiles([&](AudioFile& file) {
+    commitSelected(tr("Rename %1 files").arg(m_selectedFiles.size()), [&](AudioFile& file) {
         // A file without the values the pattern names keeps its name rather
         // than getting one of separators only; so does one whose new name
         // would be hidden or empty.
@@ -53,7 +53,6 @@ int DocumentViewModel::renameFromPattern(const QString& pattern) {
         file.setModified(true);
         ++moved;
     });
-    sortFiles();
     return moved;
 }
 
@@ -61,11 +60,10 @@ void DocumentViewModel::tagsFromFilename(const QString& pattern, const QList<Tag
     ASSERT_GUI_THREAD();
     if (selectedAudioFiles().isEmpty())
         return;
-    recordUndoStep(tr("Extract tags from filename"));
     const std::optional<PatternExpression> expression = patternToRegex(pattern, fields);
     if (!expression)
         return;
-    changeSelectedFiles([&](AudioFile& file) {
+    commitSelected(tr("Extract tags from filename"), [&](AudioFile& file) {
         if (const auto values = valuesFromName(*expression, file.filenameWithoutExtension()))
             store(file, *values);
     });
@@ -75,28 +73,37 @@ void DocumentViewModel::tagsFromPath(const QString& pattern, const QList<TagFiel
     ASSERT_GUI_THREAD();
     if (selectedAudioFiles().isEmpty())
         return;
-    recordUndoStep(tr("Extract tags from path"));
     const PathPattern pathPattern = parsePathPattern(pattern, fields);
-    changeSelectedFiles(
-        [&](AudioFile& file) { store(file, valuesFromPath(pathPattern, file.url().toLocalFile())); });
+    commitSelected(tr("Extract tags from path"), [&](AudioFile& file) {
+        store(file, valuesFromPath(pathPattern, file.url().toLocalFile()));
+    });
 }
 
-void DocumentViewModel::numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth) {
+void DocumentViewModel::numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth,
+                                     bool perFolder) {
     ASSERT_GUI_THREAD();
     // Track numbers are stored and written as integers, so a width has nothing to shape.
     Q_UNUSED(paddingWidth);
-    const qsizetype count = selectedAudioFiles().size();
-    qint64 last = 0;
-    // Numbers past the 64-bit range cannot be stored; nothing is numbered then.
-    if (count == 0 || __builtin_add_overflow(start, qint64(count - 1), &last))
+    // The selected files in list order, by the run they are numbered in.
+    QHash<QString, QList<QUuid>> runs;
+    for (const AudioFile& file : selectedAudioFiles())
+        runs[perFolder ? QFileInfo(file.url().toLocalFile()).path() : QString()].append(file.id());
+    if (runs.isEmpty())
         return;
-    recordUndoStep(tr("Number tracks"));
-    const qint64 storedTotal = total.value_or(count);
-    qint64 next = start;
-    changeSelectedFiles([&](AudioFile& file) {
+    QHash<QUuid, std::pair<qint64, qint64>> numbers; // number and total of each file
+    for (const QList<QUuid>& run : std::as_const(runs)) {
+        qint64 last = 0;
+        // Numbers past the 64-bit range cannot be stored; nothing is numbered then.
+        if (__builtin_add_overflow(start, qint64(run.size() - 1), &last))
+            return;
+        for (qsizetype i = 0; i < run.size(); ++i)
+            numbers.insert(run[i], {start + i, total.value_or(run.size())});
+    }
+    commitSelected(tr("Number tracks"), [&](AudioFile& file) {
+        const auto [number, count] = numbers.value(file.id());
         TagSet tags = file.tags();
-        tags.trackNumber = next++;
-        tags.trackTotal = storedTotal;
+        tags.trackNumber = number;
+        tags.trackTotal = count;
         file.setTags(tags);
         file.setModified(true);
     });

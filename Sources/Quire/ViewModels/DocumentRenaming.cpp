@@ -61,16 +61,13 @@ FileRenameResult DocumentViewModel::renameFile(const QUuid& id, const QString& t
     if (sameStandardizedLocation(target, current))
         return FileRenameResult::unchanged;
 
-    FileSnapshot before;
     if (!Platform::exists(target)) {
-        before = snapshot();
         if (!Platform::moveItem(current, target).ok())
             return FileRenameResult::failed;
     } else {
         // Only the same file may sit there: a name differing in a way the volume ignores.
         if (!isSameFile(current, target))
             return FileRenameResult::failed;
-        before = snapshot();
         const QUrl parked = parkingLocation(current);
         if (!Platform::moveItem(current, parked).ok())
             return FileRenameResult::failed;
@@ -80,11 +77,10 @@ FileRenameResult DocumentViewModel::renameFile(const QUuid& id, const QString& t
         }
     }
 
-    recordUndoStep(tr("Rename %1").arg(Platform::lastPathComponent(current)), before);
+    // The step holds the list as it was, with the file at its old location.
     QList<AudioFile> files = m_files;
     files[index].setUrl(target);
-    setFiles(files);
-    sortFiles();
+    commit(tr("Rename %1").arg(Platform::lastPathComponent(current)), files);
     return FileRenameResult::done;
 }
 
@@ -146,9 +142,10 @@ DocumentViewModel::LocationMap DocumentViewModel::reconcileRenamesOnDisk(const Q
         const bool freedByMove = std::any_of(
             moves.begin(), moves.end(), [&](const Move& other) { return isSameFile(other.from, move.to); });
         if (!freedByMove) {
-            setSaveErrorMessage(
-                tr("Couldn’t undo or redo the rename because %1 already exists. No files were moved.")
-                    .arg(Platform::lastPathComponent(move.to)));
+            postNotice(Notice::Kind::rename,
+                       tr("Couldn’t undo or redo the rename because %1 already exists. No files were moved.")
+                           .arg(Platform::lastPathComponent(move.to)),
+                       {move.from.toLocalFile()});
             return live;
         }
     }
@@ -166,8 +163,10 @@ DocumentViewModel::LocationMap DocumentViewModel::reconcileRenamesOnDisk(const Q
         QStringList paths;
         for (const Move& move : std::as_const(moves))
             paths.append(live[move.id].toLocalFile());
-        setSaveErrorMessage(tr("Couldn’t finish undoing or redoing the rename: %1\nYour files are at:\n%2")
-                                .arg(error.description, paths.join(u'\n')));
+        postNotice(Notice::Kind::rename,
+                   tr("Couldn’t finish undoing or redoing the rename: %1\nYour files are at:\n%2")
+                       .arg(error.description, paths.join(u'\n')),
+                   paths);
         return live;
     };
 

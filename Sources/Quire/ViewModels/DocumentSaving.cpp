@@ -19,8 +19,7 @@ QList<AudioFile> modifiedFiles(const QList<AudioFile>& files) {
 } // namespace
 
 void DocumentViewModel::saveAll() {
-    ASSERT_GUI_THREAD();
-    save(modifiedFiles(m_files));
+    saveAll({});
 }
 
 void DocumentViewModel::saveAll(Completion completion) {
@@ -35,6 +34,7 @@ void DocumentViewModel::saveAll(Completion completion) {
         });
         return;
     }
+    emit aboutToSave();
     save(modifiedFiles(m_files), std::move(completion));
 }
 
@@ -70,7 +70,6 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
         return;
     }
     endEditMerge();
-    setSaveErrorMessage(std::nullopt);
     setSaving(true);
     setSaveProgress({files.size(), 0});
 
@@ -110,9 +109,12 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
 void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,
                                    const QStringList& failures, const Completion& completion) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    QStringList failedPaths;
     for (AudioFile file : handedToSave) {
-        if (!written.contains(file.id()))
+        if (!written.contains(file.id())) {
+            failedPaths.append(file.url().toLocalFile());
             continue;
+        }
         file.setLastSaved(now);
         file.setModified(false);
         m_savedFiles.insert(file.id(), file);
@@ -120,15 +122,13 @@ void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave, const Q
     // A file edited while the save ran stays modified: its new edits are not on disk.
     QList<AudioFile> files = m_files;
     for (AudioFile& file : files) {
-        if (!written.contains(file.id()))
-            continue;
-        const AudioFile& saved = m_savedFiles[file.id()];
-        file.setModified(file.tags() != saved.tags() || file.artwork() != saved.artwork());
-        file.setLastSaved(saved.lastSaved());
+        if (written.contains(file.id()))
+            markAgainstDisk(file);
     }
-    setFiles(files);
+    commit({}, files, UndoRecord::none);
     setSaving(false);
-    setSaveErrorMessage(failures.isEmpty() ? std::nullopt : std::optional(failures.join(u'\n')));
+    if (!failures.isEmpty())
+        postNotice(Notice::Kind::save, failures.join(u'\n'), failedPaths);
     if (completion)
         completion();
     for (const Completion& pending : std::exchange(m_pendingSaveCompletions, {}))

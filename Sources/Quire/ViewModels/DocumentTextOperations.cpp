@@ -44,11 +44,9 @@ int DocumentViewModel::findAndReplace(const QString& search, const QString& repl
         }
     }
 
-    recordUndoStep(tr("Find & replace in %1 files").arg(targets.size()));
-    if (voided)
-        return 0;
-    setFiles(files);
-    return changedValues;
+    // An expression that runs out of time changes no value at all, in one step all the same.
+    commit(tr("Find & replace in %1 files").arg(targets.size()), voided ? m_files : files);
+    return voided ? 0 : changedValues;
 }
 
 int DocumentViewModel::countFindMatches(const QString& search, bool useRegex, bool wholeWord,
@@ -64,8 +62,9 @@ void DocumentViewModel::applyTextTransform(TextTransform transform, const QList<
     ASSERT_GUI_THREAD();
     if (selectedAudioFiles().isEmpty())
         return;
-    recordUndoStep(tr("Apply %1 to %2 files").arg(label(transform), QString::number(m_selectedFiles.size())));
-    changeSelectedFiles([&](AudioFile& file) {
+    const QString description =
+        tr("Apply %1 to %2 files").arg(label(transform), QString::number(m_selectedFiles.size()));
+    commitSelected(description, [&](AudioFile& file) {
         if (fields.isEmpty())
             return;
         // Stored whether or not it differs: an absent field becomes present and empty.
@@ -81,8 +80,7 @@ void DocumentViewModel::copyFieldToField(TagField source, TagField target) {
     ASSERT_GUI_THREAD();
     if (selectedAudioFiles().isEmpty())
         return;
-    recordUndoStep(tr("Copy %1 → %2").arg(displayName(source), displayName(target)));
-    changeSelectedFiles([&](AudioFile& file) {
+    commitSelected(tr("Copy %1 → %2").arg(displayName(source), displayName(target)), [&](AudioFile& file) {
         // Through the text form, so numbers parse strictly and an absent source clears the target.
         TagSet tags = file.tags();
         tags.setValue(tags.value(source), target);

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Progress of the running import: files to read, and how many have finished.
@@ -53,4 +54,21 @@ enum class FileRenameResult {
     done,      // moved; an undo step was recorded
     unchanged, // the cleaned name gives the current location
     failed,    // nothing moved
+};
+
+// Something the user should hear of: a save, import, recovery or rename that
+// did not go as asked. Notices queue up and stay until dismissed; a new one
+// never replaces an older one.
+struct Notice {
+    enum class Kind {
+        save,     // files that could not be saved
+        import,   // files that could not be read or opened
+        recovery, // files put right after an interrupted save
+        rename,   // files that could not be moved back or forth on disk
+    };
+    quint64 id = 0;
+    Kind kind = Kind::save;
+    QString text;
+    QStringList files; // paths of the files concerned
+    bool operator==(const Notice&) const = default;
 };

@@ -25,29 +25,25 @@ void DocumentViewModel::syncUndoState() {
         emit undoStateChanged();
 }
 
-void DocumentViewModel::recordUndoStep(const QString& description) {
-    recordUndoStep(description, snapshot());
-}
-
 void DocumentViewModel::recordUndoStep(const QString& description, const FileSnapshot& before) {
     m_undoStack.push(description, before);
     endEditMerge();
     syncUndoState();
 }
 
-void DocumentViewModel::pushUndoCoalesced(const QString& description, TagField field) {
-    ASSERT_GUI_THREAD();
-    const auto now = m_clock();
-    // The window slides: a run of edits each within a second of the previous stays one step.
-    if (m_lastEditField == field && m_lastEditSelection == m_selectedFiles &&
-        now - m_lastEditTime < coalescingWindow) {
-        m_lastEditTime = now;
+// The window slides: a run of edits each within a second of the previous stays one step.
+bool DocumentViewModel::continuesEditMerge(TagField field) const {
+    return m_lastEditField == field && m_lastEditSelection == m_selectedFiles &&
+           m_clock() - m_lastEditTime < coalescingWindow;
+}
+
+void DocumentViewModel::markAgainstDisk(AudioFile& file) const {
+    const auto saved = m_savedFiles.constFind(file.id());
+    if (saved == m_savedFiles.constEnd())
         return;
-    }
-    recordUndoStep(description);
-    m_lastEditField = field;
-    m_lastEditSelection = m_selectedFiles;
-    m_lastEditTime = now;
+    file.setModified(file.tags() != saved->tags() || file.artwork() != saved->artwork());
+    if (file.lastSaved() != saved->lastSaved())
+        file.setLastSaved(saved->lastSaved());
 }
 
 bool DocumentViewModel::restore(const FileSnapshot& target) {
@@ -67,7 +63,7 @@ bool DocumentViewModel::restore(const FileSnapshot& target) {
             if (it != live.constEnd())
                 file.setUrl(it.value());
         }
-        setFiles(files);
+        commit({}, files, UndoRecord::none);
         return false;
     }
 
@@ -77,18 +73,12 @@ bool DocumentViewModel::restore(const FileSnapshot& target) {
         const auto location = live.constFind(file.id());
         if (location != live.constEnd() && location.value() != file.url())
             file.setUrl(location.value());
-        const auto saved = m_savedFiles.constFind(file.id());
-        if (saved != m_savedFiles.constEnd()) {
-            file.setModified(file.tags() != saved->tags() || file.artwork() != saved->artwork());
-            if (file.lastSaved() != saved->lastSaved())
-                file.setLastSaved(saved->lastSaved());
-        }
+        markAgainstDisk(file);
     }
-    setFiles(files);
+    commit({}, files, UndoRecord::none);
     setSelectedFiles(target.selectedFiles);
     endEditMerge();
     refillEditState();
-    sortFiles();
     return true;
 }
 
@@ -112,12 +102,12 @@ bool DocumentViewModel::applyUndoStep(bool undoing) {
     return applied;
 }
 
-void DocumentViewModel::undo() {
+bool DocumentViewModel::undo() {
     ASSERT_GUI_THREAD();
-    applyUndoStep(true);
+    return applyUndoStep(true);
 }
 
-void DocumentViewModel::redo() {
+bool DocumentViewModel::redo() {
     ASSERT_GUI_THREAD();
-    applyUndoStep(false);
+    return applyUndoStep(false);
 }

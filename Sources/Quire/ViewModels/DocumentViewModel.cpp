@@ -25,52 +25,67 @@ static bool assign(T& member, const T& value, DocumentViewModel* document, Signa
     return true;
 }
 
-// Every change of the files ends here. Whatever changed the tags of a selected file (a cell edit, a batch
-// operation, a paste), the edit state is refilled so that the inspector shows the files as they are; only
-// the inspector's own edits keep the text as it was typed.
-void DocumentViewModel::setFiles(const QList<AudioFile>& files) {
-    const QList<AudioFile> before = m_files;
-    if (!assign(m_files, files, this, &DocumentViewModel::filesChanged))
-        return;
-    if (!m_editStateLeads && selectedTagsChangedSince(before))
-        refillEditState();
+bool DocumentViewModel::commit(const QString& description, QList<AudioFile> files, UndoRecord record,
+                               std::optional<TagField> mergeField) {
+    ASSERT_GUI_THREAD();
+    files = sorted(std::move(files));
+    const DocumentChange change = DocumentChange::between(m_files, files);
+    // A batch operation that finds nothing to change is still the user's action, with its step.
+    if (record == UndoRecord::step)
+        recordUndoStep(description, snapshot());
+    if (change.isEmpty())
+        return false;
+    switch (record) {
+    case UndoRecord::step:
+        break;
+    case UndoRecord::merge:
+        if (!continuesEditMerge(*mergeField))
+            recordUndoStep(description, snapshot());
+        m_lastEditField = mergeField;
+        m_lastEditSelection = m_selectedFiles;
+        m_lastEditTime = m_clock();
+        break;
+    case UndoRecord::none:
+        break;
+    }
+    publish(std::move(files), change);
+    return true;
 }
 
-bool DocumentViewModel::selectedTagsChangedSince(const QList<AudioFile>& before) const {
-    if (m_selectedFiles.isEmpty())
-        return false;
-    // Most changes keep the order: then records are compared where they stand,
-    // and only those that changed are looked up in the selection.
-    if (before.size() == m_files.size()) {
-        qsizetype i = 0;
-        for (; i < m_files.size(); ++i) {
-            const AudioFile& now = m_files[i];
-            const AudioFile& old = before[i];
-            if (now.sharesStorageWith(old))
-                continue;
-            if (now.id() != old.id())
-                break;
-            if (now.tags() != old.tags() && m_selectedFiles.contains(now.id()))
-                return true;
-        }
-        if (i == m_files.size())
-            return false;
-    }
-    QHash<QUuid, const AudioFile*> previous;
-    for (const AudioFile& file : before) {
+void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
+    m_files = std::move(files);
+    // Whatever changed the tags of a selected file (an edit, a batch operation, a paste, an undo), the edit
+    // state is refilled so that the inspector and the command line show the files as they are.
+    const auto selects = [this](const QSet<QUuid>& ids) {
+        return std::any_of(ids.begin(), ids.end(),
+                           [this](const QUuid& id) { return m_selectedFiles.contains(id); });
+    };
+    if ((!change.fields.isEmpty() && selects(change.changed)) || selects(change.added) ||
+        selects(change.removed))
+        refillEditState();
+    emit changed(change);
+    emit filesChanged();
+}
+
+bool DocumentViewModel::commitSelected(const QString& description,
+                                       const std::function<void(AudioFile&)>& change) {
+    QList<AudioFile> files = m_files;
+    for (AudioFile& file : files) {
         if (m_selectedFiles.contains(file.id()))
-            previous.insert(file.id(), &file);
+            change(file);
     }
-    qsizetype present = 0;
-    for (const AudioFile& file : m_files) {
-        if (!m_selectedFiles.contains(file.id()))
-            continue;
-        ++present;
-        const AudioFile* old = previous.value(file.id());
-        if (!old || (!file.sharesStorageWith(*old) && file.tags() != old->tags()))
-            return true;
-    }
-    return present != previous.size();
+    return commit(description, std::move(files));
+}
+
+void DocumentViewModel::postNotice(Notice::Kind kind, const QString& text, const QStringList& files) {
+    m_notices.append({++m_lastNoticeId, kind, text, files});
+    emit noticesChanged();
+}
+
+void DocumentViewModel::dismissNotice(quint64 id) {
+    const auto removed = m_notices.removeIf([id](const Notice& notice) { return notice.id == id; });
+    if (removed > 0)
+        emit noticesChanged();
 }
 
 void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
@@ -112,10 +127,6 @@ void DocumentViewModel::setWorking(bool working) {
 
 void DocumentViewModel::setWorkProgress(WorkProgress progress) {
     assign(m_workProgress, progress, this, &DocumentViewModel::workProgressChanged);
-}
-
-void DocumentViewModel::setSaveErrorMessage(const std::optional<QString>& message) {
-    assign(m_saveErrorMessage, message, this, &DocumentViewModel::saveErrorMessageChanged);
 }
 
 void DocumentViewModel::setTagClipboard(const TagClipboard& clipboard) {
@@ -185,17 +196,7 @@ void DocumentViewModel::refillEditState() {
     m_editState->syncFromBatch(TagSet::batchMerge(sets), TagSet::batchVaries(sets));
 }
 
-void DocumentViewModel::changeSelectedFiles(const std::function<void(AudioFile&)>& change) {
-    QList<AudioFile> files = m_files;
-    for (AudioFile& file : files) {
-        if (m_selectedFiles.contains(file.id()))
-            change(file);
-    }
-    setFiles(files);
-}
-
-void DocumentViewModel::sortFiles() {
-    ASSERT_GUI_THREAD();
+QList<AudioFile> DocumentViewModel::sorted(QList<AudioFile> files) const {
     const auto before = [this](const AudioFile& a, const AudioFile& b) {
         for (const SortDescriptor& descriptor : m_sortOrder) {
             if (const int order = descriptor.compare(a, b))
@@ -208,11 +209,14 @@ void DocumentViewModel::sortFiles() {
     };
     // Most edits leave the order as it is; finding that out costs one
     // comparison a file.
-    if (std::is_sorted(m_files.cbegin(), m_files.cend(), before))
-        return;
-    QList<AudioFile> files = m_files;
-    std::stable_sort(files.begin(), files.end(), before);
-    setFiles(files);
+    if (!std::is_sorted(files.cbegin(), files.cend(), before))
+        std::stable_sort(files.begin(), files.end(), before);
+    return files;
+}
+
+void DocumentViewModel::sortFiles() {
+    ASSERT_GUI_THREAD();
+    commit({}, m_files, UndoRecord::none);
 }
 
 void DocumentViewModel::removeSelectedFromList() {
@@ -220,12 +224,11 @@ void DocumentViewModel::removeSelectedFromList() {
     if (m_isSaving || m_selectedFiles.isEmpty())
         return;
     const qsizetype count = m_selectedFiles.size();
-    recordUndoStep(count == 1 ? tr("Remove 1 file from list") : tr("Remove %1 files from list").arg(count));
     QList<AudioFile> kept;
     for (const AudioFile& file : std::as_const(m_files)) {
         if (!m_selectedFiles.contains(file.id()))
             kept.append(file);
     }
-    setFiles(kept);
+    commit(count == 1 ? tr("Remove 1 file from list") : tr("Remove %1 files from list").arg(count), kept);
     setSelectedFiles({});
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "Quire/ViewModels/DocumentChange.h"
 #include "Quire/ViewModels/DocumentTypes.h"
 #include "Quire/ViewModels/EditableTagSet.h"
 #include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/AudioFile.h"
+#include "QuireCore/Result.h"
 #include "QuireCore/TagReader.h"
 #include "QuireCore/TagWriter.h"
 #include "QuireCore/UndoManager.h"
@@ -22,10 +24,17 @@
 #include <optional>
 
 // The one document of the main window: the loaded files, the selection, the
-// merged edit state, the undo history, import and save progress, the one
-// user-facing error message and the tag clipboard. Every view observes its
-// properties, and every user action (and every command-line command) ends in
-// one of its operations.
+// merged edit state, the undo history, import and save progress, the notices
+// for the user and the tag clipboard. Every view observes its properties, and
+// every user action (and every command-line command) ends in one of its
+// operations.
+//
+// One road for every change to the files: each operation works out the new
+// records and hands them to commit(), which records exactly one undo step for
+// the user's action, puts the records in place in sort order and emits
+// `changed` with what changed (files added, removed, reordered, changed, and
+// which fields). Typed values come in through editField(), which checks them
+// with the one parser of typed input (parseFieldInput) before anything changes.
 //
 // Thread discipline: all state is read and written on the thread that owns the
 // document (the GUI thread), and every operation runs there. Only the reader's
@@ -52,8 +61,7 @@ class DocumentViewModel : public QObject {
     Q_PROPERTY(SaveProgress saveProgress READ saveProgress NOTIFY saveProgressChanged)
     Q_PROPERTY(bool isWorking READ isWorking NOTIFY isWorkingChanged)
     Q_PROPERTY(WorkProgress workProgress READ workProgress NOTIFY workProgressChanged)
-    Q_PROPERTY(std::optional<QString> saveErrorMessage READ saveErrorMessage WRITE setSaveErrorMessage NOTIFY
-                   saveErrorMessageChanged)
+    Q_PROPERTY(QList<Notice> notices READ notices NOTIFY noticesChanged)
     Q_PROPERTY(EditableTagSet* editState READ editState NOTIFY editStateChanged)
     Q_PROPERTY(TagClipboard tagClipboard READ tagClipboard NOTIFY tagClipboardChanged)
     Q_PROPERTY(bool canUndo READ canUndo NOTIFY undoStateChanged)
@@ -87,8 +95,9 @@ public:
     SaveProgress saveProgress() const { return m_saveProgress; }
     bool isWorking() const { return m_isWorking; }
     WorkProgress workProgress() const { return m_workProgress; }
-    const std::optional<QString>& saveErrorMessage() const { return m_saveErrorMessage; }
-    void setSaveErrorMessage(const std::optional<QString>& message);
+    // What the user should hear of, oldest first, until dismissed.
+    const QList<Notice>& notices() const { return m_notices; }
+    void dismissNotice(quint64 id);
     EditableTagSet* editState() const { return m_editState; }
     const TagClipboard& tagClipboard() const { return m_tagClipboard; }
     bool canUndo() const { return m_canUndo; }
@@ -124,23 +133,27 @@ public:
     void removeSelectedFromList();
 
     // --- Editing ---
-    // Sets one field on every selected file; quick successive edits of one
-    // field merge into one undo step. No value clears the field.
-    void updateField(TagField field, const std::optional<QString>& value);
-    void updateCompilation(bool value);
-    // Sets one field on one file (a cell of the file list); its own undo step.
-    void updateField(TagField field, const std::optional<QString>& value, const QUuid& fileId);
+    // Text typed for one field, for every selected file or for one file (a
+    // cell of the file list). The text is checked first (parseFieldInput):
+    // refused text changes nothing, and the error names the field and the
+    // forms it takes. Empty text clears the field; "3/12" in a track or disc
+    // number sets the number and the total. One undo step; quick successive
+    // edits of one field of the selection merge into one. The value says
+    // whether any file changed.
+    Result<bool, QString> editField(TagField field, const QString& text,
+                                    std::optional<QUuid> file = std::nullopt);
 
     // --- Undo and redo ---
+    // Both say whether they took a step: false when there was none, or when
+    // the files could not be moved back where the step has them (a notice
+    // says why, and the step stays where it was).
+    bool undo();
+    bool redo();
     // The current state: the files and the selection.
     FileSnapshot snapshot() const;
-    void syncUndoState();
-    void pushUndoCoalesced(const QString& description, TagField field);
     // Applies a snapshot, moving renamed files back on disk; false when the
     // files could not be put where the snapshot has them.
     bool restore(const FileSnapshot& target);
-    void undo();
-    void redo();
 
     // --- Saving ---
     void saveAll();
@@ -176,8 +189,9 @@ public:
     void tagsFromFilename(const QString& pattern, const QList<TagField>& fields);
     void tagsFromPath(const QString& pattern, const QList<TagField>& fields);
     // An absent total stores the number of files numbered; the padding width
-    // does not change the stored numbers.
-    void numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth);
+    // does not change the stored numbers. Per folder, each folder's selected
+    // files are numbered from `start` (and counted for the total) on their own.
+    void numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth, bool perFolder = false);
 
     // Text (DocumentTextOperations.cpp). Both return 0 and change nothing
     // when there is no target file; an expression that does not compile, or
@@ -213,13 +227,41 @@ signals:
     void saveProgressChanged();
     void isWorkingChanged();
     void workProgressChanged();
-    void saveErrorMessageChanged();
+    // What the last change of the files did; filesChanged follows it.
+    void changed(const DocumentChange& change);
+    void noticesChanged();
+    // A save of every modified file starts: views commit what is typed but not yet committed.
+    void aboutToSave();
     void editStateChanged();
     void tagClipboardChanged();
     void undoStateChanged();
 
 private:
-    void setFiles(const QList<AudioFile>& files);
+    // How commit() records its undo step.
+    enum class UndoRecord {
+        step,  // the user's action: one step
+        merge, // joins the step before when it was a quick edit of the same field of the same selection
+        none,  // not the user's action (a save's bookkeeping, undo and redo themselves)
+    };
+    // The one road of every change to the files: records the undo step, puts
+    // `files` in place in sort order, refills the edit state when selected
+    // files changed, and emits `changed`. False when nothing differs (a step
+    // is recorded all the same: the user asked for it).
+    bool commit(const QString& description, QList<AudioFile> files, UndoRecord record = UndoRecord::step,
+                std::optional<TagField> mergeField = std::nullopt);
+    // Puts `files` in place and tells the views; commit()'s last step, and the import's for the files it
+    // reads.
+    void publish(QList<AudioFile> files, const DocumentChange& change);
+    // Whether an edit of `field` now joins the undo step of the edits before it.
+    bool continuesEditMerge(TagField field) const;
+    // Applies `change` to a copy of every selected file and commits the result.
+    bool commitSelected(const QString& description, const std::function<void(AudioFile&)>& change);
+    void postNotice(Notice::Kind kind, const QString& text, const QStringList& files = {});
+    QList<AudioFile> sorted(QList<AudioFile> files) const;
+    void syncUndoState();
+    // Marks `file` modified when its tags or pictures differ from those on disk, and takes the disk's save
+    // time.
+    void markAgainstDisk(AudioFile& file) const;
     void setLoading(bool loading);
     void setImportProgress(ImportProgress progress);
     void setSaving(bool saving);
@@ -239,24 +281,16 @@ private:
     void setWorkProgress(WorkProgress progress);
     void runNextWork();
 
-    // The plain undo step every changing operation records before it changes anything.
-    void recordUndoStep(const QString& description);
     void recordUndoStep(const QString& description, const FileSnapshot& before);
     void endEditMerge() { m_lastEditField.reset(); }
     // Rebuilds the current edit state from the selection.
     void refillEditState();
-    // Whether a selected file's tags differ between `before` and the current files.
-    bool selectedTagsChangedSince(const QList<AudioFile>& before) const;
-    // Applies `change` to every selected file in list order (through a copy of the list).
-    void changeSelectedFiles(const std::function<void(AudioFile&)>& change);
     qsizetype indexOfFile(const QUuid& id) const;
     bool applyUndoStep(bool undoing);
 
     // Import: starts reading the files found off the GUI thread.
-    // recovered: what the recovery of interrupted saves did, one line per file, for the import's message.
-    // `notes`: paragraphs the user hears of once the import is done.
-    void startImport(const QList<QUrl>& importList, const QStringList& notes = {});
-    void startImportJob(const QList<QUrl>& importList, const QStringList& notes);
+    void startImport(const QList<QUrl>& importList);
+    void startImportJob(const QList<QUrl>& importList);
 
     // Saving
     void finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,
@@ -270,13 +304,12 @@ private:
     ImportProgress m_importProgress;
     bool m_isSaving = false;
     SaveProgress m_saveProgress;
-    std::optional<QString> m_saveErrorMessage;
+    QList<Notice> m_notices;
+    quint64 m_lastNoticeId = 0;
     QPointer<EditableTagSet> m_editState;
     TagClipboard m_tagClipboard;
     UndoStack m_undoStack{undoDepth};
     std::optional<TagField> m_lastEditField;
-    // Set while an inspector edit changes the files: it has put the typed text into the edit state itself.
-    bool m_editStateLeads = false;
     QSet<QUuid> m_lastEditSelection;
     std::chrono::steady_clock::time_point m_lastEditTime{};
     bool m_canUndo = false;

@@ -31,9 +31,9 @@ protected:
 };
 
 TEST_F(EditingTest, EditStateShowsCommonValuesAndWhatVaries) {
-    document.updateField(TagField::year, QStringLiteral("1999"), ids[0]);
-    document.updateField(TagField::year, std::nullopt, ids[1]);
-    document.updateField(TagField::trackNumber, QStringLiteral("07"), ids[0]);
+    document.editField(TagField::year, QStringLiteral("1999"), ids[0]);
+    document.editField(TagField::year, QString(), ids[1]);
+    document.editField(TagField::trackNumber, QStringLiteral("07"), ids[0]);
     document.setSelectedFiles({ids[0]});
     EXPECT_EQ(document.editState()->stringValue(TagField::trackNumber), QStringLiteral("7"));
 
@@ -57,7 +57,7 @@ TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
                                 valueOf(1, TagField::genre).value_or("-"),
                                 valueOf(2, TagField::genre).value_or("-")};
     for (const char* typed : {"F", "Fu", "Fun", "Funk"}) {
-        document.updateField(TagField::genre, QString::fromUtf8(typed));
+        document.editField(TagField::genre, QString::fromUtf8(typed));
         now += 900ms; // each keystroke within a second of the previous one
     }
     EXPECT_EQ(document.undoStack().undoDescriptions().size(), stepsBefore + 1);
@@ -77,58 +77,58 @@ TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
 TEST_F(EditingTest, StepsSplitOnPauseFieldSelectionOrCellEdit) {
     selectAll();
     const qsizetype start = document.undoStack().undoDescriptions().size();
-    document.updateField(TagField::album, QStringLiteral("A"));
+    document.editField(TagField::album, QStringLiteral("A"));
     now += 1s; // a full second: a new step
-    document.updateField(TagField::album, QStringLiteral("AB"));
+    document.editField(TagField::album, QStringLiteral("AB"));
     now += 100ms;
-    document.updateField(TagField::artist, QStringLiteral("X")); // another field
+    document.editField(TagField::artist, QStringLiteral("X")); // another field
     now += 100ms;
-    document.updateField(TagField::artist, QStringLiteral("XY"), ids[0]); // a cell edit
+    document.editField(TagField::artist, QStringLiteral("XY"), ids[0]); // a cell edit
     now += 100ms;
-    document.updateField(TagField::artist, QStringLiteral("XYZ"));
+    document.editField(TagField::artist, QStringLiteral("XYZ"));
     now += 100ms;
     document.setSelectedFiles({ids[0]});
-    document.updateField(TagField::artist, QStringLiteral("XYZW"));
+    document.editField(TagField::artist, QStringLiteral("XYZW"));
     EXPECT_EQ(document.undoStack().undoDescriptions().size(), start + 6);
 }
 
 TEST_F(EditingTest, EditsThatChangeNothingRecordNothing) {
     selectAll();
-    document.updateField(TagField::comment, QStringLiteral("same"));
+    document.editField(TagField::comment, QStringLiteral("same"));
     const qsizetype steps = document.undoStack().undoDescriptions().size();
     now += 5s;
-    document.updateField(TagField::comment, QStringLiteral("same"));
-    document.updateField(TagField::comment, QStringLiteral("same"), ids[1]);
-    document.updateField(TagField::bpm, QString(), ids[2]); // empty cell = no value = unchanged
+    document.editField(TagField::comment, QStringLiteral("same"));
+    document.editField(TagField::comment, QStringLiteral("same"), ids[1]);
+    document.editField(TagField::bpm, QString(), ids[2]); // empty cell = no value = unchanged
     EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps);
 
     // Some files already hold the value: all selected files are marked modified.
-    document.updateCompilation(true);
+    document.editField(TagField::compilation, QStringLiteral("1"));
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Compilation"));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(document.files()[i].tags().compilation, true);
     now += 5s;
-    document.updateCompilation(true);
+    document.editField(TagField::compilation, QStringLiteral("1"));
     EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
 
     // Clearing a field removes it from every selected file.
-    document.updateField(TagField::comment, std::nullopt);
+    document.editField(TagField::comment, QString());
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(valueOf(i, TagField::comment), std::nullopt);
 }
 
 TEST_F(EditingTest, CellEditOfAnUnselectedFileLeavesTheEditState) {
     document.setSelectedFiles({ids[0]});
-    document.updateField(TagField::title, QStringLiteral("Mine"));
-    document.updateField(TagField::title, QStringLiteral("Other"), ids[1]);
+    document.editField(TagField::title, QStringLiteral("Mine"));
+    document.editField(TagField::title, QStringLiteral("Other"), ids[1]);
     EXPECT_EQ(document.editState()->stringValue(TagField::title), QStringLiteral("Mine"));
-    document.updateField(TagField::title, QStringLiteral("Cell"), ids[0]);
+    document.editField(TagField::title, QStringLiteral("Cell"), ids[0]);
     EXPECT_EQ(document.editState()->stringValue(TagField::title), QStringLiteral("Cell"));
 }
 
 TEST_F(EditingTest, HistoryKeepsTwoHundredStepsAndANewStepEndsRedo) {
     for (int i = 0; i < 201; ++i)
-        document.updateField(TagField::bpm, QString::number(i + 1), ids[0]);
+        document.editField(TagField::bpm, QString::number(i + 1), ids[0]);
     EXPECT_EQ(document.undoStack().undoDescriptions().size(), 200);
     int undone = 0;
     while (document.canUndo()) {
@@ -141,7 +141,7 @@ TEST_F(EditingTest, HistoryKeepsTwoHundredStepsAndANewStepEndsRedo) {
     EXPECT_TRUE(document.canRedo());
     document.redo();
     EXPECT_EQ(valueOf(0, TagField::bpm), QStringLiteral("2"));
-    document.updateField(TagField::bpm, QStringLiteral("99"), ids[0]);
+    document.editField(TagField::bpm, QStringLiteral("99"), ids[0]);
     EXPECT_FALSE(document.canRedo());
     EXPECT_EQ(document.redoDescription(), std::nullopt);
 }
@@ -152,7 +152,7 @@ TEST_F(EditingTest, ClipboardPastesCopiesAsOneStep) {
     const TagClipboard clipboard = document.tagClipboard();
     EXPECT_EQ(clipboard.sourceFilename, QStringLiteral("2.flac"));
     ASSERT_TRUE(clipboard.artwork.has_value());
-    document.updateField(TagField::title, QStringLiteral("Changed after copying"), ids[1]);
+    document.editField(TagField::title, QStringLiteral("Changed after copying"), ids[1]);
 
     selectAll();
     document.pasteTagsToSelected(true, true);
@@ -177,13 +177,13 @@ TEST_F(EditingTest, ClipboardPastesCopiesAsOneStep) {
 namespace {
 
 // Batch operations change the selected files behind the inspector's back: the
-// edit state must show the files as they are afterwards, while an inspector
-// edit keeps the text as typed.
+// edit state must show the files as they are afterwards, and after an edit the
+// value as it is stored.
 TEST_F(EditingTest, EditStateFollowsBatchOperationsOnTheSelection) {
     selectAll();
     EditableTagSet* state = document.editState();
-    document.updateField(TagField::trackNumber, QStringLiteral("007"));
-    EXPECT_EQ(state->stringValue(TagField::trackNumber), QStringLiteral("007"));
+    document.editField(TagField::trackNumber, QStringLiteral("007"));
+    EXPECT_EQ(state->stringValue(TagField::trackNumber), QStringLiteral("7"));
 
     document.numberTracks(4, std::nullopt, 0);
     EXPECT_TRUE(state->varies(TagField::trackNumber));
@@ -202,8 +202,8 @@ TEST_F(EditingTest, EditStateFollowsBatchOperationsOnTheSelection) {
     EXPECT_EQ(state->stringValue(TagField::artist), QStringLiteral("GUEST ARTIST"));
 
     // An operation on files outside the selection leaves it alone.
-    document.updateField(TagField::comment, QStringLiteral("typed"));
-    document.updateField(TagField::comment, QStringLiteral("cell"), ids[1]);
+    document.editField(TagField::comment, QStringLiteral("typed"));
+    document.editField(TagField::comment, QStringLiteral("cell"), ids[1]);
     EXPECT_EQ(state->stringValue(TagField::comment), QStringLiteral("typed"));
 }
 

@@ -33,7 +33,7 @@ TEST(DocumentImport, KeepsSupportedFilesOnceAndSelectsTheFirst) {
                              library.url(QStringLiteral("sub/../b.mp3"))});
     EXPECT_EQ(namesOf(document.files()), QStringList({".hidden.ogg", "a.flac", "b.mp3"}));
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 3 files"));
-    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    EXPECT_EQ(noticeText(document), std::nullopt);
     EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{document.files().first().id()});
     EXPECT_EQ(document.importProgress(), (ImportProgress{3, 3}));
     EXPECT_EQ(document.savedFiles().size(), 3);
@@ -62,15 +62,21 @@ TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
     DocumentViewModel document;
     importAndWait(document, {library.url()});
     EXPECT_EQ(namesOf(document.files()), QStringList({"also good.opus", "good.mp3"}));
-    ASSERT_TRUE(document.saveErrorMessage().has_value());
-    const QStringList paragraphs = document.saveErrorMessage()->split(QStringLiteral("\n\n"));
-    ASSERT_EQ(paragraphs.size(), 2);
-    EXPECT_TRUE(paragraphs[0].startsWith(failureHeading));
-    QStringList failed = paragraphs[0].mid(failureHeading.size()).split(u'\n');
+    // Two notices: the names that are not UTF-8 are heard of as soon as the folder is walked.
+    const QList<Notice> notices = document.notices();
+    ASSERT_EQ(notices.size(), 2);
+    EXPECT_EQ(notices[1].kind, Notice::Kind::import);
+    EXPECT_TRUE(notices[1].text.startsWith(failureHeading));
+    QStringList failed = notices[1].text.mid(failureHeading.size()).split(u'\n');
     failed.sort();
     EXPECT_EQ(failed, QStringList({"broken.flac", "empty.m4a"}));
+    QStringList failedPaths = notices[1].files;
+    failedPaths.sort();
+    EXPECT_EQ(failedPaths, QStringList({library.path(QStringLiteral("broken.flac")),
+                                        library.path(QStringLiteral("empty.m4a"))}));
     // Named with the cause, not as unreadable.
-    QStringList misnamed = paragraphs[1].split(u'\n');
+    EXPECT_EQ(notices[0].kind, Notice::Kind::import);
+    QStringList misnamed = notices[0].text.split(u'\n');
     EXPECT_EQ(misnamed.takeFirst(), QStringLiteral("These files have names that aren’t valid UTF-8, so they "
                                                    "can’t be opened. Rename them and add them again:"));
     misnamed.sort();
@@ -142,7 +148,7 @@ TEST(DocumentList, SortingNotifiesOnlyARealChangeAndRemovalIsUndoable) {
     EXPECT_EQ(namesOf(document.files()), QStringList({"c.flac", "b.mp3", "a.mp3"}));
 
     const QUuid removed = fileNamed(document, QStringLiteral("b.mp3")).id();
-    document.updateField(TagField::title, QStringLiteral("Edited"), removed);
+    document.editField(TagField::title, QStringLiteral("Edited"), removed);
     document.setSelectedFiles({removed});
     document.removeSelectedFromList();
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Remove 1 file from list"));
@@ -183,14 +189,14 @@ TEST(DocumentSnapshots, UndoAndRedoThroughALargeLibraryGiveEveryStateBack) {
     }
     step([&] {
         document.setSelectedFiles(all);
-        document.updateField(TagField::genre, QStringLiteral("Rock"));
+        document.editField(TagField::genre, QStringLiteral("Rock"));
     });
-    step([&] { document.updateField(TagField::genre, QStringLiteral("Jazz")); });
-    step([&] { document.updateField(TagField::title, QStringLiteral("Z"), document.files()[17].id()); });
-    step([&] { document.updateField(TagField::title, QStringLiteral("A"), document.files()[40].id()); });
+    step([&] { document.editField(TagField::genre, QStringLiteral("Jazz")); });
+    step([&] { document.editField(TagField::title, QStringLiteral("Z"), document.files()[17].id()); });
+    step([&] { document.editField(TagField::title, QStringLiteral("A"), document.files()[40].id()); });
     step([&] {
         document.setSelectedFiles(some);
-        document.updateField(TagField::year, QStringLiteral("1999"));
+        document.editField(TagField::year, QStringLiteral("1999"));
     });
     step([&] { document.removeSelectedFromList(); });
     ASSERT_EQ(document.undoStack().undoDescriptions().size(), 7); // the import and six edits

@@ -59,7 +59,7 @@ TEST_F(RenamingTest, UndoAndRedoMoveTheFileBackAndForth) {
     // The old name taken meanwhile: the undo moves nothing and stays undoable.
     library.add(QStringLiteral("old.flac"), QStringLiteral("untagged.flac"));
     document.undo();
-    EXPECT_EQ(document.saveErrorMessage(),
+    EXPECT_EQ(noticeText(document),
               QStringLiteral(
                   "Couldn’t undo or redo the rename because old.flac already exists. No files were moved."));
     EXPECT_EQ(folderContents(), QStringList({"Renamed.flac", "old.flac", "other.mp3"}));
@@ -100,7 +100,7 @@ TEST_F(RenamingTest, AFailedMoveIsRolledBackAndReported) {
     EXPECT_FALSE(document.restore(target));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
     EXPECT_EQ(namesOf(document.files()), QStringList({"old.flac", "other.mp3"}));
-    const QString message = document.saveErrorMessage().value_or(QString());
+    const QString message = noticeText(document).value_or(QString());
     EXPECT_TRUE(message.startsWith(QStringLiteral("Couldn’t finish undoing or redoing the rename: “")))
         << message;
     EXPECT_TRUE(message.contains(gone + QStringLiteral("/other.mp3"))) << message;

@@ -31,15 +31,13 @@ protected:
 
 TEST_F(SavingTest, AFailedFileKeepsItsMarkAndIsListed) {
     load(std::make_shared<ControlledWriter>(QSet<QString>{QStringLiteral("2.mp3")}));
-    document.setSaveErrorMessage(QStringLiteral("left over"));
-    document.updateField(TagField::title, QStringLiteral("Saved Title"));
+    document.editField(TagField::title, QStringLiteral("Saved Title"));
     QList<qint64> progress;
     QObject::connect(&document, &DocumentViewModel::saveProgressChanged,
                      [&] { progress.append(document.saveProgress().completed); });
 
     document.saveAll();
     EXPECT_TRUE(document.isSaving());
-    EXPECT_EQ(document.saveErrorMessage(), std::nullopt); // a save clears the old message
     waitForSave(document);
     EXPECT_EQ(progress, QList<qint64>({0, 1, 2, 3}));
     EXPECT_FALSE(document.files()[0].isModified());
@@ -47,7 +45,7 @@ TEST_F(SavingTest, AFailedFileKeepsItsMarkAndIsListed) {
     EXPECT_FALSE(document.files()[2].isModified());
     EXPECT_TRUE(document.files()[0].lastSaved().has_value());
     EXPECT_FALSE(document.files()[1].lastSaved().has_value());
-    EXPECT_EQ(document.saveErrorMessage(), QStringLiteral("2.mp3: Failed to write tags to file"));
+    EXPECT_EQ(noticeText(document), QStringLiteral("2.mp3: Failed to write tags to file"));
     EXPECT_EQ(readBack(document.files()[2].url()).tags().title, QStringLiteral("Saved Title"));
 
     // Undo after the save brings back tags that differ from the disk: modified.
@@ -60,7 +58,7 @@ TEST_F(SavingTest, AFailedFileKeepsItsMarkAndIsListed) {
 
 TEST_F(SavingTest, EditsDuringASaveAreKeptAndSavedNext) {
     load(std::make_shared<ControlledWriter>(QSet<QString>{}, true));
-    document.updateField(TagField::title, QStringLiteral("First"));
+    document.editField(TagField::title, QStringLiteral("First"));
     document.saveAll();
     ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 3; }, 5000));
 
@@ -68,7 +66,7 @@ TEST_F(SavingTest, EditsDuringASaveAreKeptAndSavedNext) {
     document.undo();
     document.removeSelectedFromList();
     EXPECT_EQ(document.files().size(), 3);
-    document.updateField(TagField::title, QStringLiteral("Second"), ids[0]);
+    document.editField(TagField::title, QStringLiteral("Second"), ids[0]);
     int completions = 0;
     document.saveAll([&] { ++completions; });
     document.saveAll([&] { ++completions; });
@@ -98,7 +96,7 @@ TEST_F(SavingTest, TwoNamesOfOneFileAreNeverWrittenAtOnce) {
     ids = idsOf(document.files());
     ASSERT_EQ(ids.size(), 3);
     document.setSelectedFiles({ids.begin(), ids.end()});
-    document.updateField(TagField::title, QStringLiteral("Linked"));
+    document.editField(TagField::title, QStringLiteral("Linked"));
 
     document.saveAll();
     ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 2; }, 5000));
@@ -107,18 +105,17 @@ TEST_F(SavingTest, TwoNamesOfOneFileAreNeverWrittenAtOnce) {
     writer->release(100);
     waitForSave(document);
     EXPECT_EQ(writer->writesStarted(), 3);
-    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    EXPECT_EQ(noticeText(document), std::nullopt);
     EXPECT_EQ(readBack(library.url(QStringLiteral("a.mp3"))).tags().title, QStringLiteral("Linked"));
 }
 
 TEST_F(SavingTest, NothingModifiedCompletesAtOnce) {
     load();
-    document.setSaveErrorMessage(QStringLiteral("kept"));
     bool done = false;
     document.saveAll([&] { done = true; });
     EXPECT_TRUE(done);
     EXPECT_FALSE(document.isSaving());
-    EXPECT_EQ(document.saveErrorMessage(), QStringLiteral("kept"));
+    EXPECT_EQ(noticeText(document), std::nullopt);
 }
 
 // A cover that our model cannot carry faithfully: a GIF with an upper-case MIME type.
@@ -139,7 +136,7 @@ TEST_F(SavingTest, UnchangedPicturesAreLeftAsTheyAre) {
     ASSERT_EQ(fileNamed(document, QStringLiteral("cover.flac")).artwork().size(), 1);
     EXPECT_EQ(fileNamed(document, QStringLiteral("cover.flac")).artwork()[0].format, ImageFormat::unknown);
 
-    document.updateField(TagField::title, QStringLiteral("Only the title"), id);
+    document.editField(TagField::title, QStringLiteral("Only the title"), id);
     document.saveAll();
     waitForSave(document);
     EXPECT_EQ(writer->artworkPassed(), QList<bool>({false}));
@@ -171,12 +168,13 @@ namespace {
 TEST_F(SavingTest, WritesOnlyTheFieldsThatDifferFromTheDisk) {
     load();
     document.setSelectedFiles({ids[0]});
-    document.updateField(TagField::title, QStringLiteral("New Title"));
-    document.updateField(TagField::genre, QStringLiteral("New Genre"));
+    document.editField(TagField::title, QStringLiteral("New Title"));
+    document.editField(TagField::genre, QStringLiteral("New Genre"));
     document.undo();
     const std::optional<QString> title = document.files()[1].tags().title;
-    document.updateField(TagField::title, QStringLiteral("New Title"), ids[1]);
-    document.updateField(TagField::title, title, ids[1]); // typed back: modified, but as on disk
+    document.editField(TagField::title, QStringLiteral("New Title"), ids[1]);
+    document.editField(TagField::title, title.value_or(QString()),
+                       ids[1]); // typed back: modified, but as on disk
     document.saveAll();
     waitForSave(document);
     EXPECT_EQ(writer->fieldsPassed(), (QList<TagFieldSet>{{TagField::title}, {}}));

@@ -144,4 +144,18 @@ QList<TagFieldSet> ControlledWriter::fieldsPassed() const {
     return m_fieldsPassed;
 }
 
+std::optional<QString> noticeText(const DocumentViewModel& document) {
+    if (document.notices().isEmpty())
+        return std::nullopt;
+    QStringList texts;
+    for (const Notice& notice : document.notices())
+        texts.append(notice.text);
+    return texts.join(QStringLiteral("\n\n"));
+}
+
+void dismissNotices(DocumentViewModel& document) {
+    for (const Notice& notice : QList<Notice>(document.notices()))
+        document.dismissNotice(notice.id);
+}
+
 } // namespace DocumentTest

@@ -29,6 +29,10 @@ private:
 void importAndWait(DocumentViewModel& document, const QList<QUrl>& locations);
 void waitForSave(DocumentViewModel& document);
 QList<QUuid> idsOf(const QList<AudioFile>& files);
+// The texts of the document's notices, oldest first, as paragraphs of one text; none without notices.
+std::optional<QString> noticeText(const DocumentViewModel& document);
+// Dismisses every notice.
+void dismissNotices(DocumentViewModel& document);
 QStringList namesOf(const QList<AudioFile>& files);
 const AudioFile& fileNamed(const DocumentViewModel& document, const QString& name);
 // Reads a file from disk afresh through the real reader.

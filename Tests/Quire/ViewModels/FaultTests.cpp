@@ -26,7 +26,7 @@ protected:
         importAndWait(document, {library.url()});
         ids = idsOf(document.files());
         document.setSelectedFiles({ids.begin(), ids.end()});
-        document.updateField(TagField::title, QStringLiteral("Edited"));
+        document.editField(TagField::title, QStringLiteral("Edited"));
     }
 
     // Saves and checks that only `broken` failed: the message names it, the
@@ -34,7 +34,7 @@ protected:
     void saveExpectingFailureOf(const QString& broken) {
         document.saveAll();
         waitForSave(document);
-        EXPECT_EQ(document.saveErrorMessage(), broken + QStringLiteral(": Failed to write tags to file"));
+        EXPECT_EQ(noticeText(document), broken + QStringLiteral(": Failed to write tags to file"));
         for (const AudioFile& file : document.files()) {
             if (file.filename() == broken) {
                 EXPECT_TRUE(file.isModified());
@@ -80,7 +80,7 @@ TEST_F(FaultTest, WorkGoesOnWhileASaveRuns) {
     // Edits, an import, undo and redo while the first write is held.
     library.add(QStringLiteral("d.opus"), QStringLiteral("tagged.opus"));
     document.importFiles({library.url(QStringLiteral("d.opus"))});
-    document.updateField(TagField::artist, QStringLiteral("During"), ids[2]);
+    document.editField(TagField::artist, QStringLiteral("During"), ids[2]);
     const qsizetype steps = document.undoStack().undoDescriptions().size();
     document.undo();
     document.redo();
@@ -89,7 +89,7 @@ TEST_F(FaultTest, WorkGoesOnWhileASaveRuns) {
     waitForSave(document);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isLoading(); }, 10000));
     EXPECT_EQ(document.files().size(), 4);
-    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    EXPECT_EQ(noticeText(document), std::nullopt);
     // The edit made during the save is kept and still to be saved.
     const AudioFile& edited = fileNamed(document, QStringLiteral("c.ogg"));
     EXPECT_TRUE(edited.isModified());
@@ -108,7 +108,7 @@ TEST_F(FaultTest, TheFolderOfAPendingRenameRemoved) {
     // The folder goes away: the undo cannot move the file back.
     ASSERT_TRUE(QDir(library.path(QStringLiteral("sub"))).removeRecursively());
     document.undo();
-    const QString message = document.saveErrorMessage().value_or(QString());
+    const QString message = noticeText(document).value_or(QString());
     EXPECT_TRUE(message.startsWith(QStringLiteral("Couldn’t finish undoing or redoing the rename: ")))
         << message;
     EXPECT_TRUE(message.endsWith(QStringLiteral("\nYour files are at:\n") +
@@ -146,7 +146,7 @@ TEST(FaultFullDisk, ASaveThatDoesNotFitFailsAndChangesNothing) {
     ASSERT_TRUE(disk.leaveFree(900 * 1024));
     document.saveAll();
     waitForSave(document);
-    EXPECT_EQ(document.saveErrorMessage(), QStringLiteral("big.flac: Failed to write tags to file"));
+    EXPECT_EQ(noticeText(document), QStringLiteral("big.flac: Failed to write tags to file"));
     EXPECT_EQ(contentsOf(disk.filePath(QStringLiteral("big.flac"))), flacBefore);
     EXPECT_EQ(contentsOf(disk.filePath(QStringLiteral("small.mp3"))), mp3Before);
     EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
@@ -176,17 +176,17 @@ TEST(FaultCrashedSave, TheImportRestoresFromLeftoversAndSaysSo) {
     DocumentViewModel document;
     importAndWait(document, {library.url()});
     EXPECT_EQ(namesOf(document.files()), QStringList({"a.mp3", "b.flac"}));
-    EXPECT_EQ(document.saveErrorMessage(),
+    EXPECT_EQ(noticeText(document),
               library.path(QStringLiteral("b.flac")) +
                   QStringLiteral(" was restored from the backup of an interrupted save."));
     EXPECT_EQ(contentsOf(library.path(QStringLiteral("b.flac"))), original);
     EXPECT_EQ(QDir(library.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp3", "b.flac"}));
 
-    document.setSaveErrorMessage(std::nullopt);
+    dismissNotices(document);
     ASSERT_TRUE(
         QFile::copy(library.path(QStringLiteral("a.mp3")), hidden("a.mp3", SaveLeftover::Kind::backup)));
     importAndWait(document, {library.url()});
-    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
+    EXPECT_EQ(noticeText(document), std::nullopt);
     EXPECT_TRUE(QFile::exists(hidden("a.mp3", SaveLeftover::Kind::backup)));
 }
 

@@ -119,13 +119,12 @@ TEST_P(LosslessSave, EachFieldAloneChangesOnlyItsOwnItems) {
     importAndWait(document, {library.url()});
     ASSERT_EQ(document.files().size(), names.size());
     for (TagField field : allTagFields)
-        document.updateField(field, newValue(field),
-                             fileNamed(document, names[static_cast<int>(field)]).id());
+        document.editField(field, newValue(field), fileNamed(document, names[static_cast<int>(field)]).id());
     document.setSelectedFiles({fileNamed(document, names.last()).id()});
     document.removeArtwork();
     document.saveAll();
     waitForSave(document);
-    ASSERT_EQ(document.saveErrorMessage(), std::nullopt);
+    ASSERT_EQ(noticeText(document), std::nullopt);
 
     QStringList paths = {TestSupport::fixturePath(fixture)};
     for (const QString& name : names)
@@ -183,7 +182,7 @@ TEST(LosslessSaveOfTagsReadInPart, KeepsWhatCouldNotBeReadOrRefusesTheSave) {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
     document.setSelectedFiles({document.files()[0].id(), document.files()[1].id()});
-    document.updateField(TagField::genre, QStringLiteral("Z"));
+    document.editField(TagField::genre, QStringLiteral("Z"));
     document.saveAll();
     waitForSave(document);
 
@@ -197,7 +196,7 @@ TEST(LosslessSaveOfTagsReadInPart, KeepsWhatCouldNotBeReadOrRefusesTheSave) {
     EXPECT_FALSE(fileNamed(document, QStringLiteral("wmp9-popm.mp3")).isModified());
 
     // The FLAC comment cannot be kept: the save is refused, the file untouched.
-    EXPECT_EQ(document.saveErrorMessage(),
+    EXPECT_EQ(noticeText(document),
               QStringLiteral("bad-comment-length.flac: Not saved: the tags could not be read completely, and "
                              "saving would lose the part that could not be read"));
     EXPECT_TRUE(fileNamed(document, QStringLiteral("bad-comment-length.flac")).isModified());
@@ -233,10 +232,10 @@ TEST(WholeStack, EveryFieldReadsBackInEveryFormatThatStoresIt) {
         const QList<QUuid> ids = idsOf(document.files());
         document.setSelectedFiles({ids.begin(), ids.end()});
         for (TagField field : allTagFields)
-            document.updateField(field, valueOf(field));
+            document.editField(field, valueOf(field));
         document.saveAll();
         waitForSave(document);
-        ASSERT_EQ(document.saveErrorMessage(), std::nullopt);
+        ASSERT_EQ(noticeText(document), std::nullopt);
     }
     DocumentViewModel reread;
     importAndWait(reread, {library.url()});

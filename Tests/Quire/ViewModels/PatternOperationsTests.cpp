@@ -325,9 +325,9 @@ TEST_F(PatternOperations, RenameKeepsValuesInTheNameAndMakesThePatternsFolders) 
     library.add(QStringLiteral("lib/untagged.mp3"), QStringLiteral("untagged.mp3"));
     importAndWait(document, {library.url(QStringLiteral("lib"))});
     select({QStringLiteral("a.mp3")});
-    document.updateField(TagField::title, QStringLiteral("../escaped"));
+    document.editField(TagField::title, QStringLiteral("../escaped"));
     select({QStringLiteral("b.mp3")});
-    document.updateField(TagField::title, QStringLiteral("AC/DC: Live?"));
+    document.editField(TagField::title, QStringLiteral("AC/DC: Live?"));
     selectAll();
 
     // "../escaped" would be hidden, the untagged file would be " - .mp3", "" would be ".mp3".
@@ -355,7 +355,7 @@ TEST_F(PatternOperations, RenameIsRefusedDuringASave) {
     document.setTagWriter(writer);
     load({QStringLiteral("a.mp3")});
     selectAll();
-    document.updateField(TagField::title, QStringLiteral("Saving"));
+    document.editField(TagField::title, QStringLiteral("Saving"));
     document.saveAll();
     ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 1; }, 5000));
     const qsizetype steps = undoSteps();

@@ -28,7 +28,7 @@ protected:
     }
 
     void set(int index, TagField field, const char* value) {
-        document.updateField(field, QString::fromUtf8(value), ids[index]);
+        document.editField(field, QString::fromUtf8(value), ids[index]);
     }
     std::optional<QString> value(int index, TagField field) const {
         return document.files()[index].tags().value(field);
@@ -129,7 +129,7 @@ TEST_F(TextFindReplace, RegularExpressionsUseTemplatesAndInvalidOnesChangeNothin
 
 TEST_F(TextFindReplace, EmptyMatchesFillEmptyAndAbsentFields) {
     select({2});
-    document.updateField(TagField::comment, QString()); // present and empty
+    document.applyTextTransform(TextTransform::lowerCase, {TagField::comment}); // present and empty
     set(2, TagField::album, "Kept");
     ASSERT_EQ(value(2, TagField::title), std::nullopt);
     const QList<TagField> fields{TagField::title, TagField::album, TagField::comment};

@@ -19,7 +19,7 @@ protected:
         document.setTagWriter(writer);
         load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
         document.setSelectedFiles({ids()[0], ids()[1]});
-        document.updateField(TagField::genre, QStringLiteral("Jazz"));
+        document.editField(TagField::genre, QStringLiteral("Jazz"));
     }
     std::shared_ptr<ControlledWriter> writer;
 };
@@ -75,7 +75,7 @@ TEST_F(QuitTest, AFailedSaveKeepsTheWindowAndShowsTheError) {
     QSignalSpy accepted(window.get(), &MainWindow::closeAccepted);
     auto answer = answerNextMessageBox(QStringLiteral("Save"));
     EXPECT_FALSE(window->close());
-    QTRY_VERIFY(window->saveErrorAlert() && window->saveErrorAlert()->isVisible());
+    QTRY_VERIFY(window->noticeAlert() && window->noticeAlert()->isVisible());
     QTest::qWait(50);
     EXPECT_EQ(accepted.count(), 0);
     EXPECT_TRUE(window->isVisible());

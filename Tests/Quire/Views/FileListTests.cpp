@@ -83,36 +83,77 @@ TEST_F(FileListTest, CellsShowTheFilesAndADashForMissingValues) {
         EXPECT_TRUE(cell(untagged, column).data(Qt::ForegroundRole).isValid());
     }
     EXPECT_FALSE(cell(tagged, FileColumn::modified).data(Qt::DecorationRole).isValid());
-    document.updateField(TagField::title, QStringLiteral("Changed"), file.id());
+    document.editField(TagField::title, QStringLiteral("Changed"), file.id());
     EXPECT_EQ(
         cell(rowOf(QStringLiteral("tagged.flac")), FileColumn::modified).data(Qt::ToolTipRole).toString(),
         "Unsaved changes");
 }
 
-// Tag edits update rows in place; appended files are inserted; only another
-// order resets the table, and the selection survives it.
-TEST_F(FileListTest, TheTableFollowsTheDocumentIncrementally) {
-    load({QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+// The table follows the document's change events and is never reset: edits
+// change their rows (the first and the last included), files are inserted and
+// removed where they stand, a new order moves the rows, and the selection, the
+// current row and the scroll position stay with their files.
+TEST_F(FileListTest, TheTableFollowsTheDocumentRowByRow) {
+    load({QStringLiteral("b.flac"), QStringLiteral("c.flac"), QStringLiteral("d.flac"),
+          QStringLiteral("e.flac")});
     QSignalSpy resets(model(), &QAbstractItemModel::modelReset);
     QSignalSpy changes(model(), &QAbstractItemModel::dataChanged);
-    QSignalSpy inserts(model(), &QAbstractItemModel::rowsInserted);
+    const auto changedRows = [&] {
+        QList<int> rows;
+        for (const QList<QVariant>& change : std::as_const(changes)) {
+            for (int row = change[0].value<QModelIndex>().row(); row <= change[1].value<QModelIndex>().row();
+                 ++row)
+                rows.append(row);
+        }
+        changes.clear();
+        return rows;
+    };
+    const auto selectedNames = [&] {
+        QStringList names;
+        for (const QModelIndex& index : list()->selectionModel()->selectedRows())
+            names.append(model()->rows()[index.row()].filename());
+        names.sort();
+        return names;
+    };
 
-    document.setSelectedFiles({ids()[1]});
-    document.updateField(TagField::genre, QStringLiteral("Jazz"));
+    for (int row : {0, 3}) {
+        const QString name = model()->rows()[row].filename();
+        ASSERT_TRUE(document.editField(TagField::title, QStringLiteral("Row %1").arg(row), ids()[row]).ok());
+        EXPECT_EQ(changedRows(), QList<int>{row});
+        EXPECT_EQ(cell(row, FileColumn::title).data().toString(), QStringLiteral("Row %1").arg(row));
+        EXPECT_EQ(model()->rows()[row].filename(), name);
+    }
+
+    // An edit of the whole selection changes the selected rows only.
+    document.setSelectedFiles({ids()[0], ids()[2], ids()[3]});
+    document.editField(TagField::genre, QStringLiteral("Jazz"));
+    EXPECT_EQ(changedRows(), QList<int>({0, 2, 3}));
+
+    // A file sorted to the front is inserted there; the selection moves down with its files.
+    load({QStringLiteral("a.flac")});
+    EXPECT_EQ(namesOf(model()->rows()), QStringList({"a.flac", "b.flac", "c.flac", "d.flac", "e.flac"}));
+    EXPECT_EQ(selectedNames(), QStringList({"b.flac", "d.flac", "e.flac"}));
+
+    // Removing files in the middle keeps the selection of the others.
+    QSignalSpy removals(model(), &QAbstractItemModel::rowsRemoved);
+    document.setSelectedFiles({ids()[2]});
+    document.removeSelectedFromList();
+    EXPECT_EQ(removals.count(), 1);
+    EXPECT_EQ(namesOf(model()->rows()), QStringList({"a.flac", "b.flac", "d.flac", "e.flac"}));
+    document.setSelectedFiles({ids()[0], ids()[3]});
+    document.undo(); // c.flac comes back between them
+    EXPECT_EQ(namesOf(model()->rows()), namesOf(document.files()));
+    EXPECT_EQ(selectedNames(), QStringList({"c.flac"}));
+
+    // Sorted the other way round: the rows move with the selection and the current row.
+    document.setSelectedFiles({ids()[1], ids()[4]});
+    list()->selectionModel()->setCurrentIndex(cell(4, FileColumn::title), QItemSelectionModel::NoUpdate);
+    document.setSortOrder({SortDescriptor{SortKey::filename, false}});
+    document.sortFiles();
+    EXPECT_EQ(namesOf(model()->rows()), QStringList({"e.flac", "d.flac", "c.flac", "b.flac", "a.flac"}));
+    EXPECT_EQ(selectedNames(), QStringList({"b.flac", "e.flac"}));
+    EXPECT_EQ(list()->currentIndex().row(), 0);
     EXPECT_EQ(resets.count(), 0);
-    ASSERT_EQ(changes.count(), 1);
-    EXPECT_EQ(changes[0][0].value<QModelIndex>().row(), 1);
-    EXPECT_EQ(changes[0][1].value<QModelIndex>().row(), 1);
-
-    load({QStringLiteral("d.flac")});
-    EXPECT_GE(inserts.count(), 1);
-    EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(model()->rowCount(), 3);
-
-    load({QStringLiteral("a.flac")}); // sorts to the front
-    EXPECT_GE(resets.count(), 1);
-    EXPECT_EQ(model()->rows()[0].filename(), "a.flac");
-    EXPECT_EQ(list()->selectionModel()->selectedRows(), QModelIndexList{cell(2, FileColumn::modified)});
 }
 
 // The name and tag columns share the width the others leave, never below
@@ -168,11 +209,11 @@ TEST_F(FileListTest, SelectionIsSyncedBothWaysWithoutEchoes) {
 TEST_F(FileListTest, HeaderClicksSortTheDocument) {
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
     document.setSelectedFiles({ids()[0]});
-    document.updateField(TagField::title, QStringLiteral("Zulu"));
+    document.editField(TagField::title, QStringLiteral("Zulu"));
     document.setSelectedFiles({ids()[2]});
-    document.updateField(TagField::title, QStringLiteral("Alpha"));
+    document.editField(TagField::title, QStringLiteral("Alpha"));
     document.setSelectedFiles({ids()[1]});
-    document.updateField(TagField::title, QStringLiteral("Mike"));
+    document.editField(TagField::title, QStringLiteral("Mike"));
 
     clickHeader(FileColumn::title);
     ASSERT_FALSE(document.sortOrder().isEmpty());
@@ -360,9 +401,9 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
 TEST_F(FileListTest, RemovingModifiedFilesAsksFirst) {
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac"),
           QStringLiteral("d.flac")});
-    document.updateField(TagField::genre, QStringLiteral("Jazz"), ids()[0]);
-    document.updateField(TagField::genre, QStringLiteral("Jazz"), ids()[2]);
-    document.updateField(TagField::genre, QStringLiteral("Jazz"), ids()[3]);
+    document.editField(TagField::genre, QStringLiteral("Jazz"), ids()[0]);
+    document.editField(TagField::genre, QStringLiteral("Jazz"), ids()[2]);
+    document.editField(TagField::genre, QStringLiteral("Jazz"), ids()[3]);
     list()->setFocus();
 
     // Shift+Delete is not a removal.

@@ -54,7 +54,7 @@ TEST_F(MainWindowTest, TitleStatusAndEditedMarkFollowTheFiles) {
     EXPECT_FALSE(window->isWindowModified());
     EXPECT_EQ(window->statusBarView()->modifiedText(), "");
 
-    document.updateField(TagField::genre, QStringLiteral("Jazz"));
+    document.editField(TagField::genre, QStringLiteral("Jazz"));
     EXPECT_TRUE(window->isWindowModified());
     EXPECT_EQ(window->statusBarView()->modifiedText(), "3 modified");
     EXPECT_TRUE(window->statusBarView()->saveButton()->isVisible());
@@ -93,14 +93,14 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     EXPECT_EQ(redo->toolTip(), "Redo");
 
     document.setSelectedFiles({ids()[0]});
-    document.updateField(TagField::title, QStringLiteral("One"));
+    document.editField(TagField::title, QStringLiteral("One"));
     EXPECT_TRUE(save->isEnabled());
     EXPECT_EQ(save->iconText(), "Save");
     EXPECT_EQ(window->toolbarSaveButton()->text(), "Save");
     EXPECT_EQ(undo->toolTip(), "Undo: Edit Title");
 
     document.setSelectedFiles({ids()[0], ids()[1]});
-    document.updateField(TagField::artist, QStringLiteral("Two"));
+    document.editField(TagField::artist, QStringLiteral("Two"));
     EXPECT_EQ(save->iconText(), "Save 2 Files");
     EXPECT_EQ(window->toolbarSaveButton()->text(), "Save 2 Files");
 
@@ -120,16 +120,16 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     waitForSave(document);
 
     // b.flac failed: the alert shows the document's message; closing it clears the message.
-    ASSERT_TRUE(document.saveErrorMessage().has_value());
-    QTRY_VERIFY(window->saveErrorAlert() && window->saveErrorAlert()->isVisible());
-    EXPECT_EQ(window->saveErrorAlert()->text(), "Couldn’t Complete the File Operation");
-    EXPECT_EQ(window->saveErrorAlert()->informativeText(), *document.saveErrorMessage());
+    ASSERT_TRUE(noticeText(document).has_value());
+    QTRY_VERIFY(window->noticeAlert() && window->noticeAlert()->isVisible());
+    EXPECT_EQ(window->noticeAlert()->text(), "Couldn’t Complete the File Operation");
+    EXPECT_EQ(window->noticeAlert()->informativeText(), *noticeText(document));
     EXPECT_EQ(save->iconText(), "Save");
     EXPECT_TRUE(save->isEnabled());
     EXPECT_EQ(window->statusBarView()->savingText(), "");
-    window->saveErrorAlert()->buttons().first()->click();
-    EXPECT_EQ(document.saveErrorMessage(), std::nullopt);
-    QTRY_VERIFY(!window->saveErrorAlert());
+    window->noticeAlert()->buttons().first()->click();
+    EXPECT_EQ(noticeText(document), std::nullopt);
+    QTRY_VERIFY(!window->noticeAlert());
     EXPECT_TRUE(fileNamed(document, QStringLiteral("b.flac")).isModified());
 
     // Artwork work in the background shows its progress in the same place.

@@ -139,7 +139,7 @@ TEST_F(PaletteTest, BatchCommandsWaitForARunningSaveAndOpenTheirSheets) {
     auto writer = std::make_shared<ControlledWriter>(QSet<QString>{}, true);
     document.setTagWriter(writer);
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
-    document.updateField(TagField::genre, QStringLiteral("Jazz"));
+    document.editField(TagField::genre, QStringLiteral("Jazz"));
     document.saveAll();
     ASSERT_TRUE(document.isSaving());
 

@@ -178,7 +178,7 @@ TEST_F(SheetTest, NumberingStartsFreshAndNumbersInListOrder) {
 
 TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
-    document.updateField(TagField::title, QStringLiteral("banana"), ids()[0]);
+    document.editField(TagField::title, QStringLiteral("banana"), ids()[0]);
     document.setSelectedFiles({ids()[0]});
     auto* sheet = open<FindReplaceSheet>(Commands::showFindReplaceSheet);
     ASSERT_NE(sheet, nullptr);
@@ -208,7 +208,7 @@ TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
     EXPECT_EQ(captionColour(), secondary);
 
     // A catastrophic expression: typing is never held up by the count.
-    document.updateField(TagField::comment, QString(40, u'a') + u'b', ids()[1]);
+    document.editField(TagField::comment, QString(40, u'a') + u'b', ids()[1]);
     sheet->regexToggle()->click();
     sheet->searchField()->clear();
     QElapsedTimer typing;
@@ -237,7 +237,7 @@ TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
 
 TEST_F(SheetTest, TextTransformPreviewsTheFirstFileAndApplies) {
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
-    document.updateField(TagField::title, QStringLiteral("Already Title"), ids()[0]);
+    document.editField(TagField::title, QStringLiteral("Already Title"), ids()[0]);
     selectAll();
     auto* sheet = open<TextTransformSheet>(Commands::showTextTransformSheet);
     ASSERT_NE(sheet, nullptr);

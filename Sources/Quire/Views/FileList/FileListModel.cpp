@@ -1,7 +1,6 @@
 #include "Quire/Views/FileList/FileListModel.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
-#include "Quire/ViewModels/FieldInput.h"
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QApplication>
@@ -41,7 +40,7 @@ FileListModel::FileListModel(DocumentViewModel* document, QObject* parent)
     , m_numericFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
     , m_modifiedDot(Symbols::dot(modifiedOrange, 7)) {
     m_numericFont.setPointSizeF(QApplication::font().pointSizeF());
-    connect(document, &DocumentViewModel::filesChanged, this, &FileListModel::syncFiles);
+    connect(document, &DocumentViewModel::changed, this, &FileListModel::follow);
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -169,25 +168,15 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
     case FileColumn::title:
     case FileColumn::artist:
     case FileColumn::album:
-        m_document->updateField(*tagFieldOf(column), text.isEmpty() ? std::nullopt : std::optional(text),
-                                file.id());
-        return true;
-    case FileColumn::track:
-        return commitTrackNumber(file, text);
+    case FileColumn::track: {
+        const Result<bool, QString> edited = m_document->editField(*tagFieldOf(column), text, file.id());
+        if (!edited)
+            emit inputRefused(index, edited.error());
+        return edited.ok();
+    }
     default:
         return false;
     }
-}
-
-// A number a tag can hold, or "number/total", as everywhere values are typed;
-// numbers outside 0...2147483647 are refused here rather than failing the save later.
-bool FileListModel::commitTrackNumber(const AudioFile& file, const QString& text) {
-    const Result<QList<FieldEdit>, QString> edits = parseFieldInput(TagField::trackNumber, text);
-    if (!edits)
-        return false;
-    for (const FieldEdit& edit : edits.value())
-        m_document->updateField(edit.field, edit.value, file.id());
-    return true;
 }
 
 QUuid FileListModel::fileId(int row) const {
@@ -205,44 +194,106 @@ void FileListModel::endCellEdit() {
         syncFiles();
 }
 
-void FileListModel::syncFiles() {
+void FileListModel::follow(const DocumentChange& change) {
     if (!m_document)
         return;
     if (m_openEditors > 0) {
+        // The rows stay put under an open editor; what changed meanwhile is
+        // worked out from the rows when it closes.
         m_needsSync = true;
         return;
     }
+    apply(change);
+}
+
+void FileListModel::syncFiles() {
     m_needsSync = false;
+    apply(DocumentChange::between(m_rows, m_document->files()));
+}
+
+// Contiguous runs of rows, first to last.
+static QList<std::pair<int, int>> runsOf(QList<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    QList<std::pair<int, int>> runs;
+    for (int row : std::as_const(rows)) {
+        if (!runs.isEmpty() && runs.last().second == row - 1)
+            runs.last().second = row;
+        else
+            runs.append({row, row});
+    }
+    return runs;
+}
+
+void FileListModel::apply(const DocumentChange& change) {
     const QList<AudioFile>& files = m_document->files();
-    const qsizetype kept = std::min(m_rows.size(), files.size());
-    // Rows whose record is still shared are unchanged: a pointer comparison.
-    bool sameOrder = files.size() >= m_rows.size();
-    for (qsizetype row = 0; sameOrder && row < kept; ++row)
-        sameOrder = m_rows[row].sharesStorageWith(files[row]) || m_rows[row].id() == files[row].id();
-    if (!sameOrder) {
-        beginResetModel();
-        m_rows = files;
-        endResetModel();
+    if (change.isEmpty() && m_rows.size() == files.size())
         return;
+
+    // Removed rows go first, last run first so that the rows before keep their numbers.
+    if (!change.removed.isEmpty()) {
+        QList<int> rows;
+        for (int row = 0; row < m_rows.size(); ++row) {
+            if (change.removed.contains(m_rows[row].id()))
+                rows.append(row);
+        }
+        const QList<std::pair<int, int>> runs = runsOf(rows);
+        for (auto run = runs.crbegin(); run != runs.crend(); ++run) {
+            beginRemoveRows({}, run->first, run->second);
+            m_rows.remove(run->first, run->second - run->first + 1);
+            endRemoveRows();
+        }
     }
 
-    // Rows in place: tell the view which of them changed, in contiguous runs.
-    QList<std::pair<int, int>> changedRuns;
-    for (qsizetype row = 0; row < kept; ++row) {
-        if (m_rows[row].sharesStorageWith(files[row]) || m_rows[row] == files[row])
-            continue;
-        if (!changedRuns.isEmpty() && changedRuns.last().second == row - 1)
-            changedRuns.last().second = static_cast<int>(row);
-        else
-            changedRuns.append({static_cast<int>(row), static_cast<int>(row)});
+    // The rows kept, in their new order; persistent indexes (the selection,
+    // the current row) move with their files.
+    if (change.reordered) {
+        QList<AudioFile> kept;
+        kept.reserve(m_rows.size());
+        for (const AudioFile& file : files) {
+            if (!change.added.contains(file.id()))
+                kept.append(file);
+        }
+        QHash<QUuid, int> newRow;
+        newRow.reserve(kept.size());
+        for (int row = 0; row < kept.size(); ++row)
+            newRow.insert(kept[row].id(), row);
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList before = persistentIndexList();
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& index : before) {
+            const int row = newRow.value(m_rows.value(index.row()).id(), -1);
+            after.append(row < 0 ? QModelIndex() : createIndex(row, index.column()));
+        }
+        m_rows = kept;
+        changePersistentIndexList(before, after);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     }
-    if (files.size() > m_rows.size()) {
-        beginInsertRows({}, static_cast<int>(m_rows.size()), static_cast<int>(files.size() - 1));
-        m_rows = files;
-        endInsertRows();
-    } else {
-        m_rows = files;
+
+    // Added rows, in runs from the top: the rows above each run are then in place.
+    if (!change.added.isEmpty()) {
+        QList<int> rows;
+        for (int row = 0; row < files.size(); ++row) {
+            if (change.added.contains(files[row].id()))
+                rows.append(row);
+        }
+        for (const auto& [first, last] : runsOf(rows)) {
+            beginInsertRows({}, first, last);
+            m_rows.insert(first, last - first + 1, AudioFile());
+            for (int row = first; row <= last; ++row)
+                m_rows[row] = files[row];
+            endInsertRows();
+        }
     }
-    for (const auto& [first, last] : changedRuns)
+
+    m_rows = files;
+    QList<int> changedRows;
+    if (!change.changed.isEmpty()) {
+        for (int row = 0; row < m_rows.size(); ++row) {
+            if (change.changed.contains(m_rows[row].id()))
+                changedRows.append(row);
+        }
+    }
+    for (const auto& [first, last] : runsOf(changedRows))
         emit dataChanged(index(first, 0), index(last, FileListColumns::count - 1));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Quire/ViewModels/DocumentChange.h"
 #include "Quire/Views/FileList/FileListColumns.h"
 #include "QuireCore/AudioFile.h"
 
@@ -13,14 +14,16 @@ class DocumentViewModel;
 
 // The document's files as table rows, computed cell by cell on demand.
 //
-// The model mirrors the document's file list: a change that keeps the rows in
-// place updates only the rows whose file changed, files appended at the end
-// are inserted, and only a different order or removed files reset the model.
-// While a cell editor is open the rows stay as they are, so that the edited
-// row does not move under the editor; the document's changes are applied when
-// the last editor closes.
+// The model mirrors the document's file list by following its change events:
+// removed files are removed rows, added files inserted rows, a new order is a
+// layout change that carries the selection and the current row along, and
+// changed files are changed rows; the model is never reset, so the view keeps
+// its selection and scroll position. While a cell editor is open the rows stay
+// as they are, so that the edited row does not move under the editor; the
+// document's changes are applied when the last editor closes.
 //
-// Committing a cell goes through the document (setData), which may refuse.
+// Committing a cell goes through the document (setData), which checks the
+// typed text and may refuse it.
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -47,10 +50,16 @@ public:
     void endCellEdit();
     bool isEditing() const { return m_openEditors > 0; }
 
+signals:
+    // The document refused what was typed into a cell; `message` says why.
+    void inputRefused(const QModelIndex& index, const QString& message);
+
 private:
+    void follow(const DocumentChange& change);
+    void apply(const DocumentChange& change);
+    // Catches up with the document after cell editors held the rows still.
     void syncFiles();
     QString displayText(const AudioFile& file, FileColumn column) const;
-    bool commitTrackNumber(const AudioFile& file, const QString& text);
 
     QPointer<DocumentViewModel> m_document;
     QList<AudioFile> m_rows;

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QToolTip>
 #include <cmath>
 #include <vector>
 
@@ -68,7 +69,26 @@ FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
         m_applyingSelection = false;
         applyDocumentSelection();
     });
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FileListView::applyDocumentSelection);
+    // Rows removed or reordered by the document carry the table's selection
+    // along or drop it; the document's selection stays what it is.
+    for (auto aboutToChange :
+         {&QAbstractItemModel::rowsAboutToBeRemoved, &QAbstractItemModel::rowsAboutToBeInserted})
+        connect(m_model, aboutToChange, this, [this] { m_applyingSelection = true; });
+    for (auto changed : {&QAbstractItemModel::rowsRemoved, &QAbstractItemModel::rowsInserted})
+        connect(m_model, changed, this, [this] {
+            m_applyingSelection = false;
+            applyDocumentSelection();
+        });
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            [this] { m_applyingSelection = true; });
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] {
+        m_applyingSelection = false;
+        applyDocumentSelection();
+    });
+    connect(m_model, &FileListModel::inputRefused, this,
+            [this](const QModelIndex& index, const QString& message) {
+                QToolTip::showText(viewport()->mapToGlobal(visualRect(index).bottomLeft()), message, this);
+            });
     connect(document, &DocumentViewModel::selectedFilesChanged, this, &FileListView::applyDocumentSelection);
     connect(document, &DocumentViewModel::sortOrderChanged, this, &FileListView::applyDocumentSortOrder);
     connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,

@@ -241,20 +241,6 @@ QWidget* InspectorView::buildAudioCard() {
     return card;
 }
 
-void InspectorView::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!event->spontaneous())
-        rebuildEditState();
-}
-
-// Coming on screen, the pane shows the selection as it is now, whatever happened while it was away.
-void InspectorView::rebuildEditState() {
-    if (!m_document)
-        return;
-    const QList<AudioFile> selected = m_document->selectedAudioFiles();
-    m_document->editState()->syncFromBatch(AudioFile::batchTags(selected), m_document->batchVaries());
-}
-
 void InspectorView::watchEditState() {
     disconnect(m_editStateConnection);
     if (!m_document)

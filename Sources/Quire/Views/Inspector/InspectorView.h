@@ -21,8 +21,8 @@ class TagFieldBox;
 // the selection with the layout menu (the layout chosen is kept in the settings), the artwork panel, the tags
 // card with one box per field of the current layout, and for a single file its audio properties.
 //
-// It shows the document's edit state and follows it (selection changes, undo, redo, batch operations);
-// when it comes on screen it rebuilds the edit state from the selection first.
+// It shows the document's edit state, which the document keeps in step with the selected files through
+// every change (edits, undo, redo, batch operations).
 class InspectorView : public QWidget {
     Q_OBJECT
 public:
@@ -44,14 +44,10 @@ public:
     // The first box of a field, if the layout has one.
     TagFieldBox* box(TagField field) const;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     QWidget* buildPlaceholder();
     QWidget* buildHeader();
     QWidget* buildAudioCard();
-    void rebuildEditState();
     void watchEditState();
     void rebuildRows();
     void refreshLayoutMenu();

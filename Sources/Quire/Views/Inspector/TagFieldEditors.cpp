@@ -130,10 +130,8 @@ TagFieldBox::TagFieldBox(DocumentViewModel* document, const FieldConfig& config,
         row->addWidget(m_variesNote);
         row->addStretch(1);
         layout->addLayout(row);
-        connect(m_checkBox, &QCheckBox::clicked, this, [this](bool checked) {
-            if (m_document)
-                m_document->updateCompilation(checked);
-        });
+        connect(m_checkBox, &QCheckBox::clicked, this,
+                [this](bool checked) { commit(checked ? QStringLiteral("1") : QStringLiteral("0")); });
         return;
     }
 
@@ -152,8 +150,25 @@ TagFieldBox::TagFieldBox(DocumentViewModel* document, const FieldConfig& config,
         m_line->setAccessibleName(config.label);
         m_label->setBuddy(m_line);
         layout->addWidget(m_line);
-        connect(m_line, &QLineEdit::textEdited, this, &TagFieldBox::commit);
+        if (component(config.field) == FieldComponent::text) {
+            connect(m_line, &QLineEdit::textEdited, this, &TagFieldBox::commit);
+        } else {
+            // Numbers are checked when the typing is done: "19" on the way to
+            // "1973" is no edit. Return, leaving the box or a save commits.
+            connect(m_line, &QLineEdit::textEdited, this, [this] { m_pending = true; });
+            connect(m_line, &QLineEdit::editingFinished, this, &TagFieldBox::commitPending);
+            if (document)
+                connect(document, &DocumentViewModel::aboutToSave, this, &TagFieldBox::commitPending);
+        }
     }
+    m_error = new QLabel(this);
+    m_error->setFont(captionFont(font()));
+    m_error->setWordWrap(true);
+    QPalette errorColours = m_error->palette();
+    errorColours.setColor(QPalette::WindowText, QColor(220, 60, 60)); // reads on light and dark backgrounds
+    m_error->setPalette(errorColours);
+    m_error->hide();
+    layout->addWidget(m_error);
     layout->addStretch(1);
 }
 
@@ -185,10 +200,27 @@ QWidget* TagFieldBox::editor() const {
     return m_checkBox;
 }
 
+void TagFieldBox::commitPending() {
+    if (m_pending && m_line)
+        commit(m_line->text());
+}
+
 void TagFieldBox::commit(const QString& text) {
+    m_pending = false;
     if (!m_document)
         return;
-    m_document->updateField(m_config.field, text.isEmpty() ? std::nullopt : std::optional<QString>(text));
+    const Result<bool, QString> edited = m_document->editField(m_config.field, text);
+    m_error->setText(edited ? QString() : edited.error());
+    m_error->setVisible(!edited);
+    if (m_line)
+        m_line->setToolTip(edited ? QString() : edited.error());
+    // Refused text never stays in the box: it shows what the files hold.
+    if (!edited)
+        showState(m_document->editState());
+}
+
+QString TagFieldBox::errorText() const {
+    return m_error->isVisible() ? m_error->text() : QString();
 }
 
 void TagFieldBox::showState(const EditableTagSet* state) {
@@ -203,6 +235,7 @@ void TagFieldBox::showState(const EditableTagSet* state) {
     const QString placeholder = state->varies(field) ? tr("Multiple values") : m_config.label;
     const QString text = state->stringValue(field);
     if (m_line) {
+        m_pending = false;
         m_line->setPlaceholderText(placeholder);
         if (m_line->text() != text) {
             const int position = m_line->cursorPosition();

@@ -67,9 +67,12 @@ public:
     // The widget that takes the typing.
     QWidget* editor() const;
     void showState(const EditableTagSet* state);
+    // Why the last text typed here was refused; empty when it was taken.
+    QString errorText() const;
 
 private:
     void commit(const QString& text);
+    void commitPending();
 
     QPointer<DocumentViewModel> m_document;
     FieldConfig m_config;
@@ -78,4 +81,6 @@ private:
     MultilineTagEditor* m_multiline = nullptr;
     QCheckBox* m_checkBox = nullptr;
     QLabel* m_variesNote = nullptr;
+    QLabel* m_error = nullptr;
+    bool m_pending = false; // a number typed but not yet committed
 };

@@ -91,7 +91,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshFiles);
     connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshSaveState);
     connect(document, &DocumentViewModel::undoStateChanged, this, &MainWindow::refreshUndoState);
-    connect(document, &DocumentViewModel::saveErrorMessageChanged, this, &MainWindow::refreshSaveError);
+    connect(document, &DocumentViewModel::noticesChanged, this, &MainWindow::refreshNotices);
     refreshFiles();
     refreshSaveState();
     refreshUndoState();
@@ -343,33 +343,36 @@ void MainWindow::setInspectorShown(bool shown) {
     }
 }
 
-// One alert at a time; dismissing it clears the message, so the next failure
-// shows it again.
-void MainWindow::refreshSaveError() {
-    const std::optional<QString> message = m_document->saveErrorMessage();
-    if (!message) {
-        if (m_saveErrorAlert)
-            m_saveErrorAlert->done(0);
-        return;
+// The document's notices, oldest first, one alert at a time: dismissing the
+// alert dismisses its notice, and the next one shows.
+void MainWindow::refreshNotices() {
+    const QList<Notice>& notices = m_document->notices();
+    if (m_noticeAlert) {
+        const bool stillThere = std::any_of(notices.begin(), notices.end(), [this](const Notice& notice) {
+            return notice.id == m_shownNotice;
+        });
+        if (stillThere)
+            return;
+        m_noticeAlert->done(0);
     }
-    if (m_saveErrorAlert) {
-        m_saveErrorAlert->setInformativeText(*message);
+    if (notices.isEmpty())
         return;
-    }
+    const Notice& notice = notices.first();
     auto* alert = new QMessageBox(QMessageBox::Warning, tr("Cadenza"),
                                   tr("Couldn’t Complete the File Operation"), QMessageBox::NoButton, this);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
-    alert->setInformativeText(*message);
+    alert->setInformativeText(notice.text);
     QPushButton* ok = alert->addButton(tr("OK"), QMessageBox::RejectRole);
     alert->setDefaultButton(ok);
     alert->setEscapeButton(ok);
-    connect(alert, &QDialog::finished, this, [this] {
-        m_saveErrorAlert = nullptr;
+    connect(alert, &QDialog::finished, this, [this, id = notice.id] {
+        m_noticeAlert = nullptr;
         if (m_document)
-            m_document->setSaveErrorMessage(std::nullopt);
+            m_document->dismissNotice(id); // shows the next one
     });
-    m_saveErrorAlert = alert;
+    m_noticeAlert = alert;
+    m_shownNotice = notice.id;
     alert->open();
 }
 

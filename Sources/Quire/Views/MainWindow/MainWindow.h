@@ -44,7 +44,8 @@ public:
     bool isInspectorShown() const { return m_inspectorShown; }
     void setInspectorShown(bool shown);
     // The save error alert while it is shown.
-    QMessageBox* saveErrorAlert() const { return m_saveErrorAlert; }
+    // The alert showing the oldest of the document's notices.
+    QMessageBox* noticeAlert() const { return m_noticeAlert; }
     bool isCommandPaletteShown() const { return m_showCommandPalette; }
     CommandPaletteView* commandPalette() const;
     // The batch-operation sheet while one is shown.
@@ -75,7 +76,7 @@ private:
     void refreshFiles();
     void refreshUndoState();
     void refreshSaveState();
-    void refreshSaveError();
+    void refreshNotices();
 
     QPointer<DocumentViewModel> m_document;
     QPointer<CommandCenter> m_commands;
@@ -89,7 +90,8 @@ private:
     InspectorView* m_inspectorPane = nullptr;
     StatusBarView* m_statusBar = nullptr;
     ImportProgressOverlay* m_importOverlay = nullptr;
-    QPointer<QMessageBox> m_saveErrorAlert;
+    QPointer<QMessageBox> m_noticeAlert;
+    quint64 m_shownNotice = 0;
     QPointer<QDialog> m_openPanel;
     QPointer<QDialog> m_sheet;
     QPointer<CommandPaletteView> m_commandPalette;

@@ -47,11 +47,11 @@ QuitDecision::Reply QuitDecision::shouldTerminate() {
 }
 
 // Waits for a running save, saves what is still modified, and says yes only
-// when nothing failed and nothing is left modified.
+// when nothing is left modified (a file that failed to save stays modified).
 void QuitDecision::saveThenReply() {
     m_document->saveAll([this, guard = QPointer<QuitDecision>(this)] {
         if (!guard || !m_document)
             return;
-        emit deferredReply(!m_document->saveErrorMessage() && m_document->modifiedCount() == 0);
+        emit deferredReply(m_document->modifiedCount() == 0);
     });
 }
