@@ -101,14 +101,6 @@ void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
         previous->deleteLater();
 }
 
-void DocumentViewModel::setInspectorVisible(bool visible) {
-    assign(m_inspectorVisible, visible, this, &DocumentViewModel::inspectorVisibleChanged);
-}
-
-void DocumentViewModel::setCurrentLayout(const InspectorLayout& layout) {
-    assign(m_currentLayout, layout, this, &DocumentViewModel::currentLayoutChanged);
-}
-
 void DocumentViewModel::setSortOrder(const QList<SortDescriptor>& order) {
     assign(m_sortOrder, order, this, &DocumentViewModel::sortOrderChanged);
 }

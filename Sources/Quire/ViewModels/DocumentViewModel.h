@@ -5,7 +5,6 @@
 #include "Quire/ViewModels/EditableTagSet.h"
 #include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/AudioFile.h"
-#include "QuireCore/InspectorLayout.h"
 #include "QuireCore/Result.h"
 #include "QuireCore/TagReader.h"
 #include "QuireCore/TagWriter.h"
@@ -55,10 +54,6 @@ class DocumentViewModel : public QObject {
     Q_PROPERTY(QList<AudioFile> files READ files NOTIFY filesChanged)
     Q_PROPERTY(
         QSet<QUuid> selectedFiles READ selectedFiles WRITE setSelectedFiles NOTIFY selectedFilesChanged)
-    Q_PROPERTY(
-        bool inspectorVisible READ inspectorVisible WRITE setInspectorVisible NOTIFY inspectorVisibleChanged)
-    Q_PROPERTY(
-        InspectorLayout currentLayout READ currentLayout WRITE setCurrentLayout NOTIFY currentLayoutChanged)
     Q_PROPERTY(QList<SortDescriptor> sortOrder READ sortOrder WRITE setSortOrder NOTIFY sortOrderChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(ImportProgress importProgress READ importProgress NOTIFY importProgressChanged)
@@ -92,10 +87,6 @@ public:
     // Runs the selection hook: a different selection rebuilds the edit state
     // and ends any running merge of edits.
     void setSelectedFiles(const QSet<QUuid>& ids);
-    bool inspectorVisible() const { return m_inspectorVisible; }
-    void setInspectorVisible(bool visible);
-    const InspectorLayout& currentLayout() const { return m_currentLayout; }
-    void setCurrentLayout(const InspectorLayout& layout);
     const QList<SortDescriptor>& sortOrder() const { return m_sortOrder; }
     void setSortOrder(const QList<SortDescriptor>& order);
     bool isLoading() const { return m_isLoading; }
@@ -229,8 +220,6 @@ public:
 signals:
     void filesChanged();
     void selectedFilesChanged();
-    void inspectorVisibleChanged();
-    void currentLayoutChanged();
     void sortOrderChanged();
     void isLoadingChanged();
     void importProgressChanged();
@@ -310,8 +299,6 @@ private:
 
     QList<AudioFile> m_files;
     QSet<QUuid> m_selectedFiles;
-    bool m_inspectorVisible = true;
-    InspectorLayout m_currentLayout = InspectorLayout::standard();
     QList<SortDescriptor> m_sortOrder{SortDescriptor{SortKey::filename, true}};
     bool m_isLoading = false;
     ImportProgress m_importProgress;

@@ -3,6 +3,7 @@
 #include "Quire/Views/FileList/CellEditorDelegate.h"
 #include "Quire/Views/FileList/FileListModel.h"
 #include "Quire/Views/FileList/FileListView.h"
+#include "Quire/Views/Sheets/TrackNumberingSheet.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -379,16 +380,17 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
     document.setSelectedFiles({ids()[0], ids()[1]});
     std::unique_ptr<QMenu> menu(list()->createContextMenu(pointAt(1)));
     EXPECT_EQ(document.selectedFiles(), (QSet<QUuid>{ids()[0], ids()[1]})); // inside the selection: kept
-    ASSERT_NE(actionNamed(menu.get(), "Paste"), nullptr);
-    EXPECT_FALSE(actionNamed(menu.get(), "Paste")->isEnabled());
-    EXPECT_TRUE(actionNamed(menu.get(), "Copy")->isEnabled());
+    ASSERT_NE(actionNamed(menu.get(), "Paste Tags"), nullptr);
+    EXPECT_FALSE(actionNamed(menu.get(), "Paste Tags")->isEnabled());
+    EXPECT_TRUE(actionNamed(menu.get(), "Copy Tags")->isEnabled());
     EXPECT_TRUE(actionNamed(menu.get(), "Remove from List")->isEnabled());
     QStringList texts;
     for (QAction* action : menu->actions())
         texts.append(action->isSeparator() ? QStringLiteral("-") : shown(action));
-    EXPECT_EQ(texts, (QStringList{"Copy", "Paste", "-", "Copy field to field…", "Rename from pattern…",
-                                  "Number tracks…", "-", "Tags from filename…", "Tags from path…", "-",
-                                  "Find & Replace…", "Text Transforms…", "-", "Remove from List"}));
+    EXPECT_EQ(texts,
+              (QStringList{"Copy Tags", "Paste Tags", "-", "Copy Field to Field…", "Rename from Pattern…",
+                           "Number Tracks…", "-", "Tags from Filename…", "Tags from Path…", "-",
+                           "Find & Replace…", "Text Transforms…", "-", "Remove from List"}));
 
     // Ctrl+V with nothing copied does nothing, not even an undo step.
     const auto undoSteps = document.undoStack().undoDescriptions().size();
@@ -398,19 +400,15 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
 
     menu.reset(list()->createContextMenu(pointAt(2)));
     EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{ids()[2]}); // outside: just the clicked row
-    actionNamed(menu.get(), "Copy")->trigger();
+    actionNamed(menu.get(), "Copy Tags")->trigger();
     menu.reset(list()->createContextMenu(pointAt(2)));
-    EXPECT_TRUE(actionNamed(menu.get(), "Paste")->isEnabled());
+    EXPECT_TRUE(actionNamed(menu.get(), "Paste Tags")->isEnabled());
     QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(document.undoStack().undoDescriptions().size(), undoSteps + 1);
 
-    QSignalSpy sheets(list(), &FileListView::sheetRequested);
-    actionNamed(menu.get(), "Number tracks…")->trigger();
-    commands.post(Commands::showTextTransformSheet);
-    commands.post(Commands::openFiles); // the window's, not the list's
-    ASSERT_EQ(sheets.count(), 2);
-    EXPECT_EQ(sheets[0][0].toString(), Commands::showNumberingSheet);
-    EXPECT_EQ(sheets[1][0].toString(), Commands::showTextTransformSheet);
+    actionNamed(menu.get(), "Number Tracks…")->trigger();
+    ASSERT_NE(qobject_cast<TrackNumberingSheet*>(window->currentSheet()), nullptr);
+    window->currentSheet()->reject();
 
     document.setSelectedFiles({});
     menu.reset(list()->createContextMenu(QPoint(5, list()->viewport()->height() - 5)));

@@ -178,7 +178,7 @@ TEST_F(InspectorTest, LayoutsRelabelAndReorderTheRows) {
               nullptr);
 
     chooseLayout("Podcasts");
-    EXPECT_EQ(document.currentLayout(), InspectorLayout::podcasts());
+    EXPECT_EQ(inspector()->currentLayout(), InspectorLayout::podcasts());
     EXPECT_EQ(rowLabels(), QList<QStringList>({{"Title"},
                                                {"Podcast"},
                                                {"Author"},

@@ -1,13 +1,19 @@
 #include "WidgetTestSupport.h"
 
 #include "Quire/Views/FileList/FileListView.h"
+#include "Quire/Views/Inspector/InspectorView.h"
 #include "Quire/Views/MainWindow/EmptyStateView.h"
 #include "Quire/Views/MainWindow/ImportProgressOverlay.h"
 #include "Quire/Views/MainWindow/OpenPanel.h"
 #include "Quire/Views/MainWindow/StatusBarView.h"
+#include "Quire/Views/Palette/CommandPaletteView.h"
+#include "Quire/Views/Sheets/RenameFromPatternSheet.h"
 
 #include <QAbstractItemView>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -77,32 +83,33 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     auto writer = std::make_shared<ControlledWriter>(QSet<QString>{QStringLiteral("b.flac")}, true);
     document.setTagWriter(writer);
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
-    QAction* save = window->toolbarSaveAction();
-    QAction* undo = window->actions().undo;
-    QAction* redo = window->actions().redo;
+    // The toolbar shows the save command's short text, which counts the files.
+    QAction* save = window->action(Commands::saveAllChanges);
+    QAction* undo = window->action(Commands::undo);
+    QAction* redo = window->action(Commands::redo);
     EXPECT_FALSE(save->isEnabled());
-    EXPECT_EQ(save->text(), "Save");
+    EXPECT_EQ(save->iconText(), "Save");
     EXPECT_FALSE(redo->isEnabled());
     EXPECT_EQ(redo->toolTip(), "Redo");
 
     document.setSelectedFiles({ids()[0]});
     document.editField(TagField::title, QStringLiteral("One"));
     EXPECT_TRUE(save->isEnabled());
-    EXPECT_EQ(save->text(), "Save");
+    EXPECT_EQ(save->iconText(), "Save");
     EXPECT_EQ(window->toolbarSaveButton()->text(), "Save");
     EXPECT_EQ(undo->toolTip(), "Undo: Edit Title");
 
     document.setSelectedFiles({ids()[0], ids()[1]});
     document.editField(TagField::artist, QStringLiteral("Two"));
-    EXPECT_EQ(save->text(), "Save 2 Files");
+    EXPECT_EQ(save->iconText(), "Save 2 Files");
     EXPECT_EQ(window->toolbarSaveButton()->text(), "Save 2 Files");
 
     undo->trigger();
-    EXPECT_EQ(save->text(), "Save");
+    EXPECT_EQ(save->iconText(), "Save");
     EXPECT_TRUE(redo->isEnabled());
     EXPECT_EQ(redo->toolTip(), "Redo: Edit Artist");
     redo->trigger();
-    EXPECT_EQ(save->text(), "Save 2 Files");
+    EXPECT_EQ(save->iconText(), "Save 2 Files");
 
     window->toolbarSaveButton()->click();
     EXPECT_TRUE(document.isSaving());
@@ -119,7 +126,7 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     QTRY_VERIFY(window->noticeAlert() && window->noticeAlert()->isVisible());
     EXPECT_EQ(window->noticeAlert()->text(), "Couldn’t Complete the File Operation");
     EXPECT_EQ(window->noticeAlert()->informativeText(), saveNotice);
-    EXPECT_EQ(save->text(), "Save");
+    EXPECT_EQ(save->iconText(), "Save");
     EXPECT_TRUE(save->isEnabled());
     EXPECT_EQ(window->statusBarView()->savingText(), "");
 
@@ -197,13 +204,13 @@ TEST_F(MainWindowTest, DroppedFoldersAreImported) {
 }
 
 TEST_F(MainWindowTest, CommandsReachTheWindow) {
-    ASSERT_TRUE(document.inspectorVisible());
+    ASSERT_TRUE(window->isInspectorShown());
     EXPECT_FALSE(window->inspectorPane()->isHidden());
-    window->actions().toggleInspector->trigger();
-    EXPECT_FALSE(document.inspectorVisible());
+    window->action(Commands::toggleInspector)->trigger();
+    EXPECT_FALSE(window->isInspectorShown());
     EXPECT_TRUE(window->inspectorPane()->isHidden());
     commands.post(Commands::toggleInspector);
-    EXPECT_TRUE(document.inspectorVisible());
+    EXPECT_TRUE(window->isInspectorShown());
 
     window->emptyState()->openButton()->click();
     OpenPanel* panel = window->findChild<OpenPanel*>();
@@ -214,6 +221,98 @@ TEST_F(MainWindowTest, CommandsReachTheWindow) {
     commands.post(Commands::openFiles); // the same panel again
     EXPECT_EQ(window->findChildren<OpenPanel*>().size(), 1);
     panel->reject();
+}
+
+// The menus, the context menu and the palette share the registry's actions, so
+// they offer the same commands, enabled alike.
+TEST_F(MainWindowTest, MenuBarOffersTheBatchAndArtworkCommandsByKeyboard) {
+    const auto texts = [](const QMenu* menu) {
+        QStringList shown;
+        for (const QAction* action : menu->actions())
+            shown.append(action->isSeparator() ? QStringLiteral("-") : action->text().replace("&&", "&"));
+        return shown;
+    };
+    QStringList titles;
+    for (const QAction* menu : window->menuBar()->actions())
+        titles.append(menu->text());
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Tags", "&Artwork", "&Help"}));
+    QMenu* tags = window->menuBar()->actions()[3]->menu();
+    QMenu* artwork = window->menuBar()->actions()[4]->menu();
+    EXPECT_EQ(texts(tags),
+              (QStringList{"Rename from Pattern…", "Tags from Filename…", "Tags from Path…", "-",
+                           "Number Tracks…", "Find & Replace…", "Text Transforms…", "Copy Field to Field…"}));
+    EXPECT_EQ(texts(artwork), (QStringList{"Batch Artwork Import…", "Export All Artwork…", "-",
+                                           "Choose Artwork…", "Paste Artwork", "Copy Artwork",
+                                           "Export Artwork…", "Optimize Artwork…", "Remove Artwork"}));
+    for (const QMenu* menu : {tags, artwork}) { // nothing loaded
+        for (const QAction* action : menu->actions())
+            EXPECT_TRUE(action->isSeparator() || !action->isEnabled()) << action->text().toStdString();
+    }
+
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
+    QAction* rename = window->action(Commands::showRenameSheet);
+    std::unique_ptr<QMenu> context(list()->createContextMenu(QPoint(5, list()->viewport()->height() - 5)));
+    ASSERT_TRUE(context->actions().contains(rename));
+    ASSERT_TRUE(tags->actions().contains(rename));
+    EXPECT_TRUE(rename->isEnabled());
+    document.setSelectedFiles({});
+    EXPECT_FALSE(rename->isEnabled());
+    QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
+    ASSERT_NE(window->commandPalette(), nullptr);
+    for (const PaletteCommand& command : window->commandPalette()->shownCommands()) {
+        if (command.title == "Rename from Pattern…") {
+            EXPECT_FALSE(command.isEnabled);
+        }
+    }
+    QTest::keyClick(window->commandPalette()->searchField(), Qt::Key_Escape);
+    document.setSelectedFiles({ids()[1]});
+    EXPECT_TRUE(rename->isEnabled());
+
+    // Artwork items act on the selection, through the inspector's panel.
+    load({QStringLiteral("c.flac")}, QStringLiteral("untagged.flac"));
+    document.setSelectedFiles({ids()[0], ids()[2]});
+    ASSERT_FALSE(document.files()[0].artwork().isEmpty());
+    EXPECT_FALSE(window->action(Commands::copyArtwork)->isEnabled()); // the two differ
+    ASSERT_TRUE(window->action(Commands::removeArtwork)->isEnabled());
+    window->action(Commands::removeArtwork)->trigger();
+    EXPECT_TRUE(document.files()[0].artwork().isEmpty());
+    EXPECT_FALSE(window->action(Commands::removeArtwork)->isEnabled());
+    document.setSelectedFiles({ids()[1]});
+    EXPECT_TRUE(window->action(Commands::copyArtwork)->isEnabled());
+
+    // Alt+T opens the menu on its first item; Return runs it.
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activePopupWidget(), tags);
+    EXPECT_EQ(tags->activeAction(), rename);
+    QTest::keyClick(tags, Qt::Key_Return);
+    QTRY_VERIFY(qobject_cast<RenameFromPatternSheet*>(window->currentSheet()));
+    EXPECT_EQ(qobject_cast<RenameFromPatternSheet*>(window->currentSheet())->descriptionText(),
+              "Rename 1 selected file using tokens. Applies to the actual files on disk.");
+}
+
+// The inspector's visibility and layout and the columns' widths are the
+// views' own, kept in the settings for the next window.
+TEST_F(MainWindowTest, ViewStateSurvivesANewWindow) {
+    const int duration = 6; // a column of fixed share, not fitted to the window
+    QHeaderView* header = list()->horizontalHeader();
+    ASSERT_NE(header->sectionSize(duration), 95);
+    header->resizeSection(duration, 95);
+    window->action(Commands::switchLayoutPrefix + "Podcasts")->trigger();
+    EXPECT_EQ(window->inspectorPane()->currentLayout(), InspectorLayout::podcasts());
+    window->action(Commands::toggleInspector)->trigger();
+    load({QStringLiteral("a.flac")}); // an import leaves the inspector hidden
+    EXPECT_FALSE(window->isInspectorShown());
+    EXPECT_TRUE(window->inspectorPane()->isHidden());
+
+    window = std::make_unique<MainWindow>(&document, &commands);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_FALSE(window->isInspectorShown());
+    EXPECT_TRUE(window->inspectorPane()->isHidden());
+    EXPECT_EQ(window->inspectorPane()->currentLayout(), InspectorLayout::podcasts());
+    EXPECT_EQ(list()->horizontalHeader()->sectionSize(duration), 95);
+    window->action(Commands::toggleInspector)->trigger();
+    EXPECT_TRUE(window->inspectorPane()->isVisible());
 }
 
 // The panel takes files and folders in one selection.

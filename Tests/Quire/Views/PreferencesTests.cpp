@@ -88,7 +88,7 @@ TEST_F(PreferencesTest, ControlsWriteTheirKeysAtOnce) {
 using PreferencesMenuTest = WidgetTest::WindowTest;
 
 TEST_F(PreferencesMenuTest, EditMenuOpensThePreferences) {
-    QAction* preferences = window->actions().preferences;
+    QAction* preferences = window->action(Commands::showPreferences);
     EXPECT_EQ(preferences->text(), "Preferences…");
     EXPECT_EQ(preferences->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     const QList<QAction*> menus = window->menuBar()->actions();

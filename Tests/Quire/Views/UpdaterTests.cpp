@@ -115,12 +115,12 @@ TEST(UpdaterTest, ChecksRunAgainstAServedFeed) {
 
 TEST(UpdaterTest, TheMenuItemNeedsAFeedAndTheResultIsShown) {
     AppDelegate withoutFeed(new AppcastUpdater(QUrl(), QStringLiteral("0.1.0")));
-    EXPECT_FALSE(withoutFeed.mainWindow()->actions().checkForUpdates->isEnabled());
+    EXPECT_FALSE(withoutFeed.mainWindow()->action(Commands::checkForUpdates)->isEnabled());
 
     FeedServer current(feedWith({"0.1.0"}));
     AppDelegate delegate(new AppcastUpdater(current.url(), QStringLiteral("0.1.0")));
     delegate.showMainWindow();
-    QAction* checkAction = delegate.mainWindow()->actions().checkForUpdates;
+    QAction* checkAction = delegate.mainWindow()->action(Commands::checkForUpdates);
     EXPECT_TRUE(checkAction->isEnabled());
     auto answer = answerNextMessageBox(QStringLiteral("OK"));
     checkAction->trigger();

@@ -5,12 +5,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
 namespace WidgetTest {
 
 void WindowTest::SetUp() {
+    QSettings().clear(); // each test starts as on a first run
     window = std::make_unique<MainWindow>(&document, &commands);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));

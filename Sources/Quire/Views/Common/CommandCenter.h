@@ -2,11 +2,11 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
-// The names of the commands that menus and the command palette post. Each is
-// handled by the view that owns the matching state: the first six by the main
-// window, the others by the file list.
+// The names of the commands (see CommandRegistry). Those that do not run a
+// document operation themselves are posted by name and handled by the view
+// that owns the matching state: the file list removes files, the main window
+// does the rest.
 namespace Commands {
 inline const QString openFiles = QStringLiteral("openFiles");
 inline const QString saveAllChanges = QStringLiteral("saveAllChanges");
@@ -21,8 +21,23 @@ inline const QString showNumberingSheet = QStringLiteral("showNumberingSheet");
 inline const QString showTagsFromFilenameSheet = QStringLiteral("showTagsFromFilenameSheet");
 inline const QString showTagsFromPathSheet = QStringLiteral("showTagsFromPathSheet");
 inline const QString showTextTransformSheet = QStringLiteral("showTextTransformSheet");
-
-QStringList all();
+inline const QString quit = QStringLiteral("quit");
+inline const QString undo = QStringLiteral("undo");
+inline const QString redo = QStringLiteral("redo");
+inline const QString copyTags = QStringLiteral("copyTags");
+inline const QString pasteTags = QStringLiteral("pasteTags");
+inline const QString removeFromList = QStringLiteral("removeFromList");
+inline const QString showPreferences = QStringLiteral("showPreferences");
+inline const QString chooseArtwork = QStringLiteral("chooseArtwork");
+inline const QString pasteArtwork = QStringLiteral("pasteArtwork");
+inline const QString copyArtwork = QStringLiteral("copyArtwork");
+inline const QString exportArtwork = QStringLiteral("exportArtwork");
+inline const QString showOptimizeArtworkSheet = QStringLiteral("showOptimizeArtworkSheet");
+inline const QString removeArtwork = QStringLiteral("removeArtwork");
+inline const QString showAbout = QStringLiteral("showAbout");
+inline const QString checkForUpdates = QStringLiteral("checkForUpdates");
+// One per built-in inspector layout: the prefix and the layout's name.
+inline const QString switchLayoutPrefix = QStringLiteral("switchLayout:");
 } // namespace Commands
 
 // The process's one broadcast of named commands, without payload. Every

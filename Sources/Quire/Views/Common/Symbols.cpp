@@ -74,6 +74,11 @@ QIcon Symbols::icon(const QString& name) {
         {QStringLiteral("square.and.arrow.up.on.rectangle"), {"document-export", QStyle::SP_ArrowUp}},
         {QStringLiteral("xmark.circle.fill"), {"edit-clear", QStyle::SP_LineEditClearButton}},
         {QStringLiteral("photo"), {"image-x-generic", QStyle::SP_DesktopIcon}},
+        // The menus' symbols.
+        {QStringLiteral("doc.on.doc"), {"edit-copy", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("doc.on.clipboard"), {"edit-paste", QStyle::SP_ArrowDown}},
+        {QStringLiteral("square.and.arrow.up"), {"document-export", QStyle::SP_ArrowUp}},
+        {QStringLiteral("minus.circle"), {"list-remove", QStyle::SP_DialogCancelButton}},
     };
     // Drawn characters for symbols that no style offers.
     static const QHash<QString, QString> glyphs{

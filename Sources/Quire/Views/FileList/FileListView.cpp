@@ -1,6 +1,7 @@
 #include "Quire/Views/FileList/FileListView.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Commands/CommandRegistry.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/Common/FileDrops.h"
 #include "Quire/Views/FileList/CellEditorDelegate.h"
@@ -13,13 +14,20 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QToolTip>
 #include <cmath>
 #include <vector>
 
-FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands, QWidget* parent)
+namespace {
+const QString columnWidthsKey = QStringLiteral("fileList/columnWidths");
+} // namespace
+
+FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
+                           const CommandRegistry* registry, QWidget* parent)
     : QTableView(parent)
     , m_document(document)
+    , m_registry(registry)
     , m_model(new FileListModel(document, this)) {
     setModel(m_model);
     setItemDelegate(new CellEditorDelegate(m_model, this));
@@ -48,31 +56,9 @@ FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
     rows->setDefaultSectionSize(std::max(20, fontMetrics().height() + 6));
     setUpColumns();
 
-    m_copyAction = new QAction(tr("Copy"), this);
-    m_copyAction->setShortcut(QKeySequence::Copy);
-    m_copyAction->setShortcutContext(Qt::WidgetShortcut);
-    connect(m_copyAction, &QAction::triggered, this, [this] {
-        if (m_document)
-            m_document->copyTagsFromSelected();
-    });
-    m_pasteAction = new QAction(tr("Paste"), this);
-    m_pasteAction->setShortcut(QKeySequence::Paste);
-    m_pasteAction->setShortcutContext(Qt::WidgetShortcut);
-    connect(m_pasteAction, &QAction::triggered, this, [this] {
-        if (m_document)
-            m_document->pasteTagsToSelected(true, true);
-    });
-    addAction(m_copyAction);
-    addAction(m_pasteAction);
-    // Paste (menu item and Ctrl+V) only once something was copied.
-    const auto updatePaste = [this] {
-        if (!m_document)
-            return;
-        const TagClipboard& clipboard = m_document->tagClipboard();
-        m_pasteAction->setEnabled(clipboard.tags.has_value() || clipboard.artwork.has_value());
-    };
-    connect(document, &DocumentViewModel::tagClipboardChanged, this, updatePaste);
-    updatePaste();
+    // Their shortcuts act while the table has the focus.
+    addAction(registry->action(Commands::copyTags));
+    addAction(registry->action(Commands::pasteTags));
 
     connect(this, &QWidget::customContextMenuRequested, this, &FileListView::showContextMenu);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -113,8 +99,32 @@ void FileListView::setUpColumns() {
         if (info.column == FileColumn::modified)
             header->setSectionResizeMode(column, QHeaderView::Fixed);
     }
-    connect(header, &QHeaderView::sectionResized, this,
-            [this](int section, int, int size) { clampSection(section, size); });
+    restoreColumnWidths();
+    connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        clampSection(section, size);
+        saveColumnWidths();
+    });
+}
+
+// Widths out of a column's bounds, or saved for another set of columns, are left alone.
+void FileListView::restoreColumnWidths() {
+    const QVariantList widths = QSettings().value(columnWidthsKey).toList();
+    if (widths.size() != FileListColumns::count)
+        return;
+    for (int column = 0; column < FileListColumns::count; ++column) {
+        const ColumnInfo& info = FileListColumns::at(column);
+        bool ok = false;
+        const int width = widths[column].toInt(&ok);
+        if (ok && width >= info.minWidth && width <= info.maxWidth)
+            horizontalHeader()->resizeSection(column, width);
+    }
+}
+
+void FileListView::saveColumnWidths() const {
+    QVariantList widths;
+    for (int column = 0; column < FileListColumns::count; ++column)
+        widths.append(horizontalHeader()->sectionSize(column));
+    QSettings().setValue(columnWidthsKey, widths);
 }
 
 void FileListView::clampSection(int section, int size) {
@@ -265,12 +275,8 @@ void FileListView::sortByHeader(int section) {
 }
 
 void FileListView::handleCommand(const QString& name) {
-    static const QStringList sheets{Commands::showFindReplaceSheet,      Commands::showCopyFieldSheet,
-                                    Commands::showRenameSheet,           Commands::showNumberingSheet,
-                                    Commands::showTagsFromFilenameSheet, Commands::showTagsFromPathSheet,
-                                    Commands::showTextTransformSheet};
-    if (sheets.contains(name))
-        emit sheetRequested(name);
+    if (name == Commands::removeFromList)
+        removeSelectedFromList();
 }
 
 QMenu* FileListView::createContextMenu(const QPoint& position) {
@@ -280,29 +286,13 @@ QMenu* FileListView::createContextMenu(const QPoint& position) {
                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
+    using namespace Commands;
+    const QString separator = QStringLiteral("-");
     auto* menu = new QMenu(this);
-    menu->addAction(m_copyAction);
-    menu->addAction(m_pasteAction);
-    menu->addSeparator();
-    const auto addSheet = [&](QString text, const QString& command, const QKeySequence& shortcut = {}) {
-        // A menu takes "&" for a mnemonic; these texts mean the character.
-        text.replace(u'&', QStringLiteral("&&"));
-        QAction* action = menu->addAction(text, this, [this, command] { emit sheetRequested(command); });
-        action->setShortcut(shortcut);
-    };
-    addSheet(tr("Copy field to field…"), Commands::showCopyFieldSheet);
-    addSheet(tr("Rename from pattern…"), Commands::showRenameSheet);
-    addSheet(tr("Number tracks…"), Commands::showNumberingSheet);
-    menu->addSeparator();
-    addSheet(tr("Tags from filename…"), Commands::showTagsFromFilenameSheet);
-    addSheet(tr("Tags from path…"), Commands::showTagsFromPathSheet);
-    menu->addSeparator();
-    addSheet(tr("Find & Replace…"), Commands::showFindReplaceSheet, QKeySequence::Find);
-    addSheet(tr("Text Transforms…"), Commands::showTextTransformSheet);
-    menu->addSeparator();
-    QAction* remove = menu->addAction(tr("Remove from List"), this, &FileListView::removeSelectedFromList);
-    remove->setShortcut(QKeySequence(Qt::Key_Backspace));
-    remove->setEnabled(m_document && !m_document->selectedFiles().isEmpty());
+    m_registry->addTo(menu,
+                      {copyTags, pasteTags, separator, showCopyFieldSheet, showRenameSheet,
+                       showNumberingSheet, separator, showTagsFromFilenameSheet, showTagsFromPathSheet,
+                       separator, showFindReplaceSheet, showTextTransformSheet, separator, removeFromList});
     return menu;
 }
 

@@ -4,9 +4,9 @@
 #include <QTableView>
 
 class CommandCenter;
+class CommandRegistry;
 class DocumentViewModel;
 class FileListModel;
-class QAction;
 class QMenu;
 
 // The table of loaded files: the main window's left pane.
@@ -14,12 +14,15 @@ class QMenu;
 // It keeps one selection model in step with the document's selection both
 // ways (guarded, so that a change coming from the document does not bounce
 // back to it), shows the document's sort order in the header and turns header
-// clicks into a new sort order, edits five columns in place, and removes the
-// selected files from the list on Delete or Backspace.
+// clicks into a new sort order, edits five columns in place, removes the
+// selected files from the list on Delete or Backspace, and keeps its columns'
+// widths in the settings. Its context menu and the tag clipboard's keys are
+// the command registry's actions.
 class FileListView : public QTableView {
     Q_OBJECT
 public:
-    FileListView(DocumentViewModel* document, CommandCenter* commands, QWidget* parent = nullptr);
+    FileListView(DocumentViewModel* document, CommandCenter* commands, const CommandRegistry* registry,
+                 QWidget* parent = nullptr);
 
     FileListModel* fileModel() const { return m_model; }
     // Builds the context menu for a click at `position` (viewport coordinates),
@@ -28,11 +31,6 @@ public:
     // Asks before dropping modified files from the list.
     void removeSelectedFromList();
     bool isEditingCell() const { return state() == QAbstractItemView::EditingState; }
-
-signals:
-    // A batch-operation sheet was asked for, by its command name. The sheets
-    // plug in here.
-    void sheetRequested(const QString& command);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -44,6 +42,8 @@ protected:
 
 private:
     void setUpColumns();
+    void restoreColumnWidths();
+    void saveColumnWidths() const;
     void fitColumnsToWidth();
     void clampSection(int section, int size);
     void applyDocumentSelection();
@@ -54,9 +54,8 @@ private:
     void showContextMenu(const QPoint& position);
 
     QPointer<DocumentViewModel> m_document;
+    const CommandRegistry* m_registry;
     FileListModel* m_model;
-    QAction* m_copyAction;
-    QAction* m_pasteAction;
     bool m_applyingSelection = false;
     bool m_applyingSortOrder = false;
     bool m_clampingSection = false;

@@ -13,12 +13,25 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollArea>
+#include <QSettings>
 #include <QShowEvent>
 #include <QStackedLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
+
+const QString layoutKey = QStringLiteral("inspector/layout");
+
+// The built-in layout saved by its id; the standard one for anything else.
+InspectorLayout savedLayout() {
+    const QUuid id(QSettings().value(layoutKey).toString());
+    for (const InspectorLayout& layout : InspectorLayout::allBuiltIns()) {
+        if (layout.id == id)
+            return layout;
+    }
+    return InspectorLayout::standard();
+}
 
 QFont scaledFont(const QFont& base, qreal factor, bool bold = false) {
     QFont font = base;
@@ -84,7 +97,8 @@ protected:
 
 InspectorView::InspectorView(DocumentViewModel* document, QWidget* parent)
     : QWidget(parent)
-    , m_document(document) {
+    , m_document(document)
+    , m_layout(savedLayout()) {
     setObjectName(QStringLiteral("inspector"));
     m_placeholder = buildPlaceholder();
 
@@ -118,14 +132,19 @@ InspectorView::InspectorView(DocumentViewModel* document, QWidget* parent)
     connect(document, &DocumentViewModel::selectedFilesChanged, this, &InspectorView::refreshSelection);
     connect(document, &DocumentViewModel::filesChanged, this, &InspectorView::refreshSelection);
     connect(document, &DocumentViewModel::editStateChanged, this, &InspectorView::watchEditState);
-    connect(document, &DocumentViewModel::currentLayoutChanged, this, [this] {
-        rebuildRows();
-        refreshLayoutMenu();
-    });
     rebuildRows();
     refreshLayoutMenu();
     watchEditState();
     refreshSelection();
+}
+
+void InspectorView::setCurrentLayout(const InspectorLayout& layout) {
+    if (layout == m_layout)
+        return;
+    m_layout = layout;
+    QSettings().setValue(layoutKey, layout.id.toString());
+    rebuildRows();
+    refreshLayoutMenu();
 }
 
 QWidget* InspectorView::buildPlaceholder() {
@@ -240,7 +259,7 @@ void InspectorView::rebuildRows() {
     while (m_rowsLayout->count() > 1)
         delete m_rowsLayout->takeAt(1);
     m_rows.clear();
-    for (const QList<FieldConfig>& configs : fieldRows(m_document->currentLayout().fields)) {
+    for (const QList<FieldConfig>& configs : fieldRows(m_layout.fields)) {
         auto* line = new QHBoxLayout;
         line->setSpacing(10);
         QList<TagFieldBox*> row;
@@ -256,17 +275,15 @@ void InspectorView::rebuildRows() {
 }
 
 void InspectorView::refreshLayoutMenu() {
-    const InspectorLayout& current = m_document->currentLayout();
+    const InspectorLayout& current = m_layout;
     m_layoutButton->setText(current.name);
     m_layoutButton->setIcon(Symbols::icon(current.icon));
     QMenu* menu = m_layoutButton->menu();
     // The items are made once: one of them may be what is being chosen right now.
     if (menu->isEmpty()) {
         for (const InspectorLayout& layout : InspectorLayout::allBuiltIns()) {
-            QAction* action = menu->addAction(layout.name, this, [this, layout] {
-                if (m_document)
-                    m_document->setCurrentLayout(layout);
-            });
+            QAction* action =
+                menu->addAction(layout.name, this, [this, layout] { setCurrentLayout(layout); });
             action->setData(layout.id);
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuireCore/InspectorLayout.h"
 #include "QuireCore/TagField.h"
 
 #include <QMetaObject>
@@ -17,8 +18,8 @@ class QVBoxLayout;
 class TagFieldBox;
 
 // The inspector pane beside the file list: a placeholder without a selection; otherwise a header naming
-// the selection with the layout menu, the artwork panel, the tags card with one box per field of the
-// current layout, and for a single file its audio properties.
+// the selection with the layout menu (the layout chosen is kept in the settings), the artwork panel, the tags
+// card with one box per field of the current layout, and for a single file its audio properties.
 //
 // It shows the document's edit state, which the document keeps in step with the selected files through
 // every change (edits, undo, redo, batch operations).
@@ -32,6 +33,8 @@ public:
     QString titleText() const;
     QString subtitleText() const;
     QToolButton* layoutButton() const { return m_layoutButton; }
+    const InspectorLayout& currentLayout() const { return m_layout; }
+    void setCurrentLayout(const InspectorLayout& layout);
     ArtworkPanel* artworkPanel() const { return m_artworkPanel; }
     QWidget* audioCard() const { return m_audioCard; }
     // The value beside an audio row's label ("Duration", "Codec", ...).
@@ -53,6 +56,7 @@ private:
     void showAllFields();
 
     QPointer<DocumentViewModel> m_document;
+    InspectorLayout m_layout;
     QMetaObject::Connection m_editStateConnection;
     QStackedLayout* m_stack = nullptr;
     QWidget* m_placeholder = nullptr;

@@ -1,6 +1,8 @@
 #include "Quire/Views/MainWindow/MainWindow.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Artwork/ArtworkPanel.h"
+#include "Quire/Views/Commands/CommandRegistry.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
@@ -21,33 +23,26 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace {
+const QString inspectorShownKey = QStringLiteral("window/inspectorVisible");
+} // namespace
+
 MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWidget* parent)
     : QMainWindow(parent)
     , m_document(document)
     , m_commands(commands)
-    , m_actions(WindowActions::create(this, commands)) {
+    , m_registry(new CommandRegistry(document, commands, this)) {
     setObjectName(QStringLiteral("main"));
     setMinimumSize(880, 540);
     resize(1180, 760);
-    m_actions.fillMenuBar(menuBar());
-    connect(m_actions.undo, &QAction::triggered, this, [this] {
-        if (m_document)
-            m_document->undo();
-    });
-    connect(m_actions.redo, &QAction::triggered, this, [this] {
-        if (m_document)
-            m_document->redo();
-    });
-    connect(m_actions.quit, &QAction::triggered, this, &QWidget::close);
-    connect(m_actions.about, &QAction::triggered, this, &MainWindow::aboutRequested);
-    connect(m_actions.checkForUpdates, &QAction::triggered, this, &MainWindow::checkForUpdatesRequested);
-    connect(m_actions.preferences, &QAction::triggered, this, &MainWindow::showPreferences);
+    buildMenuBar();
     buildToolbar();
 
     auto* central = new QWidget(this);
@@ -57,7 +52,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     m_stack = new QStackedWidget(central);
     m_emptyState = new EmptyStateView(document, commands, m_stack);
     m_splitter = new QSplitter(Qt::Horizontal, m_stack);
-    m_fileList = new FileListView(document, commands, m_splitter);
+    m_fileList = new FileListView(document, commands, m_registry, m_splitter);
     m_fileList->setMinimumWidth(400);
     m_inspectorPane = new InspectorView(document, m_splitter);
     m_inspectorPane->setObjectName(QStringLiteral("inspectorPane"));
@@ -72,7 +67,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     m_splitter->setSizes({860, 320});
     m_stack->addWidget(m_emptyState);
     m_stack->addWidget(m_splitter);
-    m_statusBar = new StatusBarView(document, central);
+    m_statusBar = new StatusBarView(document, action(Commands::saveAllChanges), central);
     layout->addWidget(m_stack, 1);
     layout->addWidget(m_statusBar);
     setCentralWidget(central);
@@ -88,38 +83,64 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     });
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
         // Collapsing the pane by hand hides the inspector.
-        if (m_document && m_splitter->sizes().value(1) == 0)
-            m_document->setInspectorVisible(false);
+        if (m_splitter->sizes().value(1) == 0)
+            setInspectorShown(false);
     });
-    connect(m_fileList, &FileListView::sheetRequested, this, &MainWindow::sheetRequested);
-    connect(this, &MainWindow::sheetRequested, this, &MainWindow::presentSheet);
     if (commands)
         connect(commands, &CommandCenter::posted, this, &MainWindow::handleCommand);
     connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshFiles);
     connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshSaveState);
-    connect(document, &DocumentViewModel::isSavingChanged, this, &MainWindow::refreshSaveState);
     connect(document, &DocumentViewModel::undoStateChanged, this, &MainWindow::refreshUndoState);
-    connect(document, &DocumentViewModel::inspectorVisibleChanged, this, &MainWindow::refreshInspector);
     connect(document, &DocumentViewModel::noticesChanged, this, &MainWindow::refreshNotices);
     refreshFiles();
     refreshSaveState();
     refreshUndoState();
-    refreshInspector();
+    m_inspectorShown = QSettings().value(inspectorShownKey, true).toBool();
+    m_inspectorPane->setVisible(m_inspectorShown);
 }
 
-// A push button that mirrors an action: its text, help text and enabled state.
+QAction* MainWindow::action(const QString& name) const {
+    return m_registry->action(name);
+}
+
+// A push button that mirrors an action: its toolbar text, help text and enabled state.
 static QPushButton* prominentButton(QAction* action, QWidget* parent) {
-    auto* button = new ProminentButton(action->text(), parent);
+    auto* button = new ProminentButton(action->iconText(), parent);
     const auto mirror = [button, action] {
-        button->setText(action->text());
+        button->setText(action->iconText());
         button->setToolTip(action->toolTip());
-        button->setAccessibleName(action->text());
+        button->setAccessibleName(action->iconText());
         button->setEnabled(action->isEnabled());
     };
     QObject::connect(action, &QAction::changed, button, mirror);
     QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
     mirror();
     return button;
+}
+
+// Every item is reachable from the keyboard: Alt and a title's letter opens
+// its menu, the arrow keys move within it.
+void MainWindow::buildMenuBar() {
+    namespace C = Commands;
+    const QString separator = QStringLiteral("-");
+    m_registry->addTo(menuBar()->addMenu(tr("&File")), {C::openFiles, C::saveAllChanges, separator, C::quit});
+    m_registry->addTo(menuBar()->addMenu(tr("&Edit")),
+                      {C::undo, C::redo, separator, C::copyTags, C::pasteTags, separator, C::removeFromList,
+                       separator, C::showPreferences});
+    QStringList view{C::showCommandPalette, C::toggleInspector, separator};
+    for (const InspectorLayout& layout : InspectorLayout::allBuiltIns())
+        view.append(C::switchLayoutPrefix + layout.name);
+    m_registry->addTo(menuBar()->addMenu(tr("&View")), view);
+    m_registry->addTo(menuBar()->addMenu(tr("&Tags")),
+                      {C::showRenameSheet, C::showTagsFromFilenameSheet, C::showTagsFromPathSheet, separator,
+                       C::showNumberingSheet, C::showFindReplaceSheet, C::showTextTransformSheet,
+                       C::showCopyFieldSheet});
+    m_registry->addTo(menuBar()->addMenu(tr("&Artwork")),
+                      {C::showBatchArtworkImport, C::showBatchArtworkExport, separator, C::chooseArtwork,
+                       C::pasteArtwork, C::copyArtwork, C::exportArtwork, C::showOptimizeArtworkSheet,
+                       C::removeArtwork});
+    m_registry->addTo(menuBar()->addMenu(tr("&Help")), {C::showAbout, C::checkForUpdates});
+    action(C::checkForUpdates)->setEnabled(false);
 }
 
 void MainWindow::buildToolbar() {
@@ -129,30 +150,20 @@ void MainWindow::buildToolbar() {
     toolbar->setFloatable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar->setIconSize(QSize(18, 18));
-    toolbar->addAction(m_actions.open);
+    toolbar->addAction(action(Commands::openFiles));
     toolbar->addSeparator();
-    toolbar->addAction(m_actions.undo);
-    toolbar->addAction(m_actions.redo);
+    toolbar->addAction(action(Commands::undo));
+    toolbar->addAction(action(Commands::redo));
 
     auto* spacer = new QWidget(toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(spacer);
 
-    m_saveAction = new QAction(tr("Save"), this);
-    m_saveAction->setToolTip(tr("Save all changes to disk (%1)")
-                                 .arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
-    connect(m_saveAction, &QAction::triggered, this, [this] {
-        if (m_document)
-            m_document->saveAll();
-    });
-    m_saveButton = prominentButton(m_saveAction, toolbar);
+    m_saveButton = prominentButton(action(Commands::saveAllChanges), toolbar);
     toolbar->addWidget(m_saveButton);
 
     auto* artworkMenu = new QMenu(this);
-    artworkMenu->addAction(tr("Import Artwork from Folder…"), this,
-                           [this] { handleCommand(Commands::showBatchArtworkImport); });
-    artworkMenu->addAction(tr("Export All Artwork…"), this,
-                           [this] { handleCommand(Commands::showBatchArtworkExport); });
+    m_registry->addTo(artworkMenu, {Commands::showBatchArtworkImport, Commands::showBatchArtworkExport});
     m_artworkButton = new QToolButton(toolbar);
     m_artworkButton->setText(tr("Artwork"));
     m_artworkButton->setIcon(Symbols::icon(QStringLiteral("photo.on.rectangle.angled")));
@@ -162,7 +173,7 @@ void MainWindow::buildToolbar() {
     m_artworkButton->setPopupMode(QToolButton::InstantPopup);
     m_artworkButton->setMenu(artworkMenu);
     toolbar->addWidget(m_artworkButton);
-    toolbar->addAction(m_actions.toggleInspector);
+    toolbar->addAction(action(Commands::toggleInspector));
 
     // Every toolbar button is reachable with Tab and named for screen readers.
     for (QAction* action : toolbar->actions()) {
@@ -177,16 +188,44 @@ void MainWindow::buildToolbar() {
 void MainWindow::handleCommand(const QString& name) {
     if (!m_document)
         return;
+    ArtworkPanel* artwork = m_inspectorPane->artworkPanel();
     if (name == Commands::openFiles)
         showOpenPanel();
-    else if (name == Commands::saveAllChanges)
-        m_document->saveAll();
+    else if (name == Commands::quit)
+        close();
+    else if (name == Commands::showPreferences)
+        showPreferences();
+    else if (name == Commands::showAbout)
+        emit aboutRequested();
+    else if (name == Commands::checkForUpdates)
+        emit checkForUpdatesRequested();
     else if (name == Commands::toggleInspector)
-        m_document->setInspectorVisible(!m_document->inspectorVisible());
+        setInspectorShown(!m_inspectorShown);
     else if (name == Commands::showCommandPalette)
         setCommandPaletteShown(!m_showCommandPalette);
-    else if (name == Commands::showBatchArtworkImport || name == Commands::showBatchArtworkExport)
-        emit sheetRequested(name);
+    else if (name.startsWith(Commands::switchLayoutPrefix))
+        switchLayout(name.mid(Commands::switchLayoutPrefix.size()));
+    else if (name == Commands::chooseArtwork)
+        artwork->chooseImage();
+    else if (name == Commands::pasteArtwork)
+        artwork->pasteImage();
+    else if (name == Commands::copyArtwork)
+        artwork->copyShownArtwork();
+    else if (name == Commands::exportArtwork)
+        artwork->exportShownArtwork();
+    else if (name == Commands::showOptimizeArtworkSheet)
+        artwork->showOptimizeSheet();
+    else if (name == Commands::removeArtwork)
+        artwork->removeArtwork();
+    else
+        presentSheet(name);
+}
+
+void MainWindow::switchLayout(const QString& layoutName) {
+    for (const InspectorLayout& layout : InspectorLayout::allBuiltIns()) {
+        if (layout.name == layoutName)
+            m_inspectorPane->setCurrentLayout(layout);
+    }
 }
 
 // One sheet at a time, built fresh; it deletes itself when it closes.
@@ -214,7 +253,7 @@ void MainWindow::setCommandPaletteShown(bool shown) {
     }
     if (m_commandPalette)
         return;
-    m_commandPalette = new CommandPaletteView(m_document, m_commands, m_actions, this);
+    m_commandPalette = new CommandPaletteView(m_registry, this);
     connect(m_commandPalette, &CommandPaletteView::dismissed, this,
             [this] { setCommandPaletteShown(false); });
     m_commandPalette->show();
@@ -258,7 +297,7 @@ void MainWindow::showOpenPanel() {
 }
 
 void MainWindow::setCanCheckForUpdates(bool canCheck) {
-    m_actions.checkForUpdates->setEnabled(canCheck);
+    action(Commands::checkForUpdates)->setEnabled(canCheck);
 }
 
 void MainWindow::refreshFiles() {
@@ -278,25 +317,27 @@ void MainWindow::refreshFiles() {
     m_artworkButton->setEnabled(count > 0);
 }
 
+// The toolbar's button counts the files; the menus and the palette say "Save All Changes".
 void MainWindow::refreshSaveState() {
     const qsizetype modified = m_document->modifiedCount();
-    m_saveAction->setText(modified < 2 ? tr("Save") : tr("Save %1 Files").arg(modified));
-    m_saveAction->setEnabled(modified > 0 && !m_document->isSaving());
+    action(Commands::saveAllChanges)
+        ->setIconText(modified < 2 ? tr("Save") : tr("Save %1 Files").arg(modified));
 }
 
 void MainWindow::refreshUndoState() {
     const auto undoDescription = m_document->undoDescription();
     const auto redoDescription = m_document->redoDescription();
-    m_actions.undo->setEnabled(m_document->canUndo());
-    m_actions.redo->setEnabled(m_document->canRedo());
-    m_actions.undo->setToolTip(undoDescription ? tr("Undo: %1").arg(*undoDescription) : tr("Undo"));
-    m_actions.redo->setToolTip(redoDescription ? tr("Redo: %1").arg(*redoDescription) : tr("Redo"));
+    action(Commands::undo)->setToolTip(undoDescription ? tr("Undo: %1").arg(*undoDescription) : tr("Undo"));
+    action(Commands::redo)->setToolTip(redoDescription ? tr("Redo: %1").arg(*redoDescription) : tr("Redo"));
 }
 
-void MainWindow::refreshInspector() {
-    const bool visible = m_document->inspectorVisible();
-    m_inspectorPane->setVisible(visible);
-    if (visible && m_splitter->sizes().value(1) == 0) {
+void MainWindow::setInspectorShown(bool shown) {
+    if (shown == m_inspectorShown)
+        return;
+    m_inspectorShown = shown;
+    QSettings().setValue(inspectorShownKey, shown);
+    m_inspectorPane->setVisible(shown);
+    if (shown && m_splitter->sizes().value(1) == 0) {
         const int total = m_splitter->width();
         m_splitter->setSizes({std::max(400, total - 320), 320});
     }

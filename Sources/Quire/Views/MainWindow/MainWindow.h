@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Quire/Views/MainWindow/WindowActions.h"
-
 #include <QDialog>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -9,6 +7,8 @@
 
 class CommandCenter;
 class CommandPaletteView;
+class CommandRegistry;
+class InspectorView;
 class PreferencesWindow;
 class DocumentViewModel;
 class EmptyStateView;
@@ -23,22 +23,26 @@ class StatusBarView;
 
 // The one working window: the file list with the inspector's pane beside it
 // (or the empty state), the toolbar, the status bar, the import overlay and
-// the save error alert. It follows the document and turns the window's
-// commands into document operations.
+// the save error alert. It builds its menus and toolbar from the command
+// registry and handles the commands posted for the window. The inspector's
+// visibility is the window's own and is kept in the settings.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow(DocumentViewModel* document, CommandCenter* commands, QWidget* parent = nullptr);
 
-    const WindowActions& actions() const { return m_actions; }
-    QAction* toolbarSaveAction() const { return m_saveAction; }
+    CommandRegistry* commandRegistry() const { return m_registry; }
+    // The registry's action of a command name.
+    QAction* action(const QString& name) const;
     QPushButton* toolbarSaveButton() const { return m_saveButton; }
     QToolButton* artworkButton() const { return m_artworkButton; }
     FileListView* fileList() const { return m_fileList; }
     EmptyStateView* emptyState() const { return m_emptyState; }
     StatusBarView* statusBarView() const { return m_statusBar; }
     ImportProgressOverlay* importOverlay() const { return m_importOverlay; }
-    QWidget* inspectorPane() const { return m_inspectorPane; }
+    InspectorView* inspectorPane() const { return m_inspectorPane; }
+    bool isInspectorShown() const { return m_inspectorShown; }
+    void setInspectorShown(bool shown);
     // The save error alert while it is shown.
     // The alert showing the oldest of the document's notices.
     QMessageBox* noticeAlert() const { return m_noticeAlert; }
@@ -58,35 +62,32 @@ signals:
     void checkForUpdatesRequested();
     // The window may close and the program end.
     void closeAccepted();
-    // A sheet was asked for, by its command name (from the file list, the
-    // toolbar's artwork menu or a command); the window presents it.
-    void sheetRequested(const QString& command);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildMenuBar();
     void buildToolbar();
     void handleCommand(const QString& name);
     void presentSheet(const QString& command);
+    void switchLayout(const QString& layoutName);
     void setCommandPaletteShown(bool shown);
     void refreshFiles();
     void refreshUndoState();
     void refreshSaveState();
-    void refreshInspector();
     void refreshNotices();
 
     QPointer<DocumentViewModel> m_document;
     QPointer<CommandCenter> m_commands;
-    WindowActions m_actions;
-    QAction* m_saveAction = nullptr;
+    CommandRegistry* m_registry = nullptr;
     QPushButton* m_saveButton = nullptr;
     QToolButton* m_artworkButton = nullptr;
     QStackedWidget* m_stack = nullptr;
     EmptyStateView* m_emptyState = nullptr;
     QSplitter* m_splitter = nullptr;
     FileListView* m_fileList = nullptr;
-    QWidget* m_inspectorPane = nullptr;
+    InspectorView* m_inspectorPane = nullptr;
     StatusBarView* m_statusBar = nullptr;
     ImportProgressOverlay* m_importOverlay = nullptr;
     QPointer<QMessageBox> m_noticeAlert;
@@ -98,4 +99,5 @@ private:
     QuitDecision* m_quitDecision = nullptr;
     bool m_closeApproved = false;
     bool m_showCommandPalette = false;
+    bool m_inspectorShown = true;
 };

@@ -4,6 +4,7 @@
 #include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
 
+#include <QAction>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,7 +19,7 @@ QFont captionFont(const QFont& base) {
 }
 } // namespace
 
-StatusBarView::StatusBarView(DocumentViewModel* document, QWidget* parent)
+StatusBarView::StatusBarView(DocumentViewModel* document, QAction* save, QWidget* parent)
     : QWidget(parent)
     , m_document(document)
     , m_count(new QLabel(this))
@@ -46,8 +47,7 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QWidget* parent)
     m_modified->setPalette(orange);
     m_saveButton->setIcon(Symbols::icon(QStringLiteral("tray.and.arrow.down")));
     m_saveButton->setFont(caption);
-    m_saveButton->setToolTip(tr("Save all changes to disk (%1)")
-                                 .arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
+    m_saveButton->setToolTip(save->toolTip());
     m_saveProgress->setFixedWidth(100);
     m_saveProgress->setMaximumHeight(10);
     m_saveProgress->setTextVisible(false);
@@ -65,10 +65,7 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QWidget* parent)
     layout->addWidget(m_saveProgress);
     layout->addWidget(m_saving);
 
-    connect(m_saveButton, &QPushButton::clicked, this, [this] {
-        if (m_document)
-            m_document->saveAll();
-    });
+    connect(m_saveButton, &QPushButton::clicked, save, &QAction::trigger);
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
                         &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged,
                         &DocumentViewModel::isWorkingChanged, &DocumentViewModel::workProgressChanged})

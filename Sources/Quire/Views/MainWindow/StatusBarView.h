@@ -4,17 +4,18 @@
 #include <QWidget>
 
 class DocumentViewModel;
+class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
 // The row below the file list: how many files are loaded or selected, how
 // many are modified, the first selected file's bitrate and sample rate, and
-// while a save runs its progress.
+// while a save runs its progress. Its Save button runs the save command.
 class StatusBarView : public QWidget {
     Q_OBJECT
 public:
-    explicit StatusBarView(DocumentViewModel* document, QWidget* parent = nullptr);
+    StatusBarView(DocumentViewModel* document, QAction* save, QWidget* parent = nullptr);
 
     QString countText() const;
     QString modifiedText() const; // empty while nothing is modified

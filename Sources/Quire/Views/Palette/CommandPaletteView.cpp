@@ -1,10 +1,9 @@
 #include "Quire/Views/Palette/CommandPaletteView.h"
 
-#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Commands/CommandRegistry.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/Common/ShadowCard.h"
 #include "Quire/Views/Common/Symbols.h"
-#include "Quire/Views/MainWindow/WindowActions.h"
 
 #include <QAction>
 #include <QFrame>
@@ -90,12 +89,9 @@ public:
 
 } // namespace
 
-CommandPaletteView::CommandPaletteView(DocumentViewModel* document, CommandCenter* commands,
-                                       const WindowActions& actions, QWidget* parent)
+CommandPaletteView::CommandPaletteView(CommandRegistry* registry, QWidget* parent)
     : QWidget(parent)
-    , m_document(document)
-    , m_commands(commands)
-    , m_actions(actions)
+    , m_registry(registry)
     , m_card(new ShadowCard(shadowWidth, 10, 8, this))
     , m_search(new QLineEdit(m_card))
     , m_clear(new QToolButton(m_card))
@@ -157,10 +153,7 @@ CommandPaletteView::CommandPaletteView(DocumentViewModel* document, CommandCente
     connect(m_clear, &QToolButton::clicked, m_search, &QLineEdit::clear);
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { runCommand(m_list->row(item)); });
-    for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
-                        &DocumentViewModel::isSavingChanged, &DocumentViewModel::isLoadingChanged,
-                        &DocumentViewModel::undoStateChanged})
-        connect(document, signal, this, &CommandPaletteView::rebuild);
+    connect(registry, &CommandRegistry::refreshed, this, &CommandPaletteView::rebuild);
     parent->installEventFilter(this);
 
     rebuild();
@@ -181,12 +174,12 @@ void CommandPaletteView::runCommand(qsizetype index) {
     emit dismissed();
 }
 
-// The commands' enabled states follow the document; the search and the
+// The commands' enabled states follow the registry's; the search and the
 // highlighted place stay.
 void CommandPaletteView::rebuild() {
-    if (!m_document)
+    if (!m_registry)
         return;
-    m_all = Palette::allCommands(m_document, m_commands, m_actions);
+    m_all = Palette::allCommands(*m_registry);
     refilter();
 }
 
@@ -238,8 +231,8 @@ bool CommandPaletteView::eventFilter(QObject* watched, QEvent* event) {
         // Ctrl+K deletes to the line's end in a text field; here it is the
         // window's shortcut that closes the palette.
         auto* key = static_cast<QKeyEvent*>(event);
-        if (m_actions.commandPalette &&
-            QKeySequence(key->keyCombination()) == m_actions.commandPalette->shortcut()) {
+        const QAction* toggle = m_registry ? m_registry->action(Commands::showCommandPalette) : nullptr;
+        if (toggle && QKeySequence(key->keyCombination()) == toggle->shortcut()) {
             event->ignore();
             return true;
         }

@@ -5,13 +5,11 @@
 #include <QPointer>
 #include <QWidget>
 
-class CommandCenter;
-class DocumentViewModel;
+class CommandRegistry;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QToolButton;
-struct WindowActions;
 
 // The command palette: a search field over the filtered list of every
 // command, shown over the whole window on a dimmed layer. Typing filters,
@@ -20,8 +18,7 @@ struct WindowActions;
 class CommandPaletteView : public QWidget {
     Q_OBJECT
 public:
-    CommandPaletteView(DocumentViewModel* document, CommandCenter* commands, const WindowActions& actions,
-                       QWidget* parent);
+    CommandPaletteView(CommandRegistry* registry, QWidget* parent);
 
     QLineEdit* searchField() const { return m_search; }
     QListWidget* list() const { return m_list; }
@@ -49,9 +46,7 @@ private:
     void select(qsizetype index);
     void place();
 
-    QPointer<DocumentViewModel> m_document;
-    QPointer<CommandCenter> m_commands;
-    const WindowActions& m_actions;
+    QPointer<CommandRegistry> m_registry;
     QList<PaletteCommand> m_all;
     QList<PaletteCommand> m_shown;
     qsizetype m_selected = 0;

@@ -5,9 +5,7 @@
 #include <functional>
 #include <optional>
 
-class CommandCenter;
-class DocumentViewModel;
-struct WindowActions;
+class CommandRegistry;
 
 // One entry of the command palette.
 struct PaletteCommand {
@@ -21,11 +19,10 @@ struct PaletteCommand {
 
 namespace Palette {
 
-// Every command the palette offers, in its fixed order, with the enabled state
-// the document has now. Sheets and window commands are posted to `commands`;
-// the shortcut hints are those of the window's actions.
-QList<PaletteCommand> allCommands(DocumentViewModel* document, CommandCenter* commands,
-                                  const WindowActions& actions);
+// Every command of the registry that has palette keywords, in the registry's
+// order, with its action's enabled state and shortcut; running one triggers
+// its action.
+QList<PaletteCommand> allCommands(const CommandRegistry& registry);
 
 // The commands whose title or keywords contain the whole search text, ignoring
 // case, in their order; all of them for an empty search. Disabled ones stay.
