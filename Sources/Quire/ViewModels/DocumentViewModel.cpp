@@ -159,13 +159,6 @@ qsizetype DocumentViewModel::modifiedCount() const {
                          [](const AudioFile& file) { return file.isModified(); });
 }
 
-QSet<TagField> DocumentViewModel::batchVaries() const {
-    QList<TagSet> sets;
-    for (const AudioFile& file : selectedAudioFiles())
-        sets.append(file.tags());
-    return TagSet::batchVaries(sets);
-}
-
 std::optional<AudioProperties> DocumentViewModel::firstSelectedProperties() const {
     for (const AudioFile& file : m_files) {
         if (m_selectedFiles.contains(file.id()))

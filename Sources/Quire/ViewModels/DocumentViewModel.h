@@ -109,7 +109,6 @@ public:
     // The selected files in list order (ids not in the list are ignored).
     QList<AudioFile> selectedAudioFiles() const;
     qsizetype modifiedCount() const;
-    QSet<TagField> batchVaries() const;
     std::optional<AudioProperties> firstSelectedProperties() const;
     qsizetype filesWithArtworkCount() const;
     // The last state of each file known to be on disk.
