@@ -1,7 +1,7 @@
 #include "Quire/AppDelegate.h"
 #include "Quire/SingleInstance.h"
 #include "Quire/Views/MainWindow/MainWindow.h"
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QApplication>
 #include <QDir>

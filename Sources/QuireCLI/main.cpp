@@ -1,7 +1,7 @@
 #include "CliCommand.h"
 #include "CliSession.h"
 #include "Platform/FileSystem.h"
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>

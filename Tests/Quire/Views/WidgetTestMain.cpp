@@ -1,4 +1,4 @@
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
