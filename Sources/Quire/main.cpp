@@ -1,5 +1,6 @@
 #include "Quire/AppDelegate.h"
 #include "Quire/SingleInstance.h"
+#include "Quire/ViewModels/Translations.h"
 #include "Quire/Views/MainWindow/MainWindow.h"
 #include "QuireTagHelper/TagHelper.h"
 
@@ -10,6 +11,7 @@
 int main(int argc, char** argv) {
     runTagWorkerIfRequested(argc, argv);
     QApplication app(argc, argv);
+    installTranslations();
     QApplication::setOrganizationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationVersion(QStringLiteral(CADENZA_VERSION));

@@ -1,3 +1,4 @@
+#include "Quire/ViewModels/Translations.h"
 #include "QuireTagHelper/TagHelper.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    installTranslations(QLocale(QLocale::English));
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
