@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Quire/ViewModels/DocumentViewModel.h"
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -6,6 +6,7 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "QuireCore/TagLibAccess.h"
+#include "QuireTagHelper/InProcessTagLibAccess.h"
 
 #include "BenchmarkSupport.h"
 

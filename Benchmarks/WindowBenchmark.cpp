@@ -13,7 +13,7 @@
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/FileList/FileListView.h"
 #include "Quire/Views/MainWindow/MainWindow.h"
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include "BenchmarkSupport.h"
 

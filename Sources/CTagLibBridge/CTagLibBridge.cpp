@@ -101,7 +101,7 @@ void warmUpTagLib() {
 
 extern "C" {
 
-CTAGLIB_EXPORT CTagLibTag* ctaglib_read(const char* path) {
+CTagLibTag* ctaglib_read(const char* path) {
     if (!path)
         return nullptr;
     try {
@@ -119,7 +119,7 @@ CTAGLIB_EXPORT CTagLibTag* ctaglib_read(const char* path) {
     }
 }
 
-CTAGLIB_EXPORT void ctaglib_free_result(CTagLibTag* tag) {
+void ctaglib_free_result(CTagLibTag* tag) {
     if (!tag)
         return;
     for (char* text : {tag->title, tag->artist, tag->album, tag->albumArtist, tag->composer, tag->genre,
@@ -134,8 +134,8 @@ CTAGLIB_EXPORT void ctaglib_free_result(CTagLibTag* tag) {
     std::free(tag);
 }
 
-CTAGLIB_EXPORT int32_t ctaglib_write_fields(const char* path, const CTagLibTagValues* values, uint32_t fields,
-                                            const CTagLibArtworkWrite* artwork, int32_t artworkCount) {
+int32_t ctaglib_write_fields(const char* path, const CTagLibTagValues* values, uint32_t fields,
+                             const CTagLibArtworkWrite* artwork, int32_t artworkCount) {
     if (!path || (!values && fields != 0))
         return ctaglib::writeFailed;
     try {
@@ -153,14 +153,12 @@ CTAGLIB_EXPORT int32_t ctaglib_write_fields(const char* path, const CTagLibTagVa
     }
 }
 
-CTAGLIB_EXPORT int32_t ctaglib_write(const char* path, const char* title, const char* artist,
-                                     const char* album, const char* albumArtist, const char* composer,
-                                     const char* genre, const char* comment, const char* grouping,
-                                     const char* lyrics, int32_t year, int32_t hasYear, int32_t track,
-                                     int32_t hasTrack, int32_t trackTotal, int32_t hasTrackTotal,
-                                     int32_t disc, int32_t hasDisc, int32_t discTotal, int32_t hasDiscTotal,
-                                     int32_t bpm, int32_t hasBpm, int32_t compilation,
-                                     const CTagLibArtworkWrite* artwork, int32_t artworkCount) {
+int32_t ctaglib_write(const char* path, const char* title, const char* artist, const char* album,
+                      const char* albumArtist, const char* composer, const char* genre, const char* comment,
+                      const char* grouping, const char* lyrics, int32_t year, int32_t hasYear, int32_t track,
+                      int32_t hasTrack, int32_t trackTotal, int32_t hasTrackTotal, int32_t disc,
+                      int32_t hasDisc, int32_t discTotal, int32_t hasDiscTotal, int32_t bpm, int32_t hasBpm,
+                      int32_t compilation, const CTagLibArtworkWrite* artwork, int32_t artworkCount) {
     CTagLibTagValues values{};
     values.title = title;
     values.artist = artist;

@@ -1,7 +1,8 @@
 #include "Quire/AppDelegate.h"
 #include "Quire/SingleInstance.h"
+#include "Quire/ViewModels/Translations.h"
 #include "Quire/Views/MainWindow/MainWindow.h"
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +11,7 @@
 int main(int argc, char** argv) {
     runTagWorkerIfRequested(argc, argv);
     QApplication app(argc, argv);
+    installTranslations();
     QApplication::setOrganizationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationVersion(QStringLiteral(CADENZA_VERSION));

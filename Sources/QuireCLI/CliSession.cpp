@@ -18,8 +18,8 @@
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("cadenza-cli", text);
+QString tr(const char* text, int count = -1) {
+    return QCoreApplication::translate("cadenza-cli", text, nullptr, count);
 }
 
 QUrl locationOf(const QString& path) {
@@ -124,7 +124,7 @@ std::optional<AudioFile> CliSession::singleFileNamed(const QString& name) {
     if (matches.isEmpty())
         m_err << tr("No loaded file is named “%1”.").arg(name) << Qt::endl;
     else
-        m_err << tr("%1 loaded files are named “%2”; use select instead.").arg(matches.size()).arg(name)
+        m_err << tr("%n loaded files are named “%1”; use select instead.", int(matches.size())).arg(name)
               << Qt::endl;
     return std::nullopt;
 }
@@ -282,7 +282,7 @@ CliSession::Status CliSession::renamePattern(const CliCommand& command) {
     }
     if (stayed.isEmpty())
         return Status::ok;
-    return nothingToActOn(tr("Moved %1 of %2 files.").arg(moved).arg(selected.size()) + u'\n' +
+    return nothingToActOn(tr("Moved %1 of %n files.", int(selected.size())).arg(moved) + u'\n' +
                           stayed.join(u'\n'));
 }
 
@@ -388,14 +388,14 @@ CliSession::Status CliSession::save(const CliCommand&) {
     const qsizetype modified = m_document.modifiedCount();
     if (m_dryRun) {
         result(QJsonObject{{"saved", 0}, {"modified", modified}},
-               tr("Would save %1 modified files (dry run).").arg(modified));
+               tr("Would save %n modified files (dry run).", int(modified)));
         return Status::ok;
     }
     m_document.saveAll();
     waitUntil([this] { return !m_document.isSaving(); });
     const qsizetype saved = modified - m_document.modifiedCount();
     result(QJsonObject{{"saved", saved}, {"modified", modified}},
-           tr("Saved %1 of %2 modified files.").arg(saved).arg(modified));
+           tr("Saved %1 of %n modified files.", int(modified)).arg(saved));
     return Status::ok;
 }
 
@@ -525,5 +525,5 @@ CliSession::Status CliSession::json(const CliCommand& command) {
 
 void CliSession::reportUnsavedChanges() {
     if (const qsizetype modified = m_document.modifiedCount())
-        m_err << tr("%1 file(s) have unsaved changes; add -c save to write them.").arg(modified) << Qt::endl;
+        m_err << tr("%n file(s) have unsaved changes; add -c save to write them.", int(modified)) << Qt::endl;
 }

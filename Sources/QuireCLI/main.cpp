@@ -1,7 +1,8 @@
 #include "CliCommand.h"
 #include "CliSession.h"
 #include "Platform/FileSystem.h"
-#include "QuireCore/TagWorker.h"
+#include "Quire/ViewModels/Translations.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,6 +20,7 @@ enum ExitStatus { success = 0, failure = 1, usageError = 2 };
 int main(int argc, char** argv) {
     runTagWorkerIfRequested(argc, argv);
     QCoreApplication app(argc, argv);
+    installTranslations();
     QCoreApplication::setApplicationName(QStringLiteral("cadenza-cli"));
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -12,7 +12,6 @@ constexpr bool tableIsInFieldOrder() {
     return true;
 }
 static_assert(tableIsInFieldOrder(), "one entry per TagField, in order, with the bridge bit of its position");
-static_assert(CTAGLIB_ALL_FIELDS == allBridgeFields);
 
 std::optional<std::string> utf8(const std::optional<QString>& text) {
     return text ? std::optional(text->toStdString()) : std::nullopt;
@@ -71,40 +70,4 @@ BridgeTags bridgeTagsOf(const TagSet& tags) {
         },
     });
     return bridge;
-}
-
-BridgeTags bridgeTagsOf(const CTagLibTag& record) {
-    BridgeTags bridge;
-    forEachField(Overloaded{
-        [&](const TextFieldBinding& b) {
-            const char* text = record.*b.record;
-            bridge.*b.bridge = text ? std::optional<std::string>(text) : std::nullopt;
-        },
-        [&](const NumberFieldBinding& b) {
-            bridge.*b.bridge = record.*b.recordPresent == 1 ? std::optional(record.*b.record) : std::nullopt;
-        },
-        // The reader takes any value other than 1 as false.
-        [&](const FlagFieldBinding& b) {
-            const int32_t flag = record.*b.record;
-            bridge.*b.bridge = flag < 0 ? -1 : (flag == 1 ? 1 : 0);
-        },
-    });
-    return bridge;
-}
-
-CTagLibTagValues cValuesOf(const BridgeTags& bridge) {
-    CTagLibTagValues values{};
-    forEachField(Overloaded{
-        [&](const TextFieldBinding& b) {
-            const std::optional<std::string>& text = bridge.*b.bridge;
-            values.*b.argument = text ? text->c_str() : nullptr;
-        },
-        [&](const NumberFieldBinding& b) {
-            const std::optional<int32_t>& number = bridge.*b.bridge;
-            values.*b.argument = number.value_or(0);
-            values.*b.argumentPresent = number ? 1 : 0;
-        },
-        [&](const FlagFieldBinding& b) { values.*b.argument = bridge.*b.bridge; },
-    });
-    return values;
 }

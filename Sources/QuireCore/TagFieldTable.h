@@ -1,12 +1,11 @@
 // Every tag field once: its names, its editor, and where its value lives on
 // each step between the model and a file (the TagSet member, the bridge
-// record's member, the C record's members and the C write argument, and its
-// bit in the bridge's field mask). Everything that walks over the fields walks
-// this table, so adding a field means adding a TagField case, a TagSet member,
-// the bridge's members and one line here.
+// record's member, and its bit in the bridge's field mask). Everything that
+// walks over the fields walks this table, so adding a field means adding a
+// TagField case, a TagSet member, the bridge's members, one line here and one
+// in the tag helper's table of the C records (QuireTagHelper/BridgeFields.cpp).
 #pragma once
 
-#include "CTagLibBridge.h"
 #include "QuireCore/BridgeRecord.h"
 #include "QuireCore/TagSet.h"
 
@@ -14,36 +13,39 @@
 #include <array>
 #include <variant>
 
+// A field's bit in the bridge's field masks: bit n for the n-th field.
+constexpr uint32_t bridgeBitOf(TagField field) {
+    return uint32_t{1} << static_cast<int>(field);
+}
+
+// The fields every file kind keeps; DSDIFF files keep only these, and no pictures.
+inline constexpr uint32_t genericBridgeFields = bridgeBitOf(TagField::title) | bridgeBitOf(TagField::artist) |
+                                                bridgeBitOf(TagField::album) | bridgeBitOf(TagField::genre) |
+                                                bridgeBitOf(TagField::comment) | bridgeBitOf(TagField::year) |
+                                                bridgeBitOf(TagField::trackNumber);
+
 struct FieldNames {
     TagField field;
     const char* name;  // the raw value: serialised forms and the command line
     const char* label; // the display name, translated in the "TagField" context
     FieldComponent component;
-    uint32_t bridgeBit; // CTAGLIB_FIELD_...
+    uint32_t bridgeBit; // bridgeBitOf(field)
 };
 
 struct TextFieldBinding : FieldNames {
     std::optional<QString> TagSet::*model;
     std::optional<std::string> BridgeTags::*bridge;
-    char* CTagLibTag::*record;
-    const char* CTagLibTagValues::*argument;
 };
 
 struct NumberFieldBinding : FieldNames {
     std::optional<qint64> TagSet::*model;
     std::optional<int32_t> BridgeTags::*bridge;
-    int32_t CTagLibTag::*record;
-    int32_t CTagLibTag::*recordPresent;
-    int32_t CTagLibTagValues::*argument;
-    int32_t CTagLibTagValues::*argumentPresent;
 };
 
 // The compilation flag: -1 absent, 0 false, 1 true in the bridge's records.
 struct FlagFieldBinding : FieldNames {
     std::optional<bool> TagSet::*model;
     int32_t BridgeTags::*bridge;
-    int32_t CTagLibTag::*record;
-    int32_t CTagLibTagValues::*argument;
 };
 
 using FieldBinding = std::variant<TextFieldBinding, NumberFieldBinding, FlagFieldBinding>;
@@ -52,25 +54,16 @@ namespace FieldTableEntries {
 using C = FieldComponent;
 using F = TagField;
 
-constexpr TextFieldBinding text(F field, const char* name, const char* label, C component, uint32_t bit,
+constexpr TextFieldBinding text(F field, const char* name, const char* label, C component,
                                 std::optional<QString> TagSet::*model,
-                                std::optional<std::string> BridgeTags::*bridge, char* CTagLibTag::*record,
-                                const char* CTagLibTagValues::*argument) {
-    return {{field, name, label, component, bit}, model, bridge, record, argument};
+                                std::optional<std::string> BridgeTags::*bridge) {
+    return {{field, name, label, component, bridgeBitOf(field)}, model, bridge};
 }
 
-constexpr NumberFieldBinding number(F field, const char* name, const char* label, uint32_t bit,
+constexpr NumberFieldBinding number(F field, const char* name, const char* label,
                                     std::optional<qint64> TagSet::*model,
-                                    std::optional<int32_t> BridgeTags::*bridge, int32_t CTagLibTag::*record,
-                                    int32_t CTagLibTag::*recordPresent, int32_t CTagLibTagValues::*argument,
-                                    int32_t CTagLibTagValues::*argumentPresent) {
-    return {{field, name, label, C::number, bit},
-            model,
-            bridge,
-            record,
-            recordPresent,
-            argument,
-            argumentPresent};
+                                    std::optional<int32_t> BridgeTags::*bridge) {
+    return {{field, name, label, C::number, bridgeBitOf(field)}, model, bridge};
 }
 } // namespace FieldTableEntries
 
@@ -78,49 +71,36 @@ constexpr NumberFieldBinding number(F field, const char* name, const char* label
 inline constexpr std::array<FieldBinding, tagFieldCount> tagFieldTable = [] {
     using namespace FieldTableEntries;
     using B = BridgeTags;
-    using R = CTagLibTag;
-    using W = CTagLibTagValues;
     return std::array<FieldBinding, tagFieldCount>{
-        text(F::title, "title", QT_TRANSLATE_NOOP("TagField", "Title"), C::text, CTAGLIB_FIELD_TITLE,
-             &TagSet::title, &B::title, &R::title, &W::title),
-        text(F::artist, "artist", QT_TRANSLATE_NOOP("TagField", "Artist"), C::text, CTAGLIB_FIELD_ARTIST,
-             &TagSet::artist, &B::artist, &R::artist, &W::artist),
-        text(F::album, "album", QT_TRANSLATE_NOOP("TagField", "Album"), C::text, CTAGLIB_FIELD_ALBUM,
-             &TagSet::album, &B::album, &R::album, &W::album),
+        text(F::title, "title", QT_TRANSLATE_NOOP("TagField", "Title"), C::text, &TagSet::title, &B::title),
+        text(F::artist, "artist", QT_TRANSLATE_NOOP("TagField", "Artist"), C::text, &TagSet::artist,
+             &B::artist),
+        text(F::album, "album", QT_TRANSLATE_NOOP("TagField", "Album"), C::text, &TagSet::album, &B::album),
         text(F::albumArtist, "albumArtist", QT_TRANSLATE_NOOP("TagField", "Album Artist"), C::text,
-             CTAGLIB_FIELD_ALBUM_ARTIST, &TagSet::albumArtist, &B::albumArtist, &R::albumArtist,
-             &W::albumArtist),
-        text(F::composer, "composer", QT_TRANSLATE_NOOP("TagField", "Composer"), C::text,
-             CTAGLIB_FIELD_COMPOSER, &TagSet::composer, &B::composer, &R::composer, &W::composer),
-        text(F::genre, "genre", QT_TRANSLATE_NOOP("TagField", "Genre"), C::text, CTAGLIB_FIELD_GENRE,
-             &TagSet::genre, &B::genre, &R::genre, &W::genre),
-        number(F::year, "year", QT_TRANSLATE_NOOP("TagField", "Year"), CTAGLIB_FIELD_YEAR, &TagSet::year,
-               &B::year, &R::year, &R::hasYear, &W::year, &W::hasYear),
+             &TagSet::albumArtist, &B::albumArtist),
+        text(F::composer, "composer", QT_TRANSLATE_NOOP("TagField", "Composer"), C::text, &TagSet::composer,
+             &B::composer),
+        text(F::genre, "genre", QT_TRANSLATE_NOOP("TagField", "Genre"), C::text, &TagSet::genre, &B::genre),
+        number(F::year, "year", QT_TRANSLATE_NOOP("TagField", "Year"), &TagSet::year, &B::year),
         number(F::trackNumber, "trackNumber", QT_TRANSLATE_NOOP("TagField", "Track Number"),
-               CTAGLIB_FIELD_TRACK, &TagSet::trackNumber, &B::track, &R::track, &R::hasTrack, &W::track,
-               &W::hasTrack),
-        number(F::trackTotal, "trackTotal", QT_TRANSLATE_NOOP("TagField", "Track Total"),
-               CTAGLIB_FIELD_TRACK_TOTAL, &TagSet::trackTotal, &B::trackTotal, &R::trackTotal,
-               &R::hasTrackTotal, &W::trackTotal, &W::hasTrackTotal),
-        number(F::discNumber, "discNumber", QT_TRANSLATE_NOOP("TagField", "Disc Number"), CTAGLIB_FIELD_DISC,
-               &TagSet::discNumber, &B::disc, &R::disc, &R::hasDisc, &W::disc, &W::hasDisc),
-        number(F::discTotal, "discTotal", QT_TRANSLATE_NOOP("TagField", "Disc Total"),
-               CTAGLIB_FIELD_DISC_TOTAL, &TagSet::discTotal, &B::discTotal, &R::discTotal, &R::hasDiscTotal,
-               &W::discTotal, &W::hasDiscTotal),
-        number(F::bpm, "bpm", QT_TRANSLATE_NOOP("TagField", "BPM"), CTAGLIB_FIELD_BPM, &TagSet::bpm, &B::bpm,
-               &R::bpm, &R::hasBpm, &W::bpm, &W::hasBpm),
-        text(F::comment, "comment", QT_TRANSLATE_NOOP("TagField", "Comment"), C::multiline,
-             CTAGLIB_FIELD_COMMENT, &TagSet::comment, &B::comment, &R::comment, &W::comment),
-        text(F::lyrics, "lyrics", QT_TRANSLATE_NOOP("TagField", "Lyrics"), C::multiline, CTAGLIB_FIELD_LYRICS,
-             &TagSet::lyrics, &B::lyrics, &R::lyrics, &W::lyrics),
-        text(F::grouping, "grouping", QT_TRANSLATE_NOOP("TagField", "Grouping"), C::text,
-             CTAGLIB_FIELD_GROUPING, &TagSet::grouping, &B::grouping, &R::grouping, &W::grouping),
+               &TagSet::trackNumber, &B::track),
+        number(F::trackTotal, "trackTotal", QT_TRANSLATE_NOOP("TagField", "Track Total"), &TagSet::trackTotal,
+               &B::trackTotal),
+        number(F::discNumber, "discNumber", QT_TRANSLATE_NOOP("TagField", "Disc Number"), &TagSet::discNumber,
+               &B::disc),
+        number(F::discTotal, "discTotal", QT_TRANSLATE_NOOP("TagField", "Disc Total"), &TagSet::discTotal,
+               &B::discTotal),
+        number(F::bpm, "bpm", QT_TRANSLATE_NOOP("TagField", "BPM"), &TagSet::bpm, &B::bpm),
+        text(F::comment, "comment", QT_TRANSLATE_NOOP("TagField", "Comment"), C::multiline, &TagSet::comment,
+             &B::comment),
+        text(F::lyrics, "lyrics", QT_TRANSLATE_NOOP("TagField", "Lyrics"), C::multiline, &TagSet::lyrics,
+             &B::lyrics),
+        text(F::grouping, "grouping", QT_TRANSLATE_NOOP("TagField", "Grouping"), C::text, &TagSet::grouping,
+             &B::grouping),
         FlagFieldBinding{{F::compilation, "compilation", QT_TRANSLATE_NOOP("TagField", "Compilation"),
-                          C::boolean, CTAGLIB_FIELD_COMPILATION},
+                          C::boolean, bridgeBitOf(F::compilation)},
                          &TagSet::compilation,
-                         &B::compilation,
-                         &R::compilation,
-                         &W::compilation},
+                         &B::compilation},
     };
 }();
 
@@ -142,10 +122,7 @@ template <typename Visitor> void forEachField(Visitor&& visit) {
 // The bridge's field mask of a set of fields.
 uint32_t bridgeFieldMask(const TagFieldSet& fields);
 
-// Conversions between the model, the bridge's records and the C interface.
-// Numbers are narrowed to 32 bits: callers check the range first.
+// Conversions between the model and the bridge's records. Numbers are
+// narrowed to 32 bits: callers check the range first.
 TagSet tagSetOf(const BridgeTags& bridge);
 BridgeTags bridgeTagsOf(const TagSet& tags);
-BridgeTags bridgeTagsOf(const CTagLibTag& record);
-// Points into bridge's strings, which must outlive the result.
-CTagLibTagValues cValuesOf(const BridgeTags& bridge);

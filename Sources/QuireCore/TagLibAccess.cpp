@@ -1,8 +1,6 @@
 #include "QuireCore/TagLibAccess.h"
 
-#include "CTagLibBridge.h"
 #include "Platform/ImageServices.h"
-#include "QuireCore/TagFieldTable.h"
 #include "QuireCore/TagWorker.h"
 #include "QuireCore/TagWorkerPool.h"
 #include "QuireCore/TagWorkerProtocol.h"
@@ -12,52 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
-#include <sys/stat.h>
 
 namespace {
-
-struct RecordDeleter {
-    void operator()(CTagLibTag* record) const { ctaglib_free_result(record); }
-};
-using Record = std::unique_ptr<CTagLibTag, RecordDeleter>;
-
-// The bridge's own text for a file it cannot open.
-QString couldNotOpenFile() {
-    return QStringLiteral("Could not open file");
-}
-
-bool isRegularFile(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-bool isUsablePath(const std::string& path) {
-    return !path.empty() && path.find('\0') == std::string::npos;
-}
-
-std::optional<std::string> copied(const char* text) {
-    return text ? std::optional<std::string>(text) : std::nullopt;
-}
-
-BridgeRecord recordOf(const CTagLibTag& tag, bool borrowPictures) {
-    BridgeRecord record;
-    static_cast<BridgeTags&>(record) = bridgeTagsOf(tag);
-    record.duration = tag.duration;
-    record.bitrate = tag.bitrate;
-    record.sampleRate = tag.sampleRate;
-    record.channels = tag.channels;
-    record.codec = copied(tag.codec);
-    record.fileType = tag.fileType ? tag.fileType : "";
-    for (int32_t i = 0; tag.artwork && i < tag.artworkCount; ++i) {
-        const CTagLibArtwork& picture = tag.artwork[i];
-        const auto* bytes = reinterpret_cast<const char*>(picture.data);
-        const auto size = static_cast<qsizetype>(picture.size);
-        record.pictures.push_back(
-            {borrowPictures ? QByteArray::fromRawData(bytes, size) : QByteArray(bytes, size),
-             copied(picture.mimeType), copied(picture.description), picture.pictureType});
-    }
-    return record;
-}
 
 QString failureText(WorkerFailure failure) {
     switch (failure) {
@@ -73,14 +27,12 @@ QString failureText(WorkerFailure failure) {
 
 } // namespace
 
-BridgeReadResult InProcessTagLibAccess::read(const std::string& path) const {
-    BridgeReadResult result = readUnmeasured(path);
-    if (!result)
-        return result;
-    BridgeRecord record = std::move(result).value();
-    for (BridgePicture& picture : record.pictures)
-        measurePicture(picture);
-    return record;
+bool isUsableBridgePath(const std::string& path) {
+    return !path.empty() && path.find('\0') == std::string::npos;
+}
+
+TagReaderError couldNotOpenFileError() {
+    return TagReaderError::readError(QStringLiteral("Could not open file"));
 }
 
 void measurePicture(BridgePicture& picture) {
@@ -91,54 +43,14 @@ void measurePicture(BridgePicture& picture) {
     picture.height = fits ? static_cast<int32_t>(size->height) : 0;
 }
 
-BridgeReadResult InProcessTagLibAccess::readUnmeasured(const std::string& path,
-                                                       std::shared_ptr<void>* bytesOwner) {
-    if (!isUsablePath(path) || !isRegularFile(path))
-        return TagReaderError::readError(couldNotOpenFile());
-    Record tag(ctaglib_read(path.c_str()));
-    if (!tag)
-        return TagReaderError::failedToOpen();
-    if (tag->error)
-        return TagReaderError::readError(QString::fromUtf8(tag->error));
-    BridgeRecord record = recordOf(*tag, bytesOwner != nullptr);
-    if (bytesOwner)
-        *bytesOwner = std::shared_ptr<CTagLibTag>(tag.release(), RecordDeleter());
-    return record;
-}
-
-BridgeWriteOutcome InProcessTagLibAccess::write(const BridgeWriteRequest& request) const {
-    if (!isUsablePath(request.path) || !isRegularFile(request.path))
-        return BridgeWriteOutcome::failed;
-    std::vector<CTagLibArtworkWrite> pictures;
-    if (request.pictures) {
-        pictures.reserve(request.pictures->size());
-        for (const BridgePicture& picture : *request.pictures)
-            pictures.push_back({reinterpret_cast<const uint8_t*>(picture.data.constData()),
-                                picture.data.size(), picture.mimeType ? picture.mimeType->c_str() : nullptr,
-                                picture.pictureType,
-                                picture.description ? picture.description->c_str() : nullptr});
-    }
-    const CTagLibTagValues values = cValuesOf(request);
-    switch (ctaglib_write_fields(request.path.c_str(), &values, request.fields,
-                                 pictures.empty() ? nullptr : pictures.data(),
-                                 request.pictures ? static_cast<int32_t>(request.pictures->size()) : -1)) {
-    case 0:
-        return BridgeWriteOutcome::written;
-    case -2:
-        return BridgeWriteOutcome::tagsNotReadCompletely;
-    default:
-        return BridgeWriteOutcome::failed;
-    }
-}
-
 IsolatedTagLibAccess::IsolatedTagLibAccess(int maxIdleWorkers)
     : m_pool(std::make_unique<TagWorkerPool>(maxIdleWorkers)) {}
 
 IsolatedTagLibAccess::~IsolatedTagLibAccess() = default;
 
 BridgeReadResult IsolatedTagLibAccess::read(const std::string& path) const {
-    if (!isUsablePath(path))
-        return TagReaderError::readError(couldNotOpenFile());
+    if (!isUsableBridgePath(path))
+        return couldNotOpenFileError();
     std::optional<BridgeReadResult> reply;
     const std::optional<WorkerFailure> failure =
         m_pool->exchange(TagWorkerProtocol::encodeReadRequest({path}), std::chrono::milliseconds(m_readLimit),
@@ -157,7 +69,7 @@ BridgeReadResult IsolatedTagLibAccess::read(const std::string& path) const {
 }
 
 BridgeWriteOutcome IsolatedTagLibAccess::write(const BridgeWriteRequest& request) const {
-    if (!isUsablePath(request.path))
+    if (!isUsableBridgePath(request.path))
         return BridgeWriteOutcome::failed;
     BridgeWriteOutcome outcome = BridgeWriteOutcome::failed;
     const std::optional<WorkerFailure> failure =
@@ -211,13 +123,26 @@ IsolatedTagLibAccess& defaultIsolatedTagLibAccess() {
     return *access;
 }
 
+namespace {
+
+// A program that is not its own helper has no TagLib at all.
+class NoTagLibAccess final : public TagLibAccess {
+public:
+    BridgeReadResult read(const std::string&) const override {
+        return TagReaderError::readError(failureText(WorkerFailure::couldNotStart));
+    }
+    BridgeWriteOutcome write(const BridgeWriteRequest&) const override { return BridgeWriteOutcome::failed; }
+};
+
+} // namespace
+
 const TagLibAccess& defaultTagLibAccess() {
     if (TagWorker::entryInstalled())
         return defaultIsolatedTagLibAccess();
-    static const InProcessTagLibAccess inProcess;
+    static const NoTagLibAccess none;
     static std::once_flag warned;
     std::call_once(warned, [] {
-        qWarning("runTagWorkerIfRequested() was not called from main(): tags are parsed in this process");
+        qWarning("runTagWorkerIfRequested() was not called from main(): tags cannot be read or written");
     });
-    return inProcess;
+    return none;
 }

@@ -22,7 +22,9 @@
 using BridgeReadResult = Result<BridgeRecord, TagReaderError>;
 
 // How the tag services reach the bridge. Implementations are safe to call from
-// several threads at once (never for the same file).
+// several threads at once (never for the same file). The one that calls the
+// bridge itself, in the helper processes, is InProcessTagLibAccess
+// (QuireTagHelper/InProcessTagLibAccess.h).
 class TagLibAccess {
 public:
     virtual ~TagLibAccess() = default;
@@ -33,19 +35,10 @@ public:
     virtual BridgeWriteOutcome write(const BridgeWriteRequest& request) const = 0;
 };
 
-// Calls the bridge directly: what the helper processes run, and what tests and
-// benchmarks use to compare against.
-class InProcessTagLibAccess final : public TagLibAccess {
-public:
-    // The bridge's record with every picture measured.
-    BridgeReadResult read(const std::string& path) const override;
-    BridgeWriteOutcome write(const BridgeWriteRequest& request) const override;
-    // The bridge's record as it is, pictures not measured. Given `bytesOwner`,
-    // the pictures' bytes are not copied: they point into the bridge's own
-    // record, which *bytesOwner then keeps alive.
-    static BridgeReadResult readUnmeasured(const std::string& path,
-                                           std::shared_ptr<void>* bytesOwner = nullptr);
-};
+// Whether a path can be handed to the bridge: file-system bytes, not empty, without NUL.
+bool isUsableBridgePath(const std::string& path);
+// The read error of a path that names no regular file, in the bridge's own words.
+TagReaderError couldNotOpenFileError();
 
 // Sets a picture's width and height from its header, or 0 when the bytes are
 // no picture we know. This parses untrusted bytes with the image libraries,
@@ -97,7 +90,8 @@ private:
 // The process-wide access of TagLibTagReader and TagLibWriter. Its time limits
 // start from CADENZA_TAG_HELPER_TIMEOUT_MS when that is set (for both), else
 // the defaults above. When main() never called runTagWorkerIfRequested, the
-// program cannot serve as its own helper, and calls run in process (with a warning).
+// program cannot serve as its own helper, and every call fails as a helper
+// that could not start (with a warning).
 const TagLibAccess& defaultTagLibAccess();
 IsolatedTagLibAccess& defaultIsolatedTagLibAccess();
 

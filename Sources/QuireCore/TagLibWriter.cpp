@@ -119,13 +119,13 @@ bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& r
     if (read.duration != original.duration || read.sampleRate != original.sampleRate ||
         read.channels != original.channels)
         return false;
-    const uint32_t stored = format == AudioFormat::dsdiff ? CTAGLIB_GENERIC_FIELDS : CTAGLIB_ALL_FIELDS;
+    const uint32_t stored = format == AudioFormat::dsdiff ? genericBridgeFields : allBridgeFields;
     const uint32_t changed = written.fields & stored;
     bool agrees = true;
     forEachField([&](const auto& b) {
         if (changed & b.bridgeBit)
             agrees = agrees && readsBackAs(b, written, read);
-        else if (!(b.field == TagField::albumArtist && (changed & CTAGLIB_FIELD_ARTIST)))
+        else if (!(b.field == TagField::albumArtist && (changed & bridgeBitOf(TagField::artist))))
             agrees = agrees && (read.*b.bridge == original.*b.bridge || isAbsent(original.*b.bridge));
     });
     if (!agrees)

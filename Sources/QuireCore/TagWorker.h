@@ -1,11 +1,8 @@
 #pragma once
 
-// The tag helper: this program started again with a special first argument,
-// serving read and write requests and picture decoding (TagWorkerProtocol.h)
-// on its standard input and output until the input ends. Every main() calls this first thing, before
-// any Qt object exists; in a helper it never returns.
-void runTagWorkerIfRequested(int argc, char** argv);
-
+// What the editor's side knows of the tag helper: the program started again
+// with a special first argument (see QuireTagHelper/TagHelper.h, whose
+// runTagWorkerIfRequested every main() calls first thing).
 namespace TagWorker {
 
 // The first argument that makes the program a helper; the second is the
@@ -13,8 +10,9 @@ namespace TagWorker {
 inline constexpr const char* flag = "--cadenza-tag-helper";
 
 // Whether runTagWorkerIfRequested ran in this process, so the program can
-// start itself as a helper.
+// start itself as a helper. installEntry is its record of having run.
 bool entryInstalled();
+void installEntry();
 
 // Tests only: CADENZA_TEST_TAG_HELPER_FAULTS="crash=A;hang=B;alloc=C" makes a
 // helper abort, hang, or allocate without bound on any read or write whose

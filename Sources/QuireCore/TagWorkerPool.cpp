@@ -4,6 +4,7 @@
 #include "QuireCore/TagWorkerProtocol.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -18,6 +19,8 @@
 extern char** environ;
 
 namespace {
+
+std::atomic<bool> entryCalled{false};
 
 using Clock = std::chrono::steady_clock;
 
@@ -408,4 +411,12 @@ std::unique_ptr<TagWorkerPool::Worker> TagWorkerPool::spawn() {
     fcntl(worker->toWorker, F_SETFL, fcntl(worker->toWorker, F_GETFL) | O_NONBLOCK);
     fcntl(worker->fromWorker, F_SETFL, fcntl(worker->fromWorker, F_GETFL) | O_NONBLOCK);
     return worker;
+}
+
+bool TagWorker::entryInstalled() {
+    return entryCalled;
+}
+
+void TagWorker::installEntry() {
+    entryCalled = true;
 }

@@ -1,6 +1,7 @@
 #include "BridgeTestSupport.h"
 
 #include "QuireCore/TagFieldTable.h"
+#include "QuireTagHelper/BridgeFields.h"
 
 void PrintTo(const BridgeTags& tags, std::ostream* os) {
     forEachField(Overloaded{

@@ -1,4 +1,3 @@
-#include "CTagLibBridge.h"
 #include "CliRunner.h"
 #include "Support/TestSupport.h"
 

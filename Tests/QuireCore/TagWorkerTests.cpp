@@ -3,6 +3,7 @@
 #include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagWorker.h"
 #include "QuireCore/TagWorkerProtocol.h"
+#include "QuireTagHelper/InProcessTagLibAccess.h"
 
 #include "Support/TestSupport.h"
 

@@ -1,4 +1,5 @@
-#include "QuireCore/TagWorker.h"
+#include "Quire/ViewModels/Translations.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // The tests check the English texts, whatever the machine's language.
+    installTranslations(QLocale(QLocale::English));
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

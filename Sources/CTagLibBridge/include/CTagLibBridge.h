@@ -15,12 +15,6 @@
 
 #include <stdint.h>
 
-#if defined(CTAGLIBBRIDGE_BUILDING)
-#define CTAGLIB_EXPORT __attribute__((visibility("default")))
-#else
-#define CTAGLIB_EXPORT
-#endif
-
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -98,10 +92,10 @@ typedef struct CTagLibArtworkWrite {
  * record's error. Release every non-null result with ctaglib_free_result,
  * also when error is set.
  */
-CTAGLIB_EXPORT CTagLibTag* ctaglib_read(const char* path);
+CTagLibTag* ctaglib_read(const char* path);
 
 /* Frees a record of ctaglib_read with everything it owns. Null is ignored. */
-CTAGLIB_EXPORT void ctaglib_free_result(CTagLibTag* tag);
+void ctaglib_free_result(CTagLibTag* tag);
 
 /*
  * The tag fields as bits of a field mask, in the order the editor lists them.
@@ -179,18 +173,16 @@ typedef struct CTagLibTagValues {
  * part that was not read could not be kept intact, nothing is changed and the
  * result is -2.
  */
-CTAGLIB_EXPORT int32_t ctaglib_write_fields(const char* path, const CTagLibTagValues* values, uint32_t fields,
-                                            const CTagLibArtworkWrite* artwork, int32_t artworkCount);
+int32_t ctaglib_write_fields(const char* path, const CTagLibTagValues* values, uint32_t fields,
+                             const CTagLibArtworkWrite* artwork, int32_t artworkCount);
 
 /* ctaglib_write_fields with every field, the values passed one by one. */
-CTAGLIB_EXPORT int32_t ctaglib_write(const char* path, const char* title, const char* artist,
-                                     const char* album, const char* albumArtist, const char* composer,
-                                     const char* genre, const char* comment, const char* grouping,
-                                     const char* lyrics, int32_t year, int32_t hasYear, int32_t track,
-                                     int32_t hasTrack, int32_t trackTotal, int32_t hasTrackTotal,
-                                     int32_t disc, int32_t hasDisc, int32_t discTotal, int32_t hasDiscTotal,
-                                     int32_t bpm, int32_t hasBpm, int32_t compilation,
-                                     const CTagLibArtworkWrite* artwork, int32_t artworkCount);
+int32_t ctaglib_write(const char* path, const char* title, const char* artist, const char* album,
+                      const char* albumArtist, const char* composer, const char* genre, const char* comment,
+                      const char* grouping, const char* lyrics, int32_t year, int32_t hasYear, int32_t track,
+                      int32_t hasTrack, int32_t trackTotal, int32_t hasTrackTotal, int32_t disc,
+                      int32_t hasDisc, int32_t discTotal, int32_t hasDiscTotal, int32_t bpm, int32_t hasBpm,
+                      int32_t compilation, const CTagLibArtworkWrite* artwork, int32_t artworkCount);
 
 #ifdef __cplusplus
 }

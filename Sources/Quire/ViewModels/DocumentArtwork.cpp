@@ -35,7 +35,7 @@ void DocumentViewModel::setArtwork(const Artwork& artwork) {
     if (selectedAudioFiles().isEmpty())
         return;
     const QList<Artwork> pictures{artwork}; // a copy: `artwork` may live in the list being replaced
-    commitSelected(tr("Set artwork on %1 files").arg(m_selectedFiles.size()), [&](AudioFile& file) {
+    commitSelected(tr("Set artwork on %n files", nullptr, int(m_selectedFiles.size())), [&](AudioFile& file) {
         file.setArtwork(pictures);
         file.setModified(true);
     });
@@ -45,10 +45,11 @@ void DocumentViewModel::removeArtwork() {
     ASSERT_GUI_THREAD();
     if (selectedAudioFiles().isEmpty())
         return;
-    commitSelected(tr("Remove artwork from %1 files").arg(m_selectedFiles.size()), [](AudioFile& file) {
-        file.setArtwork({});
-        file.setModified(true);
-    });
+    commitSelected(tr("Remove artwork from %n files", nullptr, int(m_selectedFiles.size())),
+                   [](AudioFile& file) {
+                       file.setArtwork({});
+                       file.setModified(true);
+                   });
 }
 
 void DocumentViewModel::startWork(BackgroundWork work) {
@@ -118,7 +119,7 @@ void DocumentViewModel::optimizeArtwork(int maxDimension, double jpegQuality, Co
                 file.setModified(true);
             }
             if (changed)
-                commit(tr("Optimize artwork on %1 files").arg(selected.size()), files);
+                commit(tr("Optimize artwork on %n files", nullptr, int(selected.size())), files);
             if (completion)
                 completion();
         };

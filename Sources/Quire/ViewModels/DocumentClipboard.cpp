@@ -16,7 +16,7 @@ void DocumentViewModel::pasteTagsToSelected(bool tags, bool artwork, std::option
     if (selectedAudioFiles().isEmpty())
         return;
     const TagClipboard clipboard = m_tagClipboard;
-    commitSelected(tr("Paste to %1 files").arg(m_selectedFiles.size()), [&](AudioFile& file) {
+    commitSelected(tr("Paste to %n files", nullptr, int(m_selectedFiles.size())), [&](AudioFile& file) {
         if (tags && clipboard.tags) {
             if (singleField) {
                 TagSet edited = file.tags();

@@ -86,7 +86,7 @@ void DocumentViewModel::startImport(const QList<QUrl>& importList) {
             importFiles(queued);
         return;
     }
-    recordUndoStep(tr("Import %1 files").arg(importList.size()), snapshot());
+    recordUndoStep(tr("Import %n files", nullptr, int(importList.size())), snapshot());
     setImportProgress({importList.size(), 0});
     startImportJob(importList);
 }

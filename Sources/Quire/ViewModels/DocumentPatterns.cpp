@@ -28,7 +28,7 @@ int DocumentViewModel::renameFromPattern(const QString& pattern) {
     // The undo step holds the files as they were before the disk changed:
     // undo moves them back through the reconciliation of snapshots with the disk.
     int moved = 0;
-    commitSelected(tr("Rename %1 files").arg(m_selectedFiles.size()), [&](AudioFile& file) {
+    commitSelected(tr("Rename %n files", nullptr, int(m_selectedFiles.size())), [&](AudioFile& file) {
         // A file without the values the pattern names keeps its name rather
         // than getting one of separators only; so does one whose new name
         // would be hidden or empty.

@@ -45,7 +45,7 @@ int DocumentViewModel::findAndReplace(const QString& search, const QString& repl
     }
 
     // An expression that runs out of time changes no value at all, in one step all the same.
-    commit(tr("Find & replace in %1 files").arg(targets.size()), voided ? m_files : files);
+    commit(tr("Find & replace in %n files", nullptr, int(targets.size())), voided ? m_files : files);
     return voided ? 0 : changedValues;
 }
 
@@ -63,7 +63,7 @@ void DocumentViewModel::applyTextTransform(TextTransform transform, const QList<
     if (selectedAudioFiles().isEmpty())
         return;
     const QString description =
-        tr("Apply %1 to %2 files").arg(label(transform), QString::number(m_selectedFiles.size()));
+        tr("Apply %1 to %n files", nullptr, int(m_selectedFiles.size())).arg(label(transform));
     commitSelected(description, [&](AudioFile& file) {
         if (fields.isEmpty())
             return;

@@ -222,6 +222,6 @@ void DocumentViewModel::removeSelectedFromList() {
         if (!m_selectedFiles.contains(file.id()))
             kept.append(file);
     }
-    commit(count == 1 ? tr("Remove 1 file from list") : tr("Remove %1 files from list").arg(count), kept);
+    commit(tr("Remove %n files from list", nullptr, int(count)), kept);
     setSelectedFiles({});
 }

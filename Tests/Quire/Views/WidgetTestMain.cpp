@@ -1,4 +1,5 @@
-#include "QuireCore/TagWorker.h"
+#include "Quire/ViewModels/Translations.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QApplication::setOrganizationName(QStringLiteral("Cadenza"));
     QApplication::setApplicationName(QStringLiteral("Cadenza"));
+    installTranslations(QLocale(QLocale::English));
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

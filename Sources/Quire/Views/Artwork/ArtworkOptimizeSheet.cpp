@@ -54,9 +54,7 @@ ArtworkOptimizeSheet::ArtworkOptimizeSheet(DocumentViewModel* document, int maxD
     auto* title = new QLabel(tr("Optimize Artwork"), this);
     title->setFont(scaledFont(font(), 1.0, true));
     const qsizetype count = document->selectedFiles().size();
-    auto* description = secondaryLabel(count == 1 ? tr("Applies to 1 selected file.")
-                                                  : tr("Applies to %1 selected files.").arg(count),
-                                       this);
+    auto* description = secondaryLabel(tr("Applies to %n selected files.", nullptr, int(count)), this);
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);

@@ -315,12 +315,9 @@ void FileListView::removeSelectedFromList() {
     QMessageBox alert(QMessageBox::Warning, QString(), tr("Remove files with unsaved changes?"),
                       QMessageBox::NoButton, window());
     alert.setWindowModality(Qt::WindowModal);
-    alert.setInformativeText(
-        (modified == 1 ? tr("%1 of the selected files has unsaved tag changes, which will be discarded. "
-                            "The files on disk aren't touched.")
-                       : tr("%1 of the selected files have unsaved tag changes, which will be discarded. "
-                            "The files on disk aren't touched."))
-            .arg(modified));
+    alert.setInformativeText(tr("%n of the selected files have unsaved tag changes, which will be discarded. "
+                                "The files on disk aren't touched.",
+                                nullptr, int(modified)));
     QPushButton* remove = alert.addButton(tr("Remove"), QMessageBox::AcceptRole);
     QPushButton* cancel = alert.addButton(tr("Cancel"), QMessageBox::RejectRole);
     alert.setDefaultButton(remove);

@@ -307,10 +307,10 @@ void InspectorView::refreshSelection() {
         m_subtitle->setText(displayName(file.format()) + QStringLiteral(" · ") +
                             file.properties().formattedDuration());
     } else {
-        m_fullTitle = tr("%1 Files Selected").arg(selected.size());
+        m_fullTitle = tr("%n Files Selected", nullptr, int(selected.size()));
         const auto modified = std::count_if(selected.begin(), selected.end(),
                                             [](const AudioFile& file) { return file.isModified(); });
-        m_subtitle->setText(modified > 0 ? tr("%1 with unsaved changes").arg(modified)
+        m_subtitle->setText(modified > 0 ? tr("%n with unsaved changes", nullptr, int(modified))
                                          : tr("No unsaved changes"));
     }
     static_cast<MiddleElidedLabel*>(m_title)->setFullText(m_fullTitle);

@@ -62,14 +62,16 @@ void ImportProgressOverlay::refresh() {
         hide();
         return;
     }
-    m_progressLabel->setText(tr("Importing %1 of %2 files").arg(progress.completed).arg(progress.total));
+    m_progressLabel->setText(
+        tr("Importing %1 of %n files", nullptr, int(progress.total)).arg(progress.completed));
     m_progressBar->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
     m_progressBar->setAccessibleName(m_progressLabel->text());
-    m_loadedLabel->setText(tr("%1 files loaded").arg(m_document->files().size()));
+    m_loadedLabel->setText(tr("%n files loaded", nullptr, int(m_document->files().size())));
     // The card is sized once per import, wide enough for the largest counts,
     // so that each file read only changes two texts.
     if (isHidden()) {
-        const QString widest = tr("Importing %1 of %2 files").arg(progress.total).arg(progress.total);
+        const QString widest =
+            tr("Importing %1 of %n files", nullptr, int(progress.total)).arg(progress.total);
         m_progressLabel->setMinimumWidth(m_progressLabel->fontMetrics().horizontalAdvance(widest));
         m_card->adjustSize();
         setGeometry(parentWidget()->rect());

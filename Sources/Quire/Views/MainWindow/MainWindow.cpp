@@ -304,7 +304,7 @@ void MainWindow::refreshFiles() {
     const qsizetype count = m_document->files().size();
     // The word stays plural for every count.
     setWindowTitle(count == 0 ? tr("Cadenza") + QStringLiteral("[*]")
-                              : tr("Cadenza — %1 files").arg(count) + QStringLiteral("[*]"));
+                              : tr("Cadenza — %n files", nullptr, int(count)) + QStringLiteral("[*]"));
     setWindowModified(m_document->modifiedCount() > 0);
     QWidget* shown = count == 0 ? static_cast<QWidget*>(m_emptyState) : m_splitter;
     if (m_stack->currentWidget() != shown) {

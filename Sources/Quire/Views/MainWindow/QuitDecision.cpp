@@ -11,9 +11,7 @@ QuitDecision::QuitDecision(DocumentViewModel* document, QWidget* alertParent)
     , m_alertParent(alertParent) {}
 
 QString QuitDecision::informativeText(qsizetype modifiedCount) {
-    return modifiedCount == 1
-               ? tr("1 file has unsaved tag changes. Save them before quitting?")
-               : tr("%1 files have unsaved tag changes. Save them before quitting?").arg(modifiedCount);
+    return tr("%n files have unsaved tag changes. Save them before quitting?", nullptr, int(modifiedCount));
 }
 
 QuitDecision::Reply QuitDecision::shouldTerminate() {

@@ -95,9 +95,9 @@ void StatusBarView::refresh() {
     const qsizetype selected = m_document->selectedFiles().size();
     const qsizetype files = m_document->files().size();
     if (selected > 0)
-        m_count->setText(selected == 1 ? tr("1 file selected") : tr("%1 files selected").arg(selected));
+        m_count->setText(tr("%n files selected", nullptr, int(selected)));
     else
-        m_count->setText(files == 1 ? tr("1 file") : tr("%1 files").arg(files));
+        m_count->setText(tr("%n files", nullptr, int(files)));
 
     const qsizetype modified = m_document->modifiedCount();
     m_dot->setVisible(modified > 0);

@@ -14,12 +14,8 @@ BatchArtworkExportSheet::BatchArtworkExportSheet(DocumentViewModel* document, QW
     , m_folder(new FolderChoice(tr("Destination folder:"), this)) {
     const qsizetype loaded = document->files().size();
     const qsizetype withArtwork = document->filesWithArtworkCount();
-    setDescription(
-        tr("Export embedded artwork from all %1 loaded file%2 to a folder. %3 file%4 have artwork.")
-            .arg(loaded)
-            .arg(pluralS(loaded))
-            .arg(withArtwork)
-            .arg(pluralS(withArtwork)));
+    setDescription(tr("Export embedded artwork from all %n loaded files to a folder.", nullptr, int(loaded)) +
+                   u' ' + tr("%n files have artwork.", nullptr, int(withArtwork)));
     body()->addWidget(m_folder);
     const auto refresh = [this] { primaryButton()->setEnabled(!m_folder->folder().isEmpty()); };
     connect(m_folder, &FolderChoice::folderChanged, this, refresh);
@@ -46,7 +42,6 @@ void BatchArtworkExportSheet::exportAll() {
         if (exported < 1)
             sheet->showResult(tr("⚠️ No artwork found in loaded files."), Tone::warning);
         else
-            sheet->showResult(tr("✅ Exported %1 artwork image%2.").arg(exported).arg(pluralS(exported)),
-                              Tone::success);
+            sheet->showResult(tr("✅ Exported %n artwork images.", nullptr, exported), Tone::success);
     });
 }

@@ -42,7 +42,6 @@ void BatchArtworkImportSheet::import() {
                                  "(without extension)."),
                               Tone::warning);
         else
-            sheet->showResult(tr("✅ Applied artwork to %1 file%2.").arg(matched).arg(pluralS(matched)),
-                              Tone::success);
+            sheet->showResult(tr("✅ Applied artwork to %n files.", nullptr, matched), Tone::success);
     });
 }

@@ -27,9 +27,8 @@ CopyFieldToFieldSheet::CopyFieldToFieldSheet(DocumentViewModel* document, QWidge
     , m_source(fieldChoice(TagField::title, tr("From"), this))
     , m_target(fieldChoice(TagField::albumArtist, tr("To"), this)) {
     const qsizetype count = document->selectedFiles().size();
-    setDescription(tr("Copy the value of one tag field to another across all %1 selected file%2.")
-                       .arg(count)
-                       .arg(pluralS(count)));
+    setDescription(
+        tr("Copy the value of one tag field to another across all %n selected files.", nullptr, int(count)));
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(tr("From"), this));
     row->addWidget(m_source, 1);

@@ -113,7 +113,7 @@ void FindReplaceSheet::updateMatchCount() {
 
 void FindReplaceSheet::showMatchCount(int count) {
     m_counting = false;
-    m_caption->setText(tr("%1 match%2 found").arg(count).arg(count == 1 ? QString() : QStringLiteral("es")));
+    m_caption->setText(tr("%n matches found", nullptr, count));
     setTone(m_caption, count < 1 ? Tone::failure : Tone::secondary);
     m_caption->show();
 }
@@ -124,6 +124,6 @@ void FindReplaceSheet::replaceAll() {
     const int replaced = m_document->findAndReplace(
         m_search->text(), m_replacement->text(), m_regex->isChecked(), m_wholeWord->isChecked(),
         chosenTextFields(m_fields->chosen()), m_allFiles->isChecked());
-    showResult(tr("✅ Replaced in %1 field%2.").arg(replaced).arg(pluralS(replaced)), Tone::success);
+    showResult(tr("✅ Replaced in %n fields.", nullptr, replaced), Tone::success);
     updateMatchCount();
 }

@@ -16,9 +16,8 @@ RenameFromPatternSheet::RenameFromPatternSheet(DocumentViewModel* document, QWid
     , m_pattern(new QLineEdit(QStringLiteral("{track} - {title}"), this))
     , m_preview(new QGridLayout) {
     const qsizetype count = document->selectedFiles().size();
-    setDescription(tr("Rename %1 selected file%2 using tokens. Applies to the actual files on disk.")
-                       .arg(count)
-                       .arg(pluralS(count)));
+    setDescription(tr("Rename %n selected files using tokens. Applies to the actual files on disk.", nullptr,
+                      int(count)));
     m_pattern->setPlaceholderText(QStringLiteral("{track} - {title}"));
     m_pattern->setAccessibleName(tr("Pattern"));
     addSection(
@@ -79,5 +78,5 @@ void RenameFromPatternSheet::rename() {
     if (!m_document || m_pattern->text().isEmpty())
         return;
     const int renamed = m_document->renameFromPattern(m_pattern->text());
-    showResult(tr("✅ Renamed %1 file%2.").arg(renamed).arg(pluralS(renamed)), Tone::success);
+    showResult(tr("✅ Renamed %n files.", nullptr, renamed), Tone::success);
 }

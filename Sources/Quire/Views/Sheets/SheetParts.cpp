@@ -119,10 +119,6 @@ private:
 
 } // namespace
 
-QString SheetParts::pluralS(qint64 count) {
-    return count == 1 ? QString() : QStringLiteral("s");
-}
-
 QLabel* SheetParts::secondaryLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(smallFont(label->font()));

@@ -18,8 +18,6 @@ class QVBoxLayout;
 // line and the row of field chips.
 namespace SheetParts {
 
-// "" for one, "s" for any other count ("1 file", "2 files", "0 files").
-QString pluralS(qint64 count);
 // Small text in the secondary colour.
 QLabel* secondaryLabel(const QString& text, QWidget* parent);
 // Small monospaced text, for names and paths.

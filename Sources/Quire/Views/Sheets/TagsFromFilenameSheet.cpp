@@ -15,10 +15,8 @@ TagsFromFilenameSheet::TagsFromFilenameSheet(DocumentViewModel* document, QWidge
     , m_fields(new FieldChips(QList<TagField>(allTagFields.begin(), allTagFields.end()),
                               {TagField::title, TagField::trackNumber}, this)) {
     const qsizetype count = document->selectedFiles().size();
-    setDescription(
-        tr("Extract tag values from filenames using {field} tokens. Applies to %1 selected file%2.")
-            .arg(count)
-            .arg(pluralS(count)));
+    setDescription(tr("Extract tag values from filenames using {field} tokens. Applies to %n selected files.",
+                      nullptr, int(count)));
     m_pattern->setPlaceholderText(QStringLiteral("{trackNumber} - {title}"));
     m_pattern->setAccessibleName(tr("Pattern"));
     addSection(tr("Pattern"), {m_pattern});

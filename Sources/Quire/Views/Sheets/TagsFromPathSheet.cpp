@@ -14,9 +14,8 @@ TagsFromPathSheet::TagsFromPathSheet(DocumentViewModel* document, QWidget* paren
     , m_pattern(new QLineEdit(QStringLiteral("{artist}/{album}"), this)) {
     const qsizetype count = document->selectedFiles().size();
     setDescription(tr("Extract tag values from directory structure using /-separated {field} tokens. "
-                      "Applies to %1 selected file%2.")
-                       .arg(count)
-                       .arg(pluralS(count)));
+                      "Applies to %n selected files.",
+                      nullptr, int(count)));
     m_pattern->setPlaceholderText(QStringLiteral("{artist}/{album}"));
     m_pattern->setAccessibleName(tr("Path pattern"));
     addSection(

@@ -19,8 +19,7 @@ TextTransformSheet::TextTransformSheet(DocumentViewModel* document, QWidget* par
     , m_preview(new QWidget(this))
     , m_previewRows(new QGridLayout(m_preview)) {
     const qsizetype count = document->selectedFiles().size();
-    setDescription(
-        tr("Apply a text transform to selected fields across %1 file%2.").arg(count).arg(pluralS(count)));
+    setDescription(tr("Apply a text transform to selected fields across %n files.", nullptr, int(count)));
 
     QList<QWidget*> choices;
     for (TextTransform transform : allTextTransforms) {

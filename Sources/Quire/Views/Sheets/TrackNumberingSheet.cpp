@@ -35,9 +35,8 @@ TrackNumberingSheet::TrackNumberingSheet(DocumentViewModel* document, QWidget* p
     , m_total(numberField(0, tr("Total:"), this))
     , m_padding(new QButtonGroup(this)) {
     const qsizetype count = document->selectedFiles().size();
-    setDescription(tr("Assign sequential track numbers to %1 selected file%2 in their current sort order.")
-                       .arg(count)
-                       .arg(pluralS(count)));
+    setDescription(tr("Assign sequential track numbers to %n selected files in their current sort order.",
+                      nullptr, int(count)));
 
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);

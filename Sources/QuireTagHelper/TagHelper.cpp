@@ -1,12 +1,13 @@
-#include "QuireCore/TagWorker.h"
+#include "QuireTagHelper/TagHelper.h"
 
 #include "QuireCore/PictureDecoder.h"
 #include "QuireCore/TagLibAccess.h"
+#include "QuireCore/TagWorker.h"
 #include "QuireCore/TagWorkerProtocol.h"
+#include "QuireTagHelper/InProcessTagLibAccess.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -30,8 +31,6 @@
 #endif
 
 namespace {
-
-std::atomic<bool> entryCalled{false};
 
 // Far above what any real file needs, low enough that a runaway allocation
 // ends this helper long before it troubles the machine.
@@ -262,11 +261,7 @@ struct Helper {
 } // namespace
 
 void runTagWorkerIfRequested(int argc, char** argv) {
-    entryCalled = true;
+    TagWorker::installEntry();
     if (argc >= 2 && std::strcmp(argv[1], TagWorker::flag) == 0)
         runWorker(argc >= 3 ? argv[2] : nullptr);
-}
-
-bool TagWorker::entryInstalled() {
-    return entryCalled;
 }
