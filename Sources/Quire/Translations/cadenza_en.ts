@@ -225,6 +225,13 @@
 <context>
     <name>MainWindow</name>
     <message numerus="yes">
+        <source>Save %n Files</source>
+        <translation>
+            <numerusform>Save %n File</numerusform>
+            <numerusform>Save %n Files</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Cadenza — %n files</source>
         <translation>
             <numerusform>Cadenza — %n files</numerusform>

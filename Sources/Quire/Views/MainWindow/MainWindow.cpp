@@ -321,7 +321,7 @@ void MainWindow::refreshFiles() {
 void MainWindow::refreshSaveState() {
     const qsizetype modified = m_document->modifiedCount();
     action(Commands::saveAllChanges)
-        ->setIconText(modified < 2 ? tr("Save") : tr("Save %1 Files").arg(modified));
+        ->setIconText(modified < 2 ? tr("Save") : tr("Save %n Files", nullptr, int(modified)));
 }
 
 void MainWindow::refreshUndoState() {
