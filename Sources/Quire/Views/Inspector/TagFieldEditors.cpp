@@ -118,6 +118,14 @@ TagFieldBox::TagFieldBox(DocumentViewModel* document, const FieldConfig& config,
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(3);
+    // Below the editor: why typed text was refused.
+    m_error = new QLabel(this);
+    m_error->setFont(captionFont(font()));
+    m_error->setWordWrap(true);
+    QPalette errorColours = m_error->palette();
+    errorColours.setColor(QPalette::WindowText, QColor(220, 60, 60)); // reads on light and dark backgrounds
+    m_error->setPalette(errorColours);
+    m_error->hide();
 
     if (config.field == TagField::compilation) {
         layout->addSpacing(14);
@@ -161,13 +169,6 @@ TagFieldBox::TagFieldBox(DocumentViewModel* document, const FieldConfig& config,
                 connect(document, &DocumentViewModel::aboutToSave, this, &TagFieldBox::commitPending);
         }
     }
-    m_error = new QLabel(this);
-    m_error->setFont(captionFont(font()));
-    m_error->setWordWrap(true);
-    QPalette errorColours = m_error->palette();
-    errorColours.setColor(QPalette::WindowText, QColor(220, 60, 60)); // reads on light and dark backgrounds
-    m_error->setPalette(errorColours);
-    m_error->hide();
     layout->addWidget(m_error);
     layout->addStretch(1);
 }
@@ -210,22 +211,27 @@ void TagFieldBox::commit(const QString& text) {
     if (!m_document)
         return;
     const Result<bool, QString> edited = m_document->editField(m_config.field, text);
-    m_error->setText(edited ? QString() : edited.error());
-    m_error->setVisible(!edited);
+    if (edited)
+        return;
+    // Refused text never stays in the box: it shows what the files hold, and why the text was refused.
+    showState(m_document->editState());
+    m_error->setText(edited.error());
+    m_error->show();
     if (m_line)
-        m_line->setToolTip(edited ? QString() : edited.error());
-    // Refused text never stays in the box: it shows what the files hold.
-    if (!edited)
-        showState(m_document->editState());
+        m_line->setToolTip(edited.error());
 }
 
 QString TagFieldBox::errorText() const {
-    return m_error->isVisible() ? m_error->text() : QString();
+    return m_error->isHidden() ? QString() : m_error->text();
 }
 
+// What the files hold now replaces any refusal shown before.
 void TagFieldBox::showState(const EditableTagSet* state) {
     if (!state)
         return;
+    m_error->hide();
+    if (m_line)
+        m_line->setToolTip({});
     const TagField field = m_config.field;
     if (m_checkBox) {
         m_checkBox->setChecked(state->compilation());
