@@ -25,7 +25,7 @@ bool store(AudioFile& file, const QList<ExtractedValue>& values) {
 bool DocumentViewModel::renameFromPattern(const QString& pattern, PatternRenameCompletion completion) {
     ASSERT_GUI_THREAD();
     const QList<AudioFile> selected = selectedAudioFiles();
-    if (m_isSaving || m_isMovingFiles || selected.isEmpty())
+    if (m_isSaving || m_isMovingFiles || m_isWorking || selected.isEmpty())
         return false;
     using Outcome = PatternRenameReport::Outcome;
     PatternRenameReport report;

@@ -60,6 +60,9 @@ bool DocumentViewModel::restore(const FileSnapshot& target, StepCompletion compl
         if (it != current.constEnd() && !FileMover::sameStandardizedLocation(file.url(), it.value()))
             moves.append({file.id(), it.value(), file.url()});
     }
+    // Artwork work finishing during the moves could not commit its result: moves wait for none.
+    if (!moves.isEmpty() && m_isWorking)
+        return false;
     if (moves.isEmpty()) {
         FileMover mover(m_madeFolders);
         mover.removeMadeFoldersIfEmpty();
@@ -135,18 +138,23 @@ bool DocumentViewModel::applyUndoStep(bool undoing, StepCompletion completion) {
         undoing ? m_undoStack.undo(current) : m_undoStack.redo(current);
     if (!target)
         return false;
-    return restore(*target, [this, undoing, target = *target, completion](bool applied) {
-        if (!applied) {
-            // Put the step back where it was, with the snapshot it had.
-            if (undoing)
-                m_undoStack.redo(target);
-            else
-                m_undoStack.undo(target);
-        }
+    // Puts the step back where it was, with the snapshot it had.
+    const auto putBack = [this, undoing, target = *target] {
+        if (undoing)
+            m_undoStack.redo(target);
+        else
+            m_undoStack.undo(target);
+    };
+    const bool started = restore(*target, [this, putBack, completion](bool applied) {
+        if (!applied)
+            putBack();
         syncUndoState();
         if (completion)
             completion(applied);
     });
+    if (!started)
+        putBack();
+    return started;
 }
 
 bool DocumentViewModel::undo(StepCompletion completion) {

@@ -47,7 +47,9 @@
 // in the background (isMovingFiles, with their progress as workProgress);
 // the document changes only when they are done. Meanwhile it refuses further
 // undos, redos, renames and changes to the files (they return false, failed
-// or change nothing), and holds saves and imports until the moves are done.
+// or change nothing), and holds saves, imports and artwork work until the
+// moves are done. Moves do not start while artwork work runs: they are
+// refused then.
 //
 // The operations are implemented in one source file per concern:
 // DocumentViewModel.cpp (state, selection, sorting, removal), DocumentImport.cpp,
@@ -165,7 +167,8 @@ public:
     // are, and the step stays where it was).
     using StepCompletion = std::function<void(bool applied)>;
     // Both say whether they took a step or started its moves: false when there
-    // was none, or while a save, an import or moves of files run. A step that
+    // was none, or while a save, an import or moves of files run, or (for a
+    // step that moves files) while artwork work runs. A step that
     // moves no file is applied at once; one that does is applied when its
     // moves, run in the background, are done. `completion` follows either way.
     bool undo(StepCompletion completion = {});
@@ -173,7 +176,7 @@ public:
     // The current state: the files and the selection.
     FileSnapshot snapshot() const;
     // Applies a snapshot as undo does, moving renamed files on disk; false
-    // (and no completion) when refused because files are moving.
+    // (and no completion) when refused because files move or artwork work runs.
     bool restore(const FileSnapshot& target, StepCompletion completion = {});
 
     // --- Saving ---
@@ -198,7 +201,7 @@ public:
     // disk in the background, each on its own (a taken name leaves that file
     // where it is), records one step when the moves are done and then hands
     // over what happened to each file. False, with no completion, when there
-    // is nothing selected or while a save or moves of files run.
+    // is nothing selected or while a save, artwork work or moves of files run.
     using PatternRenameCompletion = std::function<void(const PatternRenameReport& report)>;
     bool renameFromPattern(const QString& pattern, PatternRenameCompletion completion = {});
     void tagsFromFilename(const QString& pattern, const QList<TagField>& fields);

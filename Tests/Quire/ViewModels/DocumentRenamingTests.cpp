@@ -200,4 +200,17 @@ TEST_F(ManyRenamesTest, AFailureInTheMiddleOfAnUndoRollsBackAndKeepsTheStep) {
     EXPECT_FALSE(document.canRedo());
 }
 
+// Artwork work could not commit its result while files move: moves wait for none.
+TEST_F(ManyRenamesTest, NoMovesStartWhileArtworkWorkRuns) {
+    document.optimizeArtwork(300, 0.8);
+    ASSERT_TRUE(document.isWorking());
+    EXPECT_FALSE(document.undo());
+    EXPECT_FALSE(document.renameFromPattern(QStringLiteral("{title}")));
+    EXPECT_FALSE(document.isMovingFiles());
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 300 files"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isWorking(); }, 20000));
+    EXPECT_EQ(onDisk(QStringLiteral("A")), names(u'a', QStringLiteral(" renamed")));
+    EXPECT_EQ(noticeText(document), std::nullopt);
+}
+
 } // namespace
