@@ -249,9 +249,11 @@ int main(int argc, char** argv) {
                           picture.fileName().replace(QStringLiteral("-artwork"), QString()));
     background("import artwork",
                [&](auto done) { saving.batchImportArtwork(QUrl::fromLocalFile(pictureFolder), done); });
-    int renamed = 0;
-    const double renameMs = milliseconds(
-        [&] { renamed = saving.renameFromPattern(QStringLiteral("{album} {trackNumber} {title}")); });
-    std::printf("rename from pattern  %6.0f ms (%d files)\n", renameMs, renamed);
+    background("rename from pattern", [&](auto done) {
+        if (!saving.renameFromPattern(
+                QStringLiteral("{album} {trackNumber} {title}"),
+                [done](const PatternRenameReport& report) { done(report.movedCount()); }))
+            done(0);
+    });
     return 0;
 }

@@ -234,7 +234,16 @@ CliSession::Status CliSession::undoOrRedo(const CliCommand& command) {
     const bool undoing = command.name == u"undo";
     if (!(undoing ? m_document.canUndo() : m_document.canRedo()))
         return nothingToActOn(undoing ? tr("Nothing to undo.") : tr("Nothing to redo."));
-    return (undoing ? m_document.undo() : m_document.redo()) ? Status::ok : Status::failed;
+    return applyStep(undoing) ? Status::ok : Status::failed;
+}
+
+bool CliSession::applyStep(bool undoing) {
+    std::optional<bool> applied;
+    const auto done = [&applied](bool stepApplied) { applied = stepApplied; };
+    if (!(undoing ? m_document.undo(done) : m_document.redo(done)))
+        return false;
+    waitUntil([&applied] { return applied.has_value(); });
+    return *applied;
 }
 
 CliSession::Status CliSession::rename(const CliCommand& command) {
@@ -256,33 +265,22 @@ CliSession::Status CliSession::rename(const CliCommand& command) {
 }
 
 CliSession::Status CliSession::renamePattern(const CliCommand& command) {
-    const QString& pattern = command.arguments[0];
-    const QList<AudioFile> selected = m_document.selectedAudioFiles();
-    const int moved = m_document.renameFromPattern(pattern);
+    std::optional<PatternRenameReport> report;
+    if (m_document.renameFromPattern(command.arguments[0],
+                                     [&report](const PatternRenameReport& done) { report = done; }))
+        waitUntil([&report] { return report.has_value(); });
+    const int moved = report ? report->movedCount() : 0;
     count(moved);
     // Each file still where it was though its name should change, with why.
-    QHash<QUuid, QUrl> locations;
-    for (const AudioFile& file : m_document.files())
-        locations.insert(file.id(), file.url());
     QStringList stayed;
-    for (const AudioFile& file : selected) {
-        const QString name = expandPattern(pattern, file);
-        if (locations.value(file.id()) != file.url() || name == file.filename())
-            continue;
-        QString why;
-        if (renamesToEmptyValues(pattern, file))
-            why = tr("the values the pattern names are empty");
-        else if (!isUsableExpandedName(name))
-            why = tr("“%1” would be hidden or empty").arg(name);
-        else if (QFileInfo::exists(QFileInfo(file.url().toLocalFile()).dir().filePath(name)))
-            why = tr("“%1” is taken").arg(name);
-        else
-            why = tr("it could not be moved to “%1”").arg(name);
-        stayed.append(tr("%1: not moved, %2").arg(file.filename(), why));
+    for (const PatternRenameReport::File& file :
+         report ? report->files : QList<PatternRenameReport::File>()) {
+        if (!file.reason.isEmpty())
+            stayed.append(tr("%1: not moved, %2").arg(file.filename, file.reason));
     }
     if (stayed.isEmpty())
         return Status::ok;
-    return nothingToActOn(tr("Moved %1 of %n files.", int(selected.size())).arg(moved) + u'\n' +
+    return nothingToActOn(tr("Moved %1 of %n files.", int(report->files.size())).arg(moved) + u'\n' +
                           stayed.join(u'\n'));
 }
 
@@ -420,7 +418,7 @@ void CliSession::result(const QJsonValue& json, const QString& text) {
 
 CliSession::Status CliSession::undoEverything() {
     while (m_document.canUndo()) {
-        if (!m_document.undo()) {
+        if (!applyStep(true)) {
             m_err << tr("Could not undo “%1”; the files may not all be back where they were.")
                          .arg(m_document.undoDescription().value_or(QString()))
                   << Qt::endl;

@@ -64,6 +64,8 @@ private:
     Status copyTags(const CliCommand& command);
     Status pasteTags(const CliCommand& command);
     Status remove(const CliCommand& command);
+    // Undoes or redoes one step and waits for its moves; whether it was applied.
+    bool applyStep(bool undoing);
     Status undoOrRedo(const CliCommand& command);
     Status rename(const CliCommand& command);
     Status renamePattern(const CliCommand& command);

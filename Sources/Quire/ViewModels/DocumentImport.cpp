@@ -53,6 +53,10 @@ void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
         m_queuedImports += locations;
         return;
     }
+    if (m_isMovingFiles) {
+        m_afterMoves.append([this, locations] { importFiles(locations); });
+        return;
+    }
     setLoading(true);
     setImportProgress({});
     QList<QUrl> loaded;

@@ -24,6 +24,11 @@ void DocumentViewModel::saveAll() {
 
 void DocumentViewModel::saveAll(Completion completion) {
     ASSERT_GUI_THREAD();
+    if (m_isMovingFiles) {
+        // The files' locations change when the moves end: save them there.
+        m_afterMoves.append([this, completion] { saveAll(completion); });
+        return;
+    }
     if (m_isSaving) {
         // Wait for the running save, then save whatever is modified by then.
         m_pendingSaveCompletions.append([document = QPointer(this), completion] {
@@ -59,6 +64,20 @@ WriteRequest DocumentViewModel::writeRequest(const AudioFile& file) const {
 
 void DocumentViewModel::save(const QList<AudioFile>& files, Completion completion) {
     ASSERT_GUI_THREAD();
+    if (m_isMovingFiles) {
+        QList<QUuid> ids;
+        for (const AudioFile& file : files)
+            ids.append(file.id());
+        m_afterMoves.append([this, ids, completion] {
+            QList<AudioFile> moved;
+            for (const QUuid& id : ids) {
+                if (const qsizetype index = indexOfFile(id); index >= 0)
+                    moved.append(m_files[index]);
+            }
+            save(moved, completion);
+        });
+        return;
+    }
     if (m_isSaving) {
         if (completion)
             m_pendingSaveCompletions.append(std::move(completion));

@@ -46,3 +46,8 @@ int SortDescriptor::compare(const AudioFile& a, const AudioFile& b) const {
     }
     return ascending ? order : -order;
 }
+
+int PatternRenameReport::movedCount() const {
+    return int(std::count_if(files.begin(), files.end(),
+                             [](const File& file) { return file.outcome == Outcome::moved; }));
+}

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 #include <optional>
 
 // Progress of the running import: files to read, and how many have finished.
@@ -54,6 +55,28 @@ enum class FileRenameResult {
     done,      // moved; an undo step was recorded
     unchanged, // the cleaned name gives the current location
     failed,    // nothing moved
+};
+
+// What a rename from a pattern did to each selected file.
+struct PatternRenameReport {
+    enum class Outcome {
+        moved,
+        unchanged,     // the pattern gives the file's own name
+        valuesEmpty,   // every value the pattern names is empty for the file
+        hiddenOrEmpty, // the name would be hidden or empty
+        taken,         // another file has the name
+        notMoved,      // the move failed
+    };
+    struct File {
+        QUuid id;
+        QString filename; // before the rename
+        QString newName;  // the pattern's expansion
+        Outcome outcome = Outcome::unchanged;
+        QString reason; // why the file did not move, for the user; empty when moved or unchanged
+        bool operator==(const File&) const = default;
+    };
+    QList<File> files; // in list order
+    int movedCount() const;
 };
 
 // Something the user should hear of: a save, import, recovery or rename that

@@ -1,3 +1,4 @@
+#include "Platform/FileSystem.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
@@ -46,10 +47,57 @@ void DocumentViewModel::markAgainstDisk(AudioFile& file) const {
         file.setLastSaved(saved->lastSaved());
 }
 
-bool DocumentViewModel::restore(const FileSnapshot& target) {
+bool DocumentViewModel::restore(const FileSnapshot& target, StepCompletion completion) {
     ASSERT_GUI_THREAD();
-    const LocationMap live = reconcileRenamesOnDisk(m_files, target.files);
-    removeMadeFoldersIfEmpty();
+    if (m_isMovingFiles)
+        return false;
+    QHash<QUuid, QUrl> current;
+    for (const AudioFile& file : std::as_const(m_files))
+        current.insert(file.id(), file.url());
+    QList<FileMove> moves;
+    for (const AudioFile& file : target.files) {
+        const auto it = current.constFind(file.id());
+        if (it != current.constEnd() && !FileMover::sameStandardizedLocation(file.url(), it.value()))
+            moves.append({file.id(), it.value(), file.url()});
+    }
+    // Artwork work finishing during the moves could not commit its result: moves wait for none.
+    if (!moves.isEmpty() && m_isWorking)
+        return false;
+    if (moves.isEmpty()) {
+        FileMover mover(m_madeFolders);
+        mover.removeMadeFoldersIfEmpty();
+        m_madeFolders = mover.madeFolders();
+        const bool applied = finishRestore(target, {}, {});
+        if (completion)
+            completion(applied);
+        return true;
+    }
+    startMoves(moves, true, [this, target, moves, completion](const FileMoveOutcome& outcome) {
+        const bool applied = finishRestore(target, moves, outcome);
+        if (completion)
+            completion(applied);
+    });
+    return true;
+}
+
+bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<FileMove>& moves,
+                                      const FileMoveOutcome& outcome) {
+    using Failure = FileMoveOutcome::Failure;
+    if (outcome.failure && outcome.failure->kind == Failure::Kind::targetTaken) {
+        postNotice(Notice::Kind::rename,
+                   tr("Couldn’t undo or redo the rename because %1 already exists. No files were moved.")
+                       .arg(Platform::lastPathComponent(outcome.failure->target)),
+                   {outcome.failure->file.toLocalFile()});
+    } else if (outcome.failure) {
+        QStringList paths;
+        for (const FileMove& move : moves)
+            paths.append(outcome.locations.value(move.id, move.from).toLocalFile());
+        postNotice(Notice::Kind::rename,
+                   tr("Couldn’t finish undoing or redoing the rename: %1\nYour files are at:\n%2")
+                       .arg(outcome.failure->description, paths.join(u'\n')),
+                   paths);
+    }
+    const LocationMap& live = outcome.locations;
 
     const bool inPlace = std::all_of(target.files.begin(), target.files.end(), [&](const AudioFile& file) {
         const auto it = live.constFind(file.id());
@@ -82,32 +130,39 @@ bool DocumentViewModel::restore(const FileSnapshot& target) {
     return true;
 }
 
-bool DocumentViewModel::applyUndoStep(bool undoing) {
-    if (m_isSaving || m_isLoading)
+bool DocumentViewModel::applyUndoStep(bool undoing, StepCompletion completion) {
+    if (m_isSaving || m_isLoading || m_isMovingFiles)
         return false;
     const FileSnapshot current = snapshot();
     const std::optional<FileSnapshot> target =
         undoing ? m_undoStack.undo(current) : m_undoStack.redo(current);
     if (!target)
         return false;
-    const bool applied = restore(*target);
-    if (!applied) {
-        // Put the step back where it was, with the snapshot it had.
+    // Puts the step back where it was, with the snapshot it had.
+    const auto putBack = [this, undoing, target = *target] {
         if (undoing)
-            m_undoStack.redo(*target);
+            m_undoStack.redo(target);
         else
-            m_undoStack.undo(*target);
-    }
-    syncUndoState();
-    return applied;
+            m_undoStack.undo(target);
+    };
+    const bool started = restore(*target, [this, putBack, completion](bool applied) {
+        if (!applied)
+            putBack();
+        syncUndoState();
+        if (completion)
+            completion(applied);
+    });
+    if (!started)
+        putBack();
+    return started;
 }
 
-bool DocumentViewModel::undo() {
+bool DocumentViewModel::undo(StepCompletion completion) {
     ASSERT_GUI_THREAD();
-    return applyUndoStep(true);
+    return applyUndoStep(true, std::move(completion));
 }
 
-bool DocumentViewModel::redo() {
+bool DocumentViewModel::redo(StepCompletion completion) {
     ASSERT_GUI_THREAD();
-    return applyUndoStep(false);
+    return applyUndoStep(false, std::move(completion));
 }

@@ -28,6 +28,9 @@ static bool assign(T& member, const T& value, DocumentViewModel* document, Signa
 bool DocumentViewModel::commit(const QString& description, QList<AudioFile> files, UndoRecord record,
                                std::optional<TagField> mergeField) {
     ASSERT_GUI_THREAD();
+    // The files' state when moves end replaces the list: a change made meanwhile would be lost.
+    if (m_isMovingFiles && record != UndoRecord::none)
+        return false;
     files = sorted(std::move(files));
     const DocumentChange change = DocumentChange::between(m_files, files);
     // A batch operation that finds nothing to change is still the user's action, with its step.

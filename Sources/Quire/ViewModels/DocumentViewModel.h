@@ -5,6 +5,7 @@
 #include "Quire/ViewModels/EditableTagSet.h"
 #include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/AudioFile.h"
+#include "QuireCore/FileMover.h"
 #include "QuireCore/Result.h"
 #include "QuireCore/TagReader.h"
 #include "QuireCore/TagWriter.h"
@@ -38,8 +39,16 @@
 //
 // Thread discipline: all state is read and written on the thread that owns the
 // document (the GUI thread), and every operation runs there. Only the reader's
-// and writer's calls run in the background, and their results come back as
-// queued calls.
+// and writer's calls, the artwork work and the moves of files (FileMover) run
+// in the background, and their results come back as queued calls.
+//
+// Moves of files on disk for an undo, a redo or a rename from a pattern run
+// in the background (isMovingFiles, with their progress as workProgress);
+// the document changes only when they are done. Meanwhile it refuses further
+// undos, redos, renames and changes to the files (they return false, failed
+// or change nothing), and holds saves, imports and artwork work until the
+// moves are done. Moves do not start while artwork work runs: they are
+// refused then.
 //
 // The operations are implemented in one source file per concern:
 // DocumentViewModel.cpp (state, selection, sorting, removal), DocumentImport.cpp,
@@ -143,16 +152,22 @@ public:
                                     std::optional<QUuid> file = std::nullopt);
 
     // --- Undo and redo ---
-    // Both say whether they took a step: false when there was none, or when
-    // the files could not be moved back where the step has them (a notice
-    // says why, and the step stays where it was).
-    bool undo();
-    bool redo();
+    // Called when a step is applied: false when the files could not be moved
+    // where the step has them (a notice says why, the list shows where they
+    // are, and the step stays where it was).
+    using StepCompletion = std::function<void(bool applied)>;
+    // Both say whether they took a step or started its moves: false when there
+    // was none, or while a save, an import or moves of files run, or (for a
+    // step that moves files) while artwork work runs. A step that
+    // moves no file is applied at once; one that does is applied when its
+    // moves, run in the background, are done. `completion` follows either way.
+    bool undo(StepCompletion completion = {});
+    bool redo(StepCompletion completion = {});
     // The current state: the files and the selection.
     FileSnapshot snapshot() const;
-    // Applies a snapshot, moving renamed files back on disk; false when the
-    // files could not be put where the snapshot has them.
-    bool restore(const FileSnapshot& target);
+    // Applies a snapshot as undo does, moving renamed files on disk; false
+    // (and no completion) when refused because files move or artwork work runs.
+    bool restore(const FileSnapshot& target, StepCompletion completion = {});
 
     // --- Saving ---
     void saveAll();
@@ -162,29 +177,23 @@ public:
     void save(const QList<AudioFile>& files, Completion completion = {});
 
     // --- Renaming on disk ---
+    // One file, at once (a single move, on this thread); failed while files move.
     FileRenameResult renameFile(const QUuid& id, const QString& typedName);
-    // Moves every file whose location differs between `current` and `target`
-    // to its target location, safely against clashes and with rollback;
-    // returns where each current file is now.
-    LocationMap reconcileRenamesOnDisk(const QList<AudioFile>& current, const QList<AudioFile>& target);
-    static bool isSameFile(const QUrl& a, const QUrl& b);
-    // Characters refused in a typed file name.
-    static bool containsIllegalFilenameCharacter(const QString& name);
-    // Makes the missing folders of `to` when they lie below the folder of
-    // `from` (never elsewhere), remembering them; the topmost one made.
-    std::optional<QString> makeFolderFor(const QUrl& from, const QUrl& to);
-    // Removes the folders made for renames that are empty again (after an
-    // undo, or a move that failed).
-    void removeMadeFoldersIfEmpty();
+    // Whether moves of files for an undo, a redo or a rename run.
+    bool isMovingFiles() const { return m_isMovingFiles; }
 
     // --- Tag clipboard ---
     void copyTagsFromSelected();
     void pasteTagsToSelected(bool tags, bool artwork, std::optional<TagField> singleField = std::nullopt);
 
     // --- Batch operations on the selection (or, where said, on all files) ---
-    // Patterns (DocumentPatterns.cpp). Renames move the selected files on
-    // disk at once and return how many moved.
-    int renameFromPattern(const QString& pattern);
+    // Patterns (DocumentPatterns.cpp). A rename moves the selected files on
+    // disk in the background, each on its own (a taken name leaves that file
+    // where it is), records one step when the moves are done and then hands
+    // over what happened to each file. False, with no completion, when there
+    // is nothing selected or while a save, artwork work or moves of files run.
+    using PatternRenameCompletion = std::function<void(const PatternRenameReport& report)>;
+    bool renameFromPattern(const QString& pattern, PatternRenameCompletion completion = {});
     void tagsFromFilename(const QString& pattern, const QList<TagField>& fields);
     void tagsFromPath(const QString& pattern, const QList<TagField>& fields);
     // An absent total stores the number of files numbered; the padding width
@@ -234,6 +243,7 @@ signals:
     void editStateChanged();
     void tagClipboardChanged();
     void undoStateChanged();
+    void isMovingFilesChanged();
 
 private:
     // How commit() records its undo step.
@@ -285,7 +295,16 @@ private:
     // Rebuilds the current edit state from the selection.
     void refillEditState();
     qsizetype indexOfFile(const QUuid& id) const;
-    bool applyUndoStep(bool undoing);
+    bool applyUndoStep(bool undoing, StepCompletion completion);
+    // Puts `target` in place with the files where `outcome` left them; false
+    // (with a notice) when they are not where the target has them.
+    bool finishRestore(const FileSnapshot& target, const QList<FileMove>& moves,
+                       const FileMoveOutcome& outcome);
+    // Runs `moves` in the background through a FileMover holding the folders
+    // made so far; `finish` runs here with the outcome when they are done,
+    // then whatever waited for the moves.
+    void startMoves(QList<FileMove> moves, bool together, std::function<void(const FileMoveOutcome&)> finish);
+    void setMovingFiles(bool moving);
 
     // Import: starts reading the files found off the GUI thread.
     void startImport(const QList<QUrl>& importList);
@@ -319,6 +338,8 @@ private:
     std::shared_ptr<const TagWriter> m_tagWriter;
     QHash<QUuid, AudioFile> m_savedFiles;
     QSet<QString> m_madeFolders; // paths of folders made for renames
+    bool m_isMovingFiles = false;
+    QList<Completion> m_afterMoves; // saves and imports held while files move
     QList<Completion> m_pendingSaveCompletions;
     bool m_isWorking = false;
     WorkProgress m_workProgress;

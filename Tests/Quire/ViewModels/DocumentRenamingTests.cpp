@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace DocumentTest;
@@ -50,15 +52,15 @@ TEST_F(RenamingTest, TypedNamesAreCleanedAndCheckedBeforeAnythingMoves) {
 
 TEST_F(RenamingTest, UndoAndRedoMoveTheFileBackAndForth) {
     ASSERT_EQ(document.renameFile(flac, QStringLiteral("Renamed")), FileRenameResult::done);
-    document.undo();
+    EXPECT_TRUE(undoAndWait(document));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
     EXPECT_EQ(fileNamed(document, QStringLiteral("old.flac")).id(), flac);
-    document.redo();
+    EXPECT_TRUE(redoAndWait(document));
     EXPECT_EQ(folderContents(), QStringList({"Renamed.flac", "other.mp3"}));
 
     // The old name taken meanwhile: the undo moves nothing and stays undoable.
     library.add(QStringLiteral("old.flac"), QStringLiteral("untagged.flac"));
-    document.undo();
+    EXPECT_FALSE(undoAndWait(document));
     EXPECT_EQ(noticeText(document),
               QStringLiteral(
                   "Couldn’t undo or redo the rename because old.flac already exists. No files were moved."));
@@ -76,15 +78,15 @@ TEST_F(RenamingTest, ExchangedNamesAndLetterCaseGoThroughParking) {
     ASSERT_EQ(document.renameFile(flac, QStringLiteral("other")), FileRenameResult::done);
     // old.mp3 and other.flac now; the start state has old.flac and other.mp3.
     const FileSnapshot exchanged = document.snapshot();
-    EXPECT_TRUE(document.restore(start));
+    EXPECT_TRUE(restoreAndWait(document, start));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
-    EXPECT_TRUE(document.restore(exchanged));
+    EXPECT_TRUE(restoreAndWait(document, exchanged));
     EXPECT_EQ(folderContents(), QStringList({"old.mp3", "other.flac"}));
-    EXPECT_TRUE(document.restore(start));
+    EXPECT_TRUE(restoreAndWait(document, start));
 
     EXPECT_EQ(document.renameFile(flac, QStringLiteral("OLD")), FileRenameResult::done);
     EXPECT_EQ(folderContents(), QStringList({"OLD.flac", "other.mp3"}));
-    document.undo();
+    EXPECT_TRUE(undoAndWait(document));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
 }
 
@@ -97,7 +99,7 @@ TEST_F(RenamingTest, AFailedMoveIsRolledBackAndReported) {
     FileSnapshot target = document.snapshot();
     target.files[0].setUrl(library.url(QStringLiteral("a renamed.flac")));
     target.files[1].setUrl(QUrl::fromLocalFile(gone + QStringLiteral("/other.mp3")));
-    EXPECT_FALSE(document.restore(target));
+    EXPECT_FALSE(restoreAndWait(document, target));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
     EXPECT_EQ(namesOf(document.files()), QStringList({"old.flac", "other.mp3"}));
     const QString message = noticeText(document).value_or(QString());
@@ -111,16 +113,104 @@ TEST_F(RenamingTest, AFailedMoveIsRolledBackAndReported) {
         << message;
 }
 
-TEST(SameFile, IdentityFirstThenPathsIgnoringCaseAndMarks) {
+// 300 files in two folders, renamed from a pattern: their undo and redo move
+// them in the background.
+class ManyRenamesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 150; ++i) {
+            library.add(QStringLiteral("A/a%1.mp3").arg(i, 3, 10, QChar(u'0')),
+                        QStringLiteral("untagged.mp3"));
+            library.add(QStringLiteral("B/b%1.mp3").arg(i, 3, 10, QChar(u'0')),
+                        QStringLiteral("untagged.mp3"));
+        }
+        importAndWait(document, {library.url()});
+        QSet<QUuid> all;
+        for (const AudioFile& file : document.files())
+            all.insert(file.id());
+        document.setSelectedFiles(all);
+        document.tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
+        ASSERT_EQ(renameAndWait(document, QStringLiteral("{title} renamed")), 300);
+    }
+    QStringList onDisk(const QString& folder) const {
+        return QDir(library.path(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    static QStringList names(QChar letter, const QString& suffix) {
+        QStringList names;
+        for (int i = 0; i < 150; ++i)
+            names.append(QStringLiteral("%1%2%3.mp3").arg(letter).arg(i, 3, 10, QChar(u'0')).arg(suffix));
+        return names;
+    }
+
     Library library;
-    const QUrl a = library.add(QStringLiteral("a.mp3"));
-    EXPECT_TRUE(DocumentViewModel::isSameFile(a, a));
-    EXPECT_FALSE(DocumentViewModel::isSameFile(a, library.add(QStringLiteral("b.mp3"))));
-    // Neither exists: the paths decide.
-    EXPECT_TRUE(DocumentViewModel::isSameFile(QUrl::fromLocalFile(QStringLiteral("/no/Café.MP3")),
-                                              QUrl::fromLocalFile(QStringLiteral("/no/./cafe.mp3"))));
-    EXPECT_FALSE(DocumentViewModel::isSameFile(QUrl::fromLocalFile(QStringLiteral("/no/a.mp3")),
-                                               QUrl::fromLocalFile(QStringLiteral("/no/b.mp3"))));
+    DocumentViewModel document;
+};
+
+TEST_F(ManyRenamesTest, AnUndoMovesTheFilesInTheBackgroundAndRedoMovesThemAgain) {
+    EXPECT_EQ(onDisk(QStringLiteral("A")), names(u'a', QStringLiteral(" renamed")));
+    QSignalSpy progress(&document, &DocumentViewModel::workProgressChanged);
+    std::optional<bool> applied;
+    ASSERT_TRUE(document.undo([&](bool done) { applied = done; }));
+    // The list changes when the moves are done; until then nothing else moves files or changes them.
+    EXPECT_TRUE(document.isMovingFiles());
+    EXPECT_TRUE(document.isWorking());
+    EXPECT_FALSE(applied);
+    EXPECT_EQ(namesOf(document.files()).value(0), QStringLiteral("a000 renamed.mp3"));
+    EXPECT_FALSE(document.undo());
+    EXPECT_FALSE(document.redo());
+    EXPECT_FALSE(document.renameFromPattern(QStringLiteral("{title}")));
+    EXPECT_EQ(document.renameFile(document.files().value(0).id(), QStringLiteral("x")),
+              FileRenameResult::failed);
+    const Result<bool, QString> edit = document.editField(TagField::album, QStringLiteral("During"));
+    EXPECT_TRUE(edit.ok() && !edit.value());
+    bool saved = false;
+    document.saveAll([&] { saved = true; }); // held until the moves are done
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return applied.has_value(); }, 20000));
+    EXPECT_TRUE(*applied);
+    EXPECT_FALSE(document.isMovingFiles());
+    EXPECT_EQ(onDisk(QStringLiteral("A")), names(u'a', {}));
+    EXPECT_EQ(onDisk(QStringLiteral("B")), names(u'b', {}));
+    EXPECT_EQ(namesOf(document.files()), names(u'a', {}) + names(u'b', {}));
+    EXPECT_GT(progress.count(), 2);
+    EXPECT_EQ(document.workProgress(), (WorkProgress{600, 600})); // each file parked, then placed
+    EXPECT_EQ(document.redoDescription(), QStringLiteral("Rename 300 files"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved; }, 20000));
+    EXPECT_EQ(readBack(library.url(QStringLiteral("A/a000.mp3"))).tags().title, QStringLiteral("a000"));
+
+    EXPECT_TRUE(redoAndWait(document));
+    EXPECT_EQ(onDisk(QStringLiteral("B")), names(u'b', QStringLiteral(" renamed")));
+    EXPECT_EQ(namesOf(document.files()),
+              names(u'a', QStringLiteral(" renamed")) + names(u'b', QStringLiteral(" renamed")));
+}
+
+TEST_F(ManyRenamesTest, AFailureInTheMiddleOfAnUndoRollsBackAndKeepsTheStep) {
+    // The second folder is renamed behind the editor's back: its files cannot be moved.
+    ASSERT_TRUE(QDir(library.path()).rename(QStringLiteral("B"), QStringLiteral("B moved")));
+    EXPECT_FALSE(undoAndWait(document));
+    EXPECT_EQ(onDisk(QStringLiteral("A")), names(u'a', QStringLiteral(" renamed"))); // no parking names
+    EXPECT_EQ(namesOf(document.files()).value(0), QStringLiteral("a000 renamed.mp3"));
+    const QString message = noticeText(document).value_or(QString());
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Couldn’t finish undoing or redoing the rename: ")))
+        << message;
+    EXPECT_TRUE(message.contains(QStringLiteral("\nYour files are at:\n") +
+                                 library.path(QStringLiteral("A/a000 renamed.mp3"))))
+        << message;
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 300 files"));
+    EXPECT_FALSE(document.canRedo());
+}
+
+// Artwork work could not commit its result while files move: moves wait for none.
+TEST_F(ManyRenamesTest, NoMovesStartWhileArtworkWorkRuns) {
+    document.optimizeArtwork(300, 0.8);
+    ASSERT_TRUE(document.isWorking());
+    EXPECT_FALSE(document.undo());
+    EXPECT_FALSE(document.renameFromPattern(QStringLiteral("{title}")));
+    EXPECT_FALSE(document.isMovingFiles());
+    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 300 files"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isWorking(); }, 20000));
+    EXPECT_EQ(onDisk(QStringLiteral("A")), names(u'a', QStringLiteral(" renamed")));
+    EXPECT_EQ(noticeText(document), std::nullopt);
 }
 
 } // namespace

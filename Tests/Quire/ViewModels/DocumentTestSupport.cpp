@@ -73,6 +73,41 @@ void waitForSave(DocumentViewModel& document) {
         document, &DocumentViewModel::isSavingChanged, [&] { return !document.isSaving(); }, "save");
 }
 
+namespace {
+
+bool applyAndWait(DocumentViewModel& document,
+                  const std::function<bool(const DocumentViewModel::StepCompletion&)>& start) {
+    std::optional<bool> applied;
+    if (!start([&applied](bool done) { applied = done; }))
+        return false;
+    runUntil(
+        document, &DocumentViewModel::isMovingFilesChanged, [&] { return applied.has_value(); }, "moves");
+    return *applied;
+}
+
+} // namespace
+
+bool undoAndWait(DocumentViewModel& document) {
+    return applyAndWait(document, [&](const auto& done) { return document.undo(done); });
+}
+
+bool redoAndWait(DocumentViewModel& document) {
+    return applyAndWait(document, [&](const auto& done) { return document.redo(done); });
+}
+
+bool restoreAndWait(DocumentViewModel& document, const FileSnapshot& target) {
+    return applyAndWait(document, [&](const auto& done) { return document.restore(target, done); });
+}
+
+int renameAndWait(DocumentViewModel& document, const QString& pattern) {
+    std::optional<PatternRenameReport> report;
+    if (!document.renameFromPattern(pattern, [&report](const PatternRenameReport& done) { report = done; }))
+        return 0;
+    runUntil(
+        document, &DocumentViewModel::isMovingFilesChanged, [&] { return report.has_value(); }, "rename");
+    return report->movedCount();
+}
+
 QList<QUuid> idsOf(const QList<AudioFile>& files) {
     QList<QUuid> ids;
     for (const AudioFile& file : files)

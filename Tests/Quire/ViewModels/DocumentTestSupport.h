@@ -28,6 +28,12 @@ private:
 // Imports and waits until the import (and any queued after it) has ended.
 void importAndWait(DocumentViewModel& document, const QList<QUrl>& locations);
 void waitForSave(DocumentViewModel& document);
+// Undo, redo, restore and rename from a pattern, waiting for their moves of
+// files: whether the step was applied, and how many files moved.
+bool undoAndWait(DocumentViewModel& document);
+bool redoAndWait(DocumentViewModel& document);
+bool restoreAndWait(DocumentViewModel& document, const FileSnapshot& target);
+int renameAndWait(DocumentViewModel& document, const QString& pattern);
 QList<QUuid> idsOf(const QList<AudioFile>& files);
 // The texts of the document's notices, oldest first, as paragraphs of one text; none without notices.
 std::optional<QString> noticeText(const DocumentViewModel& document);

@@ -107,7 +107,7 @@ TEST_F(FaultTest, TheFolderOfAPendingRenameRemoved) {
 
     // The folder goes away: the undo cannot move the file back.
     ASSERT_TRUE(QDir(library.path(QStringLiteral("sub"))).removeRecursively());
-    document.undo();
+    EXPECT_FALSE(undoAndWait(document));
     const QString message = noticeText(document).value_or(QString());
     EXPECT_TRUE(message.startsWith(QStringLiteral("Couldn’t finish undoing or redoing the rename: ")))
         << message;

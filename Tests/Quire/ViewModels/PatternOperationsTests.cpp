@@ -213,7 +213,7 @@ TEST_F(PatternOperations, NothingSelectedRecordsNoStep) {
     load({QStringLiteral("a.mp3")});
     document.setSelectedFiles({});
     const qsizetype steps = undoSteps();
-    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{title}")), 0);
+    EXPECT_EQ(renameAndWait(document, QStringLiteral("{title}")), 0);
     document.tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
     document.tagsFromPath(QStringLiteral("{album}"), {TagField::album});
     document.numberTracks(1, std::nullopt, 2);
@@ -297,7 +297,7 @@ TEST_F(PatternOperations, RenameMovesFilesAtOnceWithoutOverwriting) {
     EXPECT_EQ(renamePreview(document.selectedAudioFiles(), QStringLiteral(".{title}")).value(0),
               (RenamePreviewRow{QStringLiteral("x.mp3"), QStringLiteral("x.mp3")}));
 
-    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{track} - {artist}")), 1);
+    EXPECT_EQ(renameAndWait(document, QStringLiteral("{track} - {artist}")), 1);
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 2 files"));
     EXPECT_EQ(onDisk(), QStringList({"03 - Fixture Artist.mp3", "y.mp3", "z.flac"}));
     EXPECT_EQ(namesOf(document.files()), QStringList({"03 - Fixture Artist.mp3", "y.mp3", "z.flac"}));
@@ -306,14 +306,14 @@ TEST_F(PatternOperations, RenameMovesFilesAtOnceWithoutOverwriting) {
 
     // A name that is already the file's own moves nothing and counts nothing.
     select({QStringLiteral("z.flac")});
-    EXPECT_EQ(document.renameFromPattern(QStringLiteral("z")), 0);
+    EXPECT_EQ(renameAndWait(document, QStringLiteral("z")), 0);
     EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 1 files"));
 
-    document.undo();
-    document.undo();
+    EXPECT_TRUE(undoAndWait(document));
+    EXPECT_TRUE(undoAndWait(document));
     EXPECT_EQ(onDisk(), QStringList({"x.mp3", "y.mp3", "z.flac"}));
     EXPECT_EQ(document.modifiedCount(), 0);
-    document.redo();
+    EXPECT_TRUE(redoAndWait(document));
     EXPECT_EQ(onDisk(), QStringList({"03 - Fixture Artist.mp3", "y.mp3", "z.flac"}));
 }
 
@@ -331,22 +331,22 @@ TEST_F(PatternOperations, RenameKeepsValuesInTheNameAndMakesThePatternsFolders) 
     selectAll();
 
     // "../escaped" would be hidden, the untagged file would be " - .mp3", "" would be ".mp3".
-    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{title}")), 1);
+    EXPECT_EQ(renameAndWait(document, QStringLiteral("{title}")), 1);
     EXPECT_EQ(onDisk(QStringLiteral("lib")), QStringList({"AC_DC_ Live_.mp3", "a.mp3", "untagged.mp3"}));
-    EXPECT_EQ(document.renameFromPattern(QString()), 0);
-    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{artist} - {title}")), 2);
+    EXPECT_EQ(renameAndWait(document, QString()), 0);
+    EXPECT_EQ(renameAndWait(document, QStringLiteral("{artist} - {title}")), 2);
     EXPECT_TRUE(QFileInfo::exists(library.path(QStringLiteral("lib/untagged.mp3"))));
 
-    document.undo();
-    document.undo();
-    document.undo();
+    EXPECT_TRUE(undoAndWait(document));
+    EXPECT_TRUE(undoAndWait(document));
+    EXPECT_TRUE(undoAndWait(document));
     select({QStringLiteral("b.mp3")});
-    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{artist}/{album}/{track}")), 1);
+    EXPECT_EQ(renameAndWait(document, QStringLiteral("{artist}/{album}/{track}")), 1);
     EXPECT_EQ(onDisk(QStringLiteral("lib/Fixture Artist/Fixture Album")), QStringList({"03.mp3"}));
-    document.undo();
+    EXPECT_TRUE(undoAndWait(document));
     EXPECT_EQ(onDisk(QStringLiteral("lib")), QStringList({"a.mp3", "b.mp3", "untagged.mp3"}));
     EXPECT_FALSE(QFileInfo::exists(library.path(QStringLiteral("lib/Fixture Artist"))));
-    document.redo();
+    EXPECT_TRUE(redoAndWait(document));
     EXPECT_EQ(onDisk(QStringLiteral("lib/Fixture Artist/Fixture Album")), QStringList({"03.mp3"}));
 }
 
@@ -359,7 +359,7 @@ TEST_F(PatternOperations, RenameIsRefusedDuringASave) {
     document.saveAll();
     ASSERT_TRUE(QTest::qWaitFor([&] { return writer->writesStarted() == 1; }, 5000));
     const qsizetype steps = undoSteps();
-    EXPECT_EQ(document.renameFromPattern(QStringLiteral("{title}")), 0);
+    EXPECT_EQ(renameAndWait(document, QStringLiteral("{title}")), 0);
     EXPECT_EQ(undoSteps(), steps);
     writer->release(1);
     waitForSave(document);

@@ -107,6 +107,8 @@ TEST_F(SheetTest, RenamePreviewsEveryKeystrokeAndStaysOpenWithItsResult) {
     selectAll();
     const qsizetype before = steps();
     QTest::keyClick(sheet->patternField(), Qt::Key_Return);
+    // The files move in the background; the result shows when they are done.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->resultText().isEmpty(); }, 5000));
     EXPECT_EQ(steps(), before + 1);
     EXPECT_EQ(sheet->resultText(), "✅ Renamed 1 file.");
     EXPECT_TRUE(sheet->isVisible());

@@ -46,7 +46,7 @@ Facts factsOf(const DocumentViewModel& document) {
     const std::optional<QList<Artwork>> shared = AudioFile::batchArtwork(selected);
     facts.selectionSharesArtwork = shared && !shared->isEmpty();
     facts.hasArtwork = document.filesWithArtworkCount() > 0;
-    facts.idle = !document.isSaving() && !document.isLoading();
+    facts.idle = !document.isSaving() && !document.isLoading() && !document.isMovingFiles();
     facts.modified = document.modifiedCount() > 0;
     facts.canUndo = document.canUndo();
     facts.canRedo = document.canRedo();
@@ -259,7 +259,8 @@ CommandRegistry::CommandRegistry(DocumentViewModel* document, CommandCenter* com
     }
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
                         &DocumentViewModel::isSavingChanged, &DocumentViewModel::isLoadingChanged,
-                        &DocumentViewModel::undoStateChanged, &DocumentViewModel::tagClipboardChanged})
+                        &DocumentViewModel::isMovingFilesChanged, &DocumentViewModel::undoStateChanged,
+                        &DocumentViewModel::tagClipboardChanged})
         connect(document, signal, this, &CommandRegistry::refresh);
     refresh();
 }

@@ -68,7 +68,8 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QAction* save, QWidget
     connect(m_saveButton, &QPushButton::clicked, save, &QAction::trigger);
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
                         &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged,
-                        &DocumentViewModel::isWorkingChanged, &DocumentViewModel::workProgressChanged})
+                        &DocumentViewModel::isWorkingChanged, &DocumentViewModel::workProgressChanged,
+                        &DocumentViewModel::isMovingFilesChanged})
         connect(document, signal, this, &StatusBarView::refresh);
     refresh();
 }
@@ -112,7 +113,7 @@ void StatusBarView::refresh() {
                               properties->formattedSampleRate());
     m_saveButton->setVisible(!saving && modified > 0);
 
-    // A save's progress, else that of artwork work in the background.
+    // A save's progress, else that of artwork work or moves of files in the background.
     const bool working = !saving && m_document->isWorking();
     m_saveProgress->setVisible(saving || working);
     m_saving->setVisible(saving || working);
@@ -125,8 +126,10 @@ void StatusBarView::refresh() {
     } else if (working) {
         const WorkProgress progress = m_document->workProgress();
         m_saveProgress->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
+        // Moves count two steps a file (parked, then placed): only the bar shows their progress.
         m_saving->setText(
-            progress.total < 1
+            m_document->isMovingFiles() ? tr("Moving files…")
+            : progress.total < 1
                 ? tr("Working on artwork…")
                 : tr("Working on artwork… %1 of %2").arg(progress.completed).arg(progress.total));
     }

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 using namespace SheetParts;
@@ -77,6 +78,13 @@ void RenameFromPatternSheet::refresh() {
 void RenameFromPatternSheet::rename() {
     if (!m_document || m_pattern->text().isEmpty())
         return;
-    const int renamed = m_document->renameFromPattern(m_pattern->text());
-    showResult(tr("✅ Renamed %n files.", nullptr, renamed), Tone::success);
+    // The files move in the background; the result shows when they are done.
+    const auto done = [sheet = QPointer(this)](const PatternRenameReport& report) {
+        if (!sheet)
+            return;
+        const int renamed = report.movedCount();
+        sheet->showResult(tr("✅ Renamed %n files.", nullptr, renamed), Tone::success);
+    };
+    if (!m_document->renameFromPattern(m_pattern->text(), done))
+        done({});
 }
