@@ -91,19 +91,8 @@ int main(int argc, char** argv) {
 
     // Real audio files, read by the real reader.
     QTemporaryDir folder;
-    QFile fixture(QStringLiteral(CADENZA_FIXTURES_DIR "/untagged.mp3"));
-    if (!folder.isValid() || !fixture.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot prepare the audio files\n");
+    if (!writeAudioCopies(folder, fileCount, QStringLiteral("track-"), 4))
         return 1;
-    }
-    const QByteArray audio = fixture.readAll();
-    for (int i = 0; i < fileCount; ++i) {
-        QFile copy(folder.filePath(QStringLiteral("track-%1.mp3").arg(i, 4, 10, QLatin1Char('0'))));
-        if (!copy.open(QIODevice::WriteOnly) || copy.write(audio) != audio.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(copy.fileName()));
-            return 1;
-        }
-    }
     DocumentViewModel document;
     if (!importFolder(document, folder.path()) || document.files().size() != fileCount) {
         std::fprintf(stderr, "import failed\n");

@@ -5,7 +5,10 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <cstdio>
 
 // The start of every benchmark's main(), before its application object: serve
 // as a tag helper when started as one, and draw offscreen unless told otherwise.
@@ -66,3 +69,24 @@ public:
     qint64 m_worstAt = 0;
     qint64 elapsed() const { return m_clock.nsecsElapsed(); }
 };
+
+#ifdef CADENZA_FIXTURES_DIR
+// Fills `folder` with `count` copies of the untagged MP3 fixture, named
+// `prefix` and a zero-padded number of `width` digits; says why when it cannot.
+inline bool writeAudioCopies(const QTemporaryDir& folder, int count, const QString& prefix, int width) {
+    QFile fixture(QStringLiteral(CADENZA_FIXTURES_DIR "/untagged.mp3"));
+    if (!folder.isValid() || !fixture.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot prepare the audio files\n");
+        return false;
+    }
+    const QByteArray audio = fixture.readAll();
+    for (int i = 0; i < count; ++i) {
+        QFile copy(folder.filePath(prefix + QStringLiteral("%1.mp3").arg(i, width, 10, QLatin1Char('0'))));
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(audio) != audio.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(copy.fileName()));
+            return false;
+        }
+    }
+    return true;
+}
+#endif

@@ -95,19 +95,8 @@ int main(int argc, char** argv) {
                 QThread::idealThreadCount(), fileCount, runs);
 
     QTemporaryDir folder;
-    QFile fixture(QStringLiteral(CADENZA_FIXTURES_DIR "/untagged.mp3"));
-    if (!folder.isValid() || !fixture.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot prepare the audio files\n");
+    if (!writeAudioCopies(folder, fileCount, QStringLiteral("track "), 5))
         return 1;
-    }
-    const QByteArray audio = fixture.readAll();
-    for (int i = 0; i < fileCount; ++i) {
-        QFile file(folder.filePath(QStringLiteral("track %1.mp3").arg(i, 5, 10, QChar(u'0'))));
-        if (!file.open(QIODevice::WriteOnly) || file.write(audio) != audio.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
-            return 1;
-        }
-    }
 
     DocumentViewModel document;
     if (!importAndWait(document, folder.path(), 120'000) || document.files().size() != fileCount) {
