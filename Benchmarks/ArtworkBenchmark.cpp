@@ -111,14 +111,14 @@ int main(int argc, char** argv) {
         const QByteArray& cover = covers[qsizetype(i) * coverCount / fileCount];
         const QByteArray bytes(cover.constData(), cover.size());
         document.setSelectedFiles({files[i].id()});
-        document.setArtwork({QUuid::createUuid(),
-                             bytes,
-                             ImageFormat::jpeg,
-                             edge,
-                             edge,
-                             bytes.size(),
-                             ArtworkType::frontCover,
-                             {}});
+        document.artworkOperations().setArtwork({QUuid::createUuid(),
+                                                 bytes,
+                                                 ImageFormat::jpeg,
+                                                 edge,
+                                                 edge,
+                                                 bytes.size(),
+                                                 ArtworkType::frontCover,
+                                                 {}});
     }
     QSet<QUuid> all;
     for (const AudioFile& file : document.files())
@@ -147,13 +147,13 @@ int main(int argc, char** argv) {
                 }));
     std::printf("| equal pictures once, thread pool | %.2f |\n",
                 secondsFor([&] { shared = optimizeAll(lists, maxDimension, quality); }));
-    std::printf("| document optimizeArtwork (equal pictures once, with its undo step) | %.2f |\n",
-                secondsFor([&] {
-                    // The operation works in the background and changes the document when done.
-                    QEventLoop loop;
-                    document.optimizeArtwork(maxDimension, quality, [&loop] { loop.quit(); });
-                    loop.exec();
-                }));
+    std::printf(
+        "| document optimizeArtwork (equal pictures once, with its undo step) | %.2f |\n", secondsFor([&] {
+            // The operation works in the background and changes the document when done.
+            QEventLoop loop;
+            document.artworkOperations().optimizeArtwork(maxDimension, quality, [&loop] { loop.quit(); });
+            loop.exec();
+        }));
 
     QSet<QUuid> ids;
     bool allShrunk = true;

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     const double before = residentMegabytes("VmRSS:");
     DocumentViewModel document;
     std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
-    document.setClock([&now] { return now; });
+    document.history().setClock([&now] { return now; });
     bool finished = false;
     const double importMs = milliseconds([&] { finished = importAndWait(document, folder, 3'600'000); });
     if (!finished || document.files().size() != paths.size()) {
@@ -182,11 +182,12 @@ int main(int argc, char** argv) {
     const double sortMs = milliseconds([&] { document.sortFiles(); });
     int matches = 0;
     const double countMs = milliseconds([&] {
-        matches = document.countFindMatches(QStringLiteral("Title"), false, false, {TagField::title}, true);
+        matches = document.tagOperations().countFindMatches(QStringLiteral("Title"), false, false,
+                                                            {TagField::title}, true);
     });
     const double fromNamesMs = milliseconds([&] {
-        document.tagsFromFilename(QStringLiteral("{trackNumber} {title}"),
-                                  {TagField::trackNumber, TagField::title});
+        document.tagOperations().tagsFromFilename(QStringLiteral("{trackNumber} {title}"),
+                                                  {TagField::trackNumber, TagField::title});
     });
     std::printf("sort by title %6.0f ms; count matches %6.0f ms (%d); tags from file names %6.0f ms\n",
                 sortMs, countMs, matches, fromNamesMs);
@@ -218,7 +219,7 @@ int main(int argc, char** argv) {
     });
     std::printf("save %lld changed titles %6.0f ms%s; plain ctaglib_write loop in place %6.0f ms\n",
                 static_cast<long long>(savingIds.size()), saveMs,
-                !saving.notices().isEmpty() ? " (with failures)" : "", plainMs);
+                !saving.notices().all().isEmpty() ? " (with failures)" : "", plainMs);
 
     // 4. Batch work on the same 1,000 files. Renaming holds the thread that
     // owns the document; the artwork work runs in the background, and the
@@ -238,17 +239,20 @@ int main(int argc, char** argv) {
         std::printf("%-20s %6.0f ms (%d), the thread held at most %.0f ms at a time\n", what, ms, *count,
                     stall.stopMs());
     };
-    background("export all artwork",
-               [&](auto done) { saving.batchExportAllArtwork(QUrl::fromLocalFile(pictureFolder), done); });
+    background("export all artwork", [&](auto done) {
+        saving.artworkOperations().batchExportAllArtwork(QUrl::fromLocalFile(pictureFolder), done);
+    });
     // Before the import below, which gives every album the same picture again.
-    background("optimise artwork", [&](auto done) { saving.optimizeArtwork(300, 0.8, [done] { done(0); }); });
+    background("optimise artwork",
+               [&](auto done) { saving.artworkOperations().optimizeArtwork(300, 0.8, [done] { done(0); }); });
     // Named by their files' stems, so that importing them back matches every file.
     for (const QFileInfo& picture : QDir(pictureFolder).entryInfoList(QDir::Files))
         QFile::rename(picture.filePath(),
                       picture.path() + u'/' +
                           picture.fileName().replace(QStringLiteral("-artwork"), QString()));
-    background("import artwork",
-               [&](auto done) { saving.batchImportArtwork(QUrl::fromLocalFile(pictureFolder), done); });
+    background("import artwork", [&](auto done) {
+        saving.artworkOperations().batchImportArtwork(QUrl::fromLocalFile(pictureFolder), done);
+    });
     background("rename from pattern", [&](auto done) {
         if (!saving.renameFromPattern(
                 QStringLiteral("{album} {trackNumber} {title}"),

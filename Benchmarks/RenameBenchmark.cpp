@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     for (const AudioFile& file : document.files())
         all.insert(file.id());
     document.setSelectedFiles(all);
-    document.tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
+    document.tagOperations().tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
     std::optional<int> renamed;
     document.renameFromPattern(
         QStringLiteral("{title} renamed"),

@@ -58,11 +58,9 @@ CliSession::Status CliSession::load(const QList<QUrl>& locations) {
 }
 
 CliSession::Status CliSession::takeNotices() {
-    const QList<Notice> notices = m_document.notices();
-    for (const Notice& notice : notices) {
+    const QList<Notice> notices = m_document.notices().takeAll();
+    for (const Notice& notice : notices)
         m_err << notice.text << Qt::endl;
-        m_document.dismissNotice(notice.id);
-    }
     return notices.isEmpty() ? Status::ok : Status::failed;
 }
 
@@ -213,15 +211,15 @@ CliSession::Status CliSession::compilation(const CliCommand& command) {
 }
 
 CliSession::Status CliSession::copyTags(const CliCommand&) {
-    m_document.copyTagsFromSelected();
+    m_document.tagClipboard().copyFromSelected();
     return Status::ok;
 }
 
 CliSession::Status CliSession::pasteTags(const CliCommand& command) {
-    if (!m_document.tagClipboard().tags)
+    if (!m_document.tagClipboard().contents().tags)
         return nothingToActOn(tr("Nothing has been copied: use copy-tags first."));
     const std::optional<QString> field = command.option("--field");
-    m_document.pasteTagsToSelected(true, !field, field ? fieldNamed(*field) : std::nullopt);
+    m_document.tagClipboard().pasteToSelected(true, !field, field ? fieldNamed(*field) : std::nullopt);
     return Status::ok;
 }
 
@@ -232,7 +230,7 @@ CliSession::Status CliSession::remove(const CliCommand&) {
 
 CliSession::Status CliSession::undoOrRedo(const CliCommand& command) {
     const bool undoing = command.name == u"undo";
-    if (!(undoing ? m_document.canUndo() : m_document.canRedo()))
+    if (!(undoing ? m_document.history().canUndo() : m_document.history().canRedo()))
         return nothingToActOn(undoing ? tr("Nothing to undo.") : tr("Nothing to redo."));
     return applyStep(undoing) ? Status::ok : Status::failed;
 }
@@ -287,14 +285,14 @@ CliSession::Status CliSession::renamePattern(const CliCommand& command) {
 CliSession::Status CliSession::tagsFromFilename(const CliCommand& command) {
     const QString& pattern = command.arguments[0];
     const QList<TagField> fields = tagsFromFilenameFields(command);
-    if (!changesSelectedTags([&] { m_document.tagsFromFilename(pattern, fields); }))
+    if (!changesSelectedTags([&] { m_document.tagOperations().tagsFromFilename(pattern, fields); }))
         return nothingToActOn(tr("“%1” matched no selected file's name, or changed nothing.").arg(pattern));
     return Status::ok;
 }
 
 CliSession::Status CliSession::tagsFromPath(const CliCommand& command) {
     const QString& pattern = command.arguments[0];
-    if (!changesSelectedTags([&] { m_document.tagsFromPath(pattern, tagsFromPathFields()); }))
+    if (!changesSelectedTags([&] { m_document.tagOperations().tagsFromPath(pattern, tagsFromPathFields()); }))
         return nothingToActOn(
             tr("“%1” matched no selected file's folders, or changed nothing.").arg(pattern));
     return Status::ok;
@@ -302,32 +300,34 @@ CliSession::Status CliSession::tagsFromPath(const CliCommand& command) {
 
 CliSession::Status CliSession::numberTracks(const CliCommand& command) {
     const qint64 start = number(command, "--start").value_or(1);
-    m_document.numberTracks(start, number(command, "--total"), 2, command.hasFlag("--per-folder"));
+    m_document.tagOperations().numberTracks(start, number(command, "--total"), 2,
+                                            command.hasFlag("--per-folder"));
     return Status::ok;
 }
 
 CliSession::Status CliSession::countMatches(const CliCommand& command) {
-    return count(m_document.countFindMatches(command.arguments[0], command.hasFlag("--regex"),
-                                             command.hasFlag("--whole-word"), searchFields(command),
-                                             command.hasFlag("--all-files")));
+    return count(m_document.tagOperations().countFindMatches(
+        command.arguments[0], command.hasFlag("--regex"), command.hasFlag("--whole-word"),
+        searchFields(command), command.hasFlag("--all-files")));
 }
 
 CliSession::Status CliSession::replace(const CliCommand& command) {
-    return count(m_document.findAndReplace(command.arguments[0], command.arguments[1],
-                                           command.hasFlag("--regex"), command.hasFlag("--whole-word"),
-                                           searchFields(command), command.hasFlag("--all-files")));
+    return count(m_document.tagOperations().findAndReplace(
+        command.arguments[0], command.arguments[1], command.hasFlag("--regex"),
+        command.hasFlag("--whole-word"), searchFields(command), command.hasFlag("--all-files")));
 }
 
 CliSession::Status CliSession::transform(const CliCommand& command) {
     const QList<TagField> fields = command.option("--fields")
                                        ? searchFields(command)
                                        : QList<TagField>{TagField::title, TagField::artist, TagField::album};
-    m_document.applyTextTransform(*textTransformFromRawValue(command.arguments[0]), fields);
+    m_document.tagOperations().applyTextTransform(*textTransformFromRawValue(command.arguments[0]), fields);
     return Status::ok;
 }
 
 CliSession::Status CliSession::copyField(const CliCommand& command) {
-    m_document.copyFieldToField(*fieldNamed(command.arguments[0]), *fieldNamed(command.arguments[1]));
+    m_document.tagOperations().copyFieldToField(*fieldNamed(command.arguments[0]),
+                                                *fieldNamed(command.arguments[1]));
     return Status::ok;
 }
 
@@ -336,20 +336,20 @@ CliSession::Status CliSession::setArtwork(const CliCommand& command) {
         ArtworkProcessing::coverArtworkFromFile(locationOf(command.arguments[0]));
     if (!picture)
         return nothingToActOn(tr("“%1” is not a picture that can be read.").arg(command.arguments[0]));
-    m_document.setArtwork(*picture);
+    m_document.artworkOperations().setArtwork(*picture);
     return Status::ok;
 }
 
 CliSession::Status CliSession::removeArtwork(const CliCommand&) {
-    m_document.removeArtwork();
+    m_document.artworkOperations().removeArtwork();
     return Status::ok;
 }
 
 CliSession::Status CliSession::optimizeArtwork(const CliCommand& command) {
     bool done = false;
-    m_document.optimizeArtwork(static_cast<int>(number(command, "--max").value_or(1000)),
-                               command.option("--quality").value_or(QStringLiteral("0.8")).toDouble(),
-                               [&done] { done = true; });
+    m_document.artworkOperations().optimizeArtwork(
+        static_cast<int>(number(command, "--max").value_or(1000)),
+        command.option("--quality").value_or(QStringLiteral("0.8")).toDouble(), [&done] { done = true; });
     waitUntil([&done] { return done; });
     return Status::ok;
 }
@@ -359,7 +359,8 @@ CliSession::Status CliSession::importArtwork(const CliCommand& command) {
     if (!QFileInfo(folder).isDir())
         return nothingToActOn(tr("“%1” is not a folder.").arg(folder));
     std::optional<int> imported;
-    m_document.batchImportArtwork(locationOf(folder), [&imported](int count) { imported = count; });
+    m_document.artworkOperations().batchImportArtwork(locationOf(folder),
+                                                      [&imported](int count) { imported = count; });
     waitUntil([&imported] { return imported.has_value(); });
     count(*imported);
     return *imported > 0 ? Status::ok
@@ -375,7 +376,8 @@ CliSession::Status CliSession::exportArtwork(const CliCommand& command) {
     if (m_dryRun)
         return count(m_document.filesWithArtworkCount());
     std::optional<int> exported;
-    m_document.batchExportAllArtwork(locationOf(folder), [&exported](int count) { exported = count; });
+    m_document.artworkOperations().batchExportAllArtwork(locationOf(folder),
+                                                         [&exported](int count) { exported = count; });
     waitUntil([&exported] { return exported.has_value(); });
     count(*exported);
     return *exported > 0 ? Status::ok
@@ -417,10 +419,10 @@ void CliSession::result(const QJsonValue& json, const QString& text) {
 }
 
 CliSession::Status CliSession::undoEverything() {
-    while (m_document.canUndo()) {
+    while (m_document.history().canUndo()) {
         if (!applyStep(true)) {
             m_err << tr("Could not undo “%1”; the files may not all be back where they were.")
-                         .arg(m_document.undoDescription().value_or(QString()))
+                         .arg(m_document.history().undoDescription().value_or(QString()))
                   << Qt::endl;
             return Status::failed;
         }
@@ -484,8 +486,8 @@ CliSession::Status CliSession::show(const CliCommand&) {
 }
 
 CliSession::Status CliSession::history(const CliCommand&) {
-    const QStringList undo = m_document.undoStack().undoDescriptions();
-    const QStringList redo = m_document.undoStack().redoDescriptions();
+    const QStringList undo = m_document.history().undoDescriptions();
+    const QStringList redo = m_document.history().redoDescriptions();
     QJsonArray undoJson, redoJson;
     QString text;
     for (auto it = undo.rbegin(); it != undo.rend(); ++it) {

@@ -4,6 +4,30 @@
      shown as written in the source. -->
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>ArtworkOperations</name>
+    <message numerus="yes">
+        <source>Set artwork on %n files</source>
+        <translation>
+            <numerusform>Set artwork on %n files</numerusform>
+            <numerusform>Set artwork on %n files</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Remove artwork from %n files</source>
+        <translation>
+            <numerusform>Remove artwork from %n files</numerusform>
+            <numerusform>Remove artwork from %n files</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Optimize artwork on %n files</source>
+        <translation>
+            <numerusform>Optimize artwork on %n files</numerusform>
+            <numerusform>Optimize artwork on %n files</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>ArtworkOptimizeSheet</name>
     <message numerus="yes">
         <source>Applies to %n selected files.</source>
@@ -109,48 +133,6 @@
         <translation>
             <numerusform>Rename %n files</numerusform>
             <numerusform>Rename %n files</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Find &amp; replace in %n files</source>
-        <translation>
-            <numerusform>Find &amp; replace in %n files</numerusform>
-            <numerusform>Find &amp; replace in %n files</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Apply %1 to %n files</source>
-        <translation>
-            <numerusform>Apply %1 to %n files</numerusform>
-            <numerusform>Apply %1 to %n files</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Set artwork on %n files</source>
-        <translation>
-            <numerusform>Set artwork on %n files</numerusform>
-            <numerusform>Set artwork on %n files</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Remove artwork from %n files</source>
-        <translation>
-            <numerusform>Remove artwork from %n files</numerusform>
-            <numerusform>Remove artwork from %n files</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Optimize artwork on %n files</source>
-        <translation>
-            <numerusform>Optimize artwork on %n files</numerusform>
-            <numerusform>Optimize artwork on %n files</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Paste to %n files</source>
-        <translation>
-            <numerusform>Paste to %n files</numerusform>
-            <numerusform>Paste to %n files</numerusform>
         </translation>
     </message>
     <message numerus="yes">
@@ -280,6 +262,33 @@
         <translation>
             <numerusform>%n file</numerusform>
             <numerusform>%n files</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>TagClipboardModel</name>
+    <message numerus="yes">
+        <source>Paste to %n files</source>
+        <translation>
+            <numerusform>Paste to %n files</numerusform>
+            <numerusform>Paste to %n files</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>TagOperations</name>
+    <message numerus="yes">
+        <source>Find &amp; replace in %n files</source>
+        <translation>
+            <numerusform>Find &amp; replace in %n files</numerusform>
+            <numerusform>Find &amp; replace in %n files</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Apply %1 to %n files</source>
+        <translation>
+            <numerusform>Apply %1 to %n files</numerusform>
+            <numerusform>Apply %1 to %n files</numerusform>
         </translation>
     </message>
 </context>

@@ -69,14 +69,14 @@ void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
                 QStringList files;
                 for (const SaveRecoveryNote& note : found.recovered)
                     files.append(note.file);
-                postNotice(Notice::Kind::recovery, recoveryLines(found.recovered).join(u'\n'), files);
+                m_notices.post(Notice::Kind::recovery, recoveryLines(found.recovered).join(u'\n'), files);
             }
             if (!found.withoutUtf8Names.isEmpty())
-                postNotice(Notice::Kind::import,
-                           tr("These files have names that aren’t valid UTF-8, so they can’t be opened. "
-                              "Rename them and add them again:\n") +
-                               found.withoutUtf8Names.join(u'\n'),
-                           found.withoutUtf8Names);
+                m_notices.post(Notice::Kind::import,
+                               tr("These files have names that aren’t valid UTF-8, so they can’t be opened. "
+                                  "Rename them and add them again:\n") +
+                                   found.withoutUtf8Names.join(u'\n'),
+                               found.withoutUtf8Names);
             startImport(found.files);
         });
 }
@@ -90,7 +90,7 @@ void DocumentViewModel::startImport(const QList<QUrl>& importList) {
             importFiles(queued);
         return;
     }
-    recordUndoStep(tr("Import %n files", nullptr, int(importList.size())), snapshot());
+    m_history.record(tr("Import %n files", nullptr, int(importList.size())), snapshot());
     setImportProgress({importList.size(), 0});
     startImportJob(importList);
 }
@@ -131,10 +131,10 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
                 names.append(Platform::lastPathComponent(location));
                 paths.append(location.toLocalFile());
             }
-            postNotice(Notice::Kind::import,
-                       tr("Couldn’t read these files. They haven’t been added or changed:\n") +
-                           names.join(u'\n'),
-                       paths);
+            m_notices.post(Notice::Kind::import,
+                           tr("Couldn’t read these files. They haven’t been added or changed:\n") +
+                               names.join(u'\n'),
+                           paths);
         }
         if (!m_files.isEmpty()) {
             if (m_selectedFiles.isEmpty())

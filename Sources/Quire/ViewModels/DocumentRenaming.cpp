@@ -1,9 +1,11 @@
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/PatternEngine.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
 
 namespace {
 
@@ -59,6 +61,78 @@ FileRenameResult DocumentViewModel::renameFile(const QUuid& id, const QString& t
     return FileRenameResult::done;
 }
 
+bool DocumentViewModel::renameFromPattern(const QString& pattern, PatternRenameCompletion completion) {
+    ASSERT_GUI_THREAD();
+    const QList<AudioFile> selected = selectedAudioFiles();
+    if (m_isSaving || m_isMovingFiles || m_work.isWorking() || selected.isEmpty())
+        return false;
+    using Outcome = PatternRenameReport::Outcome;
+    PatternRenameReport report;
+    QList<FileMove> moves;
+    for (const AudioFile& file : selected) {
+        PatternRenameReport::File entry{
+            file.id(), file.filename(), expandPattern(pattern, file), Outcome::unchanged, {}};
+        // A file without the values the pattern names keeps its name rather
+        // than getting one of separators only; so does one whose new name
+        // would be hidden or empty.
+        const std::optional<QString> name = renamedName(pattern, file);
+        if (entry.newName == entry.filename) {
+            entry.outcome = Outcome::unchanged;
+        } else if (renamesToEmptyValues(pattern, file)) {
+            entry.outcome = Outcome::valuesEmpty;
+            entry.reason = tr("the values the pattern names are empty");
+        } else if (!name) {
+            entry.outcome = Outcome::hiddenOrEmpty;
+            entry.reason = tr("“%1” would be hidden or empty").arg(entry.newName);
+        } else {
+            const QUrl current = file.url();
+            const QUrl target = Platform::standardizedLocation(
+                Platform::appendingPathComponent(Platform::deletingLastPathComponent(current), *name));
+            if (target == Platform::standardizedLocation(current))
+                entry.outcome = Outcome::unchanged;
+            else
+                moves.append({file.id(), current, target});
+        }
+        report.files.append(entry);
+    }
+    // Never overwrites: a taken name or a refused character leaves the file
+    // where it is. Folders the pattern names are made below the file's own
+    // folder. The undo step holds the files as they were before the disk
+    // changed: undo moves them back through restore().
+    const QString description = tr("Rename %n files", nullptr, int(selected.size()));
+    startMoves(moves, false,
+               [this, report, moves, description, completion](const FileMoveOutcome& outcome) mutable {
+                   QHash<QUuid, QUrl> targets;
+                   for (const FileMove& move : std::as_const(moves))
+                       targets.insert(move.id, move.to);
+                   for (PatternRenameReport::File& entry : report.files) {
+                       if (!targets.contains(entry.id))
+                           continue;
+                       const auto failed = outcome.failedMoves.constFind(entry.id);
+                       if (failed == outcome.failedMoves.constEnd()) {
+                           entry.outcome = Outcome::moved;
+                       } else if (failed->code == EEXIST || Platform::exists(targets.value(entry.id))) {
+                           entry.outcome = Outcome::taken;
+                           entry.reason = tr("“%1” is taken").arg(entry.newName);
+                       } else {
+                           entry.outcome = Outcome::notMoved;
+                           entry.reason = tr("it could not be moved to “%1”").arg(entry.newName);
+                       }
+                   }
+                   QList<AudioFile> files = m_files;
+                   for (AudioFile& file : files) {
+                       if (targets.contains(file.id()) && !outcome.failedMoves.contains(file.id())) {
+                           file.setUrl(targets.value(file.id()));
+                           file.setModified(true);
+                       }
+                   }
+                   commit(description, files);
+                   if (completion)
+                       completion(report);
+               });
+    return true;
+}
+
 void DocumentViewModel::setMovingFiles(bool moving) {
     if (m_isMovingFiles == moving)
         return;
@@ -72,8 +146,8 @@ void DocumentViewModel::startMoves(QList<FileMove> moves, bool together,
                                    std::function<void(const FileMoveOutcome&)> finish) {
     ASSERT_GUI_THREAD();
     setMovingFiles(true);
-    startWork([this, moves = std::move(moves), together, folders = m_madeFolders,
-               finish = std::move(finish)](const ProgressReport& report) -> Completion {
+    m_work.start([this, moves = std::move(moves), together, folders = m_madeFolders,
+                  finish = std::move(finish)](const WorkQueue::ProgressReport& report) -> Completion {
         FileMover mover(folders);
         FileMoveOutcome outcome =
             together ? mover.moveTogether(moves, report) : mover.moveEachOnItsOwn(moves, report);

@@ -88,7 +88,7 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
             completion();
         return;
     }
-    endEditMerge();
+    m_history.endMerge();
     setSaving(true);
     setSaveProgress({files.size(), 0});
 
@@ -147,7 +147,7 @@ void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave, const Q
     commit({}, files, UndoRecord::none);
     setSaving(false);
     if (!failures.isEmpty())
-        postNotice(Notice::Kind::save, failures.join(u'\n'), failedPaths);
+        m_notices.post(Notice::Kind::save, failures.join(u'\n'), failedPaths);
     if (completion)
         completion();
     for (const Completion& pending : std::exchange(m_pendingSaveCompletions, {}))

@@ -2,40 +2,10 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
-namespace {
-
-constexpr auto coalescingWindow = std::chrono::seconds(1);
-
-} // namespace
-
 // Every file has its on-disk baseline in savedFiles from the moment it is
 // read, so a snapshot needs nothing but the list and the selection.
 FileSnapshot DocumentViewModel::snapshot() const {
     return {m_files, m_selectedFiles};
-}
-
-void DocumentViewModel::syncUndoState() {
-    const bool changed = m_canUndo != m_undoStack.canUndo() || m_canRedo != m_undoStack.canRedo() ||
-                         m_undoDescription != m_undoStack.undoDescription() ||
-                         m_redoDescription != m_undoStack.redoDescription();
-    m_canUndo = m_undoStack.canUndo();
-    m_canRedo = m_undoStack.canRedo();
-    m_undoDescription = m_undoStack.undoDescription();
-    m_redoDescription = m_undoStack.redoDescription();
-    if (changed)
-        emit undoStateChanged();
-}
-
-void DocumentViewModel::recordUndoStep(const QString& description, const FileSnapshot& before) {
-    m_undoStack.push(description, before);
-    endEditMerge();
-    syncUndoState();
-}
-
-// The window slides: a run of edits each within a second of the previous stays one step.
-bool DocumentViewModel::continuesEditMerge(TagField field) const {
-    return m_lastEditField == field && m_lastEditSelection == m_selectedFiles &&
-           m_clock() - m_lastEditTime < coalescingWindow;
 }
 
 void DocumentViewModel::markAgainstDisk(AudioFile& file) const {
@@ -60,8 +30,8 @@ bool DocumentViewModel::restore(const FileSnapshot& target, StepCompletion compl
         if (it != current.constEnd() && !FileMover::sameStandardizedLocation(file.url(), it.value()))
             moves.append({file.id(), it.value(), file.url()});
     }
-    // Artwork work finishing during the moves could not commit its result: moves wait for none.
-    if (!moves.isEmpty() && m_isWorking)
+    // Background work finishing during the moves could not commit its result: moves wait for none.
+    if (!moves.isEmpty() && m_work.isWorking())
         return false;
     if (moves.isEmpty()) {
         FileMover mover(m_madeFolders);
@@ -84,18 +54,18 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
                                       const FileMoveOutcome& outcome) {
     using Failure = FileMoveOutcome::Failure;
     if (outcome.failure && outcome.failure->kind == Failure::Kind::targetTaken) {
-        postNotice(Notice::Kind::rename,
-                   tr("Couldn’t undo or redo the rename because %1 already exists. No files were moved.")
-                       .arg(Platform::lastPathComponent(outcome.failure->target)),
-                   {outcome.failure->file.toLocalFile()});
+        m_notices.post(Notice::Kind::rename,
+                       tr("Couldn’t undo or redo the rename because %1 already exists. No files were moved.")
+                           .arg(Platform::lastPathComponent(outcome.failure->target)),
+                       {outcome.failure->file.toLocalFile()});
     } else if (outcome.failure) {
         QStringList paths;
         for (const FileMove& move : moves)
             paths.append(outcome.locations.value(move.id, move.from).toLocalFile());
-        postNotice(Notice::Kind::rename,
-                   tr("Couldn’t finish undoing or redoing the rename: %1\nYour files are at:\n%2")
-                       .arg(outcome.failure->description, paths.join(u'\n')),
-                   paths);
+        m_notices.post(Notice::Kind::rename,
+                       tr("Couldn’t finish undoing or redoing the rename: %1\nYour files are at:\n%2")
+                           .arg(outcome.failure->description, paths.join(u'\n')),
+                       paths);
     }
     const LocationMap& live = outcome.locations;
 
@@ -125,44 +95,35 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
     }
     commit({}, files, UndoRecord::none);
     setSelectedFiles(target.selectedFiles);
-    endEditMerge();
+    m_history.endMerge();
     refillEditState();
     return true;
 }
 
-bool DocumentViewModel::applyUndoStep(bool undoing, StepCompletion completion) {
+bool DocumentViewModel::applyUndoStep(EditHistory::Direction direction, StepCompletion completion) {
     if (m_isSaving || m_isLoading || m_isMovingFiles)
         return false;
-    const FileSnapshot current = snapshot();
-    const std::optional<FileSnapshot> target =
-        undoing ? m_undoStack.undo(current) : m_undoStack.redo(current);
+    const std::optional<FileSnapshot> target = m_history.take(direction, snapshot());
     if (!target)
         return false;
-    // Puts the step back where it was, with the snapshot it had.
-    const auto putBack = [this, undoing, target = *target] {
-        if (undoing)
-            m_undoStack.redo(target);
-        else
-            m_undoStack.undo(target);
-    };
-    const bool started = restore(*target, [this, putBack, completion](bool applied) {
+    // A step whose files could not be moved goes back where it was, with the snapshot it had.
+    const bool started = restore(*target, [this, direction, target = *target, completion](bool applied) {
         if (!applied)
-            putBack();
-        syncUndoState();
+            m_history.giveBack(direction, target);
         if (completion)
             completion(applied);
     });
     if (!started)
-        putBack();
+        m_history.giveBack(direction, *target);
     return started;
 }
 
 bool DocumentViewModel::undo(StepCompletion completion) {
     ASSERT_GUI_THREAD();
-    return applyUndoStep(true, std::move(completion));
+    return applyUndoStep(EditHistory::Direction::undo, std::move(completion));
 }
 
 bool DocumentViewModel::redo(StepCompletion completion) {
     ASSERT_GUI_THREAD();
-    return applyUndoStep(false, std::move(completion));
+    return applyUndoStep(EditHistory::Direction::redo, std::move(completion));
 }

@@ -8,8 +8,7 @@ DocumentViewModel::DocumentViewModel(QObject* parent)
     : QObject(parent)
     , m_editState(new EditableTagSet(this))
     , m_tagReader(std::make_shared<TagLibTagReader>())
-    , m_tagWriter(std::make_shared<TagLibWriter>())
-    , m_clock([] { return std::chrono::steady_clock::now(); }) {
+    , m_tagWriter(std::make_shared<TagLibWriter>()) {
     m_readPool.setMaxThreadCount(maxConcurrentReads);
 }
 
@@ -35,22 +34,11 @@ bool DocumentViewModel::commit(const QString& description, QList<AudioFile> file
     const DocumentChange change = DocumentChange::between(m_files, files);
     // A batch operation that finds nothing to change is still the user's action, with its step.
     if (record == UndoRecord::step)
-        recordUndoStep(description, snapshot());
+        m_history.record(description, snapshot());
     if (change.isEmpty())
         return false;
-    switch (record) {
-    case UndoRecord::step:
-        break;
-    case UndoRecord::merge:
-        if (!continuesEditMerge(*mergeField))
-            recordUndoStep(description, snapshot());
-        m_lastEditField = mergeField;
-        m_lastEditSelection = m_selectedFiles;
-        m_lastEditTime = m_clock();
-        break;
-    case UndoRecord::none:
-        break;
-    }
+    if (record == UndoRecord::merge)
+        m_history.recordEdit(description, snapshot(), *mergeField, m_selectedFiles);
     publish(std::move(files), change);
     return true;
 }
@@ -80,22 +68,11 @@ bool DocumentViewModel::commitSelected(const QString& description,
     return commit(description, std::move(files));
 }
 
-void DocumentViewModel::postNotice(Notice::Kind kind, const QString& text, const QStringList& files) {
-    m_notices.append({++m_lastNoticeId, kind, text, files});
-    emit noticesChanged();
-}
-
-void DocumentViewModel::dismissNotice(quint64 id) {
-    const auto removed = m_notices.removeIf([id](const Notice& notice) { return notice.id == id; });
-    if (removed > 0)
-        emit noticesChanged();
-}
-
 void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
     ASSERT_GUI_THREAD();
     if (!assign(m_selectedFiles, ids, this, &DocumentViewModel::selectedFilesChanged))
         return;
-    endEditMerge();
+    m_history.endMerge();
     EditableTagSet* previous = m_editState;
     m_editState = new EditableTagSet(this);
     refillEditState();
@@ -124,28 +101,12 @@ void DocumentViewModel::setSaveProgress(SaveProgress progress) {
     assign(m_saveProgress, progress, this, &DocumentViewModel::saveProgressChanged);
 }
 
-void DocumentViewModel::setWorking(bool working) {
-    assign(m_isWorking, working, this, &DocumentViewModel::isWorkingChanged);
-}
-
-void DocumentViewModel::setWorkProgress(WorkProgress progress) {
-    assign(m_workProgress, progress, this, &DocumentViewModel::workProgressChanged);
-}
-
-void DocumentViewModel::setTagClipboard(const TagClipboard& clipboard) {
-    assign(m_tagClipboard, clipboard, this, &DocumentViewModel::tagClipboardChanged);
-}
-
 void DocumentViewModel::setTagReader(std::shared_ptr<const TagReader> reader) {
     m_tagReader = std::move(reader);
 }
 
 void DocumentViewModel::setTagWriter(std::shared_ptr<const TagWriter> writer) {
     m_tagWriter = std::move(writer);
-}
-
-void DocumentViewModel::setClock(Clock clock) {
-    m_clock = std::move(clock);
 }
 
 QList<AudioFile> DocumentViewModel::selectedAudioFiles() const {

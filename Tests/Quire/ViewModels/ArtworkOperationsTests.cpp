@@ -178,7 +178,7 @@ protected:
     }
 
     const AudioFile& file(int index) const { return document.files()[index]; }
-    qsizetype steps() const { return document.undoStack().undoDescriptions().size(); }
+    qsizetype steps() const { return document.history().undoDescriptions().size(); }
     void select(std::initializer_list<int> indexes) {
         QSet<QUuid> selection;
         for (int index : indexes)
@@ -194,13 +194,15 @@ protected:
         return count.value_or(-1);
     }
     int importArtwork(const QUrl& folder) {
-        return waitFor([&](auto done) { document.batchImportArtwork(folder, done); });
+        return waitFor([&](auto done) { document.artworkOperations().batchImportArtwork(folder, done); });
     }
     int exportArtwork(const QUrl& folder) {
-        return waitFor([&](auto done) { document.batchExportAllArtwork(folder, done); });
+        return waitFor([&](auto done) { document.artworkOperations().batchExportAllArtwork(folder, done); });
     }
     void optimize(int maxDimension, double quality) {
-        waitFor([&](auto done) { document.optimizeArtwork(maxDimension, quality, [done] { done(0); }); });
+        waitFor([&](auto done) {
+            document.artworkOperations().optimizeArtwork(maxDimension, quality, [done] { done(0); });
+        });
     }
 
     Library library;
@@ -212,14 +214,14 @@ TEST_F(ArtworkDocumentTest, SetAndRemoveChangeEverySelectedFileInOneStep) {
     const QList<AudioFile> before = document.files();
     const Artwork cover = picture(encodedImage(50, 50, "PNG"), ImageFormat::png);
     document.setSelectedFiles({});
-    document.setArtwork(cover);
-    document.removeArtwork();
+    document.artworkOperations().setArtwork(cover);
+    document.artworkOperations().removeArtwork();
     EXPECT_EQ(steps(), 1); // the import's
     EXPECT_EQ(document.files(), before);
 
     select({0, 1, 2});
-    document.setArtwork(cover);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Set artwork on 3 files"));
+    document.artworkOperations().setArtwork(cover);
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Set artwork on 3 files"));
     for (const AudioFile& changed : document.files()) {
         EXPECT_EQ(changed.artwork(), QList<Artwork>{cover});
         EXPECT_TRUE(changed.isModified());
@@ -229,8 +231,8 @@ TEST_F(ArtworkDocumentTest, SetAndRemoveChangeEverySelectedFileInOneStep) {
     EXPECT_EQ(document.modifiedCount(), 0);
 
     select({2}); // has no pictures to remove
-    document.removeArtwork();
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Remove artwork from 1 files"));
+    document.artworkOperations().removeArtwork();
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Remove artwork from 1 files"));
     EXPECT_TRUE(file(2).isModified());
     EXPECT_FALSE(file(1).isModified());
 }
@@ -239,11 +241,11 @@ TEST_F(ArtworkDocumentTest, OptimizeShrinksSharedCoversAndKeepsUndecodablePictur
     const QByteArray cover = encodedImage(1500, 1500, "JPEG");
     for (int i : {0, 1}) {
         select({i});
-        document.setArtwork(picture(copyOf(cover), ImageFormat::jpeg));
+        document.artworkOperations().setArtwork(picture(copyOf(cover), ImageFormat::jpeg));
     }
     const Artwork corrupt = picture(corruptBytes, ImageFormat::jpeg);
     select({2});
-    document.setArtwork(corrupt);
+    document.artworkOperations().setArtwork(corrupt);
     document.saveAll();
     waitForSave(document);
     ASSERT_EQ(document.modifiedCount(), 0);
@@ -252,7 +254,7 @@ TEST_F(ArtworkDocumentTest, OptimizeShrinksSharedCoversAndKeepsUndecodablePictur
     select({0, 1, 2});
     optimize(1000, 0.8);
     EXPECT_EQ(steps(), 5);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Optimize artwork on 3 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Optimize artwork on 3 files"));
     const Artwork& first = file(0).artwork().value(0);
     const Artwork& second = file(1).artwork().value(0);
     EXPECT_EQ(first.format, ImageFormat::jpeg);
@@ -273,18 +275,18 @@ TEST_F(ArtworkDocumentTest, OptimizeShrinksSharedCoversAndKeepsUndecodablePictur
 TEST_F(ArtworkDocumentTest, OptimisationLeavesPicturesChangedMeanwhileAlone) {
     select({0, 1});
     bool done = false;
-    document.optimizeArtwork(4, 0.8, [&] { done = true; });
-    EXPECT_TRUE(document.isWorking());
+    document.artworkOperations().optimizeArtwork(4, 0.8, [&] { done = true; });
+    EXPECT_TRUE(document.work().isWorking());
     const Artwork png = picture(encodedImage(20, 20, "PNG"), ImageFormat::png);
     select({1});
-    document.setArtwork(png);
+    document.artworkOperations().setArtwork(png);
     ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
-    EXPECT_FALSE(document.isWorking());
-    EXPECT_EQ(document.workProgress().completed, document.workProgress().total);
+    EXPECT_FALSE(document.work().isWorking());
+    EXPECT_EQ(document.work().progress().completed, document.work().progress().total);
     const QSize optimized = sizeInBytes(file(0).artwork().value(0).data);
     EXPECT_EQ(std::max(optimized.width(), optimized.height()), 4);
     EXPECT_EQ(file(1).artwork(), QList<Artwork>{png});
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Optimize artwork on 2 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Optimize artwork on 2 files"));
 }
 
 TEST_F(ArtworkDocumentTest, ImportMatchesImagesByExactStemAnywhereBelowTheFolder) {
@@ -296,7 +298,7 @@ TEST_F(ArtworkDocumentTest, ImportMatchesImagesByExactStemAnywhereBelowTheFolder
     const QList<AudioFile> before = document.files();
 
     EXPECT_EQ(importArtwork(QUrl::fromLocalFile(images.path())), 2);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Batch import artwork from folder"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Batch import artwork from folder"));
     ASSERT_EQ(file(0).artwork().size(), 1); // the fixture's own picture is gone
     const Artwork& imported = file(0).artwork()[0];
     EXPECT_EQ(imported.format, ImageFormat::jpeg);
@@ -330,7 +332,7 @@ TEST_F(ArtworkDocumentTest, ImportRecordsAStepOnlyWhenTheFolderHoldsAnImage) {
 TEST_F(ArtworkDocumentTest, ExportWritesEveryPictureUnchangedUnderItsFilesStem) {
     const Artwork png = picture(encodedImage(20, 20, "PNG"), ImageFormat::png);
     select({0});
-    document.setArtwork(png);
+    document.artworkOperations().setArtwork(png);
     const qsizetype stepsBefore = steps();
     TestSupport::ScratchFolder target;
     const QUrl folder = QUrl::fromLocalFile(target.path());

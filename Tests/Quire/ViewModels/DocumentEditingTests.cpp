@@ -15,7 +15,7 @@ protected:
         library.add(QStringLiteral("1.mp3"));
         library.add(QStringLiteral("2.flac"), QStringLiteral("tagged.flac"));
         library.add(QStringLiteral("3.ogg"), QStringLiteral("untagged.ogg"));
-        document.setClock([this] { return now; });
+        document.history().setClock([this] { return now; });
         importAndWait(document, {library.url()});
         ids = idsOf(document.files());
     }
@@ -56,7 +56,7 @@ TEST_F(EditingTest, EditStateShowsCommonValuesAndWhatVaries) {
 TEST_F(EditingTest, TypedValuesAreCheckedBeforeAnythingChanges) {
     selectAll();
     const QList<AudioFile> before = document.files();
-    const qsizetype steps = document.undoStack().undoDescriptions().size();
+    const qsizetype steps = document.history().undoDescriptions().size();
     QSignalSpy changes(&document, &DocumentViewModel::changed);
     for (const std::optional<QUuid>& target : {std::optional<QUuid>(), std::optional(ids[1])}) {
         const Result<bool, QString> year = document.editField(TagField::year, QStringLiteral("19x"), target);
@@ -70,11 +70,11 @@ TEST_F(EditingTest, TypedValuesAreCheckedBeforeAnythingChanges) {
     }
     EXPECT_EQ(document.files(), before);
     EXPECT_EQ(document.modifiedCount(), 0);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps);
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps);
     EXPECT_EQ(changes.count(), 0);
 
     ASSERT_TRUE(document.editField(TagField::trackNumber, QStringLiteral(" 5/17 "), ids[1]).value());
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps + 1);
     EXPECT_EQ(valueOf(1, TagField::trackNumber), QStringLiteral("5"));
     EXPECT_EQ(valueOf(1, TagField::trackTotal), QStringLiteral("17"));
     ASSERT_EQ(changes.count(), 1);
@@ -91,7 +91,7 @@ TEST_F(EditingTest, TypedValuesAreCheckedBeforeAnythingChanges) {
 
 TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
     selectAll();
-    const qsizetype stepsBefore = document.undoStack().undoDescriptions().size();
+    const qsizetype stepsBefore = document.history().undoDescriptions().size();
     const QStringList before = {valueOf(0, TagField::genre).value_or("-"),
                                 valueOf(1, TagField::genre).value_or("-"),
                                 valueOf(2, TagField::genre).value_or("-")};
@@ -99,8 +99,8 @@ TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
         document.editField(TagField::genre, QString::fromUtf8(typed));
         now += 900ms; // each keystroke within a second of the previous one
     }
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), stepsBefore + 1);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Genre"));
+    EXPECT_EQ(document.history().undoDescriptions().size(), stepsBefore + 1);
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Edit Genre"));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(valueOf(i, TagField::genre), QStringLiteral("Funk"));
         EXPECT_TRUE(document.files()[i].isModified());
@@ -115,7 +115,7 @@ TEST_F(EditingTest, KeystrokesWithinASecondMergeIntoOneStep) {
 
 TEST_F(EditingTest, StepsSplitOnPauseFieldSelectionOrCellEdit) {
     selectAll();
-    const qsizetype start = document.undoStack().undoDescriptions().size();
+    const qsizetype start = document.history().undoDescriptions().size();
     document.editField(TagField::album, QStringLiteral("A"));
     now += 1s; // a full second: a new step
     document.editField(TagField::album, QStringLiteral("AB"));
@@ -128,27 +128,27 @@ TEST_F(EditingTest, StepsSplitOnPauseFieldSelectionOrCellEdit) {
     now += 100ms;
     document.setSelectedFiles({ids[0]});
     document.editField(TagField::artist, QStringLiteral("XYZW"));
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), start + 6);
+    EXPECT_EQ(document.history().undoDescriptions().size(), start + 6);
 }
 
 TEST_F(EditingTest, EditsThatChangeNothingRecordNothing) {
     selectAll();
     document.editField(TagField::comment, QStringLiteral("same"));
-    const qsizetype steps = document.undoStack().undoDescriptions().size();
+    const qsizetype steps = document.history().undoDescriptions().size();
     now += 5s;
     document.editField(TagField::comment, QStringLiteral("same"));
     document.editField(TagField::comment, QStringLiteral("same"), ids[1]);
     document.editField(TagField::bpm, QString(), ids[2]); // empty cell = no value = unchanged
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps);
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps);
 
     // Some files already hold the value: all selected files are marked modified.
     document.editField(TagField::compilation, QStringLiteral("1"));
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Compilation"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Edit Compilation"));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(document.files()[i].tags().compilation, true);
     now += 5s;
     document.editField(TagField::compilation, QStringLiteral("1"));
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps + 1);
 
     // Clearing a field removes it from every selected file.
     document.editField(TagField::comment, QString());
@@ -168,34 +168,34 @@ TEST_F(EditingTest, CellEditOfAnUnselectedFileLeavesTheEditState) {
 TEST_F(EditingTest, HistoryKeepsTwoHundredStepsAndANewStepEndsRedo) {
     for (int i = 0; i < 201; ++i)
         document.editField(TagField::bpm, QString::number(i + 1), ids[0]);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), 200);
+    EXPECT_EQ(document.history().undoDescriptions().size(), 200);
     int undone = 0;
-    while (document.canUndo()) {
+    while (document.history().canUndo()) {
         document.undo();
         ++undone;
     }
     EXPECT_EQ(undone, 200);
     EXPECT_EQ(valueOf(0, TagField::bpm), QStringLiteral("1")); // the oldest step is gone
     document.undo();                                           // nothing to undo: nothing happens
-    EXPECT_TRUE(document.canRedo());
+    EXPECT_TRUE(document.history().canRedo());
     document.redo();
     EXPECT_EQ(valueOf(0, TagField::bpm), QStringLiteral("2"));
     document.editField(TagField::bpm, QStringLiteral("99"), ids[0]);
-    EXPECT_FALSE(document.canRedo());
-    EXPECT_EQ(document.redoDescription(), std::nullopt);
+    EXPECT_FALSE(document.history().canRedo());
+    EXPECT_EQ(document.history().redoDescription(), std::nullopt);
 }
 
 TEST_F(EditingTest, ClipboardPastesCopiesAsOneStep) {
     document.setSelectedFiles({ids[1]});
-    document.copyTagsFromSelected();
-    const TagClipboard clipboard = document.tagClipboard();
+    document.tagClipboard().copyFromSelected();
+    const TagClipboard clipboard = document.tagClipboard().contents();
     EXPECT_EQ(clipboard.sourceFilename, QStringLiteral("2.flac"));
     ASSERT_TRUE(clipboard.artwork.has_value());
     document.editField(TagField::title, QStringLiteral("Changed after copying"), ids[1]);
 
     selectAll();
-    document.pasteTagsToSelected(true, true);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Paste to 3 files"));
+    document.tagClipboard().pasteToSelected(true, true);
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Paste to 3 files"));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(document.files()[i].tags(), *clipboard.tags);
         EXPECT_EQ(document.files()[i].artwork(), *clipboard.artwork);
@@ -206,7 +206,7 @@ TEST_F(EditingTest, ClipboardPastesCopiesAsOneStep) {
 
     // A single field, through its text form.
     document.setSelectedFiles({ids[2]});
-    document.pasteTagsToSelected(true, false, TagField::artist);
+    document.tagClipboard().pasteToSelected(true, false, TagField::artist);
     EXPECT_EQ(valueOf(2, TagField::artist), clipboard.tags->artist);
     EXPECT_EQ(valueOf(2, TagField::title), std::nullopt);
 }
@@ -224,20 +224,20 @@ TEST_F(EditingTest, EditStateFollowsBatchOperationsOnTheSelection) {
     document.editField(TagField::trackNumber, QStringLiteral("007"));
     EXPECT_EQ(state->stringValue(TagField::trackNumber), QStringLiteral("7"));
 
-    document.numberTracks(4, std::nullopt, 0);
+    document.tagOperations().numberTracks(4, std::nullopt, 0);
     EXPECT_TRUE(state->varies(TagField::trackNumber));
     EXPECT_EQ(state->stringValue(TagField::trackTotal), QStringLiteral("3"));
 
-    document.copyFieldToField(TagField::trackTotal, TagField::bpm);
+    document.tagOperations().copyFieldToField(TagField::trackTotal, TagField::bpm);
     EXPECT_EQ(state->stringValue(TagField::bpm), QStringLiteral("3"));
     EXPECT_FALSE(state->varies(TagField::bpm));
 
     document.setSelectedFiles({ids[0]});
     state = document.editState();
-    document.findAndReplace(QStringLiteral("Fixture"), QStringLiteral("Guest"), false, false,
-                            {TagField::artist}, false);
+    document.tagOperations().findAndReplace(QStringLiteral("Fixture"), QStringLiteral("Guest"), false, false,
+                                            {TagField::artist}, false);
     EXPECT_EQ(state->stringValue(TagField::artist), QStringLiteral("Guest Artist"));
-    document.applyTextTransform(TextTransform::upperCase, {TagField::artist});
+    document.tagOperations().applyTextTransform(TextTransform::upperCase, {TagField::artist});
     EXPECT_EQ(state->stringValue(TagField::artist), QStringLiteral("GUEST ARTIST"));
 
     // An operation on files outside the selection leaves it alone.

@@ -32,16 +32,16 @@ TEST(DocumentImport, KeepsSupportedFilesOnceAndSelectsTheFirst) {
     importAndWait(document, {library.url(), library.url(QStringLiteral("b.mp3")),
                              library.url(QStringLiteral("sub/../b.mp3"))});
     EXPECT_EQ(namesOf(document.files()), QStringList({".hidden.ogg", "a.flac", "b.mp3"}));
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 3 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Import 3 files"));
     EXPECT_EQ(noticeText(document), std::nullopt);
     EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{document.files().first().id()});
     EXPECT_EQ(document.importProgress(), (ImportProgress{3, 3}));
-    EXPECT_EQ(document.savedFiles().size(), 3);
+    EXPECT_EQ(document.modifiedCount(), 0);
 
     // Everything already loaded: nothing happens, no undo step.
     importAndWait(document, {library.url(QStringLiteral("link.mp3")), library.url()});
     EXPECT_EQ(document.files().size(), 3);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), 1);
+    EXPECT_EQ(document.history().undoDescriptions().size(), 1);
 }
 
 TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
@@ -63,7 +63,7 @@ TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
     importAndWait(document, {library.url()});
     EXPECT_EQ(namesOf(document.files()), QStringList({"also good.opus", "good.mp3"}));
     // Two notices: the names that are not UTF-8 are heard of as soon as the folder is walked.
-    const QList<Notice> notices = document.notices();
+    const QList<Notice> notices = document.notices().all();
     ASSERT_EQ(notices.size(), 2);
     EXPECT_EQ(notices[1].kind, Notice::Kind::import);
     EXPECT_TRUE(notices[1].text.startsWith(failureHeading));
@@ -82,7 +82,7 @@ TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
     misnamed.sort();
     EXPECT_EQ(misnamed, QStringList({library.path(QStringLiteral("caf\uFFFD.mp3")),
                                      library.path(QStringLiteral("d\uFFFDj\uFFFD/vu.mp3"))}));
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 4 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Import 4 files"));
 
     // Undoing an import restores the list from before it.
     document.undo();
@@ -123,8 +123,8 @@ TEST(DocumentImport, ReadsAtMostEightAtOnceAndAppendsAsReadsFinish) {
     EXPECT_TRUE(std::is_sorted(sizesSeen.begin(), sizesSeen.end()));
     EXPECT_TRUE(sizesSeen.contains(60));
     EXPECT_EQ(sizesSeen.last(), 61);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Import 1 files"));
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), 2);
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Import 1 files"));
+    EXPECT_EQ(document.history().undoDescriptions().size(), 2);
     QStringList sorted = namesOf(document.files());
     QStringList expected = sorted;
     std::sort(expected.begin(), expected.end());
@@ -151,7 +151,7 @@ TEST(DocumentList, SortingNotifiesOnlyARealChangeAndRemovalIsUndoable) {
     document.editField(TagField::title, QStringLiteral("Edited"), removed);
     document.setSelectedFiles({removed});
     document.removeSelectedFromList();
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Remove 1 file from list"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Remove 1 file from list"));
     EXPECT_EQ(document.files().size(), 2);
     EXPECT_TRUE(document.selectedFiles().isEmpty());
     document.undo();
@@ -168,7 +168,7 @@ TEST(DocumentSnapshots, UndoAndRedoThroughALargeLibraryGiveEveryStateBack) {
     DocumentViewModel document;
     document.setTagReader(std::make_shared<MockTagReader>());
     auto now = std::chrono::steady_clock::now();
-    document.setClock([&now] { return now; });
+    document.history().setClock([&now] { return now; });
     QList<QUrl> locations;
     for (int i = 0; i < 5000; ++i)
         locations.append(QUrl::fromLocalFile(QStringLiteral("/nowhere/%1.mp3").arg(i)));
@@ -199,7 +199,7 @@ TEST(DocumentSnapshots, UndoAndRedoThroughALargeLibraryGiveEveryStateBack) {
         document.editField(TagField::year, QStringLiteral("1999"));
     });
     step([&] { document.removeSelectedFromList(); });
-    ASSERT_EQ(document.undoStack().undoDescriptions().size(), 7); // the import and six edits
+    ASSERT_EQ(document.history().undoDescriptions().size(), 7); // the import and six edits
 
     const auto filesOf = [](const FileSnapshot& state) { return state.files; };
     for (qsizetype i = states.size() - 2; i >= 0; --i) {

@@ -35,7 +35,7 @@ protected:
 TEST_F(RenamingTest, TypedNamesAreCleanedAndCheckedBeforeAnythingMoves) {
     EXPECT_EQ(document.renameFile(flac, QStringLiteral("  New Name.FLAC \n")), FileRenameResult::done);
     EXPECT_TRUE(onDisk(QStringLiteral("New Name.flac")));
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename old.flac"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename old.flac"));
     EXPECT_EQ(document.renameFile(flac, QStringLiteral("New Name")), FileRenameResult::unchanged);
 
     for (const QString& refused : {QStringLiteral("a/b"), QStringLiteral("what?"), QStringLiteral("a:b"),
@@ -65,8 +65,8 @@ TEST_F(RenamingTest, UndoAndRedoMoveTheFileBackAndForth) {
               QStringLiteral(
                   "Couldn’t undo or redo the rename because old.flac already exists. No files were moved."));
     EXPECT_EQ(folderContents(), QStringList({"Renamed.flac", "old.flac", "other.mp3"}));
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename old.flac"));
-    EXPECT_FALSE(document.canRedo());
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename old.flac"));
+    EXPECT_FALSE(document.history().canRedo());
     EXPECT_EQ(fileNamed(document, QStringLiteral("Renamed.flac")).id(), flac);
 }
 
@@ -129,7 +129,7 @@ protected:
         for (const AudioFile& file : document.files())
             all.insert(file.id());
         document.setSelectedFiles(all);
-        document.tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
+        document.tagOperations().tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
         ASSERT_EQ(renameAndWait(document, QStringLiteral("{title} renamed")), 300);
     }
     QStringList onDisk(const QString& folder) const {
@@ -148,12 +148,12 @@ protected:
 
 TEST_F(ManyRenamesTest, AnUndoMovesTheFilesInTheBackgroundAndRedoMovesThemAgain) {
     EXPECT_EQ(onDisk(QStringLiteral("A")), names(u'a', QStringLiteral(" renamed")));
-    QSignalSpy progress(&document, &DocumentViewModel::workProgressChanged);
+    QSignalSpy progress(&document.work(), &WorkQueue::progressChanged);
     std::optional<bool> applied;
     ASSERT_TRUE(document.undo([&](bool done) { applied = done; }));
     // The list changes when the moves are done; until then nothing else moves files or changes them.
     EXPECT_TRUE(document.isMovingFiles());
-    EXPECT_TRUE(document.isWorking());
+    EXPECT_TRUE(document.work().isWorking());
     EXPECT_FALSE(applied);
     EXPECT_EQ(namesOf(document.files()).value(0), QStringLiteral("a000 renamed.mp3"));
     EXPECT_FALSE(document.undo());
@@ -173,8 +173,8 @@ TEST_F(ManyRenamesTest, AnUndoMovesTheFilesInTheBackgroundAndRedoMovesThemAgain)
     EXPECT_EQ(onDisk(QStringLiteral("B")), names(u'b', {}));
     EXPECT_EQ(namesOf(document.files()), names(u'a', {}) + names(u'b', {}));
     EXPECT_GT(progress.count(), 2);
-    EXPECT_EQ(document.workProgress(), (WorkProgress{600, 600})); // each file parked, then placed
-    EXPECT_EQ(document.redoDescription(), QStringLiteral("Rename 300 files"));
+    EXPECT_EQ(document.work().progress(), (WorkProgress{600, 600})); // each file parked, then placed
+    EXPECT_EQ(document.history().redoDescription(), QStringLiteral("Rename 300 files"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return saved; }, 20000));
     EXPECT_EQ(readBack(library.url(QStringLiteral("A/a000.mp3"))).tags().title, QStringLiteral("a000"));
 
@@ -196,19 +196,19 @@ TEST_F(ManyRenamesTest, AFailureInTheMiddleOfAnUndoRollsBackAndKeepsTheStep) {
     EXPECT_TRUE(message.contains(QStringLiteral("\nYour files are at:\n") +
                                  library.path(QStringLiteral("A/a000 renamed.mp3"))))
         << message;
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 300 files"));
-    EXPECT_FALSE(document.canRedo());
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename 300 files"));
+    EXPECT_FALSE(document.history().canRedo());
 }
 
 // Artwork work could not commit its result while files move: moves wait for none.
 TEST_F(ManyRenamesTest, NoMovesStartWhileArtworkWorkRuns) {
-    document.optimizeArtwork(300, 0.8);
-    ASSERT_TRUE(document.isWorking());
+    document.artworkOperations().optimizeArtwork(300, 0.8);
+    ASSERT_TRUE(document.work().isWorking());
     EXPECT_FALSE(document.undo());
     EXPECT_FALSE(document.renameFromPattern(QStringLiteral("{title}")));
     EXPECT_FALSE(document.isMovingFiles());
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 300 files"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isWorking(); }, 20000));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename 300 files"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document.work().isWorking(); }, 20000));
     EXPECT_EQ(onDisk(QStringLiteral("A")), names(u'a', QStringLiteral(" renamed")));
     EXPECT_EQ(noticeText(document), std::nullopt);
 }

@@ -149,10 +149,10 @@ TEST_F(SavingTest, UnchangedPicturesAreLeftAsTheyAre) {
 
     // A changed picture list is written.
     document.setSelectedFiles({id});
-    document.pasteTagsToSelected(false, true); // clipboard empty: nothing changes
-    document.copyTagsFromSelected();
+    document.tagClipboard().pasteToSelected(false, true); // clipboard empty: nothing changes
+    document.tagClipboard().copyFromSelected();
     document.setSelectedFiles({ids[0]});
-    document.pasteTagsToSelected(false, true);
+    document.tagClipboard().pasteToSelected(false, true);
     document.saveAll();
     waitForSave(document);
     EXPECT_EQ(writer->artworkPassed().last(), true);

@@ -180,17 +180,16 @@ QList<TagFieldSet> ControlledWriter::fieldsPassed() const {
 }
 
 std::optional<QString> noticeText(const DocumentViewModel& document) {
-    if (document.notices().isEmpty())
+    if (document.notices().all().isEmpty())
         return std::nullopt;
     QStringList texts;
-    for (const Notice& notice : document.notices())
+    for (const Notice& notice : document.notices().all())
         texts.append(notice.text);
     return texts.join(QStringLiteral("\n\n"));
 }
 
 void dismissNotices(DocumentViewModel& document) {
-    for (const Notice& notice : QList<Notice>(document.notices()))
-        document.dismissNotice(notice.id);
+    document.notices().takeAll();
 }
 
 } // namespace DocumentTest

@@ -81,10 +81,10 @@ TEST_F(FaultTest, WorkGoesOnWhileASaveRuns) {
     library.add(QStringLiteral("d.opus"), QStringLiteral("tagged.opus"));
     document.importFiles({library.url(QStringLiteral("d.opus"))});
     document.editField(TagField::artist, QStringLiteral("During"), ids[2]);
-    const qsizetype steps = document.undoStack().undoDescriptions().size();
+    const qsizetype steps = document.history().undoDescriptions().size();
     document.undo();
     document.redo();
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps); // ignored during a save
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps); // ignored during a save
     writer->release(100);
     waitForSave(document);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isLoading(); }, 10000));
@@ -114,7 +114,7 @@ TEST_F(FaultTest, TheFolderOfAPendingRenameRemoved) {
     EXPECT_TRUE(message.endsWith(QStringLiteral("\nYour files are at:\n") +
                                  library.path(QStringLiteral("sub/renamed.mp3"))))
         << message;
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename inner.mp3")); // the step stays
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename inner.mp3")); // the step stays
     EXPECT_EQ(contentsOf(library.path(QStringLiteral("a.mp3"))), others);
     EXPECT_EQ(QDir(library.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"a.mp3", "b.flac", "c.ogg"}));
@@ -141,8 +141,8 @@ TEST(FaultFullDisk, ASaveThatDoesNotFitFailsAndChangesNothing) {
     // A picture far bigger than the space left.
     const QByteArray picture(700 * 1024, '\x5a');
     document.setSelectedFiles({fileNamed(document, QStringLiteral("big.flac")).id()});
-    document.setArtwork(Artwork{QUuid::createUuid(), picture, ImageFormat::jpeg, 0, 0, picture.size(),
-                                ArtworkType::frontCover, std::nullopt});
+    document.artworkOperations().setArtwork(Artwork{QUuid::createUuid(), picture, ImageFormat::jpeg, 0, 0,
+                                                    picture.size(), ArtworkType::frontCover, std::nullopt});
     ASSERT_TRUE(disk.leaveFree(900 * 1024));
     document.saveAll();
     waitForSave(document);

@@ -121,7 +121,7 @@ TEST_P(LosslessSave, EachFieldAloneChangesOnlyItsOwnItems) {
     for (TagField field : allTagFields)
         document.editField(field, newValue(field), fileNamed(document, names[static_cast<int>(field)]).id());
     document.setSelectedFiles({fileNamed(document, names.last()).id()});
-    document.removeArtwork();
+    document.artworkOperations().removeArtwork();
     document.saveAll();
     waitForSave(document);
     ASSERT_EQ(noticeText(document), std::nullopt);

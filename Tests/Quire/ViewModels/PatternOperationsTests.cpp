@@ -203,7 +203,7 @@ protected:
     QStringList onDisk(const QString& folder = {}) const {
         return QDir(library.path(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
-    qsizetype undoSteps() const { return document.undoStack().undoDescriptions().size(); }
+    qsizetype undoSteps() const { return document.history().undoDescriptions().size(); }
 
     Library library;
     DocumentViewModel document;
@@ -214,9 +214,9 @@ TEST_F(PatternOperations, NothingSelectedRecordsNoStep) {
     document.setSelectedFiles({});
     const qsizetype steps = undoSteps();
     EXPECT_EQ(renameAndWait(document, QStringLiteral("{title}")), 0);
-    document.tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
-    document.tagsFromPath(QStringLiteral("{album}"), {TagField::album});
-    document.numberTracks(1, std::nullopt, 2);
+    document.tagOperations().tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
+    document.tagOperations().tagsFromPath(QStringLiteral("{album}"), {TagField::album});
+    document.tagOperations().numberTracks(1, std::nullopt, 2);
     EXPECT_EQ(undoSteps(), steps);
     EXPECT_EQ(document.modifiedCount(), 0);
 }
@@ -225,9 +225,9 @@ TEST_F(PatternOperations, TagsFromFilenameStoreTheGroupsThroughTheTextConversion
     load({QStringLiteral("01 - Time - Live.flac"), QStringLiteral("A1 - Intro.mp3"),
           QStringLiteral("nomatch.mp3"), QStringLiteral("z - .mp3")});
     selectAll();
-    document.tagsFromFilename(QStringLiteral("{trackNumber} - {title}"),
-                              {TagField::title, TagField::trackNumber});
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Extract tags from filename"));
+    document.tagOperations().tagsFromFilename(QStringLiteral("{trackNumber} - {title}"),
+                                              {TagField::title, TagField::trackNumber});
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Extract tags from filename"));
     EXPECT_EQ(tagsOf(QStringLiteral("01 - Time - Live.flac")).title, QStringLiteral("Time - Live"));
     EXPECT_EQ(tagsOf(QStringLiteral("01 - Time - Live.flac")).trackNumber, 1);
     EXPECT_EQ(tagsOf(QStringLiteral("A1 - Intro.mp3")).trackNumber, std::nullopt);
@@ -238,7 +238,7 @@ TEST_F(PatternOperations, TagsFromFilenameStoreTheGroupsThroughTheTextConversion
 
     // No match anywhere still records its one step.
     const qsizetype steps = undoSteps();
-    document.tagsFromFilename(QStringLiteral("{title}.live"), {TagField::title});
+    document.tagOperations().tagsFromFilename(QStringLiteral("{title}.live"), {TagField::title});
     EXPECT_EQ(undoSteps(), steps + 1);
     document.undo();
     document.undo();
@@ -250,8 +250,9 @@ TEST_F(PatternOperations, TagsFromPathStoreFolderNamesInTheChosenFields) {
     library.add(QStringLiteral("Pink Floyd/Dark Side/02-Money.flac"), QStringLiteral("untagged.flac"));
     importAndWait(document, {library.url()});
     select({QStringLiteral("01-Time.flac")});
-    document.tagsFromPath(QStringLiteral("/{artist}/{album}/"), {TagField::artist, TagField::album});
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Extract tags from path"));
+    document.tagOperations().tagsFromPath(QStringLiteral("/{artist}/{album}/"),
+                                          {TagField::artist, TagField::album});
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Extract tags from path"));
     EXPECT_EQ(tagsOf(QStringLiteral("01-Time.flac")).artist, QStringLiteral("Pink Floyd"));
     EXPECT_EQ(tagsOf(QStringLiteral("01-Time.flac")).album, QStringLiteral("Dark Side"));
     EXPECT_EQ(tagsOf(QStringLiteral("02-Money.flac")).artist, std::nullopt);
@@ -264,8 +265,8 @@ TEST_F(PatternOperations, TracksAreNumberedInListOrderSkippingUnselectedFiles) {
     document.setSortOrder({SortDescriptor{SortKey::filename, false}});
     document.sortFiles();
     select({QStringLiteral("a.mp3"), QStringLiteral("c.mp3"), QStringLiteral("d.mp3")});
-    document.numberTracks(-1, std::nullopt, 3);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Number tracks"));
+    document.tagOperations().numberTracks(-1, std::nullopt, 3);
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Number tracks"));
     EXPECT_EQ(tagsOf(QStringLiteral("d.mp3")).trackNumber, -1);
     EXPECT_EQ(tagsOf(QStringLiteral("c.mp3")).trackNumber, 0);
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackNumber, 1);
@@ -274,13 +275,13 @@ TEST_F(PatternOperations, TracksAreNumberedInListOrderSkippingUnselectedFiles) {
     EXPECT_FALSE(fileNamed(document, QStringLiteral("b.mp3")).isModified());
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).discNumber, 1);
 
-    document.numberTracks(5, 0, 2);
+    document.tagOperations().numberTracks(5, 0, 2);
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackNumber, 7);
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackTotal, 0);
 
     // Numbers past the 64-bit range: nothing is numbered.
     const qsizetype steps = undoSteps();
-    document.numberTracks(std::numeric_limits<qint64>::max(), std::nullopt, 2);
+    document.tagOperations().numberTracks(std::numeric_limits<qint64>::max(), std::nullopt, 2);
     EXPECT_EQ(undoSteps(), steps);
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackNumber, 7);
 }
@@ -298,7 +299,7 @@ TEST_F(PatternOperations, RenameMovesFilesAtOnceWithoutOverwriting) {
               (RenamePreviewRow{QStringLiteral("x.mp3"), QStringLiteral("x.mp3")}));
 
     EXPECT_EQ(renameAndWait(document, QStringLiteral("{track} - {artist}")), 1);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 2 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename 2 files"));
     EXPECT_EQ(onDisk(), QStringList({"03 - Fixture Artist.mp3", "y.mp3", "z.flac"}));
     EXPECT_EQ(namesOf(document.files()), QStringList({"03 - Fixture Artist.mp3", "y.mp3", "z.flac"}));
     EXPECT_TRUE(fileNamed(document, QStringLiteral("03 - Fixture Artist.mp3")).isModified());
@@ -307,7 +308,7 @@ TEST_F(PatternOperations, RenameMovesFilesAtOnceWithoutOverwriting) {
     // A name that is already the file's own moves nothing and counts nothing.
     select({QStringLiteral("z.flac")});
     EXPECT_EQ(renameAndWait(document, QStringLiteral("z")), 0);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Rename 1 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename 1 files"));
 
     EXPECT_TRUE(undoAndWait(document));
     EXPECT_TRUE(undoAndWait(document));

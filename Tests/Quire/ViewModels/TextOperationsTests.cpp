@@ -39,15 +39,16 @@ protected:
             chosen.insert(ids[index]);
         document.setSelectedFiles(chosen);
     }
-    qsizetype steps() const { return document.undoStack().undoDescriptions().size(); }
+    qsizetype steps() const { return document.history().undoDescriptions().size(); }
     int count(const char* search, bool regex, bool wholeWord, const QList<TagField>& fields = titleOnly,
               bool allFiles = false) const {
-        return document.countFindMatches(QString::fromUtf8(search), regex, wholeWord, fields, allFiles);
+        return document.tagOperations().countFindMatches(QString::fromUtf8(search), regex, wholeWord, fields,
+                                                         allFiles);
     }
     int replace(const char* search, const char* replacement, bool regex, bool wholeWord,
                 const QList<TagField>& fields = titleOnly, bool allFiles = false) {
-        return document.findAndReplace(QString::fromUtf8(search), QString::fromUtf8(replacement), regex,
-                                       wholeWord, fields, allFiles);
+        return document.tagOperations().findAndReplace(
+            QString::fromUtf8(search), QString::fromUtf8(replacement), regex, wholeWord, fields, allFiles);
     }
 
     Library library;
@@ -67,7 +68,7 @@ TEST_F(TextFindReplace, PlainSearchIsLiteralAndCaseSensitive) {
     EXPECT_EQ(count("a", false, false), 3);
     EXPECT_EQ(replace("a", "b", false, false), 1); // one changed value, three matches
     EXPECT_EQ(value(0, TagField::title), QStringLiteral("bbnbnb"));
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Find & replace in 1 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Find & replace in 1 files"));
 
     // Search and replacement are both taken literally.
     EXPECT_EQ(count(".", false, false, {TagField::album}), 1);
@@ -124,12 +125,13 @@ TEST_F(TextFindReplace, RegularExpressionsUseTemplatesAndInvalidOnesChangeNothin
     EXPECT_EQ(replace("B", "$1", true, false), 0);
     EXPECT_EQ(value(0, TagField::title), QStringLiteral("B - A"));
     EXPECT_EQ(steps(), before + 3);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Find & replace in 1 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Find & replace in 1 files"));
 }
 
 TEST_F(TextFindReplace, EmptyMatchesFillEmptyAndAbsentFields) {
     select({2});
-    document.applyTextTransform(TextTransform::lowerCase, {TagField::comment}); // present and empty
+    document.tagOperations().applyTextTransform(TextTransform::lowerCase,
+                                                {TagField::comment}); // present and empty
     set(2, TagField::album, "Kept");
     ASSERT_EQ(value(2, TagField::title), std::nullopt);
     const QList<TagField> fields{TagField::title, TagField::album, TagField::comment};
@@ -149,7 +151,7 @@ TEST_F(TextFindReplace, TargetsTheSelectionOrAllFilesAndStoresOnlyChanges) {
     // A replacement equal to the match changes and marks nothing.
     EXPECT_EQ(replace("Fixture", "Fixture", false, false, album, true), 0);
     EXPECT_EQ(document.modifiedCount(), 0);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Find & replace in 3 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Find & replace in 3 files"));
 
     select({0});
     EXPECT_EQ(count("Fixture", false, false, album), 1);
@@ -264,13 +266,13 @@ TEST(TextTransformApply, PreviewShowsChangingFieldsOrderedByRawValue) {
 using TextBatch = TextDocumentTest;
 
 TEST_F(TextBatch, TransformStoresEveryChosenFieldOfEverySelectedFile) {
-    document.applyTextTransform(TextTransform::upperCase, titleOnly); // nothing selected
+    document.tagOperations().applyTextTransform(TextTransform::upperCase, titleOnly); // nothing selected
     EXPECT_EQ(steps(), importSteps);
     EXPECT_EQ(document.modifiedCount(), 0);
 
     select({1, 2});
-    document.applyTextTransform(TextTransform::lowerCase, {TagField::title, TagField::album});
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Apply lower case to 2 files"));
+    document.tagOperations().applyTextTransform(TextTransform::lowerCase, {TagField::title, TagField::album});
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Apply lower case to 2 files"));
     EXPECT_EQ(value(1, TagField::title), QStringLiteral("café ☕ 東京"));
     EXPECT_EQ(value(1, TagField::album), QStringLiteral("fixture album"));
     // Absent fields become present and empty, and the file counts as modified.
@@ -285,7 +287,7 @@ TEST_F(TextBatch, TransformStoresEveryChosenFieldOfEverySelectedFile) {
 }
 
 TEST_F(TextBatch, CopyFieldConvertsThroughTheTextForm) {
-    document.copyFieldToField(TagField::artist, TagField::albumArtist); // nothing selected
+    document.tagOperations().copyFieldToField(TagField::artist, TagField::albumArtist); // nothing selected
     EXPECT_EQ(steps(), importSteps);
     EXPECT_EQ(document.modifiedCount(), 0);
 
@@ -293,22 +295,22 @@ TEST_F(TextBatch, CopyFieldConvertsThroughTheTextForm) {
     set(1, TagField::grouping, "TRUE");
     set(2, TagField::grouping, "yes");
     select({0, 1, 2});
-    document.copyFieldToField(TagField::artist, TagField::albumArtist);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Copy Artist → Album Artist"));
+    document.tagOperations().copyFieldToField(TagField::artist, TagField::albumArtist);
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Copy Artist → Album Artist"));
     EXPECT_EQ(value(0, TagField::albumArtist), QStringLiteral("Fixture Artist"));
     EXPECT_EQ(value(2, TagField::albumArtist), std::nullopt); // an absent source clears the target
     EXPECT_EQ(document.modifiedCount(), 3);
 
-    document.copyFieldToField(TagField::title, TagField::year);
+    document.tagOperations().copyFieldToField(TagField::title, TagField::year);
     EXPECT_EQ(document.files()[0].tags().year, 1973);
     EXPECT_EQ(document.files()[1].tags().year, std::nullopt);
-    document.copyFieldToField(TagField::trackNumber, TagField::comment);
+    document.tagOperations().copyFieldToField(TagField::trackNumber, TagField::comment);
     EXPECT_EQ(value(1, TagField::comment), QStringLiteral("3"));
     EXPECT_EQ(value(2, TagField::comment), std::nullopt);
-    document.copyFieldToField(TagField::compilation, TagField::lyrics);
+    document.tagOperations().copyFieldToField(TagField::compilation, TagField::lyrics);
     EXPECT_EQ(value(0, TagField::lyrics), QStringLiteral("1"));
     EXPECT_EQ(value(2, TagField::lyrics), std::nullopt);
-    document.copyFieldToField(TagField::grouping, TagField::compilation);
+    document.tagOperations().copyFieldToField(TagField::grouping, TagField::compilation);
     EXPECT_EQ(document.files()[0].tags().compilation, false); // "Fixture Grouping"
     EXPECT_EQ(document.files()[1].tags().compilation, true);
     EXPECT_EQ(document.files()[2].tags().compilation, false);

@@ -20,11 +20,11 @@ TEST(Translation, CountsReadInTheSingularForOneAndThePluralOtherwise) {
 
     document.setSelectedFiles({ids[0]});
     document.removeSelectedFromList();
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Remove 1 file from list"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Remove 1 file from list"));
     document.undo();
     document.setSelectedFiles(QSet<QUuid>(ids.begin(), ids.end()));
     document.removeSelectedFromList();
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Remove 3 files from list"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Remove 3 files from list"));
 
     // No operation removes nothing, but a count of none reads in the plural too.
     EXPECT_EQ(QCoreApplication::translate("DocumentViewModel", "Remove %n files from list", nullptr, 0),

@@ -88,14 +88,14 @@ TEST_F(ArtworkPanelTest, ShowsSharedDifferingOrNoArtwork) {
     // A large cover is decoded and scaled in the background, not while the selection changes.
     QImage large(3000, 3000, QImage::Format_RGB32);
     large.fill(Qt::darkBlue);
-    document.setArtwork(*ArtworkProcessing::coverArtwork(large));
+    document.artworkOperations().setArtwork(*ArtworkProcessing::coverArtwork(large));
     EXPECT_TRUE(panel()->thumbnail()->isLoading());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !panel()->thumbnail()->isLoading(); }, 10000));
     EXPECT_LE(panel()->thumbnail()->image().width(), 80 * panel()->devicePixelRatio());
 
     // A picture that does not decode shows a placeholder instead.
     Artwork broken{QUuid::createUuid(), "not a picture", ImageFormat::png, 0, 0, 13, ArtworkType::frontCover};
-    document.setArtwork(broken);
+    document.artworkOperations().setArtwork(broken);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !panel()->thumbnail()->isLoading(); }));
     EXPECT_TRUE(panel()->thumbnail()->showsPlaceholder());
     EXPECT_EQ(panel()->captionText(), "1 KB · Front Cover");
@@ -126,7 +126,7 @@ TEST_F(ArtworkPanelTest, PastedPictureBytesBecomeAJpegFrontCover) {
         EXPECT_EQ(picture.height, 10);
         EXPECT_TRUE(picture.data.startsWith("\xff\xd8"));
     }
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Set artwork on 2 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Set artwork on 2 files"));
 
     // A dropped image file goes the same way.
     TestSupport::ScratchFolder folder;
@@ -194,7 +194,7 @@ TEST_F(ArtworkPanelTest, OptimizeSheetCaptionComparesTheEstimatePerFrame) {
     // The same picture recorded at twice the estimate: half the size.
     Artwork recorded = selected.first().artwork().first();
     recorded.sizeBytes = 2 * estimate;
-    document.setArtwork(recorded);
+    document.artworkOperations().setArtwork(recorded);
 
     auto sheet = std::make_unique<ArtworkOptimizeSheet>(&document, 1000, 0.8, window.get());
     sheet->show();

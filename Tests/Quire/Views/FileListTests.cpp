@@ -161,7 +161,7 @@ TEST_F(FileListTest, TheTableFollowsTheDocumentRowByRow) {
 TEST_F(FileListTest, CellsCheckWhatIsTyped) {
     load({QStringLiteral("a.flac")});
     const AudioFile before = document.files()[0];
-    const auto steps = document.undoStack().undoDescriptions().size();
+    const auto steps = document.history().undoDescriptions().size();
     QSignalSpy refusals(model(), &FileListModel::inputRefused);
     EXPECT_FALSE(model()->setData(cell(0, FileColumn::track), QStringLiteral("abc"), Qt::EditRole));
     EXPECT_EQ(document.files()[0], before);
@@ -170,7 +170,7 @@ TEST_F(FileListTest, CellsCheckWhatIsTyped) {
     EXPECT_TRUE(model()->setData(cell(0, FileColumn::track), QStringLiteral("5/17"), Qt::EditRole));
     EXPECT_EQ(document.files()[0].tags().trackNumber, 5);
     EXPECT_EQ(document.files()[0].tags().trackTotal, 17);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps + 1);
 }
 
 // The name and tag columns share the width the others leave, never below
@@ -267,7 +267,7 @@ TEST_F(FileListTest, TagCellsCommitThroughTheDocument) {
     EXPECT_TRUE(typeAndPress(editor, QStringLiteral("New Title")));
     EXPECT_EQ(fileWithId(first).tags().title, "New Title");
     EXPECT_NE(fileWithId(ids()[1]).tags().title, "New Title"); // only the edited row
-    EXPECT_EQ(document.undoDescription(), "Edit Title");
+    EXPECT_EQ(document.history().undoDescription(), "Edit Title");
 
     editor = startEditing(cell(0, FileColumn::artist));
     ASSERT_NE(editor, nullptr);
@@ -393,10 +393,10 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
                            "Find & Replace…", "Text Transforms…", "-", "Remove from List"}));
 
     // Ctrl+V with nothing copied does nothing, not even an undo step.
-    const auto undoSteps = document.undoStack().undoDescriptions().size();
+    const auto undoSteps = document.history().undoDescriptions().size();
     list()->setFocus();
     QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), undoSteps);
+    EXPECT_EQ(document.history().undoDescriptions().size(), undoSteps);
 
     menu.reset(list()->createContextMenu(pointAt(2)));
     EXPECT_EQ(document.selectedFiles(), QSet<QUuid>{ids()[2]}); // outside: just the clicked row
@@ -404,7 +404,7 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
     menu.reset(list()->createContextMenu(pointAt(2)));
     EXPECT_TRUE(actionNamed(menu.get(), "Paste Tags")->isEnabled());
     QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), undoSteps + 1);
+    EXPECT_EQ(document.history().undoDescriptions().size(), undoSteps + 1);
 
     actionNamed(menu.get(), "Number Tracks…")->trigger();
     ASSERT_NE(qobject_cast<TrackNumberingSheet*>(window->currentSheet()), nullptr);

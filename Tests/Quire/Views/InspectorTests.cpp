@@ -81,7 +81,7 @@ TEST_F(InspectorTest, TypingEditsEverySelectedFileAsOneUndoStep) {
     EXPECT_EQ(artist->placeholderText(), "Multiple values");
     EXPECT_EQ(lineEdit(TagField::title)->placeholderText(), "Title");
 
-    const qsizetype steps = document.undoStack().undoDescriptions().size();
+    const qsizetype steps = document.history().undoDescriptions().size();
     artist->setFocus();
     QTest::keyClicks(artist, "Duo");
     artist->setCursorPosition(1);
@@ -92,8 +92,8 @@ TEST_F(InspectorTest, TypingEditsEverySelectedFileAsOneUndoStep) {
     EXPECT_EQ(artist->cursorPosition(), 2);
     EXPECT_TRUE(artist->hasFocus());
     EXPECT_EQ(artist->placeholderText(), "Artist");
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 1);
-    EXPECT_EQ(document.undoDescription(), QStringLiteral("Edit Artist"));
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps + 1);
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Edit Artist"));
 
     // The window's Undo takes Ctrl+Z even while the box has focus: the whole word goes at once.
     QTest::keyClick(artist, Qt::Key_Z, Qt::ControlModifier);
@@ -110,8 +110,9 @@ TEST_F(InspectorTest, TypingEditsEverySelectedFileAsOneUndoStep) {
         EXPECT_EQ(file.tags().album, std::nullopt);
 
     // A batch operation on the selection shows at once.
-    document.findAndReplace("Fixture", "Guest", false, false, {TagField::title, TagField::genre}, false);
-    document.numberTracks(1, std::nullopt, 0);
+    document.tagOperations().findAndReplace("Fixture", "Guest", false, false,
+                                            {TagField::title, TagField::genre}, false);
+    document.tagOperations().numberTracks(1, std::nullopt, 0);
     EXPECT_EQ(lineEdit(TagField::trackTotal)->text(), "2");
     EXPECT_EQ(lineEdit(TagField::trackNumber)->placeholderText(), "Multiple values");
 }
@@ -123,7 +124,7 @@ TEST_F(InspectorTest, TypedNumbersAreCheckedWhenTheTypingIsDone) {
     document.setSelectedFiles({ids()[0]});
     const AudioFile before = document.files()[0];
     const QString year = before.tags().value(TagField::year).value_or(QString());
-    const qsizetype steps = document.undoStack().undoDescriptions().size();
+    const qsizetype steps = document.history().undoDescriptions().size();
     QLineEdit* yearBox = lineEdit(TagField::year);
     yearBox->setFocus();
     yearBox->selectAll();
@@ -132,7 +133,7 @@ TEST_F(InspectorTest, TypedNumbersAreCheckedWhenTheTypingIsDone) {
     QTest::keyClick(yearBox, Qt::Key_Return);
     EXPECT_EQ(document.files()[0], before);
     EXPECT_EQ(document.modifiedCount(), 0);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps);
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps);
     EXPECT_EQ(yearBox->text(), year);
     EXPECT_TRUE(inspector()->box(TagField::year)->errorText().startsWith("Year takes a year"));
 
@@ -150,7 +151,7 @@ TEST_F(InspectorTest, TypedNumbersAreCheckedWhenTheTypingIsDone) {
     QTest::keyClick(track, Qt::Key_Return);
     EXPECT_EQ(document.files()[0].tags().trackNumber, 5);
     EXPECT_EQ(document.files()[0].tags().trackTotal, 17);
-    EXPECT_EQ(document.undoStack().undoDescriptions().size(), steps + 2);
+    EXPECT_EQ(document.history().undoDescriptions().size(), steps + 2);
     track->selectAll();
     QTest::keyClicks(track, "4");
     document.saveAll();

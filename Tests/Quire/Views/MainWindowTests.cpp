@@ -120,9 +120,9 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     waitForSave(document);
 
     // b.flac failed: the alert shows the save's notice.
-    ASSERT_EQ(document.notices().size(), 1);
-    const QString saveNotice = document.notices()[0].text;
-    EXPECT_EQ(document.notices()[0].files, QStringList{library.path(QStringLiteral("b.flac"))});
+    ASSERT_EQ(document.notices().all().size(), 1);
+    const QString saveNotice = document.notices().all()[0].text;
+    EXPECT_EQ(document.notices().all()[0].files, QStringList{library.path(QStringLiteral("b.flac"))});
     QTRY_VERIFY(window->noticeAlert() && window->noticeAlert()->isVisible());
     EXPECT_EQ(window->noticeAlert()->text(), "Couldn’t Complete the File Operation");
     EXPECT_EQ(window->noticeAlert()->informativeText(), saveNotice);
@@ -133,7 +133,7 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     // A failed import while the alert is open queues behind it; each shows until dismissed.
     library.add(QStringLiteral("broken.flac"), QStringLiteral("corrupt.flac"));
     importAndWait(document, {library.url(QStringLiteral("broken.flac"))});
-    ASSERT_EQ(document.notices().size(), 2);
+    ASSERT_EQ(document.notices().all().size(), 2);
     EXPECT_EQ(window->noticeAlert()->informativeText(), saveNotice);
     window->noticeAlert()->buttons().first()->click();
     QTRY_VERIFY(window->noticeAlert() && window->noticeAlert()->informativeText().contains("broken.flac"));
@@ -145,7 +145,8 @@ TEST_F(MainWindowTest, ToolbarFollowsEditsUndoAndAFailingSave) {
     // Artwork work in the background shows its progress in the same place.
     TestSupport::ScratchFolder pictures;
     bool exported = false;
-    document.batchExportAllArtwork(QUrl::fromLocalFile(pictures.path()), [&](int) { exported = true; });
+    document.artworkOperations().batchExportAllArtwork(QUrl::fromLocalFile(pictures.path()),
+                                                       [&](int) { exported = true; });
     EXPECT_TRUE(window->statusBarView()->savingText().startsWith("Working on artwork…"));
     QTRY_VERIFY(exported);
     EXPECT_EQ(window->statusBarView()->savingText(), "");

@@ -49,7 +49,7 @@ protected:
         const QList<QUuid> all = ids();
         document.setSelectedFiles(QSet<QUuid>(all.begin(), all.end()));
     }
-    qsizetype steps() const { return document.undoStack().undoDescriptions().size(); }
+    qsizetype steps() const { return document.history().undoDescriptions().size(); }
     std::optional<QString> value(int index, TagField field) const {
         return document.files()[index].tags().value(field);
     }
@@ -266,7 +266,7 @@ TEST_F(SheetTest, TextTransformPreviewsTheFirstFileAndApplies) {
     QTest::mouseClick(sheet->primaryButton(), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(steps(), before + 1);
-    EXPECT_EQ(document.undoDescription(), "Apply UPPER CASE to 2 files");
+    EXPECT_EQ(document.history().undoDescription(), "Apply UPPER CASE to 2 files");
     EXPECT_EQ(value(1, TagField::genre), "AMBIENT");
 }
 

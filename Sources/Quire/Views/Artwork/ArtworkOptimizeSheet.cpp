@@ -101,7 +101,7 @@ ArtworkOptimizeSheet::ArtworkOptimizeSheet(DocumentViewModel* document, int maxD
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(apply, &QPushButton::clicked, this, [this] {
         if (m_document)
-            m_document->optimizeArtwork(this->maxDimension(), this->jpegQuality());
+            m_document->artworkOperations().optimizeArtwork(this->maxDimension(), this->jpegQuality());
         accept();
     });
     auto* buttons = new QHBoxLayout;

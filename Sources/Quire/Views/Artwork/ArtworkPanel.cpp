@@ -391,7 +391,7 @@ void ArtworkPanel::setImageLater(std::function<std::optional<Artwork>()> make) {
         const std::optional<Artwork> artwork = watcher->result();
         watcher->deleteLater();
         if (artwork && m_document && m_document->selectedFiles() == selection)
-            m_document->setArtwork(*artwork);
+            m_document->artworkOperations().setArtwork(*artwork);
         emit imageHandled();
     });
     watcher->setFuture(QtConcurrent::run(PictureLoading::pool(), std::move(make)));
@@ -481,7 +481,7 @@ void ArtworkPanel::exportAllArtwork() {
 
 void ArtworkPanel::exportAllArtworkTo(const QUrl& folder, const std::function<void(int)>& done) const {
     if (m_document)
-        m_document->exportSelectedArtwork(folder, done);
+        m_document->artworkOperations().exportSelectedArtwork(folder, done);
 }
 
 void ArtworkPanel::showOptimizeSheet() {
@@ -495,7 +495,7 @@ void ArtworkPanel::showOptimizeSheet() {
 
 void ArtworkPanel::removeArtwork() {
     if (m_document)
-        m_document->removeArtwork();
+        m_document->artworkOperations().removeArtwork();
 }
 
 void ArtworkPanel::setDropTargeted(QWidget* target, bool targeted) {

@@ -48,9 +48,9 @@ Facts factsOf(const DocumentViewModel& document) {
     facts.hasArtwork = document.filesWithArtworkCount() > 0;
     facts.idle = !document.isSaving() && !document.isLoading() && !document.isMovingFiles();
     facts.modified = document.modifiedCount() > 0;
-    facts.canUndo = document.canUndo();
-    facts.canRedo = document.canRedo();
-    const TagClipboard& clipboard = document.tagClipboard();
+    facts.canUndo = document.history().canUndo();
+    facts.canRedo = document.history().canRedo();
+    const TagClipboard& clipboard = document.tagClipboard().contents();
     facts.clipboardFilled = clipboard.tags.has_value() || clipboard.artwork.has_value();
     return facts;
 }
@@ -165,7 +165,7 @@ QList<Declaration> declarations() {
          .keywords = QStringLiteral("copy tags clipboard"),
          .shortcut = QKeySequence::Copy,
          .enabled = [](const Facts& facts) { return facts.hasSelection; },
-         .run = [](DocumentViewModel& document) { document.copyTagsFromSelected(); },
+         .run = [](DocumentViewModel& document) { document.tagClipboard().copyFromSelected(); },
          .context = Qt::WidgetShortcut},
         {.name = Commands::pasteTags,
          .text = tr("Paste Tags"),
@@ -173,7 +173,7 @@ QList<Declaration> declarations() {
          .keywords = QStringLiteral("paste tags clipboard"),
          .shortcut = QKeySequence::Paste,
          .enabled = [](const Facts& facts) { return facts.clipboardFilled && batch(facts); },
-         .run = [](DocumentViewModel& document) { document.pasteTagsToSelected(true, true); },
+         .run = [](DocumentViewModel& document) { document.tagClipboard().pasteToSelected(true, true); },
          .context = Qt::WidgetShortcut},
         // The inspector's artwork panel does these, on the selection.
         posting(Commands::chooseArtwork, tr("Choose Artwork…"), "photo.badge.plus",
@@ -259,9 +259,10 @@ CommandRegistry::CommandRegistry(DocumentViewModel* document, CommandCenter* com
     }
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
                         &DocumentViewModel::isSavingChanged, &DocumentViewModel::isLoadingChanged,
-                        &DocumentViewModel::isMovingFilesChanged, &DocumentViewModel::undoStateChanged,
-                        &DocumentViewModel::tagClipboardChanged})
+                        &DocumentViewModel::isMovingFilesChanged})
         connect(document, signal, this, &CommandRegistry::refresh);
+    connect(&document->history(), &EditHistory::stateChanged, this, &CommandRegistry::refresh);
+    connect(&document->tagClipboard(), &TagClipboardModel::contentsChanged, this, &CommandRegistry::refresh);
     refresh();
 }
 

@@ -90,8 +90,8 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
         connect(commands, &CommandCenter::posted, this, &MainWindow::handleCommand);
     connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshFiles);
     connect(document, &DocumentViewModel::filesChanged, this, &MainWindow::refreshSaveState);
-    connect(document, &DocumentViewModel::undoStateChanged, this, &MainWindow::refreshUndoState);
-    connect(document, &DocumentViewModel::noticesChanged, this, &MainWindow::refreshNotices);
+    connect(&document->history(), &EditHistory::stateChanged, this, &MainWindow::refreshUndoState);
+    connect(&document->notices(), &NoticeQueue::changed, this, &MainWindow::refreshNotices);
     refreshFiles();
     refreshSaveState();
     refreshUndoState();
@@ -325,8 +325,8 @@ void MainWindow::refreshSaveState() {
 }
 
 void MainWindow::refreshUndoState() {
-    const auto undoDescription = m_document->undoDescription();
-    const auto redoDescription = m_document->redoDescription();
+    const auto undoDescription = m_document->history().undoDescription();
+    const auto redoDescription = m_document->history().redoDescription();
     action(Commands::undo)->setToolTip(undoDescription ? tr("Undo: %1").arg(*undoDescription) : tr("Undo"));
     action(Commands::redo)->setToolTip(redoDescription ? tr("Redo: %1").arg(*redoDescription) : tr("Redo"));
 }
@@ -346,7 +346,7 @@ void MainWindow::setInspectorShown(bool shown) {
 // The document's notices, oldest first, one alert at a time: dismissing the
 // alert dismisses its notice, and the next one shows.
 void MainWindow::refreshNotices() {
-    const QList<Notice>& notices = m_document->notices();
+    const QList<Notice>& notices = m_document->notices().all();
     if (m_noticeAlert) {
         const bool stillThere = std::any_of(notices.begin(), notices.end(), [this](const Notice& notice) {
             return notice.id == m_shownNotice;
@@ -369,7 +369,7 @@ void MainWindow::refreshNotices() {
     connect(alert, &QDialog::finished, this, [this, id = notice.id] {
         m_noticeAlert = nullptr;
         if (m_document)
-            m_document->dismissNotice(id); // shows the next one
+            m_document->notices().dismiss(id); // shows the next one
     });
     m_noticeAlert = alert;
     m_shownNotice = notice.id;

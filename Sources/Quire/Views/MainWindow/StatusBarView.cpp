@@ -68,9 +68,10 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QAction* save, QWidget
     connect(m_saveButton, &QPushButton::clicked, save, &QAction::trigger);
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
                         &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged,
-                        &DocumentViewModel::isWorkingChanged, &DocumentViewModel::workProgressChanged,
                         &DocumentViewModel::isMovingFilesChanged})
         connect(document, signal, this, &StatusBarView::refresh);
+    for (auto signal : {&WorkQueue::isWorkingChanged, &WorkQueue::progressChanged})
+        connect(&document->work(), signal, this, &StatusBarView::refresh);
     refresh();
 }
 
@@ -114,7 +115,7 @@ void StatusBarView::refresh() {
     m_saveButton->setVisible(!saving && modified > 0);
 
     // A save's progress, else that of artwork work or moves of files in the background.
-    const bool working = !saving && m_document->isWorking();
+    const bool working = !saving && m_document->work().isWorking();
     m_saveProgress->setVisible(saving || working);
     m_saving->setVisible(saving || working);
     if (saving) {
@@ -124,7 +125,7 @@ void StatusBarView::refresh() {
         const qint64 current = std::min(progress.completed + 1, std::max<qint64>(progress.total, 1));
         m_saving->setText(tr("Saving %1 of %2…").arg(current).arg(progress.total));
     } else if (working) {
-        const WorkProgress progress = m_document->workProgress();
+        const WorkProgress progress = m_document->work().progress();
         m_saveProgress->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
         // Moves count two steps a file (parked, then placed): only the bar shows their progress.
         m_saving->setText(

@@ -35,13 +35,14 @@ void BatchArtworkExportSheet::exportAll() {
     // The pictures are written in the background; the sheet shows the outcome
     // when it comes, unless it has been closed by then.
     primaryButton()->setEnabled(false);
-    m_document->batchExportAllArtwork(m_folder->folder(), [sheet = QPointer(this)](int exported) {
-        if (!sheet)
-            return;
-        sheet->primaryButton()->setEnabled(true);
-        if (exported < 1)
-            sheet->showResult(tr("⚠️ No artwork found in loaded files."), Tone::warning);
-        else
-            sheet->showResult(tr("✅ Exported %n artwork images.", nullptr, exported), Tone::success);
-    });
+    m_document->artworkOperations().batchExportAllArtwork(
+        m_folder->folder(), [sheet = QPointer(this)](int exported) {
+            if (!sheet)
+                return;
+            sheet->primaryButton()->setEnabled(true);
+            if (exported < 1)
+                sheet->showResult(tr("⚠️ No artwork found in loaded files."), Tone::warning);
+            else
+                sheet->showResult(tr("✅ Exported %n artwork images.", nullptr, exported), Tone::success);
+        });
 }

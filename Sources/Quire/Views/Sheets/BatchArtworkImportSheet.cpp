@@ -33,15 +33,16 @@ void BatchArtworkImportSheet::import() {
     // The images are read in the background; the sheet shows the outcome when
     // it comes, unless it has been closed by then.
     primaryButton()->setEnabled(false);
-    m_document->batchImportArtwork(m_folder->folder(), [sheet = QPointer(this)](int matched) {
-        if (!sheet)
-            return;
-        sheet->primaryButton()->setEnabled(true);
-        if (matched < 1)
-            sheet->showResult(tr("⚠️ No matching images found. Filenames must match audio filenames "
-                                 "(without extension)."),
-                              Tone::warning);
-        else
-            sheet->showResult(tr("✅ Applied artwork to %n files.", nullptr, matched), Tone::success);
-    });
+    m_document->artworkOperations().batchImportArtwork(
+        m_folder->folder(), [sheet = QPointer(this)](int matched) {
+            if (!sheet)
+                return;
+            sheet->primaryButton()->setEnabled(true);
+            if (matched < 1)
+                sheet->showResult(tr("⚠️ No matching images found. Filenames must match audio filenames "
+                                     "(without extension)."),
+                                  Tone::warning);
+            else
+                sheet->showResult(tr("✅ Applied artwork to %n files.", nullptr, matched), Tone::success);
+        });
 }

@@ -49,7 +49,7 @@ CopyFieldToFieldSheet::CopyFieldToFieldSheet(DocumentViewModel* document, QWidge
 void CopyFieldToFieldSheet::copy() {
     if (!m_document || m_source->currentIndex() == m_target->currentIndex())
         return;
-    m_document->copyFieldToField(static_cast<TagField>(m_source->currentData().toInt()),
-                                 static_cast<TagField>(m_target->currentData().toInt()));
+    m_document->tagOperations().copyFieldToField(static_cast<TagField>(m_source->currentData().toInt()),
+                                                 static_cast<TagField>(m_target->currentData().toInt()));
     accept();
 }

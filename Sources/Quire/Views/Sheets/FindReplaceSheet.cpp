@@ -121,7 +121,7 @@ void FindReplaceSheet::showMatchCount(int count) {
 void FindReplaceSheet::replaceAll() {
     if (!m_document || m_search->text().isEmpty() || m_fields->chosen().isEmpty())
         return;
-    const int replaced = m_document->findAndReplace(
+    const int replaced = m_document->tagOperations().findAndReplace(
         m_search->text(), m_replacement->text(), m_regex->isChecked(), m_wholeWord->isChecked(),
         chosenTextFields(m_fields->chosen()), m_allFiles->isChecked());
     showResult(tr("✅ Replaced in %n fields.", nullptr, replaced), Tone::success);

@@ -44,6 +44,6 @@ void TagsFromFilenameSheet::extract() {
     for (TagField field : allTagFields)
         if (m_fields->chosen().contains(field))
             fields.append(field);
-    m_document->tagsFromFilename(m_pattern->text(), fields);
+    m_document->tagOperations().tagsFromFilename(m_pattern->text(), fields);
     accept();
 }

@@ -39,6 +39,6 @@ void TagsFromPathSheet::extract() {
     if (!m_document)
         return;
     // The sheet offers no choice of fields: the two that folders usually name.
-    m_document->tagsFromPath(m_pattern->text(), {TagField::artist, TagField::album});
+    m_document->tagOperations().tagsFromPath(m_pattern->text(), {TagField::artist, TagField::album});
     accept();
 }

@@ -87,6 +87,6 @@ void TextTransformSheet::refresh() {
 void TextTransformSheet::apply() {
     if (!m_document || m_fields->chosen().isEmpty())
         return;
-    m_document->applyTextTransform(selectedTransform(), chosenTextFields(m_fields->chosen()));
+    m_document->tagOperations().applyTextTransform(selectedTransform(), chosenTextFields(m_fields->chosen()));
     accept();
 }

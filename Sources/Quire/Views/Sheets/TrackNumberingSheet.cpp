@@ -87,6 +87,6 @@ void TrackNumberingSheet::apply() {
     m_total->interpretText();
     const std::optional<qint64> total =
         m_useTotal->isChecked() ? std::optional<qint64>(m_total->value()) : std::nullopt;
-    m_document->numberTracks(m_start->value(), total, paddingWidth());
+    m_document->tagOperations().numberTracks(m_start->value(), total, paddingWidth());
     accept();
 }

@@ -1,3 +1,5 @@
+#include "Quire/ViewModels/ArtworkOperations.h"
+
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
@@ -30,73 +32,39 @@ QHash<QString, QUrl> imagesByStem(const QUrl& folder) {
 
 } // namespace
 
-void DocumentViewModel::setArtwork(const Artwork& artwork) {
-    ASSERT_GUI_THREAD();
-    if (selectedAudioFiles().isEmpty())
+void ArtworkOperations::setArtwork(const Artwork& artwork) {
+    ASSERT_THREAD_OF(m_document);
+    const qsizetype count = m_document.selectedAudioFiles().size();
+    if (count == 0)
         return;
     const QList<Artwork> pictures{artwork}; // a copy: `artwork` may live in the list being replaced
-    commitSelected(tr("Set artwork on %n files", nullptr, int(m_selectedFiles.size())), [&](AudioFile& file) {
+    m_document.commitSelected(tr("Set artwork on %n files", nullptr, int(count)), [&](AudioFile& file) {
         file.setArtwork(pictures);
         file.setModified(true);
     });
 }
 
-void DocumentViewModel::removeArtwork() {
-    ASSERT_GUI_THREAD();
-    if (selectedAudioFiles().isEmpty())
+void ArtworkOperations::removeArtwork() {
+    ASSERT_THREAD_OF(m_document);
+    const qsizetype count = m_document.selectedAudioFiles().size();
+    if (count == 0)
         return;
-    commitSelected(tr("Remove artwork from %n files", nullptr, int(m_selectedFiles.size())),
-                   [](AudioFile& file) {
-                       file.setArtwork({});
-                       file.setModified(true);
-                   });
-}
-
-void DocumentViewModel::startWork(BackgroundWork work) {
-    ASSERT_GUI_THREAD();
-    m_queuedWork.append(std::move(work));
-    if (!m_isWorking)
-        runNextWork();
-}
-
-// The pool is the document's and waits for its work before the document goes,
-// so the work may post to the document; posts to a document that is going are dropped.
-void DocumentViewModel::runNextWork() {
-    if (m_queuedWork.isEmpty()) {
-        setWorking(false);
-        return;
-    }
-    setWorkProgress({});
-    setWorking(true);
-    m_workPool.start([this, work = m_queuedWork.takeFirst()] {
-        const ProgressReport report = [this](qint64 completed, qint64 total) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, completed, total] {
-                    setWorkProgress({total, completed});
-                },
-                Qt::QueuedConnection);
-        };
-        Completion finish = work(report);
-        QMetaObject::invokeMethod(
-            this,
-            [this, finish = std::move(finish)] {
-                finish();
-                runNextWork();
-            },
-            Qt::QueuedConnection);
+    m_document.commitSelected(tr("Remove artwork from %n files", nullptr, int(count)), [](AudioFile& file) {
+        file.setArtwork({});
+        file.setModified(true);
     });
 }
 
-void DocumentViewModel::optimizeArtwork(int maxDimension, double jpegQuality, Completion completion) {
-    ASSERT_GUI_THREAD();
-    const QList<AudioFile> selected = selectedAudioFiles();
+void ArtworkOperations::optimizeArtwork(int maxDimension, double jpegQuality, Completion completion) {
+    ASSERT_THREAD_OF(m_document);
+    const QList<AudioFile> selected = m_document.selectedAudioFiles();
     if (selected.isEmpty()) {
         if (completion)
             completion();
         return;
     }
-    startWork([this, selected, maxDimension, jpegQuality, completion](const ProgressReport& report) {
+    m_document.work().start([this, selected, maxDimension, jpegQuality,
+                             completion](const WorkQueue::ProgressReport& report) {
         QList<QList<Artwork>> pictureLists;
         pictureLists.reserve(selected.size());
         for (const AudioFile& file : selected)
@@ -108,7 +76,7 @@ void DocumentViewModel::optimizeArtwork(int maxDimension, double jpegQuality, Co
             QHash<QUuid, qsizetype> started;
             for (qsizetype i = 0; i < selected.size(); ++i)
                 started.insert(selected[i].id(), i);
-            QList<AudioFile> files = m_files;
+            QList<AudioFile> files = m_document.files();
             bool changed = false;
             for (AudioFile& file : files) {
                 const qsizetype index = started.value(file.id(), -1);
@@ -119,21 +87,21 @@ void DocumentViewModel::optimizeArtwork(int maxDimension, double jpegQuality, Co
                 file.setModified(true);
             }
             if (changed)
-                commit(tr("Optimize artwork on %n files", nullptr, int(selected.size())), files);
+                m_document.commit(tr("Optimize artwork on %n files", nullptr, int(selected.size())), files);
             if (completion)
                 completion();
         };
     });
 }
 
-void DocumentViewModel::batchImportArtwork(const QUrl& folder, CountCompletion completion) {
-    ASSERT_GUI_THREAD();
+void ArtworkOperations::batchImportArtwork(const QUrl& folder, CountCompletion completion) {
+    ASSERT_THREAD_OF(m_document);
     QList<std::pair<QUuid, QString>> stems;
-    stems.reserve(m_files.size());
-    for (const AudioFile& file : std::as_const(m_files))
+    stems.reserve(m_document.files().size());
+    for (const AudioFile& file : std::as_const(m_document.files()))
         stems.append({file.id(), Platform::lastComponentWithoutExtension(file.url())});
 
-    startWork([this, folder, stems, completion](const ProgressReport& report) {
+    m_document.work().start([this, folder, stems, completion](const WorkQueue::ProgressReport& report) {
         // Each matched image file is read and encoded once; every file still
         // gets a picture record (and id) of its own.
         const QHash<QString, QUrl> images = imagesByStem(folder);
@@ -164,7 +132,7 @@ void DocumentViewModel::batchImportArtwork(const QUrl& folder, CountCompletion c
                 return picture;
             });
         return [this, hasImages = !images.isEmpty(), imageOfFile, pictures, completion] {
-            QList<AudioFile> files = m_files;
+            QList<AudioFile> files = m_document.files();
             int applied = 0;
             for (AudioFile& file : files) {
                 const qsizetype image = imageOfFile.value(file.id(), -1);
@@ -177,27 +145,27 @@ void DocumentViewModel::batchImportArtwork(const QUrl& folder, CountCompletion c
                 file.setModified(true);
             }
             if (hasImages)
-                commit(tr("Batch import artwork from folder"), files);
+                m_document.commit(tr("Batch import artwork from folder"), files);
             if (completion)
                 completion(applied);
         };
     });
 }
 
-void DocumentViewModel::batchExportAllArtwork(const QUrl& folder, CountCompletion completion) {
-    ASSERT_GUI_THREAD();
-    exportArtwork(m_files, folder, std::move(completion));
+void ArtworkOperations::batchExportAllArtwork(const QUrl& folder, CountCompletion completion) {
+    ASSERT_THREAD_OF(m_document);
+    exportArtwork(m_document.files(), folder, std::move(completion));
 }
 
-void DocumentViewModel::exportSelectedArtwork(const QUrl& folder, CountCompletion completion) {
-    ASSERT_GUI_THREAD();
-    exportArtwork(selectedAudioFiles(), folder, std::move(completion));
+void ArtworkOperations::exportSelectedArtwork(const QUrl& folder, CountCompletion completion) {
+    ASSERT_THREAD_OF(m_document);
+    exportArtwork(m_document.selectedAudioFiles(), folder, std::move(completion));
 }
 
 // The files are values: the export writes what they hold now.
-void DocumentViewModel::exportArtwork(const QList<AudioFile>& files, const QUrl& folder,
+void ArtworkOperations::exportArtwork(const QList<AudioFile>& files, const QUrl& folder,
                                       CountCompletion completion) {
-    startWork([folder, files, completion](const ProgressReport& report) {
+    m_document.work().start([folder, files, completion](const WorkQueue::ProgressReport& report) {
         int written = 0;
         for (qsizetype index = 0; index < files.size(); ++index) {
             const AudioFile& file = files[index];

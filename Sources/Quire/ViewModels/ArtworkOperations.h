@@ -1,0 +1,46 @@
+#pragma once
+
+#include "QuireCore/Artwork.h"
+#include "QuireCore/AudioFile.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QUrl>
+#include <functional>
+
+class DocumentViewModel;
+
+// The operations on pictures: set and remove on the selected files at once;
+// optimise, import from a folder and export, which decode, encode, read or
+// write pictures and take seconds for a large library, on the document's
+// work queue, one after another. Every change goes through the document's
+// commit() as one undo step.
+class ArtworkOperations {
+    Q_DECLARE_TR_FUNCTIONS(ArtworkOperations)
+
+public:
+    using Completion = std::function<void()>;
+    using CountCompletion = std::function<void(int count)>;
+
+    explicit ArtworkOperations(DocumentViewModel& document)
+        : m_document(document) {}
+
+    void setArtwork(const Artwork& artwork);
+    void removeArtwork();
+    // Optimisation leaves alone a file whose pictures changed while it ran.
+    void optimizeArtwork(int maxDimension, double jpegQuality, Completion completion = {});
+    // Gives each loaded file the picture in `folder` (or below it) named like the file; the count is of
+    // files given artwork.
+    void batchImportArtwork(const QUrl& folder, CountCompletion completion = {});
+    // Write every picture of every loaded file, or of the selected files, into `folder`; the count is
+    // of pictures written.
+    void batchExportAllArtwork(const QUrl& folder, CountCompletion completion = {});
+    void exportSelectedArtwork(const QUrl& folder, CountCompletion completion = {});
+
+private:
+    // Writes every picture of `files` into `folder`, under the names of
+    // ArtworkProcessing::exportFileName; write failures are skipped.
+    void exportArtwork(const QList<AudioFile>& files, const QUrl& folder, CountCompletion completion);
+
+    DocumentViewModel& m_document;
+};

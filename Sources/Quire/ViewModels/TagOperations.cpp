@@ -1,0 +1,167 @@
+#include "Quire/ViewModels/TagOperations.h"
+
+#include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/PatternEngine.h"
+#include "Quire/ViewModels/TextSearch.h"
+#include "Quire/ViewModels/ThreadCheck.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// Stores the values; true when at least one was stored.
+bool store(AudioFile& file, const QList<ExtractedValue>& values) {
+    if (values.isEmpty())
+        return false;
+    TagSet tags = file.tags();
+    for (const ExtractedValue& extracted : values)
+        tags.setValue(extracted.value, extracted.field);
+    file.setTags(tags);
+    file.setModified(true);
+    return true;
+}
+
+} // namespace
+
+void TagOperations::tagsFromFilename(const QString& pattern, const QList<TagField>& fields) {
+    ASSERT_THREAD_OF(m_document);
+    if (m_document.selectedAudioFiles().isEmpty())
+        return;
+    const std::optional<PatternExpression> expression = patternToRegex(pattern, fields);
+    if (!expression)
+        return;
+    m_document.commitSelected(tr("Extract tags from filename"), [&](AudioFile& file) {
+        if (const auto values = valuesFromName(*expression, file.filenameWithoutExtension()))
+            store(file, *values);
+    });
+}
+
+void TagOperations::tagsFromPath(const QString& pattern, const QList<TagField>& fields) {
+    ASSERT_THREAD_OF(m_document);
+    if (m_document.selectedAudioFiles().isEmpty())
+        return;
+    const PathPattern pathPattern = parsePathPattern(pattern, fields);
+    m_document.commitSelected(tr("Extract tags from path"), [&](AudioFile& file) {
+        store(file, valuesFromPath(pathPattern, file.url().toLocalFile()));
+    });
+}
+
+void TagOperations::numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth,
+                                 bool perFolder) {
+    ASSERT_THREAD_OF(m_document);
+    // Track numbers are stored and written as integers, so a width has nothing to shape.
+    Q_UNUSED(paddingWidth);
+    // The selected files in list order, by the run they are numbered in.
+    QHash<QString, QList<QUuid>> runs;
+    for (const AudioFile& file : m_document.selectedAudioFiles())
+        runs[perFolder ? QFileInfo(file.url().toLocalFile()).path() : QString()].append(file.id());
+    if (runs.isEmpty())
+        return;
+    QHash<QUuid, std::pair<qint64, qint64>> numbers; // number and total of each file
+    for (const QList<QUuid>& run : std::as_const(runs)) {
+        qint64 last = 0;
+        // Numbers past the 64-bit range cannot be stored; nothing is numbered then.
+        if (__builtin_add_overflow(start, qint64(run.size() - 1), &last))
+            return;
+        for (qsizetype i = 0; i < run.size(); ++i)
+            numbers.insert(run[i], {start + i, total.value_or(run.size())});
+    }
+    m_document.commitSelected(tr("Number tracks"), [&](AudioFile& file) {
+        const auto [number, count] = numbers.value(file.id());
+        TagSet tags = file.tags();
+        tags.trackNumber = number;
+        tags.trackTotal = count;
+        file.setTags(tags);
+        file.setModified(true);
+    });
+}
+
+int TagOperations::findAndReplace(const QString& search, const QString& replacement, bool useRegex,
+                                  bool wholeWord, const QList<TagField>& fields, bool allFiles) {
+    ASSERT_THREAD_OF(m_document);
+    const QList<AudioFile> targets = allFiles ? m_document.files() : m_document.selectedAudioFiles();
+    if (targets.isEmpty())
+        return 0;
+    QSet<QUuid> targetIds;
+    for (const AudioFile& file : targets)
+        targetIds.insert(file.id());
+
+    // Every replacement is worked out before any is stored, so that an
+    // expression that runs out of time on one value changes no value at all.
+    const TextSearch textSearch(search, useRegex, wholeWord);
+    QList<AudioFile> files = m_document.files();
+    int changedValues = 0;
+    bool voided = false;
+    for (AudioFile& file : files) {
+        if (!targetIds.contains(file.id()))
+            continue;
+        TagSet tags = file.tags();
+        bool fileChanged = false;
+        for (TagField field : fields) {
+            const QString old = tags.value(field).value_or(QString());
+            const std::optional<QString> replaced = textSearch.replaced(old, replacement);
+            if (!replaced) {
+                voided = true;
+                break;
+            }
+            if (*replaced != old) {
+                tags.setValue(*replaced, field);
+                fileChanged = true;
+                ++changedValues;
+            }
+        }
+        if (voided)
+            break;
+        if (fileChanged) {
+            file.setTags(tags);
+            file.setModified(true);
+        }
+    }
+
+    // An expression that runs out of time changes no value at all, in one step all the same.
+    m_document.commit(tr("Find & replace in %n files", nullptr, int(targets.size())),
+                      voided ? m_document.files() : files);
+    return voided ? 0 : changedValues;
+}
+
+int TagOperations::countFindMatches(const QString& search, bool useRegex, bool wholeWord,
+                                    const QList<TagField>& fields, bool allFiles) const {
+    ASSERT_THREAD_OF(m_document);
+    const QList<AudioFile> targets = allFiles ? m_document.files() : m_document.selectedAudioFiles();
+    if (targets.isEmpty())
+        return 0;
+    return countMatches(targets, TextSearch(search, useRegex, wholeWord), fields).value_or(0);
+}
+
+void TagOperations::applyTextTransform(TextTransform transform, const QList<TagField>& fields) {
+    ASSERT_THREAD_OF(m_document);
+    const qsizetype count = m_document.selectedAudioFiles().size();
+    if (count == 0)
+        return;
+    const QString description = tr("Apply %1 to %n files", nullptr, int(count)).arg(label(transform));
+    m_document.commitSelected(description, [&](AudioFile& file) {
+        if (fields.isEmpty())
+            return;
+        // Stored whether or not it differs: an absent field becomes present and empty.
+        TagSet tags = file.tags();
+        for (TagField field : fields)
+            tags.setValue(apply(transform, tags.value(field).value_or(QString())), field);
+        file.setTags(tags);
+        file.setModified(true);
+    });
+}
+
+void TagOperations::copyFieldToField(TagField source, TagField target) {
+    ASSERT_THREAD_OF(m_document);
+    if (m_document.selectedAudioFiles().isEmpty())
+        return;
+    m_document.commitSelected(tr("Copy %1 → %2").arg(displayName(source), displayName(target)),
+                              [&](AudioFile& file) {
+                                  // Through the text form, so numbers parse strictly and an absent source
+                                  // clears the target.
+                                  TagSet tags = file.tags();
+                                  tags.setValue(tags.value(source), target);
+                                  file.setTags(tags);
+                                  file.setModified(true);
+                              });
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Quire/ViewModels/TextTransform.h"
+#include "QuireCore/TagSet.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class DocumentViewModel;
+
+// The batch operations on the tags of the selected files (find and replace
+// also on every loaded file): each works out the new tags and hands them to
+// the document's commit() as one undo step, which is recorded even when no
+// value changes.
+class TagOperations {
+    Q_DECLARE_TR_FUNCTIONS(TagOperations)
+
+public:
+    explicit TagOperations(DocumentViewModel& document)
+        : m_document(document) {}
+
+    // Fills the fields a pattern such as "{trackNumber} - {title}" names from each file's name (without
+    // its extension), or from the folders of its path; only the fields in `fields` are stored.
+    void tagsFromFilename(const QString& pattern, const QList<TagField>& fields);
+    void tagsFromPath(const QString& pattern, const QList<TagField>& fields);
+    // An absent total stores the number of files numbered; the padding width
+    // does not change the stored numbers. Per folder, each folder's selected
+    // files are numbered from `start` (and counted for the total) on their own.
+    void numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth, bool perFolder = false);
+
+    // Both return 0 and change nothing when there is no target file; an
+    // expression that does not compile, or takes too long, matches nothing.
+    int findAndReplace(const QString& search, const QString& replacement, bool useRegex, bool wholeWord,
+                       const QList<TagField>& fields, bool allFiles);
+    int countFindMatches(const QString& search, bool useRegex, bool wholeWord, const QList<TagField>& fields,
+                         bool allFiles) const;
+    void applyTextTransform(TextTransform transform, const QList<TagField>& fields);
+    void copyFieldToField(TagField source, TagField target);
+
+private:
+    DocumentViewModel& m_document;
+};
