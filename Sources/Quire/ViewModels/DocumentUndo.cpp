@@ -67,7 +67,7 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
                            .arg(outcome.failure->description, paths.join(u'\n')),
                        paths);
     }
-    const LocationMap& live = outcome.locations;
+    const QHash<QUuid, QUrl>& live = outcome.locations;
 
     const bool inPlace = std::all_of(target.files.begin(), target.files.end(), [&](const AudioFile& file) {
         const auto it = live.constFind(file.id());

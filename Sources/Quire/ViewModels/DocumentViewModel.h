@@ -78,7 +78,6 @@ class DocumentViewModel : public QObject {
 
 public:
     using Completion = std::function<void()>;
-    using LocationMap = QHash<QUuid, QUrl>;
 
     static constexpr int maxConcurrentReads = 8;
 
