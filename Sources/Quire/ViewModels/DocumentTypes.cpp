@@ -1,14 +1,33 @@
 #include "Quire/ViewModels/DocumentTypes.h"
 
+#include <QCollator>
+#include <QLocale>
+
 namespace {
 
 template <typename T> int threeWay(const T& a, const T& b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// Ordinary code-unit order, not locale-aware.
+// Text goes as the user's language orders it, whatever the case, with
+// numbers by value: "abba", "Élan", "track 2", "track 10", "Zappa". The C
+// locale (minimal systems, containers) orders by character code; English
+// follows the language-neutral order instead.
 int threeWay(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseSensitive);
+    thread_local const QCollator collator = [] {
+        QCollator made(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        made.setNumericMode(true);
+        return made;
+    }();
+    return collator.compare(a, b);
+}
+
+// Disc, then track: an album's tracks stay in their order under any key that groups them.
+int discAndTrack(const AudioFile& a, const AudioFile& b) {
+    if (const int order = threeWay(a.tags().discNumber.value_or(0), b.tags().discNumber.value_or(0)))
+        return order;
+    return threeWay(a.sortTrack(), b.sortTrack());
 }
 
 } // namespace
@@ -27,9 +46,11 @@ int SortDescriptor::compare(const AudioFile& a, const AudioFile& b) const {
         break;
     case SortKey::album:
         order = threeWay(a.sortAlbum(), b.sortAlbum());
+        if (order == 0)
+            order = discAndTrack(a, b);
         break;
     case SortKey::track:
-        order = threeWay(a.sortTrack(), b.sortTrack());
+        order = discAndTrack(a, b);
         break;
     case SortKey::duration:
         order = threeWay(a.sortDuration(), b.sortDuration());

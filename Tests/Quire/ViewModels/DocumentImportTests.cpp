@@ -255,6 +255,32 @@ TEST(DocumentList, EveryColumnSortsByItsOwnValue) {
     }
 }
 
+// Names sort as people read them, and an album keeps its discs and tracks in order.
+TEST(DocumentList, SortsByLanguageAndNumberValueAndKeepsAlbumsInTrackOrder) {
+    const auto file = [](const char* title, const char* album, qint64 disc, qint64 track) {
+        TagSet tags;
+        tags.title = QString::fromUtf8(title), tags.album = QString::fromUtf8(album);
+        tags.discNumber = disc, tags.trackNumber = track;
+        const QUrl url = QUrl::fromLocalFile(QStringLiteral("/music/x.mp3"));
+        return AudioFile(QUuid::createUuid(), url, AudioFormat::mp3, std::nullopt, {}, tags, {});
+    };
+    const auto order = [](QList<AudioFile> files, SortKey key) {
+        std::stable_sort(files.begin(), files.end(), [key](const AudioFile& a, const AudioFile& b) {
+            return SortDescriptor{key, true}.compare(a, b) < 0;
+        });
+        QStringList titles;
+        for (const AudioFile& file : files)
+            titles.append(file.tags().title.value_or(QString()));
+        return titles;
+    };
+    const QList<AudioFile> files{file("Zappa", "B", 2, 1), file("track 10", "A", 1, 2),
+                                 file("Élan", "B", 1, 3), file("abba", "B", 1, 10),
+                                 file("track 2", "A", 1, 1)};
+    EXPECT_EQ(order(files, SortKey::title), QStringList({"abba", "Élan", "track 2", "track 10", "Zappa"}));
+    EXPECT_EQ(order(files, SortKey::album), QStringList({"track 2", "track 10", "Élan", "abba", "Zappa"}));
+    EXPECT_EQ(order(files, SortKey::track), QStringList({"track 2", "track 10", "Élan", "abba", "Zappa"}));
+}
+
 // Equal under the sort keys, files go by their paths, whichever read ended first.
 TEST(DocumentList, FilesEqualUnderTheSortKeysGoByTheirPaths) {
     Library library;

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -183,6 +184,49 @@ TEST_F(ArtworkPanelTest, CopyAndExportPassTheBytesThrough) {
     ASSERT_NE(copied, nullptr);
     EXPECT_EQ(copied->data("image/png"), file("two.flac").artwork()[1].data);
     EXPECT_TRUE(copied->hasImage());
+}
+
+// The pickers act on what is chosen in Qt's own dialog, the one shown where no desktop
+// file-dialog integration is installed (as on the offscreen platform).
+TEST_F(ArtworkPanelTest, PickersActOnWhatIsChosenInQtsOwnDialog) {
+    load({"a.flac"}, "untagged.flac");
+    select({"a.flac"});
+    const auto openDialog = [] {
+        QFileDialog* found = nullptr;
+        (void)QTest::qWaitFor([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible())
+                    found = dialog;
+            }
+            return found != nullptr;
+        });
+        return found;
+    };
+    TestSupport::ScratchFolder folder;
+    QImage image(24, 12, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    ASSERT_TRUE(image.save(folder.filePath("cover.png")));
+
+    QSignalSpy handled(panel(), &ArtworkPanel::imageHandled);
+    panel()->chooseImage();
+    QFileDialog* chooser = openDialog();
+    ASSERT_NE(chooser, nullptr);
+    chooser->setDirectory(folder.path());
+    chooser->selectFile(folder.filePath("cover.png"));
+    static_cast<QDialog*>(chooser)->accept(); // as its Open button does
+    ASSERT_TRUE(handled.wait(5000));
+    ASSERT_EQ(file("a.flac").artwork().size(), 1);
+    EXPECT_EQ(file("a.flac").artwork().first().width, 24);
+
+    // A folder: every picture of the selection is written there.
+    TestSupport::ScratchFolder out;
+    panel()->exportAllArtwork();
+    QFileDialog* folderChooser = openDialog();
+    ASSERT_NE(folderChooser, nullptr);
+    folderChooser->setDirectory(out.path());
+    static_cast<QDialog*>(folderChooser)->accept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !QDir(out.path()).isEmpty(); }, 10000));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"a-artwork.jpg"});
 }
 
 TEST_F(ArtworkPanelTest, OptimizeSheetCaptionComparesTheEstimatePerFrame) {

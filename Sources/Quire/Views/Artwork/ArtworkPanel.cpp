@@ -6,6 +6,7 @@
 #include "Quire/Views/Artwork/ArtworkOptimizeSheet.h"
 #include "Quire/Views/Artwork/ArtworkThumbnail.h"
 #include "Quire/Views/Artwork/PictureLoading.h"
+#include "Quire/Views/Common/FileChooser.h"
 #include "Quire/Views/Common/FileDrops.h"
 #include "Quire/Views/Common/Symbols.h"
 #include "QuireCore/PictureDecoder.h"
@@ -405,7 +406,7 @@ void ArtworkPanel::chooseImage() {
     dialog->setMimeTypeFilters({QStringLiteral("image/jpeg"), QStringLiteral("image/png"),
                                 QStringLiteral("image/bmp"), QStringLiteral("image/tiff"),
                                 QStringLiteral("image/gif"), QStringLiteral("image/webp")});
-    connect(dialog, &QFileDialog::urlSelected, this, [this](const QUrl& location) {
+    whenChosen(dialog, this, [this](const QUrl& location) {
         setImageLater([location] { return ArtworkProcessing::coverArtworkFromFile(location); });
     });
     dialog->show();
@@ -457,8 +458,8 @@ void ArtworkPanel::exportShownArtwork() {
     dialog->setMimeTypeFilters({QStringLiteral("image/png"), QStringLiteral("image/jpeg")});
     dialog->selectFile(QStringLiteral("artwork.") + fileExtension(shown->format));
     const QByteArray bytes = shown->data;
-    connect(dialog, &QFileDialog::urlSelected, this,
-            [bytes](const QUrl& location) { (void)Platform::writeReplacing(bytes, location); });
+    whenChosen(dialog, this,
+               [bytes](const QUrl& location) { (void)Platform::writeReplacing(bytes, location); });
     dialog->show();
 }
 
@@ -474,8 +475,7 @@ void ArtworkPanel::exportAllArtwork() {
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, tr("Export"));
-    connect(dialog, &QFileDialog::urlSelected, this,
-            [this](const QUrl& folder) { exportAllArtworkTo(folder); });
+    whenChosen(dialog, this, [this](const QUrl& folder) { exportAllArtworkTo(folder); });
     dialog->show();
 }
 

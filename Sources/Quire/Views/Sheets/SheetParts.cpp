@@ -1,5 +1,6 @@
 #include "Quire/Views/Sheets/SheetParts.h"
 
+#include "Quire/Views/Common/FileChooser.h"
 #include "Quire/Views/Common/ProminentButton.h"
 
 #include <QFileDialog>
@@ -335,7 +336,7 @@ QFileDialog* FolderChoice::openChooser(bool allowNewFolders, const QString& conf
         chooser->setLabelText(QFileDialog::Accept, confirmText);
     if (!m_folder.isEmpty())
         chooser->setDirectoryUrl(m_folder);
-    connect(chooser, &QFileDialog::urlSelected, this, &FolderChoice::setFolder);
+    whenChosen(chooser, this, [this](const QUrl& folder) { setFolder(folder); });
     chooser->open();
     return chooser;
 }
