@@ -23,10 +23,13 @@ std::optional<QString> checkValues(const CliCommand& command, const CliCommandEn
         return tr("unknown field in “%1”").arg(*fields);
     if (const auto field = command.option("--field"); field && !fieldNamed(*field))
         return tr("unknown field “%1”").arg(*field);
-    for (const char* option : {"--start", "--total", "--max"}) {
+    for (const char* option : {"--start", "--max"}) {
         if (const auto value = command.option(option); value && !TagSet::parseInteger(*value))
             return tr("%1 needs a whole number, not “%2”").arg(QLatin1String(option), *value);
     }
+    if (const auto value = command.option("--total");
+        value && *value != u"keep" && *value != u"count" && !TagSet::parseInteger(*value))
+        return tr("--total needs keep, count or a whole number, not “%1”").arg(*value);
     if (const auto value = command.option("--quality")) {
         bool ok = false;
         const double quality = value->toDouble(&ok);

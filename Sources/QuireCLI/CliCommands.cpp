@@ -221,8 +221,9 @@ const QList<CliCommandEntry>& CliCommandTable::all() {
          },
          &S::tagsFromPath},
         {"number-tracks",
-         "[--start N] [--total N] [--per-folder]",
-         "number the selection in list order (each\nfolder's files from N with --per-folder)",
+         "[--start N] [--total keep|count|N] [--per-folder]",
+         "number the selection in list order (each\nfolder's files from N with --per-folder); totals\n"
+         "kept, the number of files numbered (the default)\nor N",
          batch,
          0,
          0,

@@ -300,8 +300,12 @@ CliSession::Status CliSession::tagsFromPath(const CliCommand& command) {
 
 CliSession::Status CliSession::numberTracks(const CliCommand& command) {
     const qint64 start = number(command, "--start").value_or(1);
-    m_document.tagOperations().numberTracks(start, number(command, "--total"), 2,
-                                            command.hasFlag("--per-folder"));
+    TrackTotals totals; // the number of files numbered, unless told otherwise
+    if (const std::optional<QString> total = command.option("--total"); total == u"keep")
+        totals.rule = TrackTotals::Rule::keep;
+    else if (total && total != u"count")
+        totals = {TrackTotals::Rule::given, TagSet::parseInteger(*total).value_or(0)};
+    m_document.tagOperations().numberTracks(start, totals, command.hasFlag("--per-folder"));
     return Status::ok;
 }
 

@@ -45,6 +45,7 @@ TEST(CliCommands, ChecksNamesArgumentsFieldsAndNumbersBeforeRunning) {
         {"set-file a.mp3 compilation maybe", "Compilation takes true, false, yes, no, 1 or 0"},
         {"set-file a.mp3 nope", "unknown field “nope”"},
         {"number-tracks --start two", "--start needs a whole number"},
+        {"number-tracks --total all", "--total needs keep, count or a whole number"},
         {"optimize-artwork --quality 1.5", "--quality needs a number"},
         {"count x --fields title,bogus", "unknown field in"},
         {"transform shout", "unknown transform"},

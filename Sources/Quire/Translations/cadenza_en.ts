@@ -325,6 +325,13 @@
 <context>
     <name>TrackNumberingSheet</name>
     <message numerus="yes">
+        <source>and %n more</source>
+        <translation>
+            <numerusform>and %n more</numerusform>
+            <numerusform>and %n more</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Assign sequential track numbers to %n selected files in their current sort order.</source>
         <translation>
             <numerusform>Assign sequential track numbers to %n selected file in their current sort order.</numerusform>

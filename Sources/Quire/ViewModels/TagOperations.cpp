@@ -6,6 +6,7 @@
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 namespace {
 
@@ -46,31 +47,56 @@ void TagOperations::tagsFromPath(const QString& pattern, const QList<TagField>& 
     });
 }
 
-void TagOperations::numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth,
-                                 bool perFolder) {
+QList<TrackNumbering> TagOperations::planTrackNumbers(qint64 start, TrackTotals totals,
+                                                      bool perFolder) const {
     ASSERT_THREAD_OF(m_document);
-    // Track numbers are stored and written as integers, so a width has nothing to shape.
-    Q_UNUSED(paddingWidth);
     // The selected files in list order, by the run they are numbered in.
-    QHash<QString, QList<QUuid>> runs;
-    for (const AudioFile& file : m_document.selectedAudioFiles())
-        runs[perFolder ? QFileInfo(file.url().toLocalFile()).path() : QString()].append(file.id());
-    if (runs.isEmpty())
-        return;
-    QHash<QUuid, std::pair<qint64, qint64>> numbers; // number and total of each file
-    for (const QList<QUuid>& run : std::as_const(runs)) {
+    QList<QString> runOrder;
+    QHash<QString, QList<AudioFile>> runs;
+    for (const AudioFile& file : m_document.selectedAudioFiles()) {
+        const QString run = perFolder ? QFileInfo(file.url().toLocalFile()).path() : QString();
+        if (!runs.contains(run))
+            runOrder.append(run);
+        runs[run].append(file);
+    }
+    QList<TrackNumbering> plan;
+    for (const QString& run : std::as_const(runOrder)) {
+        const QList<AudioFile>& files = runs[run];
         qint64 last = 0;
         // Numbers past the 64-bit range cannot be stored; nothing is numbered then.
-        if (__builtin_add_overflow(start, qint64(run.size() - 1), &last))
-            return;
-        for (qsizetype i = 0; i < run.size(); ++i)
-            numbers.insert(run[i], {start + i, total.value_or(run.size())});
+        if (__builtin_add_overflow(start, qint64(files.size() - 1), &last))
+            return {};
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            std::optional<qint64> total;
+            switch (totals.rule) {
+            case TrackTotals::Rule::keep:
+                total = files[i].tags().trackTotal;
+                break;
+            case TrackTotals::Rule::count:
+                total = files.size();
+                break;
+            case TrackTotals::Rule::given:
+                total = totals.given;
+                break;
+            }
+            plan.append({files[i].id(), start + i, total});
+        }
     }
+    return plan;
+}
+
+void TagOperations::numberTracks(qint64 start, TrackTotals totals, bool perFolder) {
+    ASSERT_THREAD_OF(m_document);
+    QHash<QUuid, TrackNumbering> plan;
+    for (const TrackNumbering& numbering : planTrackNumbers(start, totals, perFolder))
+        plan.insert(numbering.file, numbering);
+    if (plan.isEmpty())
+        return;
     m_document.commitSelected(tr("Number tracks"), [&](AudioFile& file) {
-        const auto [number, count] = numbers.value(file.id());
+        const TrackNumbering numbering = plan.value(file.id());
         TagSet tags = file.tags();
-        tags.trackNumber = number;
-        tags.trackTotal = count;
+        tags.trackNumber = numbering.number;
+        tags.trackTotal = numbering.total;
         file.setTags(tags);
         file.setModified(true);
     });

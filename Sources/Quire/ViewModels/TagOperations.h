@@ -6,9 +6,30 @@
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
+#include <QUuid>
 #include <optional>
 
 class DocumentViewModel;
+
+// What numbering tracks does to each file's track total.
+struct TrackTotals {
+    enum class Rule {
+        keep,  // each file keeps the total it has
+        count, // the number of files numbered (in the file's folder, when numbered per folder)
+        given, // `given`
+    };
+    Rule rule = Rule::count;
+    qint64 given = 0;
+    bool operator==(const TrackTotals&) const = default;
+};
+
+// The number and total one file is given by numbering.
+struct TrackNumbering {
+    QUuid file;
+    qint64 number = 0;
+    std::optional<qint64> total;
+    bool operator==(const TrackNumbering&) const = default;
+};
 
 // The batch operations on the tags of the selected files (find and replace
 // also on every loaded file): each works out the new tags and hands them to
@@ -25,10 +46,13 @@ public:
     // its extension), or from the folders of its path; only the fields in `fields` are stored.
     void tagsFromFilename(const QString& pattern, const QList<TagField>& fields);
     void tagsFromPath(const QString& pattern, const QList<TagField>& fields);
-    // An absent total stores the number of files numbered; the padding width
-    // does not change the stored numbers. Per folder, each folder's selected
-    // files are numbered from `start` (and counted for the total) on their own.
-    void numberTracks(qint64 start, std::optional<qint64> total, int paddingWidth, bool perFolder = false);
+    // The selected files in list order, numbered from `start`. Per folder, each
+    // folder's selected files are numbered from `start` (and counted for the
+    // total) on their own. Empty when nothing is selected or the numbers would
+    // pass the 64-bit range.
+    QList<TrackNumbering> planTrackNumbers(qint64 start, TrackTotals totals, bool perFolder = false) const;
+    // Stores the plan's numbers and totals; one undo step.
+    void numberTracks(qint64 start, TrackTotals totals, bool perFolder = false);
 
     // Both return 0 and change nothing when there is no target file; an
     // expression that does not compile, or takes too long, matches nothing.

@@ -224,7 +224,7 @@ TEST_F(EditingTest, EditStateFollowsBatchOperationsOnTheSelection) {
     document.editField(TagField::trackNumber, QStringLiteral("007"));
     EXPECT_EQ(state->stringValue(TagField::trackNumber), QStringLiteral("7"));
 
-    document.tagOperations().numberTracks(4, std::nullopt, 0);
+    document.tagOperations().numberTracks(4, {});
     EXPECT_TRUE(state->varies(TagField::trackNumber));
     EXPECT_EQ(state->stringValue(TagField::trackTotal), QStringLiteral("3"));
 

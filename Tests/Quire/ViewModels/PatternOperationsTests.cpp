@@ -216,7 +216,7 @@ TEST_F(PatternOperations, NothingSelectedRecordsNoStep) {
     EXPECT_EQ(renameAndWait(document, QStringLiteral("{title}")), 0);
     document.tagOperations().tagsFromFilename(QStringLiteral("{title}"), {TagField::title});
     document.tagOperations().tagsFromPath(QStringLiteral("{album}"), {TagField::album});
-    document.tagOperations().numberTracks(1, std::nullopt, 2);
+    document.tagOperations().numberTracks(1, {});
     EXPECT_EQ(undoSteps(), steps);
     EXPECT_EQ(document.modifiedCount(), 0);
 }
@@ -265,7 +265,7 @@ TEST_F(PatternOperations, TracksAreNumberedInListOrderSkippingUnselectedFiles) {
     document.setSortOrder({SortDescriptor{SortKey::filename, false}});
     document.sortFiles();
     select({QStringLiteral("a.mp3"), QStringLiteral("c.mp3"), QStringLiteral("d.mp3")});
-    document.tagOperations().numberTracks(-1, std::nullopt, 3);
+    document.tagOperations().numberTracks(-1, {});
     EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Number tracks"));
     EXPECT_EQ(tagsOf(QStringLiteral("d.mp3")).trackNumber, -1);
     EXPECT_EQ(tagsOf(QStringLiteral("c.mp3")).trackNumber, 0);
@@ -275,15 +275,21 @@ TEST_F(PatternOperations, TracksAreNumberedInListOrderSkippingUnselectedFiles) {
     EXPECT_FALSE(fileNamed(document, QStringLiteral("b.mp3")).isModified());
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).discNumber, 1);
 
-    document.tagOperations().numberTracks(5, 0, 2);
+    document.tagOperations().numberTracks(5, {TrackTotals::Rule::given, 0});
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackNumber, 7);
     EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackTotal, 0);
 
+    // Kept totals: each file keeps its own, whatever was numbered.
+    document.tagOperations().numberTracks(2, {TrackTotals::Rule::keep});
+    EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackNumber, 4);
+    EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackTotal, 0);
+    EXPECT_EQ(tagsOf(QStringLiteral("d.mp3")).trackTotal, 0);
+
     // Numbers past the 64-bit range: nothing is numbered.
     const qsizetype steps = undoSteps();
-    document.tagOperations().numberTracks(std::numeric_limits<qint64>::max(), std::nullopt, 2);
+    document.tagOperations().numberTracks(std::numeric_limits<qint64>::max(), {});
     EXPECT_EQ(undoSteps(), steps);
-    EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackNumber, 7);
+    EXPECT_EQ(tagsOf(QStringLiteral("a.mp3")).trackNumber, 4);
 }
 
 TEST_F(PatternOperations, RenameMovesFilesAtOnceWithoutOverwriting) {

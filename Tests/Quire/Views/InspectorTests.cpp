@@ -112,7 +112,7 @@ TEST_F(InspectorTest, TypingEditsEverySelectedFileAsOneUndoStep) {
     // A batch operation on the selection shows at once.
     document.tagOperations().findAndReplace("Fixture", "Guest", false, false,
                                             {TagField::title, TagField::genre}, false);
-    document.tagOperations().numberTracks(1, std::nullopt, 0);
+    document.tagOperations().numberTracks(1, {});
     EXPECT_EQ(lineEdit(TagField::trackTotal)->text(), "2");
     EXPECT_EQ(lineEdit(TagField::trackNumber)->placeholderText(), "Multiple values");
 }

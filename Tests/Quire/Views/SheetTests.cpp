@@ -157,13 +157,14 @@ TEST_F(SheetTest, NumberingStartsFreshAndNumbersInListOrder) {
     auto* sheet = open<TrackNumberingSheet>(Commands::showNumberingSheet);
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->startField()->value(), 1);
-    EXPECT_FALSE(sheet->customTotalToggle()->isChecked());
+    // Each file keeps its total unless told otherwise, and the sheet shows what will be stored.
     EXPECT_FALSE(sheet->totalField()->isVisible());
-    EXPECT_EQ(sheet->paddingWidth(), 2);
+    EXPECT_EQ(sheet->preview()->text(), "a.flac → 1 of 12\nb.flac → 2 of 12\nc.flac → 3 of 12");
 
     sheet->startField()->selectAll();
     QTest::keyClicks(sheet->startField(), "5");
-    sheet->customTotalToggle()->click();
+    EXPECT_EQ(sheet->preview()->text(), "a.flac → 5 of 12\nb.flac → 6 of 12\nc.flac → 7 of 12");
+    sheet->totalsChoice()->setCurrentIndex(sheet->totalsChoice()->findText("Set to"));
     EXPECT_TRUE(sheet->totalField()->isVisible());
     sheet->totalField()->selectAll();
     QTest::keyClicks(sheet->totalField(), "9");

@@ -2,14 +2,12 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -28,55 +26,68 @@ QSpinBox* numberField(int value, const QString& name, QWidget* parent) {
 } // namespace
 
 TrackNumberingSheet::TrackNumberingSheet(DocumentViewModel* document, QWidget* parent)
-    : Sheet(tr("Number Tracks"), tr("Cancel"), tr("Apply"), QSize(380, 300), parent)
+    : Sheet(tr("Number Tracks"), tr("Cancel"), tr("Apply"), QSize(420, 320), parent)
     , m_document(document)
     , m_start(numberField(1, tr("Start at"), this))
-    , m_useTotal(new QCheckBox(tr("Set total tracks"), this))
+    , m_totalsChoice(new QComboBox(this))
     , m_total(numberField(0, tr("Total:"), this))
-    , m_padding(new QButtonGroup(this)) {
+    , m_preview(new QLabel(this)) {
     const qsizetype count = document->selectedFiles().size();
     setDescription(tr("Assign sequential track numbers to %n selected files in their current sort order.",
                       nullptr, int(count)));
 
+    // The order of the rules in the choice.
+    m_totalsChoice->addItem(tr("Keep each file’s total"), int(TrackTotals::Rule::keep));
+    m_totalsChoice->addItem(tr("Number of files numbered"), int(TrackTotals::Rule::count));
+    m_totalsChoice->addItem(tr("Set to"), int(TrackTotals::Rule::given));
+    m_totalsChoice->setAccessibleName(tr("Total tracks"));
+
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     form->addRow(tr("Start at"), m_start);
-    form->addRow(m_useTotal);
-    auto* totalLabel = new QLabel(tr("Total:"), this);
-    form->addRow(totalLabel, m_total);
-
-    // A segmented choice of the width, 1 to 4 digits.
-    auto* segments = new QWidget(this);
-    segments->setAccessibleName(tr("Padding width"));
-    segments->setFixedWidth(160);
-    auto* segmentLayout = new QHBoxLayout(segments);
-    segmentLayout->setContentsMargins(0, 0, 0, 0);
-    segmentLayout->setSpacing(0);
-    for (int width = 1; width <= 4; ++width) {
-        auto* segment = new QToolButton(segments);
-        segment->setText(QString::number(width));
-        segment->setCheckable(true);
-        segment->setChecked(width == 2);
-        segment->setToolTip(tr("Padding width"));
-        segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        segment->setFocusPolicy(Qt::StrongFocus);
-        m_padding->addButton(segment, width);
-        segmentLayout->addWidget(segment);
-    }
-    form->addRow(tr("Padding"), segments);
+    auto* totals = new QHBoxLayout;
+    totals->addWidget(m_totalsChoice);
+    totals->addWidget(m_total);
+    form->addRow(tr("Total tracks"), totals);
     body()->addLayout(form);
+    m_preview->setAccessibleName(tr("Preview"));
+    m_preview->setTextFormat(Qt::PlainText);
+    body()->addWidget(m_preview);
 
-    const auto showTotal = [this, totalLabel](bool on) {
-        totalLabel->setVisible(on);
-        m_total->setVisible(on);
+    const auto showTotal = [this] {
+        m_total->setVisible(chosenTotals().rule == TrackTotals::Rule::given);
+        refreshPreview();
     };
-    connect(m_useTotal, &QCheckBox::toggled, this, showTotal);
-    showTotal(false);
+    connect(m_totalsChoice, &QComboBox::currentIndexChanged, this, showTotal);
+    connect(m_start, &QSpinBox::valueChanged, this, &TrackNumberingSheet::refreshPreview);
+    connect(m_total, &QSpinBox::valueChanged, this, &TrackNumberingSheet::refreshPreview);
+    showTotal();
     connect(primaryButton(), &QPushButton::clicked, this, &TrackNumberingSheet::apply);
 }
 
-int TrackNumberingSheet::paddingWidth() const {
-    return m_padding->checkedId();
+TrackTotals TrackNumberingSheet::chosenTotals() const {
+    return {TrackTotals::Rule(m_totalsChoice->currentData().toInt()), m_total->value()};
+}
+
+// The first few files as they will be numbered: "01 Intro.flac → 5 of 12".
+void TrackNumberingSheet::refreshPreview() {
+    if (!m_document)
+        return;
+    constexpr qsizetype shown = 4;
+    const QList<TrackNumbering> plan =
+        m_document->tagOperations().planTrackNumbers(m_start->value(), chosenTotals());
+    QHash<QUuid, QString> names;
+    for (const AudioFile& file : m_document->selectedAudioFiles())
+        names.insert(file.id(), file.filename());
+    QStringList lines;
+    for (const TrackNumbering& numbering : plan.first(std::min(plan.size(), shown))) {
+        const QString number = numbering.total ? tr("%1 of %2").arg(numbering.number).arg(*numbering.total)
+                                               : QString::number(numbering.number);
+        lines.append(tr("%1 → %2").arg(names.value(numbering.file), number));
+    }
+    if (plan.size() > shown)
+        lines.append(tr("and %n more", nullptr, int(plan.size() - shown)));
+    m_preview->setText(lines.join(u'\n'));
 }
 
 void TrackNumberingSheet::apply() {
@@ -85,8 +96,6 @@ void TrackNumberingSheet::apply() {
     // A number still being typed counts as typed.
     m_start->interpretText();
     m_total->interpretText();
-    const std::optional<qint64> total =
-        m_useTotal->isChecked() ? std::optional<qint64>(m_total->value()) : std::nullopt;
-    m_document->tagOperations().numberTracks(m_start->value(), total, paddingWidth());
+    m_document->tagOperations().numberTracks(m_start->value(), chosenTotals());
     accept();
 }

@@ -1,32 +1,35 @@
 #pragma once
 
+#include "Quire/ViewModels/TagOperations.h"
 #include "Quire/Views/Sheets/SheetParts.h"
 
 #include <QPointer>
 
 class DocumentViewModel;
-class QButtonGroup;
-class QCheckBox;
+class QComboBox;
+class QLabel;
 class QSpinBox;
 
-// Numbers the selected files in their list order, then closes.
+// Numbers the selected files in their list order, then closes. It shows the
+// first files' new numbers before it runs.
 class TrackNumberingSheet : public Sheet {
     Q_OBJECT
 public:
     TrackNumberingSheet(DocumentViewModel* document, QWidget* parent);
     QSpinBox* startField() const { return m_start; }
-    QCheckBox* customTotalToggle() const { return m_useTotal; }
+    // Keep each file's total, the number of files numbered, or the number in totalField.
+    QComboBox* totalsChoice() const { return m_totalsChoice; }
     QSpinBox* totalField() const { return m_total; }
-    // The chosen padding width, 1 to 4.
-    int paddingWidth() const;
-    QButtonGroup* paddingChoices() const { return m_padding; }
+    QLabel* preview() const { return m_preview; }
 
 private:
+    TrackTotals chosenTotals() const;
+    void refreshPreview();
     void apply();
 
     QPointer<DocumentViewModel> m_document;
     QSpinBox* m_start;
-    QCheckBox* m_useTotal;
+    QComboBox* m_totalsChoice;
     QSpinBox* m_total;
-    QButtonGroup* m_padding;
+    QLabel* m_preview;
 };
