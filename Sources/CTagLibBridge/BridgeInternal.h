@@ -3,6 +3,7 @@
 
 #include "CTagLibBridge.h"
 
+#include <taglib.h>
 #include <tstring.h>
 
 #include <optional>
@@ -40,6 +41,11 @@ char* stringToC(const TagLib::String& text);
 // A TagLib string from caller-supplied UTF-8. Null gives empty text; invalid
 // sequences become U+FFFD (TagLib itself would drop the whole text).
 TagLib::String stringFromUtf8(const char* utf8);
+
+// What Latin-1 can hold of the text, for ID3v1: Latin-1 text as it is; other
+// text transliterated to the nearest Latin letters ("Dvořák" gives "Dvorak"),
+// with "?" for each character that has none.
+TagLib::String latin1Approximation(const TagLib::String& text);
 
 // True when the bytes are well-formed UTF-8: correct lead and continuation
 // bytes, no overlong forms, no surrogates, nothing above U+10FFFF.
@@ -93,7 +99,18 @@ bool flacCommentReadCompletely(TagLib::FLAC::File& file);
 // stored, in its place, and adds the changed fields' frames rendered by TagLib
 // for the tag's own version.
 
-// A stored ID3v2.3 or ID3v2.4 tag taken apart into its frames.
+// 0 when written, -1 when the write failed, -2 when the file's tags could not
+// be read completely and were left as they are. Two more refusals leave the
+// file as it is: -3 for a file with two tags of one kind that cannot be
+// merged, -8 for a variant of the format that cannot be written back with
+// every value kept.
+inline constexpr int32_t writeFailed = -1;
+inline constexpr int32_t tagsNotReadCompletely = -2;
+inline constexpr int32_t twoTagsOfOneKind = -3;
+inline constexpr int32_t unsupportedVariant = -8;
+
+// A stored ID3v2 tag taken apart into its frames. An ID3v2.2 tag is taken as
+// the ID3v2.3 tag it converts into, frame by frame with every value kept.
 struct StoredId3v2Tag {
     int version = 4;
     bool experimental = false;
@@ -101,9 +118,11 @@ struct StoredId3v2Tag {
     std::vector<TagLib::ByteVector> frames; // header and body, as stored
     size_t framesReadByTagLib = 0;          // TagLib stops at the first frame it cannot read
 };
-// Nothing when the bytes are not an ID3v2.3 or ID3v2.4 tag that can be taken
-// apart completely into frames and padding.
-std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const TagLib::ByteVector& bytes);
+// Nothing when the bytes are not an ID3v2 tag that can be taken apart
+// completely into frames and padding (refusal: tagsNotReadCompletely), or an
+// ID3v2.2 tag with a frame that has no ID3v2.3 form (unsupportedVariant).
+std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const TagLib::ByteVector& bytes,
+                                                  int32_t* refusal = nullptr);
 // A tag of the stored tag's version and flags holding the given frames, with
 // padding: as much as keeps the stored size, and at least about 1 KB.
 TagLib::ByteVector assembleId3v2Tag(const StoredId3v2Tag& layout, const TagLib::ByteVector& frames);
@@ -111,17 +130,35 @@ TagLib::ByteVector assembleId3v2Tag(const StoredId3v2Tag& layout, const TagLib::
 // A frame as TagLib renders it for ID3v2.3 or ID3v2.4.
 TagLib::ByteVector renderFrame(TagLib::ID3v2::Frame& frame, int version);
 
+// Merges the frames of a tag stored after the first one into the first.
+// Readers show the first tag only, so its frames stand; a later frame is
+// added when the first has none of its kind (the same ID and, where a tag may
+// hold several, the same description, language, owner or e-mail address, as
+// readers tell them apart). Frames of another version are converted by
+// TagLib. False, with refusal set, when a frame cannot be converted.
+bool mergeId3v2Tags(StoredId3v2Tag& first, const StoredId3v2Tag& later, int32_t& refusal);
+
 // The rewrite of one file's ID3v2 tag:
 //   begin()    finds the stored tag (nearEnd: search from the end of the file),
 //              or nothing when it holds bytes that are neither frames nor padding;
+//   mergeAppendedTag() takes in a tag stored at the end of an MPEG file;
 //   replace()  names the frames of a changed field and their new content;
 //   stage()    puts a placeholder of the new tag's size into TagLib's tag;
 //   ...        the file is saved by TagLib, with the tag's version;
 //   finish()   writes the new tag over the placeholder.
 class Id3v2Rewrite {
 public:
-    // Nothing when the file has a tag that cannot be found or taken apart.
-    static std::optional<Id3v2Rewrite> begin(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd);
+    // Nothing when the file has a tag that cannot be found or taken apart;
+    // refusal then says why. Tags stored right behind the first are merged
+    // into it (see mergeId3v2Tags()).
+    static std::optional<Id3v2Rewrite> begin(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd,
+                                             int32_t& refusal);
+    // Readers look for an ID3v2 tag at the start of an MPEG file only; some
+    // writers append one at the end, before the ID3v1 tag. When such a tag
+    // ends exactly at end, it is merged into the tag at the start (which a
+    // new tag takes the appended one's version for) and finish() removes it.
+    // False when it cannot be taken apart; refusal then says why.
+    bool mergeAppendedTag(TagLib::File& file, TagLib::offset_t end, int32_t& refusal);
     // The version the tag keeps; a new tag is ID3v2.4.
     int version() const { return m_stored.version; }
     // Replaces the stored frames with these IDs (for plainCommentsOnly, only
@@ -142,6 +179,9 @@ private:
     TagLib::ByteVector render() const;
 
     StoredId3v2Tag m_stored;
+    bool m_hasTag = false;
+    TagLib::offset_t m_appendedFromEnd = 0; // where the appended tag starts, counted from the end
+    TagLib::offset_t m_appendedSize = 0;
     std::vector<Change> m_changes;
     TagLib::ByteVector m_final;
     TagLib::ByteVector m_marker;
@@ -162,10 +202,6 @@ struct WriteRequest {
     bool writes(uint32_t field) const { return (fields & field) != 0; }
 };
 
-// 0 when written, -1 when the write failed, -2 when the file's tags could not
-// be read completely and were left as they are.
-inline constexpr int32_t writeFailed = -1;
-inline constexpr int32_t tagsNotReadCompletely = -2;
 int32_t writeFile(const WriteRequest& request);
 
 // ---- Thread safety (CTagLibBridge.cpp) ----
