@@ -17,6 +17,9 @@ class Tag;
 namespace FLAC {
 class File;
 }
+namespace Ogg {
+class XiphComment;
+}
 namespace ID3v2 {
 class Frame;
 class Tag;
@@ -88,6 +91,32 @@ void writeComment(TagLib::File* file, TagLib::Tag* generic, const TagLib::String
 // nothing or part of it, and a save would write the rest away. The comment's
 // own length fields tell its real extent and number of entries.
 bool flacCommentReadCompletely(TagLib::FLAC::File& file);
+
+// ---- Vorbis comments as stored (XiphComments.cpp) ----
+//
+// TagLib parses a Vorbis comment's pictures (METADATA_BLOCK_PICTURE, and the
+// older COVERART with raw image data) into picture objects and renders them
+// all anew as METADATA_BLOCK_PICTURE; a COVERART picture then becomes one of
+// MIME type "image/" and no size. A FLAC file's second comment block it drops.
+
+// One field of a stored comment: the key upper-cased, the value as stored.
+struct StoredXiphField {
+    TagLib::String key;
+    TagLib::ByteVector value;
+};
+std::vector<StoredXiphField> storedXiphFields(const TagLib::ByteVector& comment);
+// The Vorbis comment blocks of a FLAC file, in file order, each as stored.
+std::vector<TagLib::ByteVector> flacCommentBlocks(TagLib::FLAC::File& file);
+// The stored comment of an Ogg Vorbis or Opus file; empty for other files.
+TagLib::ByteVector oggComment(TagLib::File& file);
+// For a save that leaves the pictures alone: the comment's picture fields
+// are written back as stored instead of TagLib's re-encoded pictures.
+void keepStoredPictureFields(TagLib::Ogg::XiphComment& comment, const std::vector<StoredXiphField>& stored);
+// Merges a later comment into the one readers show: a field is added when
+// that one has no field of its key; pictures (when withPictures) are added
+// as stored.
+void mergeXiphFields(TagLib::Ogg::XiphComment& into, const std::vector<StoredXiphField>& later,
+                     bool withPictures);
 
 // ---- ID3v2 tags rewritten frame by frame (Id3v2Rewrite.cpp) ----
 //

@@ -474,6 +474,15 @@ int32_t writeFile(const WriteRequest& r) {
     if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
         if (!flacCommentReadCompletely(*flac))
             return tagsNotReadCompletely;
+        const std::vector<ByteVector> comments = flacCommentBlocks(*flac);
+        if (TagLib::Ogg::XiphComment* comment = flac->xiphComment(false); comment && !comments.empty()) {
+            if (r.artworkCount == -1)
+                keepStoredPictureFields(*comment, storedXiphFields(comments.front()));
+            // TagLib reads the first comment block only, as readers do, and
+            // drops the others on save: their fields are merged into it.
+            for (size_t i = 1; i < comments.size(); ++i)
+                mergeXiphFields(*comment, storedXiphFields(comments[i]), r.artworkCount == -1);
+        }
         // The generic fields reach every tag of the file (an ID3v2 tag, too).
         writeGeneric(*flac->tag(), r, false);
         if (r.writes(CTAGLIB_FIELD_COMMENT))
@@ -490,10 +499,14 @@ int32_t writeFile(const WriteRequest& r) {
         writeGeneric(*mp4->tag(), r, true);
         writeMp4(*mp4->tag(), r, *pictures);
     } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
+        if (r.artworkCount == -1)
+            keepStoredPictureFields(*vorbis->tag(), storedXiphFields(oggComment(*file)));
         writeGeneric(*vorbis->tag(), r, true);
         writeXiph(vorbis->tag(), r);
         writeXiphPictures(vorbis->tag(), r, *pictures);
     } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
+        if (r.artworkCount == -1)
+            keepStoredPictureFields(*opus->tag(), storedXiphFields(oggComment(*file)));
         writeGeneric(*opus->tag(), r, true);
         writeXiph(opus->tag(), r);
         writeXiphPictures(opus->tag(), r, *pictures);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonObject>
+#include <QSet>
 #include <QtEndian>
 
 #include <algorithm>
@@ -204,6 +205,57 @@ TEST(CTagLibLosslessWrite, Id3v1GetsTheNearestLatin1TextOfANewValue) {
     EXPECT_EQ(v1.mid(33, 30), QByteArray("Caf\xe9").leftJustified(30, '\0'));
     EXPECT_EQ(v1.mid(63, 30), QByteArray("Dvorzak").leftJustified(30, '\0'));
     EXPECT_STREQ(read(copy.nativePath())->title, "Dvořák ☕"); // ID3v2 keeps all of it
+}
+
+// ---- Vorbis comments ----
+
+QSet<QString> changedKeys(const QJsonObject& before, const QJsonObject& after) {
+    QSet<QString> changed;
+    for (const QString& key : before.keys() + after.keys()) {
+        if (before.value(key) != after.value(key))
+            changed.insert(key);
+    }
+    return changed;
+}
+
+// Pictures the user did not touch keep their fields as stored: the legacy
+// COVERART field of Ogg Vorbis, and a picture inside a FLAC file's comment.
+TEST(CTagLibLosslessWrite, UntouchedPicturesInAVorbisCommentKeepTheirFields) {
+    for (const char* fixture : {"coverart.ogg", "pictures.flac"}) {
+        SCOPED_TRACE(fixture);
+        const ScopedFileCopy copy(fixture);
+        ASSERT_EQ(writeGenre(copy), 0);
+        const auto [original, written] = dumpsOf(fixture, copy);
+        EXPECT_EQ(changedKeys(original, written), QSet<QString>{"VC:GENRE"});
+    }
+    // A new picture replaces the legacy one.
+    const ScopedFileCopy copy("coverart.ogg");
+    ASSERT_EQ(write(copy.nativePath(), {}, std::vector<NewPicture>{twoPictures().front()}, 0), 0);
+    const auto [original, written] = dumpsOf("coverart.ogg", copy);
+    EXPECT_FALSE(written.contains("VC:COVERART"));
+    EXPECT_EQ(picturesOf(*read(copy.nativePath())), std::vector<ReadPicture>{asRead(twoPictures().front())});
+}
+
+// Readers show the first of two comment blocks; the second one's fields are
+// merged into it where it has none of their key, and the file has one block.
+TEST(CTagLibLosslessWrite, ASecondFlacCommentBlockIsMergedIntoTheFirst) {
+    const ScopedFileCopy copy("two-comments.flac");
+    ASSERT_EQ(writeGenre(copy), 0);
+    const QByteArray saved = copy.bytes();
+    int commentBlocks = 0;
+    for (qsizetype pos = 4; pos + 4 <= saved.size();) {
+        commentBlocks += (saved[pos] & 0x7F) == 4;
+        if (saved[pos] & 0x80)
+            break;
+        pos += 4 + (qFromBigEndian<quint32>(saved.constData() + pos) & 0xFFFFFF);
+    }
+    EXPECT_EQ(commentBlocks, 1);
+    const auto [original, written] = dumpsOf("two-comments.flac", copy);
+    EXPECT_EQ(changedKeys(original, written),
+              (QSet<QString>{"VC:GENRE", "VC:ALBUM", "VC:MUSICBRAINZ_ALBUMID"}));
+    EXPECT_EQ(written["VC:TITLE"], original["VC:TITLE"]);
+    EXPECT_EQ(written["VC:ALBUM"].toString(), R"(["Second Album"])");
+    EXPECT_EQ(written["VC:MUSICBRAINZ_ALBUMID"].toString(), R"(["0b1e3c5a-0000-4000-8000-000000000005"])");
 }
 
 } // namespace
