@@ -17,6 +17,9 @@ class Tag;
 namespace FLAC {
 class File;
 }
+namespace MP4 {
+class Tag;
+}
 namespace Ogg {
 class XiphComment;
 }
@@ -212,6 +215,34 @@ private:
     TagLib::offset_t m_appendedFromEnd = 0; // where the appended tag starts, counted from the end
     TagLib::offset_t m_appendedSize = 0;
     std::vector<Change> m_changes;
+    TagLib::ByteVector m_final;
+    TagLib::ByteVector m_marker;
+};
+
+// ---- MP4 item lists rewritten atom by atom (Mp4Rewrite.cpp) ----
+//
+// TagLib renders every item of an MP4 file's item list ("ilst") anew when it
+// saves, and loses what it does not model: a free-form name with ":" in it,
+// a value after a NUL byte or one that is not UTF-8, the bytes of "iTunNORM"
+// behind its text, the "name" child of a cover. A save instead keeps every
+// item atom it does not change exactly as stored, in its place, and puts
+// TagLib's rendering of a changed item in the place of its first atom.
+//   begin()    reads the stored item list; nothing when the atoms above it
+//              cannot be walked;
+//   ...        the changes are made in TagLib's tag;
+//   stage()    builds the final list and leaves TagLib a placeholder item of
+//              its size (or, for a tiny list, TagLib's own items);
+//   ...        the file is saved by TagLib;
+//   finish()   writes the final list over the placeholder's.
+class Mp4Rewrite {
+public:
+    static std::optional<Mp4Rewrite> begin(TagLib::File& file);
+    // changed: the names of the items the save changes ("\251nam", "covr"...).
+    void stage(TagLib::MP4::Tag& tag, const std::vector<std::string>& changed);
+    bool finish(TagLib::File& file);
+
+private:
+    std::vector<TagLib::ByteVector> m_stored; // the item atoms, as stored
     TagLib::ByteVector m_final;
     TagLib::ByteVector m_marker;
 };

@@ -416,6 +416,32 @@ void setMp4Pair(TagLib::MP4::Tag& tag, const char* name, int32_t hasNumber, int3
         tag.removeItem(name);
 }
 
+// The items a write changes, by the names writeGeneric() and writeMp4() use.
+std::vector<std::string> mp4ItemsOf(const WriteRequest& r) {
+    static const std::vector<std::pair<uint32_t, const char*>> items = {{CTAGLIB_FIELD_TITLE, "\251nam"},
+                                                                        {CTAGLIB_FIELD_ARTIST, "\251ART"},
+                                                                        {CTAGLIB_FIELD_ALBUM, "\251alb"},
+                                                                        {CTAGLIB_FIELD_GENRE, "\251gen"},
+                                                                        {CTAGLIB_FIELD_COMMENT, "\251cmt"},
+                                                                        {CTAGLIB_FIELD_YEAR, "\251day"},
+                                                                        {trackFields, "trkn"},
+                                                                        {discFields, "disk"},
+                                                                        {CTAGLIB_FIELD_ALBUM_ARTIST, "aART"},
+                                                                        {CTAGLIB_FIELD_COMPOSER, "\251wrt"},
+                                                                        {CTAGLIB_FIELD_GROUPING, "\251grp"},
+                                                                        {CTAGLIB_FIELD_LYRICS, "\251lyr"},
+                                                                        {CTAGLIB_FIELD_BPM, "tmpo"},
+                                                                        {CTAGLIB_FIELD_COMPILATION, "cpil"}};
+    std::vector<std::string> names;
+    for (const auto& [fields, name] : items) {
+        if (r.fields & fields)
+            names.emplace_back(name);
+    }
+    if (r.artworkCount != -1)
+        names.emplace_back("covr");
+    return names;
+}
+
 void writeMp4(TagLib::MP4::Tag& tag, const WriteRequest& r, const std::vector<NewPicture>& pictures) {
     const CTagLibTagValues& v = r.values;
     const auto set = [&](uint32_t field, const char* name, const TagLib::String& value) {
@@ -496,8 +522,12 @@ int32_t writeFile(const WriteRequest& r) {
     } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
         if (!mp4->tag())
             return writeFailed;
+        std::optional<Mp4Rewrite> rewrite = Mp4Rewrite::begin(*file);
         writeGeneric(*mp4->tag(), r, true);
         writeMp4(*mp4->tag(), r, *pictures);
+        if (rewrite)
+            rewrite->stage(*mp4->tag(), mp4ItemsOf(r));
+        return ref.save() && (!rewrite || rewrite->finish(*file)) ? 0 : writeFailed;
     } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
         if (r.artworkCount == -1)
             keepStoredPictureFields(*vorbis->tag(), storedXiphFields(oggComment(*file)));

@@ -258,4 +258,64 @@ TEST(CTagLibLosslessWrite, ASecondFlacCommentBlockIsMergedIntoTheFirst) {
     EXPECT_EQ(written["VC:MUSICBRAINZ_ALBUMID"].toString(), R"(["0b1e3c5a-0000-4000-8000-000000000005"])");
 }
 
+// ---- MP4 ----
+
+// The item atoms of an MP4 file's moov/udta/meta/ilst, as stored.
+std::vector<QByteArray> mp4Items(const QByteArray& file) {
+    const auto child = [&](qsizetype begin, qsizetype end,
+                           const char* name) -> std::pair<qsizetype, qsizetype> {
+        for (qsizetype pos = begin; pos + 8 <= end;) {
+            const qsizetype size = qFromBigEndian<quint32>(file.constData() + pos);
+            if (size < 8)
+                break;
+            if (file.mid(pos + 4, 4) == name)
+                return {pos, size};
+            pos += size;
+        }
+        return {-1, 0};
+    };
+    auto [moov, moovSize] = child(0, file.size(), "moov");
+    auto [udta, udtaSize] = child(moov + 8, moov + moovSize, "udta");
+    auto [meta, metaSize] = child(udta + 8, udta + udtaSize, "meta");
+    auto [ilst, ilstSize] = child(meta + 12, meta + metaSize, "ilst");
+    std::vector<QByteArray> items;
+    for (qsizetype pos = ilst + 8; ilst >= 0 && pos + 8 <= ilst + ilstSize;) {
+        const qsizetype size = qFromBigEndian<quint32>(file.constData() + pos);
+        items.push_back(file.mid(pos, size));
+        pos += std::max<qsizetype>(size, 8);
+    }
+    return items;
+}
+
+// Free-form atoms with ":" in their names, a NUL byte, bytes that are not
+// UTF-8 or bytes behind iTunNORM's text, and a cover with a "name" child, keep
+// their bytes and places when another item changes.
+TEST(CTagLibLosslessWrite, UntouchedMp4AtomsKeepTheirBytes) {
+    const ScopedFileCopy copy("freeform.m4a");
+    const std::vector<QByteArray> before = mp4Items(copy.bytes());
+    ASSERT_EQ(before.size(), 6u);
+    ASSERT_EQ(writeGenre(copy), 0);
+    std::vector<QByteArray> after = mp4Items(copy.bytes());
+    ASSERT_EQ(after.size(), before.size() + 1);
+    EXPECT_EQ(after.back().mid(4, 4), "\xa9gen");
+    after.pop_back();
+    EXPECT_EQ(after, before);
+    const auto [original, written] = dumpsOf("freeform.m4a", copy);
+    EXPECT_EQ(changedKeys(original, written), QSet<QString>{"MP4:\u00a9gen"});
+
+    // A changed item takes its old place; the others stay.
+    Tags title;
+    title.title = "Neu ✓";
+    ASSERT_EQ(write(copy.nativePath(), title, std::nullopt, CTAGLIB_FIELD_TITLE), 0);
+    after = mp4Items(copy.bytes());
+    ASSERT_EQ(after.size(), before.size() + 1);
+    for (size_t i = 0; i < before.size(); ++i) {
+        if (before[i].mid(4, 4) == "\xa9nam")
+            EXPECT_TRUE(after[i].endsWith("Neu ✓"));
+        else
+            EXPECT_EQ(after[i], before[i]) << i;
+    }
+    EXPECT_STREQ(read(copy.nativePath())->title, "Neu ✓");
+}
+
 } // namespace
