@@ -122,12 +122,18 @@ TEST(CTagLibLosslessWrite, AnId3v22TagBecomesId3v23WithEveryFrameKept) {
     EXPECT_STREQ(read(copy.nativePath())->title, "iTunes Title");
 }
 
-// A frame that no later version has (CRM) cannot be kept: the save is refused.
-TEST(CTagLibLosslessWrite, AnId3v22FrameWithoutEquivalentRefusesTheSave) {
-    const ScopedFileCopy copy("v22-crm.mp3");
-    const QByteArray before = copy.bytes();
-    EXPECT_EQ(writeGenre(copy), -8);
-    EXPECT_EQ(copy.bytes(), before);
+// What cannot be kept is not saved, and the file stays as it was: a frame no
+// later ID3v2 version has (CRM, -8 "unsupported variant"), two ID3 chunks in
+// one AIFF file (-3 "two tags of one kind").
+TEST(CTagLibLosslessWrite, WhatCannotBeKeptRefusesTheSave) {
+    for (const auto& [fixture, refusal] :
+         {std::pair("v22-crm.mp3", -8), std::pair("two-id3-chunks.aiff", -3)}) {
+        SCOPED_TRACE(fixture);
+        const ScopedFileCopy copy(fixture);
+        const QByteArray before = copy.bytes();
+        EXPECT_EQ(writeGenre(copy), refusal);
+        EXPECT_EQ(copy.bytes(), before);
+    }
 }
 
 // ---- Two ID3v2 tags ----
