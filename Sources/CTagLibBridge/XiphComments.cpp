@@ -72,11 +72,18 @@ ByteVector oggComment(TagLib::File& file) {
 }
 
 void keepStoredPictureFields(TagLib::Ogg::XiphComment& comment, const std::vector<StoredXiphField>& stored) {
-    comment.removeAllPictures();
+    std::vector<const StoredXiphField*> pictures;
     for (const StoredXiphField& field : stored) {
         if (isPictureKey(field.key))
-            comment.addField(field.key, TagLib::String(field.value, TagLib::String::UTF8), false);
+            pictures.push_back(&field);
     }
+    // TagLib takes in every picture field it can decode; fewer stored ones
+    // would mean the stored comment was not found as TagLib read it.
+    if (pictures.size() < comment.pictureList().size())
+        return;
+    comment.removeAllPictures();
+    for (const StoredXiphField* field : pictures)
+        comment.addField(field->key, TagLib::String(field->value, TagLib::String::UTF8), false);
 }
 
 void mergeXiphFields(TagLib::Ogg::XiphComment& into, const std::vector<StoredXiphField>& later,
