@@ -359,11 +359,17 @@ void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r) {
 }
 
 // Ogg files keep their pictures in the comment, as the format has nowhere else.
+// The MIME type of the legacy COVERART pictures goes with them.
+void removeCommentPictures(TagLib::Ogg::XiphComment& comment) {
+    comment.removeAllPictures();
+    comment.removeFields("COVERARTMIME");
+}
+
 void writeXiphPictures(TagLib::Ogg::XiphComment* comment, const WriteRequest& r,
                        const std::vector<NewPicture>& pictures) {
     if (!comment || r.artworkCount == -1)
         return;
-    comment->removeAllPictures();
+    removeCommentPictures(*comment);
     for (const NewPicture& picture : pictures)
         comment->addPicture(flacPicture(picture));
 }
@@ -375,7 +381,7 @@ void writeFlacPictures(TagLib::FLAC::File& file, const WriteRequest& r,
     if (r.artworkCount == -1)
         return;
     if (TagLib::Ogg::XiphComment* comment = file.xiphComment(false))
-        comment->removeAllPictures();
+        removeCommentPictures(*comment);
     file.removePictures();
     for (const NewPicture& picture : pictures)
         file.addPicture(flacPicture(picture));
