@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonObject>
 #include <QSet>
 #include <QtEndian>
@@ -190,6 +191,23 @@ TEST(CTagLibLosslessWrite, AnAppendedTagIsMergedIntoTheTagAtTheStart) {
             EXPECT_EQ(written[key], original[key]) << key.toStdString();
         }
     }
+
+    // Without a tag at the start, the appended one moves there, in its version.
+    const ScopedFileCopy alone("appended-id3-tag.mp3");
+    {
+        qsizetype frontSize = 10;
+        for (int i = 6; i < 10; ++i)
+            frontSize += static_cast<qsizetype>(fixture[i] & 0x7F) << (7 * (9 - i));
+        QFile file(alone.path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(fixture.mid(frontSize));
+    }
+    ASSERT_FALSE(alone.bytes().startsWith("ID3"));
+    ASSERT_EQ(writeGenre(alone), 0);
+    const QByteArray moved = alone.bytes();
+    EXPECT_EQ(moved.left(4), QByteArray("ID3\4"));
+    EXPECT_EQ(moved.indexOf("3DI"), -1);
+    EXPECT_EQ(id3Frames(moved).size(), 5u);
 }
 
 // ---- ID3v1 ----
