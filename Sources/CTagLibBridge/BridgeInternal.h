@@ -131,16 +131,6 @@ void mergeXiphFields(TagLib::Ogg::XiphComment& into, const std::vector<StoredXip
 // stored, in its place, and adds the changed fields' frames rendered by TagLib
 // for the tag's own version.
 
-// 0 when written, -1 when the write failed, -2 when the file's tags could not
-// be read completely and were left as they are. Two more refusals leave the
-// file as it is: -3 for a file with two tags of one kind that cannot be
-// merged, -8 for a variant of the format that cannot be written back with
-// every value kept.
-inline constexpr int32_t writeFailed = -1;
-inline constexpr int32_t tagsNotReadCompletely = -2;
-inline constexpr int32_t twoTagsOfOneKind = -3;
-inline constexpr int32_t unsupportedVariant = -8;
-
 // A stored ID3v2 tag taken apart into its frames. An ID3v2.2 tag is taken as
 // the ID3v2.3 tag it converts into, frame by frame with every value kept.
 struct StoredId3v2Tag {
@@ -187,9 +177,9 @@ public:
                                              int32_t& refusal);
     // Readers look for an ID3v2 tag at the start of an MPEG file only; some
     // writers append one at the end, before the ID3v1 tag. When such a tag
-    // ends exactly at end, it is merged into the tag at the start (which a
-    // new tag takes the appended one's version for) and finish() removes it.
-    // False when it cannot be taken apart; refusal then says why.
+    // ends exactly at end, it is merged into the tag at the start (a file
+    // without one gets it in the appended tag's version), and finish()
+    // removes it. False when it cannot be taken apart; refusal then says why.
     bool mergeAppendedTag(TagLib::File& file, TagLib::offset_t end, int32_t& refusal);
     // The version the tag keeps; a new tag is ID3v2.4.
     int version() const { return m_stored.version; }
@@ -262,6 +252,15 @@ struct WriteRequest {
     bool writes(uint32_t field) const { return (fields & field) != 0; }
 };
 
+// 0 when written, -1 when the write failed, -2 when the file's tags could not
+// be read completely and were left as they are.
+inline constexpr int32_t writeFailed = -1;
+inline constexpr int32_t tagsNotReadCompletely = -2;
+// Two more refusals that leave the file as it is: a file with two tags of one
+// kind that cannot be merged, and a variant of its format that cannot be
+// written back with every value kept.
+inline constexpr int32_t twoTagsOfOneKind = -3;
+inline constexpr int32_t unsupportedVariant = -8;
 int32_t writeFile(const WriteRequest& request);
 
 // ---- Thread safety (CTagLibBridge.cpp) ----
