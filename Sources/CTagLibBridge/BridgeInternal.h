@@ -3,6 +3,7 @@
 
 #include "CTagLibBridge.h"
 
+#include <taglib.h>
 #include <tstring.h>
 
 #include <optional>
@@ -15,6 +16,12 @@ class File;
 class Tag;
 namespace FLAC {
 class File;
+}
+namespace MP4 {
+class Tag;
+}
+namespace Ogg {
+class XiphComment;
 }
 namespace ID3v2 {
 class Frame;
@@ -40,6 +47,11 @@ char* stringToC(const TagLib::String& text);
 // A TagLib string from caller-supplied UTF-8. Null gives empty text; invalid
 // sequences become U+FFFD (TagLib itself would drop the whole text).
 TagLib::String stringFromUtf8(const char* utf8);
+
+// What Latin-1 can hold of the text, for ID3v1: Latin-1 text as it is; other
+// text transliterated to the nearest Latin letters ("Dvořák" gives "Dvorak"),
+// with "?" for each character that has none.
+TagLib::String latin1Approximation(const TagLib::String& text);
 
 // True when the bytes are well-formed UTF-8: correct lead and continuation
 // bytes, no overlong forms, no surrogates, nothing above U+10FFFF.
@@ -83,6 +95,32 @@ void writeComment(TagLib::File* file, TagLib::Tag* generic, const TagLib::String
 // own length fields tell its real extent and number of entries.
 bool flacCommentReadCompletely(TagLib::FLAC::File& file);
 
+// ---- Vorbis comments as stored (XiphComments.cpp) ----
+//
+// TagLib parses a Vorbis comment's pictures (METADATA_BLOCK_PICTURE, and the
+// older COVERART with raw image data) into picture objects and renders them
+// all anew as METADATA_BLOCK_PICTURE; a COVERART picture then becomes one of
+// MIME type "image/" and no size. A FLAC file's second comment block it drops.
+
+// One field of a stored comment: the key upper-cased, the value as stored.
+struct StoredXiphField {
+    TagLib::String key;
+    TagLib::ByteVector value;
+};
+std::vector<StoredXiphField> storedXiphFields(const TagLib::ByteVector& comment);
+// The Vorbis comment blocks of a FLAC file, in file order, each as stored.
+std::vector<TagLib::ByteVector> flacCommentBlocks(TagLib::FLAC::File& file);
+// The stored comment of an Ogg Vorbis or Opus file; empty for other files.
+TagLib::ByteVector oggComment(TagLib::File& file);
+// For a save that leaves the pictures alone: the comment's picture fields
+// are written back as stored instead of TagLib's re-encoded pictures.
+void keepStoredPictureFields(TagLib::Ogg::XiphComment& comment, const std::vector<StoredXiphField>& stored);
+// Merges a later comment into the one readers show: a field is added when
+// that one has no field of its key; pictures (when withPictures) are added
+// as stored.
+void mergeXiphFields(TagLib::Ogg::XiphComment& into, const std::vector<StoredXiphField>& later,
+                     bool withPictures);
+
 // ---- ID3v2 tags rewritten frame by frame (Id3v2Rewrite.cpp) ----
 //
 // TagLib re-renders a whole ID3v2 tag when it saves it, and loses on the way
@@ -93,7 +131,8 @@ bool flacCommentReadCompletely(TagLib::FLAC::File& file);
 // stored, in its place, and adds the changed fields' frames rendered by TagLib
 // for the tag's own version.
 
-// A stored ID3v2.3 or ID3v2.4 tag taken apart into its frames.
+// A stored ID3v2 tag taken apart into its frames. An ID3v2.2 tag is taken as
+// the ID3v2.3 tag it converts into, frame by frame with every value kept.
 struct StoredId3v2Tag {
     int version = 4;
     bool experimental = false;
@@ -101,9 +140,11 @@ struct StoredId3v2Tag {
     std::vector<TagLib::ByteVector> frames; // header and body, as stored
     size_t framesReadByTagLib = 0;          // TagLib stops at the first frame it cannot read
 };
-// Nothing when the bytes are not an ID3v2.3 or ID3v2.4 tag that can be taken
-// apart completely into frames and padding.
-std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const TagLib::ByteVector& bytes);
+// Nothing when the bytes are not an ID3v2 tag that can be taken apart
+// completely into frames and padding (refusal: tagsNotReadCompletely), or an
+// ID3v2.2 tag with a frame that has no ID3v2.3 form (unsupportedVariant).
+std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const TagLib::ByteVector& bytes,
+                                                  int32_t* refusal = nullptr);
 // A tag of the stored tag's version and flags holding the given frames, with
 // padding: as much as keeps the stored size, and at least about 1 KB.
 TagLib::ByteVector assembleId3v2Tag(const StoredId3v2Tag& layout, const TagLib::ByteVector& frames);
@@ -111,17 +152,35 @@ TagLib::ByteVector assembleId3v2Tag(const StoredId3v2Tag& layout, const TagLib::
 // A frame as TagLib renders it for ID3v2.3 or ID3v2.4.
 TagLib::ByteVector renderFrame(TagLib::ID3v2::Frame& frame, int version);
 
+// Merges the frames of a tag stored after the first one into the first.
+// Readers show the first tag only, so its frames stand; a later frame is
+// added when the first has none of its kind (the same ID and, where a tag may
+// hold several, the same description, language, owner or e-mail address, as
+// readers tell them apart). Frames of another version are converted by
+// TagLib. False, with refusal set, when a frame cannot be converted.
+bool mergeId3v2Tags(StoredId3v2Tag& first, const StoredId3v2Tag& later, int32_t& refusal);
+
 // The rewrite of one file's ID3v2 tag:
 //   begin()    finds the stored tag (nearEnd: search from the end of the file),
 //              or nothing when it holds bytes that are neither frames nor padding;
+//   mergeAppendedTag() takes in a tag stored at the end of an MPEG file;
 //   replace()  names the frames of a changed field and their new content;
 //   stage()    puts a placeholder of the new tag's size into TagLib's tag;
 //   ...        the file is saved by TagLib, with the tag's version;
 //   finish()   writes the new tag over the placeholder.
 class Id3v2Rewrite {
 public:
-    // Nothing when the file has a tag that cannot be found or taken apart.
-    static std::optional<Id3v2Rewrite> begin(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd);
+    // Nothing when the file has a tag that cannot be found or taken apart;
+    // refusal then says why. Tags stored right behind the first are merged
+    // into it (see mergeId3v2Tags()).
+    static std::optional<Id3v2Rewrite> begin(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd,
+                                             int32_t& refusal);
+    // Readers look for an ID3v2 tag at the start of an MPEG file only; some
+    // writers append one at the end, before the ID3v1 tag. When such a tag
+    // ends exactly at end, it is merged into the tag at the start (a file
+    // without one gets it in the appended tag's version), and finish()
+    // removes it. False when it cannot be taken apart; refusal then says why.
+    bool mergeAppendedTag(TagLib::File& file, TagLib::offset_t end, int32_t& refusal);
     // The version the tag keeps; a new tag is ID3v2.4.
     int version() const { return m_stored.version; }
     // Replaces the stored frames with these IDs (for plainCommentsOnly, only
@@ -142,7 +201,38 @@ private:
     TagLib::ByteVector render() const;
 
     StoredId3v2Tag m_stored;
+    bool m_hasTag = false;
+    TagLib::offset_t m_appendedFromEnd = 0; // where the appended tag starts, counted from the end
+    TagLib::offset_t m_appendedSize = 0;
     std::vector<Change> m_changes;
+    TagLib::ByteVector m_final;
+    TagLib::ByteVector m_marker;
+};
+
+// ---- MP4 item lists rewritten atom by atom (Mp4Rewrite.cpp) ----
+//
+// TagLib renders every item of an MP4 file's item list ("ilst") anew when it
+// saves, and loses what it does not model: a free-form name with ":" in it,
+// a value after a NUL byte or one that is not UTF-8, the bytes of "iTunNORM"
+// behind its text, the "name" child of a cover. A save instead keeps every
+// item atom it does not change exactly as stored, in its place, and puts
+// TagLib's rendering of a changed item in the place of its first atom.
+//   begin()    reads the stored item list; nothing when the atoms above it
+//              cannot be walked;
+//   ...        the changes are made in TagLib's tag;
+//   stage()    builds the final list and leaves TagLib a placeholder item of
+//              its size (or, for a tiny list, TagLib's own items);
+//   ...        the file is saved by TagLib;
+//   finish()   writes the final list over the placeholder's.
+class Mp4Rewrite {
+public:
+    static std::optional<Mp4Rewrite> begin(TagLib::File& file);
+    // changed: the names of the items the save changes ("\251nam", "covr"...).
+    void stage(TagLib::MP4::Tag& tag, const std::vector<std::string>& changed);
+    bool finish(TagLib::File& file);
+
+private:
+    std::vector<TagLib::ByteVector> m_stored; // the item atoms, as stored
     TagLib::ByteVector m_final;
     TagLib::ByteVector m_marker;
 };
@@ -166,6 +256,11 @@ struct WriteRequest {
 // be read completely and were left as they are.
 inline constexpr int32_t writeFailed = -1;
 inline constexpr int32_t tagsNotReadCompletely = -2;
+// Two more refusals that leave the file as it is: a file with two tags of one
+// kind that cannot be merged, and a variant of its format that cannot be
+// written back with every value kept.
+inline constexpr int32_t twoTagsOfOneKind = -3;
+inline constexpr int32_t unsupportedVariant = -8;
 int32_t writeFile(const WriteRequest& request);
 
 // ---- Thread safety (CTagLibBridge.cpp) ----

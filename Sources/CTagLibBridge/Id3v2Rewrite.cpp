@@ -1,14 +1,28 @@
 #include "BridgeInternal.h"
 
+#include <attachedpictureframe.h>
+#include <commentsframe.h>
+#include <generalencapsulatedobjectframe.h>
 #include <id3v2frame.h>
+#include <id3v2framefactory.h>
 #include <id3v2header.h>
 #include <id3v2synchdata.h>
 #include <id3v2tag.h>
+#include <popularimeterframe.h>
+#include <privateframe.h>
+#include <synchronizedlyricsframe.h>
+#include <textidentificationframe.h>
 #include <tfile.h>
+#include <uniquefileidentifierframe.h>
 #include <unknownframe.h>
+#include <unsynchronizedlyricsframe.h>
+#include <urllinkframe.h>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <random>
+#include <utility>
 
 namespace ctaglib {
 namespace {
@@ -23,10 +37,11 @@ constexpr unsigned int markerSize = 16;
 // Enough for the placeholder of stage() to hold its marker.
 constexpr unsigned int minimumPadding = tagLibPadding + headerSize + markerSize;
 
-// Tag header flags.
+// Tag header flags. In ID3v2.2, the second one marks a compressed tag.
 constexpr char unsynchronisedTag = '\x80';
 constexpr char extendedHeader = '\x40';
 constexpr char experimentalTag = '\x20';
+constexpr char footerPresent = '\x10';
 // ID3v2.4 frame format flags (the second flag byte).
 constexpr char unsynchronisedFrame = '\x02';
 constexpr char dataLengthIndicator = '\x01';
@@ -84,6 +99,180 @@ bool canBeUnsynchronised(const ByteVector& data) {
     return true;
 }
 
+// ---- ID3v2.2 ----
+//
+// TagLib keeps the three-letter ID of an ID3v2.2 frame it has no newer ID
+// for when it writes the tag as ID3v2.4, and other readers stop at such a
+// frame. An ID3v2.2 tag is converted instead into ID3v2.3, whose frames have
+// the same contents as ID3v2.2's under four-letter IDs (ID3v2.4 dropped some
+// of them: RVAD, EQUA, TDAT, TIME...), so every value keeps its bytes.
+
+constexpr std::array v22FrameIds{
+    std::pair("BUF", "RBUF"), std::pair("CNT", "PCNT"), std::pair("COM", "COMM"), std::pair("CRA", "AENC"),
+    std::pair("EQU", "EQUA"), std::pair("ETC", "ETCO"), std::pair("GEO", "GEOB"), std::pair("IPL", "IPLS"),
+    std::pair("LNK", "LINK"), std::pair("MCI", "MCDI"), std::pair("MLL", "MLLT"), std::pair("PIC", "APIC"),
+    std::pair("POP", "POPM"), std::pair("REV", "RVRB"), std::pair("RVA", "RVAD"), std::pair("SLT", "SYLT"),
+    std::pair("STC", "SYTC"), std::pair("TAL", "TALB"), std::pair("TBP", "TBPM"), std::pair("TCM", "TCOM"),
+    std::pair("TCO", "TCON"), std::pair("TCR", "TCOP"), std::pair("TDA", "TDAT"), std::pair("TDY", "TDLY"),
+    std::pair("TEN", "TENC"), std::pair("TFT", "TFLT"), std::pair("TIM", "TIME"), std::pair("TKE", "TKEY"),
+    std::pair("TLA", "TLAN"), std::pair("TLE", "TLEN"), std::pair("TMT", "TMED"), std::pair("TOA", "TOPE"),
+    std::pair("TOF", "TOFN"), std::pair("TOL", "TOLY"), std::pair("TOR", "TORY"), std::pair("TOT", "TOAL"),
+    std::pair("TP1", "TPE1"), std::pair("TP2", "TPE2"), std::pair("TP3", "TPE3"), std::pair("TP4", "TPE4"),
+    std::pair("TPA", "TPOS"), std::pair("TPB", "TPUB"), std::pair("TRC", "TSRC"), std::pair("TRD", "TRDA"),
+    std::pair("TRK", "TRCK"), std::pair("TSI", "TSIZ"), std::pair("TSS", "TSSE"), std::pair("TT1", "TIT1"),
+    std::pair("TT2", "TIT2"), std::pair("TT3", "TIT3"), std::pair("TXT", "TEXT"), std::pair("TXX", "TXXX"),
+    std::pair("TYE", "TYER"), std::pair("UFI", "UFID"), std::pair("ULT", "USLT"), std::pair("WAF", "WOAF"),
+    std::pair("WAR", "WOAR"), std::pair("WAS", "WOAS"), std::pair("WCM", "WCOM"), std::pair("WCP", "WCOP"),
+    std::pair("WPB", "WPUB"), std::pair("WXX", "WXXX"),
+    // iTunes' own frames
+    std::pair("TCP", "TCMP"), std::pair("TS2", "TSO2"), std::pair("TSA", "TSOA"), std::pair("TSC", "TSOC"),
+    std::pair("TSP", "TSOP"), std::pair("TST", "TSOT"), std::pair("PCS", "PCST"), std::pair("TCT", "TCAT"),
+    std::pair("TDR", "TDRL"), std::pair("TDS", "TDES"), std::pair("TID", "TGID"), std::pair("WFD", "WFED"),
+    std::pair("MVN", "MVNM"), std::pair("MVI", "MVIN"), std::pair("GP1", "GRP1")};
+
+// The ID3v2.3 ID of an ID3v2.2 one; nothing for an ID without one (CRM, an
+// encrypted frame, or an ID no version defines).
+std::optional<ByteVector> v23FrameId(const ByteVector& id) {
+    for (const auto& [v22, v23] : v22FrameIds) {
+        if (id == v22)
+            return ByteVector(v23);
+    }
+    return std::nullopt;
+}
+
+// The body of a PIC frame as APIC: the three-letter image format becomes a
+// MIME type; the picture bytes stay as they are.
+ByteVector apicBody(const ByteVector& pic) {
+    if (pic.size() < 5)
+        return pic;
+    ByteVector format = pic.mid(1, 3);
+    ByteVector mime = format; // "-->": a link to the picture, not the picture
+    if (format == "JPG") {
+        mime = "image/jpeg";
+    } else if (format != "-->") {
+        for (char& c : format)
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        mime = ByteVector("image/") + format;
+    }
+    ByteVector body = pic.mid(0, 1);
+    body.append(mime);
+    body.append('\0');
+    body.append(pic.mid(4));
+    return body;
+}
+
+ByteVector v23Frame(const ByteVector& id, const ByteVector& body) {
+    ByteVector frame(id);
+    frame.append(ByteVector::fromUInt(body.size(), true));
+    frame.append(ByteVector(2, '\0'));
+    frame.append(body);
+    return frame;
+}
+
+// The frames of an ID3v2.2 tag's body as ID3v2.3 frames; nothing when a frame
+// has no faithful ID3v2.3 form or the body holds bytes that are not frames.
+std::optional<std::vector<ByteVector>> v22FramesAsV23(const ByteVector& body, int32_t& refusal) {
+    std::vector<ByteVector> frames;
+    unsigned int pos = 0;
+    while (pos < body.size() && body[pos] != '\0') {
+        if (body.size() - pos < 6) {
+            refusal = tagsNotReadCompletely;
+            return std::nullopt;
+        }
+        const unsigned int size = body.toUInt(pos + 3, 3U, true);
+        if (size > body.size() - pos - 6) {
+            refusal = tagsNotReadCompletely;
+            return std::nullopt;
+        }
+        const ByteVector id = body.mid(pos, 3);
+        ByteVector content = body.mid(pos + 6, size);
+        const std::optional<ByteVector> newId = v23FrameId(id);
+        if (!newId) {
+            refusal = unsupportedVariant;
+            return std::nullopt;
+        }
+        if (id == "PIC") {
+            content = apicBody(content);
+        } else if (id == "LNK") {
+            // The linked frame's ID is three letters long, too.
+            const std::optional<ByteVector> linked =
+                content.size() >= 3 ? v23FrameId(content.mid(0, 3)) : std::nullopt;
+            if (!linked) {
+                refusal = unsupportedVariant;
+                return std::nullopt;
+            }
+            content = *linked + content.mid(3);
+        }
+        frames.push_back(v23Frame(*newId, content));
+        pos += 6 + size;
+    }
+    return frames;
+}
+
+// The tags stored one after the other in bytes, each header and body without
+// a footer; trailing bytes that are no tag are left out, as TagLib pads over them.
+std::vector<ByteVector> splitTags(const ByteVector& bytes) {
+    std::vector<ByteVector> tags;
+    for (unsigned int pos = 0; bytes.size() - pos >= headerSize && bytes.containsAt("ID3", pos);) {
+        const unsigned int size = SynchData::toUInt(bytes.mid(pos + 6, 4));
+        tags.push_back(bytes.mid(pos, headerSize + size));
+        const bool footer = bytes[pos + 3] == 4 && (bytes[pos + 5] & footerPresent);
+        pos += headerSize + size + (footer ? headerSize : 0);
+        if (pos > bytes.size())
+            break;
+    }
+    return tags;
+}
+
+// What tells a frame from others with its ID, as readers show them: frames a
+// tag holds one of go by their ID alone.
+std::string frameKind(const ByteVector& frame, int version) {
+    namespace ID3v2 = TagLib::ID3v2;
+    const std::string id(frame.data(), 4);
+    ID3v2::Header header;
+    header.setMajorVersion(static_cast<unsigned int>(version));
+    const std::unique_ptr<ID3v2::Frame> parsed(ID3v2::FrameFactory::instance()->createFrame(frame, &header));
+    const auto with = [&id](const TagLib::String& a, const TagLib::String& b = {}) {
+        return id + '\0' + toUtf8(a) + '\0' + toUtf8(b);
+    };
+    ID3v2::Frame* f = parsed.get();
+    if (auto* text = dynamic_cast<ID3v2::UserTextIdentificationFrame*>(f))
+        return with(text->description());
+    if (dynamic_cast<ID3v2::TextIdentificationFrame*>(f))
+        return id;
+    if (auto* comment = dynamic_cast<ID3v2::CommentsFrame*>(f))
+        return with(comment->description(), TagLib::String(comment->language()));
+    if (auto* lyrics = dynamic_cast<ID3v2::UnsynchronizedLyricsFrame*>(f))
+        return with(lyrics->description(), TagLib::String(lyrics->language()));
+    if (auto* lyrics = dynamic_cast<ID3v2::SynchronizedLyricsFrame*>(f))
+        return with(lyrics->description(), TagLib::String(lyrics->language()));
+    if (auto* picture = dynamic_cast<ID3v2::AttachedPictureFrame*>(f))
+        return with(picture->description());
+    if (auto* object = dynamic_cast<ID3v2::GeneralEncapsulatedObjectFrame*>(f))
+        return with(object->description());
+    if (auto* url = dynamic_cast<ID3v2::UserUrlLinkFrame*>(f))
+        return with(url->description());
+    if (auto* identifier = dynamic_cast<ID3v2::UniqueFileIdentifierFrame*>(f))
+        return with(identifier->owner());
+    if (auto* rating = dynamic_cast<ID3v2::PopularimeterFrame*>(f))
+        return with(rating->email());
+    // Anything else (private frames, unknown ones) is its own kind unless it is
+    // the very same frame.
+    return id + '\0' + std::string(frame.data() + headerSize, frame.size() - headerSize);
+}
+
+// The frame rendered by TagLib for another version; nothing when TagLib
+// cannot take it in.
+std::optional<ByteVector> convertFrame(const ByteVector& frame, int from, int to) {
+    TagLib::ID3v2::Header header;
+    header.setMajorVersion(static_cast<unsigned int>(from));
+    const std::unique_ptr<TagLib::ID3v2::Frame> parsed(
+        TagLib::ID3v2::FrameFactory::instance()->createFrame(frame, &header));
+    if (!parsed || !tagLibReads(frame, from))
+        return std::nullopt;
+    return renderFrame(*parsed, to);
+}
+
 // The bytes that mark the placeholder tag; random, so they cannot occur elsewhere.
 ByteVector newMarker() {
     std::random_device random;
@@ -106,12 +295,13 @@ std::optional<ByteVector> storedTagBytes(TagLib::File& file, TagLib::ID3v2::Tag&
         const bool syncSafe = sizeBytes.size() == 4 && std::none_of(sizeBytes.begin(), sizeBytes.end(),
                                                                     [](char c) { return c & 0x80; });
         const unsigned int stored = syncSafe ? SynchData::toUInt(sizeBytes) : 0;
-        // TagLib counts duplicate tags right behind the first one into its size.
+        // TagLib counts tags stored right behind the first one into its size;
+        // they come along, to be merged.
         if (syncSafe && stored > 0 &&
             (stored == size || (stored < size && file.readBlock(stored).size() == stored &&
                                 file.readBlock(3) == ByteVector("ID3")))) {
             file.seek(at);
-            return file.readBlock(headerSize + stored);
+            return file.readBlock(headerSize + size);
         }
         const TagLib::offset_t next = nearEnd ? file.rfind(pattern, at) : file.find(pattern, at + 1);
         if (next == at || (nearEnd && at == 0))
@@ -123,19 +313,37 @@ std::optional<ByteVector> storedTagBytes(TagLib::File& file, TagLib::ID3v2::Tag&
 
 } // namespace
 
-std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes) {
+std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes, int32_t* refusal) {
+    int32_t unused = 0;
+    int32_t& reason = refusal ? *refusal : unused;
+    reason = tagsNotReadCompletely;
     if (bytes.size() < headerSize || !bytes.startsWith("ID3"))
         return std::nullopt;
     StoredId3v2Tag tag;
-    tag.version = static_cast<unsigned char>(bytes[3]);
-    if (tag.version != 3 && tag.version != 4)
+    const int storedVersion = static_cast<unsigned char>(bytes[3]);
+    if (storedVersion < 2 || storedVersion > 4)
         return std::nullopt;
+    tag.version = std::max(storedVersion, 3);
     const char flags = bytes[5];
-    tag.experimental = flags & experimentalTag;
     tag.storedSize = bytes.size();
     ByteVector body = bytes.mid(headerSize);
-    if (tag.version == 3 && (flags & unsynchronisedTag) && canBeUnsynchronised(body))
+    if (storedVersion < 4 && (flags & unsynchronisedTag) && canBeUnsynchronised(body))
         body = SynchData::decode(body);
+    if (storedVersion == 2) {
+        if (flags & extendedHeader) { // a compressed tag: no compression was ever defined for it
+            reason = unsupportedVariant;
+            return std::nullopt;
+        }
+        std::optional<std::vector<ByteVector>> frames = v22FramesAsV23(body, reason);
+        if (!frames)
+            return std::nullopt;
+        tag.frames = std::move(*frames);
+        while (tag.framesReadByTagLib < tag.frames.size() &&
+               tagLibReads(tag.frames[tag.framesReadByTagLib], tag.version))
+            ++tag.framesReadByTagLib;
+        return tag;
+    }
+    tag.experimental = flags & experimentalTag;
 
     unsigned int pos = 0;
     if (flags & extendedHeader) {
@@ -191,25 +399,108 @@ ByteVector assembleId3v2Tag(const StoredId3v2Tag& layout, const ByteVector& fram
     return tag;
 }
 
-std::optional<Id3v2Rewrite> Id3v2Rewrite::begin(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd) {
+bool mergeId3v2Tags(StoredId3v2Tag& first, const StoredId3v2Tag& later, int32_t& refusal) {
+    std::vector<std::string> kinds;
+    for (const ByteVector& frame : first.frames)
+        kinds.push_back(frameKind(frame, first.version));
+    const size_t before = first.frames.size();
+    for (const ByteVector& frame : later.frames) {
+        const std::optional<ByteVector> converted =
+            later.version == first.version ? frame : convertFrame(frame, later.version, first.version);
+        if (!converted) {
+            refusal = unsupportedVariant;
+            return false;
+        }
+        std::string kind = frameKind(*converted, first.version);
+        if (std::find(kinds.begin(), kinds.end(), kind) != kinds.end())
+            continue;
+        kinds.push_back(std::move(kind));
+        first.frames.push_back(*converted);
+    }
+    if (first.framesReadByTagLib == before) {
+        while (first.framesReadByTagLib < first.frames.size() &&
+               tagLibReads(first.frames[first.framesReadByTagLib], first.version))
+            ++first.framesReadByTagLib;
+    }
+    return true;
+}
+
+std::optional<Id3v2Rewrite> Id3v2Rewrite::begin(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd,
+                                                int32_t& refusal) {
     Id3v2Rewrite rewrite;
+    refusal = tagsNotReadCompletely;
     if (tag.header()->tagSize() == 0)
         return rewrite; // no tag in the file yet: a new one is ID3v2.4
-    if (tag.header()->majorVersion() < 3) {
-        // TagLib reads ID3v2.2 frames as ID3v2.4 ones and writes them so.
-        for (TagLib::ID3v2::Frame* frame : tag.frameList())
-            rewrite.m_stored.frames.push_back(renderFrame(*frame, 4));
-        rewrite.m_stored.framesReadByTagLib = rewrite.m_stored.frames.size();
-        return rewrite;
-    }
     const std::optional<ByteVector> bytes = storedTagBytes(file, tag, nearEnd);
     if (!bytes)
         return std::nullopt;
-    std::optional<StoredId3v2Tag> stored = parseStoredId3v2Tag(*bytes);
-    if (!stored)
+    for (const ByteVector& one : splitTags(*bytes)) {
+        std::optional<StoredId3v2Tag> stored = parseStoredId3v2Tag(one, &refusal);
+        if (!stored)
+            return std::nullopt;
+        if (!rewrite.m_hasTag)
+            rewrite.m_stored = std::move(*stored);
+        else if (!mergeId3v2Tags(rewrite.m_stored, *stored, refusal))
+            return std::nullopt;
+        rewrite.m_hasTag = true;
+    }
+    if (!rewrite.m_hasTag)
         return std::nullopt;
-    rewrite.m_stored = std::move(*stored);
+    rewrite.m_stored.storedSize = bytes->size(); // the new tag may take the room of all of them
     return rewrite;
+}
+
+bool Id3v2Rewrite::mergeAppendedTag(TagLib::File& file, TagLib::offset_t end, int32_t& refusal) {
+    // An ID3v2.4 tag at the end usually has a footer that says where it starts;
+    // otherwise the tag is the one whose size reaches exactly to the end.
+    const TagLib::offset_t notBefore = m_hasTag ? m_stored.storedSize : 0;
+    std::optional<TagLib::offset_t> start;
+    const auto tagSizeAt = [&file](TagLib::offset_t at, const char* id) -> std::optional<unsigned int> {
+        file.seek(at);
+        const ByteVector header = file.readBlock(headerSize);
+        if (header.size() < headerSize || !header.startsWith(id) || header[3] < 2 || header[3] > 4 ||
+            std::any_of(header.begin() + 6, header.end(), [](char c) { return c & 0x80; }))
+            return std::nullopt;
+        return SynchData::toUInt(header.mid(6, 4));
+    };
+    if (end >= 2 * headerSize) {
+        if (const std::optional<unsigned int> size = tagSizeAt(end - headerSize, "3DI")) {
+            const TagLib::offset_t at = end - 2 * headerSize - *size;
+            if (at > notBefore && tagSizeAt(at, "ID3") == size)
+                start = at;
+        }
+    }
+    TagLib::offset_t at = end - headerSize;
+    for (int tries = 0; !start && at > notBefore && tries < 64; ++tries) {
+        at = file.rfind("ID3", at);
+        if (at <= notBefore)
+            break;
+        const std::optional<unsigned int> size = tagSizeAt(at, "ID3");
+        if (size && at + headerSize + *size == end)
+            start = at;
+        --at;
+    }
+    if (!start)
+        return true;
+
+    file.seek(*start);
+    const ByteVector bytes = file.readBlock(static_cast<unsigned int>(end - *start));
+    const std::vector<ByteVector> tags = splitTags(bytes);
+    std::optional<StoredId3v2Tag> appended =
+        tags.size() == 1 ? parseStoredId3v2Tag(tags.front(), &refusal) : std::nullopt;
+    if (!appended)
+        return false;
+    if (!m_hasTag) {
+        m_stored.version = appended->version;
+        m_stored.frames = std::move(appended->frames);
+        m_stored.framesReadByTagLib = appended->framesReadByTagLib;
+        m_hasTag = true;
+    } else if (!mergeId3v2Tags(m_stored, *appended, refusal)) {
+        return false;
+    }
+    m_appendedFromEnd = file.length() - *start;
+    m_appendedSize = end - *start;
+    return true;
 }
 
 void Id3v2Rewrite::replace(std::vector<std::string> ids, std::vector<ByteVector> frames,
@@ -291,6 +582,9 @@ void Id3v2Rewrite::stage(TagLib::ID3v2::Tag& tag) {
 }
 
 bool Id3v2Rewrite::finish(TagLib::File& file, bool nearEnd) {
+    // The file's tail is as it was, so the appended tag is where it was, counted from the end.
+    if (m_appendedSize > 0)
+        file.removeBlock(file.length() - m_appendedFromEnd, static_cast<size_t>(m_appendedSize));
     if (m_final.isEmpty())
         return true;
     const TagLib::offset_t at = nearEnd ? file.rfind(m_marker) : file.find(m_marker);

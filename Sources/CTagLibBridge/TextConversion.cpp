@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
 
 namespace ctaglib {
 namespace {
@@ -117,6 +121,26 @@ char* stringToC(const TagLib::String& text) {
             return duplicate(latin1.c_str());
     }
     return duplicate(toUtf8(text).c_str());
+}
+
+TagLib::String latin1Approximation(const TagLib::String& text) {
+    if (text.isLatin1())
+        return text;
+    const std::string utf8 = toUtf8(text);
+    icu::UnicodeString approximated = icu::UnicodeString::fromUTF8(utf8);
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<icu::Transliterator> toLatin(
+        icu::Transliterator::createInstance("Any-Latin; Latin-ASCII", UTRANS_FORWARD, status));
+    if (U_SUCCESS(status))
+        toLatin->transliterate(approximated);
+    // Whatever still lies outside Latin-1 (a symbol, an unpaired surrogate) becomes "?".
+    TagLib::String result;
+    for (int32_t i = 0; i < approximated.length();) {
+        const UChar32 cp = approximated.char32At(i);
+        result += static_cast<wchar_t>(cp <= 0xFF ? cp : '?');
+        i += U16_LENGTH(cp);
+    }
+    return result;
 }
 
 TagLib::String stringFromUtf8(const char* utf8) {

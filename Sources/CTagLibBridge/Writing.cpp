@@ -95,9 +95,15 @@ constexpr uint32_t trackFields = CTAGLIB_FIELD_TRACK | CTAGLIB_FIELD_TRACK_TOTAL
 constexpr uint32_t discFields = CTAGLIB_FIELD_DISC | CTAGLIB_FIELD_DISC_TOTAL;
 
 // The generic fields of the request through TagLib's format-independent
-// interface; the comment only when asked to (see writeComment()).
+// interface; the comment only when asked to (see writeComment()). TagLib
+// would blank an ID3v1 field whose text Latin-1 cannot hold; it gets the
+// nearest Latin-1 text instead.
 void writeGeneric(TagLib::Tag& tag, const WriteRequest& r, bool withComment) {
     const CTagLibTagValues& v = r.values;
+    const bool latin1Only = dynamic_cast<TagLib::ID3v1::Tag*>(&tag) != nullptr;
+    const auto text = [latin1Only](const char* utf8) {
+        return latin1Only ? latin1Approximation(stringFromUtf8(utf8)) : stringFromUtf8(utf8);
+    };
     if (r.writes(CTAGLIB_FIELD_TITLE))
         tag.setTitle(text(v.title));
     if (r.writes(CTAGLIB_FIELD_ARTIST))
@@ -193,6 +199,9 @@ struct Id3v2File {
     bool nearEnd = true;              // where the tag is usually stored
     bool genericOnly = false;         // DSDIFF keeps only the generic fields
     std::function<bool(TagLib::ID3v2::Version)> save;
+    // An MPEG file's audio ends here, before its ID3v1 tag; a tag appended
+    // right before it is merged into the one at the start.
+    std::optional<TagLib::offset_t> appendedTagEnd;
 };
 
 std::optional<Id3v2File> id3v2FileOf(TagLib::File* file) {
@@ -200,7 +209,7 @@ std::optional<Id3v2File> id3v2FileOf(TagLib::File* file) {
     if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
         // ID3v1 and APE tags are updated, never added.
         int tags = TagLib::MPEG::File::ID3v2;
-        Id3v2File kind{mpeg->ID3v2Tag(true), {}, false, false, {}};
+        Id3v2File kind{mpeg->ID3v2Tag(true), {}, false, false, {}, {}};
         if (mpeg->hasID3v1Tag()) {
             tags |= TagLib::MPEG::File::ID3v1;
             kind.others.push_back(mpeg->ID3v1Tag());
@@ -208,6 +217,8 @@ std::optional<Id3v2File> id3v2FileOf(TagLib::File* file) {
         if (mpeg->hasAPETag()) {
             tags |= TagLib::MPEG::File::APE;
             kind.others.push_back(mpeg->APETag());
+        } else {
+            kind.appendedTagEnd = mpeg->length() - (mpeg->hasID3v1Tag() ? 128 : 0);
         }
         // Without DoNotDuplicate, TagLib first copies ID3v1 into ID3v2 fields
         // it considers empty, which can undo what was just written.
@@ -217,11 +228,12 @@ std::optional<Id3v2File> id3v2FileOf(TagLib::File* file) {
         return kind;
     }
     if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file))
-        return Id3v2File{aiff->tag(), {}, true, false, [aiff](auto version) { return aiff->save(version); }};
+        return Id3v2File{aiff->tag(), {}, true, false, [aiff](auto version) { return aiff->save(version); },
+                         {}};
     if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
         // A RIFF INFO list is updated, never added.
         int tags = TagLib::RIFF::WAV::File::ID3v2;
-        Id3v2File kind{wav->ID3v2Tag(), {}, true, false, {}};
+        Id3v2File kind{wav->ID3v2Tag(), {}, true, false, {}, {}};
         if (wav->hasInfoTag()) {
             tags |= TagLib::RIFF::WAV::File::Info;
             kind.others.push_back(wav->InfoTag());
@@ -232,10 +244,10 @@ std::optional<Id3v2File> id3v2FileOf(TagLib::File* file) {
         return kind;
     }
     if (auto* dsf = dynamic_cast<TagLib::DSF::File*>(file))
-        return Id3v2File{dsf->tag(), {}, true, false, [dsf](auto version) { return dsf->save(version); }};
+        return Id3v2File{dsf->tag(), {}, true, false, [dsf](auto version) { return dsf->save(version); }, {}};
     if (auto* dsdiff = dynamic_cast<TagLib::DSDIFF::File*>(file)) {
         int tags = TagLib::DSDIFF::File::ID3v2;
-        Id3v2File kind{dsdiff->ID3v2Tag(true), {}, true, true, {}};
+        Id3v2File kind{dsdiff->ID3v2Tag(true), {}, true, true, {}, {}};
         if (dsdiff->hasDIINTag()) {
             tags |= TagLib::DSDIFF::File::DIIN;
             kind.others.push_back(dsdiff->DIINTag());
@@ -248,6 +260,29 @@ std::optional<Id3v2File> id3v2FileOf(TagLib::File* file) {
     return std::nullopt;
 }
 
+// The ID3v2 chunks of a WAV or AIFF file. TagLib reads the first and would
+// drop the others on save, and readers differ in which one they show, so a
+// file with several is not saved.
+int id3ChunkCount(TagLib::File& file) {
+    const bool wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file) != nullptr;
+    if (!wav && !dynamic_cast<TagLib::RIFF::AIFF::File*>(&file))
+        return 0;
+    int count = 0;
+    const TagLib::offset_t length = file.length();
+    for (TagLib::offset_t pos = 12; pos + 8 <= length;) {
+        file.seek(pos);
+        const ByteVector header = file.readBlock(8);
+        if (header.size() < 8)
+            break;
+        const ByteVector id = header.mid(0, 4);
+        if (id == "ID3 " || id == "id3 ")
+            ++count;
+        const TagLib::offset_t size = header.toUInt(4U, !wav);
+        pos += 8 + size + (size & 1);
+    }
+    return count;
+}
+
 int32_t writeId3v2File(TagLib::File& file, Id3v2File& kind, WriteRequest r,
                        const std::vector<NewPicture>& pictures) {
     if (!kind.tag)
@@ -256,9 +291,12 @@ int32_t writeId3v2File(TagLib::File& file, Id3v2File& kind, WriteRequest r,
         r.fields &= CTAGLIB_GENERIC_FIELDS;
         r.artworkCount = -1;
     }
-    std::optional<Id3v2Rewrite> rewrite = Id3v2Rewrite::begin(file, *kind.tag, kind.nearEnd);
-    if (!rewrite)
-        return tagsNotReadCompletely;
+    if (id3ChunkCount(file) > 1)
+        return twoTagsOfOneKind;
+    int32_t refusal = tagsNotReadCompletely;
+    std::optional<Id3v2Rewrite> rewrite = Id3v2Rewrite::begin(file, *kind.tag, kind.nearEnd, refusal);
+    if (!rewrite || (kind.appendedTagEnd && !rewrite->mergeAppendedTag(file, *kind.appendedTagEnd, refusal)))
+        return refusal;
     writeId3v2(*rewrite, r, pictures);
     for (TagLib::Tag* other : kind.others)
         writeGeneric(*other, r, true);
@@ -321,11 +359,17 @@ void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r) {
 }
 
 // Ogg files keep their pictures in the comment, as the format has nowhere else.
+// The MIME type of the legacy COVERART pictures goes with them.
+void removeCommentPictures(TagLib::Ogg::XiphComment& comment) {
+    comment.removeAllPictures();
+    comment.removeFields("COVERARTMIME");
+}
+
 void writeXiphPictures(TagLib::Ogg::XiphComment* comment, const WriteRequest& r,
                        const std::vector<NewPicture>& pictures) {
     if (!comment || r.artworkCount == -1)
         return;
-    comment->removeAllPictures();
+    removeCommentPictures(*comment);
     for (const NewPicture& picture : pictures)
         comment->addPicture(flacPicture(picture));
 }
@@ -337,7 +381,7 @@ void writeFlacPictures(TagLib::FLAC::File& file, const WriteRequest& r,
     if (r.artworkCount == -1)
         return;
     if (TagLib::Ogg::XiphComment* comment = file.xiphComment(false))
-        comment->removeAllPictures();
+        removeCommentPictures(*comment);
     file.removePictures();
     for (const NewPicture& picture : pictures)
         file.addPicture(flacPicture(picture));
@@ -376,6 +420,32 @@ void setMp4Pair(TagLib::MP4::Tag& tag, const char* name, int32_t hasNumber, int3
         tag.setItem(name, TagLib::MP4::Item(hasNumber ? number : 0, hasTotal ? total : 0));
     else
         tag.removeItem(name);
+}
+
+// The items a write changes, by the names writeGeneric() and writeMp4() use.
+std::vector<std::string> mp4ItemsOf(const WriteRequest& r) {
+    static const std::vector<std::pair<uint32_t, const char*>> items = {{CTAGLIB_FIELD_TITLE, "\251nam"},
+                                                                        {CTAGLIB_FIELD_ARTIST, "\251ART"},
+                                                                        {CTAGLIB_FIELD_ALBUM, "\251alb"},
+                                                                        {CTAGLIB_FIELD_GENRE, "\251gen"},
+                                                                        {CTAGLIB_FIELD_COMMENT, "\251cmt"},
+                                                                        {CTAGLIB_FIELD_YEAR, "\251day"},
+                                                                        {trackFields, "trkn"},
+                                                                        {discFields, "disk"},
+                                                                        {CTAGLIB_FIELD_ALBUM_ARTIST, "aART"},
+                                                                        {CTAGLIB_FIELD_COMPOSER, "\251wrt"},
+                                                                        {CTAGLIB_FIELD_GROUPING, "\251grp"},
+                                                                        {CTAGLIB_FIELD_LYRICS, "\251lyr"},
+                                                                        {CTAGLIB_FIELD_BPM, "tmpo"},
+                                                                        {CTAGLIB_FIELD_COMPILATION, "cpil"}};
+    std::vector<std::string> names;
+    for (const auto& [fields, name] : items) {
+        if (r.fields & fields)
+            names.emplace_back(name);
+    }
+    if (r.artworkCount != -1)
+        names.emplace_back("covr");
+    return names;
 }
 
 void writeMp4(TagLib::MP4::Tag& tag, const WriteRequest& r, const std::vector<NewPicture>& pictures) {
@@ -436,10 +506,21 @@ int32_t writeFile(const WriteRequest& r) {
     if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
         if (!flacCommentReadCompletely(*flac))
             return tagsNotReadCompletely;
+        const std::vector<ByteVector> comments = flacCommentBlocks(*flac);
+        if (TagLib::Ogg::XiphComment* comment = flac->xiphComment(false); comment && !comments.empty()) {
+            if (r.artworkCount == -1)
+                keepStoredPictureFields(*comment, storedXiphFields(comments.front()));
+            // TagLib reads the first comment block only, as readers do, and
+            // drops the others on save: their fields are merged into it.
+            for (size_t i = 1; i < comments.size(); ++i)
+                mergeXiphFields(*comment, storedXiphFields(comments[i]), r.artworkCount == -1);
+        }
         // The generic fields reach every tag of the file (an ID3v2 tag, too).
         writeGeneric(*flac->tag(), r, false);
         if (r.writes(CTAGLIB_FIELD_COMMENT))
             writeComment(file, flac->tag(), text(r.values.comment));
+        if (flac->hasID3v1Tag())
+            writeGeneric(*flac->ID3v1Tag(), r, true);
         writeXiph(flac->xiphComment(true), r);
         writeFlacPictures(*flac, r, *pictures);
         if (!flacBlocksFit(*flac))
@@ -447,13 +528,21 @@ int32_t writeFile(const WriteRequest& r) {
     } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
         if (!mp4->tag())
             return writeFailed;
+        std::optional<Mp4Rewrite> rewrite = Mp4Rewrite::begin(*file);
         writeGeneric(*mp4->tag(), r, true);
         writeMp4(*mp4->tag(), r, *pictures);
+        if (rewrite)
+            rewrite->stage(*mp4->tag(), mp4ItemsOf(r));
+        return ref.save() && (!rewrite || rewrite->finish(*file)) ? 0 : writeFailed;
     } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
+        if (r.artworkCount == -1)
+            keepStoredPictureFields(*vorbis->tag(), storedXiphFields(oggComment(*file)));
         writeGeneric(*vorbis->tag(), r, true);
         writeXiph(vorbis->tag(), r);
         writeXiphPictures(vorbis->tag(), r, *pictures);
     } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
+        if (r.artworkCount == -1)
+            keepStoredPictureFields(*opus->tag(), storedXiphFields(oggComment(*file)));
         writeGeneric(*opus->tag(), r, true);
         writeXiph(opus->tag(), r);
         writeXiphPictures(opus->tag(), r, *pictures);

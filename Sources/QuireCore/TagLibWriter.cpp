@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -108,11 +109,25 @@ bool isAbsent(int32_t flag) {
     return flag < 0;
 }
 
+// An MPEG file's ID3v1 tag holds the first 30 characters of a text, and shows
+// where the ID3v2 tag has none. A save that merges a tag readers did not see
+// (one appended at the end of the file) into the one they see may bring the
+// whole text it was cut from.
+template <typename T> bool isFullerText(const T&, const T&) {
+    return false;
+}
+bool isFullerText(const std::optional<std::string>& original, const std::optional<std::string>& read) {
+    return original && read && original->size() <= 30 && read->size() > original->size() &&
+           read->starts_with(*original);
+}
+
 // Whether the working copy reads back with what was written and with every
 // other field as it was: a save changes nothing the user did not change. (A
 // field the original did not show may appear: tags that could be read only in
-// part before may read completely after a save that kept them intact.)
-// DSDIFF files keep only the generic fields and no pictures. An MP4 file
+// part before may read completely after a save that kept them intact, or
+// that merged a second tag into the one readers show; so may pictures, behind
+// the ones the original showed.) DSDIFF files keep only the generic fields
+// and no pictures. An MP4 file
 // without an album artist shows its artist there, which changes with it.
 bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& read,
                         const BridgeRecord& original, AudioFormat format) {
@@ -126,12 +141,15 @@ bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& r
         if (changed & b.bridgeBit)
             agrees = agrees && readsBackAs(b, written, read);
         else if (!(b.field == TagField::albumArtist && (changed & bridgeBitOf(TagField::artist))))
-            agrees = agrees && (read.*b.bridge == original.*b.bridge || isAbsent(original.*b.bridge));
+            agrees =
+                agrees && (read.*b.bridge == original.*b.bridge || isAbsent(original.*b.bridge) ||
+                           (format == AudioFormat::mp3 && isFullerText(original.*b.bridge, read.*b.bridge)));
     });
     if (!agrees)
         return false;
     if (!written.pictures || format == AudioFormat::dsdiff)
-        return read.pictures == original.pictures;
+        return read.pictures.size() >= original.pictures.size() &&
+               std::equal(original.pictures.begin(), original.pictures.end(), read.pictures.begin());
     std::vector<QByteArray> expected;
     for (const BridgePicture& picture : *written.pictures) {
         if (!picture.data.isEmpty())

@@ -205,6 +205,63 @@ TEST(LosslessSaveOfTagsReadInPart, KeepsWhatCouldNotBeReadOrRefusesTheSave) {
     EXPECT_EQ(flac.readAll(), flacBefore);
 }
 
+// Files whose tags TagLib would not write back as they were: a genre saved
+// through the document keeps every other value as another reader sees it,
+// converting only what must be (an ID3v2.2 tag becomes ID3v2.3, its picture
+// format a MIME type) and merging second tags into the one readers show.
+TEST(LosslessSaveOfOtherTaggersForms, KeepsEveryOtherValue) {
+    const QMap<QString, QSet<QString>> converted = {
+        {"itunes-v22.mp3", {"ID3:version", "ID3:APIC:Cover"}},
+        {"two-id3-tags.mp3", {}},
+        {"appended-id3-tag.mp3", {}},
+        {"freeform.m4a", {}},
+        {"two-comments.flac", {}},
+        {"coverart.ogg", {}},
+    };
+    Library library;
+    for (const QString& name : converted.keys())
+        library.add(name, name);
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    ASSERT_EQ(document.files().size(), converted.size());
+    const QList<QUuid> ids = idsOf(document.files());
+    document.setSelectedFiles({ids.begin(), ids.end()});
+    document.editField(TagField::genre, QStringLiteral("Neu ✓"));
+    document.saveAll();
+    waitForSave(document);
+    ASSERT_EQ(noticeText(document), std::nullopt);
+
+    for (const QString& name : converted.keys()) {
+        SCOPED_TRACE(name.toStdString());
+        QString error;
+        const QList<QJsonObject> dumps =
+            TestSupport::independentTagDump({TestSupport::fixturePath(name), library.path(name)}, &error);
+        ASSERT_EQ(dumps.size(), 2) << error.toStdString();
+        const QJsonObject before = dumps[0]["items"].toObject();
+        const QJsonObject after = dumps[1]["items"].toObject();
+        for (const QString& key : before.keys()) {
+            if (!itemsOf(TagField::genre).contains(key) && !converted[name].contains(key)) {
+                EXPECT_EQ(after[key], before[key]) << key.toStdString();
+            }
+        }
+        QStringList genres;
+        for (const QString& key : after.keys()) {
+            if (itemsOf(TagField::genre).contains(key))
+                genres.append(key);
+        }
+        ASSERT_FALSE(genres.isEmpty());
+        EXPECT_TRUE(after[genres.first()].toString().contains(u"Neu ✓")) << genres.first().toStdString();
+    }
+    // What the second tags held, which readers did not show before, shows now.
+    const QList<QJsonObject> merged = TestSupport::independentTagDump({library.path("two-id3-tags.mp3"),
+                                                                       library.path("appended-id3-tag.mp3"),
+                                                                       library.path("two-comments.flac")});
+    ASSERT_EQ(merged.size(), 3);
+    EXPECT_TRUE(merged[0]["items"].toObject()["ID3:TALB"].toString().contains(u"Second Album"));
+    EXPECT_TRUE(merged[1]["items"].toObject()["ID3:TALB"].toString().contains(u"Appended Album"));
+    EXPECT_TRUE(merged[2]["items"].toObject()["VC:ALBUM"].toString().contains(u"Second Album"));
+}
+
 } // namespace
 
 namespace {
