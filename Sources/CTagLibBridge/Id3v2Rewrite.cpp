@@ -64,14 +64,6 @@ unsigned int frameBodySize(const ByteVector& body, unsigned int pos, int version
     return size;
 }
 
-// Whether TagLib takes the frame in; at the first frame it does not, TagLib
-// stops reading the tag, and every later frame is unknown to it.
-bool tagLibReads(const ByteVector& frame, int version) {
-    const unsigned int size = frame.size() - headerSize;
-    const bool withLength = version == 4 && (frame[9] & dataLengthIndicator);
-    return isFrameId(frame.mid(0, 4), version) && size > (withLength ? 4U : 0U);
-}
-
 // Whether data can be unsynchronised data at all: unsynchronisation breaks up
 // every 0xFF that a byte of 0xE0 or more, or the end, would follow. Some writers
 // set an ID3v2.3 tag's flag for data they stored as it is; undoing it would
@@ -93,8 +85,15 @@ ByteVector newMarker() {
     return marker;
 }
 
-// The stored ID3v2 tag of tag: its header and body, as found in the file.
-std::optional<ByteVector> storedTagBytes(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd) {
+} // namespace
+
+bool tagLibReadsFrame(const ByteVector& frame, int version) {
+    const unsigned int size = frame.size() - headerSize;
+    const bool withLength = version == 4 && (frame[9] & dataLengthIndicator);
+    return isFrameId(frame.mid(0, 4), version) && size > (withLength ? 4U : 0U);
+}
+
+std::optional<ByteVector> storedId3v2TagBytes(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd) {
     const unsigned int size = tag.header()->tagSize();
     ByteVector pattern("ID3");
     pattern.append(static_cast<char>(tag.header()->majorVersion()));
@@ -120,8 +119,6 @@ std::optional<ByteVector> storedTagBytes(TagLib::File& file, TagLib::ID3v2::Tag&
     }
     return std::nullopt;
 }
-
-} // namespace
 
 std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes) {
     if (bytes.size() < headerSize || !bytes.startsWith("ID3"))
@@ -167,7 +164,7 @@ std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes) {
             if (flags & unsynchronisedTag)
                 frame[9] = static_cast<char>(frame[9] | unsynchronisedFrame);
         }
-        tagLibStopped = tagLibStopped || !tagLibReads(frame, tag.version);
+        tagLibStopped = tagLibStopped || !tagLibReadsFrame(frame, tag.version);
         if (!tagLibStopped)
             ++tag.framesReadByTagLib;
         tag.frames.push_back(frame);
@@ -202,7 +199,7 @@ std::optional<Id3v2Rewrite> Id3v2Rewrite::begin(TagLib::File& file, TagLib::ID3v
         rewrite.m_stored.framesReadByTagLib = rewrite.m_stored.frames.size();
         return rewrite;
     }
-    const std::optional<ByteVector> bytes = storedTagBytes(file, tag, nearEnd);
+    const std::optional<ByteVector> bytes = storedId3v2TagBytes(file, tag, nearEnd);
     if (!bytes)
         return std::nullopt;
     std::optional<StoredId3v2Tag> stored = parseStoredId3v2Tag(*bytes);
