@@ -85,6 +85,9 @@ ReadFailure whyUnreadable(const char* path) {
             return {CTAGLIB_FAILED, "Could not open file"};
         }
     }
+    struct stat status {};
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+        return {CTAGLIB_FAILED, "Could not open file"}; // a folder, a device...
     // Enough for the first pages of a few Ogg streams.
     const std::string bytes = head(path, 64 * 1024);
     if (bytes.empty())

@@ -210,6 +210,12 @@ const TagLib::MP4::Item* findItem(const TagLib::MP4::ItemMap& items, const char*
     return it == items.end() ? nullptr : &it->second;
 }
 
+// MP4 keeps track and disc numbers and the BPM as unsigned 16-bit numbers;
+// TagLib reads them signed, so that 32768 to 65535 come back negative.
+int unsigned16(int value) {
+    return value & 0xFFFF;
+}
+
 char* firstString(const TagLib::MP4::Item& item) {
     const TagLib::StringList strings = item.toStringList();
     return strings.isEmpty() ? nullptr : stringToC(strings.front());
@@ -239,7 +245,7 @@ void readMp4(const TagLib::MP4::Tag* tag, CTagLibTag& record, Pictures& pictures
     if (const auto* item = findItem(items, "\251wrt"))
         record.composer = firstString(*item);
     if (const auto* item = findItem(items, "tmpo"))
-        setNumber(record.bpm, record.hasBpm, item->toInt());
+        setNumber(record.bpm, record.hasBpm, unsigned16(item->toInt()));
     if (const auto* item = findItem(items, "\251grp"))
         record.grouping = firstString(*item);
     if (const auto* item = findItem(items, "\251lyr"))
@@ -249,13 +255,13 @@ void readMp4(const TagLib::MP4::Tag* tag, CTagLibTag& record, Pictures& pictures
         record.compilation = item->toBool() ? 1 : 0;
     if (const auto* item = findItem(items, "trkn")) {
         const TagLib::MP4::Item::IntPair pair = item->toIntPair();
-        setNumber(record.track, record.hasTrack, pair.first);
-        setNumber(record.trackTotal, record.hasTrackTotal, pair.second);
+        setNumber(record.track, record.hasTrack, unsigned16(pair.first));
+        setNumber(record.trackTotal, record.hasTrackTotal, unsigned16(pair.second));
     }
     if (const auto* item = findItem(items, "disk")) {
         const TagLib::MP4::Item::IntPair pair = item->toIntPair();
-        setNumber(record.disc, record.hasDisc, pair.first);
-        setNumber(record.discTotal, record.hasDiscTotal, pair.second);
+        setNumber(record.disc, record.hasDisc, unsigned16(pair.first));
+        setNumber(record.discTotal, record.hasDiscTotal, unsigned16(pair.second));
     }
     if (const auto* item = findItem(items, "covr")) {
         for (const TagLib::MP4::CoverArt& cover : item->toCoverArtList())
