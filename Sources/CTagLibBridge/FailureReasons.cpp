@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ctaglib {
 namespace {
@@ -103,6 +104,22 @@ ReadFailure whyUnreadable(const char* path) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (extension == "mp3")
         return {CTAGLIB_FAILED, "No MPEG audio was found in the file"};
+    static const std::pair<const char*, const char*> damaged[] = {
+        {"flac", "The file is damaged or is not a FLAC file"},
+        {"m4a", "The file is damaged or is not an MP4 file"},
+        {"m4b", "The file is damaged or is not an MP4 file"},
+        {"wav", "The file is damaged or is not a WAV file"},
+        {"aif", "The file is damaged or is not an AIFF file"},
+        {"aiff", "The file is damaged or is not an AIFF file"},
+        {"ogg", "The file is damaged or is not an Ogg Vorbis file"},
+        {"opus", "The file is damaged or is not an Opus file"},
+        {"dsf", "The file is damaged or is not a DSF file"},
+        {"dff", "The file is damaged or is not a DSDIFF file"},
+    };
+    for (const auto& [known, text] : damaged) {
+        if (extension == known)
+            return {CTAGLIB_FAILED, text};
+    }
     return {CTAGLIB_FAILED, "Could not open file"};
 }
 

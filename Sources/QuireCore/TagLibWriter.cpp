@@ -202,6 +202,8 @@ std::optional<TagReaderError> errorOf(BridgeWriteOutcome outcome) {
 TagReaderError errorOf(const SaveFailure& failure) {
     if (failure.reason == SaveFailure::Reason::notRegularFile && failure.code == ENOENT)
         return TagReaderError::missing();
+    if (failure.code == ENOSPC || failure.code == EDQUOT)
+        return TagReaderError::notEnoughSpace();
     if (failure.reason == SaveFailure::Reason::notWritable)
         return failure.code == EROFS ? TagReaderError::readOnlyFileSystem()
                                      : TagReaderError::noPermission(true);
@@ -235,21 +237,28 @@ std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& 
     // The tags go into a working copy, which replaces the file only once it
     // reads back as written: a failed or interrupted save leaves the file as it was.
     BridgeWriteOutcome outcome = BridgeWriteOutcome::failed;
+    bool outOfRoom = false;
     const ReplacementResult replaced = replaceFileSafely(
         QFile::decodeName(QByteArray::fromStdString(request.value().path)),
         [&](const QByteArray& workingCopy) {
-            if (!hasRoom(workingCopy, roomNeeded(request.value())))
+            if (!hasRoom(workingCopy, roomNeeded(request.value()))) {
+                outOfRoom = true;
                 return false;
+            }
             BridgeWriteRequest copyRequest = request.value();
             copyRequest.path = workingCopy.toStdString();
             outcome = access.write(copyRequest);
-            if (outcome != BridgeWriteOutcome::written || !hasRoom(workingCopy, minimumSpaceLeft))
+            if (outcome == BridgeWriteOutcome::written && !hasRoom(workingCopy, minimumSpaceLeft))
+                outOfRoom = true;
+            if (outcome != BridgeWriteOutcome::written || outOfRoom)
                 return false;
             const BridgeReadResult written = access.read(copyRequest.path);
             return written && readsBackAsWritten(copyRequest, written.value(), original.value(), format);
         });
     if (std::optional<TagReaderError> error = errorOf(outcome))
         return error;
+    if (outOfRoom)
+        return TagReaderError::notEnoughSpace();
     if (!replaced)
         return errorOf(replaced.error());
     return std::nullopt;

@@ -55,6 +55,9 @@ QString TagReaderError::description() const {
         return QCoreApplication::translate("TagReaderError", m_payload.toUtf8().constData());
     case Kind::emptyFile:
         return QCoreApplication::translate("TagReaderError", "The file is empty");
+    case Kind::notEnoughSpace:
+        return QCoreApplication::translate("TagReaderError",
+                                           "Not saved: there isn’t enough free space on the disk");
     }
     Q_UNREACHABLE();
 }

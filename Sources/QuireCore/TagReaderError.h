@@ -18,6 +18,7 @@ public:
         readOnlyFileSystem,
         unsupportedVariant,
         emptyFile,
+        notEnoughSpace,
     };
 
     static TagReaderError readError(const QString& message) { return {Kind::readError, message}; }
@@ -50,6 +51,8 @@ public:
         return {Kind::unsupportedVariant, reason};
     }
     static TagReaderError emptyFile() { return {Kind::emptyFile, {}}; }
+    // The file system has too little room for the saved file.
+    static TagReaderError notEnoughSpace() { return {Kind::notEnoughSpace, {}}; }
 
     Kind kind() const { return m_kind; }
     // The read error's message, the invalid or too large number's field label,

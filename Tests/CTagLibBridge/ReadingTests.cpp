@@ -188,7 +188,7 @@ TEST(CTagLibReadErrors, FilesTagLibCannotOpenGiveOnlyTheReason) {
         const char* reason;
     };
     const std::vector<Case> cases = {
-        {fixture("corrupt.flac"), CTAGLIB_FAILED, "Could not open file"},
+        {fixture("corrupt.flac"), CTAGLIB_FAILED, "The file is damaged or is not a FLAC file"},
         {fixture("empty.mp3"), CTAGLIB_EMPTY_FILE, "The file is empty"},
         {fixture("not-audio.mp3"), CTAGLIB_FAILED, "No MPEG audio was found in the file"},
         {fixture("rf64.wav"), CTAGLIB_UNSUPPORTED_VARIANT, "RF64 WAV files are not supported"},
@@ -197,9 +197,9 @@ TEST(CTagLibReadErrors, FilesTagLibCannotOpenGiveOnlyTheReason) {
         {QFile::encodeName(folder.filePath("missing.mp3")), CTAGLIB_MISSING, "The file does not exist"},
         {QFile::encodeName(folder.path()), CTAGLIB_FAILED, "Could not open file"}, // a directory
         {QFile::encodeName(folder.write("text.wav", QByteArray(500, 'x'))), CTAGLIB_FAILED,
-         "Could not open file"},
+         "The file is damaged or is not a WAV file"},
         {QFile::encodeName(folder.write("text.aiff", QByteArray(500, 'x'))), CTAGLIB_FAILED,
-         "Could not open file"},
+         "The file is damaged or is not an AIFF file"},
         {QFile::encodeName(folder.write("empty.flac")), CTAGLIB_EMPTY_FILE, "The file is empty"},
         {QFile::encodeName(folder.write("empty.m4a")), CTAGLIB_EMPTY_FILE, "The file is empty"},
     };

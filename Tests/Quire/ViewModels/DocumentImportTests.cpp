@@ -73,7 +73,7 @@ TEST(DocumentImport, UnreadableFilesAreNamedWithTheReasonAndTheRestKept) {
     QStringList failed = notices[1].text.mid(failureHeading.size()).split(u'\n');
     failed.sort();
     EXPECT_EQ(failed, QStringList({
-                          "broken.flac: Read error: Could not open file",
+                          "broken.flac: Read error: The file is damaged or is not a FLAC file",
                           "empty.m4a: The file is empty",
                           "rf64.wav: RF64 WAV files are not supported",
                           "text.mp3: Read error: No MPEG audio was found in the file",

@@ -78,7 +78,8 @@ TEST(DocumentSavingReasons, EveryRefusedSaveSaysWhy) {
     const QByteArray mountPoint = QFile::encodeName(fileSystem.path());
     const bool readOnlyMount = locations.size() == 2 && ::mount(nullptr, mountPoint.constData(), nullptr,
                                                                 MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    document.setSelectedFiles(QSet<QUuid>(idsOf(document.files()).begin(), idsOf(document.files()).end()));
+    const QList<QUuid> ids = idsOf(document.files());
+    document.setSelectedFiles(QSet<QUuid>(ids.begin(), ids.end()));
     document.editField(TagField::trackNumber, QStringLiteral("70000"));
     document.saveAll();
     waitForSave(document);

@@ -147,7 +147,8 @@ TEST(FaultFullDisk, ASaveThatDoesNotFitFailsAndChangesNothing) {
     ASSERT_TRUE(disk.leaveFree(900 * 1024));
     document.saveAll();
     waitForSave(document);
-    EXPECT_EQ(noticeText(document), QStringLiteral("big.flac: Failed to write tags to file"));
+    EXPECT_EQ(noticeText(document),
+              QStringLiteral("big.flac: Not saved: there isn’t enough free space on the disk"));
     EXPECT_EQ(contentsOf(disk.filePath(QStringLiteral("big.flac"))), flacBefore);
     EXPECT_EQ(contentsOf(disk.filePath(QStringLiteral("small.mp3"))), mp3Before);
     EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
