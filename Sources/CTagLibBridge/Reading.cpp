@@ -49,6 +49,13 @@ void setNumber(int32_t& field, int32_t& flag, int value) {
     }
 }
 
+// TagLib's generic year and track are unsigned; a negative text number comes
+// back wrapped around, which is no year or track.
+void setGenericNumber(int32_t& field, int32_t& flag, unsigned int value) {
+    if (value != 0 && value <= INT32_MAX)
+        setNumber(field, flag, static_cast<int32_t>(value));
+}
+
 // ---- ID3v2 (MP3, AIFF, WAV, DSF) ----
 
 const TagLib::ID3v2::Frame* firstFrame(const TagLib::ID3v2::Tag& tag, const char* id) {
@@ -315,14 +322,8 @@ void readRecoveredGeneric(const TagLib::Tag& recovered, const TagLib::String& co
     pick(record.genre, recovered.genre(), file.genre());
     if (!comment.isEmpty())
         pick(record.comment, comment, {});
-    const auto number = [](int32_t& field, int32_t& flag, unsigned int value) {
-        if (value != 0 && value <= INT32_MAX) {
-            field = static_cast<int32_t>(value);
-            flag = 1;
-        }
-    };
-    number(record.year, record.hasYear, recovered.year());
-    number(record.track, record.hasTrack, recovered.track());
+    setGenericNumber(record.year, record.hasYear, recovered.year());
+    setGenericNumber(record.track, record.hasTrack, recovered.track());
     record.readInPart = 1;
 }
 
@@ -386,16 +387,8 @@ CTagLibTag* readFile(const char* path) {
     r.album = stringToC(tag->album());
     r.comment = stringToC(readComment(file, tag));
     r.genre = stringToC(tag->genre());
-    // TagLib returns these unsigned; a negative text number comes back wrapped
-    // around, which is no year or track.
-    if (const unsigned int year = tag->year(); year != 0 && year <= INT32_MAX) {
-        r.year = static_cast<int32_t>(year);
-        r.hasYear = 1;
-    }
-    if (const unsigned int track = tag->track(); track != 0 && track <= INT32_MAX) {
-        r.track = static_cast<int32_t>(track);
-        r.hasTrack = 1;
-    }
+    setGenericNumber(r.year, r.hasYear, tag->year());
+    setGenericNumber(r.track, r.hasTrack, tag->track());
 
     Pictures pictures;
     const char* fileType = "Unknown";

@@ -11,12 +11,16 @@
 #include <textidentificationframe.h>
 #include <xiphcomment.h>
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 
 #include <map>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace BridgeTest;
 using TestSupport::fixturePath;
@@ -283,6 +287,31 @@ TEST(CTagLibReadInPart, FieldsAroundABrokenFrameOrBlockReadAsAnotherReaderShowsT
     for (const char* whole :
          {"rich.mp3", "rich-v24.mp3", "rich.flac", "rich.wav", "tagged.aiff", "tagged.dsf"})
         EXPECT_EQ(read(fixture(whole))->readInPart, 0) << whole;
+}
+
+// Read by a process without root's privileges, who could read anything.
+TEST(CTagLibReadErrors, AFileWithoutReadPermissionSaysSo) {
+    const ScopedFileCopy copy("tagged.mp3");
+    ASSERT_EQ(chmod(copy.nativePath().constData(), 0), 0);
+    chmod(QFile::encodeName(QFileInfo(copy.path()).absolutePath()).constData(), 0755);
+    const auto reason = [&] {
+        const Record record = read(copy.nativePath());
+        return record && record->errorCode == CTAGLIB_NO_PERMISSION &&
+               std::string(record->error) == "No permission to read the file";
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(reason());
+        return;
+    }
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(setgid(65534) != 0 || setuid(65534) != 0 ? 2 : reason() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "cannot drop root privileges here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(CTagLibReadErrors, UnicodePathsWork) {
