@@ -431,7 +431,10 @@ TEST(IsolatedTagLibAccess, HelpersInheritNoOtherDescriptors) {
     const BridgeReadResult inHelper = isolated.read(throughDescriptor);
     ::close(fd);
     ASSERT_FALSE(inHelper.ok());
-    EXPECT_EQ(inHelper.error(), TagReaderError::readError("Could not open file"));
+    // The helper has no such descriptor, or one of its own that is no regular file.
+    EXPECT_TRUE(inHelper.error() == TagReaderError::missing() ||
+                inHelper.error() == TagReaderError::readError("Could not open file"))
+        << inHelper.error().description().toStdString();
 }
 
 TEST(IsolatedTagLibAccess, ServesConcurrentCallsWithOneHelperEach) {
