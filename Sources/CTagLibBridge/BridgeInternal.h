@@ -94,6 +94,13 @@ void writeComment(TagLib::File* file, TagLib::Tag* generic, const TagLib::String
 // nothing or part of it, and a save would write the rest away. The comment's
 // own length fields tell its real extent and number of entries.
 bool flacCommentReadCompletely(TagLib::FLAC::File& file);
+// The Vorbis comment of a FLAC file as its own length fields give it, for a
+// comment whose block header states a wrong length; nothing when they run
+// past the end of the file.
+std::optional<TagLib::ByteVector> flacCommentByItsOwnLength(TagLib::FLAC::File& file);
+
+// The description-less comment of an ID3v2 tag, see readComment().
+TagLib::String plainComment(const TagLib::ID3v2::Tag* tag);
 
 // ---- Vorbis comments as stored (XiphComments.cpp) ----
 //
@@ -130,6 +137,14 @@ void mergeXiphFields(TagLib::Ogg::XiphComment& into, const std::vector<StoredXip
 // A save instead keeps every frame of the fields it does not change exactly as
 // stored, in its place, and adds the changed fields' frames rendered by TagLib
 // for the tag's own version.
+
+// The stored bytes (header and body) of the file's ID3v2 tag, found from the
+// start of the file or, with nearEnd, from its end.
+std::optional<TagLib::ByteVector> storedId3v2TagBytes(TagLib::File& file, TagLib::ID3v2::Tag& tag,
+                                                      bool nearEnd);
+// Whether TagLib takes the frame (header and body) in; at the first frame it
+// does not, TagLib stops reading the tag.
+bool tagLibReadsFrame(const TagLib::ByteVector& frame, int version);
 
 // A stored ID3v2 tag taken apart into its frames. An ID3v2.2 tag is taken as
 // the ID3v2.3 tag it converts into, frame by frame with every value kept.
@@ -252,16 +267,28 @@ struct WriteRequest {
     bool writes(uint32_t field) const { return (fields & field) != 0; }
 };
 
-// 0 when written, -1 when the write failed, -2 when the file's tags could not
-// be read completely and were left as they are.
-inline constexpr int32_t writeFailed = -1;
-inline constexpr int32_t tagsNotReadCompletely = -2;
-// Two more refusals that leave the file as it is: a file with two tags of one
-// kind that cannot be merged, and a variant of its format that cannot be
-// written back with every value kept.
-inline constexpr int32_t twoTagsOfOneKind = -3;
-inline constexpr int32_t unsupportedVariant = -8;
+// CTAGLIB_OK when written, else the CTAGLIB_ code of the reason.
+inline constexpr int32_t writeFailed = CTAGLIB_FAILED;
+inline constexpr int32_t tagsNotReadCompletely = CTAGLIB_TAGS_NOT_READ_COMPLETELY;
+// A file with two tags of one kind that cannot be merged, and a variant of its
+// format that cannot be written back with every value kept: left as they are.
+inline constexpr int32_t twoTagsOfOneKind = CTAGLIB_DUPLICATE_TAGS;
+inline constexpr int32_t unsupportedVariant = CTAGLIB_UNSUPPORTED_VARIANT;
 int32_t writeFile(const WriteRequest& request);
+
+// ---- Failure reasons (FailureReasons.cpp) ----
+
+// CTAGLIB_OK when the file exists and may be read (or written), else the
+// reason: CTAGLIB_MISSING, CTAGLIB_NO_PERMISSION, CTAGLIB_READ_ONLY_FILE_SYSTEM
+// or CTAGLIB_FAILED.
+int32_t accessFailure(const char* path, bool forWriting);
+
+// Why TagLib could not open a file as audio: a CTAGLIB_ code and its English text.
+struct ReadFailure {
+    int32_t code = CTAGLIB_FAILED;
+    const char* text = "Could not open file";
+};
+ReadFailure whyUnreadable(const char* path);
 
 // ---- Thread safety (CTagLibBridge.cpp) ----
 

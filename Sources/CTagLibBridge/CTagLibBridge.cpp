@@ -115,6 +115,8 @@ CTagLibTag* ctaglib_read(const char* path) {
             std::free(record);
             record = nullptr;
         }
+        if (record)
+            record->errorCode = CTAGLIB_FAILED;
         return record;
     }
 }

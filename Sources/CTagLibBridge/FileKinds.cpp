@@ -70,14 +70,6 @@ bool isPlainComment(const TagLib::ID3v2::Frame* frame) {
     return comment && comment->description().isEmpty();
 }
 
-TagLib::String plainComment(const TagLib::ID3v2::Tag* tag) {
-    for (const TagLib::ID3v2::Frame* frame : tag->frameList("COMM")) {
-        if (isPlainComment(frame))
-            return frame->toString();
-    }
-    return {};
-}
-
 // Replaces the description-less comment frames by one holding the text (none
 // for empty text). Described comment frames stay as they are.
 void setPlainComment(TagLib::ID3v2::Tag* tag, const TagLib::String& text) {
@@ -131,29 +123,56 @@ std::optional<CommentExtent> commentExtent(TagLib::File& file, TagLib::offset_t 
     return CommentExtent{pos - start, entries};
 }
 
-} // namespace
-
-bool flacCommentReadCompletely(TagLib::FLAC::File& file) {
+// The position of the FLAC file's Vorbis comment block header; -1 when it has none.
+TagLib::offset_t flacCommentBlock(TagLib::FLAC::File& file) {
     // The metadata blocks follow "fLaC" (which an ID3v2 tag may precede).
     TagLib::offset_t pos = file.find("fLaC");
     if (pos < 0)
-        return true;
+        return -1;
     pos += 4;
     for (;;) {
         file.seek(pos);
         const TagLib::ByteVector header = file.readBlock(4);
         if (header.size() < 4)
-            return true;
-        const uint32_t length = header.toUInt(1U, 3U, true);
-        if ((header[0] & 0x7F) == vorbisCommentBlock) {
-            const std::optional<CommentExtent> extent = commentExtent(file, pos + 4);
-            const TagLib::Ogg::XiphComment* comment = file.xiphComment(false);
-            return extent && extent->length == length && comment && extent->entries <= comment->fieldCount();
-        }
+            return -1;
+        if ((header[0] & 0x7F) == vorbisCommentBlock)
+            return pos;
         if (header[0] & 0x80) // the last block
-            return true;
-        pos += 4 + static_cast<TagLib::offset_t>(length);
+            return -1;
+        pos += 4 + static_cast<TagLib::offset_t>(header.toUInt(1U, 3U, true));
     }
+}
+
+} // namespace
+
+TagLib::String plainComment(const TagLib::ID3v2::Tag* tag) {
+    for (const TagLib::ID3v2::Frame* frame : tag->frameList("COMM")) {
+        if (isPlainComment(frame))
+            return frame->toString();
+    }
+    return {};
+}
+
+std::optional<TagLib::ByteVector> flacCommentByItsOwnLength(TagLib::FLAC::File& file) {
+    const TagLib::offset_t pos = flacCommentBlock(file);
+    if (pos < 0)
+        return std::nullopt;
+    const std::optional<CommentExtent> extent = commentExtent(file, pos + 4);
+    if (!extent)
+        return std::nullopt;
+    file.seek(pos + 4);
+    return file.readBlock(static_cast<size_t>(extent->length));
+}
+
+bool flacCommentReadCompletely(TagLib::FLAC::File& file) {
+    const TagLib::offset_t pos = flacCommentBlock(file);
+    if (pos < 0)
+        return true;
+    file.seek(pos);
+    const uint32_t length = file.readBlock(4).toUInt(1U, 3U, true);
+    const std::optional<CommentExtent> extent = commentExtent(file, pos + 4);
+    const TagLib::Ogg::XiphComment* comment = file.xiphComment(false);
+    return extent && extent->length == length && comment && extent->entries <= comment->fieldCount();
 }
 
 bool hasAudioContent(TagLib::File* file) {

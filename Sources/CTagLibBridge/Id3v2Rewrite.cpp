@@ -79,14 +79,6 @@ unsigned int frameBodySize(const ByteVector& body, unsigned int pos, int version
     return size;
 }
 
-// Whether TagLib takes the frame in; at the first frame it does not, TagLib
-// stops reading the tag, and every later frame is unknown to it.
-bool tagLibReads(const ByteVector& frame, int version) {
-    const unsigned int size = frame.size() - headerSize;
-    const bool withLength = version == 4 && (frame[9] & dataLengthIndicator);
-    return isFrameId(frame.mid(0, 4), version) && size > (withLength ? 4U : 0U);
-}
-
 // Whether data can be unsynchronised data at all: unsynchronisation breaks up
 // every 0xFF that a byte of 0xE0 or more, or the end, would follow. Some writers
 // set an ID3v2.3 tag's flag for data they stored as it is; undoing it would
@@ -268,7 +260,7 @@ std::optional<ByteVector> convertFrame(const ByteVector& frame, int from, int to
     header.setMajorVersion(static_cast<unsigned int>(from));
     const std::unique_ptr<TagLib::ID3v2::Frame> parsed(
         TagLib::ID3v2::FrameFactory::instance()->createFrame(frame, &header));
-    if (!parsed || !tagLibReads(frame, from))
+    if (!parsed || !tagLibReadsFrame(frame, from))
         return std::nullopt;
     return renderFrame(*parsed, to);
 }
@@ -282,8 +274,15 @@ ByteVector newMarker() {
     return marker;
 }
 
-// The stored ID3v2 tag of tag: its header and body, as found in the file.
-std::optional<ByteVector> storedTagBytes(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd) {
+} // namespace
+
+bool tagLibReadsFrame(const ByteVector& frame, int version) {
+    const unsigned int size = frame.size() - headerSize;
+    const bool withLength = version == 4 && (frame[9] & dataLengthIndicator);
+    return isFrameId(frame.mid(0, 4), version) && size > (withLength ? 4U : 0U);
+}
+
+std::optional<ByteVector> storedId3v2TagBytes(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd) {
     const unsigned int size = tag.header()->tagSize();
     ByteVector pattern("ID3");
     pattern.append(static_cast<char>(tag.header()->majorVersion()));
@@ -311,8 +310,6 @@ std::optional<ByteVector> storedTagBytes(TagLib::File& file, TagLib::ID3v2::Tag&
     return std::nullopt;
 }
 
-} // namespace
-
 std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes, int32_t* refusal) {
     int32_t unused = 0;
     int32_t& reason = refusal ? *refusal : unused;
@@ -339,7 +336,7 @@ std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes, int32
             return std::nullopt;
         tag.frames = std::move(*frames);
         while (tag.framesReadByTagLib < tag.frames.size() &&
-               tagLibReads(tag.frames[tag.framesReadByTagLib], tag.version))
+               tagLibReadsFrame(tag.frames[tag.framesReadByTagLib], tag.version))
             ++tag.framesReadByTagLib;
         return tag;
     }
@@ -375,7 +372,7 @@ std::optional<StoredId3v2Tag> parseStoredId3v2Tag(const ByteVector& bytes, int32
             if (flags & unsynchronisedTag)
                 frame[9] = static_cast<char>(frame[9] | unsynchronisedFrame);
         }
-        tagLibStopped = tagLibStopped || !tagLibReads(frame, tag.version);
+        tagLibStopped = tagLibStopped || !tagLibReadsFrame(frame, tag.version);
         if (!tagLibStopped)
             ++tag.framesReadByTagLib;
         tag.frames.push_back(frame);
@@ -419,7 +416,7 @@ bool mergeId3v2Tags(StoredId3v2Tag& first, const StoredId3v2Tag& later, int32_t&
     }
     if (first.framesReadByTagLib == before) {
         while (first.framesReadByTagLib < first.frames.size() &&
-               tagLibReads(first.frames[first.framesReadByTagLib], first.version))
+               tagLibReadsFrame(first.frames[first.framesReadByTagLib], first.version))
             ++first.framesReadByTagLib;
     }
     return true;
@@ -431,7 +428,7 @@ std::optional<Id3v2Rewrite> Id3v2Rewrite::begin(TagLib::File& file, TagLib::ID3v
     refusal = tagsNotReadCompletely;
     if (tag.header()->tagSize() == 0)
         return rewrite; // no tag in the file yet: a new one is ID3v2.4
-    const std::optional<ByteVector> bytes = storedTagBytes(file, tag, nearEnd);
+    const std::optional<ByteVector> bytes = storedId3v2TagBytes(file, tag, nearEnd);
     if (!bytes)
         return std::nullopt;
     for (const ByteVector& one : splitTags(*bytes)) {

@@ -14,6 +14,7 @@
 #include <mpegfile.h>
 #include <opusfile.h>
 #include <tag.h>
+#include <tbytevectorstream.h>
 #include <unsynchronizedlyricsframe.h>
 #include <vorbisfile.h>
 #include <wavfile.h>
@@ -46,6 +47,13 @@ void setNumber(int32_t& field, int32_t& flag, int value) {
         field = value;
         flag = 1;
     }
+}
+
+// TagLib's generic year and track are unsigned; a negative text number comes
+// back wrapped around, which is no year or track.
+void setGenericNumber(int32_t& field, int32_t& flag, unsigned int value) {
+    if (value != 0 && value <= INT32_MAX)
+        setNumber(field, flag, static_cast<int32_t>(value));
 }
 
 // ---- ID3v2 (MP3, AIFF, WAV, DSF) ----
@@ -96,6 +104,49 @@ void readId3v2(const TagLib::ID3v2::Tag* tag, CTagLibTag& record, Pictures& pict
                 {picture->picture(), picture->mimeType(), picture->description(), picture->type()});
     }
 }
+
+// TagLib stops reading an ID3v2 tag at the first frame it cannot take in (a
+// frame of size 0, say), and an ID3v2.3 tag flagged unsynchronised whose frames
+// were stored as they are reads as nothing. Other readers skip such a frame
+// and read on. The tag's frames are taken apart here instead, the ones TagLib
+// cannot take in are left out, and TagLib reads the rest from memory.
+class RecoveredId3v2 {
+public:
+    // Nothing when TagLib read every frame the tag holds.
+    static std::unique_ptr<RecoveredId3v2> of(TagLib::File& file, TagLib::ID3v2::Tag* tag, bool nearEnd) {
+        if (!tag || tag->header()->tagSize() == 0 || tag->header()->majorVersion() < 3)
+            return nullptr;
+        const std::optional<TagLib::ByteVector> bytes = storedId3v2TagBytes(file, *tag, nearEnd);
+        const std::optional<StoredId3v2Tag> stored = bytes ? parseStoredId3v2Tag(*bytes) : std::nullopt;
+        if (!stored)
+            return nullptr;
+        TagLib::ByteVector frames;
+        unsigned int readable = 0;
+        for (const TagLib::ByteVector& frame : stored->frames) {
+            if (tagLibReadsFrame(frame, stored->version)) {
+                frames.append(frame);
+                ++readable;
+            }
+        }
+        const unsigned int readByTagLib = tag->frameList().size();
+        if (readable <= readByTagLib)
+            return nullptr;
+        auto recovered =
+            std::unique_ptr<RecoveredId3v2>(new RecoveredId3v2(assembleId3v2Tag(*stored, frames)));
+        TagLib::ID3v2::Tag* parsed = recovered->tag();
+        return parsed && parsed->frameList().size() > readByTagLib ? std::move(recovered) : nullptr;
+    }
+
+    TagLib::ID3v2::Tag* tag() { return m_file.ID3v2Tag(); }
+
+private:
+    explicit RecoveredId3v2(const TagLib::ByteVector& tagBytes)
+        : m_stream(tagBytes)
+        , m_file(&m_stream, false) {}
+
+    TagLib::ByteVectorStream m_stream;
+    TagLib::MPEG::File m_file;
+};
 
 // ---- Xiph comments (FLAC, Ogg Vorbis, Opus) ----
 
@@ -166,6 +217,12 @@ const TagLib::MP4::Item* findItem(const TagLib::MP4::ItemMap& items, const char*
     return it == items.end() ? nullptr : &it->second;
 }
 
+// MP4 keeps track and disc numbers and the BPM as unsigned 16-bit numbers;
+// TagLib reads them signed, so that 32768 to 65535 come back negative.
+int unsigned16(int value) {
+    return value & 0xFFFF;
+}
+
 char* firstString(const TagLib::MP4::Item& item) {
     const TagLib::StringList strings = item.toStringList();
     return strings.isEmpty() ? nullptr : stringToC(strings.front());
@@ -195,7 +252,7 @@ void readMp4(const TagLib::MP4::Tag* tag, CTagLibTag& record, Pictures& pictures
     if (const auto* item = findItem(items, "\251wrt"))
         record.composer = firstString(*item);
     if (const auto* item = findItem(items, "tmpo"))
-        setNumber(record.bpm, record.hasBpm, item->toInt());
+        setNumber(record.bpm, record.hasBpm, unsigned16(item->toInt()));
     if (const auto* item = findItem(items, "\251grp"))
         record.grouping = firstString(*item);
     if (const auto* item = findItem(items, "\251lyr"))
@@ -205,13 +262,13 @@ void readMp4(const TagLib::MP4::Tag* tag, CTagLibTag& record, Pictures& pictures
         record.compilation = item->toBool() ? 1 : 0;
     if (const auto* item = findItem(items, "trkn")) {
         const TagLib::MP4::Item::IntPair pair = item->toIntPair();
-        setNumber(record.track, record.hasTrack, pair.first);
-        setNumber(record.trackTotal, record.hasTrackTotal, pair.second);
+        setNumber(record.track, record.hasTrack, unsigned16(pair.first));
+        setNumber(record.trackTotal, record.hasTrackTotal, unsigned16(pair.second));
     }
     if (const auto* item = findItem(items, "disk")) {
         const TagLib::MP4::Item::IntPair pair = item->toIntPair();
-        setNumber(record.disc, record.hasDisc, pair.first);
-        setNumber(record.discTotal, record.hasDiscTotal, pair.second);
+        setNumber(record.disc, record.hasDisc, unsigned16(pair.first));
+        setNumber(record.discTotal, record.hasDiscTotal, unsigned16(pair.second));
     }
     if (const auto* item = findItem(items, "covr")) {
         for (const TagLib::MP4::CoverArt& cover : item->toCoverArtList())
@@ -250,11 +307,60 @@ void copyPictures(const Pictures& found, CTagLibTag& record) {
     record.artworkCount = count;
 }
 
-Record errorRecord(const char* message) {
+// The generic fields of a tag that was read again in part: its values come
+// first, the file's other tags (ID3v1, say) fill what it leaves empty, as in
+// TagLib's own union of a file's tags.
+void readRecoveredGeneric(const TagLib::Tag& recovered, const TagLib::String& comment,
+                          const TagLib::Tag& file, CTagLibTag& record) {
+    const auto pick = [](char*& field, const TagLib::String& first, const TagLib::String& second) {
+        std::free(field);
+        field = stringToC(first.isEmpty() ? second : first);
+    };
+    pick(record.title, recovered.title(), file.title());
+    pick(record.artist, recovered.artist(), file.artist());
+    pick(record.album, recovered.album(), file.album());
+    pick(record.genre, recovered.genre(), file.genre());
+    if (!comment.isEmpty())
+        pick(record.comment, comment, {});
+    setGenericNumber(record.year, record.hasYear, recovered.year());
+    setGenericNumber(record.track, record.hasTrack, recovered.track());
+    record.readInPart = 1;
+}
+
+// Reads an ID3v2 tag; when TagLib read it only in part, what other readers
+// recover of it.
+void readId3v2Tag(TagLib::File& file, TagLib::ID3v2::Tag* tag, bool nearEnd, TagLib::Tag& generic,
+                  CTagLibTag& record, Pictures& pictures) {
+    const std::unique_ptr<RecoveredId3v2> recovered = RecoveredId3v2::of(file, tag, nearEnd);
+    if (!recovered) {
+        readId3v2(tag, record, pictures);
+        return;
+    }
+    TagLib::ID3v2::Tag* again = recovered->tag();
+    readRecoveredGeneric(*again, plainComment(again), generic, record);
+    readId3v2(again, record, pictures);
+}
+
+// Reads a FLAC file's Vorbis comment; when its block header states a wrong
+// length, the comment by its own length fields, as other readers do.
+void readFlacComment(TagLib::FLAC::File& file, TagLib::Tag& generic, CTagLibTag& record) {
+    const std::optional<TagLib::ByteVector> bytes =
+        flacCommentReadCompletely(file) ? std::nullopt : flacCommentByItsOwnLength(file);
+    if (!bytes) {
+        readXiph(file.xiphComment(false), record, nullptr);
+        return;
+    }
+    TagLib::Ogg::XiphComment comment(*bytes);
+    readRecoveredGeneric(comment, comment.comment(), generic, record);
+    readXiph(&comment, record, nullptr);
+}
+
+Record errorRecord(const ReadFailure& failure) {
     Record record(static_cast<CTagLibTag*>(std::calloc(1, sizeof(CTagLibTag))));
     if (!record)
         return nullptr;
-    record->error = duplicate(message);
+    record->errorCode = failure.code;
+    record->error = duplicate(failure.text);
     // A record without its error text would look like an empty success.
     return record->error ? std::move(record) : nullptr;
 }
@@ -264,10 +370,10 @@ Record errorRecord(const char* message) {
 CTagLibTag* readFile(const char* path) {
     const TagLib::FileRef ref(path, true, TagLib::AudioProperties::Average);
     if (ref.isNull() || !hasAudioContent(ref.file()))
-        return errorRecord("Could not open file").release();
+        return errorRecord(whyUnreadable(path)).release();
     TagLib::Tag* tag = ref.tag();
     if (!tag)
-        return errorRecord("No tag found").release();
+        return errorRecord({CTAGLIB_FAILED, "No tag found"}).release();
 
     Record record(static_cast<CTagLibTag*>(std::calloc(1, sizeof(CTagLibTag))));
     if (!record)
@@ -281,38 +387,30 @@ CTagLibTag* readFile(const char* path) {
     r.album = stringToC(tag->album());
     r.comment = stringToC(readComment(file, tag));
     r.genre = stringToC(tag->genre());
-    // TagLib returns these unsigned; a negative text number comes back wrapped
-    // around, which is no year or track.
-    if (const unsigned int year = tag->year(); year != 0 && year <= INT32_MAX) {
-        r.year = static_cast<int32_t>(year);
-        r.hasYear = 1;
-    }
-    if (const unsigned int track = tag->track(); track != 0 && track <= INT32_MAX) {
-        r.track = static_cast<int32_t>(track);
-        r.hasTrack = 1;
-    }
+    setGenericNumber(r.year, r.hasYear, tag->year());
+    setGenericNumber(r.track, r.hasTrack, tag->track());
 
     Pictures pictures;
     const char* fileType = "Unknown";
     if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
         fileType = "MP3";
-        readId3v2(mpeg->ID3v2Tag(false), r, pictures);
+        readId3v2Tag(*mpeg, mpeg->ID3v2Tag(false), false, *tag, r, pictures);
     } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
         fileType = "FLAC";
-        readXiph(flac->xiphComment(false), r, nullptr);
+        readFlacComment(*flac, *tag, r);
         readFlacPictures(*flac, pictures);
     } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
         fileType = "MP4";
         readMp4(mp4->tag(), r, pictures);
     } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
         fileType = "AIFF";
-        readId3v2(aiff->tag(), r, pictures);
+        readId3v2Tag(*aiff, aiff->tag(), true, *tag, r, pictures);
     } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
         fileType = "WAV";
-        readId3v2(wav->ID3v2Tag(), r, pictures);
+        readId3v2Tag(*wav, wav->ID3v2Tag(), true, *tag, r, pictures);
     } else if (auto* dsf = dynamic_cast<TagLib::DSF::File*>(file)) {
         fileType = "DSF";
-        readId3v2(dsf->tag(), r, pictures);
+        readId3v2Tag(*dsf, dsf->tag(), true, *tag, r, pictures);
     } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
         fileType = "OGG";
         readXiph(vorbis->tag(), r, &pictures);

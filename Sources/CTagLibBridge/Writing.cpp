@@ -406,6 +406,21 @@ bool flacBlocksFit(TagLib::FLAC::File& file) {
 
 // ---- MP4 ----
 
+// MP4 keeps track and disc numbers, their totals and the BPM in 16 bits.
+constexpr int32_t kMp4NumberLimit = 65535;
+
+bool mp4NumbersFit(const WriteRequest& r) {
+    const CTagLibTagValues& v = r.values;
+    const auto fits = [&](uint32_t field, int32_t present, int32_t value) {
+        return !r.writes(field) || !present || value <= kMp4NumberLimit;
+    };
+    return fits(CTAGLIB_FIELD_TRACK, v.hasTrack, v.track) &&
+           fits(CTAGLIB_FIELD_TRACK_TOTAL, v.hasTrackTotal, v.trackTotal) &&
+           fits(CTAGLIB_FIELD_DISC, v.hasDisc, v.disc) &&
+           fits(CTAGLIB_FIELD_DISC_TOTAL, v.hasDiscTotal, v.discTotal) &&
+           fits(CTAGLIB_FIELD_BPM, v.hasBpm, v.bpm);
+}
+
 void setMp4Text(TagLib::MP4::Tag& tag, const char* name, const TagLib::String& value) {
     const TagLib::String key(name, TagLib::String::Latin1);
     if (value.isEmpty())
@@ -496,9 +511,11 @@ int32_t writeFile(const WriteRequest& r) {
     if (!pictures)
         return writeFailed;
 
+    if (const int32_t failure = accessFailure(r.path, true))
+        return failure;
     TagLib::FileRef ref(r.path, false);
     if (ref.isNull() || !ref.tag() || !hasAudioContent(ref.file()))
-        return writeFailed;
+        return whyUnreadable(r.path).code;
     TagLib::File* file = ref.file();
     if (std::optional<Id3v2File> kind = id3v2FileOf(file))
         return writeId3v2File(*file, *kind, r, *pictures);
@@ -528,6 +545,8 @@ int32_t writeFile(const WriteRequest& r) {
     } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
         if (!mp4->tag())
             return writeFailed;
+        if (!mp4NumbersFit(r))
+            return CTAGLIB_VALUE_TOO_LARGE;
         std::optional<Mp4Rewrite> rewrite = Mp4Rewrite::begin(*file);
         writeGeneric(*mp4->tag(), r, true);
         writeMp4(*mp4->tag(), r, *pictures);

@@ -14,6 +14,7 @@ public:
     TagSet tags;
     QList<Artwork> artwork;
     bool isModified = false;
+    bool readInPart = false;
     std::optional<QDateTime> lastSaved;
 };
 
@@ -85,6 +86,13 @@ void AudioFile::setModified(bool modified) {
     if (d.constData()->isModified != modified)
         d->isModified = modified;
 }
+bool AudioFile::isReadInPart() const {
+    return d->readInPart;
+}
+void AudioFile::setReadInPart(bool readInPart) {
+    if (d.constData()->readInPart != readInPart)
+        d->readInPart = readInPart;
+}
 void AudioFile::setLastSaved(const std::optional<QDateTime>& when) {
     d->lastSaved = when;
 }
@@ -95,7 +103,8 @@ bool AudioFile::operator==(const AudioFile& other) const {
     return d->id == other.d->id && d->url == other.d->url && d->format == other.d->format &&
            d->tagContainer == other.d->tagContainer && d->properties == other.d->properties &&
            d->tags == other.d->tags && d->artwork == other.d->artwork &&
-           d->isModified == other.d->isModified && d->lastSaved == other.d->lastSaved;
+           d->isModified == other.d->isModified && d->readInPart == other.d->readInPart &&
+           d->lastSaved == other.d->lastSaved;
 }
 
 const QString& AudioFile::path() const {
@@ -146,6 +155,8 @@ QJsonObject AudioFile::toJson() const {
                      {QStringLiteral("tags"), d->tags.toJson()},
                      {QStringLiteral("artwork"), pictures},
                      {QStringLiteral("isModified"), d->isModified}};
+    if (d->readInPart)
+        json.insert(QStringLiteral("readInPart"), true);
     if (d->lastSaved)
         json.insert(QStringLiteral("lastSaved"), d->lastSaved->toUTC().toString(Qt::ISODateWithMs));
     return json;
@@ -173,6 +184,9 @@ Decoded<AudioFile> AudioFile::fromJson(const QJsonValue& json) {
         if (!lastSaved->isValid())
             record.fail("lastSaved", QStringLiteral("expected an ISO 8601 date"));
     }
-    return record.finish(AudioFile(id, url, format, container, std::move(properties), std::move(tags),
-                                   std::move(artwork), isModified, lastSaved));
+    const bool readInPart = record.optionalBool("readInPart").value_or(false);
+    AudioFile file(id, url, format, container, std::move(properties), std::move(tags), std::move(artwork),
+                   isModified, lastSaved);
+    file.setReadInPart(readInPart);
+    return record.finish(std::move(file));
 }

@@ -42,12 +42,16 @@ public:
     const QList<Artwork>& artwork() const;
     bool isModified() const;
     std::optional<QDateTime> lastSaved() const;
+    // Some of the file's tags were malformed: the fields around them were
+    // read, the rest could not be. A save may be refused for such a file.
+    bool isReadInPart() const;
 
     void setUrl(const QUrl& url);
     void setTags(const TagSet& tags);
     void setArtwork(const QList<Artwork>& artwork);
     void setModified(bool modified);
     void setLastSaved(const std::optional<QDateTime>& when);
+    void setReadInPart(bool readInPart);
 
     // Compares all members; records that share storage are equal at once.
     bool operator==(const AudioFile& other) const;

@@ -34,6 +34,8 @@ struct BridgeRecord : BridgeTags {
     std::optional<std::string> codec; // set only when audio properties were read
     std::string fileType;
     std::vector<BridgePicture> pictures;
+    // Some of the tags were malformed; the fields around them were recovered.
+    bool readInPart = false;
     bool operator==(const BridgeRecord&) const = default;
 };
 
@@ -53,4 +55,12 @@ enum class BridgeWriteOutcome : uint8_t {
     failed,
     // The file's tags could not be read completely; it was left as it is.
     tagsNotReadCompletely,
+    // The reasons a file was left as it is, as the bridge names them.
+    duplicateTags,
+    valueTooLarge,
+    missing,
+    noPermission,
+    readOnlyFileSystem,
+    unsupportedVariant,
+    emptyFile,
 };

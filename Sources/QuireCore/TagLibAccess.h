@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
-// The error is TagReaderError::failedToOpen() or a read error with its text.
+// The error says why the file could not be read: missing, no permission, an
+// empty file, an unsupported variant of a format (with its name), or else
+// failedToOpen() or a read error with the bridge's text.
 using BridgeReadResult = Result<BridgeRecord, TagReaderError>;
 
 // How the tag services reach the bridge. Implementations are safe to call from

@@ -64,8 +64,10 @@ ReadResult readTags(const TagLibAccess& access, const QUrl& url) {
     for (const BridgePicture& picture : record.pictures)
         artwork.append(artworkOf(picture));
 
-    return AudioFile(QUuid::createUuid(), url, format, std::nullopt, properties, tagSetOf(record),
-                     std::move(artwork));
+    AudioFile file(QUuid::createUuid(), url, format, std::nullopt, properties, tagSetOf(record),
+                   std::move(artwork));
+    file.setReadInPart(record.readInPart);
+    return file;
 }
 
 ReadResult TagLibTagReader::read(const QUrl& url) const {

@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
 namespace {
@@ -27,6 +28,28 @@ std::optional<TagField> firstNumberOutOfRange(const TagSet& tags, const TagField
     return outOfRange;
 }
 
+// MP4 keeps track and disc numbers, their totals and the BPM in 16 bits.
+constexpr qint64 mp4NumberLimit = 65535;
+
+// The first changed number above what the file's format can keep, as an error.
+std::optional<TagReaderError> firstNumberTooLarge(const QUrl& url, const TagSet& tags,
+                                                  const TagFieldSet& fields) {
+    const std::optional<AudioFormat> format = detectAudioFormat(url);
+    if (!format || defaultTagContainer(*format) != TagContainer::mp4)
+        return std::nullopt;
+    std::optional<TagReaderError> error;
+    forEachField(Overloaded{
+        [&](const NumberFieldBinding& b) {
+            const std::optional<qint64>& number = tags.*b.model;
+            if (!error && fields.contains(b.field) && number && *number > mp4NumberLimit)
+                error = TagReaderError::valueTooLarge(displayName(b.field), QStringLiteral("MP4"),
+                                                      mp4NumberLimit);
+        },
+        [](const auto&) {},
+    });
+    return error;
+}
+
 } // namespace
 
 Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, const TagSet& tags,
@@ -34,6 +57,8 @@ Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, c
                                                               const std::optional<QList<Artwork>>& artwork) {
     if (const std::optional<TagField> field = firstNumberOutOfRange(tags, fields))
         return TagReaderError::invalidNumber(displayName(*field));
+    if (std::optional<TagReaderError> error = firstNumberTooLarge(url, tags, fields))
+        return *error;
 
     const std::optional<QByteArray> path = Platform::fileSystemPath(url);
     if (!path)
@@ -164,6 +189,54 @@ bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& r
     return true;
 }
 
+// Why the bridge left the file as it was; none when it wrote it or did not say.
+std::optional<TagReaderError> errorOf(BridgeWriteOutcome outcome) {
+    switch (outcome) {
+    case BridgeWriteOutcome::written:
+    case BridgeWriteOutcome::failed:
+        return std::nullopt;
+    case BridgeWriteOutcome::tagsNotReadCompletely:
+        return TagReaderError::tagsNotReadCompletely();
+    case BridgeWriteOutcome::duplicateTags:
+        return TagReaderError::duplicateTags();
+    case BridgeWriteOutcome::valueTooLarge:
+        return TagReaderError::valueTooLarge();
+    case BridgeWriteOutcome::missing:
+        return TagReaderError::missing();
+    case BridgeWriteOutcome::noPermission:
+        return TagReaderError::noPermission(true);
+    case BridgeWriteOutcome::readOnlyFileSystem:
+        return TagReaderError::readOnlyFileSystem();
+    case BridgeWriteOutcome::unsupportedVariant:
+        return TagReaderError::unsupportedVariant(
+            QStringLiteral("This variant of the format is not supported"));
+    case BridgeWriteOutcome::emptyFile:
+        return TagReaderError::emptyFile();
+    }
+    return std::nullopt;
+}
+
+// Why the file could not be replaced, where the user can do something about it.
+TagReaderError errorOf(const SaveFailure& failure) {
+    if (failure.reason == SaveFailure::Reason::notRegularFile && failure.code == ENOENT)
+        return TagReaderError::missing();
+    if (failure.code == ENOSPC || failure.code == EDQUOT)
+        return TagReaderError::notEnoughSpace();
+    if (failure.reason == SaveFailure::Reason::notWritable)
+        return failure.code == EROFS ? TagReaderError::readOnlyFileSystem()
+                                     : TagReaderError::noPermission(true);
+    return TagReaderError::writeFailed();
+}
+
+// A read of the original that failed says why the save cannot start, when it knows.
+TagReaderError errorOfOriginalRead(const TagReaderError& error) {
+    using Kind = TagReaderError::Kind;
+    const Kind kind = error.kind();
+    const bool hasReason = kind == Kind::missing || kind == Kind::noPermission || kind == Kind::emptyFile ||
+                           kind == Kind::unsupportedVariant;
+    return hasReason ? error : TagReaderError::writeFailed();
+}
+
 } // namespace
 
 std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& url, const TagSet& tags,
@@ -176,29 +249,36 @@ std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& 
         return std::nullopt; // nothing to change
     const BridgeReadResult original = access.read(request.value().path);
     if (!original)
-        return TagReaderError::writeFailed();
+        return errorOfOriginalRead(original.error());
     const AudioFormat format = detectAudioFormat(url).value_or(AudioFormat::mp3);
 
     // The tags go into a working copy, which replaces the file only once it
     // reads back as written: a failed or interrupted save leaves the file as it was.
     BridgeWriteOutcome outcome = BridgeWriteOutcome::failed;
+    bool outOfRoom = false;
     const ReplacementResult replaced = replaceFileSafely(
         QFile::decodeName(QByteArray::fromStdString(request.value().path)),
         [&](const QByteArray& workingCopy) {
-            if (!hasRoom(workingCopy, roomNeeded(request.value())))
+            if (!hasRoom(workingCopy, roomNeeded(request.value()))) {
+                outOfRoom = true;
                 return false;
+            }
             BridgeWriteRequest copyRequest = request.value();
             copyRequest.path = workingCopy.toStdString();
             outcome = access.write(copyRequest);
-            if (outcome != BridgeWriteOutcome::written || !hasRoom(workingCopy, minimumSpaceLeft))
+            if (outcome == BridgeWriteOutcome::written && !hasRoom(workingCopy, minimumSpaceLeft))
+                outOfRoom = true;
+            if (outcome != BridgeWriteOutcome::written || outOfRoom)
                 return false;
             const BridgeReadResult written = access.read(copyRequest.path);
             return written && readsBackAsWritten(copyRequest, written.value(), original.value(), format);
         });
-    if (outcome == BridgeWriteOutcome::tagsNotReadCompletely)
-        return TagReaderError::tagsNotReadCompletely();
+    if (std::optional<TagReaderError> error = errorOf(outcome))
+        return error;
+    if (outOfRoom)
+        return TagReaderError::notEnoughSpace();
     if (!replaced)
-        return TagReaderError::writeFailed();
+        return errorOf(replaced.error());
     return std::nullopt;
 }
 

@@ -2,6 +2,18 @@
 
 #include <QCoreApplication>
 
+namespace {
+
+// The variants the tag bridge names, for the translation tools; the bridge's
+// English text is the key.
+[[maybe_unused]] constexpr const char* unsupportedVariants[] = {
+    QT_TRANSLATE_NOOP("TagReaderError", "RF64 WAV files are not supported"),
+    QT_TRANSLATE_NOOP("TagReaderError", "Ogg files with several streams are not supported"),
+    QT_TRANSLATE_NOOP("TagReaderError", "This variant of the format is not supported"),
+};
+
+} // namespace
+
 QString TagReaderError::description() const {
     switch (m_kind) {
     case Kind::readError:
@@ -14,9 +26,38 @@ QString TagReaderError::description() const {
     case Kind::writeFailed:
         return QCoreApplication::translate("TagReaderError", "Failed to write tags to file");
     case Kind::tagsNotReadCompletely:
+        return QCoreApplication::translate(
+            "TagReaderError",
+            "Not saved: the tags could not be read completely, and saving would lose the part "
+            "that could not be read");
+    case Kind::duplicateTags:
+        return QCoreApplication::translate(
+            "TagReaderError",
+            "Not saved: the file has two tags of the same kind, and saving would lose one of them");
+    case Kind::valueTooLarge:
+        if (m_payload.isEmpty())
+            return QCoreApplication::translate("TagReaderError",
+                                               "Not saved: a value is too large for this file’s format");
         return QCoreApplication::translate("TagReaderError",
-                                           "Not saved: the tags could not be read completely, and saving "
-                                           "would lose the part that could not be read");
+                                           "Not saved: %1 is too large for %2 files, which hold at most %3")
+            .arg(m_payload, m_detail)
+            .arg(m_number);
+    case Kind::missing:
+        return QCoreApplication::translate("TagReaderError", "The file no longer exists");
+    case Kind::noPermission:
+        return m_number ? QCoreApplication::translate("TagReaderError",
+                                                      "You don’t have permission to change this file")
+                        : QCoreApplication::translate("TagReaderError",
+                                                      "You don’t have permission to read this file");
+    case Kind::readOnlyFileSystem:
+        return QCoreApplication::translate("TagReaderError", "The file is on a read-only file system");
+    case Kind::unsupportedVariant:
+        return QCoreApplication::translate("TagReaderError", m_payload.toUtf8().constData());
+    case Kind::emptyFile:
+        return QCoreApplication::translate("TagReaderError", "The file is empty");
+    case Kind::notEnoughSpace:
+        return QCoreApplication::translate("TagReaderError",
+                                           "Not saved: there isn’t enough free space on the disk");
     }
     Q_UNREACHABLE();
 }

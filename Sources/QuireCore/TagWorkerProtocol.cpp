@@ -9,8 +9,30 @@
 namespace TagWorkerProtocol {
 namespace {
 
-// Outcome codes of a read reply.
-enum : uint8_t { readSucceeded = 0, readFailedToOpen = 1, readErrorWithText = 2 };
+// Outcome codes of a read reply: success, or the error's kind plus one.
+enum : uint8_t { readSucceeded = 0 };
+constexpr uint8_t lastErrorKind = static_cast<uint8_t>(TagReaderError::Kind::emptyFile);
+
+// The read errors a helper sends: the kinds that need no more than their payload.
+std::optional<TagReaderError> readErrorOf(TagReaderError::Kind kind, const QString& payload) {
+    using Kind = TagReaderError::Kind;
+    switch (kind) {
+    case Kind::readError:
+        return TagReaderError::readError(payload);
+    case Kind::failedToOpen:
+        return TagReaderError::failedToOpen();
+    case Kind::missing:
+        return TagReaderError::missing();
+    case Kind::noPermission:
+        return TagReaderError::noPermission(false);
+    case Kind::unsupportedVariant:
+        return TagReaderError::unsupportedVariant(payload);
+    case Kind::emptyFile:
+        return TagReaderError::emptyFile();
+    default:
+        return std::nullopt;
+    }
+}
 
 class Encoder {
 public:
@@ -322,10 +344,11 @@ std::string encodeWriteRequest(const BridgeWriteRequest& request) {
 std::string encodeReadReply(const BridgeReadResult& reply, const std::vector<PicturePlacement>& placements) {
     Encoder out(MessageType::readReply);
     if (!reply) {
-        const bool withText = reply.error().kind() == TagReaderError::Kind::readError;
-        out.byte(withText ? readErrorWithText : readFailedToOpen);
-        if (withText)
-            out.bytes(reply.error().payload().toStdString());
+        // Only the kinds a read reports (see readErrorOf); anything else goes as a read error.
+        const TagReaderError& error = reply.error();
+        const bool sendable = readErrorOf(error.kind(), error.payload()) == error;
+        out.byte(static_cast<uint8_t>(sendable ? error.kind() : TagReaderError::Kind::readError) + 1);
+        out.bytes((sendable ? error.payload() : error.description()).toStdString());
         return std::move(out).finish();
     }
     const BridgeRecord& record = reply.value();
@@ -338,6 +361,7 @@ std::string encodeReadReply(const BridgeReadResult& reply, const std::vector<Pic
     out.uint32(static_cast<uint32_t>(record.pictures.size()));
     for (size_t i = 0; i < record.pictures.size(); ++i)
         out.readPicture(record.pictures[i], i < placements.size() ? placements[i] : PicturePlacement{});
+    out.byte(record.readInPart ? 1 : 0);
     return std::move(out).finish();
 }
 
@@ -448,15 +472,17 @@ Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload, 
     Decoder in(payload);
     in.expectHeader(MessageType::readReply);
     const uint8_t outcome = in.byte();
-    if (outcome == readFailedToOpen || outcome == readErrorWithText) {
-        const std::string_view message = outcome == readErrorWithText ? in.bytes() : std::string_view();
+    if (outcome != readSucceeded && outcome <= lastErrorKind + 1) {
+        const std::string_view message = in.bytes();
         in.expectEnd();
         if (in.failed())
             return DecodeError{in.error()};
-        if (outcome == readFailedToOpen)
-            return BridgeReadResult(TagReaderError::failedToOpen());
-        return BridgeReadResult(TagReaderError::readError(
-            QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()))));
+        const std::optional<TagReaderError> error =
+            readErrorOf(static_cast<TagReaderError::Kind>(outcome - 1),
+                        QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+        if (!error)
+            return DecodeError{"not a read error"};
+        return BridgeReadResult(*error);
     }
     if (outcome != readSucceeded)
         in.fail("unknown read outcome");
@@ -468,6 +494,7 @@ Result<BridgeReadResult, DecodeError> decodeReadReply(std::string_view payload, 
     record.codec = in.text();
     record.fileType = std::string(in.bytes());
     record.pictures = in.pictures([&] { return in.readPicture(received); });
+    record.readInPart = in.flag();
     in.expectEnd();
     if (in.failed())
         return DecodeError{in.error()};
@@ -478,7 +505,7 @@ Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payloa
     Decoder in(payload);
     in.expectHeader(MessageType::writeReply);
     const uint8_t outcome = in.byte();
-    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::tagsNotReadCompletely))
+    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::emptyFile))
         in.fail("unknown write outcome");
     return finish(in, static_cast<BridgeWriteOutcome>(outcome));
 }

@@ -3,6 +3,7 @@
 #include "CTagLibBridge.h"
 #include "QuireTagHelper/BridgeFields.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <sys/stat.h>
 #include <vector>
@@ -19,6 +20,56 @@ bool isRegularFile(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+// Why a path that names no regular file cannot be read.
+TagReaderError notRegularFileError(const std::string& path) {
+    struct stat status {};
+    if (!isUsableBridgePath(path) || stat(path.c_str(), &status) == 0)
+        return couldNotOpenFileError(); // a folder, a device, a pipe...
+    return errno == ENOENT || errno == ENOTDIR ? TagReaderError::missing()
+           : errno == EACCES                   ? TagReaderError::noPermission(false)
+                                               : couldNotOpenFileError();
+}
+
+TagReaderError readErrorOf(const CTagLibTag& tag) {
+    switch (tag.errorCode) {
+    case CTAGLIB_MISSING:
+        return TagReaderError::missing();
+    case CTAGLIB_NO_PERMISSION:
+        return TagReaderError::noPermission(false);
+    case CTAGLIB_UNSUPPORTED_VARIANT:
+        return TagReaderError::unsupportedVariant(QString::fromUtf8(tag.error));
+    case CTAGLIB_EMPTY_FILE:
+        return TagReaderError::emptyFile();
+    default:
+        return TagReaderError::readError(QString::fromUtf8(tag.error));
+    }
+}
+
+BridgeWriteOutcome writeOutcomeOf(int32_t code) {
+    switch (code) {
+    case CTAGLIB_OK:
+        return BridgeWriteOutcome::written;
+    case CTAGLIB_TAGS_NOT_READ_COMPLETELY:
+        return BridgeWriteOutcome::tagsNotReadCompletely;
+    case CTAGLIB_DUPLICATE_TAGS:
+        return BridgeWriteOutcome::duplicateTags;
+    case CTAGLIB_VALUE_TOO_LARGE:
+        return BridgeWriteOutcome::valueTooLarge;
+    case CTAGLIB_MISSING:
+        return BridgeWriteOutcome::missing;
+    case CTAGLIB_NO_PERMISSION:
+        return BridgeWriteOutcome::noPermission;
+    case CTAGLIB_READ_ONLY_FILE_SYSTEM:
+        return BridgeWriteOutcome::readOnlyFileSystem;
+    case CTAGLIB_UNSUPPORTED_VARIANT:
+        return BridgeWriteOutcome::unsupportedVariant;
+    case CTAGLIB_EMPTY_FILE:
+        return BridgeWriteOutcome::emptyFile;
+    default:
+        return BridgeWriteOutcome::failed;
+    }
+}
+
 std::optional<std::string> copied(const char* text) {
     return text ? std::optional<std::string>(text) : std::nullopt;
 }
@@ -32,6 +83,7 @@ BridgeRecord recordOf(const CTagLibTag& tag, bool borrowPictures) {
     record.channels = tag.channels;
     record.codec = copied(tag.codec);
     record.fileType = tag.fileType ? tag.fileType : "";
+    record.readInPart = tag.readInPart != 0;
     for (int32_t i = 0; tag.artwork && i < tag.artworkCount; ++i) {
         const CTagLibArtwork& picture = tag.artwork[i];
         const auto* bytes = reinterpret_cast<const char*>(picture.data);
@@ -58,12 +110,12 @@ BridgeReadResult InProcessTagLibAccess::read(const std::string& path) const {
 BridgeReadResult InProcessTagLibAccess::readUnmeasured(const std::string& path,
                                                        std::shared_ptr<void>* bytesOwner) {
     if (!isUsableBridgePath(path) || !isRegularFile(path))
-        return couldNotOpenFileError();
+        return notRegularFileError(path);
     Record tag(ctaglib_read(path.c_str()));
     if (!tag)
         return TagReaderError::failedToOpen();
     if (tag->error)
-        return TagReaderError::readError(QString::fromUtf8(tag->error));
+        return readErrorOf(*tag);
     BridgeRecord record = recordOf(*tag, bytesOwner != nullptr);
     if (bytesOwner)
         *bytesOwner = std::shared_ptr<CTagLibTag>(tag.release(), RecordDeleter());
@@ -71,8 +123,12 @@ BridgeReadResult InProcessTagLibAccess::readUnmeasured(const std::string& path,
 }
 
 BridgeWriteOutcome InProcessTagLibAccess::write(const BridgeWriteRequest& request) const {
-    if (!isUsableBridgePath(request.path) || !isRegularFile(request.path))
+    if (!isUsableBridgePath(request.path))
         return BridgeWriteOutcome::failed;
+    if (!isRegularFile(request.path))
+        return notRegularFileError(request.path).kind() == TagReaderError::Kind::missing
+                   ? BridgeWriteOutcome::missing
+                   : BridgeWriteOutcome::failed;
     std::vector<CTagLibArtworkWrite> pictures;
     if (request.pictures) {
         pictures.reserve(request.pictures->size());
@@ -83,14 +139,7 @@ BridgeWriteOutcome InProcessTagLibAccess::write(const BridgeWriteRequest& reques
                                 picture.description ? picture.description->c_str() : nullptr});
     }
     const CTagLibTagValues values = cValuesOf(request);
-    switch (ctaglib_write_fields(request.path.c_str(), &values, request.fields,
-                                 pictures.empty() ? nullptr : pictures.data(),
-                                 request.pictures ? static_cast<int32_t>(request.pictures->size()) : -1)) {
-    case 0:
-        return BridgeWriteOutcome::written;
-    case -2:
-        return BridgeWriteOutcome::tagsNotReadCompletely;
-    default:
-        return BridgeWriteOutcome::failed;
-    }
+    return writeOutcomeOf(ctaglib_write_fields(
+        request.path.c_str(), &values, request.fields, pictures.empty() ? nullptr : pictures.data(),
+        request.pictures ? static_cast<int32_t>(request.pictures->size()) : -1));
 }

@@ -11,7 +11,16 @@
 #include <textidentificationframe.h>
 #include <xiphcomment.h>
 
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
 #include <map>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace BridgeTest;
 using TestSupport::fixturePath;
@@ -175,24 +184,35 @@ TEST(CTagLibReadFixtures, SeveralPicturesKeepOrderTypesAndDescriptions) {
     EXPECT_EQ(descriptions, (std::map<int, std::string>{{3, "Front"}, {4, "Back"}, {5, "Leaflet"}}));
 }
 
-TEST(CTagLibReadErrors, FilesTagLibCannotOpenGiveOnlyTheErrorText) {
+TEST(CTagLibReadErrors, FilesTagLibCannotOpenGiveOnlyTheReason) {
     TestSupport::ScratchFolder folder;
-    const std::vector<QByteArray> paths = {
-        fixture("corrupt.flac"),
-        fixture("empty.mp3"),
-        fixture("not-audio.mp3"),
-        QFile::encodeName(folder.filePath("missing.mp3")),
-        QFile::encodeName(folder.path()), // a directory
-        QFile::encodeName(folder.write("text.wav", QByteArray(500, 'x'))),
-        QFile::encodeName(folder.write("text.aiff", QByteArray(500, 'x'))),
-        QFile::encodeName(folder.write("empty.flac")),
-        QFile::encodeName(folder.write("empty.m4a")),
+    struct Case {
+        QByteArray path;
+        int code;
+        const char* reason;
     };
-    for (const QByteArray& path : paths) {
-        SCOPED_TRACE(path.constData());
-        const Record record = read(path);
+    const std::vector<Case> cases = {
+        {fixture("corrupt.flac"), CTAGLIB_FAILED, "The file is damaged or is not a FLAC file"},
+        {fixture("empty.mp3"), CTAGLIB_EMPTY_FILE, "The file is empty"},
+        {fixture("not-audio.mp3"), CTAGLIB_FAILED, "No MPEG audio was found in the file"},
+        {fixture("rf64.wav"), CTAGLIB_UNSUPPORTED_VARIANT, "RF64 WAV files are not supported"},
+        {fixture("two-streams.ogg"), CTAGLIB_UNSUPPORTED_VARIANT,
+         "Ogg files with several streams are not supported"},
+        {QFile::encodeName(folder.filePath("missing.mp3")), CTAGLIB_MISSING, "The file does not exist"},
+        {QFile::encodeName(folder.path()), CTAGLIB_FAILED, "Could not open file"}, // a directory
+        {QFile::encodeName(folder.write("text.wav", QByteArray(500, 'x'))), CTAGLIB_FAILED,
+         "The file is damaged or is not a WAV file"},
+        {QFile::encodeName(folder.write("text.aiff", QByteArray(500, 'x'))), CTAGLIB_FAILED,
+         "The file is damaged or is not an AIFF file"},
+        {QFile::encodeName(folder.write("empty.flac")), CTAGLIB_EMPTY_FILE, "The file is empty"},
+        {QFile::encodeName(folder.write("empty.m4a")), CTAGLIB_EMPTY_FILE, "The file is empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.constData());
+        const Record record = read(c.path);
         ASSERT_NE(record, nullptr);
-        EXPECT_STREQ(record->error, "Could not open file");
+        EXPECT_STREQ(record->error, c.reason);
+        EXPECT_EQ(record->errorCode, c.code);
         EXPECT_EQ(record->fileType, nullptr);
         EXPECT_EQ(record->codec, nullptr);
         EXPECT_EQ(record->title, nullptr);
@@ -201,6 +221,97 @@ TEST(CTagLibReadErrors, FilesTagLibCannotOpenGiveOnlyTheErrorText) {
     }
     EXPECT_EQ(ctaglib_read(nullptr), nullptr);
     ctaglib_free_result(nullptr); // ignored
+}
+
+// ---- Tags TagLib reads only in part, compared with another reader ----
+
+// The first text of an item of Tests/Support/tagdump, which prints ID3 frames
+// as mutagen's representation and Vorbis comments as a JSON list.
+std::optional<std::string> mutagenText(const QJsonObject& items, const QString& key) {
+    if (!items.contains(key))
+        return std::nullopt;
+    const QString dumped = items[key].toString();
+    if (key.startsWith(u"VC:"))
+        return QJsonDocument::fromJson(dumped.toUtf8()).array().first().toString().toStdString();
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("text=\\['(.*?)'\\]")).match(dumped);
+    return match.hasMatch() ? std::optional(match.captured(1).toStdString()) : std::nullopt;
+}
+
+std::optional<int32_t> leadingNumber(const std::optional<std::string>& text) {
+    return text ? std::optional(std::stoi(*text)) : std::nullopt;
+}
+
+// The fields another reader shows, as far as these fixtures hold them.
+Tags asMutagenReads(const QJsonObject& items) {
+    const bool id3 = items.contains(QStringLiteral("ID3:version"));
+    const auto text = [&](const char* frame, const char* key) {
+        return mutagenText(items,
+                           QString::fromLatin1(id3 ? "ID3:" : "VC:") + QLatin1String(id3 ? frame : key));
+    };
+    Tags t;
+    t.title = text("TIT2", "TITLE");
+    t.artist = text("TPE1", "ARTIST");
+    t.album = text("TALB", "ALBUM");
+    t.albumArtist = text("TPE2", "ALBUMARTIST");
+    t.composer = text("TCOM", "COMPOSER");
+    t.genre = text("TCON", "GENRE");
+    t.comment = text("COMM::eng", "COMMENT");
+    t.year = leadingNumber(text("TYER", "DATE"));
+    const std::optional<std::string> track = text("TRCK", "TRACKNUMBER");
+    t.track = leadingNumber(track);
+    if (track && track->find('/') != std::string::npos)
+        t.trackTotal = std::stoi(track->substr(track->find('/') + 1));
+    return t;
+}
+
+TEST(CTagLibReadInPart, FieldsAroundABrokenFrameOrBlockReadAsAnotherReaderShowsThem) {
+    const QStringList names = {QStringLiteral("zero-size-frame.mp3"), QStringLiteral("wmp9-popm.mp3"),
+                               QStringLiteral("bad-comment-length.flac")};
+    QStringList paths;
+    for (const QString& name : names)
+        paths.append(fixturePath(name));
+    QString error;
+    const QList<QJsonObject> dumps = TestSupport::independentTagDump(paths, &error);
+    ASSERT_EQ(dumps.size(), names.size()) << error.toStdString();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i].toStdString());
+        const Record record = read(QFile::encodeName(paths[i]));
+        ASSERT_NE(record, nullptr);
+        ASSERT_EQ(record->error, nullptr);
+        const Tags expected = asMutagenReads(dumps[i]["items"].toObject());
+        EXPECT_TRUE(expected.title && expected.genre) << "the fixture holds fields on both sides";
+        EXPECT_EQ(tagsOf(*record), expected);
+        EXPECT_EQ(record->readInPart, 1);
+    }
+    for (const char* whole :
+         {"rich.mp3", "rich-v24.mp3", "rich.flac", "rich.wav", "tagged.aiff", "tagged.dsf"})
+        EXPECT_EQ(read(fixture(whole))->readInPart, 0) << whole;
+}
+
+// Read by a process without root's privileges, who could read anything.
+TEST(CTagLibReadErrors, AFileWithoutReadPermissionSaysSo) {
+    const ScopedFileCopy copy("tagged.mp3");
+    ASSERT_EQ(chmod(copy.nativePath().constData(), 0), 0);
+    chmod(QFile::encodeName(QFileInfo(copy.path()).absolutePath()).constData(), 0755);
+    const auto reason = [&] {
+        const Record record = read(copy.nativePath());
+        return record && record->errorCode == CTAGLIB_NO_PERMISSION &&
+               std::string(record->error) == "No permission to read the file";
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(reason());
+        return;
+    }
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(setgid(65534) != 0 || setuid(65534) != 0 ? 2 : reason() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "cannot drop root privileges here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(CTagLibReadErrors, UnicodePathsWork) {

@@ -12,6 +12,7 @@
 #include <id3v2tag.h>
 #include <mp4coverart.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -335,29 +336,65 @@ TEST(CTagLibWritePictures, LeavingPicturesKeepsBothFlacPlacesAsTheyAre) {
 
 // ---- Failures ----
 
-TEST(CTagLibWriteErrors, FilesThatCannotBeOpenedAreLeftAlone) {
+TEST(CTagLibWriteErrors, FilesThatCannotBeOpenedAreLeftAloneWithTheReason) {
     TestSupport::ScratchFolder folder;
-    for (const QString& fixture :
-         {QStringLiteral("empty.mp3"), QStringLiteral("not-audio.mp3"), QStringLiteral("corrupt.flac")}) {
+    const std::vector<std::pair<QString, int>> fixtures = {
+        {QStringLiteral("empty.mp3"), CTAGLIB_EMPTY_FILE},
+        {QStringLiteral("not-audio.mp3"), CTAGLIB_FAILED},
+        {QStringLiteral("corrupt.flac"), CTAGLIB_FAILED},
+        {QStringLiteral("rf64.wav"), CTAGLIB_UNSUPPORTED_VARIANT},
+        {QStringLiteral("two-streams.ogg"), CTAGLIB_UNSUPPORTED_VARIANT},
+    };
+    for (const auto& [fixture, code] : fixtures) {
         SCOPED_TRACE(fixture.toStdString());
         const ScopedFileCopy copy(fixture);
         const QByteArray before = copy.bytes();
-        EXPECT_EQ(write(copy.nativePath(), fullTags(), twoPictures()), -1);
+        EXPECT_EQ(write(copy.nativePath(), fullTags(), twoPictures()), code);
         EXPECT_EQ(copy.bytes(), before);
     }
     const QByteArray text(300, 't');
     for (const QString& name : {QStringLiteral("text.wav"), QStringLiteral("text.aif")}) {
         const QString path = folder.write(name, text);
-        EXPECT_EQ(write(QFile::encodeName(path), fullTags()), -1) << name.toStdString();
+        EXPECT_EQ(write(QFile::encodeName(path), fullTags()), CTAGLIB_FAILED) << name.toStdString();
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), text);
     }
-    EXPECT_EQ(write(QFile::encodeName(folder.filePath("missing.mp3")), fullTags()), -1);
+    EXPECT_EQ(write(QFile::encodeName(folder.filePath("missing.mp3")), fullTags()), CTAGLIB_MISSING);
     EXPECT_FALSE(QFile::exists(folder.filePath("missing.mp3")));
     EXPECT_EQ(ctaglib_write(nullptr, "", "", "", "", "", "", "", "", "", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                             -1, nullptr, -1),
-              -1);
+              CTAGLIB_FAILED);
+}
+
+// MP4 keeps these numbers in 16 bits: a larger one would be saved cut short.
+TEST(CTagLibWriteErrors, Mp4NumbersAbove65535AreRefusedAndTheFileIsUntouched) {
+    const ScopedFileCopy copy("tagged.m4a");
+    const QByteArray before = copy.bytes();
+    for (uint32_t field : {CTAGLIB_FIELD_TRACK, CTAGLIB_FIELD_TRACK_TOTAL, CTAGLIB_FIELD_DISC,
+                           CTAGLIB_FIELD_DISC_TOTAL, CTAGLIB_FIELD_BPM}) {
+        Tags tags;
+        tags.track = tags.trackTotal = tags.disc = tags.discTotal = tags.bpm = 65536;
+        EXPECT_EQ(write(copy.nativePath(), tags, {}, field), CTAGLIB_VALUE_TOO_LARGE) << field;
+    }
+    EXPECT_EQ(copy.bytes(), before);
+    Tags largest;
+    largest.track = 65535;
+    ASSERT_EQ(write(copy.nativePath(), largest, {}, CTAGLIB_FIELD_TRACK), CTAGLIB_OK);
+    EXPECT_EQ(read(copy.nativePath())->track, 65535);
+}
+
+// A read-only mount: everything on it reads, nothing is written.
+TEST(CTagLibWriteErrors, FilesOnAReadOnlyFileSystemSayWhy) {
+    TestSupport::SmallFileSystem fileSystem("1M");
+    if (!fileSystem.mounted())
+        GTEST_SKIP() << fileSystem.skipReason().toStdString();
+    const QString path = fileSystem.filePath(QStringLiteral("tagged.mp3"));
+    ASSERT_TRUE(QFile::copy(TestSupport::fixturePath(QStringLiteral("tagged.mp3")), path));
+    const QByteArray mountPoint = QFile::encodeName(fileSystem.path());
+    ASSERT_EQ(::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_EQ(write(QFile::encodeName(path), fullTags()), CTAGLIB_READ_ONLY_FILE_SYSTEM);
+    EXPECT_EQ(read(QFile::encodeName(path))->error, nullptr);
 }
 
 TEST(CTagLibWriteErrors, PictureSizesBeyondFourGigabytesFailTheWrite) {
@@ -380,13 +417,13 @@ int writeWithoutPrivileges(const QByteArray& path) {
     if (child == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0)
             _exit(2);
-        _exit(write(path, fullTags()) == -1 ? 1 : 0);
+        _exit(write(path, fullTags()) == CTAGLIB_NO_PERMISSION ? 1 : 0);
     }
     int status = 0;
     waitpid(child, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) == 2)
         return 99; // could not drop privileges
-    return WEXITSTATUS(status) == 1 ? -1 : 0;
+    return WEXITSTATUS(status) == 1 ? CTAGLIB_NO_PERMISSION : 0;
 }
 
 TEST_P(CTagLibEveryFormat, ReadOnlyFileFailsToWriteAndStaysUnchanged) {
@@ -398,7 +435,7 @@ TEST_P(CTagLibEveryFormat, ReadOnlyFileFailsToWriteAndStaysUnchanged) {
     const int result = writeWithoutPrivileges(copy.nativePath());
     if (result == 99)
         GTEST_SKIP() << "cannot drop root privileges here";
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result, CTAGLIB_NO_PERMISSION);
     EXPECT_EQ(copy.bytes(), before);
     const Record record = read(copy.nativePath());
     ASSERT_NE(record, nullptr);

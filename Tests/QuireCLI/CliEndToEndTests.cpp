@@ -248,19 +248,37 @@ TEST_F(CliTest, AFailedSaveExitsWithTheMessage) {
                                              QFileDevice::ExeOther);
     const CliRun run = runCli({"-c", "set title Changed", "-c", "save", folder.path()}, true);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("locked.mp3: Failed to write tags to file")))
+    EXPECT_TRUE(run.err.contains(QStringLiteral("locked.mp3: You don’t have permission to change this file")))
         << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QStringLiteral("unsaved"))) << run.err.toStdString();
+}
+
+TEST_F(CliTest, FilesReadInPartAndValuesTooLargeForTheFormatAreNamed) {
+    add(QStringLiteral("zero.mp3"), QStringLiteral("zero-size-frame.mp3"));
+    add(QStringLiteral("long.m4a"), QStringLiteral("tagged.m4a"));
+    const CliRun run = runCli({"-c", "set trackNumber 70000", "-c", "save", folder.path()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("could be read only in part. Saving them is refused where it "
+                                                "would lose the damaged part:\nzero.mp3")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral(
+        "long.m4a: Not saved: Track Number is too large for MP4 files, which hold at most 65535")))
+        << run.err.toStdString();
 }
 
 TEST_F(CliTest, UnreadableFilesAreNamedAndJsonOutputIsValid) {
     add(QStringLiteral("good.mp3"), QStringLiteral("tagged.mp3"));
     add(QStringLiteral("bad.mp3"), QStringLiteral("not-audio.mp3"));
+    add(QStringLiteral("empty.flac"), QStringLiteral("empty.mp3"));
     const CliRun run = runCli({"--json", "-c", "show", "-c", "history", "-c", "list", folder.path()});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(
-        QStringLiteral("Couldn’t read these files. They haven’t been added or changed:\nbad.mp3")))
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("Couldn’t read these files. They haven’t been added or changed:\n")))
         << run.err.toStdString();
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("\nbad.mp3: Read error: No MPEG audio was found in the file")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("\nempty.flac: The file is empty"))) << run.err.toStdString();
     // One JSON document for the whole run, each command's result in order.
     QJsonParseError error{};
     const QJsonArray results = QJsonDocument::fromJson(run.out.toUtf8(), &error).array();

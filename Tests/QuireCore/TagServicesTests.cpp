@@ -1,5 +1,7 @@
+#include "QuireCore/TagLibAccess.h"
 #include "QuireCore/TagReader.h"
 #include "QuireCore/TagWriter.h"
+#include "QuireTagHelper/InProcessTagLibAccess.h"
 
 #include "Support/TestSupport.h"
 
@@ -190,18 +192,63 @@ TEST(TagServices, UndecodablePicturesAreKeptWithoutDimensions) {
 
 TEST(TagServices, FailuresCarryTheirTexts) {
     const std::pair<const char*, const char*> cases[] = {
-        {"empty.mp3", "Read error: Could not open file"},
-        {"not-audio.mp3", "Read error: Could not open file"}};
+        {"empty.mp3", "The file is empty"},
+        {"not-audio.mp3", "Read error: No MPEG audio was found in the file"},
+        {"rf64.wav", "RF64 WAV files are not supported"},
+        {"corrupt.flac", "Read error: The file is damaged or is not a FLAC file"}};
     for (const auto& [fixture, message] : cases) {
         const ReadResult result = TagLibTagReader().read(FileCopy(QLatin1String(fixture)).url());
         ASSERT_FALSE(result.ok()) << fixture;
         EXPECT_EQ(result.error().description(), QString::fromUtf8(message)) << fixture;
     }
     const QUrl missing = QUrl::fromLocalFile(QStringLiteral("/nonexistent/folder/a.mp3"));
-    EXPECT_EQ(TagLibTagReader().read(missing).error().kind(), TagReaderError::Kind::readError);
-    EXPECT_EQ(TagLibWriter().write(missing, {}, std::nullopt), TagReaderError::writeFailed());
+    EXPECT_EQ(TagLibTagReader().read(missing).error().description(),
+              QStringLiteral("The file no longer exists"));
+    EXPECT_EQ(TagLibWriter().write(missing, {}, std::nullopt), TagReaderError::missing());
     EXPECT_EQ(TagReaderError::writeFailed().description(), QStringLiteral("Failed to write tags to file"));
     EXPECT_EQ(TagReaderError::failedToOpen().description(), QStringLiteral("Could not open file"));
+}
+
+// Reads the real file; every write ends as the bridge would report a refusal.
+class RefusingAccess final : public TagLibAccess {
+public:
+    explicit RefusingAccess(BridgeWriteOutcome outcome)
+        : m_outcome(outcome) {}
+    BridgeReadResult read(const std::string& path) const override {
+        return InProcessTagLibAccess().read(path);
+    }
+    BridgeWriteOutcome write(const BridgeWriteRequest&) const override { return m_outcome; }
+
+private:
+    BridgeWriteOutcome m_outcome;
+};
+
+TEST(TagServices, EveryRefusalOfTheBridgeReachesTheUserAsItsReason) {
+    const std::pair<BridgeWriteOutcome, const char*> cases[] = {
+        {BridgeWriteOutcome::failed, "Failed to write tags to file"},
+        {BridgeWriteOutcome::tagsNotReadCompletely,
+         "Not saved: the tags could not be read completely, and saving would lose the part that could not be "
+         "read"},
+        {BridgeWriteOutcome::duplicateTags,
+         "Not saved: the file has two tags of the same kind, and saving would lose one of them"},
+        {BridgeWriteOutcome::valueTooLarge, "Not saved: a value is too large for this file’s format"},
+        {BridgeWriteOutcome::missing, "The file no longer exists"},
+        {BridgeWriteOutcome::noPermission, "You don’t have permission to change this file"},
+        {BridgeWriteOutcome::readOnlyFileSystem, "The file is on a read-only file system"},
+        {BridgeWriteOutcome::unsupportedVariant, "This variant of the format is not supported"},
+        {BridgeWriteOutcome::emptyFile, "The file is empty"},
+    };
+    const FileCopy copy(QStringLiteral("tagged.mp3"));
+    const QByteArray before = copy.bytes();
+    TagSet tags;
+    tags.title = QStringLiteral("Refused");
+    for (const auto& [outcome, text] : cases) {
+        const std::optional<TagReaderError> error =
+            writeTags(RefusingAccess(outcome), copy.url(), tags, {TagField::title}, std::nullopt);
+        ASSERT_TRUE(error.has_value()) << text;
+        EXPECT_EQ(error->description(), QString::fromUtf8(text));
+    }
+    EXPECT_EQ(copy.bytes(), before);
 }
 
 TEST(MockReader, TrackAndTitleFromTheName) {

@@ -19,6 +19,30 @@
 extern "C" {
 #endif
 
+/*
+ * Result codes of the write functions, and the reason of a failed read
+ * (CTagLibTag.errorCode).
+ */
+enum {
+    CTAGLIB_OK = 0,
+    CTAGLIB_FAILED = -1,
+    /* The file's tags could not be read completely, and the part that was not
+       read could not be kept: the file was left as it was. */
+    CTAGLIB_TAGS_NOT_READ_COMPLETELY = -2,
+    /* The file has two tags of the same kind (two ID3 chunks, say). */
+    CTAGLIB_DUPLICATE_TAGS = -3,
+    /* A value is larger than the format can hold (MP4 numbers: 65535). */
+    CTAGLIB_VALUE_TOO_LARGE = -4,
+    CTAGLIB_MISSING = -5,
+    CTAGLIB_NO_PERMISSION = -6,
+    CTAGLIB_READ_ONLY_FILE_SYSTEM = -7,
+    /* A variant of the format that is not supported (RF64 WAV, Ogg with
+       several streams...); the error text names it. */
+    CTAGLIB_UNSUPPORTED_VARIANT = -8,
+    /* The file holds no bytes at all. */
+    CTAGLIB_EMPTY_FILE = -9
+};
+
 /* One embedded picture of a read record. */
 typedef struct CTagLibArtwork {
     uint8_t* data;       /* the picture bytes exactly as stored (owned) */
@@ -73,8 +97,15 @@ typedef struct CTagLibTag {
 
     /* "MP3", "FLAC", "MP4", "AIFF", "WAV", "DSF", "OGG", "OPUS" or "Unknown" (owned) */
     char* fileType;
-    /* Set only on failure: "Could not open file" or "No tag found" (owned) */
+    /* Set only on failure: the reason in English, such as "Could not open
+       file" or "RF64 WAV files are not supported" (owned) */
     char* error;
+    /* With error: one of the CTAGLIB_ codes above, CTAGLIB_FAILED when no
+       more specific one applies. */
+    int32_t errorCode;
+    /* 1 when the tags could be read only in part: some frames or the comment
+       block were malformed, and the fields around them were recovered. */
+    int32_t readInPart;
 } CTagLibTag;
 
 /* One picture to write. Pictures with null data or a size of 0 are skipped. */
@@ -157,8 +188,9 @@ typedef struct CTagLibTagValues {
 /*
  * Writes the fields named by the mask (CTAGLIB_FIELD_... bits) into the file
  * at path and saves it; every other field, and every frame, atom or comment
- * the bridge does not know, stays exactly as it was. Returns 0 on success, -1
- * on failure. values may be null only when the mask is 0.
+ * the bridge does not know, stays exactly as it was. Returns CTAGLIB_OK (0) on
+ * success, else the reason as a CTAGLIB_ code (CTAGLIB_FAILED, -1, when none
+ * more specific applies). values may be null only when the mask is 0.
  *
  * artworkCount is -1 to leave the file's pictures as they are, 0 to remove
  * them all, and n > 0 to replace them with the n pictures at artwork. FLAC
@@ -167,11 +199,12 @@ typedef struct CTagLibTagValues {
  * The file keeps its tag containers: an ID3v2 tag keeps its version (a new
  * one is ID3v2.4), an ID3v1 tag or RIFF INFO list is updated but never added.
  *
- * Nothing is changed when the file cannot be opened, when saving would
- * produce a file the format cannot represent (a FLAC metadata block of
- * 16 MiB or more). When the file's tags could not be read completely and the
- * part that was not read could not be kept intact, nothing is changed and the
- * result is -2.
+ * Nothing is changed when the file cannot be opened (missing, no permission,
+ * read-only file system), when saving would produce a file the format cannot
+ * represent (a FLAC metadata block of 16 MiB or more: CTAGLIB_FAILED; an MP4
+ * number above 65535: CTAGLIB_VALUE_TOO_LARGE). When the file's tags could not
+ * be read completely and the part that was not read could not be kept intact,
+ * nothing is changed and the result is CTAGLIB_TAGS_NOT_READ_COMPLETELY.
  */
 int32_t ctaglib_write_fields(const char* path, const CTagLibTagValues* values, uint32_t fields,
                              const CTagLibArtworkWrite* artwork, int32_t artworkCount);

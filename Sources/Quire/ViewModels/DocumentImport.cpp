@@ -100,16 +100,23 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
 
     // Files are appended in the order their reads finish, a batch at a time,
     // and put in display order once at the end.
-    auto failures = std::make_shared<QList<QUrl>>();
-    connect(job, &ImportJob::filesFinished, this, [this, failures](const QList<ImportJob::Result>& results) {
+    struct Outcome {
+        QList<std::pair<QUrl, QString>> failures; // with the reason
+        QList<QUrl> readInPart;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    connect(job, &ImportJob::filesFinished, this, [this, outcome](const QList<ImportJob::Result>& results) {
         QList<AudioFile> read;
         read.reserve(results.size());
         for (const ImportJob::Result& result : results) {
             if (result.file) {
                 m_savedFiles.insert(result.file->id(), *result.file);
                 read.append(*result.file);
+                if (result.file->isReadInPart())
+                    outcome->readInPart.append(result.location);
             } else {
-                failures->append(result.location);
+                outcome->failures.append(
+                    {result.location, result.error ? result.error->description() : QString()});
             }
         }
         if (!read.isEmpty()) {
@@ -121,18 +128,31 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
         }
         setImportProgress({m_importProgress.total, m_importProgress.completed + results.size()});
     });
-    connect(job, &ImportJob::allFinished, this, [this, job, failures] {
+    connect(job, &ImportJob::allFinished, this, [this, job, outcome] {
         job->deleteLater();
         sortFiles();
         setLoading(false);
-        if (!failures->isEmpty()) {
-            QStringList names, paths;
-            for (const QUrl& location : std::as_const(*failures)) {
-                names.append(Platform::lastPathComponent(location));
+        if (!outcome->failures.isEmpty()) {
+            QStringList lines, paths;
+            for (const auto& [location, reason] : std::as_const(outcome->failures)) {
+                const QString name = Platform::lastPathComponent(location);
+                lines.append(reason.isEmpty() ? name : name + QStringLiteral(": ") + reason);
                 paths.append(location.toLocalFile());
             }
             m_notices.post(Notice::Kind::import,
                            tr("Couldn’t read these files. They haven’t been added or changed:\n") +
+                               lines.join(u'\n'),
+                           paths);
+        }
+        if (!outcome->readInPart.isEmpty()) {
+            QStringList names, paths;
+            for (const QUrl& location : std::as_const(outcome->readInPart)) {
+                names.append(Platform::lastPathComponent(location));
+                paths.append(location.toLocalFile());
+            }
+            m_notices.post(Notice::Kind::readInPart,
+                           tr("The tags of these files are partly damaged and could be read only in part. "
+                              "Saving them is refused where it would lose the damaged part:\n") +
                                names.join(u'\n'),
                            paths);
         }

@@ -88,6 +88,7 @@ struct Notice {
         import,   // files that could not be read or opened
         recovery, // files put right after an interrupted save
         rename,   // files that could not be moved back or forth on disk
+        readInPart, // files whose tags could be read only in part
     };
     quint64 id = 0;
     Kind kind = Kind::save;

@@ -23,6 +23,7 @@ public:
     struct Result {
         QUrl location;
         std::optional<AudioFile> file; // none when the reader reported an error
+        std::optional<TagReaderError> error;
     };
 
     ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int readers,

@@ -44,12 +44,15 @@ TEST(DocumentImport, KeepsSupportedFilesOnceAndSelectsTheFirst) {
     EXPECT_EQ(document.history().undoDescriptions().size(), 1);
 }
 
-TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
+TEST(DocumentImport, UnreadableFilesAreNamedWithTheReasonAndTheRestKept) {
     Library library;
     library.add(QStringLiteral("good.mp3"));
     library.add(QStringLiteral("also good.opus"), QStringLiteral("tagged.opus"));
     library.add(QStringLiteral("broken.flac"), QStringLiteral("corrupt.flac"));
     library.add(QStringLiteral("empty.m4a"), QStringLiteral("empty.mp3"));
+    library.add(QStringLiteral("text.mp3"), QStringLiteral("not-audio.mp3"));
+    library.add(QStringLiteral("rf64.wav"), QStringLiteral("rf64.wav"));
+    library.add(QStringLiteral("two streams.ogg"), QStringLiteral("two-streams.ogg"));
     // Latin-1 names, as libraries copied from older systems have them: a file, and a folder's.
     const QByteArray root = QFile::encodeName(library.folder().path());
     for (const QByteArray& name : {QByteArray("/caf\xe9.mp3"), QByteArray("/d\xe9j\xe0/vu.mp3")}) {
@@ -69,11 +72,20 @@ TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
     EXPECT_TRUE(notices[1].text.startsWith(failureHeading));
     QStringList failed = notices[1].text.mid(failureHeading.size()).split(u'\n');
     failed.sort();
-    EXPECT_EQ(failed, QStringList({"broken.flac", "empty.m4a"}));
+    EXPECT_EQ(failed, QStringList({
+                          "broken.flac: Read error: The file is damaged or is not a FLAC file",
+                          "empty.m4a: The file is empty",
+                          "rf64.wav: RF64 WAV files are not supported",
+                          "text.mp3: Read error: No MPEG audio was found in the file",
+                          "two streams.ogg: Ogg files with several streams are not supported",
+                      }));
     QStringList failedPaths = notices[1].files;
     failedPaths.sort();
-    EXPECT_EQ(failedPaths, QStringList({library.path(QStringLiteral("broken.flac")),
-                                        library.path(QStringLiteral("empty.m4a"))}));
+    EXPECT_EQ(
+        failedPaths,
+        QStringList({library.path(QStringLiteral("broken.flac")), library.path(QStringLiteral("empty.m4a")),
+                     library.path(QStringLiteral("rf64.wav")), library.path(QStringLiteral("text.mp3")),
+                     library.path(QStringLiteral("two streams.ogg"))}));
     // Named with the cause, not as unreadable.
     EXPECT_EQ(notices[0].kind, Notice::Kind::import);
     QStringList misnamed = notices[0].text.split(u'\n');
@@ -82,12 +94,50 @@ TEST(DocumentImport, UnreadableFilesAreNamedAndTheRestKept) {
     misnamed.sort();
     EXPECT_EQ(misnamed, QStringList({library.path(QStringLiteral("caf\uFFFD.mp3")),
                                      library.path(QStringLiteral("d\uFFFDj\uFFFD/vu.mp3"))}));
-    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Import 4 files"));
+    EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Import 7 files"));
 
     // Undoing an import restores the list from before it.
     document.undo();
     EXPECT_TRUE(document.files().isEmpty());
     EXPECT_TRUE(document.selectedFiles().isEmpty());
+}
+
+// Damaged tags: the fields around the damage are shown, and one notice names the files.
+TEST(DocumentImport, FilesReadInPartShowWhatCouldBeReadAndAreNamedOnce) {
+    Library library;
+    library.add(QStringLiteral("zero.mp3"), QStringLiteral("zero-size-frame.mp3"));
+    library.add(QStringLiteral("short.flac"), QStringLiteral("bad-comment-length.flac"));
+    library.add(QStringLiteral("whole.mp3"));
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    ASSERT_EQ(document.files().size(), 3);
+
+    const AudioFile& zero = fileNamed(document, QStringLiteral("zero.mp3"));
+    EXPECT_TRUE(zero.isReadInPart());
+    EXPECT_EQ(zero.tags().title, QStringLiteral("Zero Title"));       // before the empty frame
+    EXPECT_EQ(zero.tags().composer, QStringLiteral("Zero Composer")); // after it
+    EXPECT_EQ(zero.tags().trackTotal, 9);
+    const AudioFile& flac = fileNamed(document, QStringLiteral("short.flac"));
+    EXPECT_TRUE(flac.isReadInPart());
+    EXPECT_EQ(flac.tags().title, QStringLiteral("Short Length"));
+    EXPECT_EQ(flac.tags().genre, QStringLiteral("Ambient"));
+    EXPECT_FALSE(fileNamed(document, QStringLiteral("whole.mp3")).isReadInPart());
+    EXPECT_TRUE(AudioFile::fromJson(zero.toJson()).value().isReadInPart()) << "kept in the journal";
+
+    const QList<Notice> notices = document.notices().all();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0].kind, Notice::Kind::readInPart);
+    QStringList lines = notices[0].text.split(u'\n');
+    EXPECT_EQ(lines.takeFirst(),
+              QStringLiteral("The tags of these files are partly damaged and could be read "
+                             "only in part. Saving them is refused where it would lose "
+                             "the damaged part:"));
+    lines.sort();
+    EXPECT_EQ(lines, QStringList({"short.flac", "zero.mp3"}));
+    QStringList paths = notices[0].files;
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({library.path(QStringLiteral("short.flac")),
+                                  library.path(QStringLiteral("zero.mp3"))}));
 }
 
 TEST(DocumentImport, ReadsAtMostEightAtOnceAndAppendsAsReadsFinish) {

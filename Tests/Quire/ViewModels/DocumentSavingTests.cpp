@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace DocumentTest;
@@ -54,6 +55,50 @@ TEST_F(SavingTest, AFailedFileKeepsItsMarkAndIsListed) {
     EXPECT_FALSE(document.files()[1].isModified()); // its write failed: the disk has the old tags
     document.redo();
     EXPECT_FALSE(document.files()[0].isModified());
+}
+
+// Each refused save names its file and says why, in words the user can act on.
+TEST(DocumentSavingReasons, EveryRefusedSaveSaysWhy) {
+    Library library;
+    library.add(QStringLiteral("gone.mp3"));
+    library.add(QStringLiteral("locked.mp3"));
+    library.add(QStringLiteral("long.m4a"), QStringLiteral("tagged.m4a"));
+    TestSupport::SmallFileSystem fileSystem("1M");
+    const QString mounted = fileSystem.filePath(QStringLiteral("mounted.mp3"));
+    QList<QUrl> locations = {library.url()};
+    if (fileSystem.mounted() && QFile::copy(TestSupport::fixturePath(QStringLiteral("tagged.mp3")), mounted))
+        locations.append(QUrl::fromLocalFile(mounted));
+    DocumentViewModel document;
+    importAndWait(document, locations);
+    ASSERT_EQ(document.files().size(), locations.size() + 2);
+
+    ASSERT_TRUE(QFile::remove(library.path(QStringLiteral("gone.mp3"))));
+    // No write permission for anyone: read-only even for root.
+    ASSERT_TRUE(QFile::setPermissions(library.path(QStringLiteral("locked.mp3")), QFile::ReadOwner));
+    const QByteArray mountPoint = QFile::encodeName(fileSystem.path());
+    const bool readOnlyMount = locations.size() == 2 && ::mount(nullptr, mountPoint.constData(), nullptr,
+                                                                MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    const QList<QUuid> ids = idsOf(document.files());
+    document.setSelectedFiles(QSet<QUuid>(ids.begin(), ids.end()));
+    document.editField(TagField::trackNumber, QStringLiteral("70000"));
+    document.saveAll();
+    waitForSave(document);
+
+    QStringList expected = {
+        QStringLiteral("gone.mp3: The file no longer exists"),
+        QStringLiteral("locked.mp3: You don’t have permission to change this file"),
+        QStringLiteral(
+            "long.m4a: Not saved: Track Number is too large for MP4 files, which hold at most 65535"),
+    };
+    if (readOnlyMount)
+        expected.append(QStringLiteral("mounted.mp3: The file is on a read-only file system"));
+    QStringList lines = noticeText(document).value_or(QString()).split(u'\n');
+    lines.sort();
+    EXPECT_EQ(lines, expected);
+    for (const AudioFile& file : document.files())
+        EXPECT_EQ(file.isModified(), file.filename() != u"mounted.mp3" || readOnlyMount)
+            << file.filename().toStdString();
+    EXPECT_EQ(readBack(library.url(QStringLiteral("long.m4a"))).tags().trackNumber, 3);
 }
 
 TEST_F(SavingTest, EditsDuringASaveAreKeptAndSavedNext) {

@@ -84,8 +84,8 @@ QSet<QString> failedNames(const DocumentViewModel& document) {
     const QString message = noticeText(document).value_or(QString());
     for (const QString& paragraph : message.split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
         const QStringList lines = paragraph.split(u'\n');
-        for (const QString& line : lines.mid(1))
-            names.insert(line.section(u'/', -1));
+        for (const QString& line : lines.mid(1)) // "name: reason", or a path
+            names.insert(line.section(QStringLiteral(": "), 0, 0).section(u'/', -1));
     }
     return names;
 }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 using namespace DocumentTest;
@@ -169,19 +170,39 @@ INSTANTIATE_TEST_SUITE_P(RichFiles, LosslessSave,
                              return name;
                          });
 
+// The frames, header and body, of an ID3v2.3 tag at the start of a file.
+QList<QByteArray> id3v23Frames(const QByteArray& file) {
+    QList<QByteArray> frames;
+    const qsizetype end =
+        10 + ((file[6] & 0x7F) << 21 | (file[7] & 0x7F) << 14 | (file[8] & 0x7F) << 7 | (file[9] & 0x7F));
+    for (qsizetype pos = 10; pos + 10 <= end && file[pos] != '\0';) {
+        const qsizetype size = qFromBigEndian<quint32>(file.constData() + pos + 4);
+        frames.append(file.mid(pos, 10 + size));
+        pos += 10 + size;
+    }
+    return frames;
+}
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Tags another program wrote such that TagLib reads only part of them.
 TEST(LosslessSaveOfTagsReadInPart, KeepsWhatCouldNotBeReadOrRefusesTheSave) {
     Library library;
     library.add(QStringLiteral("wmp9-popm.mp3"), QStringLiteral("wmp9-popm.mp3"));
     library.add(QStringLiteral("bad-comment-length.flac"), QStringLiteral("bad-comment-length.flac"));
+    library.add(QStringLiteral("zero-size-frame.mp3"), QStringLiteral("zero-size-frame.mp3"));
     DocumentViewModel document;
     importAndWait(document, {library.url()});
-    ASSERT_EQ(document.files().size(), 2);
+    ASSERT_EQ(document.files().size(), 3);
     const QByteArray flacBefore = [&] {
         QFile file(library.path(QStringLiteral("bad-comment-length.flac")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
-    document.setSelectedFiles({document.files()[0].id(), document.files()[1].id()});
+    const QList<QUuid> ids = idsOf(document.files());
+    document.setSelectedFiles(QSet<QUuid>(ids.begin(), ids.end()));
     document.editField(TagField::genre, QStringLiteral("Z"));
     document.saveAll();
     waitForSave(document);
@@ -195,8 +216,26 @@ TEST(LosslessSaveOfTagsReadInPart, KeepsWhatCouldNotBeReadOrRefusesTheSave) {
     EXPECT_EQ(changedItems(dumps[0], dumps[1]), QSet<QString>{"ID3:TCON"});
     EXPECT_FALSE(fileNamed(document, QStringLiteral("wmp9-popm.mp3")).isModified());
 
+    // Around a frame of size 0: every other frame keeps its bytes, the empty one included.
+    const QString zero = library.path(QStringLiteral("zero-size-frame.mp3"));
+    const QList<QJsonObject> zeroDumps =
+        TestSupport::independentTagDump({TestSupport::fixturePath("zero-size-frame.mp3"), zero});
+    ASSERT_EQ(zeroDumps.size(), 2);
+    EXPECT_EQ(zeroDumps[0]["items"].toObject().size(), 9) << "eight frames and the version";
+    EXPECT_EQ(changedItems(zeroDumps[0], zeroDumps[1]), QSet<QString>{"ID3:TCON"});
+    const QByteArray saved = contentsOf(zero);
+    for (const QByteArray& frame :
+         id3v23Frames(contentsOf(TestSupport::fixturePath("zero-size-frame.mp3")))) {
+        if (!frame.startsWith("TCON")) {
+            EXPECT_TRUE(saved.contains(frame)) << frame.left(4).constData();
+        }
+    }
+    EXPECT_FALSE(fileNamed(document, QStringLiteral("zero-size-frame.mp3")).isModified());
+    EXPECT_EQ(readBack(QUrl::fromLocalFile(zero)).tags().composer, QStringLiteral("Zero Composer"));
+
     // The FLAC comment cannot be kept: the save is refused, the file untouched.
-    EXPECT_EQ(noticeText(document),
+    ASSERT_EQ(document.notices().all().size(), 2) << "the import named the files read in part";
+    EXPECT_EQ(document.notices().all().last().text,
               QStringLiteral("bad-comment-length.flac: Not saved: the tags could not be read completely, and "
                              "saving would lose the part that could not be read"));
     EXPECT_TRUE(fileNamed(document, QStringLiteral("bad-comment-length.flac")).isModified());
