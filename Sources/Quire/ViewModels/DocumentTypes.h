@@ -84,10 +84,10 @@ struct PatternRenameReport {
 // never replaces an older one.
 struct Notice {
     enum class Kind {
-        save,     // files that could not be saved
-        import,   // files that could not be read or opened
-        recovery, // files put right after an interrupted save
-        rename,   // files that could not be moved back or forth on disk
+        save,       // files that could not be saved
+        import,     // files that could not be read or opened
+        recovery,   // files put right after an interrupted save
+        rename,     // files that could not be moved back or forth on disk
         readInPart, // files whose tags could be read only in part
     };
     quint64 id = 0;
