@@ -208,8 +208,10 @@ std::optional<TagReaderError> errorOf(BridgeWriteOutcome outcome) {
     case BridgeWriteOutcome::readOnlyFileSystem:
         return TagReaderError::readOnlyFileSystem();
     case BridgeWriteOutcome::unsupportedVariant:
+        // The only variants a save refuses: converting their frames would lose some.
         return TagReaderError::unsupportedVariant(
-            QStringLiteral("This variant of the format is not supported"));
+            QStringLiteral("ID3v2.2 tags, and second ID3v2 tags, holding a frame without an ID3v2.3 form are "
+                           "not supported"));
     case BridgeWriteOutcome::emptyFile:
         return TagReaderError::emptyFile();
     }

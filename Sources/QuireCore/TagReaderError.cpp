@@ -9,7 +9,9 @@ namespace {
 [[maybe_unused]] constexpr const char* unsupportedVariants[] = {
     QT_TRANSLATE_NOOP("TagReaderError", "RF64 WAV files are not supported"),
     QT_TRANSLATE_NOOP("TagReaderError", "Ogg files with several streams are not supported"),
-    QT_TRANSLATE_NOOP("TagReaderError", "This variant of the format is not supported"),
+    QT_TRANSLATE_NOOP(
+        "TagReaderError",
+        "ID3v2.2 tags, and second ID3v2 tags, holding a frame without an ID3v2.3 form are not supported"),
 };
 
 } // namespace

@@ -235,7 +235,8 @@ TEST(TagServices, EveryRefusalOfTheBridgeReachesTheUserAsItsReason) {
         {BridgeWriteOutcome::missing, "The file no longer exists"},
         {BridgeWriteOutcome::noPermission, "You don’t have permission to change this file"},
         {BridgeWriteOutcome::readOnlyFileSystem, "The file is on a read-only file system"},
-        {BridgeWriteOutcome::unsupportedVariant, "This variant of the format is not supported"},
+        {BridgeWriteOutcome::unsupportedVariant,
+         "ID3v2.2 tags, and second ID3v2 tags, holding a frame without an ID3v2.3 form are not supported"},
         {BridgeWriteOutcome::emptyFile, "The file is empty"},
     };
     const FileCopy copy(QStringLiteral("tagged.mp3"));

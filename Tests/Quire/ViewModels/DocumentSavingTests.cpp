@@ -63,6 +63,8 @@ TEST(DocumentSavingReasons, EveryRefusedSaveSaysWhy) {
     library.add(QStringLiteral("gone.mp3"));
     library.add(QStringLiteral("locked.mp3"));
     library.add(QStringLiteral("long.m4a"), QStringLiteral("tagged.m4a"));
+    library.add(QStringLiteral("old.mp3"), QStringLiteral("v22-crm.mp3"));
+    library.add(QStringLiteral("twice.aiff"), QStringLiteral("two-id3-chunks.aiff"));
     TestSupport::SmallFileSystem fileSystem("1M");
     const QString mounted = fileSystem.filePath(QStringLiteral("mounted.mp3"));
     QList<QUrl> locations = {library.url()};
@@ -70,7 +72,7 @@ TEST(DocumentSavingReasons, EveryRefusedSaveSaysWhy) {
         locations.append(QUrl::fromLocalFile(mounted));
     DocumentViewModel document;
     importAndWait(document, locations);
-    ASSERT_EQ(document.files().size(), locations.size() + 2);
+    ASSERT_EQ(document.files().size(), locations.size() + 4);
 
     ASSERT_TRUE(QFile::remove(library.path(QStringLiteral("gone.mp3"))));
     // No write permission for anyone: read-only even for root.
@@ -89,9 +91,15 @@ TEST(DocumentSavingReasons, EveryRefusedSaveSaysWhy) {
         QStringLiteral("locked.mp3: You don’t have permission to change this file"),
         QStringLiteral(
             "long.m4a: Not saved: Track Number is too large for MP4 files, which hold at most 65535"),
+        QStringLiteral(
+            "old.mp3: ID3v2.2 tags, and second ID3v2 tags, holding a frame without an ID3v2.3 form "
+            "are not supported"),
+        QStringLiteral("twice.aiff: Not saved: the file has two tags of the same kind, and saving would lose "
+                       "one of them"),
     };
     if (readOnlyMount)
         expected.append(QStringLiteral("mounted.mp3: The file is on a read-only file system"));
+    expected.sort();
     QStringList lines = noticeText(document).value_or(QString()).split(u'\n');
     lines.sort();
     EXPECT_EQ(lines, expected);
