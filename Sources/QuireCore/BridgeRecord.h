@@ -63,4 +63,5 @@ enum class BridgeWriteOutcome : uint8_t {
     readOnlyFileSystem,
     unsupportedVariant,
     emptyFile,
+    notAFile, // a folder, a device or a pipe has the file's name
 };

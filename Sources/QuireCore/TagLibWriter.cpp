@@ -214,14 +214,16 @@ std::optional<TagReaderError> errorOf(BridgeWriteOutcome outcome) {
                            "not supported"));
     case BridgeWriteOutcome::emptyFile:
         return TagReaderError::emptyFile();
+    case BridgeWriteOutcome::notAFile:
+        return TagReaderError::notAFile();
     }
     return std::nullopt;
 }
 
 // Why the file could not be replaced, where the user can do something about it.
 TagReaderError errorOf(const SaveFailure& failure) {
-    if (failure.reason == SaveFailure::Reason::notRegularFile && failure.code == ENOENT)
-        return TagReaderError::missing();
+    if (failure.reason == SaveFailure::Reason::notRegularFile)
+        return failure.code == ENOENT ? TagReaderError::missing() : TagReaderError::notAFile();
     if (failure.code == ENOSPC || failure.code == EDQUOT)
         return TagReaderError::notEnoughSpace();
     if (failure.reason == SaveFailure::Reason::notWritable)
@@ -235,7 +237,7 @@ TagReaderError errorOfOriginalRead(const TagReaderError& error) {
     using Kind = TagReaderError::Kind;
     const Kind kind = error.kind();
     const bool hasReason = kind == Kind::missing || kind == Kind::noPermission || kind == Kind::emptyFile ||
-                           kind == Kind::unsupportedVariant;
+                           kind == Kind::notAFile || kind == Kind::unsupportedVariant;
     return hasReason ? error : TagReaderError::writeFailed();
 }
 

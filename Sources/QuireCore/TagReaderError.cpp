@@ -57,6 +57,10 @@ QString TagReaderError::description() const {
         return QCoreApplication::translate("TagReaderError", m_payload.toUtf8().constData());
     case Kind::emptyFile:
         return QCoreApplication::translate("TagReaderError", "The file is empty");
+    case Kind::notAFile:
+        return QCoreApplication::translate("TagReaderError",
+                                           "There is no longer a file of this name: a folder or another "
+                                           "kind of item has its name");
     case Kind::notEnoughSpace:
         return QCoreApplication::translate("TagReaderError",
                                            "Not saved: there isn’t enough free space on the disk");

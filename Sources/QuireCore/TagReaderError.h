@@ -18,6 +18,7 @@ public:
         readOnlyFileSystem,
         unsupportedVariant,
         emptyFile,
+        notAFile,
         notEnoughSpace,
     };
 
@@ -51,6 +52,8 @@ public:
         return {Kind::unsupportedVariant, reason};
     }
     static TagReaderError emptyFile() { return {Kind::emptyFile, {}}; }
+    // A folder, a device or a pipe has the file's name.
+    static TagReaderError notAFile() { return {Kind::notAFile, {}}; }
     // The file system has too little room for the saved file.
     static TagReaderError notEnoughSpace() { return {Kind::notEnoughSpace, {}}; }
 

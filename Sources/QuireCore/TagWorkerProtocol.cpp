@@ -11,7 +11,7 @@ namespace {
 
 // Outcome codes of a read reply: success, or the error's kind plus one.
 enum : uint8_t { readSucceeded = 0 };
-constexpr uint8_t lastErrorKind = static_cast<uint8_t>(TagReaderError::Kind::emptyFile);
+constexpr uint8_t lastErrorKind = static_cast<uint8_t>(TagReaderError::Kind::notAFile);
 
 // The read errors a helper sends: the kinds that need no more than their payload.
 std::optional<TagReaderError> readErrorOf(TagReaderError::Kind kind, const QString& payload) {
@@ -29,6 +29,8 @@ std::optional<TagReaderError> readErrorOf(TagReaderError::Kind kind, const QStri
         return TagReaderError::unsupportedVariant(payload);
     case Kind::emptyFile:
         return TagReaderError::emptyFile();
+    case Kind::notAFile:
+        return TagReaderError::notAFile();
     default:
         return std::nullopt;
     }
@@ -505,7 +507,7 @@ Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payloa
     Decoder in(payload);
     in.expectHeader(MessageType::writeReply);
     const uint8_t outcome = in.byte();
-    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::emptyFile))
+    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::notAFile))
         in.fail("unknown write outcome");
     return finish(in, static_cast<BridgeWriteOutcome>(outcome));
 }

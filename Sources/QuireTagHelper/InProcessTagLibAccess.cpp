@@ -23,8 +23,10 @@ bool isRegularFile(const std::string& path) {
 // Why a path that names no regular file cannot be read.
 TagReaderError notRegularFileError(const std::string& path) {
     struct stat status {};
-    if (!isUsableBridgePath(path) || stat(path.c_str(), &status) == 0)
-        return couldNotOpenFileError(); // a folder, a device, a pipe...
+    if (!isUsableBridgePath(path))
+        return couldNotOpenFileError();
+    if (stat(path.c_str(), &status) == 0)
+        return TagReaderError::notAFile(); // a folder, a device, a pipe...
     return errno == ENOENT || errno == ENOTDIR ? TagReaderError::missing()
            : errno == EACCES                   ? TagReaderError::noPermission(false)
                                                : couldNotOpenFileError();
@@ -126,9 +128,14 @@ BridgeWriteOutcome InProcessTagLibAccess::write(const BridgeWriteRequest& reques
     if (!isUsableBridgePath(request.path))
         return BridgeWriteOutcome::failed;
     if (!isRegularFile(request.path))
-        return notRegularFileError(request.path).kind() == TagReaderError::Kind::missing
-                   ? BridgeWriteOutcome::missing
-                   : BridgeWriteOutcome::failed;
+        switch (notRegularFileError(request.path).kind()) {
+        case TagReaderError::Kind::missing:
+            return BridgeWriteOutcome::missing;
+        case TagReaderError::Kind::notAFile:
+            return BridgeWriteOutcome::notAFile;
+        default:
+            return BridgeWriteOutcome::failed;
+        }
     std::vector<CTagLibArtworkWrite> pictures;
     if (request.pictures) {
         pictures.reserve(request.pictures->size());

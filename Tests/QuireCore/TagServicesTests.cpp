@@ -238,6 +238,8 @@ TEST(TagServices, EveryRefusalOfTheBridgeReachesTheUserAsItsReason) {
         {BridgeWriteOutcome::unsupportedVariant,
          "ID3v2.2 tags, and second ID3v2 tags, holding a frame without an ID3v2.3 form are not supported"},
         {BridgeWriteOutcome::emptyFile, "The file is empty"},
+        {BridgeWriteOutcome::notAFile,
+         "There is no longer a file of this name: a folder or another kind of item has its name"},
     };
     const FileCopy copy(QStringLiteral("tagged.mp3"));
     const QByteArray before = copy.bytes();

@@ -100,6 +100,7 @@ TEST(TagWorkerProtocol, EveryMessageRoundTrips) {
     for (const TagReaderError& error :
          {TagReaderError::failedToOpen(), TagReaderError::readError("No tag found"),
           TagReaderError::missing(), TagReaderError::noPermission(false), TagReaderError::emptyFile(),
+          TagReaderError::notAFile(),
           TagReaderError::unsupportedVariant("RF64 WAV files are not supported")}) {
         const auto decoded = decodeReply(payloadOf(Protocol::encodeReadReply(error)));
         ASSERT_TRUE(decoded.ok());
@@ -109,11 +110,11 @@ TEST(TagWorkerProtocol, EveryMessageRoundTrips) {
     const auto unexpected = decodeReply(payloadOf(Protocol::encodeReadReply(TagReaderError::writeFailed())));
     ASSERT_TRUE(unexpected.ok());
     EXPECT_EQ(unexpected.value().error(), TagReaderError::readError("Failed to write tags to file"));
-    for (int outcome = 0; outcome <= static_cast<int>(BridgeWriteOutcome::emptyFile); ++outcome) {
+    for (int outcome = 0; outcome <= static_cast<int>(BridgeWriteOutcome::notAFile); ++outcome) {
         const auto sent = static_cast<BridgeWriteOutcome>(outcome);
         EXPECT_EQ(Protocol::decodeWriteReply(payloadOf(Protocol::encodeWriteReply(sent))).value(), sent);
     }
-    std::string beyond = payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::emptyFile));
+    std::string beyond = payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::notAFile));
     ++beyond.back();
     EXPECT_FALSE(Protocol::decodeWriteReply(beyond).ok());
 }
@@ -433,7 +434,7 @@ TEST(IsolatedTagLibAccess, HelpersInheritNoOtherDescriptors) {
     ASSERT_FALSE(inHelper.ok());
     // The helper has no such descriptor, or one of its own that is no regular file.
     EXPECT_TRUE(inHelper.error() == TagReaderError::missing() ||
-                inHelper.error() == TagReaderError::readError("Could not open file"))
+                inHelper.error() == TagReaderError::notAFile())
         << inHelper.error().description().toStdString();
 }
 

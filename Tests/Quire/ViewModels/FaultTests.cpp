@@ -59,7 +59,10 @@ TEST_F(FaultTest, AFileDeletedBeforeTheSaveFailsAlone) {
 TEST_F(FaultTest, AFileReplacedByAFolderFailsAlone) {
     ASSERT_TRUE(QFile::remove(library.path(QStringLiteral("b.flac"))));
     ASSERT_TRUE(QDir(library.path()).mkdir(QStringLiteral("b.flac")));
-    saveExpectingFailureOf(QStringLiteral("b.flac"), QStringLiteral("Failed to write tags to file"));
+    saveExpectingFailureOf(
+        QStringLiteral("b.flac"),
+        QStringLiteral(
+            "There is no longer a file of this name: a folder or another kind of item has its name"));
     EXPECT_TRUE(QDir(library.path(QStringLiteral("b.flac"))).isEmpty());
 }
 
