@@ -3,6 +3,26 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+
+// The engine's replacement template for what the user typed: "\1" (the form
+// most tools take) becomes "$1"; every other escape stays as typed.
+QString groupReferencesAsDollars(const QString& typed) {
+    QString result;
+    result.reserve(typed.size());
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        if (typed[i] == u'\\' && i + 1 < typed.size()) {
+            result.append(typed[i + 1].isDigit() ? QChar(u'$') : typed[i]);
+            result.append(typed[++i]);
+        } else {
+            result.append(typed[i]);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
 TextSearch::TextSearch(const QString& search, bool useRegex, bool wholeWord)
     : m_literal(search)
     , m_isExpression(useRegex || wholeWord) {
@@ -31,7 +51,7 @@ std::optional<QString> TextSearch::replaced(const QString& text, const QString& 
     }
     if (!m_expression)
         return std::nullopt;
-    auto outcome = m_expression->replaceAll(text, replacement);
+    auto outcome = m_expression->replaceAll(text, groupReferencesAsDollars(replacement));
     return outcome ? std::move(outcome).value() : std::nullopt;
 }
 

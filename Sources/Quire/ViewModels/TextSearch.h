@@ -18,12 +18,18 @@ class TextSearch {
 public:
     TextSearch(const QString& search, bool useRegex, bool wholeWord);
 
+    // False for a regular expression that does not compile.
+    bool isValid() const { return !m_isExpression || m_expression.has_value(); }
+
     // The number of non-overlapping occurrences; none when the search cannot
     // run on this text (it does not compile, or ran out of time), which voids
     // the whole operation.
     std::optional<qsizetype> count(const QString& text) const;
     // The text with every occurrence replaced; none as for count, and also
-    // when the template names a group the expression does not have.
+    // when the template names a group the expression does not have. With an
+    // expression (whole words too), "$1" and "\1" both insert the first group,
+    // "$0" the match, and "\" makes the next character literal; a plain
+    // search's replacement is literal.
     std::optional<QString> replaced(const QString& text, const QString& replacement) const;
 
 private:

@@ -113,6 +113,10 @@ TEST_F(TextFindReplace, RegularExpressionsUseTemplatesAndInvalidOnesChangeNothin
     select({0});
     EXPECT_EQ(replace("(\\w+) - (\\w+)", "$2 - $1", true, false), 1);
     EXPECT_EQ(value(0, TagField::title), QStringLiteral("B - A"));
+    // Groups by backslash too, as most tools write them; a doubled backslash stays one.
+    EXPECT_EQ(replace("(\\w+) - (\\w+)", "\\2 \\\\ \\1", true, false), 1);
+    EXPECT_EQ(value(0, TagField::title), QStringLiteral("A \\ B"));
+    EXPECT_EQ(replace("(\\w+) \\\\ (\\w+)", "$2 - $1", true, false), 1);
     EXPECT_EQ(replace("USD", "\\$", true, false, {TagField::album}), 1);
     EXPECT_EQ(value(0, TagField::album), QStringLiteral("10 $"));
 

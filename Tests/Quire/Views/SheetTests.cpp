@@ -226,6 +226,14 @@ TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
     EXPECT_LT(typing.elapsed(), 300);
     ASSERT_TRUE(counted());
 
+    // An expression that does not compile is explained where it was typed, and nothing replaces.
+    QTest::keyClicks(sheet->searchField(), "(");
+    ASSERT_TRUE(counted());
+    EXPECT_EQ(sheet->matchCaption()->text(), "This is not a valid regular expression");
+    EXPECT_FALSE(sheet->primaryButton()->isEnabled());
+    QTest::keyClick(sheet->searchField(), Qt::Key_Backspace);
+    EXPECT_TRUE(sheet->primaryButton()->isEnabled());
+
     // "Apply to all loaded files" reaches the file that is not selected.
     sheet->regexToggle()->click();
     sheet->searchField()->setText(QStringLiteral("Caf"));

@@ -57,6 +57,8 @@ FindReplaceSheet::FindReplaceSheet(DocumentViewModel* document, QWidget* parent)
     connect(m_search, &QLineEdit::textChanged, this, &FindReplaceSheet::updateMatchCount);
     for (QCheckBox* toggle : {m_regex, m_wholeWord, m_allFiles})
         connect(toggle, &QCheckBox::toggled, this, &FindReplaceSheet::updateMatchCount);
+    for (QCheckBox* toggle : {m_regex, m_wholeWord})
+        connect(toggle, &QCheckBox::toggled, this, &FindReplaceSheet::refreshButtons);
     connect(m_fields, &FieldChips::chosenChanged, this, &FindReplaceSheet::updateMatchCount);
     connect(m_search, &QLineEdit::textChanged, this, &FindReplaceSheet::refreshButtons);
     connect(m_fields, &FieldChips::chosenChanged, this, &FindReplaceSheet::refreshButtons);
@@ -69,8 +71,13 @@ FindReplaceSheet::~FindReplaceSheet() {
         m_stopCount->store(true);
 }
 
+bool FindReplaceSheet::searchIsValid() const {
+    return TextSearch(m_search->text(), m_regex->isChecked(), m_wholeWord->isChecked()).isValid();
+}
+
 void FindReplaceSheet::refreshButtons() {
-    primaryButton()->setEnabled(!m_search->text().isEmpty() && !m_fields->chosen().isEmpty());
+    primaryButton()->setEnabled(!m_search->text().isEmpty() && !m_fields->chosen().isEmpty() &&
+                                searchIsValid());
 }
 
 // The files are copied here, on the GUI thread (cheap: they are implicitly
@@ -86,6 +93,14 @@ void FindReplaceSheet::updateMatchCount() {
     m_counting = !m_search->text().isEmpty();
     if (!m_counting) {
         m_caption->hide();
+        return;
+    }
+    // Said where it was typed, rather than replacing in no field.
+    if (!searchIsValid()) {
+        m_counting = false;
+        m_caption->setText(tr("This is not a valid regular expression"));
+        setTone(m_caption, Tone::failure);
+        m_caption->show();
         return;
     }
 

@@ -34,6 +34,7 @@ public:
 private:
     void updateMatchCount();
     void showMatchCount(int count);
+    bool searchIsValid() const;
     void refreshButtons();
     void replaceAll();
 
