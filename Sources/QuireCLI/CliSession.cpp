@@ -248,18 +248,16 @@ CliSession::Status CliSession::rename(const CliCommand& command) {
     const std::optional<AudioFile> file = singleFileNamed(command.arguments[0]);
     if (!file)
         return Status::failed;
-    switch (m_document.renameFile(file->id(), command.arguments[1])) {
-    case FileRenameResult::done:
-        result(QStringLiteral("done"), QStringLiteral("done"));
-        return Status::ok;
-    case FileRenameResult::unchanged:
-        result(QStringLiteral("unchanged"), QStringLiteral("unchanged"));
-        return Status::ok;
-    case FileRenameResult::failed:
-        break;
+    const Result<FileRenameResult, QString> renamed = m_document.renameFile(file->id(), command.arguments[1]);
+    if (!renamed) {
+        m_err << renamed.error() << Qt::endl;
+        result(QStringLiteral("failed"), QStringLiteral("failed"));
+        return Status::failed;
     }
-    result(QStringLiteral("failed"), QStringLiteral("failed"));
-    return Status::failed;
+    const QString outcome =
+        renamed.value() == FileRenameResult::done ? QStringLiteral("done") : QStringLiteral("unchanged");
+    result(outcome, outcome);
+    return Status::ok;
 }
 
 CliSession::Status CliSession::renamePattern(const CliCommand& command) {

@@ -19,18 +19,22 @@ QString cleanedBaseName(const QString& typed, const QString& extension) {
 
 } // namespace
 
-FileRenameResult DocumentViewModel::renameFile(const QUuid& id, const QString& typedName) {
+Result<FileRenameResult, QString> DocumentViewModel::renameFile(const QUuid& id, const QString& typedName) {
     ASSERT_GUI_THREAD();
     if (m_isSaving || m_isMovingFiles)
-        return FileRenameResult::failed;
+        return tr("Files are being saved or moved. Rename the file when that is done.");
     const qsizetype index = indexOfFile(id);
     if (index < 0)
-        return FileRenameResult::failed;
+        return tr("The file is no longer in the list.");
     const QUrl current = m_files[index].url();
     const QString extension = Platform::pathExtension(current);
     const QString base = cleanedBaseName(typedName, extension);
-    if (base.isEmpty() || base == u"." || base == u".." || FileMover::containsIllegalFilenameCharacter(base))
-        return FileRenameResult::failed;
+    if (base.isEmpty())
+        return tr("A file name can’t be empty.");
+    if (base == u"." || base == u"..")
+        return tr("“%1” can’t be a file name.").arg(base);
+    if (FileMover::containsIllegalFilenameCharacter(base))
+        return tr("A file name can’t contain / : \\ * ? \" < > | or a null character.");
 
     const QString newName = extension.isEmpty() ? base : base + u'.' + extension;
     const QUrl target =
@@ -38,19 +42,22 @@ FileRenameResult DocumentViewModel::renameFile(const QUuid& id, const QString& t
     if (FileMover::sameStandardizedLocation(target, current))
         return FileRenameResult::unchanged;
 
+    const auto moveFailed = [](const Platform::FileResult& move) {
+        return tr("The file couldn’t be renamed: %1").arg(move.error->description);
+    };
     if (!Platform::exists(target)) {
-        if (!Platform::moveItem(current, target).ok())
-            return FileRenameResult::failed;
+        if (const Platform::FileResult move = Platform::moveItem(current, target); !move.ok())
+            return moveFailed(move);
     } else {
         // Only the same file may sit there: a name differing in a way the volume ignores.
         if (!FileMover::isSameFile(current, target))
-            return FileRenameResult::failed;
+            return tr("“%1” already exists in this folder.").arg(newName);
         const QUrl parked = FileMover::parkingLocation(current);
-        if (!Platform::moveItem(current, parked).ok())
-            return FileRenameResult::failed;
-        if (!Platform::moveItem(parked, target).ok()) {
+        if (const Platform::FileResult move = Platform::moveItem(current, parked); !move.ok())
+            return moveFailed(move);
+        if (const Platform::FileResult move = Platform::moveItem(parked, target); !move.ok()) {
             (void)Platform::moveItem(parked, current);
-            return FileRenameResult::failed;
+            return moveFailed(move);
         }
     }
 

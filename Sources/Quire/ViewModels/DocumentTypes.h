@@ -50,11 +50,10 @@ struct TagClipboard {
     bool operator==(const TagClipboard&) const = default;
 };
 
-// The outcome of renaming one file from the file list.
+// The outcome of renaming one file from the file list (a refusal is its reason instead).
 enum class FileRenameResult {
     done,      // moved; an undo step was recorded
     unchanged, // the cleaned name gives the current location
-    failed,    // nothing moved
 };
 
 // What a rename from a pattern did to each selected file.

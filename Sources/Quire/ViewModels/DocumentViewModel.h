@@ -189,8 +189,10 @@ public:
     void save(const QList<AudioFile>& files, Completion completion = {});
 
     // --- Renaming on disk ---
-    // One file, at once (a single move, on this thread); failed while files move.
-    FileRenameResult renameFile(const QUuid& id, const QString& typedName);
+    // One file, at once (a single move, on this thread). A refusal (a name that
+    // is empty, taken or holds a character file names cannot, a failed move, a
+    // save or moves of files running) says why, for the user; nothing moves then.
+    Result<FileRenameResult, QString> renameFile(const QUuid& id, const QString& typedName);
 
     // From a pattern: moves the selected files on disk in the background,
     // each on its own (a taken name leaves that file where it is), records one

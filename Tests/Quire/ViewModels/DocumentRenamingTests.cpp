@@ -33,25 +33,36 @@ protected:
 };
 
 TEST_F(RenamingTest, TypedNamesAreCleanedAndCheckedBeforeAnythingMoves) {
-    EXPECT_EQ(document.renameFile(flac, QStringLiteral("  New Name.FLAC \n")), FileRenameResult::done);
+    EXPECT_EQ(document.renameFile(flac, QStringLiteral("  New Name.FLAC \n")).value(),
+              FileRenameResult::done);
     EXPECT_TRUE(onDisk(QStringLiteral("New Name.flac")));
     EXPECT_EQ(document.history().undoDescription(), QStringLiteral("Rename old.flac"));
-    EXPECT_EQ(document.renameFile(flac, QStringLiteral("New Name")), FileRenameResult::unchanged);
+    EXPECT_EQ(document.renameFile(flac, QStringLiteral("New Name")).value(), FileRenameResult::unchanged);
 
-    for (const QString& refused : {QStringLiteral("a/b"), QStringLiteral("what?"), QStringLiteral("a:b"),
-                                   QStringLiteral("."), QStringLiteral(".."), QStringLiteral("   "),
-                                   QStringLiteral(".flac"), QStringView(u"nul\0x", 5).toString()})
-        EXPECT_EQ(document.renameFile(flac, refused), FileRenameResult::failed) << refused.toStdString();
+    // Each refusal says why.
+    const QString illegal =
+        QStringLiteral("A file name can’t contain / : \\ * ? \" < > | or a null character.");
+    const std::pair<QString, QString> refusals[] = {
+        {QStringLiteral("AC/DC"), illegal},
+        {QStringLiteral("what?"), illegal},
+        {QStringView(u"nul\0x", 5).toString(), illegal},
+        {QStringLiteral(".."), QStringLiteral("“..” can’t be a file name.")},
+        {QStringLiteral("   "), QStringLiteral("A file name can’t be empty.")},
+        {QStringLiteral(".flac"), QStringLiteral("A file name can’t be empty.")},
+    };
+    for (const auto& [refused, reason] : refusals)
+        EXPECT_EQ(document.renameFile(flac, refused).error(), reason) << refused.toStdString();
     // Another file's name is refused and moves nothing.
     library.add(QStringLiteral("taken.flac"), QStringLiteral("untagged.flac"));
-    EXPECT_EQ(document.renameFile(flac, QStringLiteral("taken")), FileRenameResult::failed);
-    EXPECT_EQ(document.renameFile(QUuid::createUuid(), QStringLiteral("x")), FileRenameResult::failed);
+    EXPECT_EQ(document.renameFile(flac, QStringLiteral("taken")).error(),
+              QStringLiteral("“taken.flac” already exists in this folder."));
+    EXPECT_FALSE(document.renameFile(QUuid::createUuid(), QStringLiteral("x")).ok());
     EXPECT_EQ(folderContents(), QStringList({"New Name.flac", "other.mp3", "taken.flac"}));
     EXPECT_FALSE(fileNamed(document, QStringLiteral("New Name.flac")).isModified());
 }
 
 TEST_F(RenamingTest, UndoAndRedoMoveTheFileBackAndForth) {
-    ASSERT_EQ(document.renameFile(flac, QStringLiteral("Renamed")), FileRenameResult::done);
+    ASSERT_EQ(document.renameFile(flac, QStringLiteral("Renamed")).value(), FileRenameResult::done);
     EXPECT_TRUE(undoAndWait(document));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
     EXPECT_EQ(fileNamed(document, QStringLiteral("old.flac")).id(), flac);
@@ -73,9 +84,9 @@ TEST_F(RenamingTest, UndoAndRedoMoveTheFileBackAndForth) {
 TEST_F(RenamingTest, ExchangedNamesAndLetterCaseGoThroughParking) {
     // Swap the names through a third one, then undo the whole exchange at once.
     const FileSnapshot start = document.snapshot();
-    ASSERT_EQ(document.renameFile(flac, QStringLiteral("swap")), FileRenameResult::done);
-    ASSERT_EQ(document.renameFile(mp3, QStringLiteral("old")), FileRenameResult::done);
-    ASSERT_EQ(document.renameFile(flac, QStringLiteral("other")), FileRenameResult::done);
+    ASSERT_EQ(document.renameFile(flac, QStringLiteral("swap")).value(), FileRenameResult::done);
+    ASSERT_EQ(document.renameFile(mp3, QStringLiteral("old")).value(), FileRenameResult::done);
+    ASSERT_EQ(document.renameFile(flac, QStringLiteral("other")).value(), FileRenameResult::done);
     // old.mp3 and other.flac now; the start state has old.flac and other.mp3.
     const FileSnapshot exchanged = document.snapshot();
     EXPECT_TRUE(restoreAndWait(document, start));
@@ -84,7 +95,7 @@ TEST_F(RenamingTest, ExchangedNamesAndLetterCaseGoThroughParking) {
     EXPECT_EQ(folderContents(), QStringList({"old.mp3", "other.flac"}));
     EXPECT_TRUE(restoreAndWait(document, start));
 
-    EXPECT_EQ(document.renameFile(flac, QStringLiteral("OLD")), FileRenameResult::done);
+    EXPECT_EQ(document.renameFile(flac, QStringLiteral("OLD")).value(), FileRenameResult::done);
     EXPECT_EQ(folderContents(), QStringList({"OLD.flac", "other.mp3"}));
     EXPECT_TRUE(undoAndWait(document));
     EXPECT_EQ(folderContents(), QStringList({"old.flac", "other.mp3"}));
@@ -159,8 +170,7 @@ TEST_F(ManyRenamesTest, AnUndoMovesTheFilesInTheBackgroundAndRedoMovesThemAgain)
     EXPECT_FALSE(document.undo());
     EXPECT_FALSE(document.redo());
     EXPECT_FALSE(document.renameFromPattern(QStringLiteral("{title}")));
-    EXPECT_EQ(document.renameFile(document.files().value(0).id(), QStringLiteral("x")),
-              FileRenameResult::failed);
+    EXPECT_FALSE(document.renameFile(document.files().value(0).id(), QStringLiteral("x")).ok());
     const Result<bool, QString> edit = document.editField(TagField::album, QStringLiteral("During"));
     EXPECT_TRUE(edit.ok() && !edit.value());
     bool saved = false;

@@ -106,7 +106,7 @@ TEST_F(FaultTest, TheFolderOfAPendingRenameRemoved) {
     library.add(QStringLiteral("sub/inner.mp3"), QStringLiteral("tagged.mp3"));
     importAndWait(document, {library.url(QStringLiteral("sub"))});
     const QUuid inner = fileNamed(document, QStringLiteral("inner.mp3")).id();
-    ASSERT_EQ(document.renameFile(inner, QStringLiteral("renamed")), FileRenameResult::done);
+    ASSERT_EQ(document.renameFile(inner, QStringLiteral("renamed")).value(), FileRenameResult::done);
     const QByteArray others = contentsOf(library.path(QStringLiteral("a.mp3")));
 
     // The folder goes away: the undo cannot move the file back.

@@ -171,6 +171,11 @@ TEST_F(FileListTest, CellsCheckWhatIsTyped) {
     EXPECT_EQ(document.files()[0].tags().trackNumber, 5);
     EXPECT_EQ(document.files()[0].tags().trackTotal, 17);
     EXPECT_EQ(document.history().undoDescriptions().size(), steps + 1);
+
+    // A refused name says why, too.
+    EXPECT_FALSE(model()->setData(cell(0, FileColumn::filename), QStringLiteral("AC/DC"), Qt::EditRole));
+    ASSERT_EQ(refusals.count(), 2);
+    EXPECT_TRUE(refusals[1][1].toString().startsWith(QStringLiteral("A file name can’t contain /")));
 }
 
 // The name and tag columns share the width the others leave, never below

@@ -163,8 +163,12 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
     const FileColumn column = FileListColumns::at(index.column()).column;
     const QString text = value.toString();
     switch (column) {
-    case FileColumn::filename:
-        return m_document->renameFile(file.id(), text) != FileRenameResult::failed;
+    case FileColumn::filename: {
+        const Result<FileRenameResult, QString> renamed = m_document->renameFile(file.id(), text);
+        if (!renamed)
+            emit inputRefused(index, renamed.error());
+        return renamed.ok();
+    }
     case FileColumn::title:
     case FileColumn::artist:
     case FileColumn::album:
