@@ -250,6 +250,7 @@ TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
     EXPECT_EQ(steps(), before + 1);
     EXPECT_EQ(value(0, TagField::title), "abnana");
     EXPECT_EQ(sheet->resultText(), "✅ Replaced in 1 field.");
+    EXPECT_EQ(sheet->dismissButton()->text(), "Close");
     EXPECT_TRUE(sheet->isVisible());
     ASSERT_TRUE(counted());
     EXPECT_EQ(sheet->matchCaption()->text(), "0 matches found");

@@ -272,6 +272,8 @@ void Sheet::showResult(const QString& text, SheetParts::Tone tone) {
     m_result->setText(text);
     SheetParts::setTone(m_result, tone);
     m_result->show();
+    // What was done stays done: closing the sheet cancels nothing.
+    m_dismiss->setText(tr("Close"));
 }
 
 FieldChips::FieldChips(const QList<TagField>& offered, const QSet<TagField>& chosen, QWidget* parent)
