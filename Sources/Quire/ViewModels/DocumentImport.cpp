@@ -109,14 +109,14 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
         QList<AudioFile> read;
         read.reserve(results.size());
         for (const ImportJob::Result& result : results) {
-            if (result.file) {
-                m_savedFiles.insert(result.file->id(), *result.file);
-                read.append(*result.file);
-                if (result.file->isReadInPart())
+            if (result.read) {
+                const AudioFile& file = result.read.value();
+                m_savedFiles.insert(file.id(), file);
+                read.append(file);
+                if (file.isReadInPart())
                     outcome->readInPart.append(result.location);
             } else {
-                outcome->failures.append(
-                    {result.location, result.error ? result.error->description() : QString()});
+                outcome->failures.append({result.location, result.read.error().description()});
             }
         }
         if (!read.isEmpty()) {

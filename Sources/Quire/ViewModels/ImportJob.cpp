@@ -74,12 +74,7 @@ void ImportJob::start() {
 void ImportJob::read(Shared& shared, qsizetype index) {
     // at(): the tasks share the list, and a non-const [] would detach it.
     const QUrl& location = shared.locations.at(index);
-    ReadResult read = shared.reader->read(location);
-    Result result{location, std::nullopt, std::nullopt};
-    if (read)
-        result.file = std::move(read).value();
-    else
-        result.error = read.error();
+    Result result{location, shared.reader->read(location)};
     const std::lock_guard lock(shared.mutex);
     shared.ready.append(std::move(result));
     if (shared.job && !shared.handOverPosted) {

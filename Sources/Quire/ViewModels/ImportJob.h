@@ -22,8 +22,7 @@ class ImportJob : public QObject {
 public:
     struct Result {
         QUrl location;
-        std::optional<AudioFile> file; // none when the reader reported an error
-        std::optional<TagReaderError> error;
+        ReadResult read; // the file, or why it could not be read
     };
 
     ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int readers,
