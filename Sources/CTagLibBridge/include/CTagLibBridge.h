@@ -40,8 +40,26 @@ enum {
        several streams...); the error text names it. */
     CTAGLIB_UNSUPPORTED_VARIANT = -8,
     /* The file holds no bytes at all. */
-    CTAGLIB_EMPTY_FILE = -9
+    CTAGLIB_EMPTY_FILE = -9,
+    /* A field the format keeps as a number only (MP4 track, disc and BPM) was
+       given text that is not one, such as "A1". */
+    CTAGLIB_NOT_A_NUMBER = -10
 };
+
+/*
+ * Several values of one item (two artists, say) travel as one text, joined
+ * with this separator; a text written is split at it into several values
+ * wherever the format keeps several (ID3v2.4, Vorbis comments, MP4, APE).
+ */
+#define CTAGLIB_VALUE_SEPARATOR "; "
+
+/* A text item of the file's tag that is none of the fields below, named by
+   TagLib's unified property name (CATALOGNUMBER, MUSICBRAINZ_ALBUMID, ...) or,
+   where TagLib has none, by the item's own name (a TXXX description). */
+typedef struct CTagLibProperty {
+    char* key;   /* owned */
+    char* value; /* several values joined with CTAGLIB_VALUE_SEPARATOR; never null (owned) */
+} CTagLibProperty;
 
 /* One embedded picture of a read record. */
 typedef struct CTagLibArtwork {
@@ -106,6 +124,22 @@ typedef struct CTagLibTag {
     /* 1 when the tags could be read only in part: some frames or the comment
        block were malformed, and the fields around them were recovered. */
     int32_t readInPart;
+
+    /* The numeric fields' text as stored, set whenever the field is present:
+       "1974-11-01" for a full date, "A1" for a vinyl side's track, "12" for a
+       total. A text that is not a plain number leaves the number and its has...
+       flag 0. (owned) */
+    char* yearText;
+    char* trackText;
+    char* trackTotalText;
+    char* discText;
+    char* discTotalText;
+    char* bpmText;
+
+    /* Every other text item of the file's main tag, in key order; null when
+       there are none (owned) */
+    CTagLibProperty* properties;
+    int32_t propertyCount;
 } CTagLibTag;
 
 /* One picture to write. Pictures with null data or a size of 0 are skipped. */
@@ -156,6 +190,12 @@ enum {
                              CTAGLIB_FIELD_TRACK
 };
 
+/* One item to write, see CTagLibTagValues.properties. */
+typedef struct CTagLibPropertyWrite {
+    const char* key;
+    const char* value;
+} CTagLibPropertyWrite;
+
 /* The values of one write, named as in CTagLibTag. Empty or null text removes
    a field; a number whose has... flag is 0 is removed. */
 typedef struct CTagLibTagValues {
@@ -183,6 +223,25 @@ typedef struct CTagLibTagValues {
     int32_t hasDisc;
     int32_t hasDiscTotal;
     int32_t hasBpm;
+
+    /* Text for a numeric field, written as given ("1974-11-01", "A1") in place
+       of the number above; null writes the number. */
+    const char* yearText;
+    const char* trackText;
+    const char* trackTotalText;
+    const char* discText;
+    const char* discTotalText;
+    const char* bpmText;
+
+    /* Other items to change, by key as CTagLibTag.properties names them; a null
+       or empty value removes the item. Items not named stay as they are. They
+       are written whatever the field mask says. */
+    const CTagLibPropertyWrite* properties;
+    int32_t propertyCount;
+
+    /* The version of an ID3v2 tag the write has to create: 3 or 4 (0 means 4).
+       A tag the file already has keeps its version. */
+    int32_t newId3v2Version;
 } CTagLibTagValues;
 
 /*
@@ -197,7 +256,8 @@ typedef struct CTagLibTagValues {
  * pictures are written as picture blocks only.
  *
  * The file keeps its tag containers: an ID3v2 tag keeps its version (a new
- * one is ID3v2.4), an ID3v1 tag or RIFF INFO list is updated but never added.
+ * one is of values->newId3v2Version), an ID3v1 tag or RIFF INFO list is
+ * updated but never added.
  *
  * Nothing is changed when the file cannot be opened (missing, no permission,
  * read-only file system), when saving would produce a file the format cannot
