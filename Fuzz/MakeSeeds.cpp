@@ -35,9 +35,9 @@ AudioFile taggedMp3() {
     tags.title = QStringLiteral("Song");
     tags.artist = QStringLiteral("Ärtist");
     tags.album = QStringLiteral("Album");
-    tags.year = 2001;
-    tags.trackNumber = 3;
-    tags.trackTotal = 12;
+    tags.year = QStringLiteral("2001");
+    tags.trackNumber = QStringLiteral("3");
+    tags.trackTotal = QStringLiteral("12");
     tags.comment = QString();
     tags.compilation = false;
     tags.custom.insert(QStringLiteral("MOOD"), QStringLiteral("calm"));
@@ -52,9 +52,9 @@ AudioFile coveredFlac() {
                   2,          png.size(), ArtworkType::frontCover, QStringLiteral("cover")};
     TagSet tags;
     tags.title = QStringLiteral("Pictures");
-    tags.discNumber = 1;
-    tags.discTotal = 2;
-    tags.bpm = 120;
+    tags.discNumber = QStringLiteral("1");
+    tags.discTotal = QStringLiteral("2");
+    tags.bpm = QStringLiteral("120");
     return AudioFile(fixedId(2), QUrl::fromLocalFile(QStringLiteral("/music/pictures.flac")),
                      AudioFormat::flac, TagContainer::vorbis, {1.0, 900, 48000, 1, QStringLiteral("FLAC")},
                      tags, {cover}, true, QDateTime(QDate(2024, 5, 1), QTime(12, 30), Qt::UTC));
@@ -83,13 +83,13 @@ bool writeProtocolSeeds(const QDir& folder) {
     write.title = "Song";
     write.artist = "Ärtist";
     write.track = 3;
-    write.trackTotal = 12;
+    write.trackTotal = QStringLiteral("12");
     write.compilation = 0;
     write.fields = 0x1FF; // the text fields
     write.pictures = std::vector<BridgePicture>{picture};
     BridgeRecord record{};
     record.title = "Song";
-    record.year = 2001;
+    record.year = QStringLiteral("2001");
     record.disc = 1;
     record.compilation = 1;
     record.duration = 187;

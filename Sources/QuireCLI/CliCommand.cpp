@@ -46,18 +46,17 @@ std::optional<QString> CliCommand::option(const char* name) const {
     return it == options.constEnd() ? std::nullopt : std::optional(it.value());
 }
 
-std::optional<TagField> fieldNamed(const QString& name) {
-    for (TagField field : allTagFields) {
-        if (rawValue(field).compare(name, Qt::CaseInsensitive) == 0)
-            return field;
-    }
-    return std::nullopt;
+std::optional<FieldKey> fieldNamed(const QString& name) {
+    const std::optional<FieldKey> key = FieldKey::fromName(name);
+    if (key && key->isCustom() && key->customName() != name)
+        return std::nullopt;
+    return key;
 }
 
-std::optional<QList<TagField>> fieldsNamed(const QString& list) {
-    QList<TagField> fields;
+std::optional<QList<FieldKey>> fieldsNamed(const QString& list) {
+    QList<FieldKey> fields;
     for (const QString& name : list.split(u',', Qt::SkipEmptyParts)) {
-        const std::optional<TagField> field = fieldNamed(name.trimmed());
+        const std::optional<FieldKey> field = fieldNamed(name.trimmed());
         if (!field)
             return std::nullopt;
         fields.append(*field);
@@ -65,16 +64,22 @@ std::optional<QList<TagField>> fieldsNamed(const QString& list) {
     return fields;
 }
 
-QList<TagField> tagsFromFilenameFields(const CliCommand& command) {
-    QList<TagField> fields;
+QList<FieldKey> tagsFromFilenameFields(const CliCommand& command) {
+    QList<FieldKey> fields;
     for (const QString& field : command.arguments.mid(1)) {
-        if (const std::optional<TagField> named = fieldNamed(field))
+        if (const std::optional<FieldKey> named = fieldNamed(field))
             fields.append(*named);
     }
-    return fields.isEmpty() ? QList<TagField>{TagField::title, TagField::trackNumber} : fields;
+    if (fields.isEmpty())
+        fields = {TagField::title, TagField::trackNumber};
+    return fields + customFieldsIn(command.arguments.value(0));
 }
 
-QList<TagField> tagsFromPathFields() {
+QString joinedValues(const QStringList& values) {
+    return values.join(TagSet::valueSeparator);
+}
+
+QList<FieldKey> tagsFromPathFields() {
     return {TagField::artist, TagField::album};
 }
 

@@ -27,14 +27,20 @@ struct CliCommand {
 // Parses and checks one command line; the error names what was wrong.
 Result<CliCommand, QString> parseCliCommand(const QString& line);
 
-// A field by its raw value (title, albumArtist, ...), in any case.
-std::optional<TagField> fieldNamed(const QString& name);
+// A field by its raw value (title, albumArtist, ...) or property name (DATE,
+// TRACKNUMBER...), in any case; or a custom item by its name in capitals
+// (CATALOGNUMBER), so that a misspelt field name is no new item.
+std::optional<FieldKey> fieldNamed(const QString& name);
 // A comma-separated list of field names; none if any is unknown.
-std::optional<QList<TagField>> fieldsNamed(const QString& list);
-// The fields tags-from-filename fills: those it names, title and trackNumber by default.
-QList<TagField> tagsFromFilenameFields(const CliCommand& command);
+std::optional<QList<FieldKey>> fieldsNamed(const QString& list);
+// The fields tags-from-filename fills: those it names, title and trackNumber
+// by default, and the custom items the pattern names.
+QList<FieldKey> tagsFromFilenameFields(const CliCommand& command);
 // The fields tags-from-path fills.
-QList<TagField> tagsFromPathFields();
+QList<FieldKey> tagsFromPathFields();
+
+// Values given one by one, as the text of a field with several values ("A; B").
+QString joinedValues(const QStringList& values);
 
 // The help text of cadenza-cli.
 QString cliHelpText();

@@ -17,7 +17,9 @@ QString unknownField(const QString& name) {
     QStringList names;
     for (TagField field : allTagFields)
         names.append(rawValue(field));
-    return tr("unknown field “%1” (the fields are %2)").arg(name, names.join(u", "));
+    return tr("unknown field “%1” (the fields are %2, and any other item by its name in capitals, such as "
+              "CATALOGNUMBER)")
+        .arg(name, names.join(u", "));
 }
 
 std::optional<QString> unknownFieldAmong(const QStringList& names) {
@@ -28,14 +30,14 @@ std::optional<QString> unknownFieldAmong(const QStringList& names) {
     return std::nullopt;
 }
 
-// A field, and the value a set command gives it, which must be one the field can hold.
-std::optional<QString> checkFieldAndValue(const QStringList& fieldAndValue) {
-    if (std::optional<QString> unknown = unknownFieldAmong(fieldAndValue.mid(0, 1)))
+// A field, and the values a set command gives it, which must be ones the field can hold.
+std::optional<QString> checkFieldAndValue(const QStringList& fieldAndValues) {
+    if (std::optional<QString> unknown = unknownFieldAmong(fieldAndValues.mid(0, 1)))
         return unknown;
-    if (fieldAndValue.size() < 2)
+    if (fieldAndValues.size() < 2)
         return std::nullopt;
     const Result<QList<FieldEdit>, QString> edits =
-        parseFieldInput(*fieldNamed(fieldAndValue[0]), fieldAndValue[1]);
+        parseFieldInput(*fieldNamed(fieldAndValues[0]), joinedValues(fieldAndValues.mid(1)));
     return edits ? std::nullopt : std::optional(edits.error());
 }
 
@@ -77,22 +79,22 @@ const QList<CliCommandEntry>& CliCommandTable::all() {
          noCheck,
          &S::select},
         {"set",
-         "FIELD [VALUE]",
-         "set a field on the selection; no VALUE clears it",
+         "FIELD [VALUE...]",
+         "set a field on the selection, with several values if given several; no VALUE clears it",
          selecting,
          1,
-         2,
+         -1,
          {},
          {},
          Sel::required,
          [](const CliCommand& c) { return checkFieldAndValue(c.arguments); },
          &S::set},
         {"set-file",
-         "NAME FIELD [VALUE]",
+         "NAME FIELD [VALUE...]",
          "set a field on one file",
          selecting,
          2,
-         3,
+         -1,
          {},
          {},
          Sel::none,

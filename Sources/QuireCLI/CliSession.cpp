@@ -26,6 +26,14 @@ QUrl locationOf(const QString& path) {
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
 }
 
+// A track number as a number, and text that is none ("A1") as it is.
+QJsonValue trackJson(const std::optional<QString>& track) {
+    if (!track)
+        return QJsonValue();
+    const std::optional<qint64> number = TagSet::parseInteger(*track);
+    return number && QString::number(*number) == *track ? QJsonValue(*number) : QJsonValue(*track);
+}
+
 QJsonValue optionalText(const std::optional<QString>& text) {
     return text ? QJsonValue(*text) : QJsonValue();
 }
@@ -161,9 +169,12 @@ std::optional<qint64> CliSession::number(const CliCommand& command, const char* 
     return text ? TagSet::parseInteger(*text) : std::nullopt;
 }
 
-QList<TagField> CliSession::searchFields(const CliCommand& command) {
+QList<FieldKey> CliSession::searchFields(const CliCommand& command) {
     const std::optional<QString> fields = command.option("--fields");
-    return fields ? *fieldsNamed(*fields) : textTagFields();
+    if (fields)
+        return *fieldsNamed(*fields);
+    const QList<TagField> text = textTagFields();
+    return QList<FieldKey>(text.begin(), text.end());
 }
 
 CliSession::Status CliSession::select(const CliCommand& command) {
@@ -185,7 +196,7 @@ CliSession::Status CliSession::select(const CliCommand& command) {
     return Status::ok;
 }
 
-CliSession::Status CliSession::edit(TagField field, const QString& text, std::optional<QUuid> file) {
+CliSession::Status CliSession::edit(const FieldKey& field, const QString& text, std::optional<QUuid> file) {
     const Result<bool, QString> edited = m_document.editField(field, text, file);
     if (edited)
         return Status::ok;
@@ -195,7 +206,7 @@ CliSession::Status CliSession::edit(TagField field, const QString& text, std::op
 
 CliSession::Status CliSession::set(const CliCommand& command) {
     const QStringList& args = command.arguments;
-    return edit(*fieldNamed(args[0]), args.value(1));
+    return edit(*fieldNamed(args[0]), joinedValues(args.mid(1)));
 }
 
 CliSession::Status CliSession::setFile(const CliCommand& command) {
@@ -203,7 +214,7 @@ CliSession::Status CliSession::setFile(const CliCommand& command) {
     const std::optional<AudioFile> file = singleFileNamed(args[0]);
     if (!file)
         return Status::failed;
-    return edit(*fieldNamed(args[1]), args.value(2), file->id());
+    return edit(*fieldNamed(args[1]), joinedValues(args.mid(2)), file->id());
 }
 
 CliSession::Status CliSession::compilation(const CliCommand& command) {
@@ -282,7 +293,7 @@ CliSession::Status CliSession::renamePattern(const CliCommand& command) {
 
 CliSession::Status CliSession::tagsFromFilename(const CliCommand& command) {
     const QString& pattern = command.arguments[0];
-    const QList<TagField> fields = tagsFromFilenameFields(command);
+    const QList<FieldKey> fields = tagsFromFilenameFields(command);
     if (!changesSelectedTags([&] { m_document.tagOperations().tagsFromFilename(pattern, fields); }))
         return nothingToActOn(tr("“%1” matched no selected file's name, or changed nothing.").arg(pattern));
     return Status::ok;
@@ -320,9 +331,9 @@ CliSession::Status CliSession::replace(const CliCommand& command) {
 }
 
 CliSession::Status CliSession::transform(const CliCommand& command) {
-    const QList<TagField> fields = command.option("--fields")
+    const QList<FieldKey> fields = command.option("--fields")
                                        ? searchFields(command)
-                                       : QList<TagField>{TagField::title, TagField::artist, TagField::album};
+                                       : QList<FieldKey>{TagField::title, TagField::artist, TagField::album};
     m_document.tagOperations().applyTextTransform(*textTransformFromRawValue(command.arguments[0]), fields);
     return Status::ok;
 }
@@ -442,13 +453,13 @@ CliSession::Status CliSession::list(const CliCommand&) {
     QString text;
     for (const AudioFile& file : m_document.files()) {
         const AudioFileRow row{file};
-        const QString track = row.trackNumber() ? QString::number(*row.trackNumber()) : QString();
+        const QString track = row.trackNumber().value_or(QString());
         rows.append(QJsonObject{{"modified", row.isModified()},
                                 {"filename", row.filename()},
                                 {"title", optionalText(row.title())},
                                 {"artist", optionalText(row.artist())},
                                 {"album", optionalText(row.album())},
-                                {"track", row.trackNumber() ? QJsonValue(*row.trackNumber()) : QJsonValue()},
+                                {"track", trackJson(row.trackNumber())},
                                 {"duration", row.duration()},
                                 {"format", row.format()},
                                 {"bitrate", row.bitrate()},

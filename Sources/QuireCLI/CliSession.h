@@ -36,7 +36,7 @@ private:
     // Prints the document's notices and dismisses them; failed when there were any.
     Status takeNotices();
     // Typed text for a field of the selection or of one file, through the document's check.
-    Status edit(TagField field, const QString& text, std::optional<QUuid> file = std::nullopt);
+    Status edit(const FieldKey& field, const QString& text, std::optional<QUuid> file = std::nullopt);
     // The loaded files whose file name is `name`.
     QList<AudioFile> filesNamed(const QString& name) const;
     // The loaded files a select argument names: a file name, an existing path
@@ -54,7 +54,7 @@ private:
     void result(const QJsonValue& json, const QString& text);
     Status count(qsizetype count);
     static std::optional<qint64> number(const CliCommand& command, const char* option);
-    static QList<TagField> searchFields(const CliCommand& command);
+    static QList<FieldKey> searchFields(const CliCommand& command);
 
     // One handler a command (see CliCommands.cpp for which is which).
     Status select(const CliCommand& command);

@@ -68,7 +68,14 @@ public:
     const QString& sortTitle() const { return textOrEmpty(tags().title); }
     const QString& sortArtist() const { return textOrEmpty(tags().artist); }
     const QString& sortAlbum() const { return textOrEmpty(tags().album); }
-    qint64 sortTrack() const { return tags().trackNumber.value_or(0); }
+    // The number, or none for text that is no number ("A1") and for no track.
+    // No track sorts as 0.
+    std::optional<qint64> sortTrack() const {
+        return tags().trackNumber ? TagSet::parseInteger(*tags().trackNumber) : std::optional<qint64>(0);
+    }
+    std::optional<qint64> sortDisc() const {
+        return tags().discNumber ? TagSet::parseInteger(*tags().discNumber) : std::optional<qint64>(0);
+    }
     double sortDuration() const { return properties().duration; }
     QString sortFormat() const { return rawValue(format()); }
     qint64 sortBitrate() const { return properties().bitrate; }
@@ -103,7 +110,7 @@ struct AudioFileRow {
     std::optional<QString> title() const { return file.tags().title; }
     std::optional<QString> artist() const { return file.tags().artist; }
     std::optional<QString> album() const { return file.tags().album; }
-    std::optional<qint64> trackNumber() const { return file.tags().trackNumber; }
+    std::optional<QString> trackNumber() const { return file.tags().trackNumber; }
     QString duration() const { return file.properties().formattedDuration(); }
     QString format() const { return displayName(file.format()); }
     QString bitrate() const { return file.properties().formattedBitrate(); }

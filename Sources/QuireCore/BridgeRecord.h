@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct BridgePicture {
@@ -20,12 +21,18 @@ struct BridgePicture {
     bool operator==(const BridgePicture&) const = default;
 };
 
+// A custom item: its name and its values, joined as in the bridge's records.
+using BridgeProperty = std::pair<std::string, std::string>;
+
 // The tag values, named as in the bridge's C records; which member holds which
-// field is in TagFieldTable.h.
+// field is in TagFieldTable.h. Numbers are their text as stored.
 struct BridgeTags {
     std::optional<std::string> title, artist, album, albumArtist, composer, genre, comment, lyrics, grouping;
-    std::optional<int32_t> year, track, trackTotal, disc, discTotal, bpm;
+    std::optional<std::string> year, track, trackTotal, disc, discTotal, bpm;
     int32_t compilation = -1; // -1 absent, 0 false, 1 true
+    // Read: every custom item, by name. Written: the items to change; an empty
+    // value removes one.
+    std::vector<BridgeProperty> properties;
     bool operator==(const BridgeTags&) const = default;
 };
 
@@ -47,6 +54,7 @@ struct BridgeWriteRequest : BridgeTags {
     std::string path;                                   // file-system bytes, without NUL
     uint32_t fields = allBridgeFields;                  // the fields to write; the others stay as they are
     std::optional<std::vector<BridgePicture>> pictures; // absent: leave the file's pictures
+    int32_t newId3v2Version = 4;                        // of an ID3v2 tag the write creates (3 or 4)
     bool operator==(const BridgeWriteRequest&) const = default;
 };
 
@@ -63,5 +71,6 @@ enum class BridgeWriteOutcome : uint8_t {
     readOnlyFileSystem,
     unsupportedVariant,
     emptyFile,
-    notAFile, // a folder, a device or a pipe has the file's name
+    notAFile,   // a folder, a device or a pipe has the file's name
+    notANumber, // text that is not a number for a field the format keeps as a number
 };

@@ -23,7 +23,7 @@ ReadResult MockTagReader::read(const QUrl& url) const {
     if (separator >= 0) {
         const std::optional<qint64> track = TagSet::parseInteger(name.left(separator).trimmed());
         if (track) {
-            tags.trackNumber = track;
+            tags.trackNumber = QString::number(*track);
             tags.title = name.mid(separator + 3);
         }
     }

@@ -46,3 +46,41 @@ FieldComponent component(TagField field) {
 TagFieldSet allTagFieldSet() {
     return TagFieldSet(allTagFields.begin(), allTagFields.end());
 }
+
+FieldKey FieldKey::custom(QStringView name) {
+    FieldKey key;
+    key.m_custom.reserve(name.size());
+    for (const QChar c : name)
+        key.m_custom.append(c.unicode() < 0x80 ? c.toUpper() : c);
+    return key;
+}
+
+std::optional<FieldKey> FieldKey::fromName(QStringView name) {
+    if (const std::optional<TagField> field = tagFieldFromRawValue(name))
+        return FieldKey(*field);
+    const FieldKey key = custom(name);
+    for (TagField field : allTagFields) {
+        if (key.m_custom == QLatin1String(namesOf(field).propertyName) ||
+            key.m_custom == rawValue(field).toUpper())
+            return FieldKey(field);
+    }
+    const bool nameable = !name.isEmpty() && std::none_of(name.begin(), name.end(), [](QChar c) {
+        return c == u'=' || c.category() == QChar::Other_Control;
+    });
+    return nameable ? std::optional(key) : std::nullopt;
+}
+
+QString FieldKey::name() const {
+    return m_field ? rawValue(*m_field) : m_custom;
+}
+
+QString FieldKey::displayName() const {
+    return m_field ? ::displayName(*m_field) : m_custom;
+}
+
+FieldKeySet fieldKeysOf(const TagFieldSet& fields) {
+    FieldKeySet keys;
+    for (TagField field : fields)
+        keys.insert(field);
+    return keys;
+}

@@ -43,31 +43,26 @@ uint32_t bridgeFieldMask(const TagFieldSet& fields) {
 TagSet tagSetOf(const BridgeTags& bridge) {
     TagSet tags;
     forEachField(Overloaded{
-        [&](const TextFieldBinding& b) { tags.*b.model = fromUtf8(bridge.*b.bridge); },
-        [&](const NumberFieldBinding& b) {
-            const std::optional<int32_t>& number = bridge.*b.bridge;
-            tags.*b.model = number ? std::optional<qint64>(*number) : std::nullopt;
-        },
         [&](const FlagFieldBinding& b) {
             const int32_t flag = bridge.*b.bridge;
             tags.*b.model = flag < 0 ? std::nullopt : std::optional(flag == 1);
         },
+        [&](const auto& b) { tags.*b.model = fromUtf8(bridge.*b.bridge); },
     });
+    for (const auto& [name, value] : bridge.properties)
+        tags.custom.insert(QString::fromUtf8(name.data(), qsizetype(name.size())),
+                           QString::fromUtf8(value.data(), qsizetype(value.size())));
     return tags;
 }
 
 BridgeTags bridgeTagsOf(const TagSet& tags) {
     BridgeTags bridge;
     forEachField(Overloaded{
-        [&](const TextFieldBinding& b) { bridge.*b.bridge = utf8(tags.*b.model); },
-        [&](const NumberFieldBinding& b) {
-            const std::optional<qint64>& number = tags.*b.model;
-            bridge.*b.bridge = number ? std::optional(static_cast<int32_t>(*number)) : std::nullopt;
-        },
         [&](const FlagFieldBinding& b) {
             const std::optional<bool>& flag = tags.*b.model;
             bridge.*b.bridge = flag ? (*flag ? 1 : 0) : -1;
         },
+        [&](const auto& b) { bridge.*b.bridge = utf8(tags.*b.model); },
     });
     return bridge;
 }

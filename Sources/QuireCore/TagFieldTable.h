@@ -26,8 +26,9 @@ inline constexpr uint32_t genericBridgeFields = bridgeBitOf(TagField::title) | b
 
 struct FieldNames {
     TagField field;
-    const char* name;  // the raw value: serialised forms and the command line
-    const char* label; // the display name, translated in the "TagField" context
+    const char* name;         // the raw value: serialised forms and the command line
+    const char* label;        // the display name, translated in the "TagField" context
+    const char* propertyName; // TagLib's unified property name, which also names the field
     FieldComponent component;
     uint32_t bridgeBit; // bridgeBitOf(field)
 };
@@ -37,9 +38,10 @@ struct TextFieldBinding : FieldNames {
     std::optional<std::string> BridgeTags::*bridge;
 };
 
+// Held as text: a date or a vinyl side's "A1" is kept as stored.
 struct NumberFieldBinding : FieldNames {
-    std::optional<qint64> TagSet::*model;
-    std::optional<int32_t> BridgeTags::*bridge;
+    std::optional<QString> TagSet::*model;
+    std::optional<std::string> BridgeTags::*bridge;
 };
 
 // The compilation flag: -1 absent, 0 false, 1 true in the bridge's records.
@@ -54,16 +56,16 @@ namespace FieldTableEntries {
 using C = FieldComponent;
 using F = TagField;
 
-constexpr TextFieldBinding text(F field, const char* name, const char* label, C component,
-                                std::optional<QString> TagSet::*model,
+constexpr TextFieldBinding text(F field, const char* name, const char* label, const char* property,
+                                C component, std::optional<QString> TagSet::*model,
                                 std::optional<std::string> BridgeTags::*bridge) {
-    return {{field, name, label, component, bridgeBitOf(field)}, model, bridge};
+    return {{field, name, label, property, component, bridgeBitOf(field)}, model, bridge};
 }
 
-constexpr NumberFieldBinding number(F field, const char* name, const char* label,
-                                    std::optional<qint64> TagSet::*model,
-                                    std::optional<int32_t> BridgeTags::*bridge) {
-    return {{field, name, label, C::number, bridgeBitOf(field)}, model, bridge};
+constexpr NumberFieldBinding number(F field, const char* name, const char* label, const char* property,
+                                    std::optional<QString> TagSet::*model,
+                                    std::optional<std::string> BridgeTags::*bridge) {
+    return {{field, name, label, property, C::number, bridgeBitOf(field)}, model, bridge};
 }
 } // namespace FieldTableEntries
 
@@ -72,33 +74,36 @@ inline constexpr std::array<FieldBinding, tagFieldCount> tagFieldTable = [] {
     using namespace FieldTableEntries;
     using B = BridgeTags;
     return std::array<FieldBinding, tagFieldCount>{
-        text(F::title, "title", QT_TRANSLATE_NOOP("TagField", "Title"), C::text, &TagSet::title, &B::title),
-        text(F::artist, "artist", QT_TRANSLATE_NOOP("TagField", "Artist"), C::text, &TagSet::artist,
+        text(F::title, "title", QT_TRANSLATE_NOOP("TagField", "Title"), "TITLE", C::text, &TagSet::title,
+             &B::title),
+        text(F::artist, "artist", QT_TRANSLATE_NOOP("TagField", "Artist"), "ARTIST", C::text, &TagSet::artist,
              &B::artist),
-        text(F::album, "album", QT_TRANSLATE_NOOP("TagField", "Album"), C::text, &TagSet::album, &B::album),
-        text(F::albumArtist, "albumArtist", QT_TRANSLATE_NOOP("TagField", "Album Artist"), C::text,
-             &TagSet::albumArtist, &B::albumArtist),
-        text(F::composer, "composer", QT_TRANSLATE_NOOP("TagField", "Composer"), C::text, &TagSet::composer,
-             &B::composer),
-        text(F::genre, "genre", QT_TRANSLATE_NOOP("TagField", "Genre"), C::text, &TagSet::genre, &B::genre),
-        number(F::year, "year", QT_TRANSLATE_NOOP("TagField", "Year"), &TagSet::year, &B::year),
-        number(F::trackNumber, "trackNumber", QT_TRANSLATE_NOOP("TagField", "Track Number"),
+        text(F::album, "album", QT_TRANSLATE_NOOP("TagField", "Album"), "ALBUM", C::text, &TagSet::album,
+             &B::album),
+        text(F::albumArtist, "albumArtist", QT_TRANSLATE_NOOP("TagField", "Album Artist"), "ALBUMARTIST",
+             C::text, &TagSet::albumArtist, &B::albumArtist),
+        text(F::composer, "composer", QT_TRANSLATE_NOOP("TagField", "Composer"), "COMPOSER", C::text,
+             &TagSet::composer, &B::composer),
+        text(F::genre, "genre", QT_TRANSLATE_NOOP("TagField", "Genre"), "GENRE", C::text, &TagSet::genre,
+             &B::genre),
+        number(F::year, "year", QT_TRANSLATE_NOOP("TagField", "Year"), "DATE", &TagSet::year, &B::year),
+        number(F::trackNumber, "trackNumber", QT_TRANSLATE_NOOP("TagField", "Track Number"), "TRACKNUMBER",
                &TagSet::trackNumber, &B::track),
-        number(F::trackTotal, "trackTotal", QT_TRANSLATE_NOOP("TagField", "Track Total"), &TagSet::trackTotal,
-               &B::trackTotal),
-        number(F::discNumber, "discNumber", QT_TRANSLATE_NOOP("TagField", "Disc Number"), &TagSet::discNumber,
-               &B::disc),
-        number(F::discTotal, "discTotal", QT_TRANSLATE_NOOP("TagField", "Disc Total"), &TagSet::discTotal,
-               &B::discTotal),
-        number(F::bpm, "bpm", QT_TRANSLATE_NOOP("TagField", "BPM"), &TagSet::bpm, &B::bpm),
-        text(F::comment, "comment", QT_TRANSLATE_NOOP("TagField", "Comment"), C::multiline, &TagSet::comment,
-             &B::comment),
-        text(F::lyrics, "lyrics", QT_TRANSLATE_NOOP("TagField", "Lyrics"), C::multiline, &TagSet::lyrics,
-             &B::lyrics),
-        text(F::grouping, "grouping", QT_TRANSLATE_NOOP("TagField", "Grouping"), C::text, &TagSet::grouping,
-             &B::grouping),
+        number(F::trackTotal, "trackTotal", QT_TRANSLATE_NOOP("TagField", "Track Total"), "TRACKTOTAL",
+               &TagSet::trackTotal, &B::trackTotal),
+        number(F::discNumber, "discNumber", QT_TRANSLATE_NOOP("TagField", "Disc Number"), "DISCNUMBER",
+               &TagSet::discNumber, &B::disc),
+        number(F::discTotal, "discTotal", QT_TRANSLATE_NOOP("TagField", "Disc Total"), "DISCTOTAL",
+               &TagSet::discTotal, &B::discTotal),
+        number(F::bpm, "bpm", QT_TRANSLATE_NOOP("TagField", "BPM"), "BPM", &TagSet::bpm, &B::bpm),
+        text(F::comment, "comment", QT_TRANSLATE_NOOP("TagField", "Comment"), "COMMENT", C::multiline,
+             &TagSet::comment, &B::comment),
+        text(F::lyrics, "lyrics", QT_TRANSLATE_NOOP("TagField", "Lyrics"), "LYRICS", C::multiline,
+             &TagSet::lyrics, &B::lyrics),
+        text(F::grouping, "grouping", QT_TRANSLATE_NOOP("TagField", "Grouping"), "GROUPING", C::text,
+             &TagSet::grouping, &B::grouping),
         FlagFieldBinding{{F::compilation, "compilation", QT_TRANSLATE_NOOP("TagField", "Compilation"),
-                          C::boolean, bridgeBitOf(F::compilation)},
+                          "COMPILATION", C::boolean, bridgeBitOf(F::compilation)},
                          &TagSet::compilation,
                          &B::compilation},
     };
@@ -122,7 +127,8 @@ template <typename Visitor> void forEachField(Visitor&& visit) {
 // The bridge's field mask of a set of fields.
 uint32_t bridgeFieldMask(const TagFieldSet& fields);
 
-// Conversions between the model and the bridge's records. Numbers are
-// narrowed to 32 bits: callers check the range first.
+// Conversions between the model and the bridge's records. The custom items
+// are read from the record; a record made from a tag set names none (a write
+// adds the ones it changes).
 TagSet tagSetOf(const BridgeTags& bridge);
 BridgeTags bridgeTagsOf(const TagSet& tags);

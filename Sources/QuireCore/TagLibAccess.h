@@ -6,6 +6,7 @@
 #include "QuireCore/TagReader.h"
 #include "QuireCore/TagReaderError.h"
 #include "QuireCore/TagSet.h"
+#include "QuireCore/TagWriter.h"
 
 #include <QByteArray>
 #include <QList>
@@ -101,11 +102,11 @@ IsolatedTagLibAccess& defaultIsolatedTagLibAccess();
 // TagLibTagReader::read and TagLibWriter::write do with the default access.
 ReadResult readTags(const TagLibAccess& access, const QUrl& url);
 std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& url, const TagSet& tags,
-                                        const TagFieldSet& fields,
+                                        const WriteScope& scope,
                                         const std::optional<QList<Artwork>>& artwork);
 // The writer's checks and conversion on their own: the request writeTags hands
 // to the access, or the error it returns before any file is touched. A caller
 // may point the request at another path (a working copy) before writing it.
 Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, const TagSet& tags,
-                                                              const TagFieldSet& fields,
+                                                              const WriteScope& scope,
                                                               const std::optional<QList<Artwork>>& artwork);

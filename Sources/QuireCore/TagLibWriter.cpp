@@ -13,51 +13,59 @@
 
 namespace {
 
-// The first changed number that does not fit a non-negative 32-bit integer, in field order.
-std::optional<TagField> firstNumberOutOfRange(const TagSet& tags, const TagFieldSet& fields) {
-    std::optional<TagField> outOfRange;
-    forEachField(Overloaded{
-        [&](const NumberFieldBinding& b) {
-            const std::optional<qint64>& number = tags.*b.model;
-            if (!outOfRange && fields.contains(b.field) && number &&
-                (*number < 0 || *number > std::numeric_limits<int32_t>::max()))
-                outOfRange = b.field;
-        },
-        [](const auto&) {},
-    });
-    return outOfRange;
+// The first written number that does not fit a non-negative 32-bit integer,
+// in field order. Text that is no number is written as it is.
+std::optional<TagField> firstNumberOutOfRange(const TagSet& tags, const FieldKeySet& fields) {
+    for (TagField field : allTagFields) {
+        if (component(field) != FieldComponent::number || !fields.contains(field) || field == TagField::year)
+            continue;
+        const std::optional<QString> text = tags.value(field);
+        const std::optional<qint64> number = text ? TagSet::parseInteger(*text) : std::nullopt;
+        if (number && (*number < 0 || *number > std::numeric_limits<int32_t>::max()))
+            return field;
+    }
+    return std::nullopt;
 }
 
-// MP4 keeps track and disc numbers, their totals and the BPM in 16 bits.
+// MP4 keeps track and disc numbers, their totals and the BPM as numbers, in 16 bits.
 constexpr qint64 mp4NumberLimit = 65535;
 
-// The first changed number above what the file's format can keep, as an error.
-std::optional<TagReaderError> firstNumberTooLarge(const QUrl& url, const TagSet& tags,
-                                                  const TagFieldSet& fields) {
+// The first written value the file's format cannot keep, as an error.
+std::optional<TagReaderError> firstValueNotKept(const QUrl& url, const TagSet& tags,
+                                                const FieldKeySet& fields) {
     const std::optional<AudioFormat> format = detectAudioFormat(url);
     if (!format || defaultTagContainer(*format) != TagContainer::mp4)
         return std::nullopt;
-    std::optional<TagReaderError> error;
-    forEachField(Overloaded{
-        [&](const NumberFieldBinding& b) {
-            const std::optional<qint64>& number = tags.*b.model;
-            if (!error && fields.contains(b.field) && number && *number > mp4NumberLimit)
-                error = TagReaderError::valueTooLarge(displayName(b.field), QStringLiteral("MP4"),
-                                                      mp4NumberLimit);
-        },
-        [](const auto&) {},
-    });
-    return error;
+    for (TagField field : allTagFields) {
+        if (component(field) != FieldComponent::number || !fields.contains(field) || field == TagField::year)
+            continue;
+        const std::optional<QString> text = tags.value(field);
+        if (!text || text->isEmpty())
+            continue;
+        const std::optional<qint64> number = TagSet::parseInteger(*text);
+        if (!number)
+            return TagReaderError::notANumber(displayName(field), QStringLiteral("MP4"));
+        if (*number > mp4NumberLimit)
+            return TagReaderError::valueTooLarge(displayName(field), QStringLiteral("MP4"), mp4NumberLimit);
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
+WriteScope WriteScope::everything(const TagSet& tags) {
+    WriteScope scope{fieldKeysOf(allTagFieldSet())};
+    for (auto it = tags.custom.constBegin(); it != tags.custom.constEnd(); ++it)
+        scope.fields.insert(FieldKey::custom(it.key()));
+    return scope;
+}
+
 Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, const TagSet& tags,
-                                                              const TagFieldSet& fields,
+                                                              const WriteScope& scope,
                                                               const std::optional<QList<Artwork>>& artwork) {
-    if (const std::optional<TagField> field = firstNumberOutOfRange(tags, fields))
+    if (const std::optional<TagField> field = firstNumberOutOfRange(tags, scope.fields))
         return TagReaderError::invalidNumber(displayName(*field));
-    if (std::optional<TagReaderError> error = firstNumberTooLarge(url, tags, fields))
+    if (std::optional<TagReaderError> error = firstValueNotKept(url, tags, scope.fields))
         return *error;
 
     const std::optional<QByteArray> path = Platform::fileSystemPath(url);
@@ -67,7 +75,19 @@ Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, c
     BridgeWriteRequest request;
     static_cast<BridgeTags&>(request) = bridgeTagsOf(tags);
     request.path = path->toStdString();
+    TagFieldSet fields;
+    QStringList customNames;
+    for (const FieldKey& key : scope.fields) {
+        if (key.field())
+            fields.insert(*key.field());
+        else
+            customNames.append(key.customName());
+    }
     request.fields = bridgeFieldMask(fields);
+    customNames.sort();
+    for (const QString& name : customNames)
+        request.properties.emplace_back(name.toStdString(), tags.custom.value(name).toStdString());
+    request.newId3v2Version = scope.newId3v2Version == 3 ? 3 : 4;
     if (artwork) {
         std::vector<BridgePicture>& pictures = request.pictures.emplace();
         pictures.reserve(static_cast<size_t>(artwork->size()));
@@ -94,6 +114,8 @@ qint64 roomNeeded(const BridgeWriteRequest& request) {
         },
         [](const auto&) {},
     });
+    for (const auto& [name, value] : request.properties)
+        payload += static_cast<qint64>(name.size() + value.size());
     if (request.pictures) {
         for (const BridgePicture& picture : *request.pictures)
             payload += picture.data.size() * 3;
@@ -112,19 +134,60 @@ bool hasRoom(const QByteArray& path, qint64 needed) {
     return !available || *available >= needed;
 }
 
+// Whether a text reads back as written. A format without several values per
+// item (ID3v2.3) keeps them joined by its own convention.
+bool sameText(const std::string& written, const std::optional<std::string>& read) {
+    if (!read)
+        return false;
+    if (written == *read)
+        return true;
+    const QString separator = TagSet::valueSeparator.toString();
+    const QString text = QString::fromStdString(written);
+    const QString readText = QString::fromStdString(*read);
+    return text.contains(separator) && (QString(text).replace(separator, QStringLiteral("/")) == readText ||
+                                        QString(text).replace(separator, QStringLiteral(" / ")) == readText);
+}
+
 // Whether a field reads back as written, as far as formats keep it: they read
-// empty text and a zero year, BPM or lone zero track as absent.
+// empty text and a zero year, BPM or lone zero track as absent, and MP4 keeps
+// "07" as the number 7.
 bool readsBackAs(const TextFieldBinding& b, const BridgeTags& written, const BridgeTags& read) {
     const std::optional<std::string>& text = written.*b.bridge;
-    return !text || text->empty() || text == read.*b.bridge;
+    return !text || text->empty() || sameText(*text, read.*b.bridge);
 }
 bool readsBackAs(const NumberFieldBinding& b, const BridgeTags& written, const BridgeTags& read) {
-    const std::optional<int32_t>& number = written.*b.bridge;
-    return !number || *number <= 0 || number == read.*b.bridge;
+    const std::optional<std::string>& text = written.*b.bridge;
+    if (!text || text->empty() || text == read.*b.bridge)
+        return true;
+    const std::optional<qint64> number = TagSet::parseInteger(QString::fromStdString(*text));
+    const std::optional<std::string>& readText = read.*b.bridge;
+    return number &&
+           (*number <= 0 || (readText && TagSet::parseInteger(QString::fromStdString(*readText)) == number));
 }
 bool readsBackAs(const FlagFieldBinding& b, const BridgeTags& written, const BridgeTags& read) {
     const int32_t flag = written.*b.bridge;
     return flag < 0 || (flag != 0) == (read.*b.bridge == 1);
+}
+
+// Whether the written custom items read back as written, and every other one
+// the original showed as it was.
+bool customItemsReadBack(const BridgeTags& written, const BridgeTags& read, const BridgeTags& original) {
+    const auto find = [](const BridgeTags& tags, const std::string& name) -> std::optional<std::string> {
+        for (const auto& [key, value] : tags.properties) {
+            if (key == name)
+                return value;
+        }
+        return std::nullopt;
+    };
+    for (const auto& [name, value] : written.properties) {
+        if (value.empty() ? find(read, name).has_value() : !sameText(value, find(read, name)))
+            return false;
+    }
+    for (const auto& [name, value] : original.properties) {
+        if (!find(written, name) && find(read, name) != value)
+            return false;
+    }
+    return true;
 }
 
 template <typename T> bool isAbsent(const std::optional<T>& value) {
@@ -170,7 +233,7 @@ bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& r
                 agrees && (read.*b.bridge == original.*b.bridge || isAbsent(original.*b.bridge) ||
                            (format == AudioFormat::mp3 && isFullerText(original.*b.bridge, read.*b.bridge)));
     });
-    if (!agrees)
+    if (!agrees || (format != AudioFormat::dsdiff && !customItemsReadBack(written, read, original)))
         return false;
     if (!written.pictures || format == AudioFormat::dsdiff)
         return read.pictures.size() >= original.pictures.size() &&
@@ -216,6 +279,8 @@ std::optional<TagReaderError> errorOf(BridgeWriteOutcome outcome) {
         return TagReaderError::emptyFile();
     case BridgeWriteOutcome::notAFile:
         return TagReaderError::notAFile();
+    case BridgeWriteOutcome::notANumber:
+        return TagReaderError::notANumber();
     }
     return std::nullopt;
 }
@@ -244,12 +309,12 @@ TagReaderError errorOfOriginalRead(const TagReaderError& error) {
 } // namespace
 
 std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& url, const TagSet& tags,
-                                        const TagFieldSet& fields,
+                                        const WriteScope& scope,
                                         const std::optional<QList<Artwork>>& artwork) {
-    const Result<BridgeWriteRequest, TagReaderError> request = bridgeWriteRequest(url, tags, fields, artwork);
+    const Result<BridgeWriteRequest, TagReaderError> request = bridgeWriteRequest(url, tags, scope, artwork);
     if (!request)
         return request.error();
-    if (request.value().fields == 0 && !request.value().pictures)
+    if (request.value().fields == 0 && request.value().properties.empty() && !request.value().pictures)
         return std::nullopt; // nothing to change
     const BridgeReadResult original = access.read(request.value().path);
     if (!original)
@@ -287,7 +352,7 @@ std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& 
 }
 
 std::optional<TagReaderError> TagLibWriter::write(const QUrl& url, const TagSet& tags,
-                                                  const TagFieldSet& fields,
+                                                  const WriteScope& scope,
                                                   const std::optional<QList<Artwork>>& artwork) const {
-    return writeTags(defaultTagLibAccess(), url, tags, fields, artwork);
+    return writeTags(defaultTagLibAccess(), url, tags, scope, artwork);
 }

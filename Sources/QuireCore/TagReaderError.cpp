@@ -44,6 +44,15 @@ QString TagReaderError::description() const {
                                            "Not saved: %1 is too large for %2 files, which hold at most %3")
             .arg(m_payload, m_detail)
             .arg(m_number);
+    case Kind::notANumber:
+        if (m_payload.isEmpty())
+            return QCoreApplication::translate("TagReaderError",
+                                               "Not saved: this file’s format keeps only numbers in a field "
+                                               "that holds text");
+        return QCoreApplication::translate("TagReaderError",
+                                           "Not saved: %1 holds text that is not a number, and %2 files keep "
+                                           "only numbers there")
+            .arg(m_payload, m_detail);
     case Kind::missing:
         return QCoreApplication::translate("TagReaderError", "The file no longer exists");
     case Kind::noPermission:

@@ -20,6 +20,7 @@ public:
         emptyFile,
         notAFile,
         notEnoughSpace,
+        notANumber,
     };
 
     static TagReaderError readError(const QString& message) { return {Kind::readError, message}; }
@@ -56,6 +57,11 @@ public:
     static TagReaderError notAFile() { return {Kind::notAFile, {}}; }
     // The file system has too little room for the saved file.
     static TagReaderError notEnoughSpace() { return {Kind::notEnoughSpace, {}}; }
+    // Text that is not a number ("A1") for a field the format keeps as a
+    // number. Without a field label, the format's writer did not name it.
+    static TagReaderError notANumber(const QString& fieldLabel = {}, const QString& formatName = {}) {
+        return {Kind::notANumber, fieldLabel, formatName};
+    }
 
     Kind kind() const { return m_kind; }
     // The read error's message, the invalid or too large number's field label,

@@ -2,6 +2,8 @@
 
 #include "QuireCore/TagFieldTable.h"
 
+#include <QJsonArray>
+
 #include <limits>
 
 namespace {
@@ -40,46 +42,100 @@ std::optional<qint64> TagSet::parseInteger(QStringView text) {
     return -accumulated;
 }
 
-std::optional<QString> TagSet::value(TagField field) const {
+QStringList TagSet::splitValues(const QString& text) {
+    return text.split(valueSeparator.toString());
+}
+
+std::optional<qint64> TagSet::yearOfDate(QStringView text) {
+    // YYYY, YYYY-MM, YYYY-MM-DD, each optionally followed by "T" or " " and a time.
+    const auto digits = [&](qsizetype from, qsizetype count) {
+        if (from + count > text.size())
+            return false;
+        for (qsizetype i = from; i < from + count; ++i) {
+            if (text[i] < u'0' || text[i] > u'9')
+                return false;
+        }
+        return true;
+    };
+    if (!digits(0, 4))
+        return std::nullopt;
+    qsizetype end = 4;
+    if (end < text.size() && text[end] == u'-' && digits(end + 1, 2)) {
+        end += 3;
+        if (end < text.size() && text[end] == u'-' && digits(end + 1, 2))
+            end += 3;
+    }
+    if (end < text.size() && !(end >= 10 && (text[end] == u'T' || text[end] == u' ') && digits(end + 1, 2)))
+        return std::nullopt;
+    return text.left(4).toLongLong();
+}
+
+std::optional<QString> TagSet::value(const FieldKey& key) const {
+    if (key.isCustom()) {
+        const auto it = custom.constFind(key.customName());
+        return it == custom.constEnd() ? std::nullopt : std::optional(*it);
+    }
     return std::visit(Overloaded{
-                          [&](const TextFieldBinding& b) { return this->*b.model; },
-                          [&](const NumberFieldBinding& b) {
-                              const std::optional<qint64>& number = this->*b.model;
-                              return number ? std::optional(QString::number(*number)) : std::nullopt;
-                          },
                           [&](const FlagFieldBinding& b) -> std::optional<QString> {
                               const std::optional<bool>& flag = this->*b.model;
                               if (!flag)
                                   return std::nullopt;
                               return *flag ? QStringLiteral("1") : QStringLiteral("0");
                           },
+                          [&](const auto& b) { return this->*b.model; },
                       },
-                      bindingOf(field));
+                      bindingOf(*key.field()));
 }
 
-void TagSet::setValue(const std::optional<QString>& text, TagField field) {
-    std::visit(
-        Overloaded{
-            [&](const TextFieldBinding& b) { this->*b.model = text; },
-            [&](const NumberFieldBinding& b) { this->*b.model = text ? parseInteger(*text) : std::nullopt; },
-            [&](const FlagFieldBinding& b) {
-                this->*b.model =
-                    text ? std::optional(*text == u"1" || text->toLower() == u"true") : std::nullopt;
-            },
-        },
-        bindingOf(field));
+void TagSet::setValue(const std::optional<QString>& text, const FieldKey& key) {
+    if (key.isCustom()) {
+        if (text)
+            custom.insert(key.customName(), *text);
+        else
+            custom.remove(key.customName());
+        return;
+    }
+    std::visit(Overloaded{
+                   [&](const TextFieldBinding& b) { this->*b.model = text; },
+                   [&](const NumberFieldBinding& b) {
+                       if (!text || text->isEmpty())
+                           this->*b.model = std::nullopt;
+                       else if (const std::optional<qint64> number = parseInteger(*text))
+                           this->*b.model = QString::number(*number);
+                       else
+                           this->*b.model = text;
+                   },
+                   [&](const FlagFieldBinding& b) {
+                       this->*b.model =
+                           text ? std::optional(*text == u"1" || text->toLower() == u"true") : std::nullopt;
+                   },
+               },
+               bindingOf(*key.field()));
 }
 
-void TagSet::copyField(TagField source, TagField target) {
+void TagSet::copyField(const FieldKey& source, const FieldKey& target) {
     setValue(value(source), target);
+}
+
+std::optional<qint64> TagSet::number(TagField field) const {
+    const std::optional<QString> text = value(field);
+    if (!text || component(field) != FieldComponent::number)
+        return std::nullopt;
+    return field == TagField::year ? yearOfDate(*text) : parseInteger(*text);
+}
+
+bool TagSet::holdsTextForNumber(TagField field) const {
+    return component(field) == FieldComponent::number && value(field) && !number(field);
 }
 
 TagSet TagSet::merge(const TagSet& a, const TagSet& b) {
     TagSet result;
     forEachField(
         [&](const auto& binding) { result.*binding.model = common(a.*binding.model, b.*binding.model); });
-    if (a.custom == b.custom)
-        result.custom = a.custom;
+    for (auto it = a.custom.constBegin(); it != a.custom.constEnd(); ++it) {
+        if (b.custom.value(it.key()) == *it && b.custom.contains(it.key()))
+            result.custom.insert(it.key(), *it);
+    }
     return result;
 }
 
@@ -109,15 +165,51 @@ QSet<TagField> TagSet::batchVaries(const QList<TagSet>& sets) {
     return varying;
 }
 
+QStringList TagSet::customNames(const QList<TagSet>& sets) {
+    QMap<QString, bool> names;
+    for (const TagSet& tags : sets) {
+        for (auto it = tags.custom.constBegin(); it != tags.custom.constEnd(); ++it)
+            names.insert(it.key(), true);
+    }
+    return names.keys();
+}
+
+QSet<QString> TagSet::customVaries(const QList<TagSet>& sets) {
+    QSet<QString> varying;
+    for (const QString& name : customNames(sets)) {
+        const std::optional<QString> first = sets.first().value(FieldKey::custom(name));
+        for (qsizetype i = 1; i < sets.size(); ++i) {
+            if (sets[i].value(FieldKey::custom(name)) != first) {
+                varying.insert(name);
+                break;
+            }
+        }
+    }
+    return varying;
+}
+
 QJsonObject TagSet::toJson() const {
     QJsonObject json;
-    forEachField([&](const auto& binding) {
-        if (const auto& value = this->*binding.model)
-            json.insert(QLatin1String(binding.name), *value);
+    forEachField(Overloaded{
+        [&](const NumberFieldBinding& b) {
+            // A plain number as a number, any other text (a date, "A1") as it is.
+            if (const std::optional<QString>& text = this->*b.model) {
+                const std::optional<qint64> number = parseInteger(*text);
+                json.insert(QLatin1String(b.name),
+                            number && QString::number(*number) == *text ? QJsonValue(*number) : *text);
+            }
+        },
+        [&](const auto& b) {
+            if (const auto& value = this->*b.model)
+                json.insert(QLatin1String(b.name), *value);
+        },
     });
     QJsonObject customJson;
-    for (auto it = custom.constBegin(); it != custom.constEnd(); ++it)
-        customJson.insert(it.key(), it.value());
+    for (auto it = custom.constBegin(); it != custom.constEnd(); ++it) {
+        const QStringList values = splitValues(*it);
+        customJson.insert(it.key(), values.size() > 1 ? QJsonValue(QJsonArray::fromStringList(values))
+                                                      : QJsonValue(*it));
+    }
     json.insert(QStringLiteral("custom"), customJson);
     return json;
 }
@@ -127,7 +219,13 @@ Decoded<TagSet> TagSet::fromJson(const QJsonValue& json) {
     TagSet tags;
     forEachField(Overloaded{
         [&](const TextFieldBinding& b) { tags.*b.model = record.optionalString(b.name); },
-        [&](const NumberFieldBinding& b) { tags.*b.model = record.optionalInteger(b.name); },
+        [&](const NumberFieldBinding& b) {
+            const std::optional<QJsonValue> value = record.optionalValue(b.name);
+            if (value && value->isString())
+                tags.*b.model = value->toString();
+            else if (const std::optional<qint64> number = record.optionalInteger(b.name))
+                tags.*b.model = QString::number(*number);
+        },
         [&](const FlagFieldBinding& b) { tags.*b.model = record.optionalBool(b.name); },
     });
     const QJsonValue customJson = record.requiredValue("custom");
@@ -136,11 +234,20 @@ Decoded<TagSet> TagSet::fromJson(const QJsonValue& json) {
     if (!record.failed()) {
         const QJsonObject object = customJson.toObject();
         for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
-            if (!it.value().isString()) {
-                record.fail("custom", QStringLiteral("expected string values"));
+            QStringList values;
+            if (it.value().isString())
+                values = {it.value().toString()};
+            for (const QJsonValue& value : it.value().toArray()) {
+                if (value.isString())
+                    values.append(value.toString());
+            }
+            const std::optional<FieldKey> key = FieldKey::fromName(it.key());
+            if (values.isEmpty() || !key || !key->isCustom()) {
+                record.fail("custom",
+                            QStringLiteral("expected a text or a list of texts under a custom name"));
                 break;
             }
-            tags.custom.insert(it.key(), it.value().toString());
+            tags.custom.insert(key->customName(), values.join(valueSeparator));
         }
     }
     return record.finish(std::move(tags));

@@ -71,10 +71,14 @@ public:
     }
     void tags(const BridgeTags& tags) {
         forEachField(Overloaded{
-            [&](const TextFieldBinding& b) { text(tags.*b.bridge); },
-            [&](const NumberFieldBinding& b) { number(tags.*b.bridge); },
             [&](const FlagFieldBinding& b) { int32(tags.*b.bridge); },
+            [&](const auto& b) { text(tags.*b.bridge); },
         });
+        uint32(static_cast<uint32_t>(tags.properties.size()));
+        for (const auto& [name, value] : tags.properties) {
+            bytes(name);
+            bytes(value);
+        }
     }
     void picture(const BridgePicture& picture) {
         bytes(std::string_view(picture.data.constData(), static_cast<size_t>(picture.data.size())));
@@ -180,14 +184,24 @@ public:
     }
     void tags(BridgeTags& tags) {
         forEachField(Overloaded{
-            [&](const TextFieldBinding& b) { tags.*b.bridge = text(); },
-            [&](const NumberFieldBinding& b) { tags.*b.bridge = number(); },
             [&](const FlagFieldBinding& b) {
                 tags.*b.bridge = int32();
                 if (tags.*b.bridge < -1 || tags.*b.bridge > 1)
                     fail("flag out of range");
             },
+            [&](const auto& b) { tags.*b.bridge = text(); },
         });
+        // Each item takes at least 8 bytes.
+        const uint32_t count = uint32();
+        if (count > m_rest.size() / 8)
+            fail("item count past the end");
+        for (uint32_t i = 0; i < count && !failed(); ++i) {
+            std::string name(bytes());
+            std::string value(bytes());
+            if (name.empty() || name.find('\0') != std::string::npos)
+                fail("item without a name");
+            tags.properties.emplace_back(std::move(name), std::move(value));
+        }
     }
     BridgePicture picture() {
         BridgePicture picture;
@@ -296,6 +310,9 @@ BridgeWriteRequest decodeWriteFields(Decoder& in) {
     request.fields = in.uint32();
     if (request.fields & ~allBridgeFields)
         in.fail("unknown fields");
+    request.newId3v2Version = in.int32();
+    if (request.newId3v2Version != 3 && request.newId3v2Version != 4)
+        in.fail("unknown ID3v2 version");
     if (in.flag())
         request.pictures = in.pictures([&] { return in.picture(); });
     return request;
@@ -334,6 +351,7 @@ std::string encodeWriteRequest(const BridgeWriteRequest& request) {
     out.bytes(request.path);
     out.tags(request);
     out.uint32(request.fields);
+    out.int32(request.newId3v2Version);
     out.byte(request.pictures ? 1 : 0);
     if (request.pictures) {
         out.uint32(static_cast<uint32_t>(request.pictures->size()));
@@ -507,7 +525,7 @@ Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payloa
     Decoder in(payload);
     in.expectHeader(MessageType::writeReply);
     const uint8_t outcome = in.byte();
-    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::notAFile))
+    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::notANumber))
         in.fail("unknown write outcome");
     return finish(in, static_cast<BridgeWriteOutcome>(outcome));
 }

@@ -30,7 +30,7 @@
 
 namespace TagWorkerProtocol {
 
-inline constexpr uint8_t version = 4;
+inline constexpr uint8_t version = 5;
 inline constexpr size_t frameHeaderSize = 4;
 // Larger payloads are refused. Large enough for any file's pictures the
 // bridge can hand over (each below 4 GiB in theory, far smaller in practice).

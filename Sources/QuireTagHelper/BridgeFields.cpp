@@ -3,6 +3,7 @@
 #include "QuireCore/TagFieldTable.h"
 
 #include <array>
+#include <charconv>
 #include <type_traits>
 #include <variant>
 
@@ -16,11 +17,15 @@ struct CTextMembers {
     const char* CTagLibTagValues::*argument;
 };
 
+// A number travels as its text as stored; the number itself only where the
+// text is one.
 struct CNumberMembers {
     uint32_t bit;
-    std::optional<int32_t> BridgeTags::*bridge;
+    std::optional<std::string> BridgeTags::*bridge;
+    char* CTagLibTag::*recordText;
     int32_t CTagLibTag::*record;
     int32_t CTagLibTag::*recordPresent;
+    const char* CTagLibTagValues::*argumentText;
     int32_t CTagLibTagValues::*argument;
     int32_t CTagLibTagValues::*argumentPresent;
 };
@@ -49,14 +54,17 @@ constexpr std::array<CFieldMembers, tagFieldCount> cFieldTable = [] {
         T{CTAGLIB_FIELD_ALBUM_ARTIST, &B::albumArtist, &R::albumArtist, &W::albumArtist},
         T{CTAGLIB_FIELD_COMPOSER, &B::composer, &R::composer, &W::composer},
         T{CTAGLIB_FIELD_GENRE, &B::genre, &R::genre, &W::genre},
-        N{CTAGLIB_FIELD_YEAR, &B::year, &R::year, &R::hasYear, &W::year, &W::hasYear},
-        N{CTAGLIB_FIELD_TRACK, &B::track, &R::track, &R::hasTrack, &W::track, &W::hasTrack},
-        N{CTAGLIB_FIELD_TRACK_TOTAL, &B::trackTotal, &R::trackTotal, &R::hasTrackTotal, &W::trackTotal,
-          &W::hasTrackTotal},
-        N{CTAGLIB_FIELD_DISC, &B::disc, &R::disc, &R::hasDisc, &W::disc, &W::hasDisc},
-        N{CTAGLIB_FIELD_DISC_TOTAL, &B::discTotal, &R::discTotal, &R::hasDiscTotal, &W::discTotal,
-          &W::hasDiscTotal},
-        N{CTAGLIB_FIELD_BPM, &B::bpm, &R::bpm, &R::hasBpm, &W::bpm, &W::hasBpm},
+        N{CTAGLIB_FIELD_YEAR, &B::year, &R::yearText, &R::year, &R::hasYear, &W::yearText, &W::year,
+          &W::hasYear},
+        N{CTAGLIB_FIELD_TRACK, &B::track, &R::trackText, &R::track, &R::hasTrack, &W::trackText, &W::track,
+          &W::hasTrack},
+        N{CTAGLIB_FIELD_TRACK_TOTAL, &B::trackTotal, &R::trackTotalText, &R::trackTotal, &R::hasTrackTotal,
+          &W::trackTotalText, &W::trackTotal, &W::hasTrackTotal},
+        N{CTAGLIB_FIELD_DISC, &B::disc, &R::discText, &R::disc, &R::hasDisc, &W::discText, &W::disc,
+          &W::hasDisc},
+        N{CTAGLIB_FIELD_DISC_TOTAL, &B::discTotal, &R::discTotalText, &R::discTotal, &R::hasDiscTotal,
+          &W::discTotalText, &W::discTotal, &W::hasDiscTotal},
+        N{CTAGLIB_FIELD_BPM, &B::bpm, &R::bpmText, &R::bpm, &R::hasBpm, &W::bpmText, &W::bpm, &W::hasBpm},
         T{CTAGLIB_FIELD_COMMENT, &B::comment, &R::comment, &W::comment},
         T{CTAGLIB_FIELD_LYRICS, &B::lyrics, &R::lyrics, &W::lyrics},
         T{CTAGLIB_FIELD_GROUPING, &B::grouping, &R::grouping, &W::grouping},
@@ -84,6 +92,13 @@ static_assert(matchesFieldTable(), "one entry per field, in the order of tagFiel
 static_assert(CTAGLIB_ALL_FIELDS == allBridgeFields);
 static_assert(CTAGLIB_GENERIC_FIELDS == genericBridgeFields);
 
+// The text as a number when it is one in plain decimal, within 32 bits.
+std::optional<int32_t> plainNumber(const std::string& text) {
+    int32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size() ? std::optional(number) : std::nullopt;
+}
+
 template <typename Visitor> void forEachCField(Visitor&& visit) {
     for (const CFieldMembers& members : cFieldTable)
         std::visit(visit, members);
@@ -99,7 +114,12 @@ BridgeTags bridgeTagsOf(const CTagLibTag& record) {
             bridge.*m.bridge = text ? std::optional<std::string>(text) : std::nullopt;
         },
         [&](const CNumberMembers& m) {
-            bridge.*m.bridge = record.*m.recordPresent == 1 ? std::optional(record.*m.record) : std::nullopt;
+            if (const char* text = record.*m.recordText)
+                bridge.*m.bridge = std::string(text);
+            else if (record.*m.recordPresent == 1)
+                bridge.*m.bridge = std::to_string(record.*m.record);
+            else
+                bridge.*m.bridge = std::nullopt;
         },
         // The reader takes any value other than 1 as false.
         [&](const CFlagMembers& m) {
@@ -107,22 +127,33 @@ BridgeTags bridgeTagsOf(const CTagLibTag& record) {
             bridge.*m.bridge = flag < 0 ? -1 : (flag == 1 ? 1 : 0);
         },
     });
+    for (int32_t i = 0; record.properties && i < record.propertyCount; ++i) {
+        const CTagLibProperty& property = record.properties[i];
+        if (property.key && *property.key)
+            bridge.properties.emplace_back(property.key, property.value ? property.value : "");
+    }
     return bridge;
 }
 
-CTagLibTagValues cValuesOf(const BridgeTags& bridge) {
-    CTagLibTagValues values{};
+CWriteValues::CWriteValues(const BridgeTags& bridge, int32_t newId3v2Version) {
     forEachCField(Overloaded{
         [&](const CTextMembers& m) {
             const std::optional<std::string>& text = bridge.*m.bridge;
             values.*m.argument = text ? text->c_str() : nullptr;
         },
         [&](const CNumberMembers& m) {
-            const std::optional<int32_t>& number = bridge.*m.bridge;
+            const std::optional<std::string>& text = bridge.*m.bridge;
+            values.*m.argumentText = text && !text->empty() ? text->c_str() : nullptr;
+            const std::optional<int32_t> number = text ? plainNumber(*text) : std::nullopt;
             values.*m.argument = number.value_or(0);
             values.*m.argumentPresent = number ? 1 : 0;
         },
         [&](const CFlagMembers& m) { values.*m.argument = bridge.*m.bridge; },
     });
-    return values;
+    properties.reserve(bridge.properties.size());
+    for (const auto& [name, value] : bridge.properties)
+        properties.push_back({name.c_str(), value.c_str()});
+    values.properties = properties.empty() ? nullptr : properties.data();
+    values.propertyCount = static_cast<int32_t>(properties.size());
+    values.newId3v2Version = newId3v2Version;
 }

@@ -5,6 +5,17 @@
 #include "CTagLibBridge.h"
 #include "QuireCore/BridgeRecord.h"
 
+#include <vector>
+
 BridgeTags bridgeTagsOf(const CTagLibTag& record);
-// Points into bridge's strings, which must outlive the result.
-CTagLibTagValues cValuesOf(const BridgeTags& bridge);
+
+// The C arguments of a write. They point into the strings of the bridge
+// record they were made from, which must outlive them.
+struct CWriteValues {
+    explicit CWriteValues(const BridgeTags& bridge, int32_t newId3v2Version = 4);
+    CWriteValues(const CWriteValues&) = delete;
+    CWriteValues& operator=(const CWriteValues&) = delete;
+
+    CTagLibTagValues values{};
+    std::vector<CTagLibPropertyWrite> properties;
+};

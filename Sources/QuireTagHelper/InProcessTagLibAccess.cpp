@@ -67,6 +67,8 @@ BridgeWriteOutcome writeOutcomeOf(int32_t code) {
         return BridgeWriteOutcome::unsupportedVariant;
     case CTAGLIB_EMPTY_FILE:
         return BridgeWriteOutcome::emptyFile;
+    case CTAGLIB_NOT_A_NUMBER:
+        return BridgeWriteOutcome::notANumber;
     default:
         return BridgeWriteOutcome::failed;
     }
@@ -145,8 +147,8 @@ BridgeWriteOutcome InProcessTagLibAccess::write(const BridgeWriteRequest& reques
                                 picture.pictureType,
                                 picture.description ? picture.description->c_str() : nullptr});
     }
-    const CTagLibTagValues values = cValuesOf(request);
+    const CWriteValues values(request, request.newId3v2Version);
     return writeOutcomeOf(ctaglib_write_fields(
-        request.path.c_str(), &values, request.fields, pictures.empty() ? nullptr : pictures.data(),
+        request.path.c_str(), &values.values, request.fields, pictures.empty() ? nullptr : pictures.data(),
         request.pictures ? static_cast<int32_t>(request.pictures->size()) : -1));
 }

@@ -83,14 +83,14 @@ TEST(CTagLibConcurrentReads, ReadsOfOneFileWhileAnotherIsWritten) {
     std::thread writer([&] {
         Tags tags = fullTags();
         for (int i = 0; i < 10; ++i) {
-            tags.track = i + 1;
+            tags.track = std::to_string(i + 1);
             EXPECT_EQ(write(writing.nativePath(), tags, twoPictures()), 0);
         }
     });
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(describe(read(reading.nativePath()).get()), expected);
     writer.join();
-    EXPECT_EQ(tagsOf(*read(writing.nativePath())).track, 10);
+    EXPECT_EQ(tagsOf(*read(writing.nativePath())).track, "10");
 }
 
 } // namespace

@@ -34,14 +34,15 @@ TEST(CliCommands, ChecksNamesArgumentsFieldsAndNumbersBeforeRunning) {
     EXPECT_EQ(replace.value().arguments, QStringList({"a", "b"}));
     EXPECT_TRUE(replace.value().hasFlag("--regex"));
     EXPECT_EQ(fieldsNamed(*replace.value().option("--fields")),
-              (QList<TagField>{TagField::title, TagField::albumArtist}));
+              (QList<FieldKey>{TagField::title, TagField::albumArtist}));
 
     const std::pair<const char*, const char*> refused[] = {
         {"frobnicate", "unknown command"},
         {"set Titel x", "unknown field “Titel” (the fields are title, artist,"},
         {"set trackNumber 3/x", "Track Number takes a whole number from 0 to 2147483647, or “number/total”"},
         {"set bpm -3", "BPM takes a whole number from 0 to 2147483647, not “-3”"},
-        {"set year 73-03-01", "Year takes a year, or a date"},
+        {"set year 73-03-01", "Year takes a year or a date"},
+        {"set titel x", "unknown field “titel”"},
         {"set-file a.mp3 compilation maybe", "Compilation takes true, false, yes, no, 1 or 0"},
         {"set-file a.mp3 nope", "unknown field “nope”"},
         {"number-tracks --start two", "--start needs a whole number"},
@@ -61,6 +62,12 @@ TEST(CliCommands, ChecksNamesArgumentsFieldsAndNumbersBeforeRunning) {
         {"set title 'unterminated", "not closed"},
     };
     EXPECT_TRUE(parseCliCommand(QStringLiteral("set TITLE x")).ok()) << "field names ignore case";
+    // Other items go by their names in capitals, so that a misspelt field is no new item.
+    EXPECT_EQ(fieldNamed(QStringLiteral("CATALOGNUMBER")), FieldKey::custom(u"CATALOGNUMBER"));
+    EXPECT_EQ(fieldNamed(QStringLiteral("TRACKNUMBER")), FieldKey(TagField::trackNumber));
+    EXPECT_EQ(fieldNamed(QStringLiteral("DATE")), FieldKey(TagField::year));
+    EXPECT_EQ(fieldNamed(QStringLiteral("Catalognumber")), std::nullopt);
+    EXPECT_TRUE(parseCliCommand(QStringLiteral("set artist 'Ralf Hütter' 'Florian Schneider'")).ok());
 
     for (const auto& [line, problem] : refused) {
         const Result<CliCommand, QString> command = parseCliCommand(QString::fromUtf8(line));
@@ -73,7 +80,7 @@ TEST(CliCommands, ChecksNamesArgumentsFieldsAndNumbersBeforeRunning) {
 // turning into no value and clearing the field at the next save.
 TEST(CliCommands, FieldValuesAreTheOnesTheFieldCanHold) {
     using Edits = QList<FieldEdit>;
-    const auto edits = [](TagField field, const char* text) {
+    const auto edits = [](const FieldKey& field, const char* text) {
         const Result<Edits, QString> parsed = parseFieldInput(field, QString::fromUtf8(text));
         return parsed ? std::optional(parsed.value()) : std::nullopt;
     };
@@ -81,7 +88,10 @@ TEST(CliCommands, FieldValuesAreTheOnesTheFieldCanHold) {
               (Edits{{TagField::trackNumber, "3"}, {TagField::trackTotal, "12"}}));
     EXPECT_EQ(edits(TagField::discNumber, "1/2"),
               (Edits{{TagField::discNumber, "1"}, {TagField::discTotal, "2"}}));
-    EXPECT_EQ(edits(TagField::year, "1973-03-01T10:30"), (Edits{{TagField::year, "1973"}}));
+    EXPECT_EQ(edits(TagField::year, " 1973-03-01T10:30"), (Edits{{TagField::year, "1973-03-01T10:30"}}));
+    EXPECT_EQ(edits(FieldKey::custom(u"MEDIA"), "Vinyl; CD"),
+              (Edits{{FieldKey::custom(u"MEDIA"), "Vinyl; CD"}}));
+    EXPECT_EQ(edits(FieldKey::custom(u"MEDIA"), ""), (Edits{{FieldKey::custom(u"MEDIA"), std::nullopt}}));
     EXPECT_EQ(edits(TagField::bpm, "+0120"), (Edits{{TagField::bpm, "120"}}));
     EXPECT_EQ(edits(TagField::compilation, "YES"), (Edits{{TagField::compilation, "1"}}));
     EXPECT_EQ(edits(TagField::trackTotal, ""), (Edits{{TagField::trackTotal, std::nullopt}}));

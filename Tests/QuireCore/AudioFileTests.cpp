@@ -157,9 +157,9 @@ TEST(AudioPropertiesText, DurationSampleRateAndChannelsAtTheirBoundaries) {
 }
 
 TEST(AudioFileJson, RoundTripAndRequiredKeys) {
-    AudioFile file =
-        makeFile("/music/Ünï cødé/01 #1 ?.flac", TagSet{.title = QStringLiteral("T"), .trackNumber = 1},
-                 {picture("bytes", QStringLiteral("d")), picture("more")});
+    AudioFile file = makeFile("/music/Ünï cødé/01 #1 ?.flac",
+                              TagSet{.title = QStringLiteral("T"), .trackNumber = QStringLiteral("1")},
+                              {picture("bytes", QStringLiteral("d")), picture("more")});
     file.setModified(true);
     file.setLastSaved(QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, Qt::UTC));
     const Decoded<AudioFile> decoded = decodeJson<AudioFile>(encodeJson(file));

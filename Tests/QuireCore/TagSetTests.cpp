@@ -1,4 +1,5 @@
 #include "QuireCore/TagSet.h"
+#include <QJsonArray>
 
 #include <gtest/gtest.h>
 
@@ -24,16 +25,35 @@ TEST(TagSetText, ValueAndSetValueConvertEachKindOfField) {
     TagSet tags;
     tags.setValue(QStringLiteral("2024"), TagField::year);
     tags.setValue(QStringLiteral("-3"), TagField::discNumber);
-    tags.setValue(QStringLiteral("2024a"), TagField::trackNumber);
+    tags.setValue(QStringLiteral("A1"), TagField::trackNumber);
+    tags.setValue(QStringLiteral("+07"), TagField::bpm);
     tags.setValue(QString(), TagField::title);
-    EXPECT_EQ(tags.year, 2024);
+    EXPECT_EQ(tags.year, QStringLiteral("2024"));
     EXPECT_EQ(tags.value(TagField::discNumber), QStringLiteral("-3"));
+    EXPECT_EQ(tags.value(TagField::bpm), QStringLiteral("7"));
+    // Text that is no number is kept as it is, and known for what it is.
+    EXPECT_EQ(tags.trackNumber, QStringLiteral("A1"));
+    EXPECT_EQ(tags.number(TagField::trackNumber), std::nullopt);
+    EXPECT_TRUE(tags.holdsTextForNumber(TagField::trackNumber));
+    EXPECT_FALSE(tags.holdsTextForNumber(TagField::bpm));
+    tags.setValue(QString(), TagField::trackNumber);
     EXPECT_EQ(tags.trackNumber, std::nullopt);
+
+    // A year may be a date, and is a number as far as its year goes.
+    for (const char* date : {"1974", "1974-11", "1974-11-01", "1974-11-01T20:15", "1974-11-01 20:15:00"}) {
+        tags.setValue(QString::fromLatin1(date), TagField::year);
+        EXPECT_EQ(tags.number(TagField::year), 1974) << date;
+    }
+    for (const char* text : {"Oct 3, 1995", "74", "1974-1", "1974/11/01", "1974-11-01x", "19745"}) {
+        tags.setValue(QString::fromLatin1(text), TagField::year);
+        EXPECT_EQ(tags.year, QString::fromLatin1(text));
+        EXPECT_TRUE(tags.holdsTextForNumber(TagField::year)) << text;
+    }
     // An empty string is a value of its own, not an absent title.
     ASSERT_TRUE(tags.title.has_value());
     EXPECT_TRUE(tags.title->isEmpty());
 
-    tags.year = 2000;
+    tags.year = QStringLiteral("2000");
     tags.setValue(std::nullopt, TagField::year);
     EXPECT_EQ(tags.year, std::nullopt);
 
@@ -61,18 +81,26 @@ TEST(TagSetText, CopyFieldConvertsThroughText) {
     TagSet tags;
     tags.title = QStringLiteral("1999");
     tags.copyField(TagField::title, TagField::year);
-    EXPECT_EQ(tags.year, 1999);
+    EXPECT_EQ(tags.year, QStringLiteral("1999"));
     tags.title = QStringLiteral("Intro");
     tags.copyField(TagField::title, TagField::year);
-    EXPECT_EQ(tags.year, std::nullopt);
-    tags.trackNumber = 7;
+    EXPECT_EQ(tags.year, QStringLiteral("Intro")); // kept, and shown as no year
+    tags.copyField(FieldKey::custom(u"CatalogNumber"), TagField::title);
+    EXPECT_EQ(tags.title, std::nullopt);
+    tags.custom.insert(QStringLiteral("CATALOGNUMBER"), QStringLiteral("ABC-1"));
+    tags.copyField(FieldKey::custom(u"catalognumber"), TagField::album);
+    EXPECT_EQ(tags.album, QStringLiteral("ABC-1"));
+    tags.trackNumber = QStringLiteral("7");
     tags.copyField(TagField::trackNumber, TagField::comment);
     EXPECT_EQ(tags.comment, QStringLiteral("7"));
 }
 
 TEST(TagSetBatch, MergeKeepsOnlyValuesPresentAndEqualInBoth) {
-    TagSet a{.title = QString(), .artist = QStringLiteral("Band"), .year = 1999, .compilation = false};
-    TagSet b{.artist = QStringLiteral("Band"), .year = 2000, .compilation = false};
+    TagSet a{.title = QString(),
+             .artist = QStringLiteral("Band"),
+             .year = QStringLiteral("1999"),
+             .compilation = false};
+    TagSet b{.artist = QStringLiteral("Band"), .year = QStringLiteral("2000"), .compilation = false};
     const TagSet merged = TagSet::merge(a, b);
     EXPECT_EQ(merged.title, std::nullopt); // empty versus absent is a difference
     EXPECT_EQ(merged.artist, QStringLiteral("Band"));
@@ -100,9 +128,10 @@ TEST(TagSetBatch, BatchMergeAndVariesOverLists) {
     EXPECT_EQ(TagSet::batchMerge({one}), one);
     EXPECT_TRUE(TagSet::batchVaries({one}).isEmpty());
 
-    TagSet withTitle{.title = QStringLiteral("A"), .genre = QStringLiteral("Jazz"), .bpm = 120};
-    TagSet emptyTitle{.title = QString(), .genre = QStringLiteral("Jazz"), .bpm = 120};
-    TagSet noTitle{.genre = QStringLiteral("Jazz"), .bpm = 121};
+    TagSet withTitle{
+        .title = QStringLiteral("A"), .genre = QStringLiteral("Jazz"), .bpm = QStringLiteral("120")};
+    TagSet emptyTitle{.title = QString(), .genre = QStringLiteral("Jazz"), .bpm = QStringLiteral("120")};
+    TagSet noTitle{.genre = QStringLiteral("Jazz"), .bpm = QStringLiteral("121")};
     EXPECT_EQ(TagSet::batchVaries({withTitle, withTitle, withTitle}), QSet<TagField>{});
     EXPECT_EQ(TagSet::batchVaries({emptyTitle, noTitle}), (QSet<TagField>{TagField::title, TagField::bpm}));
     // Absent in all files does not vary; absent in one and present in another does.
@@ -118,8 +147,8 @@ TEST(TagSetBatch, BatchMergeAndVariesOverLists) {
 TEST(TagSetJson, RoundTripKeepsAbsentAndEmptyApart) {
     TagSet tags{.title = QString(),
                 .artist = QStringLiteral("Ünïcødé 日本 🎵"),
-                .year = std::numeric_limits<qint64>::max(),
-                .discNumber = -3,
+                .year = QStringLiteral("1974-11-01"),
+                .discNumber = QStringLiteral("-3"),
                 .compilation = false,
                 .custom = {{QStringLiteral("MOOD"), QStringLiteral("calm")}}};
     const QJsonObject json = tags.toJson();
@@ -138,9 +167,23 @@ TEST(TagSetJson, CustomIsRequiredOtherKeysAreOptionalAndTyped) {
     ASSERT_TRUE(minimal.ok());
     EXPECT_EQ(minimal.value().title, std::nullopt);
 
-    for (const char* malformed : {R"({"custom":{},"year":"2024"})", R"({"custom":{},"year":20.5})",
-                                  R"({"custom":{},"compilation":1})", R"({"custom":{"k":1}})",
-                                  R"({"custom":[]})", R"([1,2])", R"({"custom":{})", "", "null"})
+    // Numbers are numbers, and text that is none ("A1", a date) is text.
+    const Decoded<TagSet> texts = decodeJson<TagSet>(
+        R"({"custom":{"LABEL":["A","B"],"MEDIA":"Vinyl"},"year":"1974-11-01","trackNumber":3})");
+    ASSERT_TRUE(texts.ok());
+    EXPECT_EQ(texts.value().year, QStringLiteral("1974-11-01"));
+    EXPECT_EQ(texts.value().trackNumber, QStringLiteral("3"));
+    EXPECT_EQ(texts.value().custom.value(QStringLiteral("LABEL")), QStringLiteral("A; B"));
+    const QJsonObject json = texts.value().toJson();
+    EXPECT_EQ(json.value(QStringLiteral("trackNumber")), QJsonValue(3));
+    EXPECT_EQ(json.value(QStringLiteral("custom")).toObject().value(QStringLiteral("LABEL")),
+              QJsonValue(QJsonArray{QStringLiteral("A"), QStringLiteral("B")}));
+    EXPECT_EQ(json.value(QStringLiteral("custom")).toObject().value(QStringLiteral("MEDIA")),
+              QJsonValue(QStringLiteral("Vinyl")));
+
+    for (const char* malformed :
+         {R"({"custom":{},"year":true})", R"({"custom":{},"year":20.5})", R"({"custom":{},"compilation":1})",
+          R"({"custom":{"k":1}})", R"({"custom":[]})", R"([1,2])", R"({"custom":{})", "", "null"})
         EXPECT_FALSE(decodeJson<TagSet>(malformed).ok()) << malformed;
 }
 

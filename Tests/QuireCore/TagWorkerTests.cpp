@@ -47,8 +47,9 @@ BridgeRecord fullRecord() {
     record.title = "Title ☕";
     record.album = ""; // present but empty stays present
     record.comment = std::string("a\0b", 3);
-    record.year = 1999;
-    record.bpm = -5;
+    record.year = "1999-11-01";
+    record.bpm = "-5";
+    record.properties = {{"CATALOGNUMBER", "ABC-123"}, {"LABEL", "A; B"}};
     record.readInPart = true;
     record.compilation = 1;
     record.duration = 215;
@@ -73,8 +74,10 @@ BridgeWriteRequest fullWrite() {
     request.path = "/music/ä.mp3";
     request.title = "T";
     request.lyrics = "la\nla";
-    request.track = 3;
-    request.trackTotal = 12;
+    request.track = "A1";
+    request.trackTotal = "12";
+    request.properties = {{"CATALOGNUMBER", ""}};
+    request.newId3v2Version = 3;
     request.compilation = 0;
     request.fields = CTAGLIB_FIELD_TITLE | CTAGLIB_FIELD_LYRICS;
     request.pictures = std::vector<BridgePicture>{{QByteArray(300, 'x'), "image/png", std::nullopt, 4}};
@@ -110,11 +113,11 @@ TEST(TagWorkerProtocol, EveryMessageRoundTrips) {
     const auto unexpected = decodeReply(payloadOf(Protocol::encodeReadReply(TagReaderError::writeFailed())));
     ASSERT_TRUE(unexpected.ok());
     EXPECT_EQ(unexpected.value().error(), TagReaderError::readError("Failed to write tags to file"));
-    for (int outcome = 0; outcome <= static_cast<int>(BridgeWriteOutcome::notAFile); ++outcome) {
+    for (int outcome = 0; outcome <= static_cast<int>(BridgeWriteOutcome::notANumber); ++outcome) {
         const auto sent = static_cast<BridgeWriteOutcome>(outcome);
         EXPECT_EQ(Protocol::decodeWriteReply(payloadOf(Protocol::encodeWriteReply(sent))).value(), sent);
     }
-    std::string beyond = payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::notAFile));
+    std::string beyond = payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::notANumber));
     ++beyond.back();
     EXPECT_FALSE(Protocol::decodeWriteReply(beyond).ok());
 }

@@ -41,7 +41,7 @@ TEST(UndoHistory, DeltasGiveEveryStateBackExactly) {
     for (int i = 0; i < 40; ++i) {
         TagSet tags;
         tags.title = QStringLiteral("Title %1").arg(i);
-        tags.trackNumber = i;
+        tags.trackNumber = QString::number(i);
         files.append(AudioFile(QUuid::createUuid(),
                                QUrl::fromLocalFile(QStringLiteral("/music/%1.flac").arg(i)),
                                AudioFormat::flac, std::nullopt, {}, tags, {}));

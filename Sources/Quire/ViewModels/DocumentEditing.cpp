@@ -2,9 +2,18 @@
 #include "Quire/ViewModels/FieldInput.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
-Result<bool, QString> DocumentViewModel::editField(TagField field, const QString& text,
+Result<bool, QString> DocumentViewModel::editField(const FieldKey& field, const QString& text,
                                                    std::optional<QUuid> file) {
     ASSERT_GUI_THREAD();
+    const auto isTarget = [&](const AudioFile& target) {
+        return file ? target.id() == *file : m_selectedFiles.contains(target.id());
+    };
+    // Text the files already hold is no edit, even where it could not be
+    // typed anew (a track "A1" shown as stored and kept as it is).
+    if (std::all_of(m_files.cbegin(), m_files.cend(), [&](const AudioFile& target) {
+            return !isTarget(target) || target.tags().value(field).value_or(QString()) == text;
+        }))
+        return false;
     const Result<QList<FieldEdit>, QString> edits = parseFieldInput(field, text);
     if (!edits)
         return edits.error();
@@ -14,7 +23,7 @@ Result<bool, QString> DocumentViewModel::editField(TagField field, const QString
     QList<AudioFile> files = m_files;
     bool changesAValue = false;
     for (AudioFile& target : files) {
-        if (file ? target.id() != *file : !m_selectedFiles.contains(target.id()))
+        if (!isTarget(target))
             continue;
         TagSet tags = target.tags();
         for (const FieldEdit& edit : edits.value())
@@ -28,7 +37,7 @@ Result<bool, QString> DocumentViewModel::editField(TagField field, const QString
     if (!changesAValue)
         return false;
 
-    const QString description = tr("Edit %1").arg(displayName(field));
+    const QString description = tr("Edit %1").arg(field.displayName());
     // A cell edit is a step of its own; typing into the inspector merges.
     return commit(description, files, file ? UndoRecord::step : UndoRecord::merge, field);
 }

@@ -49,12 +49,20 @@ void DocumentViewModel::saveAll(Completion completion) {
 // track numbers, GIF and capitalised MIME types, MP4 cover typing...).
 WriteRequest DocumentViewModel::writeRequest(const AudioFile& file) const {
     const auto saved = m_savedFiles.constFind(file.id());
-    if (saved == m_savedFiles.constEnd())
-        return {file.url(), file.tags(), allTagFieldSet(), file.artwork()};
-    TagFieldSet changed;
+    if (saved == m_savedFiles.constEnd()) {
+        WriteScope scope = WriteScope::everything(file.tags());
+        scope.newId3v2Version = m_newId3v2Version;
+        return {file.url(), file.tags(), scope, file.artwork()};
+    }
+    WriteScope changed{{}, m_newId3v2Version};
     for (TagField field : allTagFields) {
         if (file.tags().value(field) != saved->tags().value(field))
-            changed.insert(field);
+            changed.fields.insert(field);
+    }
+    for (const QString& name : TagSet::customNames({file.tags(), saved->tags()})) {
+        if (file.tags().custom.value(name) != saved->tags().custom.value(name) ||
+            file.tags().custom.contains(name) != saved->tags().custom.contains(name))
+            changed.fields.insert(FieldKey::custom(name));
     }
     const bool samePictures = saved->artwork().size() == file.artwork().size() &&
                               std::equal(file.artwork().begin(), file.artwork().end(),

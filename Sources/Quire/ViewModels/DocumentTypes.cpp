@@ -23,11 +23,22 @@ int threeWay(const QString& a, const QString& b) {
     return collator.compare(a, b);
 }
 
+// Numbers by value; a side's tracks ("A1", "A2", "B1") by their text, after the numbers.
+int threeWayNumber(const std::optional<qint64>& a, const std::optional<qint64>& b,
+                   const std::optional<QString>& aText, const std::optional<QString>& bText) {
+    if (a && b)
+        return threeWay(*a, *b);
+    if (a || b)
+        return a ? -1 : 1;
+    return threeWay(aText.value_or(QString()), bText.value_or(QString()));
+}
+
 // Disc, then track: an album's tracks stay in their order under any key that groups them.
 int discAndTrack(const AudioFile& a, const AudioFile& b) {
-    if (const int order = threeWay(a.tags().discNumber.value_or(0), b.tags().discNumber.value_or(0)))
+    if (const int order =
+            threeWayNumber(a.sortDisc(), b.sortDisc(), a.tags().discNumber, b.tags().discNumber))
         return order;
-    return threeWay(a.sortTrack(), b.sortTrack());
+    return threeWayNumber(a.sortTrack(), b.sortTrack(), a.tags().trackNumber, b.tags().trackNumber);
 }
 
 } // namespace

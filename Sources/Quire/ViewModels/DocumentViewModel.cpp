@@ -25,7 +25,7 @@ static bool assign(T& member, const T& value, DocumentViewModel* document, Signa
 }
 
 bool DocumentViewModel::commit(const QString& description, QList<AudioFile> files, UndoRecord record,
-                               std::optional<TagField> mergeField) {
+                               std::optional<FieldKey> mergeField) {
     ASSERT_GUI_THREAD();
     // The files' state when moves end replaces the list: a change made meanwhile would be lost.
     if (m_isMovingFiles && record != UndoRecord::none)

@@ -137,7 +137,7 @@ public:
     // it), and while files move (their state when the moves end replaces the
     // list).
     bool commit(const QString& description, QList<AudioFile> files, UndoRecord record = UndoRecord::step,
-                std::optional<TagField> mergeField = std::nullopt);
+                std::optional<FieldKey> mergeField = std::nullopt);
     // Applies `change` to a copy of every selected file and commits the result.
     bool commitSelected(const QString& description, const std::function<void(AudioFile&)>& change);
 
@@ -160,7 +160,7 @@ public:
     // number sets the number and the total. One undo step; quick successive
     // edits of one field of the selection merge into one. The value says
     // whether any file changed.
-    Result<bool, QString> editField(TagField field, const QString& text,
+    Result<bool, QString> editField(const FieldKey& field, const QString& text,
                                     std::optional<QUuid> file = std::nullopt);
 
     // --- Undo and redo ---
@@ -182,6 +182,9 @@ public:
     bool restore(const FileSnapshot& target, StepCompletion completion = {});
 
     // --- Saving ---
+    // The version of the ID3v2 tags saves create (3 or 4); tags files have keep theirs.
+    int newId3v2Version() const { return m_newId3v2Version; }
+    void setNewId3v2Version(int version) { m_newId3v2Version = version == 3 ? 3 : 4; }
     void saveAll();
     // Saves the modified files, then calls `completion`; during a running save,
     // waits for it and then saves whatever is modified by then.
@@ -272,6 +275,7 @@ private:
     QHash<QUuid, AudioFile> m_savedFiles;
     QSet<QString> m_madeFolders; // paths of folders made for renames
     bool m_isMovingFiles = false;
+    int m_newId3v2Version = 4;
     QList<Completion> m_afterMoves; // saves and imports held while files move
     QList<Completion> m_pendingSaveCompletions;
     QList<QUrl> m_queuedImports;

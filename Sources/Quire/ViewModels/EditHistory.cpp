@@ -26,7 +26,7 @@ void EditHistory::record(const QString& description, const FileSnapshot& before)
 }
 
 // The window slides: a run of edits each within the window of the one before stays one step.
-void EditHistory::recordEdit(const QString& description, const FileSnapshot& before, TagField field,
+void EditHistory::recordEdit(const QString& description, const FileSnapshot& before, const FieldKey& field,
                              const QSet<QUuid>& selection) {
     const auto now = m_clock();
     const bool joins =

@@ -45,7 +45,7 @@ public:
     void record(const QString& description, const FileSnapshot& before);
     // Records the step for an edit of `field` of `selection`, unless the edit joins the step of the
     // edits of that field and selection just before it.
-    void recordEdit(const QString& description, const FileSnapshot& before, TagField field,
+    void recordEdit(const QString& description, const FileSnapshot& before, const FieldKey& field,
                     const QSet<QUuid>& selection);
     // The next edit starts a step of its own.
     void endMerge() { m_mergingField.reset(); }
@@ -65,7 +65,7 @@ private:
 
     UndoStack m_steps{depth};
     Clock m_clock;
-    std::optional<TagField> m_mergingField;
+    std::optional<FieldKey> m_mergingField;
     QSet<QUuid> m_mergingSelection;
     std::chrono::steady_clock::time_point m_lastEditTime{};
 };

@@ -3,7 +3,6 @@
 #include "QuireCore/TagSet.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 
 namespace {
 
@@ -29,7 +28,10 @@ std::optional<TagField> totalOf(TagField field) {
 
 } // namespace
 
-Result<QList<FieldEdit>, QString> parseFieldInput(TagField field, const QString& text) {
+Result<QList<FieldEdit>, QString> parseFieldInput(const FieldKey& key, const QString& text) {
+    if (!key.field())
+        return QList<FieldEdit>{{key, text.isEmpty() ? std::nullopt : std::optional(text)}};
+    const TagField field = *key.field();
     if (text.trimmed().isEmpty() && component(field) != FieldComponent::text &&
         component(field) != FieldComponent::multiline)
         return QList<FieldEdit>{{field, std::nullopt}};
@@ -42,17 +44,14 @@ Result<QList<FieldEdit>, QString> parseFieldInput(TagField field, const QString&
             if (number && count)
                 return QList<FieldEdit>{{field, number}, {*total, count}};
         } else if (field == TagField::year) {
-            static const QRegularExpression date(
-                QStringLiteral("^\\s*(\\d{4})(-\\d{2}(-\\d{2}(T.*)?)?)?\\s*$"));
-            if (const QRegularExpressionMatch match = date.match(text); match.hasMatch())
-                return QList<FieldEdit>{{field, storableNumber(match.captured(1))}};
+            if (TagSet::yearOfDate(text.trimmed()))
+                return QList<FieldEdit>{{field, text.trimmed()}};
         } else if (const std::optional<QString> number = storableNumber(text)) {
             return QList<FieldEdit>{{field, number}};
         }
         const QString forms = totalOf(field) ? tr("a whole number from 0 to 2147483647, or “number/total”")
-                              : field == TagField::year
-                                  ? tr("a year, or a date that starts with one (1973-03-01)")
-                                  : tr("a whole number from 0 to 2147483647");
+                              : field == TagField::year ? tr("a year or a date, such as 1973 or 1973-03-01")
+                                                        : tr("a whole number from 0 to 2147483647");
         return tr("%1 takes %2, not “%3”").arg(displayName(field), forms, text);
     }
     case FieldComponent::boolean: {

@@ -9,12 +9,18 @@
 
 namespace {
 
-QString braceToken(TagField field) {
-    return u'{' + rawValue(field) + u'}';
+QString braceToken(const FieldKey& field) {
+    return u'{' + field.name() + u'}';
 }
 
-QString percentToken(TagField field) {
-    return u'%' + rawValue(field) + u'%';
+QString percentToken(const FieldKey& field) {
+    return u'%' + field.name() + u'%';
+}
+
+// "{CATALOGNUMBER}": capital letters, digits and "_", starting with a letter.
+const QRegularExpression& customToken() {
+    static const QRegularExpression token(QStringLiteral("\\{([A-Z][A-Z0-9_]*)\\}"));
+    return token;
 }
 
 QString textOf(const std::optional<QString>& value) {
@@ -31,17 +37,22 @@ QString nameSafe(QString value) {
     return value;
 }
 
-QString decimalOf(std::optional<qint64> value) {
-    return value ? QString::number(*value) : QString();
+// The year of a date ("1974-11-01" gives 1974); other text as it is.
+QString yearOf(const TagSet& tags) {
+    const std::optional<qint64> year = tags.number(TagField::year);
+    return year ? QString::number(*year) : textOf(tags.year);
 }
 
 // The track number as printf's %0Wd, W being the width of the total's decimal
-// form (its minus sign included), or 2 without a total. The width is a minimum.
+// form (its minus sign included), or 2 without a total. The width is a
+// minimum. Text that is no number ("A1") as it is.
 QString paddedTrack(const TagSet& tags) {
-    if (!tags.trackNumber)
-        return {};
-    const int width = tags.trackTotal ? int(QString::number(*tags.trackTotal).size()) : 2;
-    return QString::asprintf("%0*lld", width, static_cast<long long>(*tags.trackNumber));
+    const std::optional<qint64> track = tags.number(TagField::trackNumber);
+    if (!track)
+        return textOf(tags.trackNumber);
+    const std::optional<qint64> total = tags.number(TagField::trackTotal);
+    const int width = total ? int(QString::number(*total).size()) : 2;
+    return QString::asprintf("%0*lld", width, static_cast<long long>(*track));
 }
 
 // The rename placeholders with their values, in the order they are replaced.
@@ -57,9 +68,9 @@ constexpr RenamePlaceholder renamePlaceholderTable[] = {
     {"{composer}", [](const TagSet& tags) { return textOf(tags.composer); }},
     {"{genre}", [](const TagSet& tags) { return textOf(tags.genre); }},
     {"{grouping}", [](const TagSet& tags) { return textOf(tags.grouping); }},
-    {"{year}", [](const TagSet& tags) { return decimalOf(tags.year); }},
+    {"{year}", [](const TagSet& tags) { return yearOf(tags); }},
     {"{track}", [](const TagSet& tags) { return paddedTrack(tags); }},
-    {"{trackTotal}", [](const TagSet& tags) { return decimalOf(tags.trackTotal); }},
+    {"{trackTotal}", [](const TagSet& tags) { return textOf(tags.trackTotal); }},
 };
 
 } // namespace
@@ -71,9 +82,19 @@ QStringList renamePlaceholders() {
     return tokens;
 }
 
-QStringList fieldPlaceholders(const QList<TagField>& fields, bool percentForms) {
+QList<FieldKey> customFieldsIn(const QString& pattern) {
+    QList<FieldKey> fields;
+    for (auto it = customToken().globalMatch(pattern); it.hasNext();) {
+        const std::optional<FieldKey> key = FieldKey::fromName(it.next().captured(1));
+        if (key && key->isCustom() && !fields.contains(*key))
+            fields.append(*key);
+    }
+    return fields;
+}
+
+QStringList fieldPlaceholders(const QList<FieldKey>& fields, bool percentForms) {
     QStringList tokens;
-    for (TagField field : fields) {
+    for (const FieldKey& field : fields) {
         tokens.append(braceToken(field));
         if (percentForms)
             tokens.append(percentToken(field));
@@ -100,10 +121,11 @@ bool isUsableExpandedName(const QString& name) {
 }
 
 std::optional<QString> unknownPlaceholder(const QString& pattern, const QStringList& known) {
-    static const QRegularExpression placeholder(QStringLiteral("\\{[A-Za-z]+\\}|%[A-Za-z]+%"));
+    static const QRegularExpression placeholder(QStringLiteral("\\{[A-Za-z][A-Za-z0-9_]*\\}|%[A-Za-z]+%"));
+    const QList<FieldKey> custom = customFieldsIn(pattern);
     for (auto it = placeholder.globalMatch(pattern); it.hasNext();) {
         const QString token = it.next().captured();
-        if (!known.contains(token))
+        if (!known.contains(token) && !custom.contains(FieldKey::custom(token.mid(1, token.size() - 2))))
             return token;
     }
     return std::nullopt;
@@ -116,6 +138,8 @@ QString expandPattern(const QString& pattern, const AudioFile& file) {
     std::vector<std::pair<QString, QString>> replacements;
     for (const RenamePlaceholder& placeholder : renamePlaceholderTable)
         replacements.emplace_back(QLatin1String(placeholder.token), nameSafe(placeholder.value(tags)));
+    for (const FieldKey& field : customFieldsIn(pattern))
+        replacements.emplace_back(braceToken(field), nameSafe(tags.value(field).value_or(QString())));
 
     QString name = pattern;
     for (const auto& [token, value] : replacements) {
@@ -136,9 +160,9 @@ QString expandPattern(const QString& pattern, const AudioFile& file) {
     return name;
 }
 
-std::optional<PatternExpression> patternToRegex(const QString& pattern, const QList<TagField>& fields) {
-    QList<std::pair<QString, TagField>> tokens;
-    for (TagField field : fields)
+std::optional<PatternExpression> patternToRegex(const QString& pattern, const QList<FieldKey>& fields) {
+    QList<std::pair<QString, FieldKey>> tokens;
+    for (const FieldKey& field : fields)
         tokens.append({braceToken(field), field});
 
     // Scanning from the left gives the groups in order of appearance. Every
@@ -147,7 +171,7 @@ std::optional<PatternExpression> patternToRegex(const QString& pattern, const QL
     // the same expression as escaping the whole pattern and then replacing
     // each escaped token.
     QString expression = QStringLiteral("^");
-    QList<TagField> groupFields;
+    QList<FieldKey> groupFields;
     QString literal;
     const QStringView text(pattern);
     qsizetype position = 0;
@@ -192,11 +216,11 @@ QStringList pathComponents(const QString& path) {
     return path.split(u'/', Qt::SkipEmptyParts);
 }
 
-PathPattern parsePathPattern(const QString& pattern, const QList<TagField>& fields) {
+PathPattern parsePathPattern(const QString& pattern, const QList<FieldKey>& fields) {
     PathPattern parsed;
     parsed.depthLimit = fields.size();
     for (const QString& component : pathComponents(pattern)) {
-        const auto named = std::find_if(fields.cbegin(), fields.cend(), [&](TagField field) {
+        const auto named = std::find_if(fields.cbegin(), fields.cend(), [&](const FieldKey& field) {
             return component == braceToken(field) || component == percentToken(field);
         });
         parsed.components.append(named == fields.cend() ? std::nullopt : std::optional(*named));
@@ -212,7 +236,7 @@ QList<ExtractedValue> valuesFromPath(const PathPattern& pattern, const QString& 
     const qsizetype depth = std::min({patternCount, folderCount, pattern.depthLimit});
     QList<ExtractedValue> values;
     for (qsizetype k = 0; k < depth; ++k) {
-        if (const std::optional<TagField> field = pattern.components[patternCount - 1 - k])
+        if (const std::optional<FieldKey>& field = pattern.components[patternCount - 1 - k])
             values.append({*field, components[folderCount - 1 - k]});
     }
     return values;

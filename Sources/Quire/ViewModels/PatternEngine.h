@@ -18,7 +18,7 @@
 
 // One value picked out of a name or a path for a field.
 struct ExtractedValue {
-    TagField field;
+    FieldKey field;
     QString value;
     bool operator==(const ExtractedValue&) const = default;
 };
@@ -54,7 +54,10 @@ bool isUsableExpandedName(const QString& name);
 std::optional<QString> renamedName(const QString& pattern, const AudioFile& file);
 // The tokens of the listed fields in name and path patterns ("{title}"), with
 // percentForms also "%title%".
-QStringList fieldPlaceholders(const QList<TagField>& fields, bool percentForms);
+QStringList fieldPlaceholders(const QList<FieldKey>& fields, bool percentForms);
+// The custom items a pattern names, as "{CATALOGNUMBER}": a token of capital
+// letters, digits and "_" that names none of the sixteen fields.
+QList<FieldKey> customFieldsIn(const QString& pattern);
 // The first placeholder of the pattern ("{word}" or "%word%") that is not
 // among the known ones, so that a misspelt one is caught before anything runs
 // instead of ending up in a name or matching nothing.
@@ -68,11 +71,11 @@ struct PatternExpression {
     IcuRegex regex;
     // The field of each capture group, group 1 first: the listed tokens in
     // their order of appearance in the pattern.
-    QList<TagField> groupFields;
+    QList<FieldKey> groupFields;
 };
 
 // None only when the expression does not compile.
-std::optional<PatternExpression> patternToRegex(const QString& pattern, const QList<TagField>& fields);
+std::optional<PatternExpression> patternToRegex(const QString& pattern, const QList<FieldKey>& fields);
 
 // The values the expression picks out of the whole name, one per group in
 // group order; none when the name does not match (or the match runs out of
@@ -86,12 +89,12 @@ QStringList pathComponents(const QString& path);
 // field it names, as "{artist}" or "%artist%"; other components match any
 // folder and store nothing.
 struct PathPattern {
-    QList<std::optional<TagField>> components;
+    QList<std::optional<FieldKey>> components;
     // No more folders are examined than fields were chosen.
     qsizetype depthLimit = 0;
 };
 
-PathPattern parsePathPattern(const QString& pattern, const QList<TagField>& fields);
+PathPattern parsePathPattern(const QString& pattern, const QList<FieldKey>& fields);
 
 // The folder names of the file's path that the pattern assigns to fields,
 // aligning the pattern's last component with the folder that holds the file.

@@ -61,7 +61,7 @@ void SaveJob::writeGroups(const QList<QList<qsizetype>>& groups) {
                 for (const qsizetype index : groups[group]) {
                     const WriteRequest& request = m_requests.at(index); // at(): no detach across threads
                     const std::optional<TagReaderError> error =
-                        m_writer->write(request.url, request.tags, request.fields, request.artwork);
+                        m_writer->write(request.url, request.tags, request.scope, request.artwork);
                     QMetaObject::invokeMethod(
                         this, [this, index, error] { finishFile(index, error); }, Qt::QueuedConnection);
                 }

@@ -13,7 +13,7 @@
 struct WriteRequest {
     QUrl url;
     TagSet tags;
-    TagFieldSet fields;                    // the fields to write; the others stay as they are
+    WriteScope scope;                      // the fields to write; the others stay as they are
     std::optional<QList<Artwork>> artwork; // none leaves the file's pictures alone
 };
 

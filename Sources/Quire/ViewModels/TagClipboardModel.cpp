@@ -20,7 +20,7 @@ void TagClipboardModel::copyFromSelected() {
     emit contentsChanged();
 }
 
-void TagClipboardModel::pasteToSelected(bool tags, bool artwork, std::optional<TagField> singleField) {
+void TagClipboardModel::pasteToSelected(bool tags, bool artwork, std::optional<FieldKey> singleField) {
     ASSERT_GUI_THREAD();
     const qsizetype count = m_document.selectedAudioFiles().size();
     if (count == 0)

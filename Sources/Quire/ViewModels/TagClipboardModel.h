@@ -19,7 +19,7 @@ public:
     // Copies the first selected file's tags and pictures.
     void copyFromSelected();
     // Pastes the tags (all, or one field) and the pictures onto every selected file; one undo step.
-    void pasteToSelected(bool tags, bool artwork, std::optional<TagField> singleField = std::nullopt);
+    void pasteToSelected(bool tags, bool artwork, std::optional<FieldKey> singleField = std::nullopt);
 
 signals:
     void contentsChanged();

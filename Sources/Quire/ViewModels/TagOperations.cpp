@@ -24,7 +24,7 @@ bool store(AudioFile& file, const QList<ExtractedValue>& values) {
 
 } // namespace
 
-void TagOperations::tagsFromFilename(const QString& pattern, const QList<TagField>& fields) {
+void TagOperations::tagsFromFilename(const QString& pattern, const QList<FieldKey>& fields) {
     ASSERT_THREAD_OF(m_document);
     if (m_document.selectedAudioFiles().isEmpty())
         return;
@@ -37,7 +37,7 @@ void TagOperations::tagsFromFilename(const QString& pattern, const QList<TagFiel
     });
 }
 
-void TagOperations::tagsFromPath(const QString& pattern, const QList<TagField>& fields) {
+void TagOperations::tagsFromPath(const QString& pattern, const QList<FieldKey>& fields) {
     ASSERT_THREAD_OF(m_document);
     if (m_document.selectedAudioFiles().isEmpty())
         return;
@@ -67,19 +67,20 @@ QList<TrackNumbering> TagOperations::planTrackNumbers(qint64 start, TrackTotals 
         if (__builtin_add_overflow(start, qint64(files.size() - 1), &last))
             return {};
         for (qsizetype i = 0; i < files.size(); ++i) {
-            std::optional<qint64> total;
+            std::optional<QString> total;
             switch (totals.rule) {
             case TrackTotals::Rule::keep:
                 total = files[i].tags().trackTotal;
                 break;
             case TrackTotals::Rule::count:
-                total = files.size();
+                total = QString::number(files.size());
                 break;
             case TrackTotals::Rule::given:
-                total = totals.given;
+                total = QString::number(totals.given);
                 break;
             }
-            plan.append({files[i].id(), start + i, total});
+            plan.append(
+                {files[i].id(), start + i, total, files[i].tags().holdsTextForNumber(TagField::trackNumber)});
         }
     }
     return plan;
@@ -95,7 +96,7 @@ void TagOperations::numberTracks(qint64 start, TrackTotals totals, bool perFolde
     m_document.commitSelected(tr("Number tracks"), [&](AudioFile& file) {
         const TrackNumbering numbering = plan.value(file.id());
         TagSet tags = file.tags();
-        tags.trackNumber = numbering.number;
+        tags.trackNumber = QString::number(numbering.number);
         tags.trackTotal = numbering.total;
         file.setTags(tags);
         file.setModified(true);
@@ -103,7 +104,7 @@ void TagOperations::numberTracks(qint64 start, TrackTotals totals, bool perFolde
 }
 
 int TagOperations::findAndReplace(const QString& search, const QString& replacement, bool useRegex,
-                                  bool wholeWord, const QList<TagField>& fields, bool allFiles) {
+                                  bool wholeWord, const QList<FieldKey>& fields, bool allFiles) {
     ASSERT_THREAD_OF(m_document);
     const QList<AudioFile> targets = allFiles ? m_document.files() : m_document.selectedAudioFiles();
     if (targets.isEmpty())
@@ -123,9 +124,9 @@ int TagOperations::findAndReplace(const QString& search, const QString& replacem
             continue;
         TagSet tags = file.tags();
         bool fileChanged = false;
-        for (TagField field : fields) {
+        for (const FieldKey& field : fields) {
             const QString old = tags.value(field).value_or(QString());
-            const std::optional<QString> replaced = textSearch.replaced(old, replacement);
+            const std::optional<QString> replaced = textSearch.replacedInEachValue(old, replacement);
             if (!replaced) {
                 voided = true;
                 break;
@@ -151,7 +152,7 @@ int TagOperations::findAndReplace(const QString& search, const QString& replacem
 }
 
 int TagOperations::countFindMatches(const QString& search, bool useRegex, bool wholeWord,
-                                    const QList<TagField>& fields, bool allFiles) const {
+                                    const QList<FieldKey>& fields, bool allFiles) const {
     ASSERT_THREAD_OF(m_document);
     const QList<AudioFile> targets = allFiles ? m_document.files() : m_document.selectedAudioFiles();
     if (targets.isEmpty())
@@ -159,7 +160,7 @@ int TagOperations::countFindMatches(const QString& search, bool useRegex, bool w
     return countMatches(targets, TextSearch(search, useRegex, wholeWord), fields).value_or(0);
 }
 
-void TagOperations::applyTextTransform(TextTransform transform, const QList<TagField>& fields) {
+void TagOperations::applyTextTransform(TextTransform transform, const QList<FieldKey>& fields) {
     ASSERT_THREAD_OF(m_document);
     const qsizetype count = m_document.selectedAudioFiles().size();
     if (count == 0)
@@ -170,20 +171,24 @@ void TagOperations::applyTextTransform(TextTransform transform, const QList<TagF
             return;
         // Stored whether or not it differs: an absent field becomes present and empty.
         TagSet tags = file.tags();
-        for (TagField field : fields)
-            tags.setValue(apply(transform, tags.value(field).value_or(QString())), field);
+        for (const FieldKey& field : fields) {
+            QStringList values = TagSet::splitValues(tags.value(field).value_or(QString()));
+            for (QString& value : values)
+                value = apply(transform, value);
+            tags.setValue(values.join(TagSet::valueSeparator), field);
+        }
         file.setTags(tags);
         file.setModified(true);
     });
 }
 
-void TagOperations::copyFieldToField(TagField source, TagField target) {
+void TagOperations::copyFieldToField(const FieldKey& source, const FieldKey& target) {
     ASSERT_THREAD_OF(m_document);
     if (m_document.selectedAudioFiles().isEmpty())
         return;
-    m_document.commitSelected(tr("Copy %1 → %2").arg(displayName(source), displayName(target)),
+    m_document.commitSelected(tr("Copy %1 → %2").arg(source.displayName(), target.displayName()),
                               [&](AudioFile& file) {
-                                  // Through the text form, so numbers parse strictly and an absent source
+                                  // Through the text form, with every value; an absent source
                                   // clears the target.
                                   TagSet tags = file.tags();
                                   tags.setValue(tags.value(source), target);

@@ -27,7 +27,9 @@ struct TrackTotals {
 struct TrackNumbering {
     QUuid file;
     qint64 number = 0;
-    std::optional<qint64> total;
+    std::optional<QString> total;
+    // The file's track number holds text that is no number ("A1"), which numbering replaces.
+    bool replacesText = false;
     bool operator==(const TrackNumbering&) const = default;
 };
 
@@ -44,8 +46,8 @@ public:
 
     // Fills the fields a pattern such as "{trackNumber} - {title}" names from each file's name (without
     // its extension), or from the folders of its path; only the fields in `fields` are stored.
-    void tagsFromFilename(const QString& pattern, const QList<TagField>& fields);
-    void tagsFromPath(const QString& pattern, const QList<TagField>& fields);
+    void tagsFromFilename(const QString& pattern, const QList<FieldKey>& fields);
+    void tagsFromPath(const QString& pattern, const QList<FieldKey>& fields);
     // The selected files in list order, numbered from `start`. Per folder, each
     // folder's selected files are numbered from `start` (and counted for the
     // total) on their own. Empty when nothing is selected or the numbers would
@@ -54,14 +56,16 @@ public:
     // Stores the plan's numbers and totals; one undo step.
     void numberTracks(qint64 start, TrackTotals totals, bool perFolder = false);
 
-    // Both return 0 and change nothing when there is no target file; an
-    // expression that does not compile, or takes too long, matches nothing.
+    // Both act on each value of a field that holds several, and return 0 and
+    // change nothing when there is no target file; an expression that does not
+    // compile, or takes too long, matches nothing.
     int findAndReplace(const QString& search, const QString& replacement, bool useRegex, bool wholeWord,
-                       const QList<TagField>& fields, bool allFiles);
-    int countFindMatches(const QString& search, bool useRegex, bool wholeWord, const QList<TagField>& fields,
+                       const QList<FieldKey>& fields, bool allFiles);
+    int countFindMatches(const QString& search, bool useRegex, bool wholeWord, const QList<FieldKey>& fields,
                          bool allFiles) const;
-    void applyTextTransform(TextTransform transform, const QList<TagField>& fields);
-    void copyFieldToField(TagField source, TagField target);
+    // On each value of a field that holds several.
+    void applyTextTransform(TextTransform transform, const QList<FieldKey>& fields);
+    void copyFieldToField(const FieldKey& source, const FieldKey& target);
 
 private:
     DocumentViewModel& m_document;

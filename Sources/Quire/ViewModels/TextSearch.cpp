@@ -55,6 +55,29 @@ std::optional<QString> TextSearch::replaced(const QString& text, const QString& 
     return outcome ? std::move(outcome).value() : std::nullopt;
 }
 
+std::optional<qsizetype> TextSearch::countInEachValue(const QString& text) const {
+    qsizetype total = 0;
+    for (const QString& value : TagSet::splitValues(text)) {
+        const std::optional<qsizetype> matches = count(value);
+        if (!matches)
+            return std::nullopt;
+        total += *matches;
+    }
+    return total;
+}
+
+std::optional<QString> TextSearch::replacedInEachValue(const QString& text,
+                                                       const QString& replacement) const {
+    QStringList values = TagSet::splitValues(text);
+    for (QString& value : values) {
+        std::optional<QString> replacedValue = replaced(value, replacement);
+        if (!replacedValue)
+            return std::nullopt;
+        value = std::move(*replacedValue);
+    }
+    return values.join(TagSet::valueSeparator);
+}
+
 qsizetype TextSearch::literalCount(const QString& text) const {
     // Empty text matches before every character and at the end; the sheet
     // never shows this count, and replacing nothing changes nothing.
@@ -68,14 +91,14 @@ qsizetype TextSearch::literalCount(const QString& text) const {
 }
 
 std::optional<int> countMatches(const QList<AudioFile>& files, const TextSearch& search,
-                                const QList<TagField>& fields, const std::atomic<bool>* stop) {
+                                const QList<FieldKey>& fields, const std::atomic<bool>* stop) {
     qsizetype total = 0;
     for (const AudioFile& file : files) {
-        for (TagField field : fields) {
+        for (const FieldKey& field : fields) {
             if (stop && stop->load(std::memory_order_relaxed))
                 return std::nullopt;
             const std::optional<qsizetype> matches =
-                search.count(file.tags().value(field).value_or(QString()));
+                search.countInEachValue(file.tags().value(field).value_or(QString()));
             if (!matches)
                 return 0;
             total += *matches;

@@ -31,6 +31,10 @@ public:
     // "$0" the match, and "\" makes the next character literal; a plain
     // search's replacement is literal.
     std::optional<QString> replaced(const QString& text, const QString& replacement) const;
+    // Both as above on each value of a field's text ("A; B"), so that "^"
+    // and "$" mark where each value starts and ends.
+    std::optional<qsizetype> countInEachValue(const QString& text) const;
+    std::optional<QString> replacedInEachValue(const QString& text, const QString& replacement) const;
 
 private:
     qsizetype literalCount(const QString& text) const;
@@ -46,4 +50,4 @@ private:
 // thread: `stop`, when given, is polled between values, and a count that was
 // stopped has no result.
 std::optional<int> countMatches(const QList<AudioFile>& files, const TextSearch& search,
-                                const QList<TagField>& fields, const std::atomic<bool>* stop = nullptr);
+                                const QList<FieldKey>& fields, const std::atomic<bool>* stop = nullptr);

@@ -138,9 +138,12 @@ QList<TagField> textTagFields() {
     return fields;
 }
 
-QList<TagField> chosenTextFields(const QSet<TagField>& chosen) {
-    QList<TagField> fields = textTagFields();
-    fields.removeIf([&](TagField field) { return !chosen.contains(field); });
+QList<FieldKey> chosenTextFields(const QSet<TagField>& chosen) {
+    QList<FieldKey> fields;
+    for (TagField field : textTagFields()) {
+        if (chosen.contains(field))
+            fields.append(field);
+    }
     return fields;
 }
 

@@ -32,7 +32,7 @@ QString apply(TextTransform transform, const QString& text);
 QList<TagField> textTagFields();
 // The text fields that are in `chosen`, in declaration order (what the sheets
 // pass to the operations).
-QList<TagField> chosenTextFields(const QSet<TagField>& chosen);
+QList<FieldKey> chosenTextFields(const QSet<TagField>& chosen);
 
 // One row of a transform's preview: a field whose text would change.
 struct TextTransformPreviewRow {

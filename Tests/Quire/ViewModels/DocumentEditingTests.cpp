@@ -83,7 +83,7 @@ TEST_F(EditingTest, TypedValuesAreCheckedBeforeAnythingChanges) {
     EXPECT_EQ(change.fields, (QSet<TagField>{TagField::trackNumber, TagField::trackTotal}));
 
     ASSERT_TRUE(document.editField(TagField::year, QStringLiteral("1973-03-01T10:30")).ok());
-    EXPECT_EQ(valueOf(0, TagField::year), QStringLiteral("1973"));
+    EXPECT_EQ(valueOf(0, TagField::year), QStringLiteral("1973-03-01T10:30")); // a date stays a date
     document.undo();
     document.undo();
     EXPECT_EQ(document.files(), before);

@@ -154,19 +154,19 @@ ReadResult GatedReader::read(const QUrl& url) const {
 }
 
 std::optional<TagReaderError> ControlledWriter::write(const QUrl& url, const TagSet& tags,
-                                                      const TagFieldSet& fields,
+                                                      const WriteScope& scope,
                                                       const std::optional<QList<Artwork>>& artwork) const {
     ++m_started;
     {
         QMutexLocker lock(&m_mutex);
         m_artworkPassed.append(artwork.has_value());
-        m_fieldsPassed.append(fields);
+        m_fieldsPassed.append(scope.fields);
     }
     if (m_gated)
         m_gate.acquire();
     if (m_failing.contains(Platform::lastPathComponent(url)))
         return TagReaderError::writeFailed();
-    return m_writer.write(url, tags, fields, artwork);
+    return m_writer.write(url, tags, scope, artwork);
 }
 
 QList<bool> ControlledWriter::artworkPassed() const {
@@ -174,7 +174,7 @@ QList<bool> ControlledWriter::artworkPassed() const {
     return m_artworkPassed;
 }
 
-QList<TagFieldSet> ControlledWriter::fieldsPassed() const {
+QList<FieldKeySet> ControlledWriter::fieldsPassed() const {
     QMutexLocker lock(&m_mutex);
     return m_fieldsPassed;
 }

@@ -80,14 +80,14 @@ public:
         : m_failing(std::move(failingNames))
         , m_gated(gated) {}
     using TagWriter::write;
-    std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags, const TagFieldSet& fields,
+    std::optional<TagReaderError> write(const QUrl& url, const TagSet& tags, const WriteScope& scope,
                                         const std::optional<QList<Artwork>>& artwork) const override;
     void release(int writes) { m_gate.release(writes); }
     int writesStarted() const { return m_started; }
     // What each call was given for its artwork (none = leave the pictures).
     QList<bool> artworkPassed() const;
     // The fields each call was given.
-    QList<TagFieldSet> fieldsPassed() const;
+    QList<FieldKeySet> fieldsPassed() const;
 
 private:
     QSet<QString> m_failing;
@@ -96,7 +96,7 @@ private:
     mutable std::atomic<int> m_started{0};
     mutable QMutex m_mutex;
     mutable QList<bool> m_artworkPassed;
-    mutable QList<TagFieldSet> m_fieldsPassed;
+    mutable QList<FieldKeySet> m_fieldsPassed;
     TagLibWriter m_writer;
 };
 

@@ -140,7 +140,7 @@ TEST_F(InspectorTest, TypedNumbersAreCheckedWhenTheTypingIsDone) {
     yearBox->selectAll();
     QTest::keyClicks(yearBox, "1999");
     QTest::keyClick(yearBox, Qt::Key_Tab); // leaving the box commits
-    EXPECT_EQ(document.files()[0].tags().year, 1999);
+    EXPECT_EQ(document.files()[0].tags().year, QStringLiteral("1999"));
     EXPECT_EQ(inspector()->box(TagField::year)->errorText(), "");
 
     // "number/total" in the track box sets both in one step; a save takes what is still being typed.
@@ -149,14 +149,14 @@ TEST_F(InspectorTest, TypedNumbersAreCheckedWhenTheTypingIsDone) {
     track->selectAll();
     QTest::keyClicks(track, "5/17");
     QTest::keyClick(track, Qt::Key_Return);
-    EXPECT_EQ(document.files()[0].tags().trackNumber, 5);
-    EXPECT_EQ(document.files()[0].tags().trackTotal, 17);
+    EXPECT_EQ(document.files()[0].tags().trackNumber, QStringLiteral("5"));
+    EXPECT_EQ(document.files()[0].tags().trackTotal, QStringLiteral("17"));
     EXPECT_EQ(document.history().undoDescriptions().size(), steps + 2);
     track->selectAll();
     QTest::keyClicks(track, "4");
     document.saveAll();
     waitForSave(document);
-    EXPECT_EQ(readBack(document.files()[0].url()).tags().trackNumber, 4);
+    EXPECT_EQ(readBack(document.files()[0].url()).tags().trackNumber, QStringLiteral("4"));
 }
 
 TEST_F(InspectorTest, LayoutsRelabelAndReorderTheRows) {

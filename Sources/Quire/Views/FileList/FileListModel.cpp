@@ -65,7 +65,7 @@ QString FileListModel::displayText(const AudioFile& file, FileColumn column) con
     case FileColumn::album:
         return row.album().value_or(QString());
     case FileColumn::track:
-        return row.trackNumber() ? QString::number(*row.trackNumber()) : QString();
+        return row.trackNumber().value_or(QString());
     case FileColumn::duration:
         return row.duration();
     case FileColumn::format:

@@ -106,7 +106,7 @@ void FindReplaceSheet::updateMatchCount() {
 
     const QList<AudioFile> targets =
         m_allFiles->isChecked() ? m_document->files() : m_document->selectedAudioFiles();
-    const QList<TagField> fields = chosenTextFields(m_fields->chosen());
+    const QList<FieldKey> fields = chosenTextFields(m_fields->chosen());
     const QString search = m_search->text();
     const bool useRegex = m_regex->isChecked();
     const bool wholeWord = m_wholeWord->isChecked();

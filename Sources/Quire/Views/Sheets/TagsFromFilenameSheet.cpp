@@ -1,6 +1,7 @@
 #include "Quire/Views/Sheets/TagsFromFilenameSheet.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/PatternEngine.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -40,10 +41,11 @@ QString TagsFromFilenameSheet::previewText() const {
 void TagsFromFilenameSheet::extract() {
     if (!m_document || m_fields->chosen().isEmpty())
         return;
-    QList<TagField> fields;
+    QList<FieldKey> fields;
     for (TagField field : allTagFields)
         if (m_fields->chosen().contains(field))
             fields.append(field);
-    m_document->tagOperations().tagsFromFilename(m_pattern->text(), fields);
+    m_document->tagOperations().tagsFromFilename(m_pattern->text(),
+                                                 fields + customFieldsIn(m_pattern->text()));
     accept();
 }
