@@ -43,7 +43,11 @@ enum {
     CTAGLIB_EMPTY_FILE = -9,
     /* A field the format keeps as a number only (MP4 track, disc and BPM) was
        given text that is not one, such as "A1". */
-    CTAGLIB_NOT_A_NUMBER = -10
+    CTAGLIB_NOT_A_NUMBER = -10,
+    /* A custom item's key the file's tag cannot hold (a Vorbis comment key
+       outside printable ASCII or with "=", an MP4 key that does not start with
+       A-Z, any key in a DSDIFF file): nothing was changed. */
+    CTAGLIB_UNSUPPORTED_KEY = -11
 };
 
 /*
