@@ -301,7 +301,8 @@ bool writeXiphProperties(TagLib::Ogg::XiphComment& comment, const std::vector<Pr
 // Each key's items are replaced by TagLib's item for the key; changedItems
 // gets the names of the items removed or set. False, with nothing changed,
 // when TagLib has no MP4 item for a key (a free-form name must start with
-// A-Z) or the item cannot hold text (cover art).
+// A-Z and hold no ":", such as COMMENT:LINER) or the item cannot hold text
+// (cover art).
 bool writeMp4Properties(TagLib::MP4::Tag& tag, const std::vector<PropertyChange>& changes,
                         std::vector<std::string>& changedItems);
 

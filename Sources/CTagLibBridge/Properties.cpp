@@ -226,6 +226,10 @@ bool writeMp4Properties(TagLib::MP4::Tag& tag, const std::vector<PropertyChange>
         if (name.isEmpty() || (!change.values.isEmpty() && !item.isValid()))
             return false; // no item name for the key, or no item of that name for text
         plan.name = plan.stored.empty() ? String(name, String::Latin1) : plan.stored.front();
+        // TagLib renders a free-form item whose name holds a ":" as nothing.
+        if (!change.values.isEmpty() && plan.name.startsWith("----") &&
+            StringList::split(plan.name, ":").size() != 3)
+            return false;
         plan.item = item;
         plans.push_back(std::move(plan));
     }
