@@ -8,6 +8,10 @@
 #include <QFile>
 #include <QJsonObject>
 
+#include <apetag.h>
+#include <mpegfile.h>
+
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <utility>
@@ -204,6 +208,28 @@ TEST(CTagLibNumberTexts, TextsAreWrittenAsGivenAndMp4RefusesWhatIsNoNumber) {
     EXPECT_EQ(record->track, 2);
     EXPECT_EQ(record->trackTotal, 9);
     EXPECT_EQ(textOf(record->yearText), "1975-03-02T10:30");
+}
+
+// An MP3 file's APE tag adds the items the ID3v2 tag has no item of.
+TEST(CTagLibCustomItems, ApeItemsOfAnMp3FileFillWhatTheId3v2TagLacks) {
+    const ScopedFileCopy copy("custom.mp3");
+    {
+        TagLib::MPEG::File file(copy.nativePath().constData(), false);
+        TagLib::APE::Tag* ape = file.APETag(true);
+        ape->addValue("CATALOGNUMBER", "APE-1");
+        ape->addValue("Ape Only", "From APE");
+        ape->addValue("Year", "1999"); // the date, a field
+        ASSERT_TRUE(file.save(TagLib::MPEG::File::APE, TagLib::File::StripNone, TagLib::ID3v2::v4,
+                              TagLib::File::DoNotDuplicate));
+    }
+    const Items items = propertiesOf(*read(copy.nativePath()));
+    EXPECT_NE(
+        std::find(items.begin(), items.end(), std::pair<std::string, std::string>("APE ONLY", "From APE")),
+        items.end());
+    EXPECT_NE(std::find(items.begin(), items.end(),
+                        std::pair<std::string, std::string>("CATALOGNUMBER", "ABC-123")),
+              items.end());
+    EXPECT_EQ(textOf(read(copy.nativePath())->yearText), "1974-11-01");
 }
 
 // A key the file's tag cannot hold fails the write, which changes nothing.
