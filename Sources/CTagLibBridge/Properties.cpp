@@ -160,8 +160,14 @@ std::vector<PropertyChange> propertyChanges(const CTagLibTagValues& values, Main
     for (int32_t i = 0; values.properties && i < values.propertyCount; ++i) {
         const CTagLibPropertyWrite& property = values.properties[i];
         const String key = stringFromUtf8(property.key).upper();
-        if (!key.isEmpty() && !isFieldKey(key, tag))
-            changes.push_back({key, splitValues(stringFromUtf8(property.value))});
+        if (key.isEmpty() || isFieldKey(key, tag))
+            continue;
+        // A key named twice ("label", "LABEL") takes the last values.
+        const auto same = std::find_if(changes.begin(), changes.end(),
+                                       [&key](const PropertyChange& change) { return change.key == key; });
+        if (same != changes.end())
+            changes.erase(same);
+        changes.push_back({key, splitValues(stringFromUtf8(property.value))});
     }
     return changes;
 }
