@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QtEndian>
 
 #include <apetag.h>
 #include <mpegfile.h>
@@ -55,6 +56,38 @@ QString itemKey(const Custom& custom, const char* id3, const char* vorbis, const
                                                                               : custom.container == "VC"
                                                                                   ? vorbis
                                                                                   : mp4);
+}
+
+quint32 syncSafe(const QByteArray& bytes, qsizetype at) {
+    quint32 value = 0;
+    for (qsizetype i = at; i < at + 4; ++i)
+        value = value << 7 | (static_cast<unsigned char>(bytes[i]) & 0x7F);
+    return value;
+}
+
+// The items of the file's main tag as stored: ID3v2 frames (header and body)
+// or MP4 item atoms. (Vorbis comments are compared by value only.)
+QList<QByteArray> storedItems(const QByteArray& bytes, const std::string& container) {
+    QList<QByteArray> items;
+    const auto add = [&](qsizetype pos, qsizetype size) {
+        items.append(bytes.mid(pos, size));
+        return pos + size;
+    };
+    if (container == "MP4") {
+        const qsizetype ilst = bytes.indexOf("ilst") - 4;
+        const qsizetype end = ilst + qFromBigEndian<quint32>(bytes.constData() + ilst);
+        for (qsizetype pos = ilst + 8; pos + 8 <= end;)
+            pos = add(pos, qFromBigEndian<quint32>(bytes.constData() + pos));
+    } else if (container == "ID3") {
+        qsizetype tag = bytes.indexOf(QByteArray("ID3\x04\x00", 5));
+        tag = tag >= 0 ? tag : bytes.indexOf(QByteArray("ID3\x03\x00", 5));
+        const bool v24 = bytes[tag + 3] == 4;
+        const qsizetype end = tag + 10 + syncSafe(bytes, tag + 6);
+        for (qsizetype pos = tag + 10; pos + 10 <= end && bytes[pos] != '\0';)
+            pos = add(pos, 10 + (v24 ? syncSafe(bytes, pos + 4)
+                                     : qFromBigEndian<quint32>(bytes.constData() + pos + 4)));
+    }
+    return items;
 }
 
 class CTagLibCustomItems : public testing::TestWithParam<Custom> {};
@@ -111,8 +144,24 @@ TEST_P(CTagLibCustomItems, AWriteChangesTheNamedItemsAndNothingElse) {
         {"CATALOGNUMBER", "XYZ-9"}, {"label", nullptr}, {"My Own Key", "One; Two"}, {"BARCODE", "4001"}};
     values.properties = items.data();
     values.propertyCount = static_cast<int32_t>(items.size());
+    const QByteArray original = copy.bytes();
     ASSERT_EQ(ctaglib_write_fields(copy.nativePath().constData(), &values, CTAGLIB_FIELD_ARTIST, nullptr, -1),
               CTAGLIB_OK);
+    const QByteArray saved = copy.bytes();
+    // Text in an item, stored as Latin-1, UTF-8 or UTF-16 (ID3v2.3).
+    const auto mentions = [](const QByteArray& item, const char* text) {
+        const QString wide = QString::fromLatin1(text);
+        return item.contains(text) ||
+               item.contains(QByteArray(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2));
+    };
+    for (const QByteArray& item : storedItems(original, custom.container)) {
+        const bool changed = item.startsWith("TPE1") || item.startsWith("TPUB") ||
+                             item.mid(4, 4) == "\251ART" || mentions(item, "CATALOGNUMBER") ||
+                             mentions(item, "LABEL") || mentions(item, "My Own Key");
+        if (!changed) {
+            EXPECT_TRUE(saved.contains(item)) << item.left(40).toStdString();
+        }
+    }
 
     QString error;
     const QList<QJsonObject> dumps = TestSupport::independentTagDump(
