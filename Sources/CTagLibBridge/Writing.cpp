@@ -111,6 +111,15 @@ TagLib::String compilationText(int32_t compilation) {
     return compilation < 0 ? "" : compilation != 0 ? "1" : "0";
 }
 
+// The values a text is written as: split at the value separator, except
+// prose (a comment, lyrics), whose "; " is punctuation and which readers
+// expect in one value.
+TagLib::StringList valuesOf(const TagLib::String& text, bool prose) {
+    if (!prose)
+        return splitValues(text);
+    return text.isEmpty() ? TagLib::StringList() : TagLib::StringList(text);
+}
+
 constexpr uint32_t trackFields = CTAGLIB_FIELD_TRACK | CTAGLIB_FIELD_TRACK_TOTAL;
 constexpr uint32_t discFields = CTAGLIB_FIELD_DISC | CTAGLIB_FIELD_DISC_TOTAL;
 
@@ -371,9 +380,10 @@ TagLib::FLAC::Picture* flacPicture(const NewPicture& picture) {
 }
 
 // One field per value of the text (split at the value separator).
-void setXiph(TagLib::Ogg::XiphComment& comment, const TagLib::String& key, const TagLib::String& value) {
+void setXiph(TagLib::Ogg::XiphComment& comment, const TagLib::String& key, const TagLib::String& value,
+             bool prose = false) {
     comment.removeFields(key);
-    for (const TagLib::String& one : splitValues(value))
+    for (const TagLib::String& one : valuesOf(value, prose))
         comment.addField(key, one, false);
 }
 
@@ -411,7 +421,8 @@ void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r) {
     set(CTAGLIB_FIELD_ALBUM, "ALBUM", text(v.album));
     set(CTAGLIB_FIELD_GENRE, "GENRE", text(v.genre));
     if (r.writes(CTAGLIB_FIELD_COMMENT))
-        setXiph(*comment, comment->contains("DESCRIPTION") ? "DESCRIPTION" : "COMMENT", text(v.comment));
+        setXiph(*comment, comment->contains("DESCRIPTION") ? "DESCRIPTION" : "COMMENT", text(v.comment),
+                true);
     if (r.writes(CTAGLIB_FIELD_YEAR)) {
         comment->removeFields("YEAR");
         setXiph(*comment, "DATE", numberText(v.yearText, v.hasYear, v.year));
@@ -419,7 +430,8 @@ void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r) {
     set(CTAGLIB_FIELD_ALBUM_ARTIST, "ALBUMARTIST", text(v.albumArtist));
     set(CTAGLIB_FIELD_COMPOSER, "COMPOSER", text(v.composer));
     set(CTAGLIB_FIELD_GROUPING, "GROUPING", text(v.grouping));
-    set(CTAGLIB_FIELD_LYRICS, "LYRICS", text(v.lyrics));
+    if (r.writes(CTAGLIB_FIELD_LYRICS))
+        setXiph(*comment, "LYRICS", text(v.lyrics), true);
     set(CTAGLIB_FIELD_BPM, "BPM", numberText(v.bpmText, v.hasBpm, v.bpm));
     set(CTAGLIB_FIELD_COMPILATION, "COMPILATION", compilationText(v.compilation));
     writeXiphPair(*comment, r, CTAGLIB_FIELD_TRACK, CTAGLIB_FIELD_TRACK_TOTAL, "TRACKNUMBER", "TRACKTOTAL",
@@ -521,9 +533,9 @@ int32_t takeMp4NumberTexts(WriteRequest& r) {
 }
 
 // One string per value of the text (split at the value separator).
-void setMp4Text(TagLib::MP4::Tag& tag, const char* name, const TagLib::String& value) {
+void setMp4Text(TagLib::MP4::Tag& tag, const char* name, const TagLib::String& value, bool prose = false) {
     const TagLib::String key(name, TagLib::String::Latin1);
-    const TagLib::StringList values = splitValues(value);
+    const TagLib::StringList values = valuesOf(value, prose);
     if (values.isEmpty())
         tag.removeItem(key);
     else
@@ -575,12 +587,14 @@ void writeMp4(TagLib::MP4::Tag& tag, const WriteRequest& r, const std::vector<Ne
     set(CTAGLIB_FIELD_ARTIST, "\251ART", text(v.artist));
     set(CTAGLIB_FIELD_ALBUM, "\251alb", text(v.album));
     set(CTAGLIB_FIELD_GENRE, "\251gen", text(v.genre));
-    set(CTAGLIB_FIELD_COMMENT, "\251cmt", text(v.comment));
+    if (r.writes(CTAGLIB_FIELD_COMMENT))
+        setMp4Text(tag, "\251cmt", text(v.comment), true);
     set(CTAGLIB_FIELD_YEAR, "\251day", numberText(v.yearText, v.hasYear, v.year));
     set(CTAGLIB_FIELD_ALBUM_ARTIST, "aART", text(v.albumArtist));
     set(CTAGLIB_FIELD_COMPOSER, "\251wrt", text(v.composer));
     set(CTAGLIB_FIELD_GROUPING, "\251grp", text(v.grouping));
-    set(CTAGLIB_FIELD_LYRICS, "\251lyr", text(v.lyrics));
+    if (r.writes(CTAGLIB_FIELD_LYRICS))
+        setMp4Text(tag, "\251lyr", text(v.lyrics), true);
     if (r.writes(CTAGLIB_FIELD_BPM)) {
         if (v.hasBpm)
             tag.setItem("tmpo", TagLib::MP4::Item(v.bpm));

@@ -259,6 +259,27 @@ TEST(CTagLibNumberTexts, TextsAreWrittenAsGivenAndMp4RefusesWhatIsNoNumber) {
     EXPECT_EQ(textOf(record->yearText), "1975-03-02T10:30");
 }
 
+// A comment and lyrics are prose: their "; " does not split them.
+TEST(CTagLibSeveralValues, CommentAndLyricsStayOneValue) {
+    const std::vector<std::pair<const char*, std::vector<QString>>> cases = {
+        {"custom.flac", {"VC:COMMENT", "VC:LYRICS"}}, {"custom.m4a", {"MP4:\u00a9cmt", "MP4:\u00a9lyr"}}};
+    for (const auto& [file, keys] : cases) {
+        SCOPED_TRACE(file);
+        const ScopedFileCopy copy(file);
+        CTagLibTagValues values{};
+        values.comment = values.lyrics = "Slowly; then fast";
+        ASSERT_EQ(ctaglib_write_fields(copy.nativePath().constData(), &values,
+                                       CTAGLIB_FIELD_COMMENT | CTAGLIB_FIELD_LYRICS, nullptr, -1),
+                  CTAGLIB_OK);
+        const QJsonObject items = TestSupport::independentTagDump({copy.path()}).value(0)["items"].toObject();
+        for (const QString& key : keys)
+            EXPECT_TRUE(items[key].toString().contains(u"[\"Slowly; then fast\"]") ||
+                        items[key].toString().contains(u"['Slowly; then fast']"))
+                << items[key].toString().toStdString();
+        EXPECT_STREQ(read(copy.nativePath())->lyrics, "Slowly; then fast");
+    }
+}
+
 // An MP3 file's APE tag adds the items the ID3v2 tag has no item of.
 TEST(CTagLibCustomItems, ApeItemsOfAnMp3FileFillWhatTheId3v2TagLacks) {
     const ScopedFileCopy copy("custom.mp3");

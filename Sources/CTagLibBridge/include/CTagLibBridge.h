@@ -53,7 +53,11 @@ enum {
 /*
  * Several values of one item (two artists, say) travel as one text, joined
  * with this separator; a text written is split at it into several values
- * wherever the format keeps several (ID3v2.4, Vorbis comments, MP4, APE).
+ * wherever the format keeps several (ID3v2.4 text frames, Vorbis comments,
+ * MP4). ID3v2.3 keeps one text: the artist frames (TPE1, TCOM, TEXT, TOLY,
+ * TOPE) get the values joined with "/", as that version says, other frames
+ * the text as given. A comment and lyrics are prose, whose "; " is
+ * punctuation: they are always written as one value.
  */
 #define CTAGLIB_VALUE_SEPARATOR "; "
 
