@@ -186,14 +186,18 @@ void writeId3v2Properties(Id3v2Rewrite& rewrite, const std::vector<PropertyChang
     }
     for (const PropertyChange& change : changes) {
         std::vector<ByteVector> owned;
+        StringList current;
         ID3v2::Frame* like = nullptr;
         for (size_t i = 0; i < stored.frames.size(); ++i) {
             if (items[i].contains(change.key)) {
                 owned.push_back(stored.frames[i]);
+                current.append(items[i][change.key]);
                 if (!like)
                     like = parsed[i].get();
             }
         }
+        if (current == change.values)
+            continue; // an item given as it is stays as stored
         const bool people = like && (like->frameID() == "TIPL" || like->frameID() == "TMCL");
         rewrite.replaceFrames(std::move(owned),
                               people ? peopleFrameWith(*like, change.key, change.values, stored.version)
@@ -201,7 +205,12 @@ void writeId3v2Properties(Id3v2Rewrite& rewrite, const std::vector<PropertyChang
     }
 }
 
-bool writeXiphProperties(TagLib::Ogg::XiphComment& comment, const std::vector<PropertyChange>& changes) {
+bool writeXiphProperties(TagLib::Ogg::XiphComment& comment, const std::vector<PropertyChange>& given) {
+    std::vector<PropertyChange> changes;
+    for (const PropertyChange& change : given) {
+        if (comment.fieldListMap().value(change.key) != change.values)
+            changes.push_back(change);
+    }
     if (!std::all_of(changes.begin(), changes.end(),
                      [](const PropertyChange& c) { return isXiphKey(c.key); }))
         return false;
@@ -220,6 +229,7 @@ bool writeMp4Properties(TagLib::MP4::Tag& tag, const std::vector<PropertyChange>
         std::vector<String> stored; // the items that hold the key now
         String name;                // where the values go
         TagLib::MP4::Item item;
+        StringList values;
     };
     std::vector<Plan> plans;
     for (const PropertyChange& change : changes) {
@@ -228,6 +238,11 @@ bool writeMp4Properties(TagLib::MP4::Tag& tag, const std::vector<PropertyChange>
             if (factory.propertyKeyForName(name.data(String::Latin1)).upper() == change.key)
                 plan.stored.push_back(name);
         }
+        StringList current;
+        for (const String& stored : plan.stored)
+            current.append(factory.itemToProperty(stored.data(String::Latin1), tag.item(stored)).second);
+        if (current == change.values)
+            continue; // an item given as it is stays as stored
         auto [name, item] = factory.itemFromProperty(change.key, change.values);
         if (name.isEmpty() || (!change.values.isEmpty() && !item.isValid()))
             return false; // no item name for the key, or no item of that name for text
@@ -237,16 +252,17 @@ bool writeMp4Properties(TagLib::MP4::Tag& tag, const std::vector<PropertyChange>
             StringList::split(plan.name, ":").size() != 3)
             return false;
         plan.item = item;
+        plan.values = change.values;
         plans.push_back(std::move(plan));
     }
-    for (size_t i = 0; i < plans.size(); ++i) {
-        for (const String& name : plans[i].stored) {
+    for (const Plan& plan : plans) {
+        for (const String& name : plan.stored) {
             tag.removeItem(name);
             changedItems.push_back(name.to8Bit(false));
         }
-        if (!changes[i].values.isEmpty()) {
-            tag.setItem(plans[i].name, plans[i].item);
-            changedItems.push_back(plans[i].name.to8Bit(false));
+        if (!plan.values.isEmpty()) {
+            tag.setItem(plan.name, plan.item);
+            changedItems.push_back(plan.name.to8Bit(false));
         }
     }
     return true;

@@ -210,6 +210,27 @@ TEST_P(CTagLibCustomItems, AWriteChangesTheNamedItemsAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, CTagLibCustomItems, testing::ValuesIn(customFiles()), kFileName);
 
+// Items written back as they were read stay as stored, also those a format
+// could not write anew (a free-form name with ":").
+TEST(CTagLibCustomItems, ItemsGivenAsReadStayAsStored) {
+    for (const char* file : {"custom.mp3", "custom-v23.mp3", "custom.m4a", "freeform.m4a", "custom.ogg"}) {
+        SCOPED_TRACE(file);
+        const ScopedFileCopy copy(file);
+        const Items read = propertiesOf(*BridgeTest::read(copy.nativePath()));
+        std::vector<CTagLibPropertyWrite> items;
+        for (const auto& [key, value] : read)
+            items.push_back({key.c_str(), value.c_str()});
+        CTagLibTagValues values{};
+        values.properties = items.data();
+        values.propertyCount = static_cast<int32_t>(items.size());
+        ASSERT_EQ(ctaglib_write_fields(copy.nativePath().constData(), &values, 0, nullptr, -1), CTAGLIB_OK);
+        const QList<QJsonObject> dumps =
+            TestSupport::independentTagDump({TestSupport::fixturePath(QString::fromUtf8(file)), copy.path()});
+        ASSERT_EQ(dumps.size(), 2);
+        EXPECT_EQ(dumps[1]["items"], dumps[0]["items"]);
+    }
+}
+
 // A numeric field's text is written as given where the format keeps text:
 // a vinyl side's track, a full date (in ID3v2.3 as year, day and time frames).
 TEST(CTagLibNumberTexts, TextsAreWrittenAsGivenAndMp4RefusesWhatIsNoNumber) {
