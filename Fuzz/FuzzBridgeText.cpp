@@ -142,5 +142,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(fraction.number == expectedInteger(utf8.substr(0, slash)), "fraction number differs");
     require(fraction.total == (slash == std::string::npos ? 0 : expectedInteger(utf8.substr(slash + 1))),
             "fraction total differs");
+
+    // Several values: split at the separator into non-empty values without it,
+    // which join and split again to the same values.
+    const TagLib::String separator(CTAGLIB_VALUE_SEPARATOR);
+    const TagLib::StringList values = ctaglib::splitValues(text);
+    for (const TagLib::String& value : values)
+        require(!value.isEmpty() && value.find(separator) < 0, "splitValues gives an empty or unsplit value");
+    require(ctaglib::splitValues(ctaglib::joinValues(values)) == values, "split(join(values)) != values");
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <taglib.h>
 #include <tstring.h>
+#include <tstringlist.h>
 
 #include <optional>
 #include <string>
@@ -62,13 +63,23 @@ char* duplicate(const char* text);
 
 // Number and total of a "3/12" style text. Each part is read like atoi()
 // (leading white space, optional sign, digits); a part without digits, or one
-// outside the 32-bit range, reads as 0.
+// outside the 32-bit range, reads as 0. The texts are the parts as stored,
+// without surrounding white space ("A1" and "12" of "A1/12").
 struct Fraction {
     int number = 0;
     int total = 0;
+    TagLib::String numberText;
+    TagLib::String totalText;
 };
 Fraction parseFraction(const TagLib::String& text);
 int parseLeadingInteger(std::string_view text);
+// The text when it is nothing but decimal digits (around white space aside).
+std::optional<int> plainNumber(const TagLib::String& text);
+
+// Several values of one item as one text, joined with CTAGLIB_VALUE_SEPARATOR
+// (empty values left out), and a text split at it again.
+TagLib::String joinValues(const TagLib::StringList& values);
+TagLib::StringList splitValues(const TagLib::String& text);
 
 // ---- Per file kind (FileKinds.cpp) ----
 
@@ -196,12 +207,19 @@ public:
     // without one gets it in the appended tag's version), and finish()
     // removes it. False when it cannot be taken apart; refusal then says why.
     bool mergeAppendedTag(TagLib::File& file, TagLib::offset_t end, int32_t& refusal);
-    // The version the tag keeps; a new tag is ID3v2.4.
+    // The version the tag keeps; a new tag is ID3v2.4 unless set here (3 or 4).
     int version() const { return m_stored.version; }
+    void setVersionOfNewTag(int version) {
+        if (!m_hasTag)
+            m_stored.version = version;
+    }
+    const StoredId3v2Tag& stored() const { return m_stored; }
     // Replaces the stored frames with these IDs (for plainCommentsOnly, only
     // comment frames without a description) by the given rendered frames.
     void replace(std::vector<std::string> ids, std::vector<TagLib::ByteVector> frames,
                  bool plainCommentsOnly = false);
+    // Replaces exactly these stored frames (of stored()) by the given ones.
+    void replaceFrames(std::vector<TagLib::ByteVector> stored, std::vector<TagLib::ByteVector> frames);
     void stage(TagLib::ID3v2::Tag& tag);
     bool finish(TagLib::File& file, bool nearEnd);
 
@@ -210,6 +228,7 @@ private:
         std::vector<std::string> ids;
         std::vector<TagLib::ByteVector> frames;
         bool plainCommentsOnly = false;
+        std::vector<TagLib::ByteVector> storedFrames; // replaced as they are, when ids is empty
     };
     static bool isPlainComment(const TagLib::ByteVector& frame, int version);
     const Change* changeReplacing(const TagLib::ByteVector& frame) const;
@@ -251,6 +270,41 @@ private:
     TagLib::ByteVector m_final;
     TagLib::ByteVector m_marker;
 };
+
+// ---- Custom items (Properties.cpp) ----
+
+// The tag whose items a file's custom items are: the one the fields are read from.
+enum class MainTag { id3v2, xiph, mp4, ape };
+// Whether the property name (upper case) is the item of one of the fields, or
+// of the pictures, in that tag: such items are no custom items.
+bool isFieldKey(const TagLib::String& key, MainTag tag);
+
+// One custom item of a write: its key upper-cased, as TagLib names items, and
+// its values (none removes it).
+struct PropertyChange {
+    TagLib::String key;
+    TagLib::StringList values;
+};
+// The request's custom items, without those that are fields in that tag
+// (the fields are written from their own members).
+std::vector<PropertyChange> propertyChanges(const CTagLibTagValues& values, MainTag tag);
+
+class Id3v2Rewrite;
+// Replaces the stored frames that hold each key (a TXXX frame of that
+// description, a COMM frame of that description, a text frame TagLib names
+// so) by TagLib's frames for the key; a frame of people and roles (TIPL)
+// keeps its other roles.
+void writeId3v2Properties(Id3v2Rewrite& rewrite, const std::vector<PropertyChange>& changes);
+// Each key's fields are replaced by one field per value. False, with nothing
+// changed, when a key is not a Vorbis comment key (printable ASCII without "=").
+bool writeXiphProperties(TagLib::Ogg::XiphComment& comment, const std::vector<PropertyChange>& changes);
+// Each key's items are replaced by TagLib's item for the key; changedItems
+// gets the names of the items removed or set. False, with nothing changed,
+// when TagLib has no MP4 item for a key (a free-form name must start with
+// A-Z and hold no ":", such as COMMENT:LINER) or the item cannot hold text
+// (cover art).
+bool writeMp4Properties(TagLib::MP4::Tag& tag, const std::vector<PropertyChange>& changes,
+                        std::vector<std::string>& changedItems);
 
 // ---- Reading and writing (Reading.cpp, Writing.cpp) ----
 

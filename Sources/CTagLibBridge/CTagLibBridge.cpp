@@ -125,8 +125,14 @@ void ctaglib_free_result(CTagLibTag* tag) {
     if (!tag)
         return;
     for (char* text : {tag->title, tag->artist, tag->album, tag->albumArtist, tag->composer, tag->genre,
-                       tag->comment, tag->lyrics, tag->grouping, tag->fileType, tag->error})
+                       tag->comment, tag->lyrics, tag->grouping, tag->fileType, tag->error, tag->yearText,
+                       tag->trackText, tag->trackTotalText, tag->discText, tag->discTotalText, tag->bpmText})
         std::free(text);
+    for (int32_t i = 0; tag->properties && i < tag->propertyCount; ++i) {
+        std::free(tag->properties[i].key);
+        std::free(tag->properties[i].value);
+    }
+    std::free(tag->properties);
     for (int32_t i = 0; tag->artwork && i < tag->artworkCount; ++i) {
         std::free(tag->artwork[i].data);
         std::free(tag->artwork[i].mimeType);

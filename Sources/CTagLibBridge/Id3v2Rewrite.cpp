@@ -502,7 +502,11 @@ bool Id3v2Rewrite::mergeAppendedTag(TagLib::File& file, TagLib::offset_t end, in
 
 void Id3v2Rewrite::replace(std::vector<std::string> ids, std::vector<ByteVector> frames,
                            bool plainCommentsOnly) {
-    m_changes.push_back({std::move(ids), std::move(frames), plainCommentsOnly});
+    m_changes.push_back({std::move(ids), std::move(frames), plainCommentsOnly, {}});
+}
+
+void Id3v2Rewrite::replaceFrames(std::vector<ByteVector> stored, std::vector<ByteVector> frames) {
+    m_changes.push_back({{}, std::move(frames), false, std::move(stored)});
 }
 
 bool Id3v2Rewrite::isPlainComment(const ByteVector& frame, int version) {
@@ -521,9 +525,14 @@ bool Id3v2Rewrite::isPlainComment(const ByteVector& frame, int version) {
 const Id3v2Rewrite::Change* Id3v2Rewrite::changeReplacing(const ByteVector& frame) const {
     const std::string id(frame.data(), 4);
     for (const Change& change : m_changes) {
-        if (std::find(change.ids.begin(), change.ids.end(), id) != change.ids.end() &&
-            (!change.plainCommentsOnly || isPlainComment(frame, m_stored.version)))
+        if (change.ids.empty()) {
+            if (std::find(change.storedFrames.begin(), change.storedFrames.end(), frame) !=
+                change.storedFrames.end())
+                return &change;
+        } else if (std::find(change.ids.begin(), change.ids.end(), id) != change.ids.end() &&
+                   (!change.plainCommentsOnly || isPlainComment(frame, m_stored.version))) {
             return &change;
+        }
     }
     return nullptr;
 }

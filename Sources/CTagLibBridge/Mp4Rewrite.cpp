@@ -78,6 +78,29 @@ ByteVector renderAtom(const char* name, const ByteVector& content) {
     return atom;
 }
 
+// The item's name as TagLib's item list has it: the atom's name, and for a
+// free-form atom "----:" with its "mean" and "name" children.
+std::string itemName(const ByteVector& atom) {
+    const ByteVector name = atom.mid(4, 4);
+    if (name != "----")
+        return std::string(name.data(), name.size());
+    TagLib::String mean;
+    TagLib::String own;
+    for (unsigned int pos = atomHeaderSize; atom.size() - pos >= 12;) {
+        const unsigned int size = atom.toUInt(pos, true);
+        if (size < 12 || size > atom.size() - pos)
+            break;
+        const ByteVector child = atom.mid(pos + 4, 4);
+        const TagLib::String text(atom.mid(pos + 12, size - 12), TagLib::String::UTF8);
+        if (child == "mean")
+            mean = text;
+        else if (child == "name")
+            own = text;
+        pos += size;
+    }
+    return ("----:" + mean + ":" + own).to8Bit(false);
+}
+
 } // namespace
 
 std::optional<Mp4Rewrite> Mp4Rewrite::begin(TagLib::File& file) {
@@ -107,7 +130,12 @@ std::optional<Mp4Rewrite> Mp4Rewrite::begin(TagLib::File& file) {
     return rewrite;
 }
 
-void Mp4Rewrite::stage(TagLib::MP4::Tag& tag, const std::vector<std::string>& changed) {
+void Mp4Rewrite::stage(TagLib::MP4::Tag& tag, const std::vector<std::string>& names) {
+    std::vector<std::string> changed;
+    for (const std::string& name : names) {
+        if (std::find(changed.begin(), changed.end(), name) == changed.end())
+            changed.push_back(name);
+    }
     const TagLib::MP4::ItemFactory& factory = *TagLib::MP4::ItemFactory::instance();
     const auto rendered = [&](const std::string& name) {
         const TagLib::String key(name, TagLib::String::Latin1);
@@ -117,7 +145,7 @@ void Mp4Rewrite::stage(TagLib::MP4::Tag& tag, const std::vector<std::string>& ch
     ByteVector content;
     std::vector<bool> placed(changed.size(), false);
     for (const ByteVector& atom : m_stored) {
-        const auto it = std::find(changed.begin(), changed.end(), std::string(atom.data() + 4, 4));
+        const auto it = std::find(changed.begin(), changed.end(), itemName(atom));
         if (it == changed.end()) {
             content.append(atom);
         } else if (!placed[static_cast<size_t>(it - changed.begin())]) {

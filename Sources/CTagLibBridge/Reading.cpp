@@ -1,12 +1,14 @@
 #include "BridgeInternal.h"
 
 #include <aifffile.h>
+#include <apetag.h>
 #include <attachedpictureframe.h>
 #include <audioproperties.h>
 #include <dsffile.h>
 #include <fileref.h>
 #include <flacfile.h>
 #include <flacpicture.h>
+#include <id3v1genres.h>
 #include <id3v2tag.h>
 #include <mp4coverart.h>
 #include <mp4file.h>
@@ -15,6 +17,8 @@
 #include <opusfile.h>
 #include <tag.h>
 #include <tbytevectorstream.h>
+#include <textidentificationframe.h>
+#include <tpropertymap.h>
 #include <unsynchronizedlyricsframe.h>
 #include <vorbisfile.h>
 #include <wavfile.h>
@@ -23,6 +27,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 
 namespace ctaglib {
@@ -49,6 +54,30 @@ void setNumber(int32_t& field, int32_t& flag, int value) {
     }
 }
 
+// A text field with every value of its item; nothing changes when the item
+// holds no text, so that what the file's other tags hold stays.
+void setValues(char*& field, const TagLib::StringList& values) {
+    const TagLib::String joined = joinValues(values);
+    if (joined.isEmpty())
+        return;
+    std::free(field);
+    field = stringToC(joined);
+}
+
+void setText(char*& field, const TagLib::String& text) {
+    std::free(field);
+    field = stringToC(text);
+}
+
+// The items of a main tag other than the fields and pictures, by TagLib's
+// property names; see isFieldKey().
+void addProperties(TagLib::PropertyMap& into, const TagLib::PropertyMap& found, MainTag tag) {
+    for (const auto& [key, values] : found) {
+        if (!isFieldKey(key, tag) && !into.contains(key) && !joinValues(values).isEmpty())
+            into.insert(key, values);
+    }
+}
+
 // TagLib's generic year and track are unsigned; a negative text number comes
 // back wrapped around, which is no year or track.
 void setGenericNumber(int32_t& field, int32_t& flag, unsigned int value) {
@@ -64,20 +93,46 @@ const TagLib::ID3v2::Frame* firstFrame(const TagLib::ID3v2::Tag& tag, const char
     return it == frames.end() || it->second.isEmpty() ? nullptr : it->second.front();
 }
 
+// Every value of the first text frame with the ID.
+TagLib::StringList frameValues(const TagLib::ID3v2::Tag& tag, const char* id) {
+    const auto* frame = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(firstFrame(tag, id));
+    return frame ? frame->fieldList() : TagLib::StringList();
+}
+
+// The genres of "TCON", ID3v1 genre numbers as their names, as TagLib's
+// generic genre() gives them, but each its own value.
+TagLib::StringList genres(const TagLib::ID3v2::Tag& tag) {
+    TagLib::StringList genres;
+    for (TagLib::String genre : frameValues(tag, "TCON")) {
+        bool ok = false;
+        const int number = genre.toInt(&ok);
+        if (ok && number >= 0 && number <= 255)
+            genre = TagLib::ID3v1::genre(number);
+        if (!genre.isEmpty() && !genres.contains(genre))
+            genres.append(genre);
+    }
+    return genres;
+}
+
 void readId3v2(const TagLib::ID3v2::Tag* tag, CTagLibTag& record, Pictures& pictures) {
     if (!tag)
         return;
-    if (const auto* frame = firstFrame(*tag, "TPE2"))
-        record.albumArtist = stringToC(frame->toString());
-    if (const auto* frame = firstFrame(*tag, "TCOM"))
-        record.composer = stringToC(frame->toString());
-    if (const auto* frame = firstFrame(*tag, "TIT1"))
-        record.grouping = stringToC(frame->toString());
+    setValues(record.title, frameValues(*tag, "TIT2"));
+    setValues(record.artist, frameValues(*tag, "TPE1"));
+    setValues(record.album, frameValues(*tag, "TALB"));
+    setValues(record.genre, genres(*tag));
+    setValues(record.albumArtist, frameValues(*tag, "TPE2"));
+    setValues(record.composer, frameValues(*tag, "TCOM"));
+    setValues(record.grouping, frameValues(*tag, "TIT1"));
+    // TagLib reads an ID3v2.3 year, day and time (TYER, TDAT, TIME) as one "TDRC" date.
+    if (const TagLib::StringList date = frameValues(*tag, "TDRC"); !date.isEmpty())
+        setText(record.yearText, date.front());
     if (const auto* frame = firstFrame(*tag, "TBPM")) {
         bool ok = false;
         const int bpm = frame->toString().toInt(&ok);
         if (ok)
             setNumber(record.bpm, record.hasBpm, bpm);
+        setText(record.bpmText, frame->toString().stripWhiteSpace());
     }
     if (const auto* frame = firstFrame(*tag, "TCMP"))
         record.compilation = frame->toString() == "1" ? 1 : 0;
@@ -88,11 +143,15 @@ void readId3v2(const TagLib::ID3v2::Tag* tag, CTagLibTag& record, Pictures& pict
         record.track = record.hasTrack = 0;
         setNumber(record.track, record.hasTrack, fraction.number);
         setNumber(record.trackTotal, record.hasTrackTotal, fraction.total);
+        setText(record.trackText, fraction.numberText);
+        setText(record.trackTotalText, fraction.totalText);
     }
     if (const auto* frame = firstFrame(*tag, "TPOS")) {
         const Fraction fraction = parseFraction(frame->toString());
         setNumber(record.disc, record.hasDisc, fraction.number);
         setNumber(record.discTotal, record.hasDiscTotal, fraction.total);
+        setText(record.discText, fraction.numberText);
+        setText(record.discTotalText, fraction.totalText);
     }
     if (const auto* lyrics =
             dynamic_cast<const TagLib::ID3v2::UnsynchronizedLyricsFrame*>(firstFrame(*tag, "USLT")))
@@ -150,59 +209,116 @@ private:
 
 // ---- Xiph comments (FLAC, Ogg Vorbis, Opus) ----
 
-const TagLib::String* firstValue(const TagLib::Ogg::XiphComment& comment, const char* key) {
+// The first value of the first of the keys the comment holds.
+const TagLib::String* firstValue(const TagLib::Ogg::XiphComment& comment,
+                                 std::initializer_list<const char*> keys) {
     const TagLib::Ogg::FieldListMap& fields = comment.fieldListMap();
-    const auto it = fields.find(key);
-    return it == fields.end() || it->second.isEmpty() ? nullptr : &it->second.front();
+    for (const char* key : keys) {
+        const auto it = fields.find(key);
+        if (it != fields.end() && !it->second.isEmpty())
+            return &it->second.front();
+    }
+    return nullptr;
 }
 
-// Reads a whole-number field. A number field holding "n/total" (a common way
-// of writing TRACKNUMBER and DISCNUMBER) gives its number, and its total when
-// the file has no separate total field; dropping such values would delete
-// them from the file on the next save.
-void readXiphNumber(const TagLib::Ogg::XiphComment& comment, const char* key, const char* totalKey,
-                    int32_t& field, int32_t& flag, int32_t* total = nullptr, int32_t* totalFlag = nullptr) {
-    const TagLib::String* value = firstValue(comment, key);
+TagLib::StringList xiphValues(const TagLib::Ogg::XiphComment& comment, const char* key) {
+    return comment.fieldListMap().value(key);
+}
+
+// A whole number of its own key; the text as stored.
+void readXiphNumber(const TagLib::String* value, int32_t& field, int32_t& flag, char*& text) {
     if (!value)
         return;
     bool ok = false;
     const int number = value->toInt(&ok);
-    if (ok) {
+    if (ok)
         setNumber(field, flag, number);
-    } else if (total && value->find("/") >= 0) {
-        const Fraction fraction = parseFraction(*value);
-        setNumber(field, flag, fraction.number);
-        if (!firstValue(comment, totalKey))
-            setNumber(*total, *totalFlag, fraction.total);
+    setText(text, value->stripWhiteSpace());
+}
+
+// A number and its total. A number field holding "n/total" (a common way of
+// writing TRACKNUMBER and DISCNUMBER) gives its number, and its total when the
+// file has no separate total field; dropping such values would delete them
+// from the file on the next save. The total has two spellings in use.
+struct XiphPair {
+    const char* numberKey;
+    std::initializer_list<const char*> totalKeys;
+    int32_t CTagLibTag::*number;
+    int32_t CTagLibTag::*hasNumber;
+    char* CTagLibTag::*numberText;
+    int32_t CTagLibTag::*total;
+    int32_t CTagLibTag::*hasTotal;
+    char* CTagLibTag::*totalText;
+};
+
+void readXiphPair(const TagLib::Ogg::XiphComment& comment, CTagLibTag& r, const XiphPair& pair) {
+    const TagLib::String* total = firstValue(comment, pair.totalKeys);
+    readXiphNumber(total, r.*pair.total, r.*pair.hasTotal, r.*pair.totalText);
+    const TagLib::String* value = firstValue(comment, {pair.numberKey});
+    if (!value || value->find("/") < 0) {
+        readXiphNumber(value, r.*pair.number, r.*pair.hasNumber, r.*pair.numberText);
+        return;
+    }
+    const Fraction fraction = parseFraction(*value);
+    setNumber(r.*pair.number, r.*pair.hasNumber, fraction.number);
+    setText(r.*pair.numberText, fraction.numberText);
+    if (!total) {
+        setNumber(r.*pair.total, r.*pair.hasTotal, fraction.total);
+        setText(r.*pair.totalText, fraction.totalText);
     }
 }
 
 void readXiph(TagLib::Ogg::XiphComment* comment, CTagLibTag& record, Pictures* pictures) {
     if (!comment)
         return;
-    if (const auto* value = firstValue(*comment, "ALBUMARTIST"))
-        record.albumArtist = stringToC(*value);
-    if (const auto* value = firstValue(*comment, "COMPOSER"))
-        record.composer = stringToC(*value);
-    if (const auto* value = firstValue(*comment, "GROUPING"))
-        record.grouping = stringToC(*value);
-    if (const auto* value = firstValue(*comment, "LYRICS"))
-        record.lyrics = stringToC(*value);
-    readXiphNumber(*comment, "BPM", nullptr, record.bpm, record.hasBpm);
-    if (const auto* value = firstValue(*comment, "COMPILATION"))
+    setValues(record.title, xiphValues(*comment, "TITLE"));
+    setValues(record.artist, xiphValues(*comment, "ARTIST"));
+    setValues(record.album, xiphValues(*comment, "ALBUM"));
+    setValues(record.genre, xiphValues(*comment, "GENRE"));
+    // TagLib's generic comment is DESCRIPTION where the file has one.
+    const TagLib::StringList description = xiphValues(*comment, "DESCRIPTION");
+    setValues(record.comment, description.isEmpty() ? xiphValues(*comment, "COMMENT") : description);
+    setValues(record.albumArtist, xiphValues(*comment, "ALBUMARTIST"));
+    setValues(record.composer, xiphValues(*comment, "COMPOSER"));
+    setValues(record.grouping, xiphValues(*comment, "GROUPING"));
+    setValues(record.lyrics, xiphValues(*comment, "LYRICS"));
+    if (const TagLib::String* date = firstValue(*comment, {"DATE", "YEAR"}))
+        setText(record.yearText, *date);
+    readXiphNumber(firstValue(*comment, {"BPM"}), record.bpm, record.hasBpm, record.bpmText);
+    if (const auto* value = firstValue(*comment, {"COMPILATION"}))
         record.compilation = *value == "1" ? 1 : 0;
-    readXiphNumber(*comment, "TRACKNUMBER", "TRACKTOTAL", record.track, record.hasTrack, &record.trackTotal,
-                   &record.hasTrackTotal);
-    readXiphNumber(*comment, "TRACKTOTAL", nullptr, record.trackTotal, record.hasTrackTotal);
-    readXiphNumber(*comment, "DISCNUMBER", "DISCTOTAL", record.disc, record.hasDisc, &record.discTotal,
-                   &record.hasDiscTotal);
-    readXiphNumber(*comment, "DISCTOTAL", nullptr, record.discTotal, record.hasDiscTotal);
+    using R = CTagLibTag;
+    readXiphPair(*comment, record,
+                 {"TRACKNUMBER",
+                  {"TRACKTOTAL", "TOTALTRACKS"},
+                  &R::track,
+                  &R::hasTrack,
+                  &R::trackText,
+                  &R::trackTotal,
+                  &R::hasTrackTotal,
+                  &R::trackTotalText});
+    readXiphPair(*comment, record,
+                 {"DISCNUMBER",
+                  {"DISCTOTAL", "TOTALDISCS"},
+                  &R::disc,
+                  &R::hasDisc,
+                  &R::discText,
+                  &R::discTotal,
+                  &R::hasDiscTotal,
+                  &R::discTotalText});
 
     if (pictures) {
         for (const TagLib::FLAC::Picture* picture : comment->pictureList())
             pictures->push_back(
                 {picture->data(), picture->mimeType(), picture->description(), picture->type()});
     }
+}
+
+void readXiphTag(TagLib::Ogg::XiphComment* comment, CTagLibTag& record, Pictures* pictures,
+                 TagLib::PropertyMap& properties) {
+    readXiph(comment, record, pictures);
+    if (comment)
+        addProperties(properties, comment->properties(), MainTag::xiph);
 }
 
 void readFlacPictures(TagLib::FLAC::File& file, Pictures& pictures) {
@@ -223,11 +339,6 @@ int unsigned16(int value) {
     return value & 0xFFFF;
 }
 
-char* firstString(const TagLib::MP4::Item& item) {
-    const TagLib::StringList strings = item.toStringList();
-    return strings.isEmpty() ? nullptr : stringToC(strings.front());
-}
-
 const char* coverMimeType(TagLib::MP4::CoverArt::Format format) {
     switch (format) {
     case TagLib::MP4::CoverArt::GIF:
@@ -245,18 +356,23 @@ void readMp4(const TagLib::MP4::Tag* tag, CTagLibTag& record, Pictures& pictures
     if (!tag)
         return;
     const TagLib::MP4::ItemMap& items = tag->itemMap();
-    if (const auto* item = findItem(items, "aART"))
-        record.albumArtist = firstString(*item);
-    else if (const auto* artist = findItem(items, "\251ART"))
-        record.albumArtist = firstString(*artist);
-    if (const auto* item = findItem(items, "\251wrt"))
-        record.composer = firstString(*item);
+    const auto values = [&items](const char* name) {
+        const TagLib::MP4::Item* item = findItem(items, name);
+        return item ? item->toStringList() : TagLib::StringList();
+    };
+    setValues(record.title, values("\251nam"));
+    setValues(record.artist, values("\251ART"));
+    setValues(record.album, values("\251alb"));
+    setValues(record.genre, values("\251gen"));
+    setValues(record.comment, values("\251cmt"));
+    setValues(record.albumArtist, findItem(items, "aART") ? values("aART") : values("\251ART"));
+    setValues(record.composer, values("\251wrt"));
+    setValues(record.grouping, values("\251grp"));
+    setValues(record.lyrics, values("\251lyr"));
+    if (const TagLib::StringList date = values("\251day"); !date.isEmpty())
+        setText(record.yearText, date.front());
     if (const auto* item = findItem(items, "tmpo"))
         setNumber(record.bpm, record.hasBpm, unsigned16(item->toInt()));
-    if (const auto* item = findItem(items, "\251grp"))
-        record.grouping = firstString(*item);
-    if (const auto* item = findItem(items, "\251lyr"))
-        record.lyrics = firstString(*item);
     // TagLib reads "cpil" as a boolean item; toBool() is its accessor.
     if (const auto* item = findItem(items, "cpil"))
         record.compilation = item->toBool() ? 1 : 0;
@@ -274,6 +390,42 @@ void readMp4(const TagLib::MP4::Tag* tag, CTagLibTag& record, Pictures& pictures
         for (const TagLib::MP4::CoverArt& cover : item->toCoverArtList())
             pictures.push_back({cover.data(), coverMimeType(cover.format()), {}, 3});
     }
+}
+
+// ---- Other items ----
+
+void copyProperties(const TagLib::PropertyMap& properties, CTagLibTag& record) {
+    if (properties.isEmpty())
+        return;
+    auto* array = static_cast<CTagLibProperty*>(std::calloc(properties.size(), sizeof(CTagLibProperty)));
+    if (!array)
+        return;
+    int32_t count = 0;
+    for (const auto& [key, values] : properties) {
+        CTagLibProperty& property = array[count];
+        property.key = duplicate(toUtf8(key).c_str());
+        property.value = stringToC(joinValues(values));
+        if (!property.key || !property.value) {
+            std::free(property.key);
+            std::free(property.value);
+            property = {};
+            continue;
+        }
+        ++count;
+    }
+    if (count == 0) {
+        std::free(array);
+        return;
+    }
+    record.properties = array;
+    record.propertyCount = count;
+}
+
+// A numeric field read only through TagLib's generic interface (ID3v1,
+// DSDIFF) has the number's text.
+void fillNumberText(char*& text, int32_t present, int32_t value) {
+    if (!text && present)
+        text = stringToC(TagLib::String::number(value));
 }
 
 // ---- Assembly ----
@@ -330,29 +482,30 @@ void readRecoveredGeneric(const TagLib::Tag& recovered, const TagLib::String& co
 // Reads an ID3v2 tag; when TagLib read it only in part, what other readers
 // recover of it.
 void readId3v2Tag(TagLib::File& file, TagLib::ID3v2::Tag* tag, bool nearEnd, TagLib::Tag& generic,
-                  CTagLibTag& record, Pictures& pictures) {
+                  CTagLibTag& record, Pictures& pictures, TagLib::PropertyMap& properties) {
     const std::unique_ptr<RecoveredId3v2> recovered = RecoveredId3v2::of(file, tag, nearEnd);
-    if (!recovered) {
-        readId3v2(tag, record, pictures);
-        return;
+    if (recovered) {
+        tag = recovered->tag();
+        readRecoveredGeneric(*tag, plainComment(tag), generic, record);
     }
-    TagLib::ID3v2::Tag* again = recovered->tag();
-    readRecoveredGeneric(*again, plainComment(again), generic, record);
-    readId3v2(again, record, pictures);
+    readId3v2(tag, record, pictures);
+    if (tag)
+        addProperties(properties, tag->properties(), MainTag::id3v2);
 }
 
 // Reads a FLAC file's Vorbis comment; when its block header states a wrong
 // length, the comment by its own length fields, as other readers do.
-void readFlacComment(TagLib::FLAC::File& file, TagLib::Tag& generic, CTagLibTag& record) {
+void readFlacComment(TagLib::FLAC::File& file, TagLib::Tag& generic, CTagLibTag& record,
+                     TagLib::PropertyMap& properties) {
     const std::optional<TagLib::ByteVector> bytes =
         flacCommentReadCompletely(file) ? std::nullopt : flacCommentByItsOwnLength(file);
     if (!bytes) {
-        readXiph(file.xiphComment(false), record, nullptr);
+        readXiphTag(file.xiphComment(false), record, nullptr, properties);
         return;
     }
     TagLib::Ogg::XiphComment comment(*bytes);
     readRecoveredGeneric(comment, comment.comment(), generic, record);
-    readXiph(&comment, record, nullptr);
+    readXiphTag(&comment, record, nullptr, properties);
 }
 
 Record errorRecord(const ReadFailure& failure) {
@@ -391,32 +544,38 @@ CTagLibTag* readFile(const char* path) {
     setGenericNumber(r.track, r.hasTrack, tag->track());
 
     Pictures pictures;
+    TagLib::PropertyMap properties;
     const char* fileType = "Unknown";
     if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
         fileType = "MP3";
-        readId3v2Tag(*mpeg, mpeg->ID3v2Tag(false), false, *tag, r, pictures);
+        readId3v2Tag(*mpeg, mpeg->ID3v2Tag(false), false, *tag, r, pictures, properties);
+        // Items of an APE tag beside it that the ID3v2 tag has no item of (read only).
+        if (mpeg->hasAPETag())
+            addProperties(properties, mpeg->APETag()->properties(), MainTag::ape);
     } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
         fileType = "FLAC";
-        readFlacComment(*flac, *tag, r);
+        readFlacComment(*flac, *tag, r, properties);
         readFlacPictures(*flac, pictures);
     } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
         fileType = "MP4";
         readMp4(mp4->tag(), r, pictures);
+        if (mp4->tag())
+            addProperties(properties, mp4->tag()->properties(), MainTag::mp4);
     } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(file)) {
         fileType = "AIFF";
-        readId3v2Tag(*aiff, aiff->tag(), true, *tag, r, pictures);
+        readId3v2Tag(*aiff, aiff->tag(), true, *tag, r, pictures, properties);
     } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file)) {
         fileType = "WAV";
-        readId3v2Tag(*wav, wav->ID3v2Tag(), true, *tag, r, pictures);
+        readId3v2Tag(*wav, wav->ID3v2Tag(), true, *tag, r, pictures, properties);
     } else if (auto* dsf = dynamic_cast<TagLib::DSF::File*>(file)) {
         fileType = "DSF";
-        readId3v2Tag(*dsf, dsf->tag(), true, *tag, r, pictures);
+        readId3v2Tag(*dsf, dsf->tag(), true, *tag, r, pictures, properties);
     } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
         fileType = "OGG";
-        readXiph(vorbis->tag(), r, &pictures);
+        readXiphTag(vorbis->tag(), r, &pictures, properties);
     } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
         fileType = "OPUS";
-        readXiph(opus->tag(), r, &pictures);
+        readXiphTag(opus->tag(), r, &pictures, properties);
     }
     r.fileType = duplicate(fileType);
 
@@ -428,7 +587,15 @@ CTagLibTag* readFile(const char* path) {
         r.codec = r.fileType;
     }
 
+    fillNumberText(r.yearText, r.hasYear, r.year);
+    fillNumberText(r.trackText, r.hasTrack, r.track);
+    fillNumberText(r.trackTotalText, r.hasTrackTotal, r.trackTotal);
+    fillNumberText(r.discText, r.hasDisc, r.disc);
+    fillNumberText(r.discTotalText, r.hasDiscTotal, r.discTotal);
+    fillNumberText(r.bpmText, r.hasBpm, r.bpm);
+
     copyPictures(pictures, r);
+    copyProperties(properties, r);
     return record.release();
 }
 

@@ -189,8 +189,45 @@ Fraction parseFraction(const TagLib::String& text) {
     const std::string_view view(utf8);
     const size_t slash = view.find('/');
     if (slash == std::string_view::npos)
-        return {parseLeadingInteger(view), 0};
-    return {parseLeadingInteger(view.substr(0, slash)), parseLeadingInteger(view.substr(slash + 1))};
+        return {parseLeadingInteger(view), 0, text.stripWhiteSpace(), {}};
+    return {parseLeadingInteger(view.substr(0, slash)), parseLeadingInteger(view.substr(slash + 1)),
+            text.substr(0, static_cast<unsigned int>(text.find("/"))).stripWhiteSpace(),
+            text.substr(static_cast<unsigned int>(text.find("/")) + 1).stripWhiteSpace()};
+}
+
+TagLib::String joinValues(const TagLib::StringList& values) {
+    TagLib::String joined;
+    for (const TagLib::String& value : values) {
+        if (value.isEmpty())
+            continue;
+        if (!joined.isEmpty())
+            joined += CTAGLIB_VALUE_SEPARATOR;
+        joined += value;
+    }
+    return joined;
+}
+
+TagLib::StringList splitValues(const TagLib::String& text) {
+    TagLib::StringList values;
+    const TagLib::String separator(CTAGLIB_VALUE_SEPARATOR);
+    for (int from = 0; from < static_cast<int>(text.size());) {
+        int at = text.find(separator, from);
+        if (at < 0)
+            at = static_cast<int>(text.size());
+        const TagLib::String value = text.substr(from, at - from);
+        if (!value.isEmpty())
+            values.append(value);
+        from = at + static_cast<int>(separator.size());
+    }
+    return values;
+}
+
+std::optional<int> plainNumber(const TagLib::String& text) {
+    const std::string digits = toUtf8(text.stripWhiteSpace());
+    if (digits.empty() || digits.size() > 9 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoi(digits);
 }
 
 } // namespace ctaglib

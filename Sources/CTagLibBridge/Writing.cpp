@@ -26,6 +26,7 @@
 #include <wavfile.h>
 #include <xiphcomment.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -77,18 +78,46 @@ TagLib::String numberText(int32_t present, int32_t value) {
     return present ? TagLib::String::number(value) : TagLib::String();
 }
 
-// "3/12", "0/12" or "3"; empty when neither part is present.
-TagLib::String fractionText(int32_t hasNumber, int32_t number, int32_t hasTotal, int32_t total) {
-    if (!hasNumber && !hasTotal)
+// A numeric field's text as given ("A1", "1974-11-01"), else the number's.
+TagLib::String numberText(const char* given, int32_t present, int32_t value) {
+    return given ? stringFromUtf8(given) : numberText(present, value);
+}
+
+// The number TagLib's generic interface takes for a numeric field (ID3v1,
+// RIFF INFO, DSDIFF): the text's leading number, or the number; 0 for none.
+unsigned int genericNumber(const char* given, int32_t present, int32_t value) {
+    const int number = given ? parseLeadingInteger(given) : present ? value : 0;
+    return number > 0 ? static_cast<unsigned int>(number) : 0;
+}
+
+// "3/12", "A1/12", "0/12" or "3"; empty when neither part is present.
+TagLib::String fractionText(const TagLib::String& number, const TagLib::String& total) {
+    if (number.isEmpty() && total.isEmpty())
         return {};
-    TagLib::String fraction = TagLib::String::number(hasNumber ? number : 0);
-    if (hasTotal)
-        fraction += "/" + TagLib::String::number(total);
-    return fraction;
+    return (number.isEmpty() ? TagLib::String("0") : number) + (total.isEmpty() ? "" : "/" + total);
+}
+
+TagLib::String trackText(const CTagLibTagValues& v) {
+    return fractionText(numberText(v.trackText, v.hasTrack, v.track),
+                        numberText(v.trackTotalText, v.hasTrackTotal, v.trackTotal));
+}
+
+TagLib::String discText(const CTagLibTagValues& v) {
+    return fractionText(numberText(v.discText, v.hasDisc, v.disc),
+                        numberText(v.discTotalText, v.hasDiscTotal, v.discTotal));
 }
 
 TagLib::String compilationText(int32_t compilation) {
     return compilation < 0 ? "" : compilation != 0 ? "1" : "0";
+}
+
+// The values a text is written as: split at the value separator, except
+// prose (a comment, lyrics), whose "; " is punctuation and which readers
+// expect in one value.
+TagLib::StringList valuesOf(const TagLib::String& text, bool prose) {
+    if (!prose)
+        return splitValues(text);
+    return text.isEmpty() ? TagLib::StringList() : TagLib::StringList(text);
 }
 
 constexpr uint32_t trackFields = CTAGLIB_FIELD_TRACK | CTAGLIB_FIELD_TRACK_TOTAL;
@@ -115,9 +144,9 @@ void writeGeneric(TagLib::Tag& tag, const WriteRequest& r, bool withComment) {
     if (withComment && r.writes(CTAGLIB_FIELD_COMMENT))
         tag.setComment(text(v.comment));
     if (r.writes(CTAGLIB_FIELD_YEAR))
-        tag.setYear(v.hasYear && v.year > 0 ? static_cast<unsigned int>(v.year) : 0);
+        tag.setYear(genericNumber(v.yearText, v.hasYear, v.year));
     if (r.writes(CTAGLIB_FIELD_TRACK))
-        tag.setTrack(v.hasTrack && v.track > 0 ? static_cast<unsigned int>(v.track) : 0);
+        tag.setTrack(genericNumber(v.trackText, v.hasTrack, v.track));
 }
 
 // ---- ID3v2 (MP3, AIFF, WAV, DSF, DSDIFF) ----
@@ -135,8 +164,40 @@ std::vector<ByteVector> textFrame(const TagLib::String& value, int version, Argu
     return {renderFrame(frame, version)};
 }
 
+// A text frame with every value of the text (split at the value separator)
+// in ID3v2.4. ID3v2.3 has no several values in one frame: the artist frames
+// take them joined with "/", as that version says, every other frame the text.
 std::vector<ByteVector> textFrame(const char* id, const TagLib::String& value, int version) {
-    return textFrame<TagLib::ID3v2::TextIdentificationFrame>(value, version, ByteVector(id));
+    const TagLib::StringList values = splitValues(value);
+    if (values.isEmpty())
+        return {};
+    TagLib::ID3v2::TextIdentificationFrame frame{ByteVector(id), TagLib::String::UTF8};
+    static const std::vector<std::string> slashSeparated = {"TPE1", "TCOM", "TEXT", "TOLY", "TOPE"};
+    if (version == 4)
+        frame.setText(values);
+    else if (std::find(slashSeparated.begin(), slashSeparated.end(), id) != slashSeparated.end())
+        frame.setText(values.toString("/"));
+    else
+        frame.setText(value);
+    return {renderFrame(frame, version)};
+}
+
+// The date as ID3v2.3 keeps it, as TagLib renders a date for that version:
+// the year in "TYER", day and month of a "yyyy-MM-dd" date in "TDAT" (ddMM),
+// the time of a "yyyy-MM-ddTHH:mm" one in "TIME" (HHmm). Other text goes into
+// "TYER" as it is.
+std::vector<ByteVector> id3v23DateFrames(const TagLib::String& date) {
+    const bool day = date.size() >= 10 && date[4] == '-' && date[7] == '-';
+    if (!day)
+        return textFrame("TYER", date, 3);
+    std::vector<ByteVector> frames = textFrame("TYER", date.substr(0, 4), 3);
+    const std::vector<ByteVector> dayFrame = textFrame("TDAT", date.substr(8, 2) + date.substr(5, 2), 3);
+    frames.insert(frames.end(), dayFrame.begin(), dayFrame.end());
+    if (date.size() >= 16 && date[10] == 'T' && date[13] == ':') {
+        const std::vector<ByteVector> time = textFrame("TIME", date.substr(11, 2) + date.substr(14, 2), 3);
+        frames.insert(frames.end(), time.begin(), time.end());
+    }
+    return frames;
 }
 
 std::vector<ByteVector> pictureFrames(const std::vector<NewPicture>& pictures, int version) {
@@ -169,27 +230,26 @@ void writeId3v2(Id3v2Rewrite& tag, const WriteRequest& r, const std::vector<NewP
     if (r.writes(CTAGLIB_FIELD_YEAR)) {
         // ID3v2.3 keeps the year in "TYER" and the day and time in "TDAT" and
         // "TIME"; ID3v2.4 all of it in "TDRC". A new year replaces them all.
-        const char* id = version == 3 ? "TYER" : "TDRC";
-        tag.replace({"TDRC", "TYER", "TDAT", "TIME"}, textFrame(id, numberText(v.hasYear, v.year), version));
+        const TagLib::String date = numberText(v.yearText, v.hasYear, v.year);
+        tag.replace({"TDRC", "TYER", "TDAT", "TIME"},
+                    version == 3 ? id3v23DateFrames(date) : textFrame("TDRC", date, version));
     }
     if (r.writes(CTAGLIB_FIELD_COMMENT))
         tag.replace({"COMM"}, textFrame<TagLib::ID3v2::CommentsFrame>(text(v.comment), version), true);
     set(CTAGLIB_FIELD_ALBUM_ARTIST, "TPE2", text(v.albumArtist));
     set(CTAGLIB_FIELD_COMPOSER, "TCOM", text(v.composer));
     set(CTAGLIB_FIELD_GROUPING, "TIT1", text(v.grouping));
-    set(CTAGLIB_FIELD_BPM, "TBPM", numberText(v.hasBpm, v.bpm));
+    set(CTAGLIB_FIELD_BPM, "TBPM", numberText(v.bpmText, v.hasBpm, v.bpm));
     set(CTAGLIB_FIELD_COMPILATION, "TCMP", compilationText(v.compilation));
     if (r.fields & trackFields)
-        tag.replace(
-            {"TRCK"},
-            textFrame("TRCK", fractionText(v.hasTrack, v.track, v.hasTrackTotal, v.trackTotal), version));
+        tag.replace({"TRCK"}, textFrame("TRCK", trackText(v), version));
     if (r.fields & discFields)
-        tag.replace({"TPOS"},
-                    textFrame("TPOS", fractionText(v.hasDisc, v.disc, v.hasDiscTotal, v.discTotal), version));
+        tag.replace({"TPOS"}, textFrame("TPOS", discText(v), version));
     if (r.writes(CTAGLIB_FIELD_LYRICS))
         tag.replace({"USLT"}, textFrame<TagLib::ID3v2::UnsynchronizedLyricsFrame>(text(v.lyrics), version));
     if (r.artworkCount != -1)
         tag.replace({"APIC"}, pictureFrames(pictures, version));
+    writeId3v2Properties(tag, propertyChanges(v, MainTag::id3v2));
 }
 
 // A file kind whose main tag is ID3v2, with the tags TagLib keeps beside it.
@@ -288,6 +348,8 @@ int32_t writeId3v2File(TagLib::File& file, Id3v2File& kind, WriteRequest r,
     if (!kind.tag)
         return writeFailed;
     if (kind.genericOnly) {
+        if (r.values.propertyCount > 0)
+            return CTAGLIB_UNSUPPORTED_KEY;
         r.fields &= CTAGLIB_GENERIC_FIELDS;
         r.artworkCount = -1;
     }
@@ -297,6 +359,7 @@ int32_t writeId3v2File(TagLib::File& file, Id3v2File& kind, WriteRequest r,
     std::optional<Id3v2Rewrite> rewrite = Id3v2Rewrite::begin(file, *kind.tag, kind.nearEnd, refusal);
     if (!rewrite || (kind.appendedTagEnd && !rewrite->mergeAppendedTag(file, *kind.appendedTagEnd, refusal)))
         return refusal;
+    rewrite->setVersionOfNewTag(r.values.newId3v2Version == 3 ? 3 : 4);
     writeId3v2(*rewrite, r, pictures);
     for (TagLib::Tag* other : kind.others)
         writeGeneric(*other, r, true);
@@ -316,26 +379,32 @@ TagLib::FLAC::Picture* flacPicture(const NewPicture& picture) {
     return block;
 }
 
-void setXiph(TagLib::Ogg::XiphComment& comment, const char* key, const TagLib::String& value) {
-    if (value.isEmpty())
-        comment.removeFields(key);
-    else
-        comment.addField(key, value, true);
+// One field per value of the text (split at the value separator).
+void setXiph(TagLib::Ogg::XiphComment& comment, const TagLib::String& key, const TagLib::String& value,
+             bool prose = false) {
+    comment.removeFields(key);
+    for (const TagLib::String& one : valuesOf(value, prose))
+        comment.addField(key, one, false);
 }
 
-// A number and its total in two keys. Some taggers write "3/12" into the
-// number's key alone; changing either part then writes both keys afresh, so
-// that the old total inside the number cannot come back.
+// A number and its total in two keys; the total is TRACKTOTAL or, where the
+// file spells it so, TOTALTRACKS. Some taggers write "3/12" into the number's
+// key alone; changing either part then writes both keys afresh, so that the
+// old total inside the number cannot come back.
 void writeXiphPair(TagLib::Ogg::XiphComment& comment, const WriteRequest& r, uint32_t numberField,
-                   uint32_t totalField, const char* numberKey, const char* totalKey, int32_t hasNumber,
-                   int32_t number, int32_t hasTotal, int32_t total) {
-    const TagLib::StringList& stored = comment.fieldListMap()[numberKey];
+                   uint32_t totalField, const char* numberKey, const char* totalKey,
+                   const char* otherTotalKey, const TagLib::String& number, const TagLib::String& total) {
+    const TagLib::Ogg::FieldListMap& fields = comment.fieldListMap();
+    const TagLib::StringList stored = fields.value(numberKey);
     const bool totalInNumber = !stored.isEmpty() && stored.front().find("/") >= 0;
     const bool both = totalInNumber && (r.fields & (numberField | totalField));
     if (both || r.writes(numberField))
-        setXiph(comment, numberKey, numberText(hasNumber, number));
-    if (both || r.writes(totalField))
-        setXiph(comment, totalKey, numberText(hasTotal, total));
+        setXiph(comment, numberKey, number);
+    if (both || r.writes(totalField)) {
+        const bool other = fields.contains(otherTotalKey) && !fields.contains(totalKey);
+        comment.removeFields(other ? totalKey : otherTotalKey);
+        setXiph(comment, other ? otherTotalKey : totalKey, total);
+    }
 }
 
 void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r) {
@@ -346,16 +415,31 @@ void writeXiph(TagLib::Ogg::XiphComment* comment, const WriteRequest& r) {
         if (r.writes(field))
             setXiph(*comment, key, value);
     };
+    // The generic fields again, now with several values.
+    set(CTAGLIB_FIELD_TITLE, "TITLE", text(v.title));
+    set(CTAGLIB_FIELD_ARTIST, "ARTIST", text(v.artist));
+    set(CTAGLIB_FIELD_ALBUM, "ALBUM", text(v.album));
+    set(CTAGLIB_FIELD_GENRE, "GENRE", text(v.genre));
+    if (r.writes(CTAGLIB_FIELD_COMMENT))
+        setXiph(*comment, comment->contains("DESCRIPTION") ? "DESCRIPTION" : "COMMENT", text(v.comment),
+                true);
+    if (r.writes(CTAGLIB_FIELD_YEAR)) {
+        comment->removeFields("YEAR");
+        setXiph(*comment, "DATE", numberText(v.yearText, v.hasYear, v.year));
+    }
     set(CTAGLIB_FIELD_ALBUM_ARTIST, "ALBUMARTIST", text(v.albumArtist));
     set(CTAGLIB_FIELD_COMPOSER, "COMPOSER", text(v.composer));
     set(CTAGLIB_FIELD_GROUPING, "GROUPING", text(v.grouping));
-    set(CTAGLIB_FIELD_LYRICS, "LYRICS", text(v.lyrics));
-    set(CTAGLIB_FIELD_BPM, "BPM", numberText(v.hasBpm, v.bpm));
+    if (r.writes(CTAGLIB_FIELD_LYRICS))
+        setXiph(*comment, "LYRICS", text(v.lyrics), true);
+    set(CTAGLIB_FIELD_BPM, "BPM", numberText(v.bpmText, v.hasBpm, v.bpm));
     set(CTAGLIB_FIELD_COMPILATION, "COMPILATION", compilationText(v.compilation));
     writeXiphPair(*comment, r, CTAGLIB_FIELD_TRACK, CTAGLIB_FIELD_TRACK_TOTAL, "TRACKNUMBER", "TRACKTOTAL",
-                  v.hasTrack, v.track, v.hasTrackTotal, v.trackTotal);
+                  "TOTALTRACKS", numberText(v.trackText, v.hasTrack, v.track),
+                  numberText(v.trackTotalText, v.hasTrackTotal, v.trackTotal));
     writeXiphPair(*comment, r, CTAGLIB_FIELD_DISC, CTAGLIB_FIELD_DISC_TOTAL, "DISCNUMBER", "DISCTOTAL",
-                  v.hasDisc, v.disc, v.hasDiscTotal, v.discTotal);
+                  "TOTALDISCS", numberText(v.discText, v.hasDisc, v.disc),
+                  numberText(v.discTotalText, v.hasDiscTotal, v.discTotal));
 }
 
 // Ogg files keep their pictures in the comment, as the format has nowhere else.
@@ -421,12 +505,41 @@ bool mp4NumbersFit(const WriteRequest& r) {
            fits(CTAGLIB_FIELD_BPM, v.hasBpm, v.bpm);
 }
 
-void setMp4Text(TagLib::MP4::Tag& tag, const char* name, const TagLib::String& value) {
+// MP4 keeps track and disc numbers and the BPM as numbers only: a text
+// given for one ("A1") must be a plain number, which then takes the number's
+// place in the request. CTAGLIB_OK, or CTAGLIB_NOT_A_NUMBER.
+int32_t takeMp4NumberTexts(WriteRequest& r) {
+    CTagLibTagValues& v = r.values;
+    const auto take = [](uint32_t written, const char*& text, int32_t& present, int32_t& value) {
+        if (!written || !text)
+            return true;
+        const TagLib::String given = stringFromUtf8(text).stripWhiteSpace();
+        const std::optional<int> number = plainNumber(given);
+        if (!given.isEmpty() && !number)
+            return false;
+        present = number ? 1 : 0;
+        value = number.value_or(0);
+        text = nullptr;
+        return true;
+    };
+    const uint32_t track = r.fields & trackFields;
+    const uint32_t disc = r.fields & discFields;
+    const bool numbers = take(track, v.trackText, v.hasTrack, v.track) &&
+                         take(track, v.trackTotalText, v.hasTrackTotal, v.trackTotal) &&
+                         take(disc, v.discText, v.hasDisc, v.disc) &&
+                         take(disc, v.discTotalText, v.hasDiscTotal, v.discTotal) &&
+                         take(r.fields & CTAGLIB_FIELD_BPM, v.bpmText, v.hasBpm, v.bpm);
+    return numbers ? CTAGLIB_OK : CTAGLIB_NOT_A_NUMBER;
+}
+
+// One string per value of the text (split at the value separator).
+void setMp4Text(TagLib::MP4::Tag& tag, const char* name, const TagLib::String& value, bool prose = false) {
     const TagLib::String key(name, TagLib::String::Latin1);
-    if (value.isEmpty())
+    const TagLib::StringList values = valuesOf(value, prose);
+    if (values.isEmpty())
         tag.removeItem(key);
     else
-        tag.setItem(key, TagLib::MP4::Item(TagLib::StringList(value)));
+        tag.setItem(key, TagLib::MP4::Item(values));
 }
 
 void setMp4Pair(TagLib::MP4::Tag& tag, const char* name, int32_t hasNumber, int32_t number, int32_t hasTotal,
@@ -469,10 +582,19 @@ void writeMp4(TagLib::MP4::Tag& tag, const WriteRequest& r, const std::vector<Ne
         if (r.writes(field))
             setMp4Text(tag, name, value);
     };
+    // The generic fields again, now with several values; the date as given.
+    set(CTAGLIB_FIELD_TITLE, "\251nam", text(v.title));
+    set(CTAGLIB_FIELD_ARTIST, "\251ART", text(v.artist));
+    set(CTAGLIB_FIELD_ALBUM, "\251alb", text(v.album));
+    set(CTAGLIB_FIELD_GENRE, "\251gen", text(v.genre));
+    if (r.writes(CTAGLIB_FIELD_COMMENT))
+        setMp4Text(tag, "\251cmt", text(v.comment), true);
+    set(CTAGLIB_FIELD_YEAR, "\251day", numberText(v.yearText, v.hasYear, v.year));
     set(CTAGLIB_FIELD_ALBUM_ARTIST, "aART", text(v.albumArtist));
     set(CTAGLIB_FIELD_COMPOSER, "\251wrt", text(v.composer));
     set(CTAGLIB_FIELD_GROUPING, "\251grp", text(v.grouping));
-    set(CTAGLIB_FIELD_LYRICS, "\251lyr", text(v.lyrics));
+    if (r.writes(CTAGLIB_FIELD_LYRICS))
+        setMp4Text(tag, "\251lyr", text(v.lyrics), true);
     if (r.writes(CTAGLIB_FIELD_BPM)) {
         if (v.hasBpm)
             tag.setItem("tmpo", TagLib::MP4::Item(v.bpm));
@@ -539,19 +661,27 @@ int32_t writeFile(const WriteRequest& r) {
         if (flac->hasID3v1Tag())
             writeGeneric(*flac->ID3v1Tag(), r, true);
         writeXiph(flac->xiphComment(true), r);
+        if (!writeXiphProperties(*flac->xiphComment(true), propertyChanges(r.values, MainTag::xiph)))
+            return CTAGLIB_UNSUPPORTED_KEY;
         writeFlacPictures(*flac, r, *pictures);
         if (!flacBlocksFit(*flac))
             return writeFailed;
     } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
         if (!mp4->tag())
             return writeFailed;
-        if (!mp4NumbersFit(r))
+        WriteRequest numbers = r;
+        if (const int32_t refusal = takeMp4NumberTexts(numbers))
+            return refusal;
+        if (!mp4NumbersFit(numbers))
             return CTAGLIB_VALUE_TOO_LARGE;
         std::optional<Mp4Rewrite> rewrite = Mp4Rewrite::begin(*file);
-        writeGeneric(*mp4->tag(), r, true);
-        writeMp4(*mp4->tag(), r, *pictures);
+        writeGeneric(*mp4->tag(), numbers, true);
+        writeMp4(*mp4->tag(), numbers, *pictures);
+        std::vector<std::string> changed = mp4ItemsOf(numbers);
+        if (!writeMp4Properties(*mp4->tag(), propertyChanges(r.values, MainTag::mp4), changed))
+            return CTAGLIB_UNSUPPORTED_KEY;
         if (rewrite)
-            rewrite->stage(*mp4->tag(), mp4ItemsOf(r));
+            rewrite->stage(*mp4->tag(), changed);
         return ref.save() && (!rewrite || rewrite->finish(*file)) ? 0 : writeFailed;
     } else if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
         if (r.artworkCount == -1)
@@ -559,13 +689,20 @@ int32_t writeFile(const WriteRequest& r) {
         writeGeneric(*vorbis->tag(), r, true);
         writeXiph(vorbis->tag(), r);
         writeXiphPictures(vorbis->tag(), r, *pictures);
+        if (!writeXiphProperties(*vorbis->tag(), propertyChanges(r.values, MainTag::xiph)))
+            return CTAGLIB_UNSUPPORTED_KEY;
     } else if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(file)) {
         if (r.artworkCount == -1)
             keepStoredPictureFields(*opus->tag(), storedXiphFields(oggComment(*file)));
         writeGeneric(*opus->tag(), r, true);
         writeXiph(opus->tag(), r);
         writeXiphPictures(opus->tag(), r, *pictures);
+        if (!writeXiphProperties(*opus->tag(), propertyChanges(r.values, MainTag::xiph)))
+            return CTAGLIB_UNSUPPORTED_KEY;
     } else {
+        // Custom items are written into the main tags of the kinds above only.
+        if (r.values.propertyCount > 0)
+            return CTAGLIB_UNSUPPORTED_KEY;
         writeGeneric(*ref.tag(), r, true);
         // Ogg FLAC: the same 24-bit block length applies.
         auto* oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File*>(file);

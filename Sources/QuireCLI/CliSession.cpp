@@ -314,6 +314,14 @@ CliSession::Status CliSession::numberTracks(const CliCommand& command) {
         totals.rule = TrackTotals::Rule::keep;
     else if (total && total != u"count")
         totals = {TrackTotals::Rule::given, TagSet::parseInteger(*total).value_or(0)};
+    const QList<TrackNumbering> plan =
+        m_document.tagOperations().planTrackNumbers(start, totals, command.hasFlag("--per-folder"));
+    const auto replacedTexts =
+        std::count_if(plan.begin(), plan.end(), [](const TrackNumbering& file) { return file.replacesText; });
+    if (replacedTexts > 0)
+        m_err << tr("Numbering replaces %n track numbers that are not numbers (such as “A1”).",
+                    int(replacedTexts))
+              << Qt::endl;
     m_document.tagOperations().numberTracks(start, totals, command.hasFlag("--per-folder"));
     return Status::ok;
 }

@@ -71,6 +71,7 @@ enum class BridgeWriteOutcome : uint8_t {
     readOnlyFileSystem,
     unsupportedVariant,
     emptyFile,
-    notAFile,   // a folder, a device or a pipe has the file's name
-    notANumber, // text that is not a number for a field the format keeps as a number
+    notAFile,       // a folder, a device or a pipe has the file's name
+    notANumber,     // text that is not a number for a field the format keeps as a number
+    unsupportedKey, // a custom item's name the format cannot hold
 };

@@ -281,6 +281,9 @@ std::optional<TagReaderError> errorOf(BridgeWriteOutcome outcome) {
         return TagReaderError::notAFile();
     case BridgeWriteOutcome::notANumber:
         return TagReaderError::notANumber();
+    case BridgeWriteOutcome::unsupportedKey:
+        return TagReaderError::unsupportedVariant(
+            QStringLiteral("Items with names like one of the changed ones cannot be kept in this format"));
     }
     return std::nullopt;
 }

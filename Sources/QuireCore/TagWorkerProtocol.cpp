@@ -525,7 +525,7 @@ Result<BridgeWriteOutcome, DecodeError> decodeWriteReply(std::string_view payloa
     Decoder in(payload);
     in.expectHeader(MessageType::writeReply);
     const uint8_t outcome = in.byte();
-    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::notANumber))
+    if (outcome > static_cast<uint8_t>(BridgeWriteOutcome::unsupportedKey))
         in.fail("unknown write outcome");
     return finish(in, static_cast<BridgeWriteOutcome>(outcome));
 }

@@ -114,7 +114,10 @@ BridgeTags bridgeTagsOf(const CTagLibTag& record) {
             bridge.*m.bridge = text ? std::optional<std::string>(text) : std::nullopt;
         },
         [&](const CNumberMembers& m) {
-            if (const char* text = record.*m.recordText)
+            // A number of 0 or below is no number readers show ("0/12" holds a total only).
+            const char* text = record.*m.recordText;
+            const std::optional<int32_t> number = text ? plainNumber(text) : std::nullopt;
+            if (text && !(number && *number <= 0))
                 bridge.*m.bridge = std::string(text);
             else if (record.*m.recordPresent == 1)
                 bridge.*m.bridge = std::to_string(record.*m.record);

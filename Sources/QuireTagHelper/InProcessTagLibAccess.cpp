@@ -69,6 +69,8 @@ BridgeWriteOutcome writeOutcomeOf(int32_t code) {
         return BridgeWriteOutcome::emptyFile;
     case CTAGLIB_NOT_A_NUMBER:
         return BridgeWriteOutcome::notANumber;
+    case CTAGLIB_UNSUPPORTED_KEY:
+        return BridgeWriteOutcome::unsupportedKey;
     default:
         return BridgeWriteOutcome::failed;
     }

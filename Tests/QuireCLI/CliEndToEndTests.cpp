@@ -135,7 +135,8 @@ TEST_F(CliTest, AFailedCommandStopsTheRun) {
     const QJsonObject tags = records().first().toObject().value(QStringLiteral("tags")).toObject();
     EXPECT_EQ(tags.value(QStringLiteral("trackNumber")).toInt(), 3);
     EXPECT_EQ(tags.value(QStringLiteral("trackTotal")).toInt(), 12);
-    EXPECT_EQ(tags.value(QStringLiteral("year")).toInt(), 1973);
+    EXPECT_EQ(tags.value(QStringLiteral("year")).toString(),
+              QStringLiteral("1973-03-01")); // a date stays one
     EXPECT_EQ(tags.value(QStringLiteral("compilation")).toBool(true), false);
     // As another tagger reads the file: the frames as typed, nothing else changed.
     const QList<QJsonObject> dumps =
@@ -143,7 +144,7 @@ TEST_F(CliTest, AFailedCommandStopsTheRun) {
     ASSERT_EQ(dumps.size(), 2);
     const QJsonObject fixtureItems = dumps[0]["items"].toObject(), savedItems = dumps[1]["items"].toObject();
     const QStringList changed = {"ID3:TRCK", "ID3:TDRC", "ID3:TCMP"};
-    const QStringList written = {"text=['3/12']", "text=['1973']", "text=['0']"};
+    const QStringList written = {"text=['3/12']", "text=['1973-03-01']", "text=['0']"};
     for (qsizetype i = 0; i < changed.size(); ++i)
         EXPECT_TRUE(savedItems[changed[i]].toString().contains(written[i]))
             << savedItems[changed[i]].toString();
@@ -291,3 +292,67 @@ TEST_F(CliTest, UnreadableFilesAreNamedAndJsonOutputIsValid) {
 }
 
 } // namespace
+
+// Files tagged by another program: every item is listed, an item set by its
+// name lands in each format's own form, and one value of several is edited
+// without flattening the others. Checked by that other program.
+TEST_F(CliTest, EveryItemIsListedAndEditedInEachFormatsOwnForm) {
+    const QStringList fixtures = {"custom.mp3", "custom-v23.mp3", "custom.flac",
+                                  "custom.ogg", "custom.m4a",     "custom.wav"};
+    for (const QString& fixture : fixtures)
+        add(fixture, fixture);
+
+    const QJsonArray before = records();
+    ASSERT_EQ(before.size(), fixtures.size());
+    for (const QJsonValue& record : before) {
+        const QJsonObject tags = record.toObject().value(QStringLiteral("tags")).toObject();
+        const QJsonObject custom = tags.value(QStringLiteral("custom")).toObject();
+        SCOPED_TRACE(record.toObject().value(QStringLiteral("url")).toString().toStdString());
+        // ID3v2.3 keeps several artists in one text, with "/" (which may as well be part of a name).
+        const bool v23 = record.toObject().value(QStringLiteral("url")).toString().endsWith(u"v23.mp3");
+        EXPECT_EQ(tags.value(QStringLiteral("artist")).toString(),
+                  v23 ? QStringLiteral("Ralf Hütter/Florian Schneider")
+                      : QStringLiteral("Ralf Hütter; Florian Schneider"));
+        EXPECT_EQ(tags.value(QStringLiteral("year")).toString(), QStringLiteral("1974-11-01"));
+        EXPECT_EQ(custom.value(QStringLiteral("CATALOGNUMBER")).toString(), QStringLiteral("ABC-123"));
+        EXPECT_EQ(custom.value(QStringLiteral("MY OWN KEY")).toString(), QStringLiteral("Own Value"));
+        EXPECT_EQ(custom.value(QStringLiteral("MUSICBRAINZ_ALBUMID")).toString(),
+                  QStringLiteral("0b1e3c5a-0000-4000-8000-000000000007"));
+        EXPECT_EQ(custom.value(QStringLiteral("LABEL")).toString(), QStringLiteral("Kling Klang"));
+    }
+
+    const CliRun run = runCli({"-c", "replace Hütter Hutter --fields artist", "-c", "set CATALOGNUMBER XYZ-9",
+                               "-c", "set LABEL", "-c", "set MEDIA Vinyl CD", "-c", "save", folder.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    QStringList paths;
+    for (const QString& fixture : fixtures)
+        paths += {TestSupport::fixturePath(fixture), folder.filePath(fixture)};
+    const QList<QJsonObject> dumps = TestSupport::independentTagDump(paths);
+    ASSERT_EQ(dumps.size(), paths.size());
+    for (qsizetype i = 0; i < fixtures.size(); ++i) {
+        SCOPED_TRACE(fixtures[i].toStdString());
+        const QJsonObject original = dumps[2 * i]["items"].toObject(),
+                          saved = dumps[2 * i + 1]["items"].toObject();
+        const bool mp4 = fixtures[i].endsWith(u".m4a"),
+                   vorbis = fixtures[i].endsWith(u".flac") || fixtures[i].endsWith(u".ogg");
+        const QString artist = mp4 ? "MP4:\u00a9ART" : vorbis ? "VC:ARTIST" : "ID3:TPE1";
+        const QString catalog = mp4      ? "MP4:----:com.apple.iTunes:CATALOGNUMBER"
+                                : vorbis ? "VC:CATALOGNUMBER"
+                                         : "ID3:TXXX:CATALOGNUMBER";
+        const QString label = mp4 ? "MP4:----:com.apple.iTunes:LABEL" : vorbis ? "VC:LABEL" : "ID3:TPUB";
+        const QString media = mp4 ? "MP4:----:com.apple.iTunes:MEDIA" : vorbis ? "VC:MEDIA" : "ID3:TMED";
+        const QString separator = fixtures[i] == u"custom-v23.mp3" ? "Ralf Hutter/Florian Schneider"
+                                  : vorbis                         ? "\"Ralf Hutter\", \"Florian Schneider\""
+                                                                   : "'Ralf Hutter', 'Florian Schneider'";
+        EXPECT_TRUE(saved[artist].toString().contains(separator)) << saved[artist].toString();
+        EXPECT_TRUE(saved[catalog].toString().contains(QStringLiteral("XYZ-9"))) << saved[catalog].toString();
+        EXPECT_FALSE(saved.contains(label));
+        EXPECT_TRUE(saved[media].toString().contains(QStringLiteral("CD"))) << saved[media].toString();
+        for (const QString& key : original.keys()) {
+            if (key != artist && key != catalog && key != label && key != media) {
+                EXPECT_EQ(saved[key], original[key]) << key.toStdString();
+            }
+        }
+    }
+}

@@ -69,10 +69,17 @@ TEST(TagServices, EveryFieldRoundTripsInEveryFormat) {
     for (const char* extension : extendedFormats) {
         SCOPED_TRACE(extension);
         const FileCopy copy(QStringLiteral("untagged.%1").arg(QLatin1String(extension)));
-        const TagSet written = everyField();
+        // With several values, a date, and items beyond the sixteen fields.
+        TagSet written = everyField();
+        written.artist = QStringLiteral("Ralf Hütter; Florian Schneider");
+        written.year = QStringLiteral("1974-11-01");
+        written.custom = {{QStringLiteral("CATALOGNUMBER"), QStringLiteral("ABC-123")},
+                          {QStringLiteral("MEDIA"), QStringLiteral("Vinyl; CD")}};
         ASSERT_EQ(TagLibWriter().write(copy.url(), written, std::nullopt), std::nullopt);
         const AudioFile file = read(copy.url());
-        EXPECT_EQ(file.tags(), written);
+        TagSet readBack = file.tags();
+        readBack.custom.remove(QStringLiteral("ENCODER")); // the encoder's own, in Ogg files
+        EXPECT_EQ(readBack, written);
         EXPECT_EQ(file.url(), copy.url());
         EXPECT_FALSE(file.isModified());
 
@@ -236,6 +243,8 @@ TEST(TagServices, EveryRefusalOfTheBridgeReachesTheUserAsItsReason) {
         {BridgeWriteOutcome::emptyFile, "The file is empty"},
         {BridgeWriteOutcome::notAFile,
          "There is no longer a file of this name: a folder or another kind of item has its name"},
+        {BridgeWriteOutcome::notANumber,
+         "Not saved: this file’s format keeps only numbers in a field that holds text"},
     };
     const FileCopy copy(QStringLiteral("tagged.mp3"));
     const QByteArray before = copy.bytes();

@@ -113,11 +113,11 @@ TEST(TagWorkerProtocol, EveryMessageRoundTrips) {
     const auto unexpected = decodeReply(payloadOf(Protocol::encodeReadReply(TagReaderError::writeFailed())));
     ASSERT_TRUE(unexpected.ok());
     EXPECT_EQ(unexpected.value().error(), TagReaderError::readError("Failed to write tags to file"));
-    for (int outcome = 0; outcome <= static_cast<int>(BridgeWriteOutcome::notANumber); ++outcome) {
+    for (int outcome = 0; outcome <= static_cast<int>(BridgeWriteOutcome::unsupportedKey); ++outcome) {
         const auto sent = static_cast<BridgeWriteOutcome>(outcome);
         EXPECT_EQ(Protocol::decodeWriteReply(payloadOf(Protocol::encodeWriteReply(sent))).value(), sent);
     }
-    std::string beyond = payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::notANumber));
+    std::string beyond = payloadOf(Protocol::encodeWriteReply(BridgeWriteOutcome::unsupportedKey));
     ++beyond.back();
     EXPECT_FALSE(Protocol::decodeWriteReply(beyond).ok());
 }

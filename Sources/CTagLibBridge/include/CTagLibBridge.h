@@ -43,13 +43,21 @@ enum {
     CTAGLIB_EMPTY_FILE = -9,
     /* A field the format keeps as a number only (MP4 track, disc and BPM) was
        given text that is not one, such as "A1". */
-    CTAGLIB_NOT_A_NUMBER = -10
+    CTAGLIB_NOT_A_NUMBER = -10,
+    /* A custom item's key the file's tag cannot hold (a Vorbis comment key
+       outside printable ASCII or with "=", an MP4 key that does not start with
+       A-Z, any key in a DSDIFF file): nothing was changed. */
+    CTAGLIB_UNSUPPORTED_KEY = -11
 };
 
 /*
  * Several values of one item (two artists, say) travel as one text, joined
  * with this separator; a text written is split at it into several values
- * wherever the format keeps several (ID3v2.4, Vorbis comments, MP4, APE).
+ * wherever the format keeps several (ID3v2.4 text frames, Vorbis comments,
+ * MP4). ID3v2.3 keeps one text: the artist frames (TPE1, TCOM, TEXT, TOLY,
+ * TOPE) get the values joined with "/", as that version says, other frames
+ * the text as given. A comment and lyrics are prose, whose "; " is
+ * punctuation: they are always written as one value.
  */
 #define CTAGLIB_VALUE_SEPARATOR "; "
 
@@ -127,8 +135,10 @@ typedef struct CTagLibTag {
 
     /* The numeric fields' text as stored, set whenever the field is present:
        "1974-11-01" for a full date, "A1" for a vinyl side's track, "12" for a
-       total. A text that is not a plain number leaves the number and its has...
-       flag 0. (owned) */
+       total (the number's text where the format keeps numbers only, as MP4's
+       track, or where only a generic tag such as ID3v1 holds it). The number
+       beside it is the text's leading number, as before: 1974 for that date,
+       none (and its has... flag 0) for "A1". (owned) */
     char* yearText;
     char* trackText;
     char* trackTotalText;
@@ -137,7 +147,15 @@ typedef struct CTagLibTag {
     char* bpmText;
 
     /* Every other text item of the file's main tag, in key order; null when
-       there are none (owned) */
+       there are none. The main tag is the one the fields come from: ID3v2
+       (MP3, WAV, AIFF, DSF), the Vorbis comment (FLAC, Ogg, Opus) or the MP4
+       item list; an MP3 file's APE tag adds the items whose key the ID3v2 tag
+       lacks (read only: a write changes the ID3v2 tag). Keys are upper case,
+       as TagLib names them ("MY OWN KEY" for a TXXX description "My Own Key",
+       "COMMENT:LINER" for a comment described "Liner"). Items that hold a
+       field are left out: in ID3v2 the grouping is "TIT1", which TagLib calls
+       WORK, so WORK is left out there and "GRP1" is the custom item GROUPING.
+       (owned) */
     CTagLibProperty* properties;
     int32_t propertyCount;
 } CTagLibTag;
@@ -225,7 +243,10 @@ typedef struct CTagLibTagValues {
     int32_t hasBpm;
 
     /* Text for a numeric field, written as given ("1974-11-01", "A1") in place
-       of the number above; null writes the number. */
+       of the number above; null writes the number, empty text removes the
+       field. ID3v2.3 gets a date as year, day and time ("TYER", "TDAT",
+       "TIME"). MP4 keeps track, disc and BPM as numbers only: text that is not
+       a plain number there fails the write with CTAGLIB_NOT_A_NUMBER. */
     const char* yearText;
     const char* trackText;
     const char* trackTotalText;
@@ -233,9 +254,17 @@ typedef struct CTagLibTagValues {
     const char* discTotalText;
     const char* bpmText;
 
-    /* Other items to change, by key as CTagLibTag.properties names them; a null
-       or empty value removes the item. Items not named stay as they are. They
-       are written whatever the field mask says. */
+    /* Other items to change, by key as CTagLibTag.properties names them (case
+       does not matter); a null or empty value removes the item. Items not
+       named stay as they are. They are written whatever the field mask says;
+       a key that is one of the fields' own items in that format (TITLE,
+       DATE, ...) is ignored, the fields being written from the members above.
+       The same key reaches the same item in every format, by TagLib's
+       mapping: CATALOGNUMBER is TXXX "CATALOGNUMBER" in ID3v2, the field
+       CATALOGNUMBER in a Vorbis comment, "----:com.apple.iTunes:CATALOGNUMBER"
+       in MP4; an item the file already has keeps its spelling (a TXXX
+       description's case, a comment's language). A key the format cannot hold
+       fails the write with CTAGLIB_UNSUPPORTED_KEY. */
     const CTagLibPropertyWrite* properties;
     int32_t propertyCount;
 
