@@ -295,9 +295,11 @@ TEST_F(FileListTest, ExtraColumnsShowSortAndEditAnyFieldOrCustomItem) {
         EXPECT_TRUE(texts.contains(FieldKey(TagField::composer).displayName()));
         EXPECT_FALSE(texts.contains(FieldKey(TagField::title).displayName())); // a fixed column
     }
+    document.setSelectedFiles({ids()[0]});
     ASSERT_TRUE(toggle(QStringLiteral("CATALOGNUMBER")));
     const int extra = FileListColumns::count;
     ASSERT_EQ(model()->columnCount(), extra + 1);
+    EXPECT_TRUE(list()->selectionModel()->isSelected(model()->index(0, extra))); // the whole row
     EXPECT_EQ(model()->headerData(extra, Qt::Horizontal, Qt::DisplayRole).toString(), "CATALOGNUMBER");
     EXPECT_EQ(model()->index(rowOf("a.flac"), extra).data().toString(), "CAT-10");
     EXPECT_EQ(model()->index(rowOf("c.flac"), extra).data().toString(), "—");

@@ -293,15 +293,17 @@ void FileListView::applyDocumentSelection() {
     const QSet<QUuid>& selected = m_document->selectedFiles();
     const int rowCount = m_model->rowCount();
     std::vector<char> current(static_cast<size_t>(rowCount), 0);
+    const int lastColumn = m_model->columnCount() - 1;
+    bool differs = false;
     for (const QItemSelectionRange& range : selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom() && row < rowCount; ++row)
             current[static_cast<size_t>(row)] = 1;
+        // Rows selected before a column was added lack its cells.
+        differs = differs || range.left() > 0 || range.right() < lastColumn;
     }
     QItemSelection wanted;
-    bool differs = false;
     int runStart = -1;
     int firstSelected = -1;
-    const int lastColumn = m_model->columnCount() - 1;
     for (int row = 0; row <= rowCount; ++row) {
         const bool isSelected = row < rowCount && selected.contains(m_model->fileId(row));
         if (row < rowCount && bool(current[static_cast<size_t>(row)]) != isSelected)
