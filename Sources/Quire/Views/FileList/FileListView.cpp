@@ -171,7 +171,7 @@ void FileListView::setExtraColumnShown(const FieldKey& key, bool shown) {
         keys.append(key);
     else
         keys.removeAll(key);
-    // Kept by section: the columns after a removed one keep their widths.
+    // Widths go by field, so that the columns after a removed one keep theirs.
     QHash<QString, int> widths;
     for (int column = FileListColumns::count; column < m_model->columnCount(); ++column)
         widths.insert(m_model->extraColumnAt(column)->name(), horizontalHeader()->sectionSize(column));

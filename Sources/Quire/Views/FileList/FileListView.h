@@ -16,11 +16,12 @@ class QMenu;
 // It keeps one selection model in step with the document's selection both
 // ways (guarded, so that a change coming from the document does not bounce
 // back to it), shows the document's sort order in the header and turns header
-// clicks into a new sort order, edits five columns in place, removes the
-// selected files from the list on Delete or Backspace, and keeps its columns'
-// widths and its extra columns in the settings. The header's context menu
-// shows or hides an extra column for any other field or custom item. Its context menu and the tag clipboard's
-// keys are the command registry's actions.
+// clicks into a new sort order, edits five columns and the extra ones in
+// place, removes the selected files from the list on Delete or Backspace, and
+// keeps its columns' widths and its extra columns in the settings. The
+// header's context menu shows or hides an extra column for any other field or
+// custom item; the table's context menu and the tag clipboard's keys are the
+// command registry's actions.
 class FileListView : public QTableView {
     Q_OBJECT
 public:
