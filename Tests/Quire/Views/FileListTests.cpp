@@ -328,10 +328,12 @@ TEST_F(FileListTest, ExtraColumnsShowSortAndEditAnyFieldOrCustomItem) {
 
     // A standard field as a column, and both remembered by the next window.
     ASSERT_TRUE(toggle(FieldKey(TagField::composer).displayName()));
+    list()->horizontalHeader()->resizeSection(extra, 210);
     window.reset();
     window = std::make_unique<MainWindow>(&document, &commands);
     ASSERT_EQ(model()->extraColumns(),
               (QList<FieldKey>{FieldKey::custom(u"CATALOGNUMBER"), FieldKey(TagField::composer)}));
+    EXPECT_EQ(list()->horizontalHeader()->sectionSize(extra), 210);
     ASSERT_TRUE(toggle(QStringLiteral("CATALOGNUMBER")));
     EXPECT_EQ(model()->extraColumns(), QList<FieldKey>{FieldKey(TagField::composer)});
     EXPECT_EQ(QSettings().value("fileList/extraColumns").toStringList(), QStringList{"composer"});

@@ -22,6 +22,7 @@
 namespace {
 const QString columnWidthsKey = QStringLiteral("fileList/columnWidths");
 const QString extraColumnsKey = QStringLiteral("fileList/extraColumns");
+const QString extraColumnWidthsKey = QStringLiteral("fileList/extraColumnWidths"); // by field name
 
 // An extra column's widths: it starts at the first, resizable between the others.
 constexpr int extraWidth = 120;
@@ -146,6 +147,10 @@ void FileListView::saveColumnWidths() const {
     for (int column = 0; column < FileListColumns::count; ++column)
         widths.append(horizontalHeader()->sectionSize(column));
     QSettings().setValue(columnWidthsKey, widths);
+    QVariantMap extraWidths = QSettings().value(extraColumnWidthsKey).toMap();
+    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column)
+        extraWidths.insert(m_model->extraColumnAt(column)->name(), horizontalHeader()->sectionSize(column));
+    QSettings().setValue(extraColumnWidthsKey, extraWidths);
 }
 
 // Names that no longer name an item, and fields with a fixed column, are left out.
@@ -157,8 +162,11 @@ void FileListView::restoreExtraColumns() {
             keys.append(*key);
     }
     m_model->setExtraColumns(keys);
-    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column)
-        horizontalHeader()->resizeSection(column, extraWidth);
+    const QVariantMap widths = QSettings().value(extraColumnWidthsKey).toMap();
+    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column) {
+        const int width = widths.value(m_model->extraColumnAt(column)->name(), extraWidth).toInt();
+        horizontalHeader()->resizeSection(column, std::clamp(width, extraMinWidth, extraMaxWidth));
+    }
 }
 
 void FileListView::setExtraColumnShown(const FieldKey& key, bool shown) {
