@@ -45,13 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString pattern = part(0);
     const QString path = u'/' + part(1);
 
-    QList<TagField> fields;
+    // Any name that can name an item: the sixteen fields and custom items alike.
+    QList<FieldKey> fields;
     for (const QString& name : part(2).split(u',', Qt::SkipEmptyParts)) {
-        if (const auto field = tagFieldFromRawValue(name))
+        if (const std::optional<FieldKey> field = FieldKey::fromName(name); field && !fields.contains(*field))
             fields.append(*field);
     }
     if (fields.isEmpty())
-        fields = QList<TagField>(allTagFields.begin(), allTagFields.end());
+        fields = QList<FieldKey>(allTagFields.begin(), allTagFields.end());
 
     constexpr TagField valueFields[] = {
         TagField::title, TagField::artist,   TagField::album, TagField::albumArtist, TagField::composer,
@@ -91,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QString lastValue;
     for (qsizetype i = 0; i < pattern.size();) {
         qsizetype length = 0;
-        for (TagField field : fields) {
-            const QString token = u'{' + rawValue(field) + u'}';
+        for (const FieldKey& field : fields) {
+            const QString token = u'{' + field.name() + u'}';
             if (QStringView(pattern).sliced(i).startsWith(token))
                 length = token.size();
         }

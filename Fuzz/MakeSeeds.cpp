@@ -82,15 +82,17 @@ bool writeProtocolSeeds(const QDir& folder) {
     write.path = "/music/03 Song.mp3";
     write.title = "Song";
     write.artist = "Ärtist";
-    write.track = 3;
-    write.trackTotal = QStringLiteral("12");
+    write.track = "A1";
+    write.trackTotal = "12";
+    write.properties = {{"CATALOGNUMBER", "ABC-123"}, {"LABEL", ""}};
     write.compilation = 0;
     write.fields = 0x1FF; // the text fields
     write.pictures = std::vector<BridgePicture>{picture};
     BridgeRecord record{};
     record.title = "Song";
-    record.year = QStringLiteral("2001");
-    record.disc = 1;
+    record.year = "2001-10-01";
+    record.disc = "1";
+    record.properties = {{"MEDIA", "Vinyl; CD"}};
     record.compilation = 1;
     record.duration = 187;
     record.bitrate = 320;

@@ -1,5 +1,6 @@
 #include "Quire/AppDelegate.h"
 #include "Quire/SingleInstance.h"
+#include "Quire/ViewModels/Preferences.h"
 #include "Quire/ViewModels/Translations.h"
 #include "Quire/Views/MainWindow/MainWindow.h"
 #include "QuireTagHelper/TagHelper.h"
@@ -12,8 +13,8 @@ int main(int argc, char** argv) {
     runTagWorkerIfRequested(argc, argv);
     QApplication app(argc, argv);
     installTranslations();
-    QApplication::setOrganizationName(QStringLiteral("Cadenza"));
-    QApplication::setApplicationName(QStringLiteral("Cadenza"));
+    QApplication::setOrganizationName(Preferences::organization);
+    QApplication::setApplicationName(Preferences::application);
     QApplication::setApplicationVersion(QStringLiteral(CADENZA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("cadenza"));
     QApplication::setWindowIcon(

@@ -1,6 +1,7 @@
 #include "CliCommand.h"
 #include "CliSession.h"
 #include "Platform/FileSystem.h"
+#include "Quire/ViewModels/Preferences.h"
 #include "Quire/ViewModels/Translations.h"
 #include "QuireTagHelper/TagHelper.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSettings>
 #include <QTextStream>
 #include <cstdio>
 
@@ -29,6 +31,9 @@ int main(int argc, char** argv) {
     bool json = false;
     bool missing = false;
     bool dryRun = false;
+    // New ID3v2 tags as the editor makes them, unless --id3v2 says otherwise.
+    int id3v2Version =
+        Preferences::newId3v2Version(QSettings(Preferences::organization, Preferences::application));
     QList<CliCommand> commands;
     QList<QUrl> locations;
     const QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -51,6 +56,13 @@ int main(int argc, char** argv) {
             json = true;
         } else if (argument == u"--dry-run") {
             dryRun = true;
+        } else if (argument == u"--id3v2") {
+            const QString version = i + 1 < arguments.size() ? arguments[++i] : QString();
+            if (version != u"3" && version != u"4") {
+                err << "cadenza-cli: --id3v2 takes 3 or 4" << Qt::endl;
+                return usageError;
+            }
+            id3v2Version = version.toInt();
         } else if (argument == u"-c") {
             if (i + 1 == arguments.size()) {
                 err << "cadenza-cli: -c needs a command" << Qt::endl;
@@ -85,6 +97,7 @@ int main(int argc, char** argv) {
     }
 
     DocumentViewModel document;
+    document.setNewId3v2Version(id3v2Version);
     CliSession session(document, out, err, json);
     session.setDryRun(dryRun);
     int status = session.load(locations) == CliSession::Status::ok && !missing ? success : failure;

@@ -77,7 +77,9 @@ TEST_F(CliTest, UsageErrorsChangeNothing) {
           QStringList{"-c", "set year 19x", "-c", "save", folder.path()},
           QStringList{"-c", "set-file a.mp3 trackNumber abc", "-c", "save", folder.path()},
           QStringList{"-c", "rename a.mp3 b", "-c", "number-tracks --start x", folder.path()},
-          QStringList{"--frobnicate", folder.path()}, QStringList{"-c", "list"}}) {
+          QStringList{"--frobnicate", folder.path()}, QStringList{"-c", "list"},
+          QStringList{"-c", "set title New", "-c", "save", "--id3v2", "2", folder.path()},
+          QStringList{"-c", "save", folder.path(), "--id3v2"}}) {
         const CliRun run = runCli(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments.join(u' ').toStdString();
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("cadenza-cli: "))) << run.err.toStdString();

@@ -332,6 +332,13 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>Replaces %n track numbers that are not numbers (such as “A1”)</source>
+        <translation>
+            <numerusform>Replaces %n track number that is not a number (“A1”)</numerusform>
+            <numerusform>Replaces %n track numbers that are not numbers (such as “A1”)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Assign sequential track numbers to %n selected files in their current sort order.</source>
         <translation>
             <numerusform>Assign sequential track numbers to %n selected file in their current sort order.</numerusform>

@@ -75,6 +75,11 @@ int SortDescriptor::compare(const AudioFile& a, const AudioFile& b) const {
     case SortKey::sampleRate:
         order = threeWay(a.sortSampleRate(), b.sortSampleRate());
         break;
+    case SortKey::field:
+        if (field)
+            order = threeWay(a.tags().value(*field).value_or(QString()),
+                             b.tags().value(*field).value_or(QString()));
+        break;
     }
     return ascending ? order : -order;
 }

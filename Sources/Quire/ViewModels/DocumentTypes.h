@@ -30,12 +30,14 @@ struct WorkProgress {
     bool operator==(const WorkProgress&) const = default;
 };
 
-// The sortable columns of the file table, each with its key on AudioFile.
-enum class SortKey { filename, title, artist, album, track, duration, format, bitrate, sampleRate };
+// The sortable columns of the file table, each with its key on AudioFile;
+// `field` is any other field or custom item shown as a column, by its text.
+enum class SortKey { filename, title, artist, album, track, duration, format, bitrate, sampleRate, field };
 
 struct SortDescriptor {
     SortKey key = SortKey::filename;
     bool ascending = true;
+    std::optional<FieldKey> field{}; // for SortKey::field
     bool operator==(const SortDescriptor&) const = default;
 
     // Negative, zero or positive as `a` sorts before, with, or after `b`.

@@ -138,22 +138,30 @@ QList<TagField> textTagFields() {
     return fields;
 }
 
-QList<FieldKey> chosenTextFields(const QSet<TagField>& chosen) {
+QList<FieldKey> chosenTextFields(const FieldKeySet& chosen) {
     QList<FieldKey> fields;
     for (TagField field : textTagFields()) {
         if (chosen.contains(field))
             fields.append(field);
     }
-    return fields;
+    QList<FieldKey> custom;
+    for (const FieldKey& key : chosen) {
+        if (key.isCustom())
+            custom.append(key);
+    }
+    std::sort(custom.begin(), custom.end(),
+              [](const FieldKey& a, const FieldKey& b) { return a.customName() < b.customName(); });
+    return fields + custom;
 }
 
 QList<TextTransformPreviewRow> textTransformPreview(TextTransform transform, const TagSet& tags,
-                                                    const QSet<TagField>& fields) {
-    QList<TagField> ordered(fields.begin(), fields.end());
-    std::sort(ordered.begin(), ordered.end(),
-              [](TagField a, TagField b) { return rawValue(a) < rawValue(b); });
+                                                    const FieldKeySet& fields) {
+    QList<FieldKey> ordered(fields.begin(), fields.end());
+    std::sort(ordered.begin(), ordered.end(), [](const FieldKey& a, const FieldKey& b) {
+        return a.name().compare(b.name(), Qt::CaseInsensitive) < 0;
+    });
     QList<TextTransformPreviewRow> rows;
-    for (TagField field : ordered) {
+    for (const FieldKey& field : std::as_const(ordered)) {
         const QString current = tags.value(field).value_or(QString());
         QString transformed = apply(transform, current);
         if (transformed != current)

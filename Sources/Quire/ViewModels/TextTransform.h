@@ -30,20 +30,22 @@ QString apply(TextTransform transform, const QString& text);
 // The fields find-and-replace and the text transforms offer: those edited as
 // text or multiline text, in declaration order.
 QList<TagField> textTagFields();
-// The text fields that are in `chosen`, in declaration order (what the sheets
-// pass to the operations).
-QList<FieldKey> chosenTextFields(const QSet<TagField>& chosen);
+// The text fields and custom items that are in `chosen`: the fields in
+// declaration order, then the custom items by name (what the sheets pass to
+// the operations).
+QList<FieldKey> chosenTextFields(const FieldKeySet& chosen);
 
 // One row of a transform's preview: a field whose text would change.
 struct TextTransformPreviewRow {
-    TagField field;
+    FieldKey field;
     QString current;
     QString transformed;
 
     bool operator==(const TextTransformPreviewRow&) const = default;
 };
 
-// The preview for one file's tags: the chosen fields ordered by raw value,
-// only those whose text the transform changes (absent fields read as empty).
+// The preview for one file's tags: the chosen fields and custom items ordered
+// by name whatever the case, only those whose text the transform changes
+// (absent ones read as empty).
 QList<TextTransformPreviewRow> textTransformPreview(TextTransform transform, const TagSet& tags,
-                                                    const QSet<TagField>& fields);
+                                                    const FieldKeySet& fields);

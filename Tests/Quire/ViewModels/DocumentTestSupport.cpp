@@ -161,6 +161,7 @@ std::optional<TagReaderError> ControlledWriter::write(const QUrl& url, const Tag
         QMutexLocker lock(&m_mutex);
         m_artworkPassed.append(artwork.has_value());
         m_fieldsPassed.append(scope.fields);
+        m_versionsPassed.append(scope.newId3v2Version);
     }
     if (m_gated)
         m_gate.acquire();
@@ -177,6 +178,11 @@ QList<bool> ControlledWriter::artworkPassed() const {
 QList<FieldKeySet> ControlledWriter::fieldsPassed() const {
     QMutexLocker lock(&m_mutex);
     return m_fieldsPassed;
+}
+
+QList<int> ControlledWriter::versionsPassed() const {
+    QMutexLocker lock(&m_mutex);
+    return m_versionsPassed;
 }
 
 std::optional<QString> noticeText(const DocumentViewModel& document) {

@@ -88,6 +88,8 @@ public:
     QList<bool> artworkPassed() const;
     // The fields each call was given.
     QList<FieldKeySet> fieldsPassed() const;
+    // The ID3v2 version each call was to give a tag it creates.
+    QList<int> versionsPassed() const;
 
 private:
     QSet<QString> m_failing;
@@ -97,6 +99,7 @@ private:
     mutable QMutex m_mutex;
     mutable QList<bool> m_artworkPassed;
     mutable QList<FieldKeySet> m_fieldsPassed;
+    mutable QList<int> m_versionsPassed;
     TagLibWriter m_writer;
 };
 

@@ -250,20 +250,25 @@ TEST(TextTransformApply, SwapSplitsAtTheFirstHyphenMinusOnly) {
         EXPECT_EQ(applied(TextTransform::swapArtistTitle, c.text), QString::fromUtf8(c.expected)) << c.text;
 }
 
-TEST(TextTransformApply, PreviewShowsChangingFieldsOrderedByRawValue) {
+TEST(TextTransformApply, PreviewShowsChangingFieldsAndCustomItemsOrderedByName) {
     TagSet tags;
     tags.title = QStringLiteral("Already Title");
     tags.artist = QStringLiteral("pink floyd");
     tags.albumArtist = QStringLiteral("x y");
     tags.comment = QStringLiteral("HELLO");
-    const QSet<TagField> chosen{TagField::title,       TagField::comment, TagField::artist,
-                                TagField::albumArtist, TagField::album,   TagField::year};
+    tags.custom.insert(QStringLiteral("BAND"), QStringLiteral("the wall"));
+    tags.custom.insert(QStringLiteral("ARRANGER"), QStringLiteral("Some One"));
+    const FieldKeySet chosen{
+        TagField::title, TagField::comment, TagField::artist,          TagField::albumArtist,
+        TagField::album, TagField::year,    FieldKey::custom(u"BAND"), FieldKey::custom(u"ARRANGER")};
     EXPECT_EQ(textTransformPreview(TextTransform::titleCase, tags, chosen),
               QList<TextTransformPreviewRow>({{TagField::albumArtist, "x y", "X Y"},
                                               {TagField::artist, "pink floyd", "Pink Floyd"},
+                                              {FieldKey::custom(u"BAND"), "the wall", "The Wall"},
                                               {TagField::comment, "HELLO", "Hello"}}));
-    EXPECT_EQ(chosenTextFields(chosen), QList<FieldKey>({TagField::title, TagField::artist, TagField::album,
-                                                         TagField::albumArtist, TagField::comment}));
+    EXPECT_EQ(chosenTextFields(chosen),
+              QList<FieldKey>({TagField::title, TagField::artist, TagField::album, TagField::albumArtist,
+                               TagField::comment, FieldKey::custom(u"ARRANGER"), FieldKey::custom(u"BAND")}));
     EXPECT_EQ(textTagFields().size(), 9);
 }
 

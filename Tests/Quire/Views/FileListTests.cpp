@@ -5,6 +5,8 @@
 #include "Quire/Views/FileList/FileListView.h"
 #include "Quire/Views/Sheets/TrackNumberingSheet.h"
 
+#include <QSettings>
+
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
@@ -34,9 +36,10 @@ protected:
         }
         return -1;
     }
-    void clickHeader(FileColumn wanted) {
+    void clickHeader(FileColumn wanted) { clickSection(column(wanted)); }
+    void clickSection(int section) {
         QHeaderView* header = list()->horizontalHeader();
-        const int section = column(wanted);
+        list()->scrollTo(model()->index(0, section));
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
                                  header->height() / 2));
@@ -260,6 +263,82 @@ TEST_F(FileListTest, HeaderClicksSortTheDocument) {
     EXPECT_EQ(list()->horizontalHeader()->sortIndicatorSection(), column(FileColumn::bitrate));
 }
 
+// Extra columns: any other field or custom item, chosen in the header's menu,
+// remembered, sorted by the document and edited through it.
+TEST_F(FileListTest, ExtraColumnsShowSortAndEditAnyFieldOrCustomItem) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    QList<AudioFile> files = document.files();
+    for (int row = 0; row < 2; ++row) {
+        TagSet tags = files[row].tags();
+        tags.custom.insert(QStringLiteral("CATALOGNUMBER"),
+                           row == 0 ? QStringLiteral("CAT-10") : QStringLiteral("CAT-9"));
+        files[row].setTags(tags);
+    }
+    document.commit(QStringLiteral("Setup"), files, DocumentViewModel::UndoRecord::none);
+    QCoreApplication::processEvents();
+    const auto toggle = [this](const QString& text) {
+        std::unique_ptr<QMenu> menu(list()->createHeaderMenu());
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+                return true;
+            }
+        }
+        return false;
+    };
+    {
+        std::unique_ptr<QMenu> menu(list()->createHeaderMenu());
+        QStringList texts;
+        for (QAction* action : menu->actions())
+            texts.append(action->text());
+        EXPECT_TRUE(texts.contains("CATALOGNUMBER"));
+        EXPECT_TRUE(texts.contains(FieldKey(TagField::composer).displayName()));
+        EXPECT_FALSE(texts.contains(FieldKey(TagField::title).displayName())); // a fixed column
+    }
+    document.setSelectedFiles({ids()[0]});
+    ASSERT_TRUE(toggle(QStringLiteral("CATALOGNUMBER")));
+    const int extra = FileListColumns::count;
+    ASSERT_EQ(model()->columnCount(), extra + 1);
+    EXPECT_TRUE(list()->selectionModel()->isSelected(model()->index(0, extra))); // the whole row
+    EXPECT_EQ(model()->headerData(extra, Qt::Horizontal, Qt::DisplayRole).toString(), "CATALOGNUMBER");
+    EXPECT_EQ(model()->index(rowOf("a.flac"), extra).data().toString(), "CAT-10");
+    EXPECT_EQ(model()->index(rowOf("c.flac"), extra).data().toString(), "—");
+    EXPECT_EQ(QSettings().value("fileList/extraColumns").toStringList(), QStringList{"CATALOGNUMBER"});
+
+    // Sorted by the document, numbers within the text by value.
+    clickSection(extra);
+    EXPECT_EQ(document.sortOrder().first(),
+              (SortDescriptor{SortKey::field, true, FieldKey::custom(u"CATALOGNUMBER")}));
+    EXPECT_EQ(namesOf(document.files()), (QStringList{"c.flac", "b.flac", "a.flac"}));
+    EXPECT_EQ(list()->horizontalHeader()->sortIndicatorSection(), extra);
+    clickSection(extra);
+    EXPECT_EQ(namesOf(document.files()), (QStringList{"a.flac", "b.flac", "c.flac"}));
+
+    // Cells edit through the document; an emptied cell removes the item.
+    CellEditor* editor = startEditing(model()->index(rowOf("c.flac"), extra));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(typeAndPress(editor, QStringLiteral("CAT-11")));
+    EXPECT_EQ(fileNamed(document, "c.flac").tags().custom.value("CATALOGNUMBER"), "CAT-11");
+    editor = startEditing(model()->index(rowOf("a.flac"), extra));
+    ASSERT_NE(editor, nullptr);
+    editor->clear();
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(fileNamed(document, "a.flac").tags().custom.contains("CATALOGNUMBER"));
+
+    // A standard field as a column, and both remembered by the next window.
+    ASSERT_TRUE(toggle(FieldKey(TagField::composer).displayName()));
+    list()->horizontalHeader()->resizeSection(extra, 210);
+    window.reset();
+    window = std::make_unique<MainWindow>(&document, &commands);
+    ASSERT_EQ(model()->extraColumns(),
+              (QList<FieldKey>{FieldKey::custom(u"CATALOGNUMBER"), FieldKey(TagField::composer)}));
+    EXPECT_EQ(list()->horizontalHeader()->sectionSize(extra), 210);
+    ASSERT_TRUE(toggle(QStringLiteral("CATALOGNUMBER")));
+    EXPECT_EQ(model()->extraColumns(), QList<FieldKey>{FieldKey(TagField::composer)});
+    EXPECT_EQ(QSettings().value("fileList/extraColumns").toStringList(), QStringList{"composer"});
+}
+
 TEST_F(FileListTest, TagCellsCommitThroughTheDocument) {
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
     const QUuid first = ids()[0];
@@ -336,6 +415,49 @@ TEST_F(FileListTest, TrackNumbersAreParsedAndBadOnesRefused) {
     list()->setFocus();
     QTRY_VERIFY(!list()->isEditingCell());
     EXPECT_EQ(fileWithId(id).tags().trackNumber, std::nullopt);
+}
+
+TEST_F(FileListTest, TextInTrackNumbersAndTagsReadInPartAreMarked) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
+    QList<AudioFile> files = document.files();
+    TagSet side = files[0].tags();
+    side.trackNumber = QStringLiteral("A1");
+    side.artist = QStringLiteral("One; Two");
+    files[0].setTags(side);
+    files[1].setReadInPart(true);
+    document.commit(QStringLiteral("Setup"), files, DocumentViewModel::UndoRecord::none);
+    QCoreApplication::processEvents();
+    const int vinyl = rowOf(QStringLiteral("a.flac"));
+    const int damaged = rowOf(QStringLiteral("b.flac"));
+
+    // The text is shown as stored, set apart and said to be no number.
+    const QModelIndex track = cell(vinyl, FileColumn::track);
+    EXPECT_EQ(track.data().toString(), "A1");
+    EXPECT_TRUE(track.data(Qt::FontRole).value<QFont>().italic());
+    EXPECT_TRUE(track.data(Qt::ToolTipRole).toString().contains("not a number"));
+    EXPECT_TRUE(track.data(Qt::AccessibleTextRole).toString().contains("not a number"));
+    EXPECT_FALSE(cell(damaged, FileColumn::track).data(Qt::FontRole).value<QFont>().italic());
+    EXPECT_EQ(cell(vinyl, FileColumn::artist).data().toString(), "One; Two");
+    // Committing the shown text unchanged is no edit and keeps it.
+    CellEditor* editor = startEditing(track);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "A1");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(list()->isEditingCell());
+    EXPECT_EQ(fileWithId(model()->fileId(vinyl)).tags().trackNumber, QStringLiteral("A1"));
+
+    // The first column warns of tags read in part, in picture, tooltip and accessible text.
+    const QModelIndex mark = cell(damaged, FileColumn::modified);
+    EXPECT_FALSE(mark.data(Qt::DecorationRole).value<QPixmap>().isNull());
+    EXPECT_TRUE(mark.data(Qt::ToolTipRole).toString().contains("partly"));
+    EXPECT_EQ(mark.data(Qt::AccessibleTextRole), mark.data(Qt::ToolTipRole));
+    EXPECT_FALSE(cell(vinyl, FileColumn::modified).data(Qt::ToolTipRole).toString().contains("partly"));
+    // Once edited, it says both.
+    ASSERT_TRUE(document.editField(TagField::title, QStringLiteral("Edited"), model()->fileId(damaged)).ok());
+    QCoreApplication::processEvents();
+    const QString both = cell(damaged, FileColumn::modified).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(both.contains("partly") && both.contains("Unsaved changes")) << both.toStdString();
 }
 
 TEST_F(FileListTest, FileNamesAreRenamedOnDiskAndRefusedNamesKeepTheEditor) {

@@ -103,4 +103,33 @@ TEST_F(PreferencesMenuTest, EditMenuOpensThePreferences) {
     shown->close();
 }
 
+// The default version takes effect at once and at the next start, for the
+// tags a save creates; a file's own ID3v2 tag keeps its version in the bridge.
+TEST_F(PreferencesMenuTest, SavesCreateTagsOfTheChosenID3Version) {
+    auto writer = std::make_shared<DocumentTest::ControlledWriter>();
+    document.setTagWriter(writer);
+    load({QStringLiteral("a.wav")}, QStringLiteral("info-only.wav"));
+    EXPECT_EQ(document.newId3v2Version(), 4);
+
+    window->action(Commands::showPreferences)->trigger();
+    ASSERT_NE(window->preferencesWindow(), nullptr);
+    window->preferencesWindow()->choice("ID3v2.3")->click();
+    EXPECT_EQ(document.newId3v2Version(), 3);
+    ASSERT_TRUE(document.editField(TagField::title, QStringLiteral("Side A"), ids()[0]).ok());
+    document.saveAll();
+    DocumentTest::waitForSave(document);
+    EXPECT_EQ(writer->versionsPassed(), QList<int>{3});
+
+    window->preferencesWindow()->choice("ID3v2.4")->click();
+    EXPECT_EQ(document.newId3v2Version(), 4);
+    window->preferencesWindow()->choice("ID3v2.3")->click();
+    window->preferencesWindow()->close();
+
+    // A new start reads the stored choice.
+    window.reset();
+    DocumentViewModel next;
+    MainWindow started(&next, &commands);
+    EXPECT_EQ(next.newId3v2Version(), 3);
+}
+
 } // namespace

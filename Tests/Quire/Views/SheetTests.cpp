@@ -125,7 +125,7 @@ TEST_F(SheetTest, TagsFromFilenameAndPathExtractAndClose) {
     auto* names = open<TagsFromFilenameSheet>(Commands::showTagsFromFilenameSheet);
     ASSERT_NE(names, nullptr);
     EXPECT_EQ(names->patternField()->text(), "{trackNumber} - {title}");
-    EXPECT_EQ(names->fieldChips()->chosen(), (QSet<TagField>{TagField::title, TagField::trackNumber}));
+    EXPECT_EQ(names->fieldChips()->chosen(), (FieldKeySet{TagField::title, TagField::trackNumber}));
     EXPECT_EQ(names->previewText(), "01 - Time");
     // No field, no extraction.
     QTest::mouseClick(names->fieldChips()->chip(TagField::title), Qt::LeftButton);
@@ -145,9 +145,10 @@ TEST_F(SheetTest, TagsFromFilenameAndPathExtractAndClose) {
     ASSERT_NE(path, nullptr);
     EXPECT_EQ(path->patternField()->text(), "{artist}/{album}");
     EXPECT_EQ(path->previewText(), library.path("Pink Floyd/Dark Side/01 - Time.flac"));
+    path->patternField()->setText(QStringLiteral("{artist}/{DISCSUBTITLE}"));
     QTest::keyClick(path->patternField(), Qt::Key_Return);
     EXPECT_EQ(value(0, TagField::artist), "Pink Floyd");
-    EXPECT_EQ(value(0, TagField::album), "Dark Side");
+    EXPECT_EQ(document.files()[0].tags().custom.value("DISCSUBTITLE"), "Dark Side");
     EXPECT_EQ(steps(), before + 2);
 }
 
@@ -156,6 +157,21 @@ TEST_F(SheetTest, NumberingStartsFreshAndNumbersInListOrder) {
     selectAll();
     auto* sheet = open<TrackNumberingSheet>(Commands::showNumberingSheet);
     ASSERT_NE(sheet, nullptr);
+    EXPECT_FALSE(sheet->replacesTextNote()->isVisible());
+    close(sheet);
+    // Before it runs, the sheet says how many track numbers holding text it replaces.
+    QList<AudioFile> files = document.files();
+    for (int i : {1, 2}) {
+        TagSet side = files[i].tags();
+        side.trackNumber = i == 1 ? QStringLiteral("A1") : QStringLiteral("A2");
+        files[i].setTags(side);
+    }
+    document.commit(QStringLiteral("Sides"), files, DocumentViewModel::UndoRecord::none);
+    sheet = open<TrackNumberingSheet>(Commands::showNumberingSheet);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->replacesTextNote()->isVisible());
+    EXPECT_EQ(sheet->replacesTextNote()->text(),
+              "Replaces 2 track numbers that are not numbers (such as “A1”)");
     EXPECT_EQ(sheet->startField()->value(), 1);
     // Each file keeps its total unless told otherwise, and the sheet shows what will be stored.
     EXPECT_FALSE(sheet->totalField()->isVisible());
@@ -264,7 +280,7 @@ TEST_F(SheetTest, TextTransformPreviewsTheFirstFileAndApplies) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->selectedTransform(), TextTransform::titleCase);
     EXPECT_EQ(sheet->fieldChips()->chosen(),
-              (QSet<TagField>{TagField::title, TagField::artist, TagField::album}));
+              (FieldKeySet{TagField::title, TagField::artist, TagField::album}));
     EXPECT_EQ(sheet->previewTexts(), QStringList{}); // every chosen field is in title case already
 
     sheet->transformChoices()->button(int(TextTransform::upperCase))->click();
@@ -295,6 +311,69 @@ TEST_F(SheetTest, CopyFieldNeedsTwoDifferentFields) {
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(steps(), before + 1);
     EXPECT_EQ(value(0, TagField::albumArtist), value(0, TagField::artist));
+}
+
+// Find & replace, the transforms and copy field offer the selection's custom
+// items beside the fields; tags from filename takes their tokens.
+TEST_F(SheetTest, SheetsReachTheSelectionsCustomItems) {
+    load({QStringLiteral("cat-7.flac"), QStringLiteral("d.flac")});
+    const FieldKey catalog = FieldKey::custom(u"CATALOGNUMBER");
+    const auto catalogOf = [&](int index) {
+        return document.files()[index].tags().custom.value("CATALOGNUMBER");
+    };
+    QList<AudioFile> files = document.files();
+    TagSet tags = files[1].tags();
+    tags.custom.insert(QStringLiteral("CATALOGNUMBER"), QStringLiteral("cat-1"));
+    files[1].setTags(tags);
+    document.commit(QStringLiteral("Setup"), files, DocumentViewModel::UndoRecord::none);
+
+    // Only the selection's items are offered.
+    document.setSelectedFiles({ids()[0]});
+    auto* find = open<FindReplaceSheet>(Commands::showFindReplaceSheet);
+    ASSERT_NE(find, nullptr);
+    EXPECT_EQ(find->fieldChips()->chip(catalog), nullptr);
+    close(find);
+
+    selectAll();
+    auto* names = open<TagsFromFilenameSheet>(Commands::showTagsFromFilenameSheet);
+    ASSERT_NE(names, nullptr);
+    names->patternField()->setText(QStringLiteral("{CATALOGNUMBER}"));
+    QTest::mouseClick(names->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(catalogOf(0), "cat-7");
+    EXPECT_EQ(catalogOf(1), "d");
+
+    find = open<FindReplaceSheet>(Commands::showFindReplaceSheet);
+    ASSERT_NE(find, nullptr);
+    ASSERT_NE(find->fieldChips()->chip(catalog), nullptr);
+    EXPECT_TRUE(find->fieldChips()->chosen().contains(catalog));
+    QTest::keyClicks(find->searchField(), "cat");
+    QTest::keyClicks(find->replacementField(), "CAT");
+    QTest::mouseClick(find->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(catalogOf(0), "CAT-7");
+    close(find);
+
+    auto* transform = open<TextTransformSheet>(Commands::showTextTransformSheet);
+    ASSERT_NE(transform, nullptr);
+    EXPECT_FALSE(transform->fieldChips()->chosen().contains(catalog));
+    transform->transformChoices()->button(int(TextTransform::lowerCase))->click();
+    QTest::mouseClick(transform->fieldChips()->chip(catalog), Qt::LeftButton);
+    EXPECT_TRUE(transform->previewTexts().contains("CATALOGNUMBER: CAT-7 → cat-7"));
+    QTest::mouseClick(transform->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(catalogOf(0), "cat-7");
+
+    auto* copy = open<CopyFieldToFieldSheet>(Commands::showCopyFieldSheet);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->sourceChoice()->count(), 17);
+    copy->sourceChoice()->setCurrentText("CATALOGNUMBER");
+    copy->targetChoice()->setCurrentText(displayName(TagField::comment));
+    QTest::mouseClick(copy->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(value(0, TagField::comment), "cat-7");
+    copy = open<CopyFieldToFieldSheet>(Commands::showCopyFieldSheet);
+    ASSERT_NE(copy, nullptr);
+    copy->sourceChoice()->setCurrentText(displayName(TagField::title));
+    copy->targetChoice()->setCurrentText("CATALOGNUMBER");
+    QTest::mouseClick(copy->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(catalogOf(1), *value(1, TagField::title));
 }
 
 TEST_F(SheetTest, ArtworkSheetsImportAndExportThroughAFolder) {

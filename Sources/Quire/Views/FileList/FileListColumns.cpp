@@ -40,12 +40,19 @@ bool FileListColumns::isEditable(FileColumn column) {
     }
 }
 
-std::optional<int> FileListColumns::columnFor(SortKey key) {
-    for (int column = 0; column < count; ++column) {
-        if (columnInfos[static_cast<size_t>(column)].sortKey == key)
-            return column;
+std::optional<TagField> FileListColumns::fieldOf(FileColumn column) {
+    switch (column) {
+    case FileColumn::title:
+        return TagField::title;
+    case FileColumn::artist:
+        return TagField::artist;
+    case FileColumn::album:
+        return TagField::album;
+    case FileColumn::track:
+        return TagField::trackNumber;
+    default:
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
 bool FileListColumns::isNumeric(FileColumn column) {

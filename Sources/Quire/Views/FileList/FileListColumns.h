@@ -33,7 +33,8 @@ namespace FileListColumns {
 inline constexpr int count = 10;
 const ColumnInfo& at(int column);
 bool isEditable(FileColumn column);
-std::optional<int> columnFor(SortKey key);
+// The tag field a column shows, if any.
+std::optional<TagField> fieldOf(FileColumn column);
 // Monospaced digits: the fixed font.
 bool isNumeric(FileColumn column);
 // Shown in the secondary text colour.

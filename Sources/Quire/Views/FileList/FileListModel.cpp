@@ -16,21 +16,6 @@ QColor secondaryTextColor() {
     return QApplication::palette().color(QPalette::PlaceholderText);
 }
 
-std::optional<TagField> tagFieldOf(FileColumn column) {
-    switch (column) {
-    case FileColumn::title:
-        return TagField::title;
-    case FileColumn::artist:
-        return TagField::artist;
-    case FileColumn::album:
-        return TagField::album;
-    case FileColumn::track:
-        return TagField::trackNumber;
-    default:
-        return std::nullopt;
-    }
-}
-
 } // namespace
 
 FileListModel::FileListModel(DocumentViewModel* document, QObject* parent)
@@ -38,8 +23,11 @@ FileListModel::FileListModel(DocumentViewModel* document, QObject* parent)
     , m_document(document)
     , m_rows(document->files())
     , m_numericFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
-    , m_modifiedDot(Symbols::dot(modifiedOrange, 7)) {
+    , m_modifiedDot(Symbols::dot(modifiedOrange, 7))
+    , m_readInPartMark(Symbols::icon(QStringLiteral("exclamationmark.triangle")).pixmap(12)) {
     m_numericFont.setPointSizeF(QApplication::font().pointSizeF());
+    m_textInNumberFont = m_numericFont;
+    m_textInNumberFont.setItalic(true);
     connect(document, &DocumentViewModel::changed, this, &FileListModel::follow);
 }
 
@@ -48,7 +36,69 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int FileListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : FileListColumns::count;
+    return parent.isValid() ? 0 : FileListColumns::count + int(m_extraColumns.size());
+}
+
+void FileListModel::setExtraColumns(const QList<FieldKey>& keys) {
+    if (keys == m_extraColumns)
+        return;
+    if (!m_extraColumns.isEmpty()) {
+        beginRemoveColumns({}, FileListColumns::count,
+                           FileListColumns::count + int(m_extraColumns.size()) - 1);
+        m_extraColumns.clear();
+        endRemoveColumns();
+    }
+    if (!keys.isEmpty()) {
+        beginInsertColumns({}, FileListColumns::count, FileListColumns::count + int(keys.size()) - 1);
+        m_extraColumns = keys;
+        endInsertColumns();
+    }
+}
+
+std::optional<FieldKey> FileListModel::extraColumnAt(int column) const {
+    const qsizetype extra = column - FileListColumns::count;
+    if (extra < 0 || extra >= m_extraColumns.size())
+        return std::nullopt;
+    return m_extraColumns[extra];
+}
+
+// A number field holding text ("A1") is shown as stored, in italics, and said to be no number.
+QVariant FileListModel::numberMark(const AudioFile& file, std::optional<TagField> field, int role) const {
+    if (!field || !file.tags().holdsTextForNumber(*field))
+        return {};
+    const QString text = file.tags().value(*field).value_or(QString());
+    switch (role) {
+    case Qt::ToolTipRole:
+        return tr("“%1” is not a number; it is kept as stored.").arg(text);
+    case Qt::AccessibleTextRole:
+        return tr("%1, not a number").arg(text);
+    case Qt::FontRole:
+        return m_textInNumberFont;
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::extraData(const AudioFile& file, const FieldKey& key, int role) const {
+    const QString text = file.tags().value(key).value_or(QString());
+    if (QVariant mark = numberMark(file, key.field(), role); mark.isValid())
+        return mark;
+    switch (role) {
+    case Qt::DisplayRole:
+        return text.isEmpty() ? QStringLiteral("—") : text;
+    case Qt::ToolTipRole:
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    case Qt::EditRole:
+        return text;
+    case Qt::ForegroundRole:
+        return text.isEmpty() ? QVariant(secondaryTextColor()) : QVariant();
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case FileIdRole:
+        return file.id();
+    default:
+        return {};
+    }
 }
 
 QString FileListModel::displayText(const AudioFile& file, FileColumn column) const {
@@ -79,24 +129,39 @@ QString FileListModel::displayText(const AudioFile& file, FileColumn column) con
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= FileListColumns::count)
+    if (!index.isValid() || index.row() >= m_rows.size())
         return {};
     const AudioFile& file = m_rows[index.row()];
+    if (const std::optional<FieldKey> key = extraColumnAt(index.column()))
+        return extraData(file, *key, role);
+    if (index.column() >= FileListColumns::count)
+        return {};
     const FileColumn column = FileListColumns::at(index.column()).column;
 
     if (column == FileColumn::modified) {
-        if (!file.isModified())
+        if (!file.isModified() && !file.isReadInPart())
             return {};
         switch (role) {
         case Qt::DecorationRole:
-            return m_modifiedDot;
+            // The warning outweighs the dot; the tooltip tells both.
+            return file.isReadInPart() ? m_readInPartMark : m_modifiedDot;
         case Qt::ToolTipRole:
-        case Qt::AccessibleTextRole:
-            return tr("Unsaved changes");
+        case Qt::AccessibleTextRole: {
+            QStringList marks;
+            if (file.isReadInPart())
+                marks.append(tr("Its tags could only partly be read; saves that would lose the damaged part "
+                                "are refused."));
+            if (file.isModified())
+                marks.append(tr("Unsaved changes"));
+            return marks.join(u'\n');
+        }
         default:
             return {};
         }
     }
+
+    if (QVariant mark = numberMark(file, FileListColumns::fieldOf(column), role); mark.isValid())
+        return mark;
 
     switch (role) {
     case Qt::DisplayRole: {
@@ -135,7 +200,16 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= FileListColumns::count)
+    if (orientation != Qt::Horizontal || section < 0)
+        return {};
+    if (const std::optional<FieldKey> key = extraColumnAt(section)) {
+        if (role == Qt::DisplayRole)
+            return key->displayName();
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+        return {};
+    }
+    if (section >= FileListColumns::count)
         return {};
     const ColumnInfo& info = FileListColumns::at(section);
     if (role == Qt::DisplayRole)
@@ -151,7 +225,9 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (FileListColumns::isEditable(FileListColumns::at(index.column()).column))
+    if (extraColumnAt(index.column()) ||
+        (index.column() < FileListColumns::count &&
+         FileListColumns::isEditable(FileListColumns::at(index.column()).column)))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -160,8 +236,18 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
     if (role != Qt::EditRole || !m_document || !index.isValid() || index.row() >= m_rows.size())
         return false;
     const AudioFile file = m_rows[index.row()];
-    const FileColumn column = FileListColumns::at(index.column()).column;
     const QString text = value.toString();
+    const auto edit = [&](const FieldKey& key) {
+        const Result<bool, QString> edited = m_document->editField(key, text, file.id());
+        if (!edited)
+            emit inputRefused(index, edited.error());
+        return edited.ok();
+    };
+    if (const std::optional<FieldKey> key = extraColumnAt(index.column()))
+        return edit(*key);
+    if (index.column() >= FileListColumns::count)
+        return false;
+    const FileColumn column = FileListColumns::at(index.column()).column;
     switch (column) {
     case FileColumn::filename: {
         const Result<FileRenameResult, QString> renamed = m_document->renameFile(file.id(), text);
@@ -172,12 +258,8 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
     case FileColumn::title:
     case FileColumn::artist:
     case FileColumn::album:
-    case FileColumn::track: {
-        const Result<bool, QString> edited = m_document->editField(*tagFieldOf(column), text, file.id());
-        if (!edited)
-            emit inputRefused(index, edited.error());
-        return edited.ok();
-    }
+    case FileColumn::track:
+        return edit(*FileListColumns::fieldOf(column));
     default:
         return false;
     }
@@ -300,6 +382,6 @@ void FileListModel::apply(const DocumentChange& change) {
         }
     }
     for (const auto& [first, last] : runsOf(changedRows))
-        emit dataChanged(index(first, 0), index(last, FileListColumns::count - 1));
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
     emit followingFinished();
 }

@@ -24,6 +24,9 @@ class DocumentViewModel;
 //
 // Committing a cell goes through the document (setData), which checks the
 // typed text and may refuse it.
+//
+// After the fixed columns come the extra columns the user chose: any other
+// field or custom item, shown and edited as text.
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -43,6 +46,11 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
     QUuid fileId(int row) const;
+    // The extra columns, after the fixed ones, in order.
+    const QList<FieldKey>& extraColumns() const { return m_extraColumns; }
+    void setExtraColumns(const QList<FieldKey>& keys);
+    // The field of an extra column; none for a fixed one.
+    std::optional<FieldKey> extraColumnAt(int column) const;
     const QList<AudioFile>& rows() const { return m_rows; }
 
     // A cell editor opened or closed; the document's changes wait while one is open.
@@ -63,11 +71,17 @@ private:
     // Catches up with the document after cell editors held the rows still.
     void syncFiles();
     QString displayText(const AudioFile& file, FileColumn column) const;
+    QVariant extraData(const AudioFile& file, const FieldKey& key, int role) const;
+    // The marks of a number field that holds text; invalid when none applies.
+    QVariant numberMark(const AudioFile& file, std::optional<TagField> field, int role) const;
 
     QPointer<DocumentViewModel> m_document;
     QList<AudioFile> m_rows;
+    QList<FieldKey> m_extraColumns;
     int m_openEditors = 0;
     bool m_needsSync = false;
     QFont m_numericFont;
+    QFont m_textInNumberFont;
     QPixmap m_modifiedDot;
+    QPixmap m_readInPartMark;
 };

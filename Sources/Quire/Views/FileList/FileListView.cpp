@@ -21,6 +21,21 @@
 
 namespace {
 const QString columnWidthsKey = QStringLiteral("fileList/columnWidths");
+const QString extraColumnsKey = QStringLiteral("fileList/extraColumns");
+const QString extraColumnWidthsKey = QStringLiteral("fileList/extraColumnWidths"); // by field name
+
+// An extra column's widths: it starts at the first, resizable between the others.
+constexpr int extraWidth = 120;
+constexpr int extraMinWidth = 60;
+constexpr int extraMaxWidth = 2000;
+
+bool hasFixedColumn(const FieldKey& key) {
+    for (int column = 0; column < FileListColumns::count; ++column) {
+        if (key.field() && FileListColumns::fieldOf(FileListColumns::at(column).column) == key.field())
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
@@ -100,6 +115,13 @@ void FileListView::setUpColumns() {
             header->setSectionResizeMode(column, QHeaderView::Fixed);
     }
     restoreColumnWidths();
+    restoreExtraColumns();
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        QMenu* menu = createHeaderMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(horizontalHeader()->viewport()->mapToGlobal(position));
+    });
     connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         clampSection(section, size);
         saveColumnWidths();
@@ -125,13 +147,92 @@ void FileListView::saveColumnWidths() const {
     for (int column = 0; column < FileListColumns::count; ++column)
         widths.append(horizontalHeader()->sectionSize(column));
     QSettings().setValue(columnWidthsKey, widths);
+    QVariantMap extraWidths = QSettings().value(extraColumnWidthsKey).toMap();
+    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column)
+        extraWidths.insert(m_model->extraColumnAt(column)->name(), horizontalHeader()->sectionSize(column));
+    QSettings().setValue(extraColumnWidthsKey, extraWidths);
+}
+
+// Names that no longer name an item, and fields with a fixed column, are left out.
+void FileListView::restoreExtraColumns() {
+    QList<FieldKey> keys;
+    for (const QString& name : QSettings().value(extraColumnsKey).toStringList()) {
+        const std::optional<FieldKey> key = FieldKey::fromName(name);
+        if (key && !hasFixedColumn(*key) && !keys.contains(*key))
+            keys.append(*key);
+    }
+    m_model->setExtraColumns(keys);
+    const QVariantMap widths = QSettings().value(extraColumnWidthsKey).toMap();
+    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column) {
+        const int width = widths.value(m_model->extraColumnAt(column)->name(), extraWidth).toInt();
+        horizontalHeader()->resizeSection(column, std::clamp(width, extraMinWidth, extraMaxWidth));
+    }
+}
+
+void FileListView::setExtraColumnShown(const FieldKey& key, bool shown) {
+    if (hasFixedColumn(key))
+        return;
+    QList<FieldKey> keys = m_model->extraColumns();
+    if (shown == keys.contains(key))
+        return;
+    if (shown)
+        keys.append(key);
+    else
+        keys.removeAll(key);
+    // Widths go by field, so that the columns after a removed one keep theirs.
+    QHash<QString, int> widths;
+    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column)
+        widths.insert(m_model->extraColumnAt(column)->name(), horizontalHeader()->sectionSize(column));
+    m_model->setExtraColumns(keys);
+    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column) {
+        horizontalHeader()->resizeSection(column,
+                                          widths.value(m_model->extraColumnAt(column)->name(), extraWidth));
+    }
+    QStringList names;
+    for (const FieldKey& each : std::as_const(keys))
+        names.append(each.name());
+    QSettings().setValue(extraColumnsKey, names);
+    applyDocumentSortOrder();
+    applyDocumentSelection();
+}
+
+QMenu* FileListView::createHeaderMenu() {
+    auto* menu = new QMenu(this);
+    const QList<FieldKey>& shown = m_model->extraColumns();
+    const auto addToggle = [&](const FieldKey& key) {
+        QAction* action = menu->addAction(key.displayName());
+        action->setCheckable(true);
+        action->setChecked(shown.contains(key));
+        connect(action, &QAction::toggled, this, [this, key](bool on) { setExtraColumnShown(key, on); });
+    };
+    for (TagField field : allTagFields) {
+        if (!hasFixedColumn(field))
+            addToggle(field);
+    }
+    QList<TagSet> sets;
+    if (m_document) {
+        for (const AudioFile& file : m_document->files())
+            sets.append(file.tags());
+    }
+    QStringList customNames = TagSet::customNames(sets);
+    for (const FieldKey& key : shown) {
+        if (key.isCustom() && !customNames.contains(key.customName()))
+            customNames.append(key.customName());
+    }
+    if (!customNames.isEmpty())
+        menu->addSection(tr("Custom Items"));
+    for (const QString& name : std::as_const(customNames))
+        addToggle(FieldKey::custom(name));
+    return menu;
 }
 
 void FileListView::clampSection(int section, int size) {
     if (m_clampingSection)
         return;
-    const ColumnInfo& info = FileListColumns::at(section);
-    const int clamped = std::clamp(size, info.minWidth, info.maxWidth);
+    const bool extra = section >= FileListColumns::count;
+    const int minWidth = extra ? extraMinWidth : FileListColumns::at(section).minWidth;
+    const int maxWidth = extra ? extraMaxWidth : FileListColumns::at(section).maxWidth;
+    const int clamped = std::clamp(size, minWidth, maxWidth);
     if (clamped != size) {
         m_clampingSection = true;
         horizontalHeader()->resizeSection(section, clamped);
@@ -157,6 +258,8 @@ void FileListView::fitColumnsToWidth() {
             fixed += header->sectionSize(column);
         }
     }
+    for (int column = FileListColumns::count; column < m_model->columnCount(); ++column)
+        fixed += header->sectionSize(column);
     const int available = viewport()->width() - fixed;
     if (fitting.isEmpty())
         return;
@@ -198,15 +301,17 @@ void FileListView::applyDocumentSelection() {
     const QSet<QUuid>& selected = m_document->selectedFiles();
     const int rowCount = m_model->rowCount();
     std::vector<char> current(static_cast<size_t>(rowCount), 0);
+    const int lastColumn = m_model->columnCount() - 1;
+    bool differs = false;
     for (const QItemSelectionRange& range : selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom() && row < rowCount; ++row)
             current[static_cast<size_t>(row)] = 1;
+        // Rows selected before a column was added lack its cells.
+        differs = differs || range.left() > 0 || range.right() < lastColumn;
     }
     QItemSelection wanted;
-    bool differs = false;
     int runStart = -1;
     int firstSelected = -1;
-    const int lastColumn = FileListColumns::count - 1;
     for (int row = 0; row <= rowCount; ++row) {
         const bool isSelected = row < rowCount && selected.contains(m_model->fileId(row));
         if (row < rowCount && bool(current[static_cast<size_t>(row)]) != isSelected)
@@ -247,14 +352,28 @@ void FileListView::applyDocumentSortOrder() {
     if (!m_document)
         return;
     for (const SortDescriptor& descriptor : m_document->sortOrder()) {
-        if (const auto column = FileListColumns::columnFor(descriptor.key)) {
+        for (int column = 0; column < m_model->columnCount(); ++column) {
+            const std::optional<SortDescriptor> shown = sortDescriptorFor(column);
+            if (!shown || shown->key != descriptor.key || shown->field != descriptor.field)
+                continue;
             m_applyingSortOrder = true;
-            horizontalHeader()->setSortIndicator(*column, descriptor.ascending ? Qt::AscendingOrder
-                                                                               : Qt::DescendingOrder);
+            horizontalHeader()->setSortIndicator(column, descriptor.ascending ? Qt::AscendingOrder
+                                                                              : Qt::DescendingOrder);
             m_applyingSortOrder = false;
             return;
         }
     }
+}
+
+// Ascending; none for a column that does not sort.
+std::optional<SortDescriptor> FileListView::sortDescriptorFor(int section) const {
+    if (const std::optional<FieldKey> key = m_model->extraColumnAt(section))
+        return SortDescriptor{SortKey::field, true, *key};
+    if (section < 0 || section >= FileListColumns::count)
+        return std::nullopt;
+    if (const std::optional<SortKey> key = FileListColumns::at(section).sortKey)
+        return SortDescriptor{*key, true};
+    return std::nullopt;
 }
 
 // A click on the primary column flips its direction; another column becomes
@@ -262,12 +381,14 @@ void FileListView::applyDocumentSortOrder() {
 void FileListView::sortByHeader(int section) {
     if (m_applyingSortOrder || !m_document)
         return;
-    const std::optional<SortKey> key = FileListColumns::at(section).sortKey;
-    if (key) {
+    if (std::optional<SortDescriptor> clicked = sortDescriptorFor(section)) {
+        const auto sameColumn = [&](const SortDescriptor& descriptor) {
+            return descriptor.key == clicked->key && descriptor.field == clicked->field;
+        };
         QList<SortDescriptor> order = m_document->sortOrder();
-        const bool ascending = order.isEmpty() || order.first().key != *key || !order.first().ascending;
-        order.removeIf([&](const SortDescriptor& descriptor) { return descriptor.key == *key; });
-        order.prepend(SortDescriptor{*key, ascending});
+        clicked->ascending = order.isEmpty() || !sameColumn(order.first()) || !order.first().ascending;
+        order.removeIf(sameColumn);
+        order.prepend(*clicked);
         m_document->setSortOrder(order);
         m_document->sortFiles();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Quire/ViewModels/DocumentTypes.h"
+
 #include <QPointer>
 #include <QTableView>
 
@@ -14,10 +16,12 @@ class QMenu;
 // It keeps one selection model in step with the document's selection both
 // ways (guarded, so that a change coming from the document does not bounce
 // back to it), shows the document's sort order in the header and turns header
-// clicks into a new sort order, edits five columns in place, removes the
-// selected files from the list on Delete or Backspace, and keeps its columns'
-// widths in the settings. Its context menu and the tag clipboard's keys are
-// the command registry's actions.
+// clicks into a new sort order, edits five columns and the extra ones in
+// place, removes the selected files from the list on Delete or Backspace, and
+// keeps its columns' widths and its extra columns in the settings. The
+// header's context menu shows or hides an extra column for any other field or
+// custom item; the table's context menu and the tag clipboard's keys are the
+// command registry's actions.
 class FileListView : public QTableView {
     Q_OBJECT
 public:
@@ -31,6 +35,11 @@ public:
     // Asks before dropping modified files from the list.
     void removeSelectedFromList();
     bool isEditingCell() const { return state() == QAbstractItemView::EditingState; }
+    // The header's menu: the fields without a fixed column, then the custom
+    // items of the loaded files and of the shown columns, each checked when shown.
+    QMenu* createHeaderMenu();
+    // Shows or hides an extra column (a fixed column's field is never one).
+    void setExtraColumnShown(const FieldKey& key, bool shown);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -43,6 +52,7 @@ protected:
 private:
     void setUpColumns();
     void restoreColumnWidths();
+    void restoreExtraColumns();
     void saveColumnWidths() const;
     void fitColumnsToWidth();
     void clampSection(int section, int size);
@@ -50,6 +60,7 @@ private:
     void takeSelectionFromTable();
     void applyDocumentSortOrder();
     void sortByHeader(int section);
+    std::optional<SortDescriptor> sortDescriptorFor(int section) const;
     void handleCommand(const QString& name);
     void showContextMenu(const QPoint& position);
 

@@ -97,6 +97,11 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     refreshUndoState();
     m_inspectorShown = QSettings().value(inspectorShownKey, true).toBool();
     m_inspectorPane->setVisible(m_inspectorShown);
+    applySavePreferences();
+}
+
+void MainWindow::applySavePreferences() {
+    m_document->setNewId3v2Version(Preferences::newId3v2Version(QSettings()));
 }
 
 QAction* MainWindow::action(const QString& name) const {
@@ -271,6 +276,10 @@ void MainWindow::showPreferences() {
     if (!m_preferences) {
         m_preferences = new PreferencesWindow(nullptr, this);
         m_preferences->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_preferences, &PreferencesWindow::changed, this, [this](const QString& key) {
+            if (key == PreferenceKeys::defaultID3Version)
+                applySavePreferences();
+        });
     }
     m_preferences->show();
     m_preferences->raise();

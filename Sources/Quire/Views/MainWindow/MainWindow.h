@@ -77,6 +77,8 @@ private:
     void refreshUndoState();
     void refreshSaveState();
     void refreshNotices();
+    // The preferences the document's saves follow (the ID3v2 version of new tags).
+    void applySavePreferences();
 
     QPointer<DocumentViewModel> m_document;
     QPointer<CommandCenter> m_commands;

@@ -62,8 +62,7 @@ QWidget* PreferencesWindow::tagsTab() {
     auto* tab = new QWidget(this);
     auto* layout = new QVBoxLayout(tab);
     layout->addWidget(choiceGroup(tr("ID3"), tr("Default version"), PreferenceKeys::defaultID3Version,
-                                  QStringLiteral("ID3v2.4"),
-                                  {QStringLiteral("ID3v2.3"), QStringLiteral("ID3v2.4")}));
+                                  Preferences::id3v24, {Preferences::id3v23, Preferences::id3v24}));
     layout->addWidget(choiceGroup(tr("Encoding"), tr("Default encoding"), PreferenceKeys::defaultEncoding,
                                   QStringLiteral("UTF-8"),
                                   {QStringLiteral("UTF-8"), QStringLiteral("UTF-16")}));
@@ -168,6 +167,7 @@ QWidget* PreferencesWindow::patternGroup(const QString& title, const QString& ke
 void PreferencesWindow::write(const QString& key, const QVariant& value) {
     m_settings->setValue(key, value);
     m_settings->sync();
+    emit changed(key);
 }
 
 void PreferencesWindow::showQuality(double quality) {

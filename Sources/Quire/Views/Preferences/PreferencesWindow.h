@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Quire/ViewModels/Preferences.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -9,17 +11,6 @@ class QLineEdit;
 class QSettings;
 class QSlider;
 class QTabWidget;
-
-// The keys of the user's preferences and the values used while a key is
-// absent. Stored as strings and doubles.
-namespace PreferenceKeys {
-inline const QString defaultID3Version = QStringLiteral("defaultID3Version");
-inline const QString defaultEncoding = QStringLiteral("defaultEncoding");
-inline const QString artworkJPEGQuality = QStringLiteral("artworkJPEGQuality");
-inline const QString artworkMaxDimension = QStringLiteral("artworkMaxDimension");
-inline const QString renamePatternPreset = QStringLiteral("renamePatternPreset");
-inline const QString tagsFromFilenamePreset = QStringLiteral("tagsFromFilenamePreset");
-} // namespace PreferenceKeys
 
 // The preferences window: three tabs (Tags, Artwork, Patterns) whose controls
 // read their keys when the window opens and write every change at once; there
@@ -38,6 +29,10 @@ public:
     QLabel* dimensionLabel() const { return m_dimensionLabel; }
     QLineEdit* renamePatternField() const { return m_renamePattern; }
     QLineEdit* filenamePatternField() const { return m_filenamePattern; }
+
+signals:
+    // A preference was written (at once, as the user changed it).
+    void changed(const QString& key);
 
 private:
     QWidget* tagsTab();

@@ -11,21 +11,32 @@
 using namespace SheetParts;
 
 namespace {
-QComboBox* fieldChoice(TagField initial, const QString& name, QWidget* parent) {
+// The fields, then the selection's custom items; each item's data is the key's name.
+QComboBox* fieldChoice(const QStringList& customNames, TagField initial, const QString& name,
+                       QWidget* parent) {
     auto* choice = new QComboBox(parent);
     for (TagField field : allTagFields)
-        choice->addItem(displayName(field), int(field));
-    choice->setCurrentIndex(choice->findData(int(initial)));
+        choice->addItem(displayName(field), FieldKey(field).name());
+    for (const QString& custom : customNames)
+        choice->addItem(custom, FieldKey::custom(custom).name());
+    choice->setCurrentIndex(choice->findData(FieldKey(initial).name()));
     choice->setAccessibleName(name);
     return choice;
+}
+
+QStringList selectionCustomNames(const DocumentViewModel* document) {
+    QList<TagSet> sets;
+    for (const AudioFile& file : document->selectedAudioFiles())
+        sets.append(file.tags());
+    return TagSet::customNames(sets);
 }
 } // namespace
 
 CopyFieldToFieldSheet::CopyFieldToFieldSheet(DocumentViewModel* document, QWidget* parent)
     : Sheet(tr("Copy Field to Field"), tr("Cancel"), tr("Copy"), QSize(400, 240), parent)
     , m_document(document)
-    , m_source(fieldChoice(TagField::title, tr("From"), this))
-    , m_target(fieldChoice(TagField::albumArtist, tr("To"), this)) {
+    , m_source(fieldChoice(selectionCustomNames(document), TagField::title, tr("From"), this))
+    , m_target(fieldChoice(selectionCustomNames(document), TagField::albumArtist, tr("To"), this)) {
     const qsizetype count = document->selectedFiles().size();
     setDescription(
         tr("Copy the value of one tag field to another across all %n selected files.", nullptr, int(count)));
@@ -49,7 +60,9 @@ CopyFieldToFieldSheet::CopyFieldToFieldSheet(DocumentViewModel* document, QWidge
 void CopyFieldToFieldSheet::copy() {
     if (!m_document || m_source->currentIndex() == m_target->currentIndex())
         return;
-    m_document->tagOperations().copyFieldToField(static_cast<TagField>(m_source->currentData().toInt()),
-                                                 static_cast<TagField>(m_target->currentData().toInt()));
+    const std::optional<FieldKey> source = FieldKey::fromName(m_source->currentData().toString());
+    const std::optional<FieldKey> target = FieldKey::fromName(m_target->currentData().toString());
+    if (source && target)
+        m_document->tagOperations().copyFieldToField(*source, *target);
     accept();
 }

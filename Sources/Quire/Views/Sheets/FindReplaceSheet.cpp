@@ -16,9 +16,10 @@
 using namespace SheetParts;
 
 namespace {
-QSet<TagField> allTextFields() {
-    const QList<TagField> fields = textTagFields();
-    return QSet<TagField>(fields.begin(), fields.end());
+// Every offered field and custom item is chosen at first.
+FieldChips* everyTextField(const QList<AudioFile>& files, QWidget* parent) {
+    const QList<FieldKey> offered = textFieldsAndCustomItems(files);
+    return new FieldChips(offered, FieldKeySet(offered.begin(), offered.end()), parent);
 }
 } // namespace
 
@@ -31,7 +32,7 @@ FindReplaceSheet::FindReplaceSheet(DocumentViewModel* document, QWidget* parent)
     , m_regex(new QCheckBox(tr("Regex"), this))
     , m_wholeWord(new QCheckBox(tr("Whole word"), this))
     , m_allFiles(new QCheckBox(tr("Apply to all loaded files"), this))
-    , m_fields(new FieldChips(textTagFields(), allTextFields(), this)) {
+    , m_fields(everyTextField(document->selectedAudioFiles(), this)) {
     QFont caption = m_caption->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     m_caption->setFont(caption);

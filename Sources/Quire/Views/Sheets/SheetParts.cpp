@@ -1,5 +1,6 @@
 #include "Quire/Views/Sheets/SheetParts.h"
 
+#include "Quire/ViewModels/TextTransform.h"
 #include "Quire/Views/Common/FileChooser.h"
 #include "Quire/Views/Common/ProminentButton.h"
 
@@ -162,6 +163,18 @@ void SheetParts::setTone(QLabel* label, Tone tone) {
     label->setPalette(palette);
 }
 
+QList<FieldKey> SheetParts::textFieldsAndCustomItems(const QList<AudioFile>& files) {
+    const QList<TagField> text = textTagFields();
+    QList<FieldKey> keys(text.begin(), text.end());
+    QList<TagSet> sets;
+    sets.reserve(files.size());
+    for (const AudioFile& file : files)
+        sets.append(file.tags());
+    for (const QString& name : TagSet::customNames(sets))
+        keys.append(FieldKey::custom(name));
+    return keys;
+}
+
 Sheet::Sheet(const QString& title, const QString& dismissText, const QString& primaryText, QSize frame,
              QWidget* parent)
     : QDialog(parent)
@@ -276,13 +289,13 @@ void Sheet::showResult(const QString& text, SheetParts::Tone tone) {
     m_dismiss->setText(tr("Close"));
 }
 
-FieldChips::FieldChips(const QList<TagField>& offered, const QSet<TagField>& chosen, QWidget* parent)
+FieldChips::FieldChips(const QList<FieldKey>& offered, const FieldKeySet& chosen, QWidget* parent)
     : QWidget(parent)
     , m_chosen(chosen)
     , m_fields(offered) {
     auto* layout = new FlowLayout(this);
-    for (TagField field : offered) {
-        auto* chip = new Chip(rawValue(field), this);
+    for (const FieldKey& field : offered) {
+        auto* chip = new Chip(field.name(), this);
         chip->setChecked(chosen.contains(field));
         connect(chip, &QAbstractButton::toggled, this, [this, field](bool on) {
             if (on)
@@ -296,7 +309,7 @@ FieldChips::FieldChips(const QList<TagField>& offered, const QSet<TagField>& cho
     }
 }
 
-QAbstractButton* FieldChips::chip(TagField field) const {
+QAbstractButton* FieldChips::chip(const FieldKey& field) const {
     const qsizetype index = m_fields.indexOf(field);
     return index < 0 ? nullptr : m_chips[index];
 }

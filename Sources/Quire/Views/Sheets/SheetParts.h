@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuireCore/AudioFile.h"
 #include "QuireCore/TagField.h"
 
 #include <QAbstractButton>
@@ -28,6 +29,8 @@ QLabel* sectionCaption(const QString& text, QWidget* parent);
 enum class Tone { success, warning, failure, secondary };
 // Colours that read on light and dark palettes.
 void setTone(QLabel* label, Tone tone);
+// The text fields, then the custom items the files hold, by name.
+QList<FieldKey> textFieldsAndCustomItems(const QList<AudioFile>& files);
 
 } // namespace SheetParts
 
@@ -70,22 +73,23 @@ private:
     bool m_focusArranged = false;
 };
 
-// Toggle chips, one per offered field, labelled with the fields' raw values;
-// chosen chips are highlighted. They wrap into as many rows as they need.
+// Toggle chips, one per offered field or custom item, labelled with their
+// names (a field's raw value); chosen chips are highlighted. They wrap into as
+// many rows as they need.
 class FieldChips : public QWidget {
     Q_OBJECT
 public:
-    FieldChips(const QList<TagField>& offered, const QSet<TagField>& chosen, QWidget* parent);
-    QSet<TagField> chosen() const { return m_chosen; }
-    QAbstractButton* chip(TagField field) const;
+    FieldChips(const QList<FieldKey>& offered, const FieldKeySet& chosen, QWidget* parent);
+    FieldKeySet chosen() const { return m_chosen; }
+    QAbstractButton* chip(const FieldKey& field) const;
 
 signals:
     void chosenChanged();
 
 private:
-    QSet<TagField> m_chosen;
+    FieldKeySet m_chosen;
     QList<QAbstractButton*> m_chips;
-    QList<TagField> m_fields;
+    QList<FieldKey> m_fields;
 };
 
 // A row naming a chosen folder, with the button that opens the folder chooser.

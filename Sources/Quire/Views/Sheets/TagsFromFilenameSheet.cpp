@@ -13,7 +13,7 @@ TagsFromFilenameSheet::TagsFromFilenameSheet(DocumentViewModel* document, QWidge
     : Sheet(tr("Tags from Filename"), tr("Cancel"), tr("Extract"), QSize(480, 320), parent)
     , m_document(document)
     , m_pattern(new QLineEdit(QStringLiteral("{trackNumber} - {title}"), this))
-    , m_fields(new FieldChips(QList<TagField>(allTagFields.begin(), allTagFields.end()),
+    , m_fields(new FieldChips(QList<FieldKey>(allTagFields.begin(), allTagFields.end()),
                               {TagField::title, TagField::trackNumber}, this)) {
     const qsizetype count = document->selectedFiles().size();
     setDescription(tr("Extract tag values from filenames using {field} tokens. Applies to %n selected files.",

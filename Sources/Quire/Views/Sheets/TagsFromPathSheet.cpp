@@ -1,6 +1,7 @@
 #include "Quire/Views/Sheets/TagsFromPathSheet.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/PatternEngine.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +39,9 @@ QString TagsFromPathSheet::previewText() const {
 void TagsFromPathSheet::extract() {
     if (!m_document)
         return;
-    // The sheet offers no choice of fields: the two that folders usually name.
-    m_document->tagOperations().tagsFromPath(m_pattern->text(), {TagField::artist, TagField::album});
+    // The sheet offers no choice of fields: the two that folders usually name,
+    // and the custom items the pattern names ("{LABEL}/{album}").
+    const QList<FieldKey> usual{TagField::artist, TagField::album};
+    m_document->tagOperations().tagsFromPath(m_pattern->text(), usual + customFieldsIn(m_pattern->text()));
     accept();
 }

@@ -15,7 +15,8 @@ TextTransformSheet::TextTransformSheet(DocumentViewModel* document, QWidget* par
     : Sheet(tr("Text Transforms"), tr("Cancel"), tr("Apply"), QSize(480, 420), parent)
     , m_document(document)
     , m_transforms(new QButtonGroup(this))
-    , m_fields(new FieldChips(textTagFields(), {TagField::title, TagField::artist, TagField::album}, this))
+    , m_fields(new FieldChips(textFieldsAndCustomItems(document->selectedAudioFiles()),
+                              {TagField::title, TagField::artist, TagField::album}, this))
     , m_preview(new QWidget(this))
     , m_previewRows(new QGridLayout(m_preview)) {
     const qsizetype count = document->selectedFiles().size();
@@ -52,7 +53,7 @@ TextTransform TextTransformSheet::selectedTransform() const {
 QStringList TextTransformSheet::previewTexts() const {
     QStringList texts;
     for (const TextTransformPreviewRow& row : m_shownRows)
-        texts.append(rawValue(row.field) + QStringLiteral(": ") + row.current + QStringLiteral(" → ") +
+        texts.append(row.field.name() + QStringLiteral(": ") + row.current + QStringLiteral(" → ") +
                      row.transformed);
     return texts;
 }
@@ -74,7 +75,7 @@ void TextTransformSheet::refresh() {
         delete item;
     }
     for (int row = 0; row < rows.size(); ++row) {
-        auto* field = secondaryLabel(rawValue(rows[row].field), m_preview);
+        auto* field = secondaryLabel(rows[row].field.name(), m_preview);
         field->setWordWrap(false);
         field->setFixedWidth(80);
         m_previewRows->addWidget(field, row, 0);

@@ -31,7 +31,8 @@ TrackNumberingSheet::TrackNumberingSheet(DocumentViewModel* document, QWidget* p
     , m_start(numberField(1, tr("Start at"), this))
     , m_totalsChoice(new QComboBox(this))
     , m_total(numberField(0, tr("Total:"), this))
-    , m_preview(new QLabel(this)) {
+    , m_preview(new QLabel(this))
+    , m_replacesText(new QLabel(this)) {
     const qsizetype count = document->selectedFiles().size();
     setDescription(tr("Assign sequential track numbers to %n selected files in their current sort order.",
                       nullptr, int(count)));
@@ -53,6 +54,9 @@ TrackNumberingSheet::TrackNumberingSheet(DocumentViewModel* document, QWidget* p
     m_preview->setAccessibleName(tr("Preview"));
     m_preview->setTextFormat(Qt::PlainText);
     body()->addWidget(m_preview);
+    m_replacesText->setWordWrap(true);
+    setTone(m_replacesText, Tone::warning);
+    body()->addWidget(m_replacesText);
 
     const auto showTotal = [this] {
         m_total->setVisible(chosenTotals().rule == TrackTotals::Rule::given);
@@ -88,6 +92,12 @@ void TrackNumberingSheet::refreshPreview() {
     if (plan.size() > shown)
         lines.append(tr("and %n more", nullptr, int(plan.size() - shown)));
     m_preview->setText(lines.join(u'\n'));
+    // Said before it runs: the text in those track numbers is lost.
+    const auto replaced = std::count_if(
+        plan.begin(), plan.end(), [](const TrackNumbering& numbering) { return numbering.replacesText; });
+    m_replacesText->setText(
+        tr("Replaces %n track numbers that are not numbers (such as “A1”)", nullptr, int(replaced)));
+    m_replacesText->setVisible(replaced > 0);
 }
 
 void TrackNumberingSheet::apply() {

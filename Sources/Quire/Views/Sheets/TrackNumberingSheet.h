@@ -21,6 +21,8 @@ public:
     QComboBox* totalsChoice() const { return m_totalsChoice; }
     QSpinBox* totalField() const { return m_total; }
     QLabel* preview() const { return m_preview; }
+    // Shown when numbering replaces track numbers that hold text.
+    QLabel* replacesTextNote() const { return m_replacesText; }
 
 private:
     TrackTotals chosenTotals() const;
@@ -32,4 +34,5 @@ private:
     QComboBox* m_totalsChoice;
     QSpinBox* m_total;
     QLabel* m_preview;
+    QLabel* m_replacesText;
 };
