@@ -376,6 +376,8 @@ TEST_F(InspectorTest, SeveralValuesAreCountedAndListed) {
     document.editField(TagField::artist, QStringLiteral("Anne"));
     EXPECT_EQ(artist->valueCountText(), "");
     EXPECT_EQ(lineEdit(TagField::artist)->toolTip(), "");
+    document.editField(TagField::comment, QStringLiteral("Slowly; then fast"));
+    EXPECT_EQ(inspector()->box(TagField::comment)->valueCountText(), "");
 }
 
 TEST_F(InspectorTest, FilesReadInPartAreNamedAtTheTop) {
@@ -414,6 +416,36 @@ TEST_F(InspectorTest, ClassicalCatalogNumberEditsItsOwnItem) {
     EXPECT_EQ(inspector()->box(TagField::albumArtist)->label(), "Album Artist");
     chooseLayout("Standard");
     EXPECT_EQ(customItems()->names(), QStringList({"CATALOGNUMBER"}));
+}
+
+// Files as other taggers leave them: their items beyond the fields, a vinyl side's track number, a full
+// date and two artists show as read, and an item typed in the inspector reaches the file.
+TEST_F(InspectorTest, ItemsOfRealFilesShowAsReadAndSaveAsTyped) {
+    load({"a.flac"}, QStringLiteral("custom.flac"));
+    load({"b.mp3"}, QStringLiteral("custom.mp3"));
+    document.setSelectedFiles({ids()[0], ids()[1]});
+    EXPECT_TRUE(customItems()->names().contains("COMMENT:LINER")); // the MP3's described comment
+    EXPECT_TRUE(customItems()->names().contains("MY OWN KEY"));
+    EXPECT_EQ(customEdit("COMMENT:LINER")->placeholderText(), "Multiple values");
+    EXPECT_EQ(customEdit("CATALOGNUMBER")->text(), "ABC-123");
+    EXPECT_EQ(lineEdit(TagField::trackNumber)->text(), "A1");
+    EXPECT_TRUE(inspector()->box(TagField::trackNumber)->marksTextForNumber());
+    EXPECT_EQ(lineEdit(TagField::year)->text(), "1974-11-01");
+    EXPECT_EQ(inspector()->box(TagField::artist)->valueCountText(), "2 values");
+
+    QLineEdit* label = customEdit("LABEL");
+    label->setFocus();
+    label->selectAll();
+    QTest::keyClicks(label, "Philips");
+    document.saveAll();
+    waitForSave(document);
+    for (const AudioFile& file : document.files()) {
+        const TagSet read = readBack(file.url()).tags();
+        EXPECT_EQ(read.value(FieldKey::custom(u"LABEL")), QStringLiteral("Philips"))
+            << file.url().toString().toStdString();
+        EXPECT_EQ(read.trackNumber, QStringLiteral("A1")); // kept: never typed over
+        EXPECT_EQ(read.year, QStringLiteral("1974-11-01"));
+    }
 }
 
 } // namespace

@@ -294,7 +294,8 @@ void TagFieldBox::showState(const EditableTagSet* state) {
         m_multiline->setPlaceholder(placeholder);
         m_multiline->setText(text);
     }
-    const qsizetype values = text.isEmpty() ? 0 : TagSet::splitValues(text).size();
+    // A comment and lyrics are prose: their "; " does not split them.
+    const qsizetype values = m_line && !text.isEmpty() ? TagSet::splitValues(text).size() : 0;
     m_valueCount->setText(tr("%n values", nullptr, int(values)));
     m_valueCount->setVisible(values > 1);
     showToolTip();
