@@ -428,6 +428,7 @@ TEST_F(InspectorTest, ItemsOfRealFilesShowAsReadAndSaveAsTyped) {
     EXPECT_TRUE(customItems()->names().contains("MY OWN KEY"));
     EXPECT_EQ(customEdit("COMMENT:LINER")->placeholderText(), "Multiple values");
     EXPECT_EQ(customEdit("CATALOGNUMBER")->text(), "ABC-123");
+    EXPECT_EQ(customEdit("MUSICBRAINZ_ALBUMID")->cursorPosition(), 0); // a long value shows its beginning
     EXPECT_EQ(lineEdit(TagField::trackNumber)->text(), "A1");
     EXPECT_TRUE(inspector()->box(TagField::trackNumber)->marksTextForNumber());
     EXPECT_EQ(lineEdit(TagField::year)->text(), "1974-11-01");

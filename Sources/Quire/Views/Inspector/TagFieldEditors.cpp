@@ -285,8 +285,8 @@ void TagFieldBox::showState(const EditableTagSet* state) {
         if (m_line->text() != text) {
             const int position = m_line->cursorPosition();
             m_line->setText(text);
-            if (m_line->hasFocus())
-                m_line->setCursorPosition(std::min<int>(position, int(text.size())));
+            // A value longer than the box shows its beginning, not its end, until it is edited.
+            m_line->setCursorPosition(m_line->hasFocus() ? std::min<int>(position, int(text.size())) : 0);
         }
         if (m_textMark)
             m_textMark->setVisible(state->holdsTextForNumber(*field.field()));
