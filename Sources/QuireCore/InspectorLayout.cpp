@@ -21,13 +21,13 @@ std::optional<FieldWidth> fieldWidthFromRawValue(QStringView raw) {
     return caseWithRawValue(allFieldWidths, raw);
 }
 
-FieldConfig::FieldConfig(TagField field, FieldWidth width, std::optional<QString> label)
-    : field(field)
-    , label(label ? *label : displayName(field))
+FieldConfig::FieldConfig(FieldKey field, FieldWidth width, std::optional<QString> label)
+    : field(std::move(field))
+    , label(label ? *label : this->field.displayName())
     , width(width) {}
 
 QJsonObject FieldConfig::toJson() const {
-    return {{QStringLiteral("field"), rawValue(field)},
+    return {{QStringLiteral("field"), field.name()},
             {QStringLiteral("label"), label},
             {QStringLiteral("width"), rawValue(width)}};
 }
@@ -35,7 +35,8 @@ QJsonObject FieldConfig::toJson() const {
 Decoded<FieldConfig> FieldConfig::fromJson(const QJsonValue& json) {
     JsonRecord record(json, "FieldConfig");
     FieldConfig config;
-    config.field = record.requiredEnum("field", tagFieldFromRawValue, TagField::title);
+    // Stored layouts name the sixteen by their raw values; anything else nameable is a custom item.
+    config.field = record.requiredEnum("field", FieldKey::fromName, FieldKey(TagField::title));
     config.label = record.requiredString("label");
     config.width = record.requiredEnum("width", fieldWidthFromRawValue, FieldWidth::full);
     return record.finish(std::move(config));
@@ -99,16 +100,15 @@ const InspectorLayout& InspectorLayout::podcasts() {
 }
 
 const InspectorLayout& InspectorLayout::classical() {
-    // The album artist and the composer field are both captioned "Composer".
     static const InspectorLayout layout =
         builtIn("00000000-0000-0000-0000-000000000003", tr("Classical"), "music.quarternote.3",
                 {
                     {TagField::title, full, tr("Movement")},
                     {TagField::album, full, tr("Work")},
                     {TagField::artist, full, tr("Performer")},
-                    {TagField::albumArtist, full, tr("Composer")},
-                    {TagField::composer, full, tr("Composer")},
-                    {TagField::grouping, full, tr("Catalog No.")},
+                    {TagField::albumArtist, full},
+                    {TagField::composer, full},
+                    {FieldKey::custom(u"CATALOGNUMBER"), full, tr("Catalog No.")},
                     {TagField::genre, single},
                     {TagField::year, single},
                     {TagField::trackNumber, single},
@@ -165,7 +165,7 @@ Decoded<InspectorLayout> InspectorLayout::fromJson(const QJsonValue& json) {
 }
 
 size_t qHash(const FieldConfig& config, size_t seed) noexcept {
-    return qHashMulti(seed, static_cast<int>(config.field), config.label, static_cast<int>(config.width));
+    return qHashMulti(seed, config.field, config.label, static_cast<int>(config.width));
 }
 
 size_t qHash(const InspectorLayout& layout, size_t seed) noexcept {

@@ -17,25 +17,26 @@ inline constexpr std::array<FieldWidth, 3> allFieldWidths = {FieldWidth::single,
 QString rawValue(FieldWidth width);
 std::optional<FieldWidth> fieldWidthFromRawValue(QStringView raw);
 
-// One row of an inspector layout.
+// One row of an inspector layout: one of the sixteen fields or a custom item.
 struct FieldConfig {
-    TagField field = TagField::title;
+    FieldKey field = TagField::title;
     QString label;
     FieldWidth width = FieldWidth::full;
 
     FieldConfig() = default;
     // Without a label, the row is captioned with the field's display name.
-    FieldConfig(TagField field, FieldWidth width, std::optional<QString> label = std::nullopt);
+    FieldConfig(FieldKey field, FieldWidth width, std::optional<QString> label = std::nullopt);
 
     bool operator==(const FieldConfig&) const = default;
 
+    // The field by its name: the raw value of one of the sixteen, else the custom name.
     QJsonObject toJson() const;
     static Decoded<FieldConfig> fromJson(const QJsonValue& json);
 };
 
 // Which fields the inspector shows, in which order, under which labels.
-// The built-in layouts relabel and reorder the same fields without changing
-// what is stored.
+// The built-in layouts reorder the fields and caption some as their trade
+// calls them; a caption always names what the row edits.
 struct InspectorLayout {
     QUuid id;
     QString name;

@@ -19,6 +19,8 @@ struct DocumentChange {
     QSet<QUuid> changed;
     // The tag fields that differ in any changed file.
     QSet<TagField> fields;
+    // The custom items (by name) that differ in any changed file.
+    QSet<QString> customItems;
     // Changed files that were moved on disk.
     QSet<QUuid> renamed;
     bool artworkChanged = false;

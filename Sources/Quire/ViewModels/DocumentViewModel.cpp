@@ -51,8 +51,8 @@ void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& ch
         return std::any_of(ids.begin(), ids.end(),
                            [this](const QUuid& id) { return m_selectedFiles.contains(id); });
     };
-    if ((!change.fields.isEmpty() && selects(change.changed)) || selects(change.added) ||
-        selects(change.removed))
+    const bool tagsChanged = !change.fields.isEmpty() || !change.customItems.isEmpty();
+    if ((tagsChanged && selects(change.changed)) || selects(change.added) || selects(change.removed))
         refillEditState();
     emit changed(change);
     emit filesChanged();
@@ -150,7 +150,7 @@ void DocumentViewModel::refillEditState() {
     sets.reserve(selected.size());
     for (const AudioFile& file : selected)
         sets.append(file.tags());
-    m_editState->syncFromBatch(TagSet::batchMerge(sets), TagSet::batchVaries(sets));
+    m_editState->syncFromBatch(sets);
 }
 
 QList<AudioFile> DocumentViewModel::sorted(QList<AudioFile> files) const {

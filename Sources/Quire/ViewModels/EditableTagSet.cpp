@@ -3,20 +3,30 @@
 EditableTagSet::EditableTagSet(QObject* parent)
     : QObject(parent) {}
 
-void EditableTagSet::syncFromBatch(const TagSet& merged, const QSet<TagField>& varies) {
+void EditableTagSet::syncFromBatch(const QList<TagSet>& sets) {
+    const TagSet merged = TagSet::batchMerge(sets);
+    const QSet<TagField> varies = TagSet::batchVaries(sets);
+    m_customNames = TagSet::customNames(sets);
+    m_custom = merged.custom;
+    m_customVaries = TagSet::customVaries(sets);
     for (TagField field : allTagFields) {
         if (field == TagField::compilation)
             continue;
         m_text[index(field)] = merged.value(field).value_or(QString());
         m_varies[index(field)] = varies.contains(field);
+        m_holdsText[index(field)] = merged.holdsTextForNumber(field);
         emit fieldChanged(field);
     }
     m_compilation = merged.compilation.value_or(false);
     m_varies[index(TagField::compilation)] = varies.contains(TagField::compilation);
     emit fieldChanged(TagField::compilation);
+    emit customItemsChanged();
 }
 
-QString EditableTagSet::stringValue(TagField field) const {
+QString EditableTagSet::stringValue(const FieldKey& key) const {
+    if (key.isCustom())
+        return m_custom.value(key.customName());
+    const TagField field = *key.field();
     if (field == TagField::compilation)
         return m_compilation ? QStringLiteral("1") : QStringLiteral("0");
     return m_text[index(field)];
@@ -30,8 +40,8 @@ void EditableTagSet::setString(const QString& text, TagField field) {
     emit fieldChanged(field);
 }
 
-bool EditableTagSet::varies(TagField field) const {
-    return m_varies[index(field)];
+bool EditableTagSet::varies(const FieldKey& key) const {
+    return key.isCustom() ? m_customVaries.contains(key.customName()) : m_varies[index(*key.field())];
 }
 
 void EditableTagSet::clearVaries(TagField field) {

@@ -51,6 +51,31 @@ TEST_F(EditingTest, EditStateShowsCommonValuesAndWhatVaries) {
     EXPECT_FALSE(document.editState()->compilation());
 }
 
+// Custom items merge like the fields, and follow edits of single files at once.
+TEST_F(EditingTest, EditStateCarriesTheSelectionsCustomItems) {
+    const FieldKey label = FieldKey::custom(u"LABEL");
+    const FieldKey mood = FieldKey::custom(u"MOOD");
+    document.editField(label, QStringLiteral("Ondine"), ids[0]);
+    document.editField(label, QStringLiteral("Ondine"), ids[1]);
+    document.editField(mood, QStringLiteral("Calm"), ids[1]);
+    selectAll();
+    EditableTagSet* state = document.editState();
+    QSignalSpy custom(state, &EditableTagSet::customItemsChanged);
+    EXPECT_TRUE(state->customNames().contains("LABEL") && state->customNames().contains("MOOD"));
+    EXPECT_TRUE(state->varies(label)); // the third file lacks it
+    document.editField(label, QStringLiteral("Ondine"), ids[2]);
+    EXPECT_FALSE(state->varies(label));
+    EXPECT_EQ(state->stringValue(label), QStringLiteral("Ondine"));
+    EXPECT_TRUE(state->varies(mood));
+    EXPECT_EQ(state->stringValue(mood), QString());
+    EXPECT_GE(custom.size(), 1);
+
+    document.editField(mood, QString());
+    EXPECT_FALSE(state->customNames().contains("MOOD"));
+    document.setSelectedFiles({});
+    EXPECT_TRUE(document.editState()->customNames().isEmpty());
+}
+
 // Text that the model would turn into no value is refused before anything
 // changes, for the selection and for one file alike; "number/total" is one step.
 TEST_F(EditingTest, TypedValuesAreCheckedBeforeAnythingChanges) {

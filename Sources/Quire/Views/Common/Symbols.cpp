@@ -79,6 +79,7 @@ QIcon Symbols::icon(const QString& name) {
         {QStringLiteral("doc.on.clipboard"), {"edit-paste", QStyle::SP_ArrowDown}},
         {QStringLiteral("square.and.arrow.up"), {"document-export", QStyle::SP_ArrowUp}},
         {QStringLiteral("minus.circle"), {"list-remove", QStyle::SP_DialogCancelButton}},
+        // The marks of a value kept as stored and of tags read in part.
         {QStringLiteral("exclamationmark.triangle"), {"dialog-warning", QStyle::SP_MessageBoxWarning}},
     };
     // Drawn characters for symbols that no style offers.

@@ -3,6 +3,7 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/Views/Artwork/ArtworkPanel.h"
 #include "Quire/Views/Common/Symbols.h"
+#include "Quire/Views/Inspector/CustomItemsSection.h"
 #include "Quire/Views/Inspector/FieldRows.h"
 #include "Quire/Views/Inspector/TagFieldEditors.h"
 
@@ -107,12 +108,19 @@ InspectorView::InspectorView(DocumentViewModel* document, QWidget* parent)
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(16);
     column->addWidget(buildHeader());
+    m_readInPart = buildReadInPartNote();
+    m_readInPart->setParent(content);
+    column->addWidget(m_readInPart);
     m_artworkPanel = new ArtworkPanel(document, content);
     column->addWidget(m_artworkPanel);
     auto* tags = new Card(tr("Tags"), content);
     m_tagsCard = tags;
     m_rowsLayout = tags->body();
     column->addWidget(m_tagsCard);
+    auto* others = new Card(tr("Other Fields"), content);
+    m_customItems = new CustomItemsSection(document, others);
+    others->body()->addWidget(m_customItems);
+    column->addWidget(others);
     m_audioCard = buildAudioCard();
     m_audioCard->setParent(content);
     column->addWidget(m_audioCard);
@@ -216,6 +224,24 @@ QWidget* InspectorView::buildHeader() {
     return header;
 }
 
+// Says plainly why saves of a file may be refused, before anyone edits it.
+QWidget* InspectorView::buildReadInPartNote() {
+    auto* note = new QFrame(this);
+    note->setFrameShape(QFrame::StyledPanel);
+    auto* icon = new QLabel(note);
+    icon->setPixmap(Symbols::icon(QStringLiteral("exclamationmark.triangle")).pixmap(16, 16));
+    m_readInPartText = new QLabel(note);
+    m_readInPartText->setWordWrap(true);
+    m_readInPartText->setFont(scaledFont(font(), 0.85));
+    auto* row = new QHBoxLayout(note);
+    row->setContentsMargins(8, 6, 8, 6);
+    row->setSpacing(8);
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addWidget(m_readInPartText, 1);
+    note->hide();
+    return note;
+}
+
 QWidget* InspectorView::buildAudioCard() {
     auto* card = new Card(tr("Audio"), this);
     auto* grid = new QGridLayout;
@@ -243,10 +269,13 @@ QWidget* InspectorView::buildAudioCard() {
 
 void InspectorView::watchEditState() {
     disconnect(m_editStateConnection);
+    disconnect(m_customConnection);
     if (!m_document)
         return;
     m_editStateConnection =
         connect(m_document->editState(), &EditableTagSet::fieldChanged, this, &InspectorView::showField);
+    m_customConnection = connect(m_document->editState(), &EditableTagSet::customItemsChanged, this,
+                                 &InspectorView::showCustomItems);
     showAllFields();
 }
 
@@ -271,6 +300,12 @@ void InspectorView::rebuildRows() {
         m_rowsLayout->addLayout(line);
         m_rows.append(row);
     }
+    QStringList shown;
+    for (const FieldConfig& config : std::as_const(m_layout.fields)) {
+        if (config.field.isCustom())
+            shown.append(config.field.customName());
+    }
+    m_customItems->setShownElsewhere(shown);
     showAllFields();
 }
 
@@ -315,6 +350,21 @@ void InspectorView::refreshSelection() {
     }
     static_cast<MiddleElidedLabel*>(m_title)->setFullText(m_fullTitle);
 
+    const auto readInPart = std::count_if(selected.begin(), selected.end(),
+                                          [](const AudioFile& file) { return file.isReadInPart(); });
+    m_readInPart->setVisible(readInPart > 0);
+    if (selected.size() == 1) {
+        m_readInPartText->setText(tr("Some of this file's tags are damaged and could be read only in part. "
+                                     "Saving it is refused where that would lose the damaged part."));
+    } else if (readInPart == 1) {
+        m_readInPartText->setText(tr("One of the selected files has damaged tags that could be read only in "
+                                     "part. Saving it is refused where that would lose the damaged part."));
+    } else {
+        m_readInPartText->setText(tr("%n of the selected files have damaged tags that could be read only in "
+                                     "part. Saving them is refused where that would lose the damaged part.",
+                                     nullptr, int(readInPart)));
+    }
+
     const std::optional<AudioProperties> properties = m_document->firstSelectedProperties();
     const bool showAudio = selected.size() == 1 && properties.has_value();
     m_audioCard->setVisible(showAudio);
@@ -345,6 +395,23 @@ void InspectorView::showAllFields() {
         for (TagFieldBox* box : row)
             box->showState(m_document->editState());
     }
+    m_customItems->showState(m_document->editState());
+}
+
+void InspectorView::showCustomItems() {
+    if (!m_document)
+        return;
+    for (const QList<TagFieldBox*>& row : std::as_const(m_rows)) {
+        for (TagFieldBox* box : row) {
+            if (box->config().field.isCustom())
+                box->showState(m_document->editState());
+        }
+    }
+    m_customItems->showState(m_document->editState());
+}
+
+QString InspectorView::readInPartNote() const {
+    return m_readInPart->isHidden() ? QString() : m_readInPartText->text();
 }
 
 bool InspectorView::showsPlaceholder() const {
@@ -367,7 +434,7 @@ QString InspectorView::audioValue(const QString& label) const {
     return {};
 }
 
-TagFieldBox* InspectorView::box(TagField field) const {
+TagFieldBox* InspectorView::box(const FieldKey& field) const {
     for (const QList<TagFieldBox*>& row : m_rows) {
         for (TagFieldBox* box : row) {
             if (box->config().field == field)

@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/EditableTagSet.h"
+#include "Quire/Views/Common/Symbols.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -24,6 +25,11 @@ QFont captionFont(const QFont& base) {
     QFont font = base;
     font.setPointSizeF(base.pointSizeF() * 0.85);
     return font;
+}
+
+// A custom item holds any text.
+FieldComponent componentOf(const FieldKey& key) {
+    return key.field() ? component(*key.field()) : FieldComponent::text;
 }
 
 } // namespace
@@ -146,7 +152,16 @@ TagFieldBox::TagFieldBox(DocumentViewModel* document, const FieldConfig& config,
     m_label = new QLabel(config.label, this);
     m_label->setFont(captionFont(font()));
     m_label->setForegroundRole(QPalette::PlaceholderText);
-    layout->addWidget(m_label);
+    m_valueCount = new QLabel(this);
+    m_valueCount->setFont(captionFont(font()));
+    m_valueCount->setForegroundRole(QPalette::PlaceholderText);
+    m_valueCount->hide();
+    auto* caption = new QHBoxLayout;
+    caption->setSpacing(6);
+    caption->addWidget(m_label);
+    caption->addStretch(1);
+    caption->addWidget(m_valueCount);
+    layout->addLayout(caption);
     if (config.field == TagField::comment || config.field == TagField::lyrics) {
         m_multiline = new MultilineTagEditor(this);
         m_multiline->textEdit()->setAccessibleName(config.label);
@@ -158,9 +173,13 @@ TagFieldBox::TagFieldBox(DocumentViewModel* document, const FieldConfig& config,
         m_line->setAccessibleName(config.label);
         m_label->setBuddy(m_line);
         layout->addWidget(m_line);
-        if (component(config.field) == FieldComponent::text) {
+        if (componentOf(config.field) == FieldComponent::text) {
             connect(m_line, &QLineEdit::textEdited, this, &TagFieldBox::commit);
         } else {
+            m_textMark = m_line->addAction(Symbols::icon(QStringLiteral("exclamationmark.triangle")),
+                                           QLineEdit::TrailingPosition);
+            m_textMark->setToolTip(tr("Not a number: kept as stored until you type over it"));
+            m_textMark->setVisible(false);
             // Numbers are checked when the typing is done: "19" on the way to
             // "1973" is no edit. Return, leaving the box or a save commits.
             connect(m_line, &QLineEdit::textEdited, this, [this] { m_pending = true; });
@@ -217,8 +236,30 @@ void TagFieldBox::commit(const QString& text) {
     showState(m_document->editState());
     m_error->setText(edited.error());
     m_error->show();
-    if (m_line)
-        m_line->setToolTip(edited.error());
+    showToolTip();
+}
+
+bool TagFieldBox::marksTextForNumber() const {
+    return m_textMark && m_textMark->isVisible();
+}
+
+QString TagFieldBox::valueCountText() const {
+    return m_valueCount && !m_valueCount->isHidden() ? m_valueCount->text() : QString();
+}
+
+// Why typed text was refused, else what the mark and the value count say.
+void TagFieldBox::showToolTip() {
+    QStringList lines;
+    if (!m_error->isHidden()) {
+        lines.append(m_error->text());
+    } else {
+        if (marksTextForNumber())
+            lines.append(m_textMark->toolTip());
+        if (!valueCountText().isEmpty())
+            lines.append(TagSet::splitValues(text()));
+    }
+    if (QWidget* box = editor(); box != m_checkBox)
+        box->setToolTip(lines.join(u'\n'));
 }
 
 QString TagFieldBox::errorText() const {
@@ -230,9 +271,7 @@ void TagFieldBox::showState(const EditableTagSet* state) {
     if (!state)
         return;
     m_error->hide();
-    if (m_line)
-        m_line->setToolTip({});
-    const TagField field = m_config.field;
+    const FieldKey& field = m_config.field;
     if (m_checkBox) {
         m_checkBox->setChecked(state->compilation());
         m_variesNote->setVisible(state->compilationVaries());
@@ -246,11 +285,18 @@ void TagFieldBox::showState(const EditableTagSet* state) {
         if (m_line->text() != text) {
             const int position = m_line->cursorPosition();
             m_line->setText(text);
-            if (m_line->hasFocus())
-                m_line->setCursorPosition(std::min<int>(position, int(text.size())));
+            // A value longer than the box shows its beginning, not its end, until it is edited.
+            m_line->setCursorPosition(m_line->hasFocus() ? std::min<int>(position, int(text.size())) : 0);
         }
+        if (m_textMark)
+            m_textMark->setVisible(state->holdsTextForNumber(*field.field()));
     } else {
         m_multiline->setPlaceholder(placeholder);
         m_multiline->setText(text);
     }
+    // A comment and lyrics are prose: their "; " does not split them.
+    const qsizetype values = m_line && !text.isEmpty() ? TagSet::splitValues(text).size() : 0;
+    m_valueCount->setText(tr("%n values", nullptr, int(values)));
+    m_valueCount->setVisible(values > 1);
+    showToolTip();
 }

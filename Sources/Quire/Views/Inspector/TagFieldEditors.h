@@ -52,9 +52,11 @@ private:
     bool m_applying = false;
 };
 
-// One field of the tags card: its label over its box, bound to the document. What the user types goes
-// to updateField at once (an emptied box as no value); what the edit state says comes back without
-// moving the cursor or touching text that already matches, so typing is never disturbed.
+// One field or custom item of the inspector: its label over its box, bound to the document. What the
+// user types goes to editField at once (an emptied box as no value; numbers when the typing is done);
+// what the edit state says comes back without moving the cursor or touching text that already matches,
+// so typing is never disturbed. A numeric field holding text that is no number shows it as stored,
+// marked; a value holding several values says how many, and lists them in its tooltip.
 class TagFieldBox : public QWidget {
     Q_OBJECT
 public:
@@ -69,10 +71,15 @@ public:
     void showState(const EditableTagSet* state);
     // Why the last text typed here was refused; empty when it was taken.
     QString errorText() const;
+    // Whether the box is marked as holding text in a numeric field.
+    bool marksTextForNumber() const;
+    // "2 values" beside the label when the value holds several; else empty.
+    QString valueCountText() const;
 
 private:
     void commit(const QString& text);
     void commitPending();
+    void showToolTip();
 
     QPointer<DocumentViewModel> m_document;
     FieldConfig m_config;
@@ -82,5 +89,7 @@ private:
     QCheckBox* m_checkBox = nullptr;
     QLabel* m_variesNote = nullptr;
     QLabel* m_error = nullptr;
-    bool m_pending = false; // a number typed but not yet committed
+    QLabel* m_valueCount = nullptr;
+    QAction* m_textMark = nullptr; // the not-a-number mark inside a numeric box
+    bool m_pending = false;        // a number typed but not yet committed
 };

@@ -367,8 +367,11 @@ void MainWindow::refreshNotices() {
     if (notices.isEmpty())
         return;
     const Notice& notice = notices.first();
-    auto* alert = new QMessageBox(QMessageBox::Warning, tr("Cadenza"),
-                                  tr("Couldn’t Complete the File Operation"), QMessageBox::NoButton, this);
+    // Files read in part were added all the same: no operation failed.
+    const QString heading = notice.kind == Notice::Kind::readInPart
+                                ? tr("Some Tags Could Be Read Only in Part")
+                                : tr("Couldn’t Complete the File Operation");
+    auto* alert = new QMessageBox(QMessageBox::Warning, tr("Cadenza"), heading, QMessageBox::NoButton, this);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
     alert->setInformativeText(notice.text);
