@@ -175,14 +175,24 @@ QStringList TagSet::customNames(const QList<TagSet>& sets) {
 }
 
 QSet<QString> TagSet::customVaries(const QList<TagSet>& sets) {
+    // Compared map by map: the files of a large selection mostly share theirs,
+    // or differ in few items.
     QSet<QString> varying;
-    for (const QString& name : customNames(sets)) {
-        const std::optional<QString> first = sets.first().value(FieldKey::custom(name));
-        for (qsizetype i = 1; i < sets.size(); ++i) {
-            if (sets[i].value(FieldKey::custom(name)) != first) {
-                varying.insert(name);
-                break;
-            }
+    if (sets.isEmpty())
+        return varying;
+    const QMap<QString, QString>& first = sets.first().custom;
+    for (qsizetype i = 1; i < sets.size(); ++i) {
+        const QMap<QString, QString>& other = sets[i].custom;
+        if (other == first)
+            continue;
+        for (auto it = first.constBegin(); it != first.constEnd(); ++it) {
+            const auto found = other.constFind(it.key());
+            if (found == other.constEnd() || *found != *it)
+                varying.insert(it.key());
+        }
+        for (auto it = other.constBegin(); it != other.constEnd(); ++it) {
+            if (!first.contains(it.key()))
+                varying.insert(it.key());
         }
     }
     return varying;

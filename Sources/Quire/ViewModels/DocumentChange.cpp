@@ -13,10 +13,8 @@ void noteDifferences(DocumentChange& change, const AudioFile& old, const AudioFi
             if (now.tags().value(field) != old.tags().value(field))
                 change.fields.insert(field);
         }
-        for (const QString& name : TagSet::customNames({old.tags(), now.tags()})) {
-            if (now.tags().value(FieldKey::custom(name)) != old.tags().value(FieldKey::custom(name)))
-                change.customItems.insert(name);
-        }
+        if (now.tags().custom != old.tags().custom)
+            change.customItems.unite(TagSet::customVaries({old.tags(), now.tags()}));
     }
     if (now.url() != old.url())
         change.renamed.insert(now.id());

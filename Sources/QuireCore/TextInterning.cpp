@@ -1,0 +1,44 @@
+#include "QuireCore/TextInterning.h"
+
+#include <QMutex>
+#include <QSet>
+
+namespace {
+
+class TextTable {
+public:
+    QString intern(const QString& text) {
+        QMutexLocker lock(&m_mutex);
+        if (const auto held = m_texts.constFind(text); held != m_texts.constEnd())
+            return *held;
+        if (m_texts.size() >= m_sweepAt)
+            sweep();
+        m_texts.insert(text);
+        return text;
+    }
+
+private:
+    // Drops the texts no one else holds any more, and waits until the table has
+    // doubled before looking again, so that sweeps cost little per text.
+    void sweep() {
+        for (auto it = m_texts.begin(); it != m_texts.end();) {
+            if (it->isDetached())
+                it = m_texts.erase(it);
+            else
+                ++it;
+        }
+        m_sweepAt = std::max<qsizetype>(1024, 2 * m_texts.size());
+    }
+
+    QMutex m_mutex;
+    QSet<QString> m_texts;
+    qsizetype m_sweepAt = 1024;
+};
+
+} // namespace
+
+QString internText(const QString& text) {
+    // Never destroyed: reads may still run on other threads while the program exits.
+    static TextTable* const table = new TextTable;
+    return table->intern(text);
+}
