@@ -4,6 +4,7 @@
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFontDatabase>
 #include <QPalette>
 
@@ -169,6 +170,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return text.isEmpty() ? QStringLiteral("—") : text;
     }
     case Qt::ToolTipRole: {
+        // A name alone does not say which of two folders' "01 Intro.flac" a row is.
+        if (column == FileColumn::filename)
+            return QDir::toNativeSeparators(file.path());
         const QString text = displayText(file, column);
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
