@@ -76,7 +76,8 @@ TEST_F(FileListTest, CellsShowTheFilesAndADashForMissingValues) {
     const int untagged = rowOf(QStringLiteral("untagged.flac"));
     const AudioFile& file = model()->rows()[tagged];
     EXPECT_EQ(cell(tagged, FileColumn::filename).data().toString(), "tagged.flac");
-    EXPECT_EQ(cell(tagged, FileColumn::filename).data(Qt::ToolTipRole).toString(), file.path()); // where it is
+    EXPECT_EQ(cell(tagged, FileColumn::filename).data(Qt::ToolTipRole).toString(),
+              file.path()); // where it is
     EXPECT_EQ(cell(tagged, FileColumn::title).data().toString(), *file.tags().title);
     EXPECT_EQ(cell(tagged, FileColumn::title).data(Qt::ToolTipRole).toString(), *file.tags().title);
     EXPECT_EQ(cell(tagged, FileColumn::track).data().toString(), *file.tags().trackNumber);
