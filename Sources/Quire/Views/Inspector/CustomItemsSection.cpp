@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/EditableTagSet.h"
+#include "Quire/Views/Common/Fonts.h"
 #include "Quire/Views/Common/Symbols.h"
 #include "Quire/Views/Inspector/TagFieldEditors.h"
 
@@ -13,16 +14,6 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-namespace {
-
-QFont captionFont(const QFont& base) {
-    QFont font = base;
-    font.setPointSizeF(base.pointSizeF() * 0.85);
-    return font;
-}
-
-} // namespace
 
 CustomItemsSection::CustomItemsSection(DocumentViewModel* document, QWidget* parent)
     : QWidget(parent)

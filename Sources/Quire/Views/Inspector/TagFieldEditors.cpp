@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/EditableTagSet.h"
+#include "Quire/Views/Common/Fonts.h"
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QCheckBox>
@@ -19,12 +20,6 @@ bool isHistoryShortcut(QEvent* event) {
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     return key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo);
-}
-
-QFont captionFont(const QFont& base) {
-    QFont font = base;
-    font.setPointSizeF(base.pointSizeF() * 0.85);
-    return font;
 }
 
 // A custom item holds any text.

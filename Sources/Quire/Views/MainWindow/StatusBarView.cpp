@@ -1,6 +1,7 @@
 #include "Quire/Views/MainWindow/StatusBarView.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/Fonts.h"
 #include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
 
@@ -10,14 +11,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-
-namespace {
-QFont captionFont(const QFont& base) {
-    QFont font = base;
-    font.setPointSizeF(base.pointSizeF() * 0.85);
-    return font;
-}
-} // namespace
 
 StatusBarView::StatusBarView(DocumentViewModel* document, QAction* save, QWidget* parent)
     : QWidget(parent)
