@@ -17,13 +17,17 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace DocumentTest;
@@ -307,4 +311,91 @@ TEST(AppearanceTest, DarkPreferenceAppliesAndRestoresThePalette) {
               DesktopAppearance::Scheme::noPreference);
 }
 
+// A settings portal on a private bus, answering Read and announcing changes
+// as the desktop's does; it injects the desktop's preference.
+class SettingsPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    uint colorScheme = 1;
+
+public slots:
+    QDBusVariant Read(const QString& group, const QString& key) {
+        if (group != u"org.freedesktop.appearance" || key != u"color-scheme")
+            return {};
+        // The value comes wrapped in one variant more than the signal carries.
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant(colorScheme))));
+    }
+};
+
+// A session bus of the test's own.
+class PrivateBus {
+public:
+    PrivateBus() {
+        m_daemon.start(
+            QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+            return;
+        const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        m_connection = QDBusConnection::connectToBus(address, QStringLiteral("cadenza-test-bus"));
+    }
+    ~PrivateBus() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("cadenza-test-bus"));
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    bool isConnected() const { return m_connection && m_connection->isConnected(); }
+    QDBusConnection connection() const { return *m_connection; }
+
+private:
+    QProcess m_daemon;
+    std::optional<QDBusConnection> m_connection;
+};
+
+// The preference is read from the portal at start and followed as it changes.
+TEST(AppearanceTest, FollowsTheSettingsPortal) {
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        GTEST_SKIP() << "no dbus-daemon";
+    const PrivateBus bus;
+    ASSERT_TRUE(bus.isConnected());
+    QDBusConnection connection = bus.connection();
+    {
+        // No portal on the bus: no preference, and the style's palette.
+        const DesktopAppearance appearance(connection);
+        EXPECT_EQ(appearance.scheme(), DesktopAppearance::Scheme::noPreference);
+        EXPECT_FALSE(DesktopAppearance::isDark(QApplication::palette()));
+    }
+    SettingsPortal portal;
+    ASSERT_TRUE(connection.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                                          QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(connection.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+
+    DesktopAppearance appearance(connection);
+    EXPECT_EQ(appearance.scheme(), DesktopAppearance::Scheme::dark);
+    EXPECT_TRUE(DesktopAppearance::isDark(QApplication::palette()));
+
+    const auto announce = [&](const QString& key, uint value) {
+        QDBusMessage changed = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                          QStringLiteral("org.freedesktop.portal.Settings"),
+                                                          QStringLiteral("SettingChanged"));
+        changed << QStringLiteral("org.freedesktop.appearance") << key
+                << QVariant::fromValue(QDBusVariant(QVariant(value)));
+        ASSERT_TRUE(connection.send(changed));
+    };
+    QSignalSpy changes(&appearance, &DesktopAppearance::schemeChanged);
+    announce(QStringLiteral("accent-color"), 2); // another setting changes nothing
+    announce(QStringLiteral("color-scheme"), 2);
+    ASSERT_TRUE(changes.wait(5000));
+    EXPECT_EQ(appearance.scheme(), DesktopAppearance::Scheme::light);
+    EXPECT_FALSE(DesktopAppearance::isDark(QApplication::palette()));
+    EXPECT_EQ(changes.count(), 1);
+
+    announce(QStringLiteral("color-scheme"), 1);
+    ASSERT_TRUE(changes.wait(5000));
+    EXPECT_TRUE(appearance.showsDarkPalette());
+}
+
 } // namespace
+
+#include "DesktopTests.moc"
