@@ -100,6 +100,45 @@ void ellipsis(QPainter& painter, const QColor& colour) {
         painter.drawEllipse(QPointF(x, 0.5), 0.075, 0.075);
 }
 
+void magnifier(QPainter& painter, const QColor& colour) {
+    painter.setPen(line(colour, 0.09));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QPointF(0.42, 0.42), 0.22, 0.22);
+    painter.drawLine(QPointF(0.58, 0.58), QPointF(0.8, 0.8));
+}
+
+// Two sheets, one over the other.
+void copies(QPainter& painter, const QColor& colour) {
+    painter.setPen(line(colour, 0.07));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(0.16, 0.14, 0.46, 0.52), 0.06, 0.06);
+    painter.drawRoundedRect(QRectF(0.38, 0.34, 0.46, 0.52), 0.06, 0.06);
+}
+
+void clipboard(QPainter& painter, const QColor& colour) {
+    painter.setPen(line(colour, 0.07));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(0.2, 0.18, 0.6, 0.68), 0.06, 0.06);
+    painter.drawRoundedRect(QRectF(0.36, 0.1, 0.28, 0.14), 0.04, 0.04);
+}
+
+// A tray with an arrow out of it.
+void exportArrow(QPainter& painter, const QColor& colour) {
+    painter.setPen(line(colour, 0.08));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolyline(
+        QPolygonF{QPointF(0.2, 0.56), QPointF(0.2, 0.84), QPointF(0.8, 0.84), QPointF(0.8, 0.56)});
+    painter.drawLine(QPointF(0.5, 0.66), QPointF(0.5, 0.14));
+    painter.drawPolyline(QPolygonF{QPointF(0.34, 0.3), QPointF(0.5, 0.14), QPointF(0.66, 0.3)});
+}
+
+void minusCircle(QPainter& painter, const QColor& colour) {
+    painter.setPen(line(colour, 0.08));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QPointF(0.5, 0.5), 0.34, 0.34);
+    painter.drawLine(QPointF(0.34, 0.5), QPointF(0.66, 0.5));
+}
+
 // Pictures: a frame with a hill and a sun.
 void picture(QPainter& painter, const QColor& colour) {
     painter.setPen(line(colour, 0.07));
@@ -176,20 +215,23 @@ const QHash<QString, Symbol>& symbols() {
         {QStringLiteral("trash"), {names({"edit-delete", "user-trash"}), S::SP_TrashIcon}},
         // The command palette's symbols.
         {QStringLiteral("square.and.arrow.down"), {names({"document-save"}), S::SP_DialogSaveButton}},
-        {QStringLiteral("rectangle.on.rectangle"), {names({"edit-copy"}), S::SP_FileDialogContentsView}},
-        {QStringLiteral("pencil"), {names({"edit-rename"}), S::SP_FileLinkIcon}},
+        {QStringLiteral("rectangle.on.rectangle"), {names({"edit-copy"}), S::SP_CustomBase, copies}},
+        {QStringLiteral("pencil"), {names({"edit-rename"}), S::SP_CustomBase, glyph(QStringLiteral("✎"))}},
         {QStringLiteral("list.number"), {names({"format-list-ordered"}), S::SP_FileDialogListView}},
-        {QStringLiteral("textformat"), {names({"format-text-bold"}), S::SP_FileDialogDetailedView}},
-        {QStringLiteral("textformat.size"), {names({"format-font-size-more"}), S::SP_FileDialogInfoView}},
-        {QStringLiteral("magnifyingglass"), {names({"edit-find"}), S::SP_FileDialogContentsView}},
-        {QStringLiteral("square.and.arrow.up.on.rectangle"), {names({"document-export"}), S::SP_ArrowUp}},
+        {QStringLiteral("textformat"),
+         {names({"format-text-bold"}), S::SP_CustomBase, glyph(QStringLiteral("Aa"))}},
+        {QStringLiteral("textformat.size"),
+         {names({"format-font-size-more"}), S::SP_CustomBase, glyph(QStringLiteral("aA"))}},
+        {QStringLiteral("magnifyingglass"), {names({"edit-find"}), S::SP_CustomBase, magnifier}},
+        {QStringLiteral("square.and.arrow.up.on.rectangle"),
+         {names({"document-export"}), S::SP_CustomBase, exportArrow}},
         {QStringLiteral("xmark.circle.fill"), {names({"edit-clear"}), S::SP_LineEditClearButton}},
         {QStringLiteral("photo"), {names({"image-x-generic"}), S::SP_CustomBase, picture}},
         // The menus' symbols.
-        {QStringLiteral("doc.on.doc"), {names({"edit-copy"}), S::SP_FileDialogContentsView}},
-        {QStringLiteral("doc.on.clipboard"), {names({"edit-paste"}), S::SP_ArrowDown}},
-        {QStringLiteral("square.and.arrow.up"), {names({"document-export"}), S::SP_ArrowUp}},
-        {QStringLiteral("minus.circle"), {names({"list-remove"}), S::SP_DialogCancelButton}},
+        {QStringLiteral("doc.on.doc"), {names({"edit-copy"}), S::SP_CustomBase, copies}},
+        {QStringLiteral("doc.on.clipboard"), {names({"edit-paste"}), S::SP_CustomBase, clipboard}},
+        {QStringLiteral("square.and.arrow.up"), {names({"document-export"}), S::SP_CustomBase, exportArrow}},
+        {QStringLiteral("minus.circle"), {names({"list-remove"}), S::SP_CustomBase, minusCircle}},
         // The marks of a value kept as stored, of tags read in part and of results.
         {QStringLiteral("exclamationmark.triangle"), {names({"dialog-warning"}), S::SP_MessageBoxWarning}},
         {QStringLiteral("checkmark.circle"),
