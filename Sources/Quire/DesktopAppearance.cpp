@@ -35,6 +35,8 @@ DesktopAppearance::DesktopAppearance(const QDBusConnection& bus, QObject* parent
     }
     if (!m_bus.isConnected())
         return;
+    // The slot's argument types are looked up by name: unregistered, the connection would fail quietly.
+    qRegisterMetaType<QDBusVariant>();
     m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
                   SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
     setScheme(readPortal().value_or(Scheme::noPreference));
