@@ -3,6 +3,7 @@
 #include "Quire/AppInfo.h"
 #include "Quire/SoftwareUpdater.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/Alerts.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/MainWindow/AboutDialog.h"
 #include "Quire/Views/MainWindow/MainWindow.h"
@@ -32,6 +33,7 @@ AppDelegate::AppDelegate(SoftwareUpdater* updater, QObject* parent)
     connect(m_updater, &SoftwareUpdater::canCheckForUpdatesChanged, this,
             [this] { m_window->setCanCheckForUpdates(m_updater->canCheckForUpdates()); });
     connect(m_updater, &SoftwareUpdater::checkFinished, this, &AppDelegate::showUpdateResult);
+    m_window->setUpdatesOffered(m_updater->isAvailable());
     m_window->setCanCheckForUpdates(m_updater->canCheckForUpdates());
 }
 
@@ -61,16 +63,14 @@ void AppDelegate::showAbout() {
 }
 
 void AppDelegate::showUpdateResult(const UpdateCheckResult& result) {
-    auto* box = new QMessageBox(m_window.get());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowTitle(tr("Check for Updates"));
-    box->setWindowModality(Qt::WindowModal);
+    const QString title = tr("Check for Updates");
+    QMessageBox* box = nullptr;
     switch (result.kind) {
     case UpdateCheckResult::Kind::newerAvailable: {
-        box->setIcon(QMessageBox::Information);
-        box->setText(tr("A newer version of Cadenza is available."));
-        box->setInformativeText(
-            tr("Version %1 is available; you have %2.").arg(result.latestVersion, AppInfo::shortVersion()));
+        box = Alerts::create(
+            QMessageBox::Information, tr("A newer version of Cadenza is available."),
+            tr("Version %1 is available; you have %2.").arg(result.latestVersion, AppInfo::shortVersion()),
+            m_window.get(), title);
         QPushButton* download = box->addButton(tr("Download"), QMessageBox::AcceptRole);
         box->addButton(tr("Not Now"), QMessageBox::RejectRole);
         const QUrl url = result.downloadUrl;
@@ -81,18 +81,18 @@ void AppDelegate::showUpdateResult(const UpdateCheckResult& result) {
         break;
     }
     case UpdateCheckResult::Kind::upToDate:
-        box->setIcon(QMessageBox::Information);
-        box->setText(tr("Cadenza is up to date."));
-        box->setInformativeText(tr("Version %1 is the newest version.").arg(AppInfo::shortVersion()));
+        box = Alerts::create(QMessageBox::Information, tr("Cadenza is up to date."),
+                             tr("Version %1 is the newest version.").arg(AppInfo::shortVersion()),
+                             m_window.get(), title);
         box->addButton(tr("OK"), QMessageBox::AcceptRole);
         break;
     case UpdateCheckResult::Kind::failed:
-        box->setIcon(QMessageBox::Warning);
-        box->setText(tr("Couldn’t check for updates."));
-        box->setInformativeText(result.error);
+        box = Alerts::create(QMessageBox::Warning, tr("Couldn’t check for updates."), result.error,
+                             m_window.get(), title);
         box->addButton(tr("OK"), QMessageBox::AcceptRole);
         break;
     }
+    box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
 

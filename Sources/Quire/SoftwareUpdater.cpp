@@ -29,8 +29,12 @@ AppcastUpdater::AppcastUpdater(const QUrl& feed, const QString& currentVersion, 
     , m_feed(feed)
     , m_current(QVersionNumber::fromString(currentVersion)) {}
 
+bool AppcastUpdater::isAvailable() const {
+    return m_feed.isValid() && !m_feed.isEmpty();
+}
+
 bool AppcastUpdater::canCheckForUpdates() const {
-    return m_feed.isValid() && !m_feed.isEmpty() && !m_reply;
+    return isAvailable() && !m_reply;
 }
 
 void AppcastUpdater::checkForUpdates() {

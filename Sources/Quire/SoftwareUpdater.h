@@ -17,13 +17,16 @@ struct UpdateCheckResult {
     QString error; // why the check failed
 };
 
-// Checks for newer versions of the program. A check is possible only when a
-// feed is configured and no check is running.
+// Checks for newer versions of the program. On Linux the distribution's
+// package manager updates programs: a build offers its own check only when it
+// is configured with a feed, and a check is possible while none is running.
 class SoftwareUpdater : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
 public:
     using QObject::QObject;
+    // Whether this build has a way to check at all; without one the command is not offered.
+    virtual bool isAvailable() const = 0;
     virtual bool canCheckForUpdates() const = 0;
     // Starts a check in the background; `checkFinished` reports it.
     virtual void checkForUpdates() = 0;
@@ -44,6 +47,7 @@ public:
 
     // An empty feed URL means no feed: no check is possible.
     AppcastUpdater(const QUrl& feed, const QString& currentVersion, QObject* parent = nullptr);
+    bool isAvailable() const override;
     bool canCheckForUpdates() const override;
     void checkForUpdates() override;
 

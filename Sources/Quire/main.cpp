@@ -1,4 +1,5 @@
 #include "Quire/AppDelegate.h"
+#include "Quire/DesktopAppearance.h"
 #include "Quire/SingleInstance.h"
 #include "Quire/ViewModels/Preferences.h"
 #include "Quire/ViewModels/Translations.h"
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
         return 0;
     instance.listen();
 
+    // Before the first window, so that it opens in the desktop's light or dark palette.
+    DesktopAppearance appearance;
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::openRequested, &delegate, &AppDelegate::openFiles);
     QObject::connect(delegate.mainWindow(), &MainWindow::closeAccepted, &app, &QApplication::quit,

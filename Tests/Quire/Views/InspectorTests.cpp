@@ -222,7 +222,7 @@ TEST_F(InspectorTest, LayoutsRelabelAndReorderTheRows) {
                                                {"Key / Notes"},
                                                {"Crate"}}));
     for (QAction* action : inspector()->layoutButton()->menu()->actions())
-        EXPECT_EQ(action->icon().isNull(), action->text() != "DJs") << action->text().toStdString();
+        EXPECT_EQ(action->isChecked(), action->text() == "DJs") << action->text().toStdString();
 }
 
 // The selection's custom items below the layout: shared values, "Multiple values" where the files differ,

@@ -2,6 +2,8 @@
 
 #include "Quire/AppDelegate.h"
 #include "Quire/SoftwareUpdater.h"
+#include "Quire/Views/Commands/CommandRegistry.h"
+#include "Quire/Views/Palette/PaletteCommand.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -113,14 +115,21 @@ TEST(UpdaterTest, ChecksRunAgainstAServedFeed) {
     EXPECT_TRUE(refused.error.contains("could not be reached")) << refused.error;
 }
 
-TEST(UpdaterTest, TheMenuItemNeedsAFeedAndTheResultIsShown) {
+// Programs come from the distribution's packages: a build without a feed
+// offers no check, in the menus or the palette.
+TEST(UpdaterTest, TheCommandNeedsAFeedAndTheResultIsShown) {
     AppDelegate withoutFeed(new AppcastUpdater(QUrl(), QStringLiteral("0.1.0")));
-    EXPECT_FALSE(withoutFeed.mainWindow()->action(Commands::checkForUpdates)->isEnabled());
+    QAction* hidden = withoutFeed.mainWindow()->action(Commands::checkForUpdates);
+    EXPECT_FALSE(hidden->isVisible());
+    EXPECT_FALSE(hidden->isEnabled());
+    for (const PaletteCommand& command : Palette::allCommands(*withoutFeed.mainWindow()->commandRegistry()))
+        EXPECT_NE(command.title, "Check for Updates…");
 
     FeedServer current(feedWith({"0.1.0"}));
     AppDelegate delegate(new AppcastUpdater(current.url(), QStringLiteral("0.1.0")));
     delegate.showMainWindow();
     QAction* checkAction = delegate.mainWindow()->action(Commands::checkForUpdates);
+    EXPECT_TRUE(checkAction->isVisible());
     EXPECT_TRUE(checkAction->isEnabled());
     auto answer = answerNextMessageBox(QStringLiteral("OK"));
     checkAction->trigger();

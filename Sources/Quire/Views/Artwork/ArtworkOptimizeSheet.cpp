@@ -4,6 +4,7 @@
 #include "Quire/Views/Artwork/PictureLoading.h"
 #include "Quire/Views/Common/ProminentButton.h"
 
+#include <QDialogButtonBox>
 #include <QFrame>
 #include <QFutureWatcher>
 #include <QGridLayout>
@@ -104,10 +105,9 @@ ArtworkOptimizeSheet::ArtworkOptimizeSheet(DocumentViewModel* document, int maxD
             m_document->artworkOperations().optimizeArtwork(this->maxDimension(), this->jpegQuality());
         accept();
     });
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cancel);
-    buttons->addWidget(apply);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    buttons->addButton(apply, QDialogButtonBox::AcceptRole);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -120,7 +120,7 @@ ArtworkOptimizeSheet::ArtworkOptimizeSheet(DocumentViewModel* document, int maxD
     layout->addLayout(sizes);
     layout->addWidget(m_caption);
     layout->addStretch(1);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
 
     m_debounce.setSingleShot(true);
     m_debounce.setInterval(120);

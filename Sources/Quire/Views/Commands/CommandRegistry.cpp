@@ -216,7 +216,7 @@ QList<Declaration> declarations() {
          .text = tr("Command Palette…"),
          .shortcut = QKeySequence(Qt::CTRL | Qt::Key_K)},
         {.name = Commands::showAbout, .text = tr("About Cadenza"), .role = QAction::AboutRole},
-        // Enabled by the window while an update check is possible.
+        // Shown by the window only where the build can check, enabled while a check is possible.
         {.name = Commands::checkForUpdates,
          .text = tr("Check for Updates…"),
          .role = QAction::ApplicationSpecificRole},

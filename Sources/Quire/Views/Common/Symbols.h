@@ -6,8 +6,9 @@
 #include <QString>
 
 // Named symbols of the window ("plus", "music.note.list", ...), each mapped
-// to a freedesktop icon-theme name with a style icon (or a drawn glyph) as
-// fallback, so that the window has icons with or without an icon theme.
+// to freedesktop icon-theme names. Without a theme that has one, the symbol is
+// drawn in the palette's text colour, or taken from the style, so that every
+// symbol renders on any desktop, light or dark.
 namespace Symbols {
 QIcon icon(const QString& name);
 // A filled circle of the given diameter, for marks such as unsaved changes.

@@ -141,7 +141,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 
     if (column == FileColumn::modified) {
         if (!file.isModified() && !file.isReadInPart())
-            return {};
+            return role == Qt::AccessibleTextRole ? QVariant(tr("Unchanged")) : QVariant(); // said, not shown
         switch (role) {
         case Qt::DecorationRole:
             // The warning outweighs the dot; the tooltip tells both.
@@ -220,6 +220,9 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
         return tr(info.title);
     if (role == Qt::ToolTipRole && info.column == FileColumn::modified)
         return tr("Unsaved changes");
+    // The mark column has no title to show, but one to say.
+    if (role == Qt::AccessibleTextRole && info.column == FileColumn::modified)
+        return tr("Modified");
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return {};

@@ -2,6 +2,7 @@
 
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/Views/Commands/CommandRegistry.h"
+#include "Quire/Views/Common/Alerts.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/Common/FileDrops.h"
 #include "Quire/Views/FileList/CellEditorDelegate.h"
@@ -17,6 +18,7 @@
 #include <QSettings>
 #include <QToolTip>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -433,18 +435,18 @@ void FileListView::removeSelectedFromList() {
         m_document->removeSelectedFromList();
         return;
     }
-    QMessageBox alert(QMessageBox::Warning, QString(), tr("Remove files with unsaved changes?"),
-                      QMessageBox::NoButton, window());
-    alert.setWindowModality(Qt::WindowModal);
-    alert.setInformativeText(tr("%n of the selected files have unsaved tag changes, which will be discarded. "
-                                "The files on disk aren't touched.",
-                                nullptr, int(modified)));
-    QPushButton* remove = alert.addButton(tr("Remove"), QMessageBox::AcceptRole);
-    QPushButton* cancel = alert.addButton(tr("Cancel"), QMessageBox::RejectRole);
-    alert.setDefaultButton(remove);
-    alert.setEscapeButton(cancel);
-    alert.exec();
-    if (alert.clickedButton() == remove && m_document)
+    const std::unique_ptr<QMessageBox> alert(
+        Alerts::create(QMessageBox::Warning, tr("Remove files with unsaved changes?"),
+                       tr("%n of the selected files have unsaved tag changes, which will be discarded. "
+                          "The files on disk aren't touched.",
+                          nullptr, int(modified)),
+                       this, tr("Remove from List")));
+    QPushButton* remove = alert->addButton(tr("Remove"), QMessageBox::AcceptRole);
+    QPushButton* cancel = alert->addButton(tr("Cancel"), QMessageBox::RejectRole);
+    alert->setDefaultButton(remove);
+    alert->setEscapeButton(cancel);
+    alert->exec();
+    if (alert->clickedButton() == remove && m_document)
         m_document->removeSelectedFromList();
 }
 

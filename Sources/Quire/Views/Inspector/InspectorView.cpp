@@ -7,6 +7,7 @@
 #include "Quire/Views/Inspector/FieldRows.h"
 #include "Quire/Views/Inspector/TagFieldEditors.h"
 
+#include <QActionGroup>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -89,7 +90,10 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(0, 0, 0, 15)); // black at 6 %
         painter.drawRoundedRect(area.translated(0, 1), 8, 8);
-        painter.setBrush(palette().color(QPalette::Base));
+        // On a dark palette a raised surface is lighter than the window, and the boxes on it (in the
+        // field colour) then stand out from it as they do from a light card.
+        const QColor window = palette().color(QPalette::Window);
+        painter.setBrush(window.lightness() < 128 ? window.lighter(130) : palette().color(QPalette::Base));
         painter.drawRoundedRect(area, 8, 8);
     }
 };
@@ -132,6 +136,8 @@ InspectorView::InspectorView(DocumentViewModel* document, QWidget* parent)
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab goes from field to field; the scrolled pane itself is no stop.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
 
     m_stack = new QStackedLayout(this);
     m_stack->addWidget(m_placeholder);
@@ -315,17 +321,19 @@ void InspectorView::refreshLayoutMenu() {
     m_layoutButton->setIcon(Symbols::icon(current.icon));
     QMenu* menu = m_layoutButton->menu();
     // The items are made once: one of them may be what is being chosen right now.
+    // Radio items: the style marks the current one as the desktop's menus do.
     if (menu->isEmpty()) {
+        auto* group = new QActionGroup(menu);
         for (const InspectorLayout& layout : InspectorLayout::allBuiltIns()) {
             QAction* action =
                 menu->addAction(layout.name, this, [this, layout] { setCurrentLayout(layout); });
             action->setData(layout.id);
+            action->setCheckable(true);
+            group->addAction(action);
         }
     }
-    for (QAction* action : menu->actions()) {
-        action->setIcon(action->data().toUuid() == current.id ? Symbols::icon(QStringLiteral("checkmark"))
-                                                              : QIcon());
-    }
+    for (QAction* action : menu->actions())
+        action->setChecked(action->data().toUuid() == current.id);
 }
 
 void InspectorView::refreshSelection() {

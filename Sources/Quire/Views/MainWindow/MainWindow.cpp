@@ -3,6 +3,7 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/Views/Artwork/ArtworkPanel.h"
 #include "Quire/Views/Commands/CommandRegistry.h"
+#include "Quire/Views/Common/Alerts.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     m_fileList->setMinimumWidth(400);
     m_inspectorPane = new InspectorView(document, m_splitter);
     m_inspectorPane->setObjectName(QStringLiteral("inspectorPane"));
+    m_inspectorPane->setAccessibleName(tr("Inspector"));
     m_inspectorPane->setMinimumWidth(280);
     m_inspectorPane->setMaximumWidth(420);
     m_splitter->addWidget(m_fileList);
@@ -145,7 +147,7 @@ void MainWindow::buildMenuBar() {
                        C::pasteArtwork, C::copyArtwork, C::exportArtwork, C::showOptimizeArtworkSheet,
                        C::removeArtwork});
     m_registry->addTo(menuBar()->addMenu(tr("&Help")), {C::showAbout, C::checkForUpdates});
-    action(C::checkForUpdates)->setEnabled(false);
+    setUpdatesOffered(false);
 }
 
 void MainWindow::buildToolbar() {
@@ -180,12 +182,13 @@ void MainWindow::buildToolbar() {
     toolbar->addWidget(m_artworkButton);
     toolbar->addAction(action(Commands::toggleInspector));
 
-    // Every toolbar button is reachable with Tab and named for screen readers.
+    // Every toolbar button is reachable with Tab and named for screen readers; separators and the
+    // spacer are no stops.
     for (QAction* action : toolbar->actions()) {
-        if (QWidget* widget = toolbar->widgetForAction(action)) {
-            widget->setFocusPolicy(Qt::TabFocus);
-            if (widget->accessibleName().isEmpty() && !action->iconText().isEmpty())
-                widget->setAccessibleName(action->iconText());
+        if (auto* button = qobject_cast<QAbstractButton*>(toolbar->widgetForAction(action))) {
+            button->setFocusPolicy(Qt::TabFocus);
+            if (button->accessibleName().isEmpty() && !action->iconText().isEmpty())
+                button->setAccessibleName(action->iconText());
         }
     }
 }
@@ -305,6 +308,10 @@ void MainWindow::showOpenPanel() {
     panel->show();
 }
 
+void MainWindow::setUpdatesOffered(bool offered) {
+    action(Commands::checkForUpdates)->setVisible(offered);
+}
+
 void MainWindow::setCanCheckForUpdates(bool canCheck) {
     action(Commands::checkForUpdates)->setEnabled(canCheck);
 }
@@ -371,10 +378,8 @@ void MainWindow::refreshNotices() {
     const QString heading = notice.kind == Notice::Kind::readInPart
                                 ? tr("Some Tags Could Be Read Only in Part")
                                 : tr("Couldn’t Complete the File Operation");
-    auto* alert = new QMessageBox(QMessageBox::Warning, tr("Cadenza"), heading, QMessageBox::NoButton, this);
+    QMessageBox* alert = Alerts::create(QMessageBox::Warning, heading, notice.text, this);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setInformativeText(notice.text);
     QPushButton* ok = alert->addButton(tr("OK"), QMessageBox::RejectRole);
     alert->setDefaultButton(ok);
     alert->setEscapeButton(ok);

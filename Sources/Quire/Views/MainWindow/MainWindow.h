@@ -55,6 +55,8 @@ public:
     void showOpenPanel();
     // Opens the preferences, or brings them to the front.
     void showPreferences();
+    // Whether "Check for Updates…" is offered at all: only where the build can check.
+    void setUpdatesOffered(bool offered);
     void setCanCheckForUpdates(bool canCheck);
 
 signals:

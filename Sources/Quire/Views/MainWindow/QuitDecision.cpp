@@ -1,9 +1,11 @@
 #include "Quire/Views/MainWindow/QuitDecision.h"
 
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/Views/Common/Alerts.h"
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <memory>
 
 QuitDecision::QuitDecision(DocumentViewModel* document, QWidget* alertParent)
     : QObject(alertParent)
@@ -25,21 +27,19 @@ QuitDecision::Reply QuitDecision::shouldTerminate() {
     if (modified == 0)
         return Reply::now;
 
-    QMessageBox alert(QMessageBox::Warning, tr("Cadenza"), tr("You have unsaved changes."),
-                      QMessageBox::NoButton, m_alertParent);
-    alert.setWindowModality(Qt::WindowModal);
-    alert.setInformativeText(informativeText(modified));
-    QPushButton* save = alert.addButton(tr("Save"), QMessageBox::AcceptRole);
-    QPushButton* discard = alert.addButton(tr("Discard"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = alert.addButton(tr("Cancel"), QMessageBox::RejectRole);
-    alert.setDefaultButton(save);
-    alert.setEscapeButton(cancel);
-    alert.exec();
-    if (alert.clickedButton() == save && m_document) {
+    const std::unique_ptr<QMessageBox> alert(Alerts::create(
+        QMessageBox::Warning, tr("You have unsaved changes."), informativeText(modified), m_alertParent));
+    QPushButton* save = alert->addButton(tr("Save"), QMessageBox::AcceptRole);
+    QPushButton* discard = alert->addButton(tr("Discard"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = alert->addButton(tr("Cancel"), QMessageBox::RejectRole);
+    alert->setDefaultButton(save);
+    alert->setEscapeButton(cancel);
+    alert->exec();
+    if (alert->clickedButton() == save && m_document) {
         saveThenReply();
         return Reply::later;
     }
-    if (alert.clickedButton() == discard)
+    if (alert->clickedButton() == discard)
         return Reply::now;
     return Reply::cancel;
 }

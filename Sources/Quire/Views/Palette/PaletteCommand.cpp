@@ -8,7 +8,8 @@
 QList<PaletteCommand> Palette::allCommands(const CommandRegistry& registry) {
     QList<PaletteCommand> list;
     for (const CommandRegistry::Command& command : registry.commands()) {
-        if (command.keywords.isEmpty())
+        // Hidden commands are not offered here either.
+        if (command.keywords.isEmpty() || !command.action->isVisible())
             continue;
         QAction* action = command.action;
         std::optional<QString> shortcut;

@@ -3,7 +3,9 @@
 #include "Quire/ViewModels/TextTransform.h"
 #include "Quire/Views/Common/FileChooser.h"
 #include "Quire/Views/Common/ProminentButton.h"
+#include "Quire/Views/Common/Symbols.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFrame>
@@ -20,7 +22,7 @@ QFont smallFont(QFont font) {
     return font;
 }
 
-// A field's toggle: its raw value on a rounded background in the accent
+// A field's toggle: its name on a rounded background in the accent
 // colour while chosen, no background otherwise.
 class Chip : public QAbstractButton {
 public:
@@ -181,7 +183,9 @@ Sheet::Sheet(const QString& title, const QString& dismissText, const QString& pr
     , m_title(new QLabel(title, this))
     , m_description(SheetParts::secondaryLabel(QString(), this))
     , m_body(new QVBoxLayout)
-    , m_result(new QLabel(this))
+    , m_resultRow(new QWidget(this))
+    , m_resultIcon(new QLabel(m_resultRow))
+    , m_result(new QLabel(m_resultRow))
     , m_dismiss(new QPushButton(dismissText, this))
     , m_primary(new ProminentButton(primaryText, this)) {
     setWindowTitle(title);
@@ -199,16 +203,20 @@ Sheet::Sheet(const QString& title, const QString& dismissText, const QString& pr
     divider->setFrameShadow(QFrame::Sunken);
     m_body->setSpacing(8);
     m_result->setWordWrap(true);
-    m_result->hide();
+    auto* resultLine = new QHBoxLayout(m_resultRow);
+    resultLine->setContentsMargins(0, 0, 0, 0);
+    resultLine->addWidget(m_resultIcon, 0, Qt::AlignTop);
+    resultLine->addWidget(m_result, 1);
+    m_resultRow->hide();
 
     // Return presses the prominent button wherever the focus is.
     m_primary->setDefault(true);
     m_dismiss->setAutoDefault(false);
     connect(m_dismiss, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_dismiss);
-    buttons->addWidget(m_primary);
+    // By role, so that the style puts them in the desktop's order.
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(m_dismiss, QDialogButtonBox::RejectRole);
+    buttons->addButton(m_primary, QDialogButtonBox::AcceptRole);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -218,8 +226,8 @@ Sheet::Sheet(const QString& title, const QString& dismissText, const QString& pr
     layout->addWidget(divider);
     layout->addLayout(m_body);
     layout->addStretch();
-    layout->addWidget(m_result);
-    layout->addLayout(buttons);
+    layout->addWidget(m_resultRow);
+    layout->addWidget(buttons);
 }
 
 QString Sheet::titleText() const {
@@ -231,7 +239,7 @@ QString Sheet::descriptionText() const {
 }
 
 QString Sheet::resultText() const {
-    return m_result->isHidden() ? QString() : m_result->text();
+    return m_resultRow->isHidden() ? QString() : m_resultMessage;
 }
 
 namespace {
@@ -282,9 +290,26 @@ void Sheet::addSection(const QString& caption, const QList<QWidget*>& widgets) {
 }
 
 void Sheet::showResult(const QString& text, SheetParts::Tone tone) {
-    m_result->setText(text);
+    // The messages lead with a coloured emoji that the desktop's fonts may lack: an icon says it instead.
+    QString shown = text;
+    QString symbol;
+    for (const auto& [mark, name] :
+         {std::pair{QStringLiteral("✅"), QStringLiteral("checkmark.circle")},
+          std::pair{QStringLiteral("⚠️"), QStringLiteral("exclamationmark.triangle")},
+          std::pair{QStringLiteral("⚠"), QStringLiteral("exclamationmark.triangle")}}) {
+        if (shown.startsWith(mark)) {
+            shown = shown.mid(mark.size()).trimmed();
+            symbol = name;
+            break;
+        }
+    }
+    m_resultMessage = text;
+    const int side = m_result->fontMetrics().height();
+    m_resultIcon->setPixmap(symbol.isEmpty() ? QPixmap() : Symbols::icon(symbol).pixmap(side, side));
+    m_resultIcon->setVisible(!symbol.isEmpty());
+    m_result->setText(shown);
     SheetParts::setTone(m_result, tone);
-    m_result->show();
+    m_resultRow->show();
     // What was done stays done: closing the sheet cancels nothing.
     m_dismiss->setText(tr("Close"));
 }
@@ -295,7 +320,7 @@ FieldChips::FieldChips(const QList<FieldKey>& offered, const FieldKeySet& chosen
     , m_fields(offered) {
     auto* layout = new FlowLayout(this);
     for (const FieldKey& field : offered) {
-        auto* chip = new Chip(field.name(), this);
+        auto* chip = new Chip(field.displayName(), this);
         chip->setChecked(chosen.contains(field));
         connect(chip, &QAbstractButton::toggled, this, [this, field](bool on) {
             if (on)

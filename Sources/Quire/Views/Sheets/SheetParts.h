@@ -43,7 +43,7 @@ class Sheet : public QDialog {
 public:
     QString titleText() const;
     QString descriptionText() const;
-    // Empty while no result is shown.
+    // Empty while no result is shown; the message as given, with its status mark.
     QString resultText() const;
     QPushButton* dismissButton() const { return m_dismiss; }
     QPushButton* primaryButton() const { return m_primary; }
@@ -67,14 +67,17 @@ private:
     QLabel* m_title;
     QLabel* m_description;
     QVBoxLayout* m_body;
+    QWidget* m_resultRow;
+    QLabel* m_resultIcon;
     QLabel* m_result;
+    QString m_resultMessage;
     QPushButton* m_dismiss;
     QPushButton* m_primary;
     bool m_focusArranged = false;
 };
 
-// Toggle chips, one per offered field or custom item, labelled with their
-// names (a field's raw value); chosen chips are highlighted. They wrap into as
+// Toggle chips, one per offered field or custom item, labelled with the names
+// users see ("Album Artist", "CATALOGNUMBER"); chosen chips are highlighted. They wrap into as
 // many rows as they need.
 class FieldChips : public QWidget {
     Q_OBJECT
