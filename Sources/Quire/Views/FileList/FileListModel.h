@@ -12,7 +12,8 @@
 
 class DocumentViewModel;
 
-// The document's files as table rows, computed cell by cell on demand.
+// The document's shown files (all of them unless a filter is on) as table
+// rows, computed cell by cell on demand.
 //
 // The model mirrors the document's file list by following its change events:
 // removed files are removed rows, added files inserted rows, a new order is a
@@ -67,7 +68,8 @@ signals:
 
 private:
     void follow(const DocumentChange& change);
-    void apply(const DocumentChange& change);
+    // Brings the rows to `files` by `change`, which turns the rows into them.
+    void apply(const DocumentChange& change, const QList<AudioFile>& files);
     // Catches up with the document after cell editors held the rows still.
     void syncFiles();
     QString displayText(const AudioFile& file, FileColumn column) const;

@@ -12,6 +12,7 @@ class InspectorView;
 class PreferencesWindow;
 class DocumentViewModel;
 class EmptyStateView;
+class FileFilterBar;
 class FileListView;
 class ImportProgressOverlay;
 class QPushButton;
@@ -37,6 +38,7 @@ public:
     QPushButton* toolbarSaveButton() const { return m_saveButton; }
     QToolButton* artworkButton() const { return m_artworkButton; }
     FileListView* fileList() const { return m_fileList; }
+    FileFilterBar* filterBar() const { return m_filterBar; }
     EmptyStateView* emptyState() const { return m_emptyState; }
     StatusBarView* statusBarView() const { return m_statusBar; }
     ImportProgressOverlay* importOverlay() const { return m_importOverlay; }
@@ -72,6 +74,8 @@ private:
     void handleCommand(const QString& name);
     void presentSheet(const QString& command);
     void switchLayout(const QString& layoutName);
+    // F6 and Shift+F6: the filter field, the list and the inspector in turn (the hidden inspector left out).
+    void focusPane(int step);
     void setCommandPaletteShown(bool shown);
     void refreshFiles();
     void refreshUndoState();
@@ -89,6 +93,7 @@ private:
     EmptyStateView* m_emptyState = nullptr;
     QSplitter* m_splitter = nullptr;
     FileListView* m_fileList = nullptr;
+    FileFilterBar* m_filterBar = nullptr;
     InspectorView* m_inspectorPane = nullptr;
     StatusBarView* m_statusBar = nullptr;
     ImportProgressOverlay* m_importOverlay = nullptr;
