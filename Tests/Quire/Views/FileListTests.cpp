@@ -597,6 +597,30 @@ TEST_F(FileListTest, TheFilterShowsMatchingFilesAndTheSelectionKeepsToThem) {
     EXPECT_TRUE(list()->hasFocus());
 }
 
+// A filter that hides every other row of a large list still leaves the rows
+// and the selection as the document has them.
+TEST_F(FileListTest, AFilterOverALargeListKeepsTheSelection) {
+    QList<AudioFile> files;
+    for (int i = 0; i < 1000; ++i) {
+        TagSet tags;
+        tags.artist = i % 2 ? QStringLiteral("Odd") : QStringLiteral("Even");
+        files.append(
+            AudioFile(QUuid::createUuid(),
+                      QUrl::fromLocalFile(QStringLiteral("/m/%1.flac").arg(i, 4, 10, QLatin1Char('0'))),
+                      AudioFormat::flac, std::nullopt, {}, tags, {}));
+    }
+    document.commit(QStringLiteral("Setup"), files, DocumentViewModel::UndoRecord::none);
+    document.setSelectedFiles({files[1].id(), files[2].id(), files[999].id()});
+    document.setFilterText(QStringLiteral("odd"));
+    EXPECT_EQ(model()->rowCount(), 500);
+    EXPECT_EQ(namesOf(model()->rows()), namesOf(document.shownFiles()));
+    EXPECT_EQ(document.selectedFiles(), (QSet<QUuid>{files[1].id(), files[999].id()}));
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2);
+    document.setFilterText({});
+    EXPECT_EQ(model()->rowCount(), 1000);
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2);
+}
+
 // Any column but the file name's can be hidden from the header's menu; the
 // folder column starts hidden; the choice outlives the window.
 TEST_F(FileListTest, ColumnsAreShownAndHiddenFromTheHeaderMenuAndRemembered) {

@@ -40,7 +40,12 @@ FileListModel::FileListModel(DocumentViewModel* document, QObject* parent)
     m_textInNumberFont = m_numericFont;
     m_textInNumberFont.setItalic(true);
     connect(document, &DocumentViewModel::changed, this, &FileListModel::follow);
-    connect(document, &DocumentViewModel::filterChanged, this, [this] { follow({}); });
+    connect(document, &DocumentViewModel::filterChanged, this, [this] {
+        if (m_openEditors > 0)
+            m_needsSync = true;
+        else
+            syncFiles(true);
+    });
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -315,10 +320,10 @@ void FileListModel::follow(const DocumentChange& change) {
         apply(change, m_document->files());
 }
 
-void FileListModel::syncFiles() {
+void FileListModel::syncFiles(bool newFilter) {
     m_needsSync = false;
     const QList<AudioFile> shown = m_document->shownFiles();
-    apply(DocumentChange::between(m_rows, shown), shown);
+    apply(DocumentChange::between(m_rows, shown), shown, newFilter);
 }
 
 // Contiguous runs of rows, first to last.
@@ -334,10 +339,33 @@ static QList<std::pair<int, int>> runsOf(QList<int> rows) {
     return runs;
 }
 
-void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& files) {
+void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& files, bool mayReset) {
     if (change.isEmpty() && m_rows.size() == files.size())
         return;
     emit followingStarted();
+
+    // A new filter text may hide or show every other row of a large list:
+    // thousands of scattered runs cost the view far more than one reset, and
+    // the rows shown are a new list anyway.
+    if (mayReset) {
+        constexpr qsizetype mostRunsFollowed = 200;
+        QList<int> removedRows, addedRows;
+        for (int row = 0; row < m_rows.size(); ++row) {
+            if (change.removed.contains(m_rows[row].id()))
+                removedRows.append(row);
+        }
+        for (int row = 0; row < files.size(); ++row) {
+            if (change.added.contains(files[row].id()))
+                addedRows.append(row);
+        }
+        if (runsOf(removedRows).size() + runsOf(addedRows).size() > mostRunsFollowed) {
+            beginResetModel();
+            m_rows = files;
+            endResetModel();
+            emit followingFinished();
+            return;
+        }
+    }
 
     // Removed rows go first, last run first so that the rows before keep their numbers.
     if (!change.removed.isEmpty()) {
