@@ -59,8 +59,8 @@ void FileFilterBar::refresh() {
     const bool filtering = m_document->isFiltering();
     m_count->setVisible(filtering);
     if (filtering)
-        m_count->setText(tr("%1 of %n files", nullptr, int(m_document->files().size()))
-                             .arg(m_document->shownCount()));
+        m_count->setText(
+            tr("%1 of %n files", nullptr, int(m_document->files().size())).arg(m_document->shownCount()));
 }
 
 bool FileFilterBar::eventFilter(QObject* watched, QEvent* event) {

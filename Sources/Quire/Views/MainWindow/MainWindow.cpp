@@ -259,21 +259,27 @@ void MainWindow::focusPane(int step) {
             current = i;
     }
     const qsizetype count = panes.size();
-    QWidget* pane = panes[current < 0 ? (step > 0 ? 0 : count - 1) : (current + step + count) % count];
-    if (pane == m_filterBar) {
-        m_filterBar->focusField();
-        return;
-    }
-    if (pane == m_fileList) {
-        m_fileList->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    // The inspector's first control that takes the focus by Tab.
-    for (QWidget* next = pane->nextInFocusChain(); next && next != pane; next = next->nextInFocusChain()) {
-        if (pane->isAncestorOf(next) && next->isVisibleTo(pane) && next->isEnabled() &&
-            (next->focusPolicy() & Qt::TabFocus)) {
-            next->setFocus(Qt::TabFocusReason);
+    if (current < 0)
+        current = step > 0 ? count - 1 : 0;
+    // An inspector without a control to take the focus (nothing selected) is passed over.
+    for (qsizetype tried = 1; tried <= count; ++tried) {
+        QWidget* pane = panes[(current + tried * step + count * count) % count];
+        if (pane == m_filterBar) {
+            m_filterBar->focusField();
             return;
+        }
+        if (pane == m_fileList) {
+            m_fileList->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        // The inspector's first control that takes the focus by Tab.
+        for (QWidget* next = pane->nextInFocusChain(); next && next != pane;
+             next = next->nextInFocusChain()) {
+            if (pane->isAncestorOf(next) && next->isVisibleTo(pane) && next->isEnabled() &&
+                (next->focusPolicy() & Qt::TabFocus)) {
+                next->setFocus(Qt::TabFocusReason);
+                return;
+            }
         }
     }
 }
