@@ -132,10 +132,6 @@ qsizetype DocumentViewModel::shownCount() const {
     return isFiltering() ? m_shownFiles.size() : m_files.size();
 }
 
-bool DocumentViewModel::isShown(const QUuid& id) const {
-    return isFiltering() ? m_shownFiles.contains(id) : indexOfFile(id) >= 0;
-}
-
 void DocumentViewModel::setSortOrder(const QList<SortDescriptor>& order) {
     assign(m_sortOrder, order, this, &DocumentViewModel::sortOrderChanged);
 }

@@ -121,7 +121,6 @@ public:
     // In list order; every file while nothing is filtered.
     QList<AudioFile> shownFiles() const;
     qsizetype shownCount() const;
-    bool isShown(const QUuid& id) const;
 
     // --- Collaborators ---
     EditHistory& history() { return m_history; }

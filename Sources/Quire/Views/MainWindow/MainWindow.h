@@ -22,10 +22,11 @@ class QToolButton;
 class QuitDecision;
 class StatusBarView;
 
-// The one working window: the file list with the inspector's pane beside it
-// (or the empty state), the toolbar, the status bar, the import overlay and
-// the save error alert. It builds its menus and toolbar from the command
-// registry and handles the commands posted for the window. The inspector's
+// The one working window: the filter field over the file list with the
+// inspector's pane beside them (or the empty state), the toolbar, the status
+// bar, the import overlay and the save error alert. It builds its menus and
+// toolbar from the command registry and handles the commands posted for the
+// window, moving the focus between those panes for F6. The inspector's
 // visibility is the window's own and is kept in the settings.
 class MainWindow : public QMainWindow {
     Q_OBJECT
