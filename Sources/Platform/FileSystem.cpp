@@ -1,5 +1,5 @@
 #include "Platform/FileSystem.h"
-#include "Platform/IcuText.h"
+#include "Platform/TextFolding.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,9 +14,6 @@
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <system_error>
-#include <unicode/normalizer2.h>
-#include <unicode/uchar.h>
-#include <unicode/unistr.h>
 #include <unistd.h>
 #include <utility>
 
@@ -134,28 +131,6 @@ bool isRegularFileEntry(const FTSENT* entry) {
     return entry->fts_info == FTS_SL && ::stat(entry->fts_accpath, &target) == 0 && S_ISREG(target.st_mode);
 }
 
-// Absent when ICU cannot normalise (missing data), so that failure never makes two paths look alike.
-std::optional<icu::UnicodeString> foldedWithoutMarks(const QString& text) {
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    // Canonical caseless form NFD(fold(NFD(x))), so composed and decomposed spellings fold alike.
-    const icu::UnicodeString source = toIcu(text);
-    icu::UnicodeString folded = nfd->normalize(source, status).foldCase(U_FOLD_CASE_DEFAULT);
-    const icu::UnicodeString decomposed = nfd->normalize(folded, status);
-    icu::UnicodeString result;
-    for (int32_t i = 0; i < decomposed.length();) {
-        const UChar32 c = decomposed.char32At(i);
-        if (u_charType(c) != U_NON_SPACING_MARK)
-            result.append(c);
-        i += U16_LENGTH(c);
-    }
-    if (U_FAILURE(status))
-        return std::nullopt;
-    return result;
-}
-
 } // namespace
 
 DirectoryCheck isDirectory(const QUrl& location) {
@@ -249,7 +224,7 @@ std::optional<qint64> availableSpace(const QUrl& location) {
 }
 
 bool pathsEqualIgnoringCaseAndDiacritics(const QString& a, const QString& b) {
-    const auto foldedA = foldedWithoutMarks(a), foldedB = foldedWithoutMarks(b);
+    const auto foldedA = foldedCaseAndMarks(a), foldedB = foldedCaseAndMarks(b);
     return foldedA && foldedB ? *foldedA == *foldedB : a == b;
 }
 

@@ -196,6 +196,14 @@ CliSession::Status CliSession::select(const CliCommand& command) {
     return Status::ok;
 }
 
+CliSession::Status CliSession::filter(const CliCommand& command) {
+    m_document.setFilterText(command.arguments.join(u' '));
+    if (m_document.shownCount() == 0 && !m_document.files().isEmpty())
+        return nothingToActOn(tr("No loaded file matches “%1”.").arg(m_document.filterText()));
+    m_document.selectAll();
+    return Status::ok;
+}
+
 CliSession::Status CliSession::edit(const FieldKey& field, const QString& text, std::optional<QUuid> file) {
     const Result<bool, QString> edited = m_document.editField(field, text, file);
     if (edited)

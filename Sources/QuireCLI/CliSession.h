@@ -58,6 +58,7 @@ private:
 
     // One handler a command (see CliCommands.cpp for which is which).
     Status select(const CliCommand& command);
+    Status filter(const CliCommand& command);
     Status set(const CliCommand& command);
     Status setFile(const CliCommand& command);
     Status compilation(const CliCommand& command);

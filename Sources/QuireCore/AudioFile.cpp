@@ -115,6 +115,11 @@ const QString& AudioFile::filename() const {
     return d->filename;
 }
 
+QStringView AudioFile::folder() const {
+    const qsizetype slash = d->path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringView(d->path).left(slash + 1) : QStringView(d->path).left(slash);
+}
+
 QString AudioFile::filenameWithoutExtension() const {
     return Platform::lastComponentWithoutExtension(d->url);
 }

@@ -61,6 +61,7 @@ public:
     const QString& path() const;              // the location as a local path
     const QString& filename() const;          // Song.mp3
     QString filenameWithoutExtension() const; // Song
+    QStringView folder() const;               // the path of the folder holding it
 
     // Sort keys of the file table's columns (references: a sort compares them
     // hundreds of thousands of times).

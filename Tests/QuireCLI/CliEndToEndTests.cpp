@@ -225,6 +225,19 @@ TEST_F(CliTest, SelectTakesNamesPathsAndPatternsAndNumberingGoesPerFolder) {
               QStringList({"a.mp3=5", "c.ogg=6"}));
     EXPECT_EQ(selected("'*.flac' '*.ogg'"), QStringList({"b.flac=5", "c.ogg=5"}));
     EXPECT_EQ(selected("'Disc 1/*'"), QStringList({"a.mp3=5", "b.flac=6"}));
+
+    // The editor's filter keeps later commands, "select all" included, to the files it matches.
+    const CliRun filtered = runCli({"--json", "-c", "filter 'folder:\"disc 2\"'", "-c", "select all", "-c",
+                                    "number-tracks --start 7", "-c", "list", folder.path()});
+    ASSERT_EQ(filtered.exitCode, 0) << filtered.err;
+    QStringList numbered;
+    for (const QJsonValue& row :
+         QJsonDocument::fromJson(filtered.out.toUtf8()).array().last()["result"].toArray()) {
+        if (!row["track"].isNull())
+            numbered.append(row["filename"].toString() + u'=' + QString::number(row["track"].toInt()));
+    }
+    EXPECT_EQ(numbered, QStringList({"a.mp3=7", "c.ogg=8"}));
+    EXPECT_EQ(runCli({"-c", "filter nothing-like-this", "-c", "set title X", folder.path()}).exitCode, 1);
 }
 
 TEST_F(CliTest, ADryRunWritesNothingAndPutsRenamedFilesBack) {

@@ -47,6 +47,13 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>Export embedded artwork from all %n shown files to a folder.</source>
+        <translation>
+            <numerusform>Export embedded artwork from all %n shown file to a folder.</numerusform>
+            <numerusform>Export embedded artwork from all %n shown files to a folder.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%n files have artwork.</source>
         <translation>
             <numerusform>%n file have artwork.</numerusform>
@@ -140,6 +147,16 @@
         <translation>
             <numerusform>Remove %n file from list</numerusform>
             <numerusform>Remove %n files from list</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>FileFilterBar</name>
+    <message numerus="yes">
+        <source>%1 of %n files</source>
+        <translation>
+            <numerusform>%1 of %n file</numerusform>
+            <numerusform>%1 of %n files</numerusform>
         </translation>
     </message>
 </context>
@@ -250,6 +267,13 @@
 </context>
 <context>
     <name>StatusBarView</name>
+    <message numerus="yes">
+        <source>%1 of %n files</source>
+        <translation>
+            <numerusform>%1 of %n file</numerusform>
+            <numerusform>%1 of %n files</numerusform>
+        </translation>
+    </message>
     <message numerus="yes">
         <source>%n files selected</source>
         <translation>

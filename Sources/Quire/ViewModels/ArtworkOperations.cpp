@@ -97,8 +97,9 @@ void ArtworkOperations::optimizeArtwork(int maxDimension, double jpegQuality, Co
 void ArtworkOperations::batchImportArtwork(const QUrl& folder, CountCompletion completion) {
     ASSERT_THREAD_OF(m_document);
     QList<std::pair<QUuid, QString>> stems;
-    stems.reserve(m_document.files().size());
-    for (const AudioFile& file : std::as_const(m_document.files()))
+    const QList<AudioFile> shown = m_document.shownFiles();
+    stems.reserve(shown.size());
+    for (const AudioFile& file : shown)
         stems.append({file.id(), Platform::lastComponentWithoutExtension(file.url())});
 
     m_document.work().start([this, folder, stems, completion](const WorkQueue::ProgressReport& report) {
@@ -154,7 +155,7 @@ void ArtworkOperations::batchImportArtwork(const QUrl& folder, CountCompletion c
 
 void ArtworkOperations::batchExportAllArtwork(const QUrl& folder, CountCompletion completion) {
     ASSERT_THREAD_OF(m_document);
-    exportArtwork(m_document.files(), folder, std::move(completion));
+    exportArtwork(m_document.shownFiles(), folder, std::move(completion));
 }
 
 void ArtworkOperations::exportSelectedArtwork(const QUrl& folder, CountCompletion completion) {

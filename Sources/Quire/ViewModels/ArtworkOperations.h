@@ -29,10 +29,10 @@ public:
     void removeArtwork();
     // Optimisation leaves alone a file whose pictures changed while it ran.
     void optimizeArtwork(int maxDimension, double jpegQuality, Completion completion = {});
-    // Gives each loaded file the picture in `folder` (or below it) named like the file; the count is of
+    // Gives each shown file the picture in `folder` (or below it) named like the file; the count is of
     // files given artwork.
     void batchImportArtwork(const QUrl& folder, CountCompletion completion = {});
-    // Write every picture of every loaded file, or of the selected files, into `folder`; the count is
+    // Write every picture of every shown file, or of the selected files, into `folder`; the count is
     // of pictures written.
     void batchExportAllArtwork(const QUrl& folder, CountCompletion completion = {});
     void exportSelectedArtwork(const QUrl& folder, CountCompletion completion = {});

@@ -156,9 +156,9 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
                                names.join(u'\n'),
                            paths);
         }
-        if (!m_files.isEmpty()) {
-            if (m_selectedFiles.isEmpty())
-                setSelectedFiles({m_files.first().id()});
+        if (m_selectedFiles.isEmpty()) {
+            if (const QList<AudioFile> shown = shownFiles(); !shown.isEmpty())
+                setSelectedFiles({shown.first().id()});
         }
         const QList<QUrl> queued = std::exchange(m_queuedImports, {});
         if (!queued.isEmpty())

@@ -13,14 +13,18 @@ template <typename T> int threeWay(const T& a, const T& b) {
 // numbers by value: "abba", "Élan", "track 2", "track 10", "Zappa". The C
 // locale (minimal systems, containers) orders by character code; English
 // follows the language-neutral order instead.
-int threeWay(const QString& a, const QString& b) {
+const QCollator& collator() {
     thread_local const QCollator collator = [] {
         QCollator made(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
         made.setCaseSensitivity(Qt::CaseInsensitive);
         made.setNumericMode(true);
         return made;
     }();
-    return collator.compare(a, b);
+    return collator;
+}
+
+int threeWay(const QString& a, const QString& b) {
+    return collator().compare(a, b);
 }
 
 // Numbers by value; a side's tracks ("A1", "A2", "B1") by their text, after the numbers.
@@ -74,6 +78,9 @@ int SortDescriptor::compare(const AudioFile& a, const AudioFile& b) const {
         break;
     case SortKey::sampleRate:
         order = threeWay(a.sortSampleRate(), b.sortSampleRate());
+        break;
+    case SortKey::folder:
+        order = collator().compare(a.folder(), b.folder());
         break;
     case SortKey::field:
         if (field)

@@ -32,7 +32,19 @@ struct WorkProgress {
 
 // The sortable columns of the file table, each with its key on AudioFile;
 // `field` is any other field or custom item shown as a column, by its text.
-enum class SortKey { filename, title, artist, album, track, duration, format, bitrate, sampleRate, field };
+enum class SortKey {
+    filename,
+    title,
+    artist,
+    album,
+    track,
+    duration,
+    format,
+    bitrate,
+    sampleRate,
+    folder,
+    field
+};
 
 struct SortDescriptor {
     SortKey key = SortKey::filename;

@@ -45,6 +45,15 @@ bool DocumentViewModel::commit(const QString& description, QList<AudioFile> file
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
     m_files = std::move(files);
+    if (isFiltering()) {
+        m_shownFiles.subtract(change.removed);
+        for (const AudioFile& file : std::as_const(m_files)) {
+            const QUuid id = file.id();
+            if ((change.added.contains(id) || change.changed.contains(id)) && !m_shownFiles.contains(id) &&
+                m_filter.matches(file))
+                m_shownFiles.insert(id);
+        }
+    }
     // Whatever changed the tags of a selected file (an edit, a batch operation, a paste, an undo), the edit
     // state is refilled so that the inspector and the command line show the files as they are.
     const auto selects = [this](const QSet<QUuid>& ids) {
@@ -70,7 +79,10 @@ bool DocumentViewModel::commitSelected(const QString& description,
 
 void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
     ASSERT_GUI_THREAD();
-    if (!assign(m_selectedFiles, ids, this, &DocumentViewModel::selectedFilesChanged))
+    QSet<QUuid> shown = ids;
+    if (isFiltering())
+        shown.intersect(m_shownFiles);
+    if (!assign(m_selectedFiles, shown, this, &DocumentViewModel::selectedFilesChanged))
         return;
     m_history.endMerge();
     EditableTagSet* previous = m_editState;
@@ -79,6 +91,45 @@ void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
     emit editStateChanged();
     if (previous)
         previous->deleteLater();
+}
+
+void DocumentViewModel::selectAll() {
+    QSet<QUuid> ids;
+    for (const AudioFile& file : shownFiles())
+        ids.insert(file.id());
+    setSelectedFiles(ids);
+}
+
+void DocumentViewModel::setFilterText(const QString& text) {
+    ASSERT_GUI_THREAD();
+    if (text == m_filter.text())
+        return;
+    m_filter = FileFilter(text);
+    m_shownFiles.clear();
+    if (isFiltering()) {
+        for (const AudioFile& file : std::as_const(m_files)) {
+            if (m_filter.matches(file))
+                m_shownFiles.insert(file.id());
+        }
+    }
+    setSelectedFiles(m_selectedFiles);
+    emit filterChanged();
+}
+
+QList<AudioFile> DocumentViewModel::shownFiles() const {
+    if (!isFiltering())
+        return m_files;
+    QList<AudioFile> shown;
+    shown.reserve(m_shownFiles.size());
+    for (const AudioFile& file : m_files) {
+        if (m_shownFiles.contains(file.id()))
+            shown.append(file);
+    }
+    return shown;
+}
+
+qsizetype DocumentViewModel::shownCount() const {
+    return isFiltering() ? m_shownFiles.size() : m_files.size();
 }
 
 void DocumentViewModel::setSortOrder(const QList<SortDescriptor>& order) {
@@ -132,8 +183,9 @@ std::optional<AudioProperties> DocumentViewModel::firstSelectedProperties() cons
 }
 
 qsizetype DocumentViewModel::filesWithArtworkCount() const {
-    return std::count_if(m_files.begin(), m_files.end(),
-                         [](const AudioFile& file) { return !file.artwork().isEmpty(); });
+    return std::count_if(m_files.begin(), m_files.end(), [this](const AudioFile& file) {
+        return !file.artwork().isEmpty() && (!isFiltering() || m_shownFiles.contains(file.id()));
+    });
 }
 
 qsizetype DocumentViewModel::indexOfFile(const QUuid& id) const {

@@ -5,6 +5,7 @@
 #include "Quire/ViewModels/DocumentTypes.h"
 #include "Quire/ViewModels/EditHistory.h"
 #include "Quire/ViewModels/EditableTagSet.h"
+#include "Quire/ViewModels/FileFilter.h"
 #include "Quire/ViewModels/NoticeQueue.h"
 #include "Quire/ViewModels/TagClipboardModel.h"
 #include "Quire/ViewModels/TagOperations.h"
@@ -75,6 +76,7 @@ class DocumentViewModel : public QObject {
     Q_PROPERTY(SaveProgress saveProgress READ saveProgress NOTIFY saveProgressChanged)
     Q_PROPERTY(EditableTagSet* editState READ editState NOTIFY editStateChanged)
     Q_PROPERTY(bool isMovingFiles READ isMovingFiles NOTIFY isMovingFilesChanged)
+    Q_PROPERTY(QString filterText READ filterText WRITE setFilterText NOTIFY filterChanged)
 
 public:
     using Completion = std::function<void()>;
@@ -88,8 +90,10 @@ public:
     const QList<AudioFile>& files() const { return m_files; }
     const QSet<QUuid>& selectedFiles() const { return m_selectedFiles; }
     // Runs the selection hook: a different selection rebuilds the edit state
-    // and ends any running merge of edits.
+    // and ends any running merge of edits. Hidden files are left out.
     void setSelectedFiles(const QSet<QUuid>& ids);
+    // Selects every shown file.
+    void selectAll();
     const QList<SortDescriptor>& sortOrder() const { return m_sortOrder; }
     void setSortOrder(const QList<SortDescriptor>& order);
     bool isLoading() const { return m_isLoading; }
@@ -99,6 +103,24 @@ public:
     EditableTagSet* editState() const { return m_editState; }
     // Whether moves of files for an undo, a redo or a rename run.
     bool isMovingFiles() const { return m_isMovingFiles; }
+
+    // --- The filter of the list ---
+    // The list shows the files the filter matches (FileFilter), and whatever
+    // acts on "the files" acts on those: the selection never holds a hidden
+    // file, so the batch operations, the tag clipboard and removal reach shown
+    // files only, and an operation on all files (find and replace in every
+    // file, batch artwork) takes the shown ones. Saving all changes saves
+    // hidden files too. A new text shows exactly the files it matches and
+    // drops the others from the selection. Until the text changes again, files
+    // that come to match (imported or changed) are shown as well, but a shown
+    // file that stops matching after an edit stays shown, so that rows do not
+    // vanish while the user works on them.
+    const QString& filterText() const { return m_filter.text(); }
+    void setFilterText(const QString& text);
+    bool isFiltering() const { return !m_filter.isEmpty(); }
+    // In list order; every file while nothing is filtered.
+    QList<AudioFile> shownFiles() const;
+    qsizetype shownCount() const;
 
     // --- Collaborators ---
     EditHistory& history() { return m_history; }
@@ -118,6 +140,7 @@ public:
     QList<AudioFile> selectedAudioFiles() const;
     qsizetype modifiedCount() const;
     std::optional<AudioProperties> firstSelectedProperties() const;
+    // Of the shown files.
     qsizetype filesWithArtworkCount() const;
 
     // --- Services (tests inject readers and writers that fail or block) ---
@@ -219,6 +242,8 @@ signals:
     void aboutToSave();
     void editStateChanged();
     void isMovingFilesChanged();
+    // The filter's text changed, and with it the shown files (and maybe the selection, announced before).
+    void filterChanged();
 
 private:
     // Puts `files` in place and tells the views; commit()'s last step, and the import's for the files it
@@ -258,6 +283,8 @@ private:
 
     QList<AudioFile> m_files;
     QSet<QUuid> m_selectedFiles;
+    FileFilter m_filter;
+    QSet<QUuid> m_shownFiles; // while filtering
     QList<SortDescriptor> m_sortOrder{SortDescriptor{SortKey::filename, true}};
     bool m_isLoading = false;
     ImportProgress m_importProgress;

@@ -106,7 +106,7 @@ void TagOperations::numberTracks(qint64 start, TrackTotals totals, bool perFolde
 int TagOperations::findAndReplace(const QString& search, const QString& replacement, bool useRegex,
                                   bool wholeWord, const QList<FieldKey>& fields, bool allFiles) {
     ASSERT_THREAD_OF(m_document);
-    const QList<AudioFile> targets = allFiles ? m_document.files() : m_document.selectedAudioFiles();
+    const QList<AudioFile> targets = allFiles ? m_document.shownFiles() : m_document.selectedAudioFiles();
     if (targets.isEmpty())
         return 0;
     QSet<QUuid> targetIds;
@@ -154,7 +154,7 @@ int TagOperations::findAndReplace(const QString& search, const QString& replacem
 int TagOperations::countFindMatches(const QString& search, bool useRegex, bool wholeWord,
                                     const QList<FieldKey>& fields, bool allFiles) const {
     ASSERT_THREAD_OF(m_document);
-    const QList<AudioFile> targets = allFiles ? m_document.files() : m_document.selectedAudioFiles();
+    const QList<AudioFile> targets = allFiles ? m_document.shownFiles() : m_document.selectedAudioFiles();
     if (targets.isEmpty())
         return 0;
     return countMatches(targets, TextSearch(search, useRegex, wholeWord), fields).value_or(0);

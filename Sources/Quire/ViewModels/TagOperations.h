@@ -56,7 +56,8 @@ public:
     // Stores the plan's numbers and totals; one undo step.
     void numberTracks(qint64 start, TrackTotals totals, bool perFolder = false);
 
-    // Both act on each value of a field that holds several, and return 0 and
+    // Both act on each value of a field that holds several, on the selected
+    // files or (allFiles) on every shown file, and return 0 and
     // change nothing when there is no target file; an expression that does not
     // compile, or takes too long, matches nothing.
     int findAndReplace(const QString& search, const QString& replacement, bool useRegex, bool wholeWord,

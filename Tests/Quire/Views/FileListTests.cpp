@@ -1,15 +1,20 @@
 #include "WidgetTestSupport.h"
 
 #include "Quire/Views/FileList/CellEditorDelegate.h"
+#include "Quire/Views/FileList/FileFilterBar.h"
 #include "Quire/Views/FileList/FileListModel.h"
 #include "Quire/Views/FileList/FileListView.h"
+#include "Quire/Views/MainWindow/StatusBarView.h"
 #include "Quire/Views/Sheets/TrackNumberingSheet.h"
 
 #include <QSettings>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -295,7 +300,7 @@ TEST_F(FileListTest, ExtraColumnsShowSortAndEditAnyFieldOrCustomItem) {
             texts.append(action->text());
         EXPECT_TRUE(texts.contains("CATALOGNUMBER"));
         EXPECT_TRUE(texts.contains(FieldKey(TagField::composer).displayName()));
-        EXPECT_FALSE(texts.contains(FieldKey(TagField::title).displayName())); // a fixed column
+        EXPECT_EQ(texts.count(FieldKey(TagField::title).displayName()), 1); // a fixed column's entry only
     }
     document.setSelectedFiles({ids()[0]});
     ASSERT_TRUE(toggle(QStringLiteral("CATALOGNUMBER")));
@@ -542,6 +547,166 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
     document.setSelectedFiles({});
     menu.reset(list()->createContextMenu(QPoint(5, list()->viewport()->height() - 5)));
     EXPECT_FALSE(actionNamed(menu.get(), "Remove from List")->isEnabled());
+}
+
+// The filter field shows the matching files only; Ctrl+A and what acts on
+// the selection then reach those alone, and Escape shows every file again.
+TEST_F(FileListTest, TheFilterShowsMatchingFilesAndTheSelectionKeepsToThem) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    ASSERT_TRUE(document.editField(TagField::artist, QStringLiteral("Sigur Rós"), ids()[0]).ok());
+    ASSERT_TRUE(document.editField(TagField::artist, QStringLiteral("Sigur Ros Tribute"), ids()[2]).ok());
+    const QUuid hidden = ids()[1];
+    const TagSet hiddenTags = fileWithId(hidden).tags();
+    FileFilterBar* bar = window->filterBar();
+    EXPECT_EQ(bar->countText(), "");
+
+    QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(bar->field()->hasFocus());
+    QTest::keyClicks(bar->field(), QStringLiteral("artist:ROS"));
+    EXPECT_EQ(namesOf(model()->rows()), (QStringList{"a.flac", "c.flac"}));
+    EXPECT_EQ(bar->countText(), "2 of 3 files");
+    EXPECT_FALSE(document.selectedFiles().contains(hidden));
+
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(document.selectedFiles(), (QSet<QUuid>{ids()[0], ids()[2]}));
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2);
+    EXPECT_EQ(window->statusBarView()->countText(), "2 files selected");
+    ASSERT_TRUE(document.editField(TagField::genre, QStringLiteral("Post-Rock")).ok());
+    EXPECT_EQ(fileWithId(hidden).tags(), hiddenTags);
+    // The Edit menu's Select All does the same from anywhere.
+    document.setSelectedFiles({});
+    bar->field()->setFocus();
+    window->action(Commands::selectAll)->trigger();
+    EXPECT_EQ(document.selectedFiles().size(), 2);
+
+    // An edited row that stops matching stays until the text changes.
+    ASSERT_TRUE(document.editField(TagField::artist, QStringLiteral("Someone"), ids()[2]).ok());
+    EXPECT_EQ(model()->rowCount(), 2);
+    document.setSelectedFiles({});
+    EXPECT_EQ(window->statusBarView()->countText(), "2 of 3 files");
+    QTest::keyClick(bar->field(), Qt::Key_Space);
+    EXPECT_EQ(namesOf(model()->rows()), QStringList{"a.flac"});
+
+    QTest::keyClick(bar->field(), Qt::Key_Escape);
+    EXPECT_EQ(bar->field()->text(), "");
+    EXPECT_EQ(model()->rowCount(), 3);
+    EXPECT_EQ(bar->countText(), "");
+    EXPECT_EQ(window->statusBarView()->countText(), "3 files");
+    QTest::keyClick(bar->field(), Qt::Key_Escape); // once empty, back to the list
+    EXPECT_TRUE(list()->hasFocus());
+}
+
+// A filter that hides every other row of a large list still leaves the rows
+// and the selection as the document has them.
+TEST_F(FileListTest, AFilterOverALargeListKeepsTheSelection) {
+    QList<AudioFile> files;
+    for (int i = 0; i < 1000; ++i) {
+        TagSet tags;
+        tags.artist = i % 2 ? QStringLiteral("Odd") : QStringLiteral("Even");
+        files.append(
+            AudioFile(QUuid::createUuid(),
+                      QUrl::fromLocalFile(QStringLiteral("/m/%1.flac").arg(i, 4, 10, QLatin1Char('0'))),
+                      AudioFormat::flac, std::nullopt, {}, tags, {}));
+    }
+    document.commit(QStringLiteral("Setup"), files, DocumentViewModel::UndoRecord::none);
+    document.setSelectedFiles({files[1].id(), files[2].id(), files[999].id()});
+    document.setFilterText(QStringLiteral("odd"));
+    EXPECT_EQ(model()->rowCount(), 500);
+    EXPECT_EQ(namesOf(model()->rows()), namesOf(document.shownFiles()));
+    EXPECT_EQ(document.selectedFiles(), (QSet<QUuid>{files[1].id(), files[999].id()}));
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2);
+    document.setFilterText({});
+    EXPECT_EQ(model()->rowCount(), 1000);
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2);
+}
+
+// Any column but the file name's can be hidden from the header's menu; the
+// folder column starts hidden; the choice outlives the window.
+TEST_F(FileListTest, ColumnsAreShownAndHiddenFromTheHeaderMenuAndRemembered) {
+    load({QStringLiteral("Disc 1/a.flac")});
+    const auto entry = [this](QMenu* menu, const QString& text) -> QAction* {
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        return nullptr;
+    };
+    const int folder = column(FileColumn::folder);
+    EXPECT_TRUE(list()->horizontalHeader()->isSectionHidden(folder));
+    {
+        std::unique_ptr<QMenu> menu(list()->createHeaderMenu());
+        QAction* name = entry(menu.get(), "Filename");
+        ASSERT_NE(name, nullptr);
+        EXPECT_TRUE(name->isChecked());
+        EXPECT_FALSE(name->isEnabled());
+        ASSERT_NE(entry(menu.get(), "Folder"), nullptr);
+        EXPECT_FALSE(entry(menu.get(), "Folder")->isChecked());
+        EXPECT_TRUE(entry(menu.get(), "Track Number")->isChecked());
+        entry(menu.get(), "Folder")->trigger();
+        entry(menu.get(), "Bitrate")->trigger();
+    }
+    EXPECT_FALSE(list()->horizontalHeader()->isSectionHidden(folder));
+    EXPECT_GT(list()->horizontalHeader()->sectionSize(folder), 0);
+    EXPECT_TRUE(list()->horizontalHeader()->isSectionHidden(column(FileColumn::bitrate)));
+    const QString path = QFileInfo(library.path(QStringLiteral("Disc 1/a.flac"))).path();
+    EXPECT_EQ(cell(0, FileColumn::folder).data(Qt::ToolTipRole).toString(), path);
+    const QString shown = cell(0, FileColumn::folder).data().toString();
+    EXPECT_TRUE(shown == path || (shown.startsWith("~/") && path.endsWith(shown.mid(1))))
+        << shown.toStdString();
+    list()->setColumnShown(FileColumn::filename, false);
+    EXPECT_FALSE(list()->horizontalHeader()->isSectionHidden(column(FileColumn::filename)));
+
+    window = std::make_unique<MainWindow>(&document, &commands);
+    EXPECT_FALSE(list()->horizontalHeader()->isSectionHidden(folder));
+    EXPECT_TRUE(list()->horizontalHeader()->isSectionHidden(column(FileColumn::bitrate)));
+    EXPECT_TRUE(list()->isColumnShown(FileColumn::title));
+}
+
+// Saving, renaming and undoing change rows in place: the list keeps where it
+// was scrolled to and what was selected.
+TEST_F(FileListTest, SaveRenameAndUndoKeepTheScrollPositionAndSelection) {
+    QStringList names;
+    for (int i = 0; i < 60; ++i)
+        names.append(QStringLiteral("%1.flac").arg(i, 2, 10, QLatin1Char('0')));
+    load(names);
+    window->resize(1000, 600);
+    QCoreApplication::processEvents();
+    document.setSelectedFiles({ids()[40], ids()[41]});
+    list()->scrollTo(cell(41, FileColumn::title), QAbstractItemView::PositionAtCenter);
+    QCoreApplication::processEvents();
+    const int scrolled = list()->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    const auto selectedRows = [this] {
+        QList<int> rows;
+        for (const QModelIndex& index : list()->selectionModel()->selectedRows())
+            rows.append(index.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    ASSERT_EQ(selectedRows(), (QList<int>{40, 41}));
+
+    list()->setFocus();
+    ASSERT_TRUE(document.editField(TagField::genre, QStringLiteral("Ambient")).ok());
+    QTest::keyClick(list(), Qt::Key_S, Qt::ControlModifier);
+    waitForSave(document);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(document.modifiedCount(), 0);
+    EXPECT_EQ(list()->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(selectedRows(), (QList<int>{40, 41}));
+
+    // A rename that keeps the file in place in the order.
+    ASSERT_TRUE(model()->setData(cell(40, FileColumn::filename), QStringLiteral("40b"), Qt::EditRole));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list()->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(selectedRows(), (QList<int>{40, 41}));
+    ASSERT_TRUE(document.editField(TagField::genre, QStringLiteral("Drone")).ok());
+    ASSERT_TRUE(undoAndWait(document));
+    ASSERT_TRUE(undoAndWait(document));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(document.files()[40].filename(), "40.flac");
+    EXPECT_EQ(list()->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(selectedRows(), (QList<int>{40, 41}));
 }
 
 TEST_F(FileListTest, RemovingModifiedFilesAsksFirst) {

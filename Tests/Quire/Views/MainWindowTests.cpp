@@ -1,5 +1,7 @@
 #include "WidgetTestSupport.h"
 
+#include "Quire/Views/Commands/CommandRegistry.h"
+#include "Quire/Views/FileList/FileFilterBar.h"
 #include "Quire/Views/FileList/FileListView.h"
 #include "Quire/Views/Inspector/InspectorView.h"
 #include "Quire/Views/MainWindow/EmptyStateView.h"
@@ -10,6 +12,7 @@
 #include "Quire/Views/Sheets/RenameFromPatternSheet.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -289,6 +292,67 @@ TEST_F(MainWindowTest, MenuBarOffersTheBatchAndArtworkCommandsByKeyboard) {
     QTRY_VERIFY(qobject_cast<RenameFromPatternSheet*>(window->currentSheet()));
     EXPECT_EQ(qobject_cast<RenameFromPatternSheet*>(window->currentSheet())->descriptionText(),
               "Rename 1 selected file using tokens. Applies to the actual files on disk.");
+}
+
+// Every command is in the menu bar, with its shortcut.
+TEST_F(MainWindowTest, EveryCommandIsInTheMenuBar) {
+    QSet<const QAction*> inMenus;
+    const std::function<void(const QMenu*)> collect = [&](const QMenu* menu) {
+        for (const QAction* action : menu->actions()) {
+            inMenus.insert(action);
+            if (action->menu())
+                collect(action->menu());
+        }
+    };
+    for (const QAction* title : window->menuBar()->actions())
+        collect(title->menu());
+    for (const CommandRegistry::Command& command : window->commandRegistry()->commands())
+        EXPECT_TRUE(inMenus.contains(command.action)) << command.name.toStdString();
+    EXPECT_EQ(window->action(Commands::focusNextPane)->shortcut(), QKeySequence(Qt::Key_F6));
+    EXPECT_EQ(window->action(Commands::selectAll)->shortcut(), QKeySequence(QKeySequence::SelectAll));
+}
+
+// Tab leaves the list with its selection whole; F6 and Shift+F6 go round the
+// filter field, the list and the inspector.
+TEST_F(MainWindowTest, TabLeavesTheListAndF6GoesRoundThePanes) {
+    load({QStringLiteral("a.flac"), QStringLiteral("b.flac"), QStringLiteral("c.flac")});
+    window->activateWindow();
+    document.setSelectedFiles({ids()[0], ids()[2]});
+    list()->setFocus();
+    ASSERT_TRUE(list()->hasFocus());
+    QTest::keyClick(list(), Qt::Key_Tab);
+    EXPECT_FALSE(list()->hasFocus());
+    EXPECT_EQ(document.selectedFiles(), (QSet<QUuid>{ids()[0], ids()[2]}));
+    EXPECT_EQ(list()->selectionModel()->selectedRows().size(), 2);
+
+    QLineEdit* filter = window->filterBar()->field();
+    const auto focusedPane = [&]() -> QString {
+        QWidget* focused = QApplication::focusWidget();
+        if (focused == filter)
+            return "filter";
+        if (focused == list())
+            return "list";
+        if (focused && window->inspectorPane()->isAncestorOf(focused))
+            return "inspector";
+        return "elsewhere";
+    };
+    list()->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+        visited.append(focusedPane());
+    }
+    EXPECT_EQ(visited, (QStringList{"inspector", "filter", "list"}));
+    QTest::keyClick(list(), Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(focusedPane(), "filter");
+    EXPECT_EQ(document.selectedFiles().size(), 2);
+
+    // Without the inspector, the two others alternate.
+    window->setInspectorShown(false);
+    QTest::keyClick(filter, Qt::Key_F6);
+    EXPECT_EQ(focusedPane(), "list");
+    QTest::keyClick(list(), Qt::Key_F6);
+    EXPECT_EQ(focusedPane(), "filter");
 }
 
 // The inspector's visibility and layout and the columns' widths are the

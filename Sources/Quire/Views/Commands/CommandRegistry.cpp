@@ -20,7 +20,7 @@ QString tr(const char* text) {
 
 // What the enabled rules read, taken from the document once per change.
 struct CommandFacts {
-    bool hasFiles = false;
+    bool hasFiles = false; // shown
     bool hasSelection = false;
     bool selectionHasArtwork = false;
     bool selectionSharesArtwork = false; // what the inspector shows, copies and exports
@@ -38,7 +38,7 @@ using Facts = CommandFacts;
 
 Facts factsOf(const DocumentViewModel& document) {
     Facts facts;
-    facts.hasFiles = !document.files().isEmpty();
+    facts.hasFiles = document.shownCount() > 0;
     const QList<AudioFile> selected = document.selectedAudioFiles();
     facts.hasSelection = !selected.isEmpty();
     facts.selectionHasArtwork = std::any_of(selected.begin(), selected.end(),
@@ -197,6 +197,23 @@ QList<Declaration> declarations() {
          .shortcut = QKeySequence(Qt::Key_Backspace),
          .enabled = batch,
          .context = Qt::WidgetShortcut},
+        // The file list's key, like the tag clipboard's: in a text box Ctrl+A selects the text. The shown
+        // files only, so that what acts on the selection acts on what the list shows.
+        {.name = Commands::selectAll,
+         .text = tr("Select All"),
+         .shortcut = QKeySequence::SelectAll,
+         .enabled = [](const Facts& facts) { return facts.hasFiles; },
+         .run = [](DocumentViewModel& document) { document.selectAll(); },
+         .context = Qt::WidgetShortcut},
+        // Ctrl+F is find and replace's; Ctrl+E is the desktop's other key for a search box.
+        {.name = Commands::focusFilter,
+         .text = tr("Filter Files"),
+         .symbol = QStringLiteral("magnifyingglass"),
+         .shortcut = QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {.name = Commands::focusNextPane, .text = tr("Next Pane"), .shortcut = QKeySequence(Qt::Key_F6)},
+        {.name = Commands::focusPreviousPane,
+         .text = tr("Previous Pane"),
+         .shortcut = QKeySequence(Qt::SHIFT | Qt::Key_F6)},
 
         {.name = Commands::openFiles,
          .text = tr("Open…"),

@@ -36,6 +36,10 @@ inline const QString showOptimizeArtworkSheet = QStringLiteral("showOptimizeArtw
 inline const QString removeArtwork = QStringLiteral("removeArtwork");
 inline const QString showAbout = QStringLiteral("showAbout");
 inline const QString checkForUpdates = QStringLiteral("checkForUpdates");
+inline const QString selectAll = QStringLiteral("selectAll");
+inline const QString focusFilter = QStringLiteral("focusFilter");
+inline const QString focusNextPane = QStringLiteral("focusNextPane");
+inline const QString focusPreviousPane = QStringLiteral("focusPreviousPane");
 // One per built-in inspector layout: the prefix and the layout's name.
 inline const QString switchLayoutPrefix = QStringLiteral("switchLayout:");
 } // namespace Commands

@@ -16,11 +16,13 @@ enum class FileColumn {
     duration,
     format,
     bitrate,
-    sampleRate
+    sampleRate,
+    folder
 };
 
 struct ColumnInfo {
     FileColumn column;
+    const char* key;   // names the column in the settings
     const char* title; // translated in the model
     int width;
     int minWidth;
@@ -30,7 +32,7 @@ struct ColumnInfo {
 };
 
 namespace FileListColumns {
-inline constexpr int count = 10;
+inline constexpr int count = 11;
 const ColumnInfo& at(int column);
 bool isEditable(FileColumn column);
 // The tag field a column shows, if any.
@@ -39,4 +41,6 @@ std::optional<TagField> fieldOf(FileColumn column);
 bool isNumeric(FileColumn column);
 // Shown in the secondary text colour.
 bool isSecondary(FileColumn column);
+// Hidden until the user shows it.
+bool isHiddenAtFirst(FileColumn column);
 } // namespace FileListColumns

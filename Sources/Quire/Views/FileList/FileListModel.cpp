@@ -17,12 +17,22 @@ QColor secondaryTextColor() {
     return QApplication::palette().color(QPalette::PlaceholderText);
 }
 
+// The home folder shows as "~", as a shell shows it.
+QString shownFolder(QStringView folder) {
+    const QString home = QDir::homePath();
+    if (folder == home)
+        return QStringLiteral("~");
+    if (folder.startsWith(home) && folder.mid(home.size()).startsWith(u'/'))
+        return u'~' + folder.mid(home.size()).toString();
+    return QDir::toNativeSeparators(folder.toString());
+}
+
 } // namespace
 
 FileListModel::FileListModel(DocumentViewModel* document, QObject* parent)
     : QAbstractTableModel(parent)
     , m_document(document)
-    , m_rows(document->files())
+    , m_rows(document->shownFiles())
     , m_numericFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
     , m_modifiedDot(Symbols::dot(modifiedOrange, 7))
     , m_readInPartMark(Symbols::icon(QStringLiteral("exclamationmark.triangle")).pixmap(12)) {
@@ -30,6 +40,12 @@ FileListModel::FileListModel(DocumentViewModel* document, QObject* parent)
     m_textInNumberFont = m_numericFont;
     m_textInNumberFont.setItalic(true);
     connect(document, &DocumentViewModel::changed, this, &FileListModel::follow);
+    connect(document, &DocumentViewModel::filterChanged, this, [this] {
+        if (m_openEditors > 0)
+            m_needsSync = true;
+        else
+            syncFiles(true);
+    });
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -125,6 +141,8 @@ QString FileListModel::displayText(const AudioFile& file, FileColumn column) con
         return row.bitrate();
     case FileColumn::sampleRate:
         return row.sampleRate();
+    case FileColumn::folder:
+        return shownFolder(file.folder());
     }
     return {};
 }
@@ -173,6 +191,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         // A name alone does not say which of two folders' "01 Intro.flac" a row is.
         if (column == FileColumn::filename)
             return QDir::toNativeSeparators(file.path());
+        if (column == FileColumn::folder)
+            return QDir::toNativeSeparators(file.folder().toString());
         const QString text = displayText(file, column);
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
@@ -296,12 +316,17 @@ void FileListModel::follow(const DocumentChange& change) {
         m_needsSync = true;
         return;
     }
-    apply(change);
+    // The rows are the shown files: while a filter is on, the document's change is not theirs.
+    if (m_document->isFiltering() || change.isEmpty())
+        syncFiles();
+    else
+        apply(change, m_document->files());
 }
 
-void FileListModel::syncFiles() {
+void FileListModel::syncFiles(bool newFilter) {
     m_needsSync = false;
-    apply(DocumentChange::between(m_rows, m_document->files()));
+    const QList<AudioFile> shown = m_document->shownFiles();
+    apply(DocumentChange::between(m_rows, shown), shown, newFilter);
 }
 
 // Contiguous runs of rows, first to last.
@@ -317,11 +342,33 @@ static QList<std::pair<int, int>> runsOf(QList<int> rows) {
     return runs;
 }
 
-void FileListModel::apply(const DocumentChange& change) {
-    const QList<AudioFile>& files = m_document->files();
+void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& files, bool mayReset) {
     if (change.isEmpty() && m_rows.size() == files.size())
         return;
     emit followingStarted();
+
+    // A new filter text may hide or show every other row of a large list:
+    // thousands of scattered runs cost the view far more than one reset, and
+    // the rows shown are a new list anyway.
+    if (mayReset) {
+        constexpr qsizetype mostRunsFollowed = 200;
+        QList<int> removedRows, addedRows;
+        for (int row = 0; row < m_rows.size(); ++row) {
+            if (change.removed.contains(m_rows[row].id()))
+                removedRows.append(row);
+        }
+        for (int row = 0; row < files.size(); ++row) {
+            if (change.added.contains(files[row].id()))
+                addedRows.append(row);
+        }
+        if (runsOf(removedRows).size() + runsOf(addedRows).size() > mostRunsFollowed) {
+            beginResetModel();
+            m_rows = files;
+            endResetModel();
+            emit followingFinished();
+            return;
+        }
+    }
 
     // Removed rows go first, last run first so that the rows before keep their numbers.
     if (!change.removed.isEmpty()) {

@@ -12,13 +12,15 @@
 
 class DocumentViewModel;
 
-// The document's files as table rows, computed cell by cell on demand.
+// The document's shown files (all of them unless a filter is on) as table
+// rows, computed cell by cell on demand.
 //
 // The model mirrors the document's file list by following its change events:
 // removed files are removed rows, added files inserted rows, a new order is a
 // layout change that carries the selection and the current row along, and
 // changed files are changed rows; the model is never reset, so the view keeps
-// its selection and scroll position. While a cell editor is open the rows stay
+// its selection and scroll position (a new filter text that hides or shows
+// rows all over a large list is the exception). While a cell editor is open the rows stay
 // as they are, so that the edited row does not move under the editor; the
 // document's changes are applied when the last editor closes.
 //
@@ -67,9 +69,11 @@ signals:
 
 private:
     void follow(const DocumentChange& change);
-    void apply(const DocumentChange& change);
-    // Catches up with the document after cell editors held the rows still.
-    void syncFiles();
+    // Brings the rows to `files` by `change`, which turns the rows into them.
+    void apply(const DocumentChange& change, const QList<AudioFile>& files, bool mayReset = false);
+    // Catches up with the document's shown files (after cell editors held the
+    // rows still, or for a new filter text).
+    void syncFiles(bool newFilter = false);
     QString displayText(const AudioFile& file, FileColumn column) const;
     QVariant extraData(const AudioFile& file, const FieldKey& key, int role) const;
     // The marks of a number field that holds text; invalid when none applies.

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QToolTip>
@@ -25,6 +26,7 @@ namespace {
 const QString columnWidthsKey = QStringLiteral("fileList/columnWidths");
 const QString extraColumnsKey = QStringLiteral("fileList/extraColumns");
 const QString extraColumnWidthsKey = QStringLiteral("fileList/extraColumnWidths"); // by field name
+const QString hiddenColumnsKey = QStringLiteral("fileList/hiddenColumns");         // by column key
 
 // An extra column's widths: it starts at the first, resizable between the others.
 constexpr int extraWidth = 120;
@@ -51,6 +53,8 @@ FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
     setAccessibleName(tr("Files"));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab leaves the list for the next pane, keeping the selection; the arrows move between cells.
+    setTabKeyNavigation(false);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     setAlternatingRowColors(true);
     setShowGrid(false);
@@ -76,6 +80,7 @@ FileListView::FileListView(DocumentViewModel* document, CommandCenter* commands,
     // Their shortcuts act while the table has the focus.
     addAction(registry->action(Commands::copyTags));
     addAction(registry->action(Commands::pasteTags));
+    addAction(registry->action(Commands::selectAll));
 
     connect(this, &QWidget::customContextMenuRequested, this, &FileListView::showContextMenu);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -118,6 +123,7 @@ void FileListView::setUpColumns() {
     }
     restoreColumnWidths();
     restoreExtraColumns();
+    restoreHiddenColumns();
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
         QMenu* menu = createHeaderMenu();
@@ -130,12 +136,13 @@ void FileListView::setUpColumns() {
     });
 }
 
-// Widths out of a column's bounds, or saved for another set of columns, are left alone.
+// Widths out of a column's bounds, or saved for more columns than there are, are left alone; columns
+// added since the widths were saved (they come last) keep theirs.
 void FileListView::restoreColumnWidths() {
     const QVariantList widths = QSettings().value(columnWidthsKey).toList();
-    if (widths.size() != FileListColumns::count)
+    if (widths.size() > FileListColumns::count)
         return;
-    for (int column = 0; column < FileListColumns::count; ++column) {
+    for (int column = 0; column < widths.size(); ++column) {
         const ColumnInfo& info = FileListColumns::at(column);
         bool ok = false;
         const int width = widths[column].toInt(&ok);
@@ -145,9 +152,15 @@ void FileListView::restoreColumnWidths() {
 }
 
 void FileListView::saveColumnWidths() const {
+    // A hidden column has no width of its own: it keeps the one it had, to come back with.
+    const QVariantList saved = QSettings().value(columnWidthsKey).toList();
     QVariantList widths;
-    for (int column = 0; column < FileListColumns::count; ++column)
-        widths.append(horizontalHeader()->sectionSize(column));
+    for (int column = 0; column < FileListColumns::count; ++column) {
+        if (!horizontalHeader()->isSectionHidden(column))
+            widths.append(horizontalHeader()->sectionSize(column));
+        else
+            widths.append(saved.value(column, FileListColumns::at(column).width));
+    }
     QSettings().setValue(columnWidthsKey, widths);
     QVariantMap extraWidths = QSettings().value(extraColumnWidthsKey).toMap();
     for (int column = FileListColumns::count; column < m_model->columnCount(); ++column)
@@ -169,6 +182,46 @@ void FileListView::restoreExtraColumns() {
         const int width = widths.value(m_model->extraColumnAt(column)->name(), extraWidth).toInt();
         horizontalHeader()->resizeSection(column, std::clamp(width, extraMinWidth, extraMaxWidth));
     }
+}
+
+void FileListView::restoreHiddenColumns() {
+    QSettings settings;
+    QStringList hidden;
+    if (settings.contains(hiddenColumnsKey)) {
+        hidden = settings.value(hiddenColumnsKey).toStringList();
+    } else {
+        for (int column = 0; column < FileListColumns::count; ++column) {
+            if (FileListColumns::isHiddenAtFirst(FileListColumns::at(column).column))
+                hidden.append(QLatin1String(FileListColumns::at(column).key));
+        }
+    }
+    for (int column = 0; column < FileListColumns::count; ++column) {
+        const ColumnInfo& info = FileListColumns::at(column);
+        horizontalHeader()->setSectionHidden(column, info.column != FileColumn::filename &&
+                                                         hidden.contains(QLatin1String(info.key)));
+    }
+}
+
+bool FileListView::isColumnShown(FileColumn wanted) const {
+    for (int column = 0; column < FileListColumns::count; ++column) {
+        if (FileListColumns::at(column).column == wanted)
+            return !horizontalHeader()->isSectionHidden(column);
+    }
+    return false;
+}
+
+void FileListView::setColumnShown(FileColumn wanted, bool shown) {
+    if (wanted == FileColumn::filename || isColumnShown(wanted) == shown)
+        return;
+    QStringList hidden;
+    for (int column = 0; column < FileListColumns::count; ++column) {
+        const ColumnInfo& info = FileListColumns::at(column);
+        if (info.column == wanted)
+            horizontalHeader()->setSectionHidden(column, !shown);
+        if (horizontalHeader()->isSectionHidden(column))
+            hidden.append(QLatin1String(info.key));
+    }
+    QSettings().setValue(hiddenColumnsKey, hidden);
 }
 
 void FileListView::setExtraColumnShown(const FieldKey& key, bool shown) {
@@ -198,8 +251,30 @@ void FileListView::setExtraColumnShown(const FieldKey& key, bool shown) {
     applyDocumentSelection();
 }
 
+// The name a fixed column goes by in the header's menu, where a mark or "#" would not say what it is.
+static QString menuTitle(const ColumnInfo& info) {
+    switch (info.column) {
+    case FileColumn::modified:
+        return FileListView::tr("Unsaved Changes");
+    case FileColumn::track:
+        return displayName(TagField::trackNumber);
+    default:
+        return QCoreApplication::translate("FileListModel", info.title);
+    }
+}
+
 QMenu* FileListView::createHeaderMenu() {
     auto* menu = new QMenu(this);
+    for (int column = 0; column < FileListColumns::count; ++column) {
+        const FileColumn fixed = FileListColumns::at(column).column;
+        QAction* action = menu->addAction(menuTitle(FileListColumns::at(column)));
+        action->setCheckable(true);
+        action->setChecked(isColumnShown(fixed));
+        // The list needs a column that names its files.
+        action->setEnabled(fixed != FileColumn::filename);
+        connect(action, &QAction::toggled, this, [this, fixed](bool on) { setColumnShown(fixed, on); });
+    }
+    menu->addSection(tr("Other Fields"));
     const QList<FieldKey>& shown = m_model->extraColumns();
     const auto addToggle = [&](const FieldKey& key) {
         QAction* action = menu->addAction(key.displayName());
@@ -252,6 +327,8 @@ void FileListView::fitColumnsToWidth() {
     QList<int> fitting;
     for (int column = 0; column < FileListColumns::count; ++column) {
         const ColumnInfo& info = FileListColumns::at(column);
+        if (header->isSectionHidden(column))
+            continue;
         if (info.flexible) {
             fitting.append(column);
             fittingTotal += header->sectionSize(column);
@@ -448,6 +525,28 @@ void FileListView::removeSelectedFromList() {
     alert->exec();
     if (alert->clickedButton() == remove && m_document)
         m_document->removeSelectedFromList();
+}
+
+void FileListView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    // The frameless list shows that it has the focus with a ring in the highlight colour.
+    if (hasFocus()) {
+        QPainter painter(viewport());
+        QPen pen(palette().color(QPalette::Active, QPalette::Highlight));
+        pen.setWidth(2);
+        painter.setPen(pen);
+        painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+    }
+}
+
+void FileListView::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    viewport()->update();
+}
+
+void FileListView::focusOutEvent(QFocusEvent* event) {
+    QTableView::focusOutEvent(event);
+    viewport()->update();
 }
 
 void FileListView::keyPressEvent(QKeyEvent* event) {

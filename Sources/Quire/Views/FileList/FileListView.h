@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Quire/ViewModels/DocumentTypes.h"
+#include "Quire/Views/FileList/FileListColumns.h"
 
 #include <QPointer>
 #include <QTableView>
@@ -11,17 +12,17 @@ class DocumentViewModel;
 class FileListModel;
 class QMenu;
 
-// The table of loaded files: the main window's left pane.
+// The table of the shown files: the main window's left pane, below the filter.
 //
 // It keeps one selection model in step with the document's selection both
 // ways (guarded, so that a change coming from the document does not bounce
 // back to it), shows the document's sort order in the header and turns header
 // clicks into a new sort order, edits five columns and the extra ones in
 // place, removes the selected files from the list on Delete or Backspace, and
-// keeps its columns' widths and its extra columns in the settings. The
-// header's context menu shows or hides an extra column for any other field or
-// custom item; the table's context menu and the tag clipboard's keys are the
-// command registry's actions.
+// keeps its columns' widths, its hidden columns and its extra columns in the
+// settings. The header's context menu shows or hides any column but the file
+// name's, and an extra column for any other field or custom item; the table's context menu and the tag
+// clipboard's keys are the command registry's actions.
 class FileListView : public QTableView {
     Q_OBJECT
 public:
@@ -40,9 +41,15 @@ public:
     QMenu* createHeaderMenu();
     // Shows or hides an extra column (a fixed column's field is never one).
     void setExtraColumnShown(const FieldKey& key, bool shown);
+    // Shows or hides a fixed column, remembered in the settings; the file name is always shown.
+    void setColumnShown(FileColumn column, bool shown);
+    bool isColumnShown(FileColumn column) const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -53,6 +60,7 @@ private:
     void setUpColumns();
     void restoreColumnWidths();
     void restoreExtraColumns();
+    void restoreHiddenColumns();
     void saveColumnWidths() const;
     void fitColumnsToWidth();
     void clampSection(int section, int size);

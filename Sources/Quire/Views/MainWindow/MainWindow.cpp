@@ -7,6 +7,7 @@
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/Common/ProminentButton.h"
 #include "Quire/Views/Common/Symbols.h"
+#include "Quire/Views/FileList/FileFilterBar.h"
 #include "Quire/Views/FileList/FileListView.h"
 #include "Quire/Views/Inspector/InspectorView.h"
 #include "Quire/Views/MainWindow/EmptyStateView.h"
@@ -19,7 +20,9 @@
 #include "Quire/Views/Sheets/SheetParts.h"
 #include "Quire/Views/Sheets/Sheets.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -53,14 +56,24 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     m_stack = new QStackedWidget(central);
     m_emptyState = new EmptyStateView(document, commands, m_stack);
     m_splitter = new QSplitter(Qt::Horizontal, m_stack);
-    m_fileList = new FileListView(document, commands, m_registry, m_splitter);
+    auto* listPane = new QWidget(m_splitter);
+    auto* listLayout = new QVBoxLayout(listPane);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    m_filterBar = new FileFilterBar(document, listPane);
+    m_fileList = new FileListView(document, commands, m_registry, listPane);
     m_fileList->setMinimumWidth(400);
+    listLayout->addWidget(m_filterBar);
+    listLayout->addWidget(m_fileList, 1);
+    setTabOrder(m_filterBar->field(), m_fileList);
+    connect(m_filterBar, &FileFilterBar::leaveRequested, m_fileList,
+            [this] { m_fileList->setFocus(Qt::OtherFocusReason); });
     m_inspectorPane = new InspectorView(document, m_splitter);
     m_inspectorPane->setObjectName(QStringLiteral("inspectorPane"));
     m_inspectorPane->setAccessibleName(tr("Inspector"));
     m_inspectorPane->setMinimumWidth(280);
     m_inspectorPane->setMaximumWidth(420);
-    m_splitter->addWidget(m_fileList);
+    m_splitter->addWidget(listPane);
     m_splitter->addWidget(m_inspectorPane);
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
@@ -132,9 +145,10 @@ void MainWindow::buildMenuBar() {
     const QString separator = QStringLiteral("-");
     m_registry->addTo(menuBar()->addMenu(tr("&File")), {C::openFiles, C::saveAllChanges, separator, C::quit});
     m_registry->addTo(menuBar()->addMenu(tr("&Edit")),
-                      {C::undo, C::redo, separator, C::copyTags, C::pasteTags, separator, C::removeFromList,
-                       separator, C::showPreferences});
-    QStringList view{C::showCommandPalette, C::toggleInspector, separator};
+                      {C::undo, C::redo, separator, C::copyTags, C::pasteTags, separator, C::selectAll,
+                       C::removeFromList, separator, C::showPreferences});
+    QStringList view{C::showCommandPalette, C::toggleInspector,   separator, C::focusFilter,
+                     C::focusNextPane,      C::focusPreviousPane, separator};
     for (const InspectorLayout& layout : InspectorLayout::allBuiltIns())
         view.append(C::switchLayoutPrefix + layout.name);
     m_registry->addTo(menuBar()->addMenu(tr("&View")), view);
@@ -211,6 +225,12 @@ void MainWindow::handleCommand(const QString& name) {
         setInspectorShown(!m_inspectorShown);
     else if (name == Commands::showCommandPalette)
         setCommandPaletteShown(!m_showCommandPalette);
+    else if (name == Commands::focusFilter && m_stack->currentWidget() == m_splitter)
+        m_filterBar->focusField();
+    else if (name == Commands::focusNextPane)
+        focusPane(1);
+    else if (name == Commands::focusPreviousPane)
+        focusPane(-1);
     else if (name.startsWith(Commands::switchLayoutPrefix))
         switchLayout(name.mid(Commands::switchLayoutPrefix.size()));
     else if (name == Commands::chooseArtwork)
@@ -227,6 +247,44 @@ void MainWindow::handleCommand(const QString& name) {
         artwork->removeArtwork();
     else
         presentSheet(name);
+}
+
+void MainWindow::focusPane(int step) {
+    if (m_stack->currentWidget() != m_splitter)
+        return;
+    QList<QWidget*> panes{m_filterBar, m_fileList};
+    if (m_inspectorShown)
+        panes.append(m_inspectorPane);
+    QWidget* focused = QApplication::focusWidget();
+    qsizetype current = -1;
+    for (qsizetype i = 0; i < panes.size(); ++i) {
+        if (focused && (panes[i] == focused || panes[i]->isAncestorOf(focused)))
+            current = i;
+    }
+    const qsizetype count = panes.size();
+    if (current < 0)
+        current = step > 0 ? count - 1 : 0;
+    // An inspector without a control to take the focus (nothing selected) is passed over.
+    for (qsizetype tried = 1; tried <= count; ++tried) {
+        QWidget* pane = panes[(current + tried * step + count * count) % count];
+        if (pane == m_filterBar) {
+            m_filterBar->focusField();
+            return;
+        }
+        if (pane == m_fileList) {
+            m_fileList->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        // The inspector's first control that takes the focus by Tab.
+        for (QWidget* next = pane->nextInFocusChain(); next && next != pane;
+             next = next->nextInFocusChain()) {
+            if (pane->isAncestorOf(next) && next->isVisibleTo(pane) && next->isEnabled() &&
+                (next->focusPolicy() & Qt::TabFocus)) {
+                next->setFocus(Qt::TabFocusReason);
+                return;
+            }
+        }
+    }
 }
 
 void MainWindow::switchLayout(const QString& layoutName) {

@@ -12,6 +12,7 @@ class InspectorView;
 class PreferencesWindow;
 class DocumentViewModel;
 class EmptyStateView;
+class FileFilterBar;
 class FileListView;
 class ImportProgressOverlay;
 class QPushButton;
@@ -21,10 +22,11 @@ class QToolButton;
 class QuitDecision;
 class StatusBarView;
 
-// The one working window: the file list with the inspector's pane beside it
-// (or the empty state), the toolbar, the status bar, the import overlay and
-// the save error alert. It builds its menus and toolbar from the command
-// registry and handles the commands posted for the window. The inspector's
+// The one working window: the filter field over the file list with the
+// inspector's pane beside them (or the empty state), the toolbar, the status
+// bar, the import overlay and the save error alert. It builds its menus and
+// toolbar from the command registry and handles the commands posted for the
+// window, moving the focus between those panes for F6. The inspector's
 // visibility is the window's own and is kept in the settings.
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -37,6 +39,7 @@ public:
     QPushButton* toolbarSaveButton() const { return m_saveButton; }
     QToolButton* artworkButton() const { return m_artworkButton; }
     FileListView* fileList() const { return m_fileList; }
+    FileFilterBar* filterBar() const { return m_filterBar; }
     EmptyStateView* emptyState() const { return m_emptyState; }
     StatusBarView* statusBarView() const { return m_statusBar; }
     ImportProgressOverlay* importOverlay() const { return m_importOverlay; }
@@ -74,6 +77,8 @@ private:
     void handleCommand(const QString& name);
     void presentSheet(const QString& command);
     void switchLayout(const QString& layoutName);
+    // F6 and Shift+F6: the filter field, the list and the inspector in turn (the hidden inspector left out).
+    void focusPane(int step);
     void setCommandPaletteShown(bool shown);
     void refreshFiles();
     void refreshUndoState();
@@ -91,6 +96,7 @@ private:
     EmptyStateView* m_emptyState = nullptr;
     QSplitter* m_splitter = nullptr;
     FileListView* m_fileList = nullptr;
+    FileFilterBar* m_filterBar = nullptr;
     InspectorView* m_inspectorPane = nullptr;
     StatusBarView* m_statusBar = nullptr;
     ImportProgressOverlay* m_importOverlay = nullptr;

@@ -61,7 +61,7 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QAction* save, QWidget
     connect(m_saveButton, &QPushButton::clicked, save, &QAction::trigger);
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
                         &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged,
-                        &DocumentViewModel::isMovingFilesChanged})
+                        &DocumentViewModel::isMovingFilesChanged, &DocumentViewModel::filterChanged})
         connect(document, signal, this, &StatusBarView::refresh);
     for (auto signal : {&WorkQueue::isWorkingChanged, &WorkQueue::progressChanged})
         connect(&document->work(), signal, this, &StatusBarView::refresh);
@@ -91,6 +91,8 @@ void StatusBarView::refresh() {
     const qsizetype files = m_document->files().size();
     if (selected > 0)
         m_count->setText(tr("%n files selected", nullptr, int(selected)));
+    else if (m_document->isFiltering())
+        m_count->setText(tr("%1 of %n files", nullptr, int(files)).arg(m_document->shownCount()));
     else
         m_count->setText(tr("%n files", nullptr, int(files)));
 

@@ -12,10 +12,13 @@ BatchArtworkExportSheet::BatchArtworkExportSheet(DocumentViewModel* document, QW
     : Sheet(tr("Export All Artwork"), tr("Close"), tr("Export"), QSize(420, 240), parent)
     , m_document(document)
     , m_folder(new FolderChoice(tr("Destination folder:"), this)) {
-    const qsizetype loaded = document->files().size();
+    const int shown = int(document->shownCount());
     const qsizetype withArtwork = document->filesWithArtworkCount();
-    setDescription(tr("Export embedded artwork from all %n loaded files to a folder.", nullptr, int(loaded)) +
-                   u' ' + tr("%n files have artwork.", nullptr, int(withArtwork)));
+    setDescription(
+        (document->isFiltering()
+             ? tr("Export embedded artwork from all %n shown files to a folder.", nullptr, shown)
+             : tr("Export embedded artwork from all %n loaded files to a folder.", nullptr, shown)) +
+        u' ' + tr("%n files have artwork.", nullptr, int(withArtwork)));
     body()->addWidget(m_folder);
     const auto refresh = [this] { primaryButton()->setEnabled(!m_folder->folder().isEmpty()); };
     connect(m_folder, &FolderChoice::folderChanged, this, refresh);

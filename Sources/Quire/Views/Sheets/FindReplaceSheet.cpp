@@ -31,7 +31,8 @@ FindReplaceSheet::FindReplaceSheet(DocumentViewModel* document, QWidget* parent)
     , m_replacement(new QLineEdit(this))
     , m_regex(new QCheckBox(tr("Regex"), this))
     , m_wholeWord(new QCheckBox(tr("Whole word"), this))
-    , m_allFiles(new QCheckBox(tr("Apply to all loaded files"), this))
+    , m_allFiles(new QCheckBox(
+          document->isFiltering() ? tr("Apply to all shown files") : tr("Apply to all loaded files"), this))
     , m_fields(everyTextField(document->selectedAudioFiles(), this)) {
     QFont caption = m_caption->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
@@ -106,7 +107,7 @@ void FindReplaceSheet::updateMatchCount() {
     }
 
     const QList<AudioFile> targets =
-        m_allFiles->isChecked() ? m_document->files() : m_document->selectedAudioFiles();
+        m_allFiles->isChecked() ? m_document->shownFiles() : m_document->selectedAudioFiles();
     const QList<FieldKey> fields = chosenTextFields(m_fields->chosen());
     const QString search = m_search->text();
     const bool useRegex = m_regex->isChecked();

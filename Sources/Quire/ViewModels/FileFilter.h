@@ -1,0 +1,52 @@
+#pragma once
+
+#include "QuireCore/AudioFile.h"
+#include "QuireCore/TagField.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Which files a filter text matches, as typed into the file list's filter field.
+//
+// The text is split into words at blanks ("double quotes" keep blanks inside
+// one word); a file matches when every word does. A plain word matches when
+// the file name, a tag field's text or a custom item's value contains it; a
+// word "name:text" looks only in the named field: a tag field by its name as
+// shown or as stored ("artist", "album artist", "albumartist", "track",
+// "disc", "year", "DATE"...), "filename", "folder", "path", or a custom item
+// ("catalognumber"); a name that names nothing known also matches the word as
+// plain text, so that "12:30" finds a title with that text. Letter case and
+// diacritical marks are ignored ("beyonce" finds "Beyoncé", "strasse"
+// "Straße"). A whole number given for a track, disc or BPM field matches that
+// number only ("track:3" is not track 13); a year matches by text ("year:197"
+// finds the seventies, "year:1973" a full date in 1973).
+//
+// A value, cheap to copy; pure, so the command line can use it too.
+class FileFilter {
+public:
+    FileFilter() = default;
+    explicit FileFilter(const QString& text);
+
+    const QString& text() const { return m_text; }
+    // No words: every file matches.
+    bool isEmpty() const { return m_terms.isEmpty(); }
+    bool matches(const AudioFile& file) const;
+
+    bool operator==(const FileFilter& other) const { return m_text == other.m_text; }
+
+private:
+    enum class Scope { anywhere, field, filename, folder, path };
+    struct Term {
+        Scope scope = Scope::anywhere;
+        std::optional<FieldKey> field;
+        QString folded;                // the text to find
+        std::optional<qint64> number;  // a whole number for a track, disc or BPM field
+        std::optional<QString> orWord; // the whole word as plain text, for a name that names nothing known
+    };
+    static std::optional<Term> parseWord(const QString& name, bool hasName, const QString& value);
+    bool termMatches(const Term& term, const AudioFile& file, const QString& anywhere) const;
+
+    QString m_text;
+    QList<Term> m_terms;
+};
