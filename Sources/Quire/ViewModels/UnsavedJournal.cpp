@@ -30,20 +30,25 @@ QJsonValue optionalText(const std::optional<QString>& text) {
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
 }
 
-QJsonArray stampJson(const Platform::FileStamp& stamp) {
-    // Numbers beyond 2^53 would lose digits as JSON numbers: all as text.
-    return {QString::number(stamp.device), QString::number(stamp.inode), QString::number(stamp.size),
-            QString::number(stamp.modifiedNs), QString::number(stamp.changedNs)};
+// One text: the numbers exceed what JSON numbers keep exactly, and a journal
+// of many files stays small.
+QString stampText(const Platform::FileStamp& stamp) {
+    return QStringLiteral("%1:%2:%3:%4:%5")
+        .arg(stamp.device)
+        .arg(stamp.inode)
+        .arg(stamp.size)
+        .arg(stamp.modifiedNs)
+        .arg(stamp.changedNs);
 }
 
-std::optional<Platform::FileStamp> stampOf(const QJsonValue& json) {
-    const QJsonArray parts = json.toArray();
+std::optional<Platform::FileStamp> stampOf(const QString& text) {
+    const QStringList parts = text.split(u':');
     if (parts.size() != 5)
         return std::nullopt;
     bool ok[5] = {};
-    Platform::FileStamp stamp{parts[0].toString().toULongLong(&ok[0]),
-                              parts[1].toString().toULongLong(&ok[1]), parts[2].toString().toLongLong(&ok[2]),
-                              parts[3].toString().toLongLong(&ok[3]), parts[4].toString().toLongLong(&ok[4])};
+    Platform::FileStamp stamp{parts[0].toULongLong(&ok[0]), parts[1].toULongLong(&ok[1]),
+                              parts[2].toLongLong(&ok[2]), parts[3].toLongLong(&ok[3]),
+                              parts[4].toLongLong(&ok[4])};
     return std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) ? std::optional(stamp)
                                                                                : std::nullopt;
 }
@@ -96,15 +101,18 @@ AudioFile UnsavedFile::appliedTo(AudioFile onDisk) const {
 
 QByteArray UnsavedChanges::encoded() const {
     QJsonObject pictures;
-    QJsonArray files;
+    // Files by folder, in the order the folders first come: a library's paths
+    // share their folders, which the journal then holds once.
+    QList<QString> folderOrder;
+    QHash<QString, QJsonArray> folders;
     for (const UnsavedFile& file : this->files) {
         QJsonObject fields;
         for (auto it = file.fields.constBegin(); it != file.fields.constEnd(); ++it)
             fields.insert(it.key(), optionalText(it.value()));
-        QJsonObject entry{{QStringLiteral("path"), file.url.toLocalFile()},
-                          {QStringLiteral("fields"), fields}};
+        const QFileInfo location(file.url.toLocalFile());
+        QJsonObject entry{{QStringLiteral("name"), location.fileName()}, {QStringLiteral("fields"), fields}};
         if (file.stamp)
-            entry.insert(QStringLiteral("stamp"), stampJson(*file.stamp));
+            entry.insert(QStringLiteral("stamp"), stampText(*file.stamp));
         if (file.artwork) {
             QJsonArray artwork;
             for (const Artwork& picture : *file.artwork) {
@@ -119,12 +127,22 @@ QByteArray UnsavedChanges::encoded() const {
             }
             entry.insert(QStringLiteral("artwork"), artwork);
         }
-        files.append(entry);
+        const QString folder = location.path();
+        auto inFolder = folders.find(folder);
+        if (inFolder == folders.end()) {
+            folderOrder.append(folder);
+            inFolder = folders.insert(folder, {});
+        }
+        inFolder->append(entry);
     }
+    QJsonArray files;
+    for (const QString& folder : std::as_const(folderOrder))
+        files.append(QJsonObject{{QStringLiteral("folder"), folder},
+                                 {QStringLiteral("files"), folders.value(folder)}});
     const QJsonObject journal{{QStringLiteral("format"), formatName},
                               {QStringLiteral("version"), formatVersion},
                               {QStringLiteral("written"), written.toString(Qt::ISODateWithMs)},
-                              {QStringLiteral("files"), files},
+                              {QStringLiteral("folders"), files},
                               {QStringLiteral("pictures"), pictures}};
     return QJsonDocument(journal).toJson(QJsonDocument::Compact);
 }
@@ -149,43 +167,48 @@ std::optional<UnsavedChanges> UnsavedChanges::decoded(const QByteArray& bytes, Q
     changes.written = QDateTime::fromString(journal.value(u"written").toString(), Qt::ISODateWithMs);
     const QJsonObject pictures = journal.value(u"pictures").toObject();
     const QString damaged = QCoreApplication::translate("UnsavedJournal", "it is damaged");
-    if (!changes.written.isValid() || !journal.value(u"files").isArray())
+    if (!changes.written.isValid() || !journal.value(u"folders").isArray())
         return fail(damaged);
-    for (const QJsonValue& value : journal.value(u"files").toArray()) {
-        const QJsonObject entry = value.toObject();
-        const QString path = entry.value(u"path").toString();
-        if (path.isEmpty() || !QDir::isAbsolutePath(path) || !entry.value(u"fields").isObject())
+    for (const QJsonValue& folderValue : journal.value(u"folders").toArray()) {
+        const QString folder = folderValue.toObject().value(u"folder").toString();
+        if (!QDir::isAbsolutePath(folder) || !folderValue.toObject().value(u"files").isArray())
             return fail(damaged);
-        UnsavedFile file{QUrl::fromLocalFile(path), std::nullopt, {}, {}};
-        if (entry.contains(u"stamp")) {
-            file.stamp = stampOf(entry.value(u"stamp"));
-            if (!file.stamp)
+        for (const QJsonValue& value : folderValue.toObject().value(u"files").toArray()) {
+            const QJsonObject entry = value.toObject();
+            const QString name = entry.value(u"name").toString();
+            if (name.isEmpty() || name.contains(u'/') || !entry.value(u"fields").isObject())
                 return fail(damaged);
-        }
-        const QJsonObject fields = entry.value(u"fields").toObject();
-        for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
-            if (!FieldKey::fromName(it.key()) || !(it.value().isString() || it.value().isNull()))
-                return fail(damaged);
-            file.fields.insert(it.key(),
-                               it.value().isNull() ? std::nullopt : std::optional(it.value().toString()));
-        }
-        if (entry.contains(u"artwork")) {
-            QList<Artwork> artwork;
-            for (const QJsonValue& pictureValue : entry.value(u"artwork").toArray()) {
-                QJsonObject json = pictureValue.toObject();
-                const QJsonValue data = pictures.value(json.value(u"picture").toString());
-                if (!data.isString())
+            UnsavedFile file{QUrl::fromLocalFile(QDir(folder).filePath(name)), std::nullopt, {}, {}};
+            if (entry.contains(u"stamp")) {
+                file.stamp = stampOf(entry.value(u"stamp").toString());
+                if (!file.stamp)
                     return fail(damaged);
-                json.remove(QStringLiteral("picture"));
-                json.insert(QStringLiteral("data"), data);
-                Decoded<Artwork> picture = Artwork::fromJson(json);
-                if (!picture)
-                    return fail(damaged);
-                artwork.append(std::move(picture).value());
             }
-            file.artwork = std::move(artwork);
+            const QJsonObject fields = entry.value(u"fields").toObject();
+            for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
+                if (!FieldKey::fromName(it.key()) || !(it.value().isString() || it.value().isNull()))
+                    return fail(damaged);
+                file.fields.insert(it.key(),
+                                   it.value().isNull() ? std::nullopt : std::optional(it.value().toString()));
+            }
+            if (entry.contains(u"artwork")) {
+                QList<Artwork> artwork;
+                for (const QJsonValue& pictureValue : entry.value(u"artwork").toArray()) {
+                    QJsonObject json = pictureValue.toObject();
+                    const QJsonValue data = pictures.value(json.value(u"picture").toString());
+                    if (!data.isString())
+                        return fail(damaged);
+                    json.remove(QStringLiteral("picture"));
+                    json.insert(QStringLiteral("data"), data);
+                    Decoded<Artwork> picture = Artwork::fromJson(json);
+                    if (!picture)
+                        return fail(damaged);
+                    artwork.append(std::move(picture).value());
+                }
+                file.artwork = std::move(artwork);
+            }
+            changes.files.append(std::move(file));
         }
-        changes.files.append(std::move(file));
     }
     return changes;
 }

@@ -66,6 +66,8 @@ public:
     // clean end (close()) removes it.
     ~UnsavedJournal() override;
 
+    // Starts writing the current state at once, off this thread.
+    void writeNow();
     // Writes now and waits until the journal is on disk.
     void flush();
     // The editor ends and nothing it leaves unsaved is wanted: removes the journal.
@@ -99,7 +101,6 @@ public:
 
 private:
     void schedule();
-    void writeNow();
 
     DocumentViewModel& m_document;
     QString m_path;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace DocumentTest;
 
@@ -178,6 +179,41 @@ TEST_F(JournalTest, JournalsThatCannotBeUsedAreLeftOrSetAside) {
     EXPECT_TRUE(QFile::exists(damaged + QStringLiteral(".set-aside")));
     EXPECT_TRUE(UnsavedJournal::leftovers(journalFolder.path()).setAside.isEmpty());
     (void)fromNewer;
+
+    // Another user's journal (a folder shared by mistake) is neither applied nor moved.
+    if (::getuid() != 0)
+        return; // only root can give a file away
+    const QString others = journalFolder.write(QStringLiteral("unsaved-other.json"), other.encoded());
+    ASSERT_EQ(::chown(QFile::encodeName(others).constData(), 4242, 4242), 0);
+    const UnsavedJournal::Found withOthers = UnsavedJournal::leftovers(journalFolder.path());
+    EXPECT_TRUE(withOthers.leftovers.isEmpty());
+    ASSERT_EQ(withOthers.setAside.size(), 1);
+    EXPECT_TRUE(withOthers.setAside.first().contains(QStringLiteral("belong to another user")));
+    EXPECT_TRUE(QFile::exists(others));
+}
+
+// Files of several folders, cleared fields, custom items and stamps beyond
+// what JSON numbers hold exactly come back as they were written.
+TEST(UnsavedChangesFormat, DecodesWhatItEncodes) {
+    const Platform::FileStamp large{~0ULL, 1ULL << 60, 123456789, 1733600000123456789, -5};
+    UnsavedChanges changes{QDateTime::currentDateTimeUtc(), {}};
+    changes.written = changes.written.addMSecs(-changes.written.time().msec()); // as ISO text keeps it
+    changes.files.append(
+        {QUrl::fromLocalFile(QStringLiteral("/music/a/1 Ü.mp3")),
+         large,
+         {{QStringLiteral("title"), QStringLiteral("T")}, {QStringLiteral("year"), std::nullopt}},
+         std::nullopt});
+    changes.files.append({QUrl::fromLocalFile(QStringLiteral("/music/b/2.flac")),
+                          std::nullopt,
+                          {{QStringLiteral("CATALOGNUMBER"), QStringLiteral("C; D")}},
+                          QList<Artwork>()});
+    changes.files.append({QUrl::fromLocalFile(QStringLiteral("/music/a/3.ogg")), large, {}, std::nullopt});
+    QString error;
+    const std::optional<UnsavedChanges> decoded = UnsavedChanges::decoded(changes.encoded(), &error);
+    ASSERT_TRUE(decoded) << error.toStdString();
+    // Grouped by folder, in the order the folders first come.
+    std::swap(changes.files[1], changes.files[2]);
+    EXPECT_EQ(*decoded, changes);
 }
 
 // Pictures travel with the changes, each held once however many files carry it.
