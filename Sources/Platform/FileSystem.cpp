@@ -203,6 +203,18 @@ std::optional<FileIdentifier> resourceIdentifier(const QUrl& location) {
     return FileIdentifier{static_cast<quint64>(status->st_dev), static_cast<quint64>(status->st_ino)};
 }
 
+std::optional<FileStamp> fileStamp(const QUrl& location) {
+    const auto status = statOf(location, true);
+    if (!status)
+        return std::nullopt;
+    const auto nanoseconds = [](const timespec& time) {
+        return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return FileStamp{static_cast<quint64>(status->st_dev), static_cast<quint64>(status->st_ino),
+                     static_cast<qint64>(status->st_size), nanoseconds(status->st_mtim),
+                     nanoseconds(status->st_ctim)};
+}
+
 FileResult writeReplacing(const QByteArray& bytes, const QUrl& location) {
     if (!fileSystemPath(location))
         return failure(EINVAL, QCoreApplication::translate("Platform", "“%1” is not a valid file location.")

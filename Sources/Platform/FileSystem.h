@@ -29,6 +29,25 @@ struct FileIdentifier {
     bool operator==(const FileIdentifier&) const = default;
 };
 
+// What tells whether a file may have changed since it was looked at: the file
+// (device and inode), its size, and its modification and change times, in
+// nanoseconds. The change time moves with every write, even when a program
+// puts the modification time back.
+struct FileStamp {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+    // Whether `later` can be this file after a rename and nothing else: a
+    // rename moves the change time only.
+    bool isRenamedAs(const FileStamp& later) const {
+        return device == later.device && inode == later.inode && size == later.size &&
+               modifiedNs == later.modifiedNs;
+    }
+};
+
 struct FileError {
     int code = 0;        // the errno value behind the failure, 0 when there is none
     QString description; // one sentence the user can read, naming the files involved
@@ -72,6 +91,9 @@ FileResult moveItem(const QUrl& from, const QUrl& to);
 // The identity of the entry at the location itself (links not followed, as moves act on links themselves):
 // equal for two names of one file, such as hard links or spellings a case-insensitive volume treats alike.
 std::optional<FileIdentifier> resourceIdentifier(const QUrl& location);
+
+// The stamp of the file at the location, links followed; none when it cannot be examined.
+std::optional<FileStamp> fileStamp(const QUrl& location);
 
 // Creates the file, or replaces an existing one of that name, through a temporary file in the same folder
 // renamed over it: readers see the old or the new bytes, never a half-written file. A link is written

@@ -3,6 +3,7 @@
 #include "Quire/AppInfo.h"
 #include "Quire/SoftwareUpdater.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/UnsavedJournal.h"
 #include "Quire/Views/Common/Alerts.h"
 #include "Quire/Views/Common/CommandCenter.h"
 #include "Quire/Views/MainWindow/AboutDialog.h"
@@ -11,6 +12,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -94,6 +97,62 @@ void AppDelegate::showUpdateResult(const UpdateCheckResult& result) {
     }
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+void AppDelegate::keepUnsavedJournal(const QString& folder) {
+    // Found before this run's journal exists, so that it is never among them.
+    const UnsavedJournal::Found found = UnsavedJournal::leftovers(folder);
+    m_journal = std::make_unique<UnsavedJournal>(*m_viewModel, folder);
+    for (const QString& reason : found.setAside)
+        m_viewModel->notices().post(Notice::Kind::unsaved, reason);
+    for (const UnsavedJournal::Leftover& leftover : found.leftovers) {
+        const QString when =
+            QLocale().toString(leftover.changes.written.toLocalTime(), QStringLiteral("d MMMM, HH:mm"));
+        QMessageBox* box = Alerts::create(
+            QMessageBox::Question,
+            tr("Unsaved changes to %n files from %1", nullptr, int(leftover.changes.files.size())).arg(when),
+            tr("Cadenza ended before they were saved. Restore them to go on where you left off: the files "
+               "open with the changes, still unsaved. Files changed on disk since then are left as they "
+               "are."),
+            m_window.get(), tr("Unsaved Changes"));
+        QPushButton* restore = box->addButton(tr("Restore"), QMessageBox::AcceptRole);
+        box->addButton(tr("Discard"), QMessageBox::DestructiveRole);
+        box->setDefaultButton(restore);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &QMessageBox::finished, this, [this, box, restore, leftover] {
+            if (box->clickedButton() != restore) {
+                UnsavedJournal::remove(leftover);
+                return;
+            }
+            UnsavedJournal::restore(
+                *m_viewModel, leftover.changes, [this, leftover](const QList<UnsavedFile>& notApplied) {
+                    m_journal->flush(); // now this run's journal holds them
+                    if (notApplied.isEmpty()) {
+                        UnsavedJournal::remove(leftover);
+                        return;
+                    }
+                    // The changes that could not be applied stay in the old journal.
+                    QStringList paths;
+                    for (const UnsavedFile& file : notApplied)
+                        paths.append(file.url.toLocalFile());
+                    const QString kept = leftover.path + QStringLiteral(".not-restored");
+                    QFile::rename(leftover.path, kept);
+                    m_viewModel->notices().post(
+                        Notice::Kind::unsaved,
+                        tr("%n files changed on disk since their changes were made, which "
+                           "were therefore not restored. They are kept in “%1”.",
+                           nullptr, int(paths.size()))
+                            .arg(kept),
+                        paths);
+                });
+        });
+        box->open();
+    }
+}
+
+void AppDelegate::closeUnsavedJournal() {
+    if (m_journal)
+        m_journal->close();
 }
 
 QList<QUrl> AppDelegate::urlsFromArguments(const QStringList& arguments, const QString& workingDirectory) {

@@ -9,6 +9,7 @@ class CommandCenter;
 class DocumentViewModel;
 class MainWindow;
 class SoftwareUpdater;
+class UnsavedJournal;
 struct UpdateCheckResult;
 
 // The application's one document, its command broadcast and its main window.
@@ -34,6 +35,14 @@ public:
     // Tells the user what an update check found, without blocking the window.
     void showUpdateResult(const UpdateCheckResult& result);
 
+    // Keeps a journal of the unsaved changes in `folder`, so that a crash
+    // loses none of them, and offers to restore or discard what an earlier run
+    // that ended without quitting left there.
+    void keepUnsavedJournal(const QString& folder);
+    // The program quits with the user's consent: what is unsaved now is not wanted.
+    void closeUnsavedJournal();
+    UnsavedJournal* unsavedJournal() const { return m_journal.get(); }
+
     // Command-line arguments as file locations, relative to `workingDirectory`.
     static QList<QUrl> urlsFromArguments(const QStringList& arguments, const QString& workingDirectory);
 
@@ -42,4 +51,5 @@ private:
     CommandCenter* m_commands;
     SoftwareUpdater* m_updater;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<UnsavedJournal> m_journal;
 };

@@ -3,6 +3,7 @@
 #include "Quire/SingleInstance.h"
 #include "Quire/ViewModels/Preferences.h"
 #include "Quire/ViewModels/Translations.h"
+#include "Quire/ViewModels/UnsavedJournal.h"
 #include "Quire/Views/MainWindow/MainWindow.h"
 #include "QuireTagHelper/TagHelper.h"
 
@@ -31,8 +32,11 @@ int main(int argc, char** argv) {
     DesktopAppearance appearance;
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::openRequested, &delegate, &AppDelegate::openFiles);
+    QObject::connect(delegate.mainWindow(), &MainWindow::closeAccepted, &delegate,
+                     &AppDelegate::closeUnsavedJournal);
     QObject::connect(delegate.mainWindow(), &MainWindow::closeAccepted, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     delegate.openFiles(urls);
+    delegate.keepUnsavedJournal(UnsavedJournal::defaultFolder());
     return app.exec();
 }

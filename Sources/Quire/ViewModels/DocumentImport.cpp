@@ -112,6 +112,8 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
             if (result.read) {
                 const AudioFile& file = result.read.value();
                 m_savedFiles.insert(file.id(), file);
+                if (result.stamp)
+                    m_diskStamps.insert(file.id(), *result.stamp);
                 read.append(file);
                 if (file.isReadInPart())
                     outcome->readInPart.append(result.location);

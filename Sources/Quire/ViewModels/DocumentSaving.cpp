@@ -107,19 +107,20 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
 
     auto* job = new SaveJob(std::move(requests), m_tagWriter);
     struct Outcome {
-        QSet<QUuid> written;
+        QHash<QUuid, std::optional<Platform::FileStamp>> written;
         QMap<qsizetype, QString> failures; // by position in the list, which is their order
     };
     auto outcome = std::make_shared<Outcome>();
     const QPointer<DocumentViewModel> document(this);
     connect(job, &SaveJob::fileFinished, job,
-            [document, files, outcome](qsizetype index, const std::optional<TagReaderError>& error) {
+            [document, files, outcome](qsizetype index, const std::optional<TagReaderError>& error,
+                                       const std::optional<Platform::FileStamp>& stamp) {
                 const AudioFile& file = files[index];
                 if (error)
                     outcome->failures.insert(index, Platform::lastPathComponent(file.url()) +
                                                         QStringLiteral(": ") + error->description());
                 else
-                    outcome->written.insert(file.id());
+                    outcome->written.insert(file.id(), stamp);
                 if (document)
                     document->setSaveProgress(
                         {document->m_saveProgress.total, document->m_saveProgress.completed + 1});
@@ -133,7 +134,8 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
     job->start();
 }
 
-void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,
+void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave,
+                                   const QHash<QUuid, std::optional<Platform::FileStamp>>& written,
                                    const QStringList& failures, const Completion& completion) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     QStringList failedPaths;
@@ -145,6 +147,10 @@ void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave, const Q
         file.setLastSaved(now);
         file.setModified(false);
         m_savedFiles.insert(file.id(), file);
+        if (const std::optional<Platform::FileStamp>& stamp = written.value(file.id()))
+            m_diskStamps.insert(file.id(), *stamp);
+        else
+            m_diskStamps.remove(file.id());
     }
     // A file edited while the save ran stays modified: its new edits are not on disk.
     QList<AudioFile> files = m_files;

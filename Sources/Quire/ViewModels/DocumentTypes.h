@@ -102,6 +102,7 @@ struct Notice {
         recovery,   // files put right after an interrupted save
         rename,     // files that could not be moved back or forth on disk
         readInPart, // files whose tags could be read only in part
+        unsaved,    // unsaved changes of an earlier run that could not be restored
     };
     quint64 id = 0;
     Kind kind = Kind::save;

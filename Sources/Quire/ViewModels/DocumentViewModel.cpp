@@ -45,6 +45,7 @@ bool DocumentViewModel::commit(const QString& description, QList<AudioFile> file
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
     m_files = std::move(files);
+<<<<<<< HEAD
     if (isFiltering()) {
         m_shownFiles.subtract(change.removed);
         for (const AudioFile& file : std::as_const(m_files)) {
@@ -54,6 +55,10 @@ void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& ch
                 m_shownFiles.insert(id);
         }
     }
+=======
+    if (!change.renamed.isEmpty())
+        followMovedStamps(change.renamed);
+>>>>>>> journal
     // Whatever changed the tags of a selected file (an edit, a batch operation, a paste, an undo), the edit
     // state is refilled so that the inspector and the command line show the files as they are.
     const auto selects = [this](const QSet<QUuid>& ids) {
@@ -65,6 +70,27 @@ void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& ch
         refillEditState();
     emit changed(change);
     emit filesChanged();
+}
+
+void DocumentViewModel::followMovedStamps(const QSet<QUuid>& moved) {
+    for (const AudioFile& file : std::as_const(m_files)) {
+        const auto stamp = m_diskStamps.find(file.id());
+        if (!moved.contains(file.id()) || stamp == m_diskStamps.end())
+            continue;
+        const std::optional<Platform::FileStamp> now = Platform::fileStamp(file.url());
+        if (now && stamp->isRenamedAs(*now))
+            *stamp = *now;
+        else
+            m_diskStamps.erase(stamp);
+    }
+}
+
+std::optional<DocumentViewModel::DiskState> DocumentViewModel::diskState(const QUuid& id) const {
+    const auto saved = m_savedFiles.constFind(id);
+    if (saved == m_savedFiles.constEnd())
+        return std::nullopt;
+    const auto stamp = m_diskStamps.constFind(id);
+    return DiskState{*saved, stamp == m_diskStamps.constEnd() ? std::nullopt : std::optional(*stamp)};
 }
 
 bool DocumentViewModel::commitSelected(const QString& description,

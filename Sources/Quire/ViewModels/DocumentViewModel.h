@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/FileSystem.h"
 #include "Quire/ViewModels/ArtworkOperations.h"
 #include "Quire/ViewModels/DocumentChange.h"
 #include "Quire/ViewModels/DocumentTypes.h"
@@ -214,6 +215,16 @@ public:
     void saveAll(Completion completion);
     void save(const QList<AudioFile>& files, Completion completion = {});
 
+    // --- The files on disk ---
+    // A file's record as last read from or written to disk, with the disk
+    // file's stamp then (none when it could not be taken): what an unsaved
+    // change is measured against.
+    struct DiskState {
+        AudioFile onDisk;
+        std::optional<Platform::FileStamp> stamp;
+    };
+    std::optional<DiskState> diskState(const QUuid& id) const;
+
     // --- Renaming on disk ---
     // One file, at once (a single move, on this thread). A refusal (a name that
     // is empty, taken or holds a character file names cannot, a failed move, a
@@ -277,8 +288,12 @@ private:
     void startImportJob(const QList<QUrl>& importList);
 
     // Saving
-    void finishSave(const QList<AudioFile>& handedToSave, const QSet<QUuid>& written,
+    // `written` holds the stamp of each file written, taken after its write.
+    void finishSave(const QList<AudioFile>& handedToSave,
+                    const QHash<QUuid, std::optional<Platform::FileStamp>>& written,
                     const QStringList& failures, const Completion& completion);
+    // Files moved on disk keep their stamps when nothing but the move changed them.
+    void followMovedStamps(const QSet<QUuid>& moved);
     WriteRequest writeRequest(const AudioFile& file) const;
 
     QList<AudioFile> m_files;
@@ -300,7 +315,8 @@ private:
     std::shared_ptr<const TagWriter> m_tagWriter;
     // The last state of each file known to be on disk.
     QHash<QUuid, AudioFile> m_savedFiles;
-    QSet<QString> m_madeFolders; // paths of folders made for renames
+    QHash<QUuid, Platform::FileStamp> m_diskStamps; // of the files on disk when last read or written
+    QSet<QString> m_madeFolders;                    // paths of folders made for renames
     bool m_isMovingFiles = false;
     int m_newId3v2Version = 4;
     QList<Completion> m_afterMoves; // saves and imports held while files move

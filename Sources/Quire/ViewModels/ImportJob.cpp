@@ -74,7 +74,8 @@ void ImportJob::start() {
 void ImportJob::read(Shared& shared, qsizetype index) {
     // at(): the tasks share the list, and a non-const [] would detach it.
     const QUrl& location = shared.locations.at(index);
-    Result result{location, shared.reader->read(location)};
+    std::optional<Platform::FileStamp> stamp = Platform::fileStamp(location);
+    Result result{location, shared.reader->read(location), stamp};
     const std::lock_guard lock(shared.mutex);
     shared.ready.append(std::move(result));
     if (shared.job && !shared.handOverPosted) {

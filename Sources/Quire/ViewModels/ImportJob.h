@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/FileSystem.h"
 #include "QuireCore/SaveRecovery.h"
 #include "QuireCore/TagReader.h"
 
@@ -23,6 +24,10 @@ public:
     struct Result {
         QUrl location;
         ReadResult read; // the file, or why it could not be read
+        // The file's stamp taken before the read: a write during the read
+        // leaves a later stamp on disk, so the record never passes for newer
+        // than it is.
+        std::optional<Platform::FileStamp> stamp;
     };
 
     ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int readers,

@@ -62,16 +62,20 @@ void SaveJob::writeGroups(const QList<QList<qsizetype>>& groups) {
                     const WriteRequest& request = m_requests.at(index); // at(): no detach across threads
                     const std::optional<TagReaderError> error =
                         m_writer->write(request.url, request.tags, request.scope, request.artwork);
+                    const std::optional<Platform::FileStamp> stamp =
+                        error ? std::nullopt : Platform::fileStamp(request.url);
                     QMetaObject::invokeMethod(
-                        this, [this, index, error] { finishFile(index, error); }, Qt::QueuedConnection);
+                        this, [this, index, error, stamp] { finishFile(index, error, stamp); },
+                        Qt::QueuedConnection);
                 }
             }
         });
     }
 }
 
-void SaveJob::finishFile(qsizetype index, const std::optional<TagReaderError>& error) {
-    emit fileFinished(index, error);
+void SaveJob::finishFile(qsizetype index, const std::optional<TagReaderError>& error,
+                         const std::optional<Platform::FileStamp>& stamp) {
+    emit fileFinished(index, error, stamp);
     if (++m_finished == m_requests.size()) {
         emit allFinished();
         deleteLater();

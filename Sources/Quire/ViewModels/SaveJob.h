@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/FileSystem.h"
 #include "QuireCore/TagWriter.h"
 
 #include <QList>
@@ -33,12 +34,15 @@ public:
     void start();
 
 signals:
-    void fileFinished(qsizetype index, const std::optional<TagReaderError>& error);
+    // `stamp` is the written file's, taken after the write (none after a failure).
+    void fileFinished(qsizetype index, const std::optional<TagReaderError>& error,
+                      const std::optional<Platform::FileStamp>& stamp);
     void allFinished();
 
 private:
     void writeGroups(const QList<QList<qsizetype>>& groups);
-    void finishFile(qsizetype index, const std::optional<TagReaderError>& error);
+    void finishFile(qsizetype index, const std::optional<TagReaderError>& error,
+                    const std::optional<Platform::FileStamp>& stamp);
 
     QList<WriteRequest> m_requests;
     std::shared_ptr<const TagWriter> m_writer;

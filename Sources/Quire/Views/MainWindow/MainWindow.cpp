@@ -433,9 +433,10 @@ void MainWindow::refreshNotices() {
         return;
     const Notice& notice = notices.first();
     // Files read in part were added all the same: no operation failed.
-    const QString heading = notice.kind == Notice::Kind::readInPart
-                                ? tr("Some Tags Could Be Read Only in Part")
-                                : tr("Couldn’t Complete the File Operation");
+    const QString heading =
+        notice.kind == Notice::Kind::readInPart ? tr("Some Tags Could Be Read Only in Part")
+        : notice.kind == Notice::Kind::unsaved  ? tr("Some Unsaved Changes Could Not Be Restored")
+                                                : tr("Couldn’t Complete the File Operation");
     QMessageBox* alert = Alerts::create(QMessageBox::Warning, heading, notice.text, this);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* ok = alert->addButton(tr("OK"), QMessageBox::RejectRole);
