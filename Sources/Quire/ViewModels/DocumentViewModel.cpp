@@ -45,7 +45,6 @@ bool DocumentViewModel::commit(const QString& description, QList<AudioFile> file
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
     m_files = std::move(files);
-<<<<<<< HEAD
     if (isFiltering()) {
         m_shownFiles.subtract(change.removed);
         for (const AudioFile& file : std::as_const(m_files)) {
@@ -55,10 +54,8 @@ void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& ch
                 m_shownFiles.insert(id);
         }
     }
-=======
     if (!change.renamed.isEmpty())
         followMovedStamps(change.renamed);
->>>>>>> journal
     // Whatever changed the tags of a selected file (an edit, a batch operation, a paste, an undo), the edit
     // state is refilled so that the inspector and the command line show the files as they are.
     const auto selects = [this](const QSet<QUuid>& ids) {
