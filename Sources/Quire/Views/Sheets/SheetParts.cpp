@@ -229,6 +229,8 @@ Sheet::Sheet(const QString& title, const QString& dismissText, const QString& pr
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
+    // The sheet grows with what it shows (previews, notes, a report) rather than squeezing it.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(m_title);
     layout->addWidget(m_description);
     layout->addWidget(divider);
@@ -282,6 +284,21 @@ void Sheet::showEvent(QShowEvent* event) {
             m_primary->setFocus(Qt::TabFocusReason);
     }
     QDialog::showEvent(event);
+}
+
+bool Sheet::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::LayoutRequest)
+        growToFit();
+    return handled;
+}
+
+// Wrapped text and chips take the height their width needs, which the
+// layout's minimum size does not count.
+void Sheet::growToFit() {
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void Sheet::setDescription(const QString& text) {

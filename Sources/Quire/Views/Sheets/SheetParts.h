@@ -68,8 +68,11 @@ protected:
     // The tab order follows the layout, top to bottom, and the first control
     // takes the focus.
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    void growToFit();
+
     QLabel* m_title;
     QLabel* m_description;
     QVBoxLayout* m_body;
