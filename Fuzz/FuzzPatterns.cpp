@@ -4,6 +4,7 @@
 // of title, artist, album, albumArtist, composer, genre, grouping, year,
 // trackNumber and trackTotal.
 #include "Platform/FileSystem.h"
+#include "Quire/ViewModels/BatchPreview.h"
 #include "Quire/ViewModels/PatternEngine.h"
 #include "QuireCore/AudioFile.h"
 
@@ -76,10 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(expanded == pattern || expanded == pattern + u'.' + extension, "text without tokens changed");
     if (!expanded.isEmpty())
         require(expanded.count(u'/') == pattern.count(u'/'), "a tag value made a folder");
-    const QList<RenamePreviewRow> preview = renamePreview({file}, pattern);
-    // The preview shows what the rename does: the expansion, or the name the file keeps.
+    const QList<PatternRenameReport::File> plan = planPatternRename({file}, pattern);
+    // The plan moves the file only to a name the rename gives it (the disk may refuse others).
     const QString renamed = renamedName(pattern, file).value_or(file.filename());
-    require(preview.size() == 1 && preview[0].newName == renamed, "preview differs from the rename");
+    require(plan.size() == 1, "the plan lost the file");
+    if (plan[0].outcome == PatternRenameReport::Outcome::moved)
+        require(renamed != file.filename() && renamed == plan[0].newName, "the plan differs from the rename");
     require(renamed == file.filename() || renamed == expanded,
             "a rename gives a name other than the expansion");
 

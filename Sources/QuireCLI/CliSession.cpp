@@ -302,16 +302,26 @@ CliSession::Status CliSession::renamePattern(const CliCommand& command) {
 CliSession::Status CliSession::tagsFromFilename(const CliCommand& command) {
     const QString& pattern = command.arguments[0];
     const QList<FieldKey> fields = tagsFromFilenameFields(command);
-    if (!changesSelectedTags([&] { m_document.tagOperations().tagsFromFilename(pattern, fields); }))
+    BatchReport report;
+    if (!changesSelectedTags([&] { report = m_document.tagOperations().tagsFromFilename(pattern, fields); }))
         return nothingToActOn(tr("“%1” matched no selected file's name, or changed nothing.").arg(pattern));
+    reportSkipped(report);
     return Status::ok;
+}
+
+void CliSession::reportSkipped(const BatchReport& report) {
+    for (const QString& line : report.skippedLines())
+        m_err << tr("skipped %1").arg(line) << Qt::endl;
 }
 
 CliSession::Status CliSession::tagsFromPath(const CliCommand& command) {
     const QString& pattern = command.arguments[0];
-    if (!changesSelectedTags([&] { m_document.tagOperations().tagsFromPath(pattern, tagsFromPathFields()); }))
+    BatchReport report;
+    if (!changesSelectedTags(
+            [&] { report = m_document.tagOperations().tagsFromPath(pattern, tagsFromPathFields()); }))
         return nothingToActOn(
             tr("“%1” matched no selected file's folders, or changed nothing.").arg(pattern));
+    reportSkipped(report);
     return Status::ok;
 }
 

@@ -50,6 +50,8 @@ private:
     void waitUntil(const std::function<bool()>& done);
     // Runs the operation; whether it changed any selected file's tags.
     bool changesSelectedTags(const std::function<void()>& operation);
+    // Each file a batch operation left alone, with why, on standard error.
+    void reportSkipped(const BatchReport& report);
     // A command's result: collected as JSON with --json, printed as text otherwise.
     void result(const QJsonValue& json, const QString& text);
     Status count(qsizetype count);

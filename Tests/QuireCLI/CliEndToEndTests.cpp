@@ -32,6 +32,16 @@ protected:
     TestSupport::ScratchFolder folder;
 };
 
+// A name the pattern does not fit is named with why; the others are filled.
+TEST_F(CliTest, TagsFromNamesNameTheFilesTheyLeaveAlone) {
+    add(QStringLiteral("01 - Intro.mp3"), QStringLiteral("untagged.mp3"));
+    add(QStringLiteral("notes.mp3"), QStringLiteral("untagged.mp3"));
+    const CliRun run = runCli({"-c", "tags-from-filename '{trackNumber} - {title}'", folder.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("skipped notes.mp3: the name doesn’t match the pattern")))
+        << run.err.toStdString();
+}
+
 TEST_F(CliTest, APipelineFromNamesToSavedFiles) {
     add(QStringLiteral("Album/01 - Intro.mp3"), QStringLiteral("untagged.mp3"));
     add(QStringLiteral("Album/02 - Song.flac"), QStringLiteral("untagged.flac"));
@@ -184,7 +194,8 @@ TEST_F(CliTest, WorkLeftUndoneIsAFailure) {
     add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
     add(QStringLiteral("b.mp3"), QStringLiteral("tagged.mp3"));
     const std::pair<QStringList, const char*> cases[] = {
-        {{"-c", "rename-pattern 'Same'"}, "Moved 1 of 2 files.\nb.mp3: not moved, “Same.mp3” is taken"},
+        {{"-c", "rename-pattern 'Same'"},
+         "Moved 1 of 2 files.\nb.mp3: not moved, “Same.mp3” is also the new name of “a.mp3”"},
         {{"-c", "set composer", "-c", "rename-pattern '{composer}'"},
          "the values the pattern names are empty"},
         {{"-c", "set title .hidden", "-c", "rename-pattern '{title}'"},

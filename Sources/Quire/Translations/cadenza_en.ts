@@ -251,6 +251,13 @@
 <context>
     <name>RenameFromPatternSheet</name>
     <message numerus="yes">
+        <source>⚠️ Renamed %1 of %n files; these were left as they were:</source>
+        <translation>
+            <numerusform>⚠️ Renamed %1 of %n file; these were left as they were:</numerusform>
+            <numerusform>⚠️ Renamed %1 of %n files; these were left as they were:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Rename %n selected files using tokens. Applies to the actual files on disk.</source>
         <translation>
             <numerusform>Rename %n selected file using tokens. Applies to the actual files on disk.</numerusform>
@@ -319,6 +326,13 @@
 <context>
     <name>TagsFromFilenameSheet</name>
     <message numerus="yes">
+        <source>⚠️ Filled tags in %1 of %n files; these were skipped:</source>
+        <translation>
+            <numerusform>⚠️ Filled tags in %1 of %n file; these were skipped:</numerusform>
+            <numerusform>⚠️ Filled tags in %1 of %n files; these were skipped:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Extract tag values from filenames using {field} tokens. Applies to %n selected files.</source>
         <translation>
             <numerusform>Extract tag values from filenames using {field} tokens. Applies to %n selected file.</numerusform>
@@ -328,6 +342,13 @@
 </context>
 <context>
     <name>TagsFromPathSheet</name>
+    <message numerus="yes">
+        <source>⚠️ Filled tags in %1 of %n files; these were skipped:</source>
+        <translation>
+            <numerusform>⚠️ Filled tags in %1 of %n file; these were skipped:</numerusform>
+            <numerusform>⚠️ Filled tags in %1 of %n files; these were skipped:</numerusform>
+        </translation>
+    </message>
     <message numerus="yes">
         <source>Extract tag values from directory structure using /-separated {field} tokens. Applies to %n selected files.</source>
         <translation>
@@ -367,6 +388,51 @@
         <translation>
             <numerusform>Assign sequential track numbers to %n selected file in their current sort order.</numerusform>
             <numerusform>Assign sequential track numbers to %n selected files in their current sort order.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>BatchPreview</name>
+    <message numerus="yes">
+        <source>%n files will change</source>
+        <translation>
+            <numerusform>%n file will change</numerusform>
+            <numerusform>%n files will change</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>(%n fields)</source>
+        <translation>
+            <numerusform>(%n field)</numerusform>
+            <numerusform>(%n fields)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n unchanged</source>
+        <translation>
+            <numerusform>%n unchanged</numerusform>
+            <numerusform>%n unchanged</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n skipped</source>
+        <translation>
+            <numerusform>%n skipped</numerusform>
+            <numerusform>%n skipped</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files will be renamed</source>
+        <translation>
+            <numerusform>%n file will be renamed</numerusform>
+            <numerusform>%n files will be renamed</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n keep their names</source>
+        <translation>
+            <numerusform>%n keeps its name</numerusform>
+            <numerusform>%n keep their names</numerusform>
         </translation>
     </message>
 </context>

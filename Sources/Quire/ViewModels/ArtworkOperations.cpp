@@ -38,10 +38,8 @@ void ArtworkOperations::setArtwork(const Artwork& artwork) {
     if (count == 0)
         return;
     const QList<Artwork> pictures{artwork}; // a copy: `artwork` may live in the list being replaced
-    m_document.commitSelected(tr("Set artwork on %n files", nullptr, int(count)), [&](AudioFile& file) {
-        file.setArtwork(pictures);
-        file.setModified(true);
-    });
+    m_document.commitSelected(tr("Set artwork on %n files", nullptr, int(count)),
+                              [&](AudioFile& file) { file.setArtwork(pictures); });
 }
 
 void ArtworkOperations::removeArtwork() {
@@ -49,10 +47,8 @@ void ArtworkOperations::removeArtwork() {
     const qsizetype count = m_document.selectedAudioFiles().size();
     if (count == 0)
         return;
-    m_document.commitSelected(tr("Remove artwork from %n files", nullptr, int(count)), [](AudioFile& file) {
-        file.setArtwork({});
-        file.setModified(true);
-    });
+    m_document.commitSelected(tr("Remove artwork from %n files", nullptr, int(count)),
+                              [](AudioFile& file) { file.setArtwork({}); });
 }
 
 void ArtworkOperations::optimizeArtwork(int maxDimension, double jpegQuality, Completion completion) {
@@ -84,7 +80,6 @@ void ArtworkOperations::optimizeArtwork(int maxDimension, double jpegQuality, Co
                     continue;
                 changed = true;
                 file.setArtwork(optimized[index]);
-                file.setModified(true);
             }
             if (changed)
                 m_document.commit(tr("Optimize artwork on %n files", nullptr, int(selected.size())), files);
@@ -143,7 +138,6 @@ void ArtworkOperations::batchImportArtwork(const QUrl& folder, CountCompletion c
                 Artwork picture = *pictures[image];
                 picture.id = QUuid::createUuid();
                 file.setArtwork({picture});
-                file.setModified(true);
             }
             if (hasImages)
                 m_document.commit(tr("Batch import artwork from folder"), files);

@@ -18,8 +18,8 @@ Result<bool, QString> DocumentViewModel::editField(const FieldKey& field, const 
     if (!edits)
         return edits.error();
 
-    // Files that already held the value are marked modified too, but only
-    // when the edit changes some file: typing what every file holds is no edit.
+    // Files that already held the value stay as they were (commit() marks
+    // only what changed): typing what every file holds is no edit.
     QList<AudioFile> files = m_files;
     bool changesAValue = false;
     for (AudioFile& target : files) {
@@ -32,7 +32,6 @@ Result<bool, QString> DocumentViewModel::editField(const FieldKey& field, const 
             changesAValue = true;
             target.setTags(tags);
         }
-        target.setModified(true);
     }
     if (!changesAValue)
         return false;

@@ -1,4 +1,5 @@
 #include "Platform/FileSystem.h"
+#include "Quire/ViewModels/BatchPreview.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/PatternEngine.h"
 #include "Quire/ViewModels/ThreadCheck.h"
@@ -74,33 +75,12 @@ bool DocumentViewModel::renameFromPattern(const QString& pattern, PatternRenameC
     if (m_isSaving || m_isMovingFiles || m_work.isWorking() || selected.isEmpty())
         return false;
     using Outcome = PatternRenameReport::Outcome;
-    PatternRenameReport report;
+    // Names that collide or are taken are found before anything moves, as the preview shows them.
+    PatternRenameReport report{planPatternRename(selected, pattern)};
     QList<FileMove> moves;
-    for (const AudioFile& file : selected) {
-        PatternRenameReport::File entry{
-            file.id(), file.filename(), expandPattern(pattern, file), Outcome::unchanged, {}};
-        // A file without the values the pattern names keeps its name rather
-        // than getting one of separators only; so does one whose new name
-        // would be hidden or empty.
-        const std::optional<QString> name = renamedName(pattern, file);
-        if (entry.newName == entry.filename) {
-            entry.outcome = Outcome::unchanged;
-        } else if (renamesToEmptyValues(pattern, file)) {
-            entry.outcome = Outcome::valuesEmpty;
-            entry.reason = tr("the values the pattern names are empty");
-        } else if (!name) {
-            entry.outcome = Outcome::hiddenOrEmpty;
-            entry.reason = tr("“%1” would be hidden or empty").arg(entry.newName);
-        } else {
-            const QUrl current = file.url();
-            const QUrl target = Platform::standardizedLocation(
-                Platform::appendingPathComponent(Platform::deletingLastPathComponent(current), *name));
-            if (target == Platform::standardizedLocation(current))
-                entry.outcome = Outcome::unchanged;
-            else
-                moves.append({file.id(), current, target});
-        }
-        report.files.append(entry);
+    for (qsizetype i = 0; i < selected.size(); ++i) {
+        if (report.files[i].outcome == Outcome::moved)
+            moves.append({selected[i].id(), selected[i].url(), report.files[i].target});
     }
     // Never overwrites: a taken name or a refused character leaves the file
     // where it is. Folders the pattern names are made below the file's own
@@ -128,10 +108,8 @@ bool DocumentViewModel::renameFromPattern(const QString& pattern, PatternRenameC
                    }
                    QList<AudioFile> files = m_files;
                    for (AudioFile& file : files) {
-                       if (targets.contains(file.id()) && !outcome.failedMoves.contains(file.id())) {
+                       if (targets.contains(file.id()) && !outcome.failedMoves.contains(file.id()))
                            file.setUrl(targets.value(file.id()));
-                           file.setModified(true);
-                       }
                    }
                    commit(description, files);
                    if (completion)

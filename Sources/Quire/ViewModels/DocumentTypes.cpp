@@ -95,3 +95,12 @@ int PatternRenameReport::movedCount() const {
     return int(std::count_if(files.begin(), files.end(),
                              [](const File& file) { return file.outcome == Outcome::moved; }));
 }
+
+QStringList PatternRenameReport::skippedLines() const {
+    QStringList lines;
+    for (const File& file : files) {
+        if (!file.reason.isEmpty())
+            lines.append(file.filename + QStringLiteral(": ") + file.reason);
+    }
+    return lines;
+}

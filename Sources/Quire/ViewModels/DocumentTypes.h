@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QUuid>
 #include <optional>
 
@@ -73,10 +74,12 @@ enum class FileRenameResult {
 // What a rename from a pattern did to each selected file.
 struct PatternRenameReport {
     enum class Outcome {
-        moved,
+        moved,         // in a plan: is to move
         unchanged,     // the pattern gives the file's own name
         valuesEmpty,   // every value the pattern names is empty for the file
         hiddenOrEmpty, // the name would be hidden or empty
+        refused,       // the name holds a character file names cannot
+        collides,      // a file before it in the run gets the same name
         taken,         // another file has the name
         notMoved,      // the move failed
     };
@@ -86,10 +89,13 @@ struct PatternRenameReport {
         QString newName;  // the pattern's expansion
         Outcome outcome = Outcome::unchanged;
         QString reason; // why the file did not move, for the user; empty when moved or unchanged
+        QUrl target;    // where it moves (Outcome::moved)
         bool operator==(const File&) const = default;
     };
     QList<File> files; // in list order
     int movedCount() const;
+    // Each file that stayed though its name should change: "name: reason".
+    QStringList skippedLines() const;
 };
 
 // Something the user should hear of: a save, import, recovery or rename that

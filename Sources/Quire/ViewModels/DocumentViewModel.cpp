@@ -30,17 +30,40 @@ bool DocumentViewModel::commit(const QString& description, QList<AudioFile> file
     // The files' state when moves end replaces the list: a change made meanwhile would be lost.
     if (m_isMovingFiles && record != UndoRecord::none)
         return false;
+    if (record != UndoRecord::none)
+        markEdited(files);
     files = sorted(std::move(files));
     const DocumentChange change = DocumentChange::between(m_files, files);
-    // A batch operation that finds nothing to change is still the user's action, with its step.
-    if (record == UndoRecord::step)
-        m_history.record(description, snapshot());
+    // An action that changes nothing leaves no step to undo.
     if (change.isEmpty())
         return false;
-    if (record == UndoRecord::merge)
+    if (record == UndoRecord::step)
+        m_history.record(description, snapshot());
+    else if (record == UndoRecord::merge)
         m_history.recordEdit(description, snapshot(), *mergeField, m_selectedFiles);
     publish(std::move(files), change);
     return true;
+}
+
+void DocumentViewModel::markEdited(QList<AudioFile>& files) const {
+    QHash<QUuid, const AudioFile*> current;
+    current.reserve(m_files.size());
+    for (const AudioFile& file : m_files)
+        current.insert(file.id(), &file);
+    for (AudioFile& file : files) {
+        const AudioFile* old = current.value(file.id());
+        if (!old || file.sharesStorageWith(*old))
+            continue;
+        if (file.tags() == old->tags() && file.artwork() == old->artwork()) {
+            // Moved on disk, or handed back as it was: the mark stays what it was.
+            if (file.isModified() != old->isModified())
+                file.setModified(old->isModified());
+        } else if (m_savedFiles.contains(file.id())) {
+            markAgainstDisk(file);
+        } else {
+            file.setModified(true);
+        }
+    }
 }
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {

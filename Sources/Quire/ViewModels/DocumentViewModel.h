@@ -156,10 +156,13 @@ public:
         none,  // not the user's action (a save's bookkeeping, undo and redo themselves)
     };
     // Records the undo step, puts `files` in place in sort order, refills the
-    // edit state when selected files changed, and emits `changed`. False when
-    // nothing differs (a step is recorded all the same: the user asked for
-    // it), and while files move (their state when the moves end replaces the
-    // list).
+    // edit state when selected files changed, and emits `changed`. For the
+    // user's actions (a step or a merge) the modified marks follow the
+    // content: a file whose tags and pictures are left as they were keeps its
+    // mark, whatever the operation set; one whose tags or pictures changed is
+    // marked when they differ from the file on disk. False, with no step, when
+    // nothing differs, and while files move (their state when the moves end
+    // replaces the list).
     bool commit(const QString& description, QList<AudioFile> files, UndoRecord record = UndoRecord::step,
                 std::optional<FieldKey> mergeField = std::nullopt);
     // Applies `change` to a copy of every selected file and commits the result.
@@ -264,6 +267,8 @@ private:
     // Marks `file` modified when its tags or pictures differ from those on disk, and takes the disk's save
     // time.
     void markAgainstDisk(AudioFile& file) const;
+    // commit()'s marks for the user's actions (see there).
+    void markEdited(QList<AudioFile>& files) const;
     void setLoading(bool loading);
     void setImportProgress(ImportProgress progress);
     void setSaving(bool saving);

@@ -1,6 +1,7 @@
 #include "Quire/ViewModels/PatternEngine.h"
 
 #include "Platform/FileSystem.h"
+#include "QuireCore/FileMover.h"
 
 #include <QRegularExpression>
 
@@ -246,12 +247,8 @@ std::optional<QString> renamedName(const QString& pattern, const AudioFile& file
     QString name = expandPattern(pattern, file);
     if (renamesToEmptyValues(pattern, file) || !isUsableExpandedName(name))
         return std::nullopt;
+    const QStringList parts = name.split(u'/');
+    if (std::any_of(parts.begin(), parts.end(), FileMover::containsIllegalFilenameCharacter))
+        return std::nullopt;
     return name;
-}
-
-QList<RenamePreviewRow> renamePreview(const QList<AudioFile>& selectedFiles, const QString& pattern) {
-    QList<RenamePreviewRow> rows;
-    for (const AudioFile& file : selectedFiles.first(std::min(selectedFiles.size(), renamePreviewLimit)))
-        rows.append({file.filename(), renamedName(pattern, file).value_or(file.filename())});
-    return rows;
 }

@@ -50,7 +50,8 @@ bool renamesToEmptyValues(const QString& pattern, const AudioFile& file);
 bool isUsableExpandedName(const QString& name);
 // The name a rename from the pattern gives the file: its expansion, or none
 // when the file keeps its name (no values for the pattern, or a name that
-// cannot be given).
+// cannot be given: hidden, empty, or holding a character that file names
+// cannot, which only the pattern's own text can bring in).
 std::optional<QString> renamedName(const QString& pattern, const AudioFile& file);
 // The tokens of the listed fields in name and path patterns ("{title}"), with
 // percentForms also "%title%".
@@ -99,17 +100,3 @@ PathPattern parsePathPattern(const QString& pattern, const QList<FieldKey>& fiel
 // The folder names of the file's path that the pattern assigns to fields,
 // aligning the pattern's last component with the folder that holds the file.
 QList<ExtractedValue> valuesFromPath(const PathPattern& pattern, const QString& filePath);
-
-// One line of the rename sheet's preview.
-struct RenamePreviewRow {
-    QString currentName;
-    QString newName;
-    bool operator==(const RenamePreviewRow&) const = default;
-};
-
-inline constexpr qsizetype renamePreviewLimit = 5;
-
-// The current and the new names of the first renamePreviewLimit files of
-// `selectedFiles` (the selected files in list order); a file the rename would
-// leave alone shows its current name as the new one.
-QList<RenamePreviewRow> renamePreview(const QList<AudioFile>& selectedFiles, const QString& pattern);

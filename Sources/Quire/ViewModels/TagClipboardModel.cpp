@@ -35,11 +35,8 @@ void TagClipboardModel::pasteToSelected(bool tags, bool artwork, std::optional<F
             } else {
                 file.setTags(*clipboard.tags);
             }
-            file.setModified(true);
         }
-        if (artwork && clipboard.artwork) {
+        if (artwork && clipboard.artwork)
             file.setArtwork(*clipboard.artwork);
-            file.setModified(true);
-        }
     });
 }

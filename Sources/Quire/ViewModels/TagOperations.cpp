@@ -8,43 +8,44 @@
 #include <QFileInfo>
 #include <QHash>
 
-namespace {
-
-// Stores the values; true when at least one was stored.
-bool store(AudioFile& file, const QList<ExtractedValue>& values) {
-    if (values.isEmpty())
-        return false;
-    TagSet tags = file.tags();
-    for (const ExtractedValue& extracted : values)
-        tags.setValue(extracted.value, extracted.field);
-    file.setTags(tags);
-    file.setModified(true);
-    return true;
+BatchReport TagOperations::run(const QString& description, const FilePlanner& plan) {
+    BatchReport report;
+    m_document.commitSelected(description, [&](AudioFile& file) {
+        const FilePlan planned = plan(file);
+        switch (planned.line.status) {
+        case PreviewLine::Status::changes:
+            ++report.changed;
+            file.setTags(planned.tags);
+            break;
+        case PreviewLine::Status::unchanged:
+            ++report.unchanged;
+            break;
+        case PreviewLine::Status::skipped:
+            report.skipped.append(planned.line);
+            break;
+        }
+    });
+    return report;
 }
 
-} // namespace
-
-void TagOperations::tagsFromFilename(const QString& pattern, const QList<FieldKey>& fields) {
+BatchReport TagOperations::tagsFromFilename(const QString& pattern, const QList<FieldKey>& fields) {
     ASSERT_THREAD_OF(m_document);
     if (m_document.selectedAudioFiles().isEmpty())
-        return;
+        return {};
     const std::optional<PatternExpression> expression = patternToRegex(pattern, fields);
     if (!expression)
-        return;
-    m_document.commitSelected(tr("Extract tags from filename"), [&](AudioFile& file) {
-        if (const auto values = valuesFromName(*expression, file.filenameWithoutExtension()))
-            store(file, *values);
-    });
+        return {};
+    return run(tr("Extract tags from filename"),
+               [&](const AudioFile& file) { return planTagsFromName(file, *expression); });
 }
 
-void TagOperations::tagsFromPath(const QString& pattern, const QList<FieldKey>& fields) {
+BatchReport TagOperations::tagsFromPath(const QString& pattern, const QList<FieldKey>& fields) {
     ASSERT_THREAD_OF(m_document);
     if (m_document.selectedAudioFiles().isEmpty())
-        return;
+        return {};
     const PathPattern pathPattern = parsePathPattern(pattern, fields);
-    m_document.commitSelected(tr("Extract tags from path"), [&](AudioFile& file) {
-        store(file, valuesFromPath(pathPattern, file.url().toLocalFile()));
-    });
+    return run(tr("Extract tags from path"),
+               [&](const AudioFile& file) { return planTagsFromPath(file, pathPattern); });
 }
 
 QList<TrackNumbering> TagOperations::planTrackNumbers(qint64 start, TrackTotals totals,
@@ -99,7 +100,6 @@ void TagOperations::numberTracks(qint64 start, TrackTotals totals, bool perFolde
         tags.trackNumber = QString::number(numbering.number);
         tags.trackTotal = numbering.total;
         file.setTags(tags);
-        file.setModified(true);
     });
 }
 
@@ -118,37 +118,17 @@ int TagOperations::findAndReplace(const QString& search, const QString& replacem
     const TextSearch textSearch(search, useRegex, wholeWord);
     QList<AudioFile> files = m_document.files();
     int changedValues = 0;
-    bool voided = false;
     for (AudioFile& file : files) {
         if (!targetIds.contains(file.id()))
             continue;
-        TagSet tags = file.tags();
-        bool fileChanged = false;
-        for (const FieldKey& field : fields) {
-            const QString old = tags.value(field).value_or(QString());
-            const std::optional<QString> replaced = textSearch.replacedInEachValue(old, replacement);
-            if (!replaced) {
-                voided = true;
-                break;
-            }
-            if (*replaced != old) {
-                tags.setValue(*replaced, field);
-                fileChanged = true;
-                ++changedValues;
-            }
-        }
-        if (voided)
-            break;
-        if (fileChanged) {
-            file.setTags(tags);
-            file.setModified(true);
-        }
+        const FilePlan plan = planFindReplace(file, textSearch, replacement, fields);
+        if (plan.line.status == PreviewLine::Status::skipped)
+            return 0;
+        file.setTags(plan.tags);
+        changedValues += int(plan.changedFields);
     }
-
-    // An expression that runs out of time changes no value at all, in one step all the same.
-    m_document.commit(tr("Find & replace in %n files", nullptr, int(targets.size())),
-                      voided ? m_document.files() : files);
-    return voided ? 0 : changedValues;
+    m_document.commit(tr("Find & replace in %n files", nullptr, int(targets.size())), files);
+    return changedValues;
 }
 
 int TagOperations::countFindMatches(const QString& search, bool useRegex, bool wholeWord,
@@ -160,39 +140,20 @@ int TagOperations::countFindMatches(const QString& search, bool useRegex, bool w
     return countMatches(targets, TextSearch(search, useRegex, wholeWord), fields).value_or(0);
 }
 
-void TagOperations::applyTextTransform(TextTransform transform, const QList<FieldKey>& fields) {
+BatchReport TagOperations::applyTextTransform(TextTransform transform, const QList<FieldKey>& fields) {
     ASSERT_THREAD_OF(m_document);
     const qsizetype count = m_document.selectedAudioFiles().size();
-    if (count == 0)
-        return;
+    if (count == 0 || fields.isEmpty())
+        return {};
     const QString description = tr("Apply %1 to %n files", nullptr, int(count)).arg(label(transform));
-    m_document.commitSelected(description, [&](AudioFile& file) {
-        if (fields.isEmpty())
-            return;
-        // Stored whether or not it differs: an absent field becomes present and empty.
-        TagSet tags = file.tags();
-        for (const FieldKey& field : fields) {
-            QStringList values = TagSet::splitValues(tags.value(field).value_or(QString()));
-            for (QString& value : values)
-                value = apply(transform, value);
-            tags.setValue(values.join(TagSet::valueSeparator), field);
-        }
-        file.setTags(tags);
-        file.setModified(true);
-    });
+    return run(description,
+               [&](const AudioFile& file) { return planTextTransform(file, transform, fields); });
 }
 
-void TagOperations::copyFieldToField(const FieldKey& source, const FieldKey& target) {
+BatchReport TagOperations::copyFieldToField(const FieldKey& source, const FieldKey& target) {
     ASSERT_THREAD_OF(m_document);
     if (m_document.selectedAudioFiles().isEmpty())
-        return;
-    m_document.commitSelected(tr("Copy %1 → %2").arg(source.displayName(), target.displayName()),
-                              [&](AudioFile& file) {
-                                  // Through the text form, with every value; an absent source
-                                  // clears the target.
-                                  TagSet tags = file.tags();
-                                  tags.setValue(tags.value(source), target);
-                                  file.setTags(tags);
-                                  file.setModified(true);
-                              });
+        return {};
+    return run(tr("Copy %1 → %2").arg(source.displayName(), target.displayName()),
+               [&](const AudioFile& file) { return planCopyField(file, source, target); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Quire/ViewModels/BatchPreview.h"
 #include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/TagSet.h"
 
@@ -34,9 +35,10 @@ struct TrackNumbering {
 };
 
 // The batch operations on the tags of the selected files (find and replace
-// also on every loaded file): each works out the new tags and hands them to
-// the document's commit() as one undo step, which is recorded even when no
-// value changes.
+// also on every loaded file): each works out the new tags with the per-file
+// plans its preview shows (BatchPreview.h) and hands them to the document's
+// commit() as one undo step; an operation that changes no value records none
+// and marks nothing.
 class TagOperations {
     Q_DECLARE_TR_FUNCTIONS(TagOperations)
 
@@ -45,9 +47,10 @@ public:
         : m_document(document) {}
 
     // Fills the fields a pattern such as "{trackNumber} - {title}" names from each file's name (without
-    // its extension), or from the folders of its path; only the fields in `fields` are stored.
-    void tagsFromFilename(const QString& pattern, const QList<FieldKey>& fields);
-    void tagsFromPath(const QString& pattern, const QList<FieldKey>& fields);
+    // its extension), or from the folders of its path; only the fields in `fields` are stored. The
+    // report names each file left alone (a name that does not match) with why.
+    BatchReport tagsFromFilename(const QString& pattern, const QList<FieldKey>& fields);
+    BatchReport tagsFromPath(const QString& pattern, const QList<FieldKey>& fields);
     // The selected files in list order, numbered from `start`. Per folder, each
     // folder's selected files are numbered from `start` (and counted for the
     // total) on their own. Empty when nothing is selected or the numbers would
@@ -65,9 +68,12 @@ public:
     int countFindMatches(const QString& search, bool useRegex, bool wholeWord, const QList<FieldKey>& fields,
                          bool allFiles) const;
     // On each value of a field that holds several.
-    void applyTextTransform(TextTransform transform, const QList<FieldKey>& fields);
-    void copyFieldToField(const FieldKey& source, const FieldKey& target);
+    BatchReport applyTextTransform(TextTransform transform, const QList<FieldKey>& fields);
+    BatchReport copyFieldToField(const FieldKey& source, const FieldKey& target);
 
 private:
+    // Commits `plan` for every selected file as one step.
+    BatchReport run(const QString& description, const FilePlanner& plan);
+
     DocumentViewModel& m_document;
 };

@@ -153,19 +153,3 @@ QList<FieldKey> chosenTextFields(const FieldKeySet& chosen) {
               [](const FieldKey& a, const FieldKey& b) { return a.customName() < b.customName(); });
     return fields + custom;
 }
-
-QList<TextTransformPreviewRow> textTransformPreview(TextTransform transform, const TagSet& tags,
-                                                    const FieldKeySet& fields) {
-    QList<FieldKey> ordered(fields.begin(), fields.end());
-    std::sort(ordered.begin(), ordered.end(), [](const FieldKey& a, const FieldKey& b) {
-        return a.name().compare(b.name(), Qt::CaseInsensitive) < 0;
-    });
-    QList<TextTransformPreviewRow> rows;
-    for (const FieldKey& field : std::as_const(ordered)) {
-        const QString current = tags.value(field).value_or(QString());
-        QString transformed = apply(transform, current);
-        if (transformed != current)
-            rows.append({field, current, std::move(transformed)});
-    }
-    return rows;
-}

@@ -34,18 +34,3 @@ QList<TagField> textTagFields();
 // declaration order, then the custom items by name (what the sheets pass to
 // the operations).
 QList<FieldKey> chosenTextFields(const FieldKeySet& chosen);
-
-// One row of a transform's preview: a field whose text would change.
-struct TextTransformPreviewRow {
-    FieldKey field;
-    QString current;
-    QString transformed;
-
-    bool operator==(const TextTransformPreviewRow&) const = default;
-};
-
-// The preview for one file's tags: the chosen fields and custom items ordered
-// by name whatever the case, only those whose text the transform changes
-// (absent ones read as empty).
-QList<TextTransformPreviewRow> textTransformPreview(TextTransform transform, const TagSet& tags,
-                                                    const FieldKeySet& fields);

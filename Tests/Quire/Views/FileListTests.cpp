@@ -537,8 +537,10 @@ TEST_F(FileListTest, ContextMenuSelectsTheClickedRowAndEnablesWhatApplies) {
     actionNamed(menu.get(), "Copy Tags")->trigger();
     menu.reset(list()->createContextMenu(pointAt(2)));
     EXPECT_TRUE(actionNamed(menu.get(), "Paste Tags")->isEnabled());
+    // Onto a file whose tags differ: one step.
+    document.editField(TagField::title, QStringLiteral("Other"), ids()[2]);
     QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(document.history().undoDescriptions().size(), undoSteps + 1);
+    EXPECT_EQ(document.history().undoDescriptions().size(), undoSteps + 2);
 
     actionNamed(menu.get(), "Number Tracks…")->trigger();
     ASSERT_NE(qobject_cast<TrackNumberingSheet*>(window->currentSheet()), nullptr);

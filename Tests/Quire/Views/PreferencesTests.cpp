@@ -1,11 +1,17 @@
 #include "WidgetTestSupport.h"
 
+#include "Quire/Views/Artwork/ArtworkOptimizeSheet.h"
+#include "Quire/Views/Artwork/ArtworkPanel.h"
+#include "Quire/Views/Inspector/InspectorView.h"
 #include "Quire/Views/Preferences/PreferencesWindow.h"
+#include "Quire/Views/Sheets/RenameFromPatternSheet.h"
+#include "Quire/Views/Sheets/TagsFromFilenameSheet.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
@@ -31,7 +37,6 @@ TEST_F(PreferencesTest, AnEmptyStoreShowsTheDefaultsAndOpeningWritesNothing) {
     EXPECT_EQ(window.tabs()->tabText(2), "Patterns");
     EXPECT_TRUE(window.choice("ID3v2.4")->isChecked());
     EXPECT_FALSE(window.choice("ID3v2.3")->isChecked());
-    EXPECT_TRUE(window.choice("UTF-8")->isChecked());
     EXPECT_EQ(window.qualityLabel()->text(), "JPEG quality: 80%");
     EXPECT_EQ(window.dimensionLabel()->text(), "Default max dimension: 1000 px");
     EXPECT_EQ(window.renamePatternField()->text(), "{track} - {title}");
@@ -83,6 +88,27 @@ TEST_F(PreferencesTest, ControlsWriteTheirKeysAtOnce) {
     EXPECT_EQ(window.filenamePatternField()->text(), "{trackNumber} - {title}");
 }
 
+TEST_F(PreferencesTest, EveryControlIsDescribedAndCloseOrEscapeCloses) {
+    auto settings = store();
+    PreferencesWindow window(settings.get());
+    window.show();
+    // A line of description beside every control, beyond the group titles and slider labels.
+    for (int tab = 0; tab < window.tabs()->count(); ++tab) {
+        const QList<QLabel*> labels = window.tabs()->widget(tab)->findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+            return label->wordWrap() && label->text().size() > 40;
+        })) << window.tabs()->tabText(tab).toStdString();
+    }
+    EXPECT_EQ(window.choice("UTF-16"), nullptr); // saves cannot honour a choice of encoding
+    ASSERT_NE(window.closeButton(), nullptr);
+    QTest::mouseClick(window.closeButton(), Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+    window.show();
+    window.renamePatternField()->setFocus();
+    QTest::keyClick(window.renamePatternField(), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+}
+
 // The Edit menu opens the one preferences window, and brings it back to the
 // front when it is open already.
 using PreferencesMenuTest = WidgetTest::WindowTest;
@@ -130,6 +156,58 @@ TEST_F(PreferencesMenuTest, SavesCreateTagsOfTheChosenID3Version) {
     DocumentViewModel next;
     MainWindow started(&next, &commands);
     EXPECT_EQ(next.newId3v2Version(), 3);
+}
+
+// The presets are what the sheets propose, and the artwork settings where the
+// optimise sheet starts, as soon as they are changed.
+TEST_F(PreferencesMenuTest, SheetsStartFromThePreferences) {
+    load({QStringLiteral("a.flac")});
+    window->action(Commands::showPreferences)->trigger();
+    PreferencesWindow* preferences = window->preferencesWindow();
+    ASSERT_NE(preferences, nullptr);
+    preferences->renamePatternField()->selectAll();
+    QTest::keyClicks(preferences->renamePatternField(), "{artist} - {title}");
+    preferences->filenamePatternField()->selectAll();
+    QTest::keyClicks(preferences->filenamePatternField(), "{artist} - {title}");
+    preferences->dimensionSlider()->setValue(600 / 50);
+    preferences->qualitySlider()->setValue(13);
+
+    commands.post(Commands::showRenameSheet);
+    auto* rename = qobject_cast<RenameFromPatternSheet*>(window->currentSheet());
+    ASSERT_NE(rename, nullptr);
+    EXPECT_EQ(rename->patternField()->text(), "{artist} - {title}");
+    rename->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    commands.post(Commands::showTagsFromFilenameSheet);
+    auto* names = qobject_cast<TagsFromFilenameSheet*>(window->currentSheet());
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->patternField()->text(), "{artist} - {title}");
+    names->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    auto* inspector = qobject_cast<InspectorView*>(window->inspectorPane());
+    ASSERT_NE(inspector, nullptr);
+    inspector->artworkPanel()->showOptimizeSheet();
+    auto* optimize = window->findChild<ArtworkOptimizeSheet*>();
+    ASSERT_NE(optimize, nullptr);
+    EXPECT_EQ(optimize->maxDimension(), 600);
+    EXPECT_DOUBLE_EQ(optimize->jpegQuality(), 0.65);
+    optimize->close();
+
+    // An emptied preset proposes the default.
+    preferences->renamePatternField()->selectAll();
+    QTest::keyClick(preferences->renamePatternField(), Qt::Key_Backspace);
+    commands.post(Commands::showRenameSheet);
+    rename = qobject_cast<RenameFromPatternSheet*>(window->currentSheet());
+    ASSERT_NE(rename, nullptr);
+    EXPECT_EQ(rename->patternField()->text(), "{track} - {title}");
+    rename->reject();
+    preferences->close();
+    // The next tests start from the defaults.
+    QSettings settings;
+    for (const QString& key : {PreferenceKeys::renamePatternPreset, PreferenceKeys::tagsFromFilenamePreset,
+                               PreferenceKeys::artworkMaxDimension, PreferenceKeys::artworkJPEGQuality})
+        settings.remove(key);
 }
 
 } // namespace

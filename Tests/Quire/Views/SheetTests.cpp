@@ -91,48 +91,69 @@ TEST_F(SheetTest, RenamePreviewsEveryKeystrokeAndStaysOpenWithItsResult) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->titleText(), "Rename from Pattern");
     EXPECT_EQ(sheet->patternField()->text(), "{track} - {title}");
-    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → 03 - Café ☕ 東京.flac"});
+    EXPECT_EQ(sheet->preview()->lines(), QStringList{"x.flac → 03 - Café ☕ 東京.flac"});
+    EXPECT_EQ(sheet->preview()->summary(), "1 file will be renamed");
     EXPECT_EQ(sheet->resultText(), "");
 
     sheet->patternField()->clear();
     EXPECT_FALSE(sheet->primaryButton()->isEnabled());
-    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → x.flac"}); // an empty pattern renames nothing
+    EXPECT_EQ(sheet->preview()->lines(), QStringList{"x.flac skipped: “.flac” would be hidden or empty"});
+    QTest::keyClicks(sheet->patternField(), "{yaer}");
+    EXPECT_EQ(sheet->patternNoteText(), "{yaer} is no rename token: it stays in the names as written.");
+    sheet->patternField()->clear();
     QTest::keyClicks(sheet->patternField(), "{year");
-    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → {year.flac"});
+    EXPECT_EQ(sheet->preview()->lines(), QStringList{"x.flac → {year.flac"});
     QTest::keyClick(sheet->patternField(), Qt::Key_BraceRight);
-    EXPECT_EQ(sheet->previewTexts(), QStringList{"x.flac → 2001.flac"});
+    EXPECT_EQ(sheet->preview()->lines(), QStringList{"x.flac → 2001.flac"});
+    EXPECT_EQ(sheet->patternNoteText(), "");
     QTest::keyClicks(sheet->patternField(), " {artist}");
 
-    // Return runs the prominent button; the sheet stays open with its result.
+    // Both files would get one name: the preview says so before anything moves.
     selectAll();
+    EXPECT_EQ(sheet->preview()->lines(),
+              (QStringList{"x.flac → 2001 Fixture Artist.flac",
+                           "y.flac skipped: “2001 Fixture Artist.flac” is also the new name of “x.flac”"}));
+    EXPECT_EQ(sheet->preview()->summary(), "1 file will be renamed, 1 skipped");
+    // Return runs the prominent button; the sheet stays open with its result, naming the file left alone.
     const qsizetype before = steps();
     QTest::keyClick(sheet->patternField(), Qt::Key_Return);
     // The files move in the background; the result shows when they are done.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->resultText().isEmpty(); }, 5000));
     EXPECT_EQ(steps(), before + 1);
-    EXPECT_EQ(sheet->resultText(), "✅ Renamed 1 file.");
+    EXPECT_EQ(sheet->resultText(), "⚠️ Renamed 1 of 2 files; these were left as they were:");
+    EXPECT_EQ(sheet->resultDetails(),
+              QStringList{"y.flac: “2001 Fixture Artist.flac” is also the new name of “x.flac”"});
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_TRUE(QFile::exists(library.path("2001 Fixture Artist.flac")));
-    EXPECT_TRUE(QFile::exists(library.path("y.flac"))); // the same name was taken
-    EXPECT_EQ(sheet->previewTexts(), (QStringList{"2001 Fixture Artist.flac → 2001 Fixture Artist.flac",
-                                                  "y.flac → 2001 Fixture Artist.flac"}));
+    EXPECT_TRUE(QFile::exists(library.path("y.flac")));
+    EXPECT_EQ(document.modifiedCount(), 0); // a rename is done on disk: nothing to save
+    EXPECT_EQ(sheet->preview()->lines(),
+              (QStringList{"2001 Fixture Artist.flac keeps its name",
+                           "y.flac skipped: “2001 Fixture Artist.flac” is taken"}));
     close(sheet);
     EXPECT_EQ(window->currentSheet(), nullptr);
 }
 
-TEST_F(SheetTest, TagsFromFilenameAndPathExtractAndClose) {
+TEST_F(SheetTest, TagsFromFilenameAndPathPreviewWhatTheyFillAndExplainWhatTheyCannot) {
     load({QStringLiteral("Pink Floyd/Dark Side/01 - Time.flac")}, QStringLiteral("untagged.flac"));
     auto* names = open<TagsFromFilenameSheet>(Commands::showTagsFromFilenameSheet);
     ASSERT_NE(names, nullptr);
     EXPECT_EQ(names->patternField()->text(), "{trackNumber} - {title}");
     EXPECT_EQ(names->fieldChips()->chosen(), (FieldKeySet{TagField::title, TagField::trackNumber}));
-    EXPECT_EQ(names->previewText(), "01 - Time");
-    // No field, no extraction.
+    EXPECT_EQ(names->preview()->lines(), QStringList{"01 - Time.flac Track Number: 1 · Title: Time"});
+    EXPECT_EQ(names->patternNoteText(), "");
+    // A token whose chip is off is said at the pattern; the preview follows the chips.
     QTest::mouseClick(names->fieldChips()->chip(TagField::title), Qt::LeftButton);
+    EXPECT_EQ(names->patternNoteText(),
+              "{title} is not filled: its field is turned off below. Turn it on to fill it.");
+    EXPECT_EQ(names->preview()->lines(),
+              QStringList{"01 - Time.flac skipped: the name doesn’t match the pattern"});
+    // No field, no extraction.
     QTest::mouseClick(names->fieldChips()->chip(TagField::trackNumber), Qt::LeftButton);
     EXPECT_FALSE(names->primaryButton()->isEnabled());
     QTest::mouseClick(names->fieldChips()->chip(TagField::title), Qt::LeftButton);
     QTest::mouseClick(names->fieldChips()->chip(TagField::trackNumber), Qt::LeftButton);
+    EXPECT_EQ(names->patternNoteText(), "");
     const qsizetype before = steps();
     QTest::mouseClick(names->primaryButton(), Qt::LeftButton);
     EXPECT_FALSE(names->isVisible());
@@ -141,12 +162,28 @@ TEST_F(SheetTest, TagsFromFilenameAndPathExtractAndClose) {
     EXPECT_EQ(steps(), before + 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
+    // A name that does not match keeps the sheet open with the file named.
+    names = open<TagsFromFilenameSheet>(Commands::showTagsFromFilenameSheet);
+    ASSERT_NE(names, nullptr);
+    names->patternField()->setText(QStringLiteral("{title} (live)"));
+    QTest::mouseClick(names->primaryButton(), Qt::LeftButton);
+    EXPECT_TRUE(names->isVisible());
+    EXPECT_EQ(names->resultText(), "⚠️ Filled tags in 0 of 1 file; these were skipped:");
+    EXPECT_EQ(names->resultDetails(), QStringList{"01 - Time.flac: the name doesn’t match the pattern"});
+    EXPECT_EQ(steps(), before + 1);
+    close(names);
+
     auto* path = open<TagsFromPathSheet>(Commands::showTagsFromPathSheet);
     ASSERT_NE(path, nullptr);
     EXPECT_EQ(path->patternField()->text(), "{artist}/{album}");
-    EXPECT_EQ(path->previewText(), library.path("Pink Floyd/Dark Side/01 - Time.flac"));
+    EXPECT_EQ(path->preview()->lines(), QStringList{"01 - Time.flac Artist: Pink Floyd · Album: Dark Side"});
+    path->patternField()->setText(QStringLiteral("{genre}/{album}"));
+    EXPECT_EQ(path->patternNoteText(),
+              "{genre} is not filled: folders fill only {artist}, {album} and custom items such as {LABEL}.");
     path->patternField()->setText(QStringLiteral("{artist}/{DISCSUBTITLE}"));
+    EXPECT_EQ(path->patternNoteText(), "");
     QTest::keyClick(path->patternField(), Qt::Key_Return);
+    EXPECT_FALSE(path->isVisible());
     EXPECT_EQ(value(0, TagField::artist), "Pink Floyd");
     EXPECT_EQ(document.files()[0].tags().custom.value("DISCSUBTITLE"), "Dark Side");
     EXPECT_EQ(steps(), before + 2);
@@ -261,6 +298,10 @@ TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
 
     sheet->searchField()->setText(QStringLiteral("(b)(a)"));
     sheet->replacementField()->setText(QStringLiteral("$2$1"));
+    // What each file gets is shown before it runs, and follows the replacement as it is typed.
+    ASSERT_TRUE(counted());
+    EXPECT_EQ(sheet->preview()->lines(), QStringList{"a.flac Title: banana → abnana"});
+    EXPECT_EQ(sheet->preview()->summary(), "1 file will change (1 field), 1 unchanged");
     const qsizetype before = steps();
     QTest::keyClick(sheet->replacementField(), Qt::Key_Return);
     EXPECT_EQ(steps(), before + 1);
@@ -270,9 +311,10 @@ TEST_F(SheetTest, FindReplaceCountsAsYouTypeAndReplacesInPlace) {
     EXPECT_TRUE(sheet->isVisible());
     ASSERT_TRUE(counted());
     EXPECT_EQ(sheet->matchCaption()->text(), "0 matches found");
+    EXPECT_FALSE(sheet->preview()->isVisible());
 }
 
-TEST_F(SheetTest, TextTransformPreviewsTheFirstFileAndApplies) {
+TEST_F(SheetTest, TextTransformPreviewsEachFileAndApplies) {
     load({QStringLiteral("a.flac"), QStringLiteral("b.flac")});
     document.editField(TagField::title, QStringLiteral("Already Title"), ids()[0]);
     selectAll();
@@ -281,13 +323,17 @@ TEST_F(SheetTest, TextTransformPreviewsTheFirstFileAndApplies) {
     EXPECT_EQ(sheet->selectedTransform(), TextTransform::titleCase);
     EXPECT_EQ(sheet->fieldChips()->chosen(),
               (FieldKeySet{TagField::title, TagField::artist, TagField::album}));
-    EXPECT_EQ(sheet->previewTexts(), QStringList{}); // every chosen field is in title case already
+    // Every chosen field is in title case already.
+    EXPECT_EQ(sheet->preview()->lines(), (QStringList{"a.flac no change", "b.flac no change"}));
+    EXPECT_EQ(sheet->preview()->summary(), "No file will change, 2 unchanged");
 
     sheet->transformChoices()->button(int(TextTransform::upperCase))->click();
     QTest::mouseClick(sheet->fieldChips()->chip(TagField::genre), Qt::LeftButton);
-    EXPECT_EQ(sheet->previewTexts(),
-              (QStringList{"album: Fixture Album → FIXTURE ALBUM", "artist: Fixture Artist → FIXTURE ARTIST",
-                           "genre: Ambient → AMBIENT", "title: Already Title → ALREADY TITLE"}));
+    EXPECT_EQ(
+        sheet->preview()->lines().first(),
+        "a.flac Title: Already Title → ALREADY TITLE · Artist: Fixture Artist → FIXTURE ARTIST · Album: "
+        "Fixture Album → FIXTURE ALBUM · Genre: Ambient → AMBIENT");
+    EXPECT_EQ(sheet->preview()->summary(), "2 files will change (8 fields)");
     const qsizetype before = steps();
     QTest::mouseClick(sheet->primaryButton(), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
@@ -297,7 +343,7 @@ TEST_F(SheetTest, TextTransformPreviewsTheFirstFileAndApplies) {
 }
 
 TEST_F(SheetTest, CopyFieldNeedsTwoDifferentFields) {
-    load({QStringLiteral("a.flac")}, QStringLiteral("artist-only.m4a"));
+    load({QStringLiteral("a.m4a")}, QStringLiteral("artist-only.m4a"));
     auto* sheet = open<CopyFieldToFieldSheet>(Commands::showCopyFieldSheet);
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->sourceChoice()->currentText(), displayName(TagField::title));
@@ -306,11 +352,15 @@ TEST_F(SheetTest, CopyFieldNeedsTwoDifferentFields) {
     sheet->sourceChoice()->setCurrentText(displayName(TagField::albumArtist));
     EXPECT_FALSE(sheet->primaryButton()->isEnabled());
     sheet->sourceChoice()->setCurrentText(displayName(TagField::artist));
+    EXPECT_EQ(sheet->preview()->summary(), "No file will change, 1 unchanged"); // the reader fills it alike
+    sheet->targetChoice()->setCurrentText(displayName(TagField::comment));
+    EXPECT_EQ(sheet->preview()->lines(), QStringList{"a.m4a Comment: (empty) → Solo Artist"});
+    EXPECT_EQ(sheet->preview()->summary(), "1 file will change (1 field)");
     const qsizetype before = steps();
     QTest::keyClick(sheet->sourceChoice(), Qt::Key_Return);
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(steps(), before + 1);
-    EXPECT_EQ(value(0, TagField::albumArtist), value(0, TagField::artist));
+    EXPECT_EQ(value(0, TagField::comment), "Solo Artist");
 }
 
 // Find & replace, the transforms and copy field offer the selection's custom
@@ -357,7 +407,7 @@ TEST_F(SheetTest, SheetsReachTheSelectionsCustomItems) {
     EXPECT_FALSE(transform->fieldChips()->chosen().contains(catalog));
     transform->transformChoices()->button(int(TextTransform::lowerCase))->click();
     QTest::mouseClick(transform->fieldChips()->chip(catalog), Qt::LeftButton);
-    EXPECT_TRUE(transform->previewTexts().contains("CATALOGNUMBER: CAT-7 → cat-7"));
+    EXPECT_TRUE(transform->preview()->lines().first().contains("CATALOGNUMBER: CAT-7 → cat-7"));
     QTest::mouseClick(transform->primaryButton(), Qt::LeftButton);
     EXPECT_EQ(catalogOf(0), "cat-7");
 

@@ -3,6 +3,7 @@
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/ArtworkProcessing.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/Preferences.h"
 #include "Quire/Views/Artwork/ArtworkOptimizeSheet.h"
 #include "Quire/Views/Artwork/ArtworkThumbnail.h"
 #include "Quire/Views/Artwork/PictureLoading.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -487,7 +489,10 @@ void ArtworkPanel::exportAllArtworkTo(const QUrl& folder, const std::function<vo
 void ArtworkPanel::showOptimizeSheet() {
     if (!m_document)
         return;
-    auto* sheet = new ArtworkOptimizeSheet(m_document, 1000, 0.8, window());
+    // The sheet starts where the preferences say, read afresh each time it opens.
+    const QSettings settings;
+    auto* sheet = new ArtworkOptimizeSheet(m_document, Preferences::artworkMaxDimension(settings),
+                                           Preferences::artworkJPEGQuality(settings), window());
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->open();

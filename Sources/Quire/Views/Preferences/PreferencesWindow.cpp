@@ -3,9 +3,11 @@
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QButtonGroup>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSlider>
@@ -46,9 +48,18 @@ PreferencesWindow::PreferencesWindow(QSettings* settings, QWidget* parent)
     m_tabs->addTab(tagsTab(), Symbols::icon(QStringLiteral("tag")), tr("Tags"));
     m_tabs->addTab(artworkTab(), Symbols::icon(QStringLiteral("photo")), tr("Artwork"));
     m_tabs->addTab(patternsTab(), Symbols::icon(QStringLiteral("textformat")), tr("Patterns"));
+    // Every change is written at once, as the desktop's settings windows do: there is only Close
+    // (Escape too).
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
-    resize(450, 320);
+    layout->addWidget(buttons);
+    resize(480, 400);
+}
+
+QPushButton* PreferencesWindow::closeButton() const {
+    return findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close);
 }
 
 QAbstractButton* PreferencesWindow::choice(const QString& text) const {
@@ -61,11 +72,17 @@ QAbstractButton* PreferencesWindow::choice(const QString& text) const {
 QWidget* PreferencesWindow::tagsTab() {
     auto* tab = new QWidget(this);
     auto* layout = new QVBoxLayout(tab);
-    layout->addWidget(choiceGroup(tr("ID3"), tr("Default version"), PreferenceKeys::defaultID3Version,
-                                  Preferences::id3v24, {Preferences::id3v23, Preferences::id3v24}));
-    layout->addWidget(choiceGroup(tr("Encoding"), tr("Default encoding"), PreferenceKeys::defaultEncoding,
-                                  QStringLiteral("UTF-8"),
-                                  {QStringLiteral("UTF-8"), QStringLiteral("UTF-16")}));
+    QWidget* id3 = choiceGroup(tr("ID3"), tr("Default version"), PreferenceKeys::defaultID3Version,
+                               Preferences::id3v24, {Preferences::id3v23, Preferences::id3v24});
+    id3->layout()->addWidget(
+        note(tr("The version of the ID3v2 tags that saving creates in MP3, WAV, AIFF, DSF and DSDIFF files "
+                "that have none. A file's own ID3v2 tag keeps its version. Choose ID3v2.3 for older players "
+                "and car stereos."),
+             id3));
+    id3->layout()->addWidget(note(tr("Text is saved as UTF-8, and as UTF-16 in ID3v2.3 tags, which cannot "
+                                     "hold UTF-8."),
+                                  id3));
+    layout->addWidget(id3);
     layout->addStretch();
     return tab;
 }
@@ -82,6 +99,10 @@ QWidget* PreferencesWindow::artworkTab() {
     m_quality->setAccessibleName(tr("JPEG quality"));
     compressionLayout->addWidget(m_qualityLabel);
     compressionLayout->addWidget(m_quality);
+    compressionLayout->addWidget(
+        note(tr("Where Optimize Artwork starts: lower quality makes smaller pictures with more visible "
+                "artefacts."),
+             compression));
     layout->addWidget(compression);
 
     auto* optimization = new QGroupBox(tr("Optimization"), tab);
@@ -92,11 +113,15 @@ QWidget* PreferencesWindow::artworkTab() {
     m_dimension->setAccessibleName(tr("Default max dimension"));
     optimizationLayout->addWidget(m_dimensionLabel);
     optimizationLayout->addWidget(m_dimension);
+    optimizationLayout->addWidget(
+        note(tr("Where Optimize Artwork starts: larger pictures are scaled down so that their longest "
+                "side is at most this long."),
+             optimization));
     layout->addWidget(optimization);
     layout->addStretch();
 
-    const double quality = m_settings->value(PreferenceKeys::artworkJPEGQuality, 0.8).toDouble();
-    const double dimension = m_settings->value(PreferenceKeys::artworkMaxDimension, 1000.0).toDouble();
+    const double quality = Preferences::artworkJPEGQuality(*m_settings);
+    const double dimension = Preferences::artworkMaxDimension(*m_settings);
     m_quality->setValue(int(std::lround(quality * qualitySteps)));
     m_dimension->setValue(int(std::lround(dimension / dimensionStep)));
     showQuality(quality);
@@ -117,13 +142,17 @@ QWidget* PreferencesWindow::artworkTab() {
 QWidget* PreferencesWindow::patternsTab() {
     auto* tab = new QWidget(this);
     auto* layout = new QVBoxLayout(tab);
-    layout->addWidget(patternGroup(
-        tr("Rename Pattern Preset"), PreferenceKeys::renamePatternPreset, QStringLiteral("{track} - {title}"),
-        tr("Tokens: {title} {artist} {album} {track} {year} {genre}"), m_renamePattern));
-    layout->addWidget(patternGroup(tr("Tags from Filename Preset"), PreferenceKeys::tagsFromFilenamePreset,
-                                   QStringLiteral("{trackNumber} - {title}"),
-                                   tr("Use {field} tokens to capture values from filenames"),
-                                   m_filenamePattern));
+    layout->addWidget(patternGroup(tr("Rename Pattern Preset"), PreferenceKeys::renamePatternPreset,
+                                   Preferences::defaultRenamePattern,
+                                   tr("Rename from Pattern proposes this pattern first; leave it empty for "
+                                      "the default. Tokens: {title} {artist} {album} {track} {year} {genre}"),
+                                   m_renamePattern));
+    layout->addWidget(
+        patternGroup(tr("Tags from Filename Preset"), PreferenceKeys::tagsFromFilenamePreset,
+                     Preferences::defaultTagsFromFilenamePattern,
+                     tr("Tags from Filename proposes this pattern first; leave it empty for the "
+                        "default. Use {field} tokens to capture values from filenames"),
+                     m_filenamePattern));
     layout->addStretch();
     return tab;
 }
@@ -138,6 +167,7 @@ QWidget* PreferencesWindow::choiceGroup(const QString& title, const QString& lab
     for (const QString& text : choices) {
         auto* button = new QRadioButton(text, group);
         button->setChecked(text == stored);
+        button->setAccessibleName(text);
         button->setAccessibleDescription(label);
         buttons->addButton(button);
         layout->addWidget(button);

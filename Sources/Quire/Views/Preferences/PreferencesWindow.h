@@ -8,13 +8,15 @@
 class QAbstractButton;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSettings;
 class QSlider;
 class QTabWidget;
 
-// The preferences window: three tabs (Tags, Artwork, Patterns) whose controls
-// read their keys when the window opens and write every change at once; there
-// is no apply or cancel step.
+// The preferences window: three tabs (Tags, Artwork, Patterns) whose controls,
+// each with a line saying what it does, read their keys when the window opens
+// and write every change at once; there is no apply or cancel step, only
+// Close (or Escape). Each preference is read where it takes effect.
 class PreferencesWindow : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +31,7 @@ public:
     QLabel* dimensionLabel() const { return m_dimensionLabel; }
     QLineEdit* renamePatternField() const { return m_renamePattern; }
     QLineEdit* filenamePatternField() const { return m_filenamePattern; }
+    QPushButton* closeButton() const;
 
 signals:
     // A preference was written (at once, as the user changed it).

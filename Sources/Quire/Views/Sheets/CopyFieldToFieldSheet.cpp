@@ -36,7 +36,8 @@ CopyFieldToFieldSheet::CopyFieldToFieldSheet(DocumentViewModel* document, QWidge
     : Sheet(tr("Copy Field to Field"), tr("Cancel"), tr("Copy"), QSize(400, 240), parent)
     , m_document(document)
     , m_source(fieldChoice(selectionCustomNames(document), TagField::title, tr("From"), this))
-    , m_target(fieldChoice(selectionCustomNames(document), TagField::albumArtist, tr("To"), this)) {
+    , m_target(fieldChoice(selectionCustomNames(document), TagField::albumArtist, tr("To"), this))
+    , m_preview(new PreviewList(this)) {
     const qsizetype count = document->selectedFiles().size();
     setDescription(
         tr("Copy the value of one tag field to another across all %n selected files.", nullptr, int(count)));
@@ -47,22 +48,36 @@ CopyFieldToFieldSheet::CopyFieldToFieldSheet(DocumentViewModel* document, QWidge
     row->addWidget(new QLabel(tr("To"), this));
     row->addWidget(m_target, 1);
     body()->addLayout(row);
+    addSection(tr("Preview"), {m_preview});
 
-    const auto refresh = [this] {
-        primaryButton()->setEnabled(m_source->currentIndex() != m_target->currentIndex());
-    };
-    connect(m_source, &QComboBox::currentIndexChanged, this, refresh);
-    connect(m_target, &QComboBox::currentIndexChanged, this, refresh);
+    connect(m_source, &QComboBox::currentIndexChanged, this, &CopyFieldToFieldSheet::refresh);
+    connect(m_target, &QComboBox::currentIndexChanged, this, &CopyFieldToFieldSheet::refresh);
     connect(primaryButton(), &QPushButton::clicked, this, &CopyFieldToFieldSheet::copy);
     refresh();
 }
 
-void CopyFieldToFieldSheet::copy() {
-    if (!m_document || m_source->currentIndex() == m_target->currentIndex())
+std::optional<FieldKey> CopyFieldToFieldSheet::chosen(const QComboBox* choice) const {
+    return FieldKey::fromName(choice->currentData().toString());
+}
+
+void CopyFieldToFieldSheet::refresh() {
+    const std::optional<FieldKey> source = chosen(m_source);
+    const std::optional<FieldKey> target = chosen(m_target);
+    const bool distinct = source && target && *source != *target;
+    primaryButton()->setEnabled(distinct);
+    m_preview->setVisible(distinct);
+    if (!m_document || !distinct)
         return;
-    const std::optional<FieldKey> source = FieldKey::fromName(m_source->currentData().toString());
-    const std::optional<FieldKey> target = FieldKey::fromName(m_target->currentData().toString());
-    if (source && target)
-        m_document->tagOperations().copyFieldToField(*source, *target);
+    m_preview->setPreview(*previewPlans(m_document->selectedAudioFiles(), [&](const AudioFile& file) {
+        return planCopyField(file, *source, *target);
+    }));
+}
+
+void CopyFieldToFieldSheet::copy() {
+    const std::optional<FieldKey> source = chosen(m_source);
+    const std::optional<FieldKey> target = chosen(m_target);
+    if (!m_document || !source || !target || *source == *target)
+        return;
+    m_document->tagOperations().copyFieldToField(*source, *target);
     accept();
 }

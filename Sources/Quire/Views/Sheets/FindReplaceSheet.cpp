@@ -33,7 +33,8 @@ FindReplaceSheet::FindReplaceSheet(DocumentViewModel* document, QWidget* parent)
     , m_wholeWord(new QCheckBox(tr("Whole word"), this))
     , m_allFiles(new QCheckBox(
           document->isFiltering() ? tr("Apply to all shown files") : tr("Apply to all loaded files"), this))
-    , m_fields(everyTextField(document->selectedAudioFiles(), this)) {
+    , m_fields(everyTextField(document->selectedAudioFiles(), this))
+    , m_preview(new PreviewList(this)) {
     QFont caption = m_caption->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     m_caption->setFont(caption);
@@ -55,8 +56,11 @@ FindReplaceSheet::FindReplaceSheet(DocumentViewModel* document, QWidget* parent)
     body()->addLayout(toggles);
     body()->addWidget(m_allFiles);
     addSection(tr("Fields"), {m_fields});
+    m_preview->hide();
+    body()->addWidget(m_preview);
 
     connect(m_search, &QLineEdit::textChanged, this, &FindReplaceSheet::updateMatchCount);
+    connect(m_replacement, &QLineEdit::textChanged, this, &FindReplaceSheet::updateMatchCount);
     for (QCheckBox* toggle : {m_regex, m_wholeWord, m_allFiles})
         connect(toggle, &QCheckBox::toggled, this, &FindReplaceSheet::updateMatchCount);
     for (QCheckBox* toggle : {m_regex, m_wholeWord})
@@ -95,6 +99,7 @@ void FindReplaceSheet::updateMatchCount() {
     m_counting = !m_search->text().isEmpty();
     if (!m_counting) {
         m_caption->hide();
+        m_preview->hide();
         return;
     }
     // Said where it was typed, rather than replacing in no field.
@@ -103,6 +108,7 @@ void FindReplaceSheet::updateMatchCount() {
         m_caption->setText(tr("This is not a valid regular expression"));
         setTone(m_caption, Tone::failure);
         m_caption->show();
+        m_preview->hide();
         return;
     }
 
@@ -110,29 +116,38 @@ void FindReplaceSheet::updateMatchCount() {
         m_allFiles->isChecked() ? m_document->shownFiles() : m_document->selectedAudioFiles();
     const QList<FieldKey> fields = chosenTextFields(m_fields->chosen());
     const QString search = m_search->text();
+    const QString replacement = m_replacement->text();
     const bool useRegex = m_regex->isChecked();
     const bool wholeWord = m_wholeWord->isChecked();
     QPointer<FindReplaceSheet> sheet(this);
     QThreadPool::globalInstance()->start([=, stop = m_stopCount] {
-        const std::optional<int> count =
-            countMatches(targets, TextSearch(search, useRegex, wholeWord), fields, stop.get());
+        const TextSearch textSearch(search, useRegex, wholeWord);
+        const std::optional<int> count = countMatches(targets, textSearch, fields, stop.get());
         if (!count)
+            return;
+        const std::optional<BatchPreview> preview = previewPlans(
+            targets,
+            [&](const AudioFile& file) { return planFindReplace(file, textSearch, replacement, fields); },
+            stop.get());
+        if (!preview)
             return;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [sheet, generation, count] {
+            [sheet, generation, count, preview] {
                 if (sheet && generation == sheet->m_countGeneration)
-                    sheet->showMatchCount(*count);
+                    sheet->showMatchCount(*count, *preview);
             },
             Qt::QueuedConnection);
     });
 }
 
-void FindReplaceSheet::showMatchCount(int count) {
+void FindReplaceSheet::showMatchCount(int count, const BatchPreview& preview) {
     m_counting = false;
     m_caption->setText(tr("%n matches found", nullptr, count));
     setTone(m_caption, count < 1 ? Tone::failure : Tone::secondary);
     m_caption->show();
+    m_preview->setPreview(preview);
+    m_preview->setVisible(count > 0);
 }
 
 void FindReplaceSheet::replaceAll() {

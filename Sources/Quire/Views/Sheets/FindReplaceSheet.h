@@ -11,9 +11,10 @@ class QCheckBox;
 class QLineEdit;
 
 // Finds and replaces text in the chosen text fields of the selected (or all)
-// files. The number of matches follows every change of the search; it is
-// counted off the GUI thread, so that no expression can hold up typing, and a
-// count that a newer change overtook is dropped. The sheet stays open after
+// files. The number of matches and a preview of what the first files get
+// follow every change of the search and the replacement; both are worked out
+// off the GUI thread, so that no expression can hold up typing, and a result
+// that a newer change overtook is dropped. The sheet stays open after
 // replacing and shows how many values changed.
 class FindReplaceSheet : public Sheet {
     Q_OBJECT
@@ -28,12 +29,13 @@ public:
     QCheckBox* allFilesToggle() const { return m_allFiles; }
     FieldChips* fieldChips() const { return m_fields; }
     QLabel* matchCaption() const { return m_caption; }
+    PreviewList* preview() const { return m_preview; }
     // Whether a count is running whose result has not been shown yet.
     bool isCounting() const { return m_counting; }
 
 private:
     void updateMatchCount();
-    void showMatchCount(int count);
+    void showMatchCount(int count, const BatchPreview& preview);
     bool searchIsValid() const;
     void refreshButtons();
     void replaceAll();
@@ -46,6 +48,7 @@ private:
     QCheckBox* m_wholeWord;
     QCheckBox* m_allFiles;
     FieldChips* m_fields;
+    PreviewList* m_preview;
     // Set to stop the running count when a newer one starts or the sheet closes.
     std::shared_ptr<std::atomic<bool>> m_stopCount;
     quint64 m_countGeneration = 0;

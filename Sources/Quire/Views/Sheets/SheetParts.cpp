@@ -9,9 +9,11 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -186,6 +188,7 @@ Sheet::Sheet(const QString& title, const QString& dismissText, const QString& pr
     , m_resultRow(new QWidget(this))
     , m_resultIcon(new QLabel(m_resultRow))
     , m_result(new QLabel(m_resultRow))
+    , m_details(new QPlainTextEdit(this))
     , m_dismiss(new QPushButton(dismissText, this))
     , m_primary(new ProminentButton(primaryText, this)) {
     setWindowTitle(title);
@@ -208,6 +211,11 @@ Sheet::Sheet(const QString& title, const QString& dismissText, const QString& pr
     resultLine->addWidget(m_resultIcon, 0, Qt::AlignTop);
     resultLine->addWidget(m_result, 1);
     m_resultRow->hide();
+    m_details->setReadOnly(true);
+    m_details->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_details->setMaximumHeight(110);
+    m_details->setAccessibleName(tr("Files left alone"));
+    m_details->hide();
 
     // Return presses the prominent button wherever the focus is.
     m_primary->setDefault(true);
@@ -221,12 +229,15 @@ Sheet::Sheet(const QString& title, const QString& dismissText, const QString& pr
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
+    // The sheet grows with what it shows (previews, notes, a report) rather than squeezing it.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(m_title);
     layout->addWidget(m_description);
     layout->addWidget(divider);
     layout->addLayout(m_body);
     layout->addStretch();
     layout->addWidget(m_resultRow);
+    layout->addWidget(m_details);
     layout->addWidget(buttons);
 }
 
@@ -275,6 +286,21 @@ void Sheet::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+bool Sheet::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::LayoutRequest)
+        growToFit();
+    return handled;
+}
+
+// Wrapped text and chips take the height their width needs, which the
+// layout's minimum size does not count.
+void Sheet::growToFit() {
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
+}
+
 void Sheet::setDescription(const QString& text) {
     m_description->setText(text);
     m_description->setVisible(!text.isEmpty());
@@ -289,7 +315,11 @@ void Sheet::addSection(const QString& caption, const QList<QWidget*>& widgets) {
     m_body->addLayout(section);
 }
 
-void Sheet::showResult(const QString& text, SheetParts::Tone tone) {
+QStringList Sheet::resultDetails() const {
+    return m_details->isHidden() ? QStringList() : m_details->toPlainText().split(u'\n');
+}
+
+void Sheet::showResult(const QString& text, SheetParts::Tone tone, const QStringList& details) {
     // The messages lead with a coloured emoji that the desktop's fonts may lack: an icon says it instead.
     QString shown = text;
     QString symbol;
@@ -310,6 +340,8 @@ void Sheet::showResult(const QString& text, SheetParts::Tone tone) {
     m_result->setText(shown);
     SheetParts::setTone(m_result, tone);
     m_resultRow->show();
+    m_details->setPlainText(details.join(u'\n'));
+    m_details->setVisible(!details.isEmpty());
     // What was done stays done: closing the sheet cancels nothing.
     m_dismiss->setText(tr("Close"));
 }
@@ -379,4 +411,76 @@ QFileDialog* FolderChoice::openChooser(bool allowNewFolders, const QString& conf
     whenChosen(chooser, this, [this](const QUrl& folder) { setFolder(folder); });
     chooser->open();
     return chooser;
+}
+
+PreviewList::PreviewList(QWidget* parent)
+    : QWidget(parent)
+    , m_rows(new QGridLayout)
+    , m_summary(SheetParts::secondaryLabel(QString(), this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    m_rows->setContentsMargins(0, 0, 0, 0);
+    m_rows->setHorizontalSpacing(8);
+    m_rows->setVerticalSpacing(2);
+    m_rows->setColumnStretch(1, 1);
+    layout->addLayout(m_rows);
+    layout->addWidget(m_summary);
+    m_summary->setAccessibleName(tr("Preview summary"));
+}
+
+void PreviewList::setPreview(const BatchPreview& preview) {
+    if (preview == m_shown && m_rows->count() > 0)
+        return;
+    m_shown = preview;
+    while (QLayoutItem* item = m_rows->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    using Status = PreviewLine::Status;
+    for (int row = 0; row < preview.lines.size(); ++row) {
+        const PreviewLine& line = preview.lines[row];
+        auto* name = SheetParts::monospacedLabel(line.filename, this);
+        name->setMaximumWidth(180);
+        name->setToolTip(line.filename);
+        auto* text = SheetParts::monospacedLabel(shownText(line), this);
+        text->setWordWrap(true);
+        text->setAccessibleName(line.filename + u' ' + shownText(line));
+        if (line.status == Status::skipped)
+            SheetParts::setTone(text, SheetParts::Tone::warning);
+        else if (line.status == Status::unchanged)
+            SheetParts::setTone(text, SheetParts::Tone::secondary);
+        m_rows->addWidget(name, row, 0, Qt::AlignTop);
+        m_rows->addWidget(text, row, 1, Qt::AlignTop);
+    }
+    m_summary->setText(preview.summary);
+    SheetParts::setTone(m_summary,
+                        preview.skipped > 0 ? SheetParts::Tone::warning : SheetParts::Tone::secondary);
+}
+
+QString PreviewList::shownText(const PreviewLine& line) {
+    return line.status == PreviewLine::Status::skipped ? tr("skipped: %1").arg(line.text) : line.text;
+}
+
+QStringList PreviewList::lines() const {
+    QStringList lines;
+    for (const PreviewLine& line : m_shown.lines)
+        lines.append(line.filename + u' ' + shownText(line));
+    return lines;
+}
+
+QString PreviewList::summary() const {
+    return m_shown.summary;
+}
+
+QLabel* SheetParts::patternNote(QWidget* parent) {
+    auto* note = SheetParts::secondaryLabel(QString(), parent);
+    SheetParts::setTone(note, SheetParts::Tone::warning);
+    note->hide();
+    return note;
+}
+
+void SheetParts::showPatternNote(QLabel* note, const QString& text) {
+    note->setText(text);
+    note->setVisible(!text.isEmpty());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Quire/ViewModels/BatchPreview.h"
 #include "QuireCore/AudioFile.h"
 #include "QuireCore/TagField.h"
 
@@ -11,7 +12,9 @@
 #include <QUrl>
 
 class QFileDialog;
+class QGridLayout;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QVBoxLayout;
 
@@ -45,6 +48,8 @@ public:
     QString descriptionText() const;
     // Empty while no result is shown; the message as given, with its status mark.
     QString resultText() const;
+    // The lines under the result (the files left alone, with why); empty while none are shown.
+    QStringList resultDetails() const;
     QPushButton* dismissButton() const { return m_dismiss; }
     QPushButton* primaryButton() const { return m_primary; }
 
@@ -58,12 +63,16 @@ protected:
     QVBoxLayout* body() const { return m_body; }
     // Adds a captioned group of widgets to the body.
     void addSection(const QString& caption, const QList<QWidget*>& widgets);
-    void showResult(const QString& text, SheetParts::Tone tone);
+    // `details` are listed under the text, in a scrollable box.
+    void showResult(const QString& text, SheetParts::Tone tone, const QStringList& details = {});
     // The tab order follows the layout, top to bottom, and the first control
     // takes the focus.
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    void growToFit();
+
     QLabel* m_title;
     QLabel* m_description;
     QVBoxLayout* m_body;
@@ -71,6 +80,7 @@ private:
     QLabel* m_resultIcon;
     QLabel* m_result;
     QString m_resultMessage;
+    QPlainTextEdit* m_details;
     QPushButton* m_dismiss;
     QPushButton* m_primary;
     bool m_focusArranged = false;
@@ -117,3 +127,30 @@ private:
     QLabel* m_path;
     QPushButton* m_choose;
 };
+
+// What a batch operation will do, file by file: a line for each of the first
+// few files (what it gets, or why it is left alone, in a warning colour) and a
+// summary with the counts over all of them.
+class PreviewList : public QWidget {
+    Q_OBJECT
+public:
+    explicit PreviewList(QWidget* parent);
+    void setPreview(const BatchPreview& preview);
+    // Each shown line as "name text".
+    QStringList lines() const;
+    QString summary() const;
+
+private:
+    static QString shownText(const PreviewLine& line);
+
+    QGridLayout* m_rows;
+    QLabel* m_summary;
+    BatchPreview m_shown;
+};
+
+namespace SheetParts {
+// A warning under a pattern (a token that fills nothing, or one the operation
+// does not know), hidden while it has no text.
+QLabel* patternNote(QWidget* parent);
+void showPatternNote(QLabel* note, const QString& text);
+} // namespace SheetParts

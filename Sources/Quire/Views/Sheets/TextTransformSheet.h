@@ -7,10 +7,10 @@
 
 class DocumentViewModel;
 class QButtonGroup;
-class QGridLayout;
 
 // Applies one of the text transforms to the chosen text fields of the selected
-// files, previewing the changes to the first of them; closes after applying.
+// files, previewing the changes to the first of them and counting the files
+// and fields that change; closes after applying.
 class TextTransformSheet : public Sheet {
     Q_OBJECT
 public:
@@ -18,8 +18,7 @@ public:
     QButtonGroup* transformChoices() const { return m_transforms; }
     FieldChips* fieldChips() const { return m_fields; }
     TextTransform selectedTransform() const;
-    // Each preview row as "field: current → transformed".
-    QStringList previewTexts() const;
+    PreviewList* preview() const { return m_preview; }
 
 private:
     void refresh();
@@ -28,7 +27,5 @@ private:
     QPointer<DocumentViewModel> m_document;
     QButtonGroup* m_transforms;
     FieldChips* m_fields;
-    QWidget* m_preview;
-    QGridLayout* m_previewRows;
-    QList<TextTransformPreviewRow> m_shownRows;
+    PreviewList* m_preview;
 };
