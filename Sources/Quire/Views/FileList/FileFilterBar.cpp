@@ -20,7 +20,11 @@ FileFilterBar::FileFilterBar(DocumentViewModel* document, QWidget* parent)
     m_field->setToolTip(tr("Show only the files whose tags or names contain every word typed; "
                            "“artist:name” looks in one field"));
     m_field->setClearButtonEnabled(true);
-    m_field->addAction(Symbols::icon(QStringLiteral("magnifyingglass")), QLineEdit::LeadingPosition);
+    // The field's buttons take their names from their actions, for screen readers.
+    if (auto* clear = m_field->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(tr("Clear filter"));
+    m_field->addAction(Symbols::icon(QStringLiteral("magnifyingglass")), QLineEdit::LeadingPosition)
+        ->setText(tr("Filter"));
     m_field->installEventFilter(this);
     m_count->setFont(captionFont(font()));
     m_count->setForegroundRole(QPalette::PlaceholderText);
