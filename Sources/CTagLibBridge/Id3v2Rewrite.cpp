@@ -282,11 +282,41 @@ bool tagLibReadsFrame(const ByteVector& frame, int version) {
     return isFrameId(frame.mid(0, 4), version) && size > (withLength ? 4U : 0U);
 }
 
+// The last position at or before `last` (the end when none) where `pattern`
+// starts in the file; -1 when there is none. TagLib's File::rfind reads the
+// file in blocks that do not overlap and misses a pattern across two of them.
+TagLib::offset_t lastPositionOf(TagLib::File& file, const ByteVector& pattern,
+                                std::optional<TagLib::offset_t> last = std::nullopt) {
+    const auto size = static_cast<TagLib::offset_t>(pattern.size());
+    const TagLib::offset_t length = file.length();
+    const TagLib::offset_t lastStart = std::min(last.value_or(length - size), length - size);
+    if (size == 0 || lastStart < 0)
+        return -1;
+    constexpr TagLib::offset_t blockSize = 64 * 1024;
+    const TagLib::offset_t original = file.tell();
+    TagLib::offset_t found = -1;
+    // Each block ends where the one after it starts plus the pattern's size less one.
+    for (TagLib::offset_t end = lastStart + size; found < 0;) {
+        const TagLib::offset_t begin = std::max<TagLib::offset_t>(0, end - blockSize);
+        file.seek(begin);
+        const ByteVector block = file.readBlock(static_cast<size_t>(end - begin));
+        if (static_cast<TagLib::offset_t>(block.size()) != end - begin)
+            break;
+        if (const int at = block.rfind(pattern); at >= 0)
+            found = begin + at;
+        else if (begin == 0)
+            break;
+        end = begin + size - 1;
+    }
+    file.seek(original);
+    return found;
+}
+
 std::optional<ByteVector> storedId3v2TagBytes(TagLib::File& file, TagLib::ID3v2::Tag& tag, bool nearEnd) {
     const unsigned int size = tag.header()->tagSize();
     ByteVector pattern("ID3");
     pattern.append(static_cast<char>(tag.header()->majorVersion()));
-    TagLib::offset_t at = nearEnd ? file.rfind(pattern) : file.find(pattern);
+    TagLib::offset_t at = nearEnd ? lastPositionOf(file, pattern) : file.find(pattern);
     while (at >= 0) {
         file.seek(at);
         const ByteVector header = file.readBlock(headerSize);
@@ -302,7 +332,8 @@ std::optional<ByteVector> storedId3v2TagBytes(TagLib::File& file, TagLib::ID3v2:
             file.seek(at);
             return file.readBlock(headerSize + size);
         }
-        const TagLib::offset_t next = nearEnd ? file.rfind(pattern, at) : file.find(pattern, at + 1);
+        const TagLib::offset_t next =
+            nearEnd ? lastPositionOf(file, pattern, at - 1) : file.find(pattern, at + 1);
         if (next == at || (nearEnd && at == 0))
             break;
         at = next;
@@ -469,7 +500,7 @@ bool Id3v2Rewrite::mergeAppendedTag(TagLib::File& file, TagLib::offset_t end, in
     }
     TagLib::offset_t at = end - headerSize;
     for (int tries = 0; !start && at > notBefore && tries < 64; ++tries) {
-        at = file.rfind("ID3", at);
+        at = lastPositionOf(file, "ID3", at);
         if (at <= notBefore)
             break;
         const std::optional<unsigned int> size = tagSizeAt(at, "ID3");
@@ -593,7 +624,7 @@ bool Id3v2Rewrite::finish(TagLib::File& file, bool nearEnd) {
         file.removeBlock(file.length() - m_appendedFromEnd, static_cast<size_t>(m_appendedSize));
     if (m_final.isEmpty())
         return true;
-    const TagLib::offset_t at = nearEnd ? file.rfind(m_marker) : file.find(m_marker);
+    const TagLib::offset_t at = nearEnd ? lastPositionOf(file, m_marker) : file.find(m_marker);
     if (at < 2 * headerSize)
         return false;
     file.seek(at - 2 * headerSize);
