@@ -52,6 +52,20 @@ def press(acc):
     raise AssertionError(f"{acc.name!r} offers no press action, only {names}")
 
 
+def press_opening_modal(acc):
+    """Presses a control whose action opens a modal dialog with its own event
+    loop: the editor answers the press only when the dialog closes, so the
+    answer is not waited for."""
+    from gi.repository import Atspi
+    Atspi.set_timeout(500, 500)
+    try:
+        press(acc)
+    except Exception:  # the reply that comes when the dialog closes
+        pass
+    finally:
+        Atspi.set_timeout(-1, -1)
+
+
 # Keys go through the accessibility registry to the X server, as a screen
 # reader's own key commands do.
 def press_return():

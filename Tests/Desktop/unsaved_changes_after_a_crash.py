@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """Unsaved edits survive the editor being killed: after SIGKILL a second
 start offers the changes, Restore brings them back unsaved (nothing written to
-the file), a file changed on disk meanwhile is left as it is, and a quit that
-discards them leaves nothing to offer."""
+the file), a file changed on disk meanwhile is left as it is; changes
+discarded (at the offer, or on quitting) are not offered again."""
 import time
 
 import mutagen
 import pyatspi
 
-from desktop_session import Editor, copy_fixture, find, press, wait_for
+from desktop_session import Editor, copy_fixture, find, press, press_opening_modal, wait_for
 
 
 def label_texts(root):
@@ -64,8 +64,22 @@ wait_for("the offer to go", lambda: not editor.dialogs())
 assert editor.table.nRows == 0
 editor.quit()
 
-editor = Editor()
+# Discarded, and not offered again; then an edit whose changes the user
+# discards on quitting leaves nothing to offer either.
+editor = Editor(kept)
 time.sleep(1.0)
 assert not editor.dialogs(), "discarded changes offered again"
+wait_for("the file in the list", lambda: editor.table.nRows == 1)
+editor.select("kept.mp3")
+editor.type_into_inspector("Title", "Discarded on quitting")
+time.sleep(1.2)
+wait_for("the edit in the list", lambda: editor.cell("kept.mp3", "Title") == "Discarded on quitting")
+press_opening_modal(find(editor.window, pyatspi.ROLE_MENU_ITEM, "Quit"))
+press(find(editor.dialog("the question on quitting"), pyatspi.ROLE_PUSH_BUTTON, "Discard"))
+editor.process.wait(timeout=30)
+
+editor = Editor()
+time.sleep(1.0)
+assert not editor.dialogs(), "changes discarded on quitting offered after all"
 editor.quit()
 print("unsaved changes after a crash: restored, left alone where the file changed, discarded")
