@@ -4,6 +4,23 @@
      shown as written in the source. -->
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>AppDelegate</name>
+    <message numerus="yes">
+        <source>Unsaved changes to %n files from %1</source>
+        <translation>
+            <numerusform>Unsaved changes to %n file from %1</numerusform>
+            <numerusform>Unsaved changes to %n files from %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files changed on disk since their changes were made, which were therefore not restored. They are kept in “%1”.</source>
+        <translation>
+            <numerusform>%n file changed on disk since its changes were made, which were therefore not restored. They are kept in “%1”.</numerusform>
+            <numerusform>%n files changed on disk since their changes were made, which were therefore not restored. They are kept in “%1”.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>ArtworkOperations</name>
     <message numerus="yes">
         <source>Set artwork on %n files</source>
