@@ -23,6 +23,20 @@
 <context>
     <name>ArtworkOperations</name>
     <message numerus="yes">
+        <source>%n files will get artwork</source>
+        <translation>
+            <numerusform>%n file will get artwork</numerusform>
+            <numerusform>%n files will get artwork</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n without an image</source>
+        <translation>
+            <numerusform>%n without an image</numerusform>
+            <numerusform>%n without an image</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Set artwork on %n files</source>
         <translation>
             <numerusform>Set artwork on %n files</numerusform>
@@ -73,7 +87,7 @@
     <message numerus="yes">
         <source>%n files have artwork.</source>
         <translation>
-            <numerusform>%n file have artwork.</numerusform>
+            <numerusform>%n file has artwork.</numerusform>
             <numerusform>%n files have artwork.</numerusform>
         </translation>
     </message>

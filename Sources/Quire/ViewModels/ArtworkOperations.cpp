@@ -89,6 +89,32 @@ void ArtworkOperations::optimizeArtwork(int maxDimension, double jpegQuality, Co
     });
 }
 
+BatchPreview ArtworkOperations::batchImportPreview(const QUrl& folder) const {
+    const QHash<QString, QUrl> images = imagesByStem(folder);
+    BatchPreview preview;
+    QList<PreviewLine> skipped;
+    for (const AudioFile& file : m_document.shownFiles()) {
+        const QString stem = Platform::lastComponentWithoutExtension(file.url());
+        const auto image = images.constFind(stem);
+        if (image != images.constEnd()) {
+            if (preview.changing++ < previewLineLimit)
+                preview.lines.append({file.id(), file.filename(), PreviewLine::Status::changes,
+                                      QStringLiteral("← ") + Platform::lastPathComponent(*image)});
+        } else if (preview.skipped++ < previewLineLimit) {
+            skipped.append({file.id(), file.filename(), PreviewLine::Status::skipped,
+                            tr("no image named “%1”").arg(stem)});
+        }
+    }
+    preview.lines.append(skipped);
+    QStringList parts{preview.changing == 0
+                          ? tr("No file has an image named like it")
+                          : tr("%n files will get artwork", nullptr, int(preview.changing))};
+    if (preview.skipped > 0)
+        parts.append(tr("%n without an image", nullptr, int(preview.skipped)));
+    preview.summary = parts.join(QStringLiteral(", "));
+    return preview;
+}
+
 void ArtworkOperations::batchImportArtwork(const QUrl& folder, CountCompletion completion) {
     ASSERT_THREAD_OF(m_document);
     QList<std::pair<QUuid, QString>> stems;

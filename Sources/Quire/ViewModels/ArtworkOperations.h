@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Quire/ViewModels/BatchPreview.h"
+
 #include "QuireCore/Artwork.h"
 #include "QuireCore/AudioFile.h"
 
@@ -32,6 +34,9 @@ public:
     // Gives each shown file the picture in `folder` (or below it) named like the file; the count is of
     // files given artwork.
     void batchImportArtwork(const QUrl& folder, CountCompletion completion = {});
+    // What batchImportArtwork(folder) will give each shown file: the image named like it, or that
+    // there is none. Lists the folder on this thread.
+    BatchPreview batchImportPreview(const QUrl& folder) const;
     // Write every picture of every shown file, or of the selected files, into `folder`; the count is
     // of pictures written.
     void batchExportAllArtwork(const QUrl& folder, CountCompletion completion = {});

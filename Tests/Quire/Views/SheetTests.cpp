@@ -450,6 +450,12 @@ TEST_F(SheetTest, ArtworkSheetsImportAndExportThroughAFolder) {
     EXPECT_EQ(resultOf(import),
               "⚠️ No matching images found. Filenames must match audio filenames (without extension).");
     ASSERT_TRUE(image.save(images.path() + "/01 - Time.png"));
+    // The preview says which file gets which image, and which gets none, before anything runs.
+    import->folderChoice()->setFolder(QUrl::fromLocalFile(images.path()));
+    EXPECT_EQ(import->preview()->lines(),
+              QStringList({"01 - Time.flac ← 01 - Time.png",
+                           "02 - Money.flac skipped: no image named “02 - Money”"}));
+    EXPECT_EQ(import->preview()->summary(), "1 file will get artwork, 1 without an image");
     const qsizetype before = steps();
     QTest::mouseClick(import->primaryButton(), Qt::LeftButton);
     EXPECT_EQ(resultOf(import), "✅ Applied artwork to 1 file.");
@@ -460,7 +466,7 @@ TEST_F(SheetTest, ArtworkSheetsImportAndExportThroughAFolder) {
     auto* exportSheet = open<BatchArtworkExportSheet>(Commands::showBatchArtworkExport);
     ASSERT_NE(exportSheet, nullptr);
     EXPECT_EQ(exportSheet->descriptionText(),
-              "Export embedded artwork from all 2 loaded files to a folder. 1 file have artwork.");
+              "Export embedded artwork from all 2 loaded files to a folder. 1 file has artwork.");
     TestSupport::ScratchFolder out;
     exportSheet->folderChoice()->setFolder(QUrl::fromLocalFile(out.path()));
     QTest::keyClick(exportSheet, Qt::Key_Return);

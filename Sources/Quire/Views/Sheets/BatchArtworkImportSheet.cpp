@@ -11,11 +11,19 @@ using namespace SheetParts;
 BatchArtworkImportSheet::BatchArtworkImportSheet(DocumentViewModel* document, QWidget* parent)
     : Sheet(tr("Batch Import Artwork"), tr("Close"), tr("Import"), QSize(420, 240), parent)
     , m_document(document)
-    , m_folder(new FolderChoice(tr("Image folder:"), this)) {
+    , m_folder(new FolderChoice(tr("Image folder:"), this))
+    , m_preview(new PreviewList(this)) {
     setDescription(tr("Select a folder of images. Each image's filename (without extension) is matched to an "
                       "audio file's filename (without extension) to apply artwork."));
     body()->addWidget(m_folder);
-    const auto refresh = [this] { primaryButton()->setEnabled(!m_folder->folder().isEmpty()); };
+    addSection(tr("Preview"), {m_preview});
+    const auto refresh = [this] {
+        const bool chosen = !m_folder->folder().isEmpty();
+        primaryButton()->setEnabled(chosen);
+        m_preview->setPreview(chosen && m_document
+                                  ? m_document->artworkOperations().batchImportPreview(m_folder->folder())
+                                  : BatchPreview());
+    };
     connect(m_folder, &FolderChoice::folderChanged, this, refresh);
     connect(m_folder->chooseButton(), &QAbstractButton::clicked, this,
             &BatchArtworkImportSheet::chooseFolder);
