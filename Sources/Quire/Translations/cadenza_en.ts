@@ -304,6 +304,16 @@
     </message>
 </context>
 <context>
+    <name>Sheet</name>
+    <message numerus="yes">
+        <source>⚠️ Filled tags in %1 of %n files; these were skipped:</source>
+        <translation>
+            <numerusform>⚠️ Filled tags in %1 of %n file; these were skipped:</numerusform>
+            <numerusform>⚠️ Filled tags in %1 of %n files; these were skipped:</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>StatusBarView</name>
     <message numerus="yes">
         <source>%1 of %n files</source>
@@ -357,13 +367,6 @@
 <context>
     <name>TagsFromFilenameSheet</name>
     <message numerus="yes">
-        <source>⚠️ Filled tags in %1 of %n files; these were skipped:</source>
-        <translation>
-            <numerusform>⚠️ Filled tags in %1 of %n file; these were skipped:</numerusform>
-            <numerusform>⚠️ Filled tags in %1 of %n files; these were skipped:</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
         <source>Extract tag values from filenames using {field} tokens. Applies to %n selected files.</source>
         <translation>
             <numerusform>Extract tag values from filenames using {field} tokens. Applies to %n selected file.</numerusform>
@@ -373,13 +376,6 @@
 </context>
 <context>
     <name>TagsFromPathSheet</name>
-    <message numerus="yes">
-        <source>⚠️ Filled tags in %1 of %n files; these were skipped:</source>
-        <translation>
-            <numerusform>⚠️ Filled tags in %1 of %n file; these were skipped:</numerusform>
-            <numerusform>⚠️ Filled tags in %1 of %n files; these were skipped:</numerusform>
-        </translation>
-    </message>
     <message numerus="yes">
         <source>Extract tag values from directory structure using /-separated {field} tokens. Applies to %n selected files.</source>
         <translation>

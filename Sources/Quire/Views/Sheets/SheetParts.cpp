@@ -319,6 +319,17 @@ QStringList Sheet::resultDetails() const {
     return m_details->isHidden() ? QStringList() : m_details->toPlainText().split(u'\n');
 }
 
+void Sheet::closeOrListSkipped(const BatchReport& report) {
+    if (report.skipped.isEmpty()) {
+        accept();
+        return;
+    }
+    showResult(
+        tr("⚠️ Filled tags in %1 of %n files; these were skipped:", nullptr, int(report.fileCount()))
+            .arg(report.changed),
+        SheetParts::Tone::warning, report.skippedLines());
+}
+
 void Sheet::showResult(const QString& text, SheetParts::Tone tone, const QStringList& details) {
     // The messages lead with a coloured emoji that the desktop's fonts may lack: an icon says it instead.
     QString shown = text;

@@ -65,6 +65,9 @@ protected:
     void addSection(const QString& caption, const QList<QWidget*>& widgets);
     // `details` are listed under the text, in a scrollable box.
     void showResult(const QString& text, SheetParts::Tone tone, const QStringList& details = {});
+    // After an operation that fills tags: closes the sheet when no file was
+    // skipped, else stays open listing the skipped files with why.
+    void closeOrListSkipped(const BatchReport& report);
     // The tab order follows the layout, top to bottom, and the first control
     // takes the focus.
     void showEvent(QShowEvent* event) override;

@@ -66,12 +66,5 @@ void TagsFromFilenameSheet::extract() {
         return;
     const BatchReport report =
         m_document->tagOperations().tagsFromFilename(m_pattern->text(), chosenFields());
-    if (report.skipped.isEmpty()) {
-        accept();
-        return;
-    }
-    showResult(
-        tr("⚠️ Filled tags in %1 of %n files; these were skipped:", nullptr, int(report.fileCount()))
-            .arg(report.changed),
-        Tone::warning, report.skippedLines());
+    closeOrListSkipped(report);
 }

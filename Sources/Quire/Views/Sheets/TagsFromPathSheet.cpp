@@ -57,12 +57,5 @@ void TagsFromPathSheet::extract() {
     if (!m_document)
         return;
     const BatchReport report = m_document->tagOperations().tagsFromPath(m_pattern->text(), filledFields());
-    if (report.skipped.isEmpty()) {
-        accept();
-        return;
-    }
-    showResult(
-        tr("⚠️ Filled tags in %1 of %n files; these were skipped:", nullptr, int(report.fileCount()))
-            .arg(report.changed),
-        Tone::warning, report.skippedLines());
+    closeOrListSkipped(report);
 }
