@@ -4,6 +4,7 @@
 #include "QuireCore/RawValue.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 QString rawValue(ImageFormat format) {
     switch (format) {
@@ -120,6 +121,10 @@ bool Artwork::operator==(const Artwork& other) const {
 bool Artwork::isSamePicture(const Artwork& a, const Artwork& b) {
     return sameBytes(a.data, b.data) && a.format == b.format && a.type == b.type &&
            a.description == b.description;
+}
+
+bool Artwork::areSamePictures(const QList<Artwork>& a, const QList<Artwork>& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), isSamePicture);
 }
 
 QString Artwork::formattedSize() const {

@@ -82,6 +82,8 @@ struct Artwork {
     // Whether two records hold the same picture: equal bytes, format, type and
     // description. Identity and the recorded measurements do not count.
     static bool isSamePicture(const Artwork& a, const Artwork& b);
+    // Whether two lists hold the same pictures in the same order.
+    static bool areSamePictures(const QList<Artwork>& a, const QList<Artwork>& b);
 
     QString formattedSize() const;       // 245 KB, 1.2 MB
     QString formattedDimensions() const; // 600×600

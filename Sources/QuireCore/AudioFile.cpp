@@ -137,13 +137,8 @@ std::optional<QList<Artwork>> AudioFile::batchArtwork(const QList<AudioFile>& fi
         return std::nullopt;
     const QList<Artwork>& reference = files.first().artwork();
     for (qsizetype i = 1; i < files.size(); ++i) {
-        const QList<Artwork>& pictures = files[i].artwork();
-        if (pictures.size() != reference.size())
+        if (!Artwork::areSamePictures(files[i].artwork(), reference))
             return std::nullopt;
-        for (qsizetype p = 0; p < pictures.size(); ++p) {
-            if (!Artwork::isSamePicture(pictures[p], reference[p]))
-                return std::nullopt;
-        }
     }
     return reference;
 }

@@ -165,6 +165,20 @@ QSet<TagField> TagSet::batchVaries(const QList<TagSet>& sets) {
     return varying;
 }
 
+FieldKeySet TagSet::differingFields(const TagSet& a, const TagSet& b) {
+    FieldKeySet differing;
+    for (TagField field : allTagFields) {
+        if (a.value(field) != b.value(field))
+            differing.insert(field);
+    }
+    for (const QString& name : customNames({a, b})) {
+        const FieldKey key = FieldKey::custom(name);
+        if (a.value(key) != b.value(key))
+            differing.insert(key);
+    }
+    return differing;
+}
+
 QStringList TagSet::customNames(const QList<TagSet>& sets) {
     QMap<QString, bool> names;
     for (const TagSet& tags : sets) {

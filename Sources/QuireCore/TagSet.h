@@ -75,6 +75,8 @@ struct TagSet {
     // The custom items any of the sets holds, in name order, and those whose
     // values differ (or that some set lacks).
     static QStringList customNames(const QList<TagSet>& sets);
+    // The fields and custom items whose values differ between two tag sets.
+    static FieldKeySet differingFields(const TagSet& a, const TagSet& b);
     static QSet<QString> customVaries(const QList<TagSet>& sets);
 
     // A strict base-10 signed 64-bit parse: an optional single "+" or "-" and

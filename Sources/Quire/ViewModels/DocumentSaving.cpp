@@ -54,19 +54,8 @@ WriteRequest DocumentViewModel::writeRequest(const AudioFile& file) const {
         scope.newId3v2Version = m_newId3v2Version;
         return {file.url(), file.tags(), scope, file.artwork()};
     }
-    WriteScope changed{{}, m_newId3v2Version};
-    for (TagField field : allTagFields) {
-        if (file.tags().value(field) != saved->tags().value(field))
-            changed.fields.insert(field);
-    }
-    for (const QString& name : TagSet::customNames({file.tags(), saved->tags()})) {
-        if (file.tags().custom.value(name) != saved->tags().custom.value(name) ||
-            file.tags().custom.contains(name) != saved->tags().custom.contains(name))
-            changed.fields.insert(FieldKey::custom(name));
-    }
-    const bool samePictures = saved->artwork().size() == file.artwork().size() &&
-                              std::equal(file.artwork().begin(), file.artwork().end(),
-                                         saved->artwork().begin(), Artwork::isSamePicture);
+    const WriteScope changed{TagSet::differingFields(file.tags(), saved->tags()), m_newId3v2Version};
+    const bool samePictures = Artwork::areSamePictures(file.artwork(), saved->artwork());
     return {file.url(), file.tags(), changed, samePictures ? std::nullopt : std::optional(file.artwork())};
 }
 

@@ -68,21 +68,9 @@ void setAside(const QString& path) {
 UnsavedFile UnsavedFile::between(const AudioFile& now, const AudioFile& onDisk,
                                  const std::optional<Platform::FileStamp>& stamp) {
     UnsavedFile file{now.url(), stamp, {}, {}};
-    for (TagField field : allTagFields) {
-        const std::optional<QString> value = now.tags().value(field);
-        if (value != onDisk.tags().value(field))
-            file.fields.insert(FieldKey(field).name(), value);
-    }
-    for (const QString& name : TagSet::customNames({now.tags(), onDisk.tags()})) {
-        const FieldKey key = FieldKey::custom(name);
-        const std::optional<QString> value = now.tags().value(key);
-        if (value != onDisk.tags().value(key))
-            file.fields.insert(key.name(), value);
-    }
-    const bool samePictures = now.artwork().size() == onDisk.artwork().size() &&
-                              std::equal(now.artwork().begin(), now.artwork().end(), onDisk.artwork().begin(),
-                                         Artwork::isSamePicture);
-    if (!samePictures)
+    for (const FieldKey& key : TagSet::differingFields(now.tags(), onDisk.tags()))
+        file.fields.insert(key.name(), now.tags().value(key));
+    if (!Artwork::areSamePictures(now.artwork(), onDisk.artwork()))
         file.artwork = now.artwork();
     return file;
 }
