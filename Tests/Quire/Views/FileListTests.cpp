@@ -484,6 +484,15 @@ TEST_F(FileListTest, FileNamesAreRenamedOnDiskAndRefusedNamesKeepTheEditor) {
     EXPECT_EQ(fileWithId(id).filename(), "new.flac");
     QTRY_COMPARE(model()->data(cell(rowOf(QStringLiteral("new.flac")), FileColumn::filename)).toString(),
                  "new.flac");
+
+    // F2 where the keyboard left the current cell on one that cannot be edited renames the file.
+    const int taken = rowOf(QStringLiteral("taken.flac"));
+    list()->setFocus();
+    list()->setCurrentIndex(cell(taken, FileColumn::duration));
+    QTest::keyClick(list(), Qt::Key_F2);
+    auto* renaming = qobject_cast<CellEditor*>(list()->indexWidget(cell(taken, FileColumn::filename)));
+    ASSERT_NE(renaming, nullptr);
+    EXPECT_EQ(renaming->text(), "taken");
 }
 
 TEST_F(FileListTest, ChangesWaitWhileACellIsEdited) {

@@ -561,6 +561,20 @@ void FileListView::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+// F2 on a cell that cannot be edited (the marks, the duration…) renames the
+// file: the key would otherwise do nothing where the keyboard left the focus.
+bool FileListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (trigger == EditKeyPressed && index.isValid() && !(index.flags() & Qt::ItemIsEditable)) {
+        const int filename = static_cast<int>(FileColumn::filename);
+        const QModelIndex name = index.siblingAtColumn(filename);
+        if (name.isValid() && name != index) {
+            selectionModel()->setCurrentIndex(name, QItemSelectionModel::NoUpdate);
+            return QTableView::edit(name, trigger, event);
+        }
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
 void FileListView::dragEnterEvent(QDragEnterEvent* event) {
     if (FileDrops::carriesFiles(event->mimeData())) {
         event->setDropAction(Qt::CopyAction);
