@@ -7,9 +7,9 @@ import signal
 import subprocess
 import time
 
-import pyatspi
-
 TIMEOUT = 30.0
+# A first start on a busy machine also builds the scratch home's font cache.
+STARTUP_TIMEOUT = 120.0
 LIBRARY = os.environ.get("CADENZA_LIBRARY", "")
 
 
@@ -26,6 +26,24 @@ def wait_for(what, probe, timeout=TIMEOUT):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out waiting for {what}")
         time.sleep(0.2)
+
+
+def wait_for_accessibility_bus():
+    """Waits until the bus launcher owns its name, so that neither this script
+    nor the editor has the session bus start a second launcher."""
+    from gi.repository import Gio, GLib
+    session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+
+    def owned():
+        reply = session.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                  "NameHasOwner", GLib.Variant("(s)", ("org.a11y.Bus",)), None,
+                                  Gio.DBusCallFlags.NONE, -1, None)
+        return reply.unpack()[0]
+    wait_for("the accessibility bus", owned)
+
+
+wait_for_accessibility_bus()
+import pyatspi  # noqa: E402 (connects to the accessibility bus on import)
 
 
 def find(root, role, name=None):
@@ -89,10 +107,21 @@ class Editor:
         environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
         self.process = subprocess.Popen([os.environ["CADENZA_BINARY"], *paths], env=environment,
                                         stdout=self.log, stderr=subprocess.STDOUT)
-        self.app = wait_for("the editor on the accessibility bus", self._application)
+        try:
+            self.app = wait_for("the editor on the accessibility bus", self._application, STARTUP_TIMEOUT)
+        except AssertionError:
+            raise AssertionError(f"the editor did not appear on the accessibility bus ({self._state()})")
         self.window = wait_for("the main window", lambda: find(self.app, pyatspi.ROLE_FRAME))
         self.files = wait_for("the file list", lambda: find(self.window, pyatspi.ROLE_TABLE, "Files"))
         self.table = self.files.queryTable()
+
+    def _state(self):
+        status = self.process.poll()
+        self.log.flush()
+        with open(self.log.name) as log:
+            output = log.read()[-4000:]
+        running = "still running" if status is None else f"exited with {status}"
+        return f"{running}; its output:\n{output}"
 
     def _application(self):
         desktop = pyatspi.Registry.getDesktop(0)
