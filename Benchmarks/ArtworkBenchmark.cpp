@@ -111,14 +111,9 @@ int main(int argc, char** argv) {
         const QByteArray& cover = covers[qsizetype(i) * coverCount / fileCount];
         const QByteArray bytes(cover.constData(), cover.size());
         document.setSelectedFiles({files[i].id()});
-        document.artworkOperations().setArtwork({QUuid::createUuid(),
-                                                 bytes,
-                                                 ImageFormat::jpeg,
-                                                 edge,
-                                                 edge,
-                                                 bytes.size(),
-                                                 ArtworkType::frontCover,
-                                                 {}});
+        Artwork picture = Artwork::holding(bytes, ImageFormat::jpeg, ArtworkType::frontCover);
+        picture.width = picture.height = edge;
+        document.artworkOperations().setArtwork(picture);
     }
     QSet<QUuid> all;
     for (const AudioFile& file : document.files())

@@ -32,7 +32,15 @@ class AccessReader final : public TagReader {
 public:
     explicit AccessReader(const TagLibAccess& access)
         : m_access(access) {}
-    ReadResult read(const QUrl& url) const override { return readTags(m_access, url); }
+    ReadResult read(const QUrl& url) const override {
+        return readTags(m_access, url, PictureContent::descriptions);
+    }
+    PicturesResult readPictures(const QUrl& url) const override {
+        ReadResult read = readTags(m_access, url, PictureContent::bytes);
+        if (!read)
+            return read.error();
+        return read.value().artwork();
+    }
 
 private:
     const TagLibAccess& m_access;
@@ -105,11 +113,11 @@ int main(int argc, char** argv) {
         }
         inProcessSingle.push_back(secondsFor([&] {
             for (const QUrl& location : std::as_const(locations))
-                (void)readTags(inProcess, location);
+                (void)readTags(inProcess, location, PictureContent::descriptions);
         }));
         isolatedSingle.push_back(secondsFor([&] {
             for (const QUrl& location : std::as_const(locations))
-                (void)readTags(isolated, location);
+                (void)readTags(isolated, location, PictureContent::descriptions);
         }));
     }
 

@@ -48,8 +48,9 @@ AudioFile taggedMp3() {
 
 AudioFile coveredFlac() {
     const QByteArray png = tinyPng();
-    Artwork cover{fixedId(3), png,        ImageFormat::png,        2,
-                  2,          png.size(), ArtworkType::frontCover, QStringLiteral("cover")};
+    Artwork cover = Artwork::holding(png, ImageFormat::png, ArtworkType::frontCover, QStringLiteral("cover"));
+    cover.id = fixedId(3);
+    cover.width = cover.height = 2;
     TagSet tags;
     tags.title = QStringLiteral("Pictures");
     tags.discNumber = QStringLiteral("1");
@@ -77,7 +78,8 @@ QByteArray protocolSeed(char decoder, const std::string& frame) {
 bool writeProtocolSeeds(const QDir& folder) {
     namespace P = TagWorkerProtocol;
     const QByteArray png = tinyPng();
-    const BridgePicture picture{png, std::string("image/png"), std::string("cover"), 3};
+    const BridgePicture picture{png,        std::string("image/png"), std::string("cover"), 3, 2, 2,
+                                png.size(), Artwork::digestOf(png)};
     BridgeWriteRequest write{};
     write.path = "/music/03 Song.mp3";
     write.title = "Song";
@@ -101,12 +103,17 @@ bool writeProtocolSeeds(const QDir& folder) {
     record.codec = "MPEG-1 Layer 3";
     record.fileType = "MPEG";
     record.pictures = {picture, picture};
+    BridgeRecord described = record;
+    for (BridgePicture& picture : described.pictures)
+        picture.data.clear();
     using Kind = P::PicturePlacement::Kind;
     const std::string readRequest = P::encodeReadRequest({"/music/03 Song.mp3"});
     return writeSeed(folder, "frame-header", protocolSeed(0, readRequest)) &&
            writeSeed(folder, "read-request", protocolSeed(1, readRequest)) &&
            writeSeed(folder, "write-request", protocolSeed(1, P::encodeWriteRequest(write))) &&
            writeSeed(folder, "read-reply", protocolSeed(2, P::encodeReadReply(BridgeReadResult(record)))) &&
+           writeSeed(folder, "read-reply-described-pictures",
+                     protocolSeed(2, P::encodeReadReply(BridgeReadResult(described)))) &&
            writeSeed(folder, "read-reply-shared-picture",
                      protocolSeed(2, P::encodeReadReply(BridgeReadResult(record),
                                                         {{Kind::stored, 5}, {Kind::repeated, 5}}))) &&

@@ -544,7 +544,17 @@ CliSession::Status CliSession::history(const CliCommand&) {
 CliSession::Status CliSession::json(const CliCommand& command) {
     const bool withArtworkData = !command.hasFlag("--no-artwork-data");
     QJsonArray records;
-    for (const AudioFile& file : m_document.files()) {
+    for (AudioFile file : m_document.files()) {
+        // The pictures' bytes are read from the files for their records.
+        if (withArtworkData) {
+            const PictureSource source = m_document.pictureSource(file);
+            const Result<QList<Artwork>, TagReaderError> pictures =
+                source.store->holding(file.artwork(), source.file);
+            if (pictures)
+                file.setArtwork(pictures.value());
+            else
+                m_err << tr("%1: %2").arg(file.path(), pictures.error().description()) << Qt::endl;
+        }
         QJsonObject record = file.toJson();
         if (!withArtworkData) {
             QJsonArray pictures = record.value(QStringLiteral("artwork")).toArray();

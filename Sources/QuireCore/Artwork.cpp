@@ -4,7 +4,9 @@
 #include "QuireCore/RawValue.h"
 
 #include <QCoreApplication>
+#define XXH_INLINE_ALL
 #include <algorithm>
+#include <xxhash.h>
 
 QString rawValue(ImageFormat format) {
     switch (format) {
@@ -103,24 +105,35 @@ ArtworkType artworkTypeFromId3v2PictureType(qint64 code) {
     return ArtworkType::other;
 }
 
-namespace {
-
-// Byte buffers shared between copies are equal without looking at their contents.
-bool sameBytes(const QByteArray& a, const QByteArray& b) {
-    return a.constData() == b.constData() ? a.size() == b.size() : a == b;
+Artwork Artwork::holding(QByteArray bytes, ImageFormat format, ArtworkType type,
+                         std::optional<QString> description) {
+    Artwork artwork;
+    artwork.id = QUuid::createUuid();
+    artwork.digest = digestOf(bytes);
+    artwork.sizeBytes = bytes.size();
+    artwork.data = std::move(bytes);
+    artwork.format = format;
+    artwork.type = type;
+    artwork.description = std::move(description);
+    return artwork;
 }
 
-} // namespace
+QByteArray Artwork::digestOf(QByteArrayView bytes) {
+    const XXH128_hash_t hash = XXH3_128bits(bytes.data(), static_cast<size_t>(bytes.size()));
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, hash);
+    return QByteArray(reinterpret_cast<const char*>(canonical.digest), sizeof canonical.digest);
+}
 
+// Whether the bytes are held or not does not count: a picture read again is the same picture.
 bool Artwork::operator==(const Artwork& other) const {
-    return id == other.id && sameBytes(data, other.data) && format == other.format && width == other.width &&
+    return id == other.id && digest == other.digest && format == other.format && width == other.width &&
            height == other.height && sizeBytes == other.sizeBytes && type == other.type &&
            description == other.description;
 }
 
 bool Artwork::isSamePicture(const Artwork& a, const Artwork& b) {
-    return sameBytes(a.data, b.data) && a.format == b.format && a.type == b.type &&
-           a.description == b.description;
+    return a.digest == b.digest && a.format == b.format && a.type == b.type && a.description == b.description;
 }
 
 bool Artwork::areSamePictures(const QList<Artwork>& a, const QList<Artwork>& b) {
@@ -153,7 +166,7 @@ QString formatByteCount(qint64 bytes) {
 
 QJsonObject Artwork::toJson() const {
     QJsonObject json{{QStringLiteral("id"), uuidText(id)},
-                     {QStringLiteral("data"), QString::fromLatin1(data.toBase64())},
+                     {QStringLiteral("digest"), QString::fromLatin1(digest.toHex())},
                      {QStringLiteral("format"), rawValue(format)},
                      {QStringLiteral("width"), width},
                      {QStringLiteral("height"), height},
@@ -161,6 +174,8 @@ QJsonObject Artwork::toJson() const {
                      {QStringLiteral("type"), rawValue(type)}};
     if (description)
         json.insert(QStringLiteral("description"), *description);
+    if (!data.isEmpty())
+        json.insert(QStringLiteral("data"), QString::fromLatin1(data.toBase64()));
     return json;
 }
 
@@ -168,7 +183,12 @@ Decoded<Artwork> Artwork::fromJson(const QJsonValue& json) {
     JsonRecord record(json, "Artwork");
     Artwork artwork;
     artwork.id = record.requiredUuid("id");
-    artwork.data = record.requiredBase64("data");
+    artwork.data = record.optionalBase64("data");
+    artwork.digest = QByteArray::fromHex(record.optionalString("digest").value_or(QString()).toLatin1());
+    if (!artwork.data.isEmpty())
+        artwork.digest = digestOf(artwork.data); // the bytes decide, whatever the record says
+    else if (artwork.digest.size() != 16)
+        record.fail("digest", QStringLiteral("a picture without its bytes needs a digest"));
     artwork.format = record.requiredEnum("format", imageFormatFromRawValue, ImageFormat::unknown);
     artwork.width = record.requiredInteger("width");
     artwork.height = record.requiredInteger("height");

@@ -67,9 +67,15 @@ int id3v2PictureType(ArtworkType type);
 ArtworkType artworkTypeFromId3v2PictureType(qint64 code);
 
 // One picture embedded in an audio file.
+//
+// A picture read from a file is described, not held: its bytes stay on disk and
+// are read again when something needs them (PictureStore), so that a library of
+// thousands of covers does not live in memory. Pictures the user brings in
+// (imported, pasted, optimised) hold their bytes until they are saved.
 struct Artwork {
-    QUuid id{};        // a new random id whenever a picture record is made
-    QByteArray data{}; // the encoded picture exactly as stored in the file
+    QUuid id{};          // a new random id whenever a picture record is made
+    QByteArray data{};   // the encoded picture exactly as stored in the file; empty while on disk
+    QByteArray digest{}; // digestOf the bytes, held or not
     ImageFormat format = ImageFormat::unknown;
     qint64 width = 0; // 0 when unknown
     qint64 height = 0;
@@ -79,8 +85,22 @@ struct Artwork {
 
     bool operator==(const Artwork& other) const;
 
-    // Whether two records hold the same picture: equal bytes, format, type and
-    // description. Identity and the recorded measurements do not count.
+    // Whether the bytes are in `data` (always so for an empty picture).
+    bool holdsBytes() const { return !data.isEmpty() || sizeBytes == 0; }
+    // A new picture record holding `bytes`, with their digest and size; its
+    // pixel size is left unknown.
+    static Artwork holding(QByteArray bytes, ImageFormat format = ImageFormat::unknown,
+                           ArtworkType type = ArtworkType::other,
+                           std::optional<QString> description = std::nullopt);
+
+    // A 128-bit digest of picture bytes (XXH3): equal bytes, equal digests, and
+    // different pictures practically never share one. Fast enough to take of
+    // every picture a library holds.
+    static QByteArray digestOf(QByteArrayView bytes);
+
+    // Whether two records hold the same picture: equal bytes (by digest),
+    // format, type and description. Identity and the recorded measurements do
+    // not count.
     static bool isSamePicture(const Artwork& a, const Artwork& b);
     // Whether two lists hold the same pictures in the same order.
     static bool areSamePictures(const QList<Artwork>& a, const QList<Artwork>& b);

@@ -18,8 +18,16 @@ struct BridgePicture {
     // Read from the picture's header where it was read (the bridge leaves them
     // 0: see measurePicture); 0 when unknown. Not part of a write.
     int32_t width = 0, height = 0;
+    // The byte count and Artwork::digestOf the bytes, taken where they were
+    // read, so that a read may leave the bytes behind. Not part of a write.
+    int64_t size = 0;
+    QByteArray digest;
     bool operator==(const BridgePicture&) const = default;
 };
+
+// What a read hands over of the file's pictures: what describes them (type,
+// description, MIME type, size, digest, pixel size), or that and their bytes.
+enum class PictureContent : uint8_t { descriptions, bytes };
 
 // A custom item: its name and its values, joined as in the bridge's records.
 using BridgeProperty = std::pair<std::string, std::string>;

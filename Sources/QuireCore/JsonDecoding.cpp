@@ -103,6 +103,16 @@ QByteArray JsonRecord::requiredBase64(const char* key) {
     return decoded ? *decoded : QByteArray();
 }
 
+QByteArray JsonRecord::optionalBase64(const char* key) {
+    const std::optional<QString> text = optionalString(key);
+    if (!text)
+        return {};
+    auto decoded = QByteArray::fromBase64Encoding(text->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        fail(key, QStringLiteral("expected base64 data"));
+    return decoded ? *decoded : QByteArray();
+}
+
 std::optional<QString> JsonRecord::optionalString(const char* key) {
     const std::optional<QJsonValue> value = optionalValue(key);
     if (!value)

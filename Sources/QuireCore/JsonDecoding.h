@@ -41,6 +41,7 @@ public:
     std::optional<qint64> optionalInteger(const char* key);
     std::optional<bool> optionalBool(const char* key);
     std::optional<QJsonValue> optionalValue(const char* key);
+    QByteArray optionalBase64(const char* key); // empty when missing
 
     // Decodes a nested value with T::fromJson, or a list of them.
     template <typename T> T required(const char* key) {

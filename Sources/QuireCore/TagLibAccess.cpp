@@ -41,6 +41,8 @@ void measurePicture(BridgePicture& picture) {
     const bool fits = size && size->width <= INT32_MAX && size->height <= INT32_MAX;
     picture.width = fits ? static_cast<int32_t>(size->width) : 0;
     picture.height = fits ? static_cast<int32_t>(size->height) : 0;
+    picture.size = picture.data.size();
+    picture.digest = Artwork::digestOf(picture.data);
 }
 
 IsolatedTagLibAccess::IsolatedTagLibAccess(int maxIdleWorkers)
@@ -48,19 +50,19 @@ IsolatedTagLibAccess::IsolatedTagLibAccess(int maxIdleWorkers)
 
 IsolatedTagLibAccess::~IsolatedTagLibAccess() = default;
 
-BridgeReadResult IsolatedTagLibAccess::read(const std::string& path) const {
+BridgeReadResult IsolatedTagLibAccess::read(const std::string& path, PictureContent pictures) const {
     if (!isUsableBridgePath(path))
         return couldNotOpenFileError();
     std::optional<BridgeReadResult> reply;
-    const std::optional<WorkerFailure> failure =
-        m_pool->exchange(TagWorkerProtocol::encodeReadRequest({path}), std::chrono::milliseconds(m_readLimit),
-                         [&reply](std::string_view payload, TagWorkerProtocol::ReceivedPictures& pictures) {
-                             auto decoded = TagWorkerProtocol::decodeReadReply(payload, pictures);
-                             if (!decoded)
-                                 return false;
-                             reply.emplace(std::move(decoded).value());
-                             return true;
-                         });
+    const std::optional<WorkerFailure> failure = m_pool->exchange(
+        TagWorkerProtocol::encodeReadRequest({path, pictures}), std::chrono::milliseconds(m_readLimit),
+        [&reply](std::string_view payload, TagWorkerProtocol::ReceivedPictures& pictures) {
+            auto decoded = TagWorkerProtocol::decodeReadReply(payload, pictures);
+            if (!decoded)
+                return false;
+            reply.emplace(std::move(decoded).value());
+            return true;
+        });
     if (failure) {
         qWarning("Tag helper %s reading %s", failureName(*failure), path.c_str());
         return TagReaderError::readError(failureText(*failure));
@@ -128,7 +130,7 @@ namespace {
 // A program that is not its own helper has no TagLib at all.
 class NoTagLibAccess final : public TagLibAccess {
 public:
-    BridgeReadResult read(const std::string&) const override {
+    BridgeReadResult read(const std::string&, PictureContent) const override {
         return TagReaderError::readError(failureText(WorkerFailure::couldNotStart));
     }
     BridgeWriteOutcome write(const BridgeWriteRequest&) const override { return BridgeWriteOutcome::failed; }

@@ -34,7 +34,7 @@ public:
     // Paths are file-system bytes without NUL. Only regular files (links
     // followed) are opened: anything else fails at once, like a missing file,
     // because a named pipe or a device would block or never end.
-    virtual BridgeReadResult read(const std::string& path) const = 0;
+    virtual BridgeReadResult read(const std::string& path, PictureContent pictures) const = 0;
     virtual BridgeWriteOutcome write(const BridgeWriteRequest& request) const = 0;
 };
 
@@ -43,9 +43,9 @@ bool isUsableBridgePath(const std::string& path);
 // The read error of a path that names no regular file, in the bridge's own words.
 TagReaderError couldNotOpenFileError();
 
-// Sets a picture's width and height from its header, or 0 when the bytes are
-// no picture we know. This parses untrusted bytes with the image libraries,
-// so the editor leaves it to the helpers.
+// Sets a picture's size and digest, and its width and height from its header,
+// or 0 when the bytes are no picture we know. This parses untrusted bytes with
+// the image libraries, so the editor leaves it to the helpers.
 void measurePicture(BridgePicture& picture);
 
 class TagWorkerPool;
@@ -71,7 +71,7 @@ public:
     IsolatedTagLibAccess(const IsolatedTagLibAccess&) = delete;
     IsolatedTagLibAccess& operator=(const IsolatedTagLibAccess&) = delete;
 
-    BridgeReadResult read(const std::string& path) const override;
+    BridgeReadResult read(const std::string& path, PictureContent pictures) const override;
     BridgeWriteOutcome write(const BridgeWriteRequest& request) const override;
 
     // Applies to calls that start afterwards.
@@ -100,7 +100,7 @@ IsolatedTagLibAccess& defaultIsolatedTagLibAccess();
 
 // The rules of TagLibTagReader and TagLibWriter over any access: what
 // TagLibTagReader::read and TagLibWriter::write do with the default access.
-ReadResult readTags(const TagLibAccess& access, const QUrl& url);
+ReadResult readTags(const TagLibAccess& access, const QUrl& url, PictureContent pictures);
 std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& url, const TagSet& tags,
                                         const WriteScope& scope,
                                         const std::optional<QList<Artwork>>& artwork);

@@ -2,7 +2,6 @@
 #include "QuireCore/TagReader.h"
 
 #include "Platform/FileSystem.h"
-#include "QuireCore/PictureInterning.h"
 #include "QuireCore/TagFieldTable.h"
 #include "QuireCore/TextInterning.h"
 
@@ -30,12 +29,13 @@ ImageFormat imageFormatOfMimeType(const QString& mime) {
 Artwork artworkOf(const BridgePicture& picture) {
     Artwork artwork;
     artwork.id = QUuid::createUuid();
-    artwork.data = internPicture(picture.data);
+    artwork.data = picture.data;
+    artwork.digest = picture.digest;
     artwork.format = imageFormatOfMimeType(text(picture.mimeType).value_or(QString()));
     // Measured where the bytes were read: never parsed in this process.
     artwork.width = picture.width;
     artwork.height = picture.height;
-    artwork.sizeBytes = picture.data.size();
+    artwork.sizeBytes = picture.size;
     artwork.type = artworkTypeFromId3v2PictureType(picture.pictureType);
     artwork.description = text(picture.description);
     return artwork;
@@ -60,11 +60,11 @@ TagSet withSharedTexts(TagSet tags) {
 
 } // namespace
 
-ReadResult readTags(const TagLibAccess& access, const QUrl& url) {
+ReadResult readTags(const TagLibAccess& access, const QUrl& url, PictureContent pictures) {
     const std::optional<QByteArray> path = Platform::fileSystemPath(url);
     if (!path)
         return TagReaderError::failedToOpen();
-    const BridgeReadResult result = access.read(path->toStdString());
+    const BridgeReadResult result = access.read(path->toStdString(), pictures);
     if (!result)
         return result.error();
     const BridgeRecord& record = result.value();
@@ -89,5 +89,12 @@ ReadResult readTags(const TagLibAccess& access, const QUrl& url) {
 }
 
 ReadResult TagLibTagReader::read(const QUrl& url) const {
-    return readTags(defaultTagLibAccess(), url);
+    return readTags(defaultTagLibAccess(), url, PictureContent::descriptions);
+}
+
+PicturesResult TagLibTagReader::readPictures(const QUrl& url) const {
+    ReadResult read = readTags(defaultTagLibAccess(), url, PictureContent::bytes);
+    if (!read)
+        return read.error();
+    return read.value().artwork();
 }

@@ -91,11 +91,14 @@ Result<BridgeWriteRequest, TagReaderError> bridgeWriteRequest(const QUrl& url, c
     if (artwork) {
         std::vector<BridgePicture>& pictures = request.pictures.emplace();
         pictures.reserve(static_cast<size_t>(artwork->size()));
-        for (const Artwork& picture : *artwork)
-            pictures.push_back(
-                {picture.data, mimeType(picture.format).toStdString(),
-                 picture.description ? std::optional(picture.description->toStdString()) : std::nullopt,
-                 id3v2PictureType(picture.type)});
+        for (const Artwork& picture : *artwork) {
+            BridgePicture& written = pictures.emplace_back();
+            written.data = picture.data;
+            written.mimeType = mimeType(picture.format).toStdString();
+            if (picture.description)
+                written.description = picture.description->toStdString();
+            written.pictureType = id3v2PictureType(picture.type);
+        }
     }
     return request;
 }
@@ -237,16 +240,20 @@ bool readsBackAsWritten(const BridgeWriteRequest& written, const BridgeRecord& r
         return false;
     if (!written.pictures || format == AudioFormat::dsdiff)
         return read.pictures.size() >= original.pictures.size() &&
-               std::equal(original.pictures.begin(), original.pictures.end(), read.pictures.begin());
+               std::equal(original.pictures.begin(), original.pictures.end(), read.pictures.begin(),
+                          [](const BridgePicture& a, const BridgePicture& b) {
+                              return a.digest == b.digest && a.mimeType == b.mimeType &&
+                                     a.description == b.description && a.pictureType == b.pictureType;
+                          });
     std::vector<QByteArray> expected;
     for (const BridgePicture& picture : *written.pictures) {
         if (!picture.data.isEmpty())
-            expected.push_back(picture.data);
+            expected.push_back(Artwork::digestOf(picture.data));
     }
     if (expected.size() != read.pictures.size())
         return false;
     for (size_t i = 0; i < expected.size(); ++i) {
-        if (expected[i] != read.pictures[i].data)
+        if (expected[i] != read.pictures[i].digest)
             return false;
     }
     return true;
@@ -319,9 +326,29 @@ std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& 
         return request.error();
     if (request.value().fields == 0 && request.value().properties.empty() && !request.value().pictures)
         return std::nullopt; // nothing to change
-    const BridgeReadResult original = access.read(request.value().path);
+    // Pictures kept from the file itself are written from the bytes it holds
+    // now, found by their digest: never from a stale copy.
+    const bool needsPictureBytes = artwork && std::any_of(artwork->begin(), artwork->end(),
+                                                          [](const Artwork& a) { return !a.holdsBytes(); });
+    const BridgeReadResult original = access.read(
+        request.value().path, needsPictureBytes ? PictureContent::bytes : PictureContent::descriptions);
     if (!original)
         return errorOfOriginalRead(original.error());
+    BridgeWriteRequest filled = request.value();
+    if (needsPictureBytes) {
+        for (qsizetype i = 0; i < artwork->size(); ++i) {
+            const Artwork& picture = artwork->at(i);
+            if (picture.holdsBytes())
+                continue;
+            const auto& onDisk = original.value().pictures;
+            const auto found = std::find_if(onDisk.begin(), onDisk.end(), [&](const BridgePicture& p) {
+                return p.digest == picture.digest;
+            });
+            if (found == onDisk.end())
+                return TagReaderError::picturesChanged();
+            (*filled.pictures)[static_cast<size_t>(i)].data = found->data;
+        }
+    }
     const AudioFormat format = detectAudioFormat(url).value_or(AudioFormat::mp3);
 
     // The tags go into a working copy, which replaces the file only once it
@@ -331,18 +358,18 @@ std::optional<TagReaderError> writeTags(const TagLibAccess& access, const QUrl& 
     const ReplacementResult replaced = replaceFileSafely(
         QFile::decodeName(QByteArray::fromStdString(request.value().path)),
         [&](const QByteArray& workingCopy) {
-            if (!hasRoom(workingCopy, roomNeeded(request.value()))) {
+            if (!hasRoom(workingCopy, roomNeeded(filled))) {
                 outOfRoom = true;
                 return false;
             }
-            BridgeWriteRequest copyRequest = request.value();
+            BridgeWriteRequest copyRequest = filled;
             copyRequest.path = workingCopy.toStdString();
             outcome = access.write(copyRequest);
             if (outcome == BridgeWriteOutcome::written && !hasRoom(workingCopy, minimumSpaceLeft))
                 outOfRoom = true;
             if (outcome != BridgeWriteOutcome::written || outOfRoom)
                 return false;
-            const BridgeReadResult written = access.read(copyRequest.path);
+            const BridgeReadResult written = access.read(copyRequest.path, PictureContent::descriptions);
             return written && readsBackAsWritten(copyRequest, written.value(), original.value(), format);
         });
     if (std::optional<TagReaderError> error = errorOf(outcome))

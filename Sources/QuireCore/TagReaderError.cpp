@@ -55,6 +55,10 @@ QString TagReaderError::description() const {
             .arg(m_payload, m_detail);
     case Kind::missing:
         return QCoreApplication::translate("TagReaderError", "The file no longer exists");
+    case Kind::picturesChanged:
+        return QCoreApplication::translate("TagReaderError",
+                                           "The file’s pictures changed on disk since it was opened; open "
+                                           "it again to work with them");
     case Kind::noPermission:
         return m_number ? QCoreApplication::translate("TagReaderError",
                                                       "You don’t have permission to change this file")

@@ -21,6 +21,7 @@ public:
         notAFile,
         notEnoughSpace,
         notANumber,
+        picturesChanged,
     };
 
     static TagReaderError readError(const QString& message) { return {Kind::readError, message}; }
@@ -62,6 +63,10 @@ public:
     static TagReaderError notANumber(const QString& fieldLabel = {}, const QString& formatName = {}) {
         return {Kind::notANumber, fieldLabel, formatName};
     }
+
+    // The file no longer holds a picture that was read from it, whose bytes
+    // were left on disk until needed: it changed since it was read.
+    static TagReaderError picturesChanged() { return {Kind::picturesChanged, {}}; }
 
     Kind kind() const { return m_kind; }
     // The read error's message, the invalid or too large number's field label,

@@ -12,6 +12,9 @@ namespace {
 // Outcome codes of a read reply: success, or the error's kind plus one.
 enum : uint8_t { readSucceeded = 0 };
 constexpr uint8_t lastErrorKind = static_cast<uint8_t>(TagReaderError::Kind::notAFile);
+constexpr qsizetype pictureDigestSize = 16;
+// No picture in a file the bridge reads is larger than a payload.
+constexpr uint64_t maxPictureSize = maxPayloadSize;
 
 // The read errors a helper sends: the kinds that need no more than their payload.
 std::optional<TagReaderError> readErrorOf(TagReaderError::Kind kind, const QString& payload) {
@@ -97,6 +100,8 @@ public:
         int32(picture.pictureType);
         int32(picture.width);
         int32(picture.height);
+        uint64(static_cast<uint64_t>(picture.size));
+        bytes(picture.digest);
     }
 
     // The frame with its length filled in.
@@ -245,6 +250,13 @@ public:
         picture.height = int32();
         if (picture.width < 0 || picture.height < 0)
             fail("negative picture size");
+        const uint64_t size = uint64();
+        if (size > maxPictureSize || (!picture.data.isEmpty() && size != uint64_t(picture.data.size())))
+            fail("picture size disagrees with its bytes");
+        picture.size = static_cast<int64_t>(size);
+        picture.digest = byteArray();
+        if (picture.digest.size() != pictureDigestSize)
+            fail("picture digest of the wrong size");
         return picture;
     }
     // Each picture takes at least 10 bytes, so a count the payload cannot hold
@@ -343,6 +355,7 @@ EncodePictureRequest decodeEncodeFields(Decoder& in) {
 std::string encodeReadRequest(const ReadRequest& request) {
     Encoder out(MessageType::readRequest);
     out.bytes(request.path);
+    out.byte(request.pictures == PictureContent::bytes ? 1 : 0);
     return std::move(out).finish();
 }
 
@@ -468,6 +481,7 @@ Result<Request, DecodeError> decodeRequest(std::string_view payload) {
     switch (static_cast<MessageType>(payload[1])) {
     case MessageType::readRequest: {
         ReadRequest request{in.path()};
+        request.pictures = in.flag() ? PictureContent::bytes : PictureContent::descriptions;
         return finish<Request>(in, std::move(request));
     }
     case MessageType::writeRequest: {

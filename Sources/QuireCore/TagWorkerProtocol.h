@@ -30,7 +30,7 @@
 
 namespace TagWorkerProtocol {
 
-inline constexpr uint8_t version = 5;
+inline constexpr uint8_t version = 6;
 inline constexpr size_t frameHeaderSize = 4;
 // Larger payloads are refused. Large enough for any file's pictures the
 // bridge can hand over (each below 4 GiB in theory, far smaller in practice).
@@ -68,6 +68,7 @@ using ReceivedPictures = std::array<QByteArray, pictureSlotCount>;
 
 struct ReadRequest {
     std::string path;
+    PictureContent pictures = PictureContent::descriptions;
     bool operator==(const ReadRequest&) const = default;
 };
 using Request = std::variant<ReadRequest, BridgeWriteRequest, FitImageRequest, EncodePictureRequest>;
@@ -96,6 +97,8 @@ std::string encodeEncodedPictureReply(const std::optional<EncodedPicture>& pictu
 Result<uint32_t, DecodeError> decodeFrameHeader(std::string_view header);
 
 // Payloads, without the length prefix. Paths must be non-empty and free of NUL;
+// a read reply's pictures carry a 16-byte digest, and their size agrees with
+// their bytes when the bytes come along;
 // fit bounds and image edges from 1 to maxImageEdge, with exactly the pixel
 // bytes the edges call for; encoded pictures JPEG or TIFF, non-empty, with
 // positive edges.

@@ -40,12 +40,11 @@ bool sameRecord(const AudioFile& a, const AudioFile& b) {
 }
 
 // Pictures are compared by identity: equal lists of one origin share their
-// storage or their records' ids, and comparing hundreds of kilobytes of
-// bytes to merge two patches would cost more than keeping both.
+// records' ids and digests.
 bool samePictureRecords(const QList<Artwork>& a, const QList<Artwork>& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](const Artwork& x, const Artwork& y) {
-               return x.id == y.id && x.data.constData() == y.data.constData() && x.type == y.type &&
+               return x.id == y.id && x.digest == y.digest && x.type == y.type &&
                       x.description == y.description;
            });
 }

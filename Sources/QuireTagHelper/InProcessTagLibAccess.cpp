@@ -94,22 +94,27 @@ BridgeRecord recordOf(const CTagLibTag& tag, bool borrowPictures) {
         const CTagLibArtwork& picture = tag.artwork[i];
         const auto* bytes = reinterpret_cast<const char*>(picture.data);
         const auto size = static_cast<qsizetype>(picture.size);
-        record.pictures.push_back(
-            {borrowPictures ? QByteArray::fromRawData(bytes, size) : QByteArray(bytes, size),
-             copied(picture.mimeType), copied(picture.description), picture.pictureType});
+        BridgePicture& read = record.pictures.emplace_back();
+        read.data = borrowPictures ? QByteArray::fromRawData(bytes, size) : QByteArray(bytes, size);
+        read.mimeType = copied(picture.mimeType);
+        read.description = copied(picture.description);
+        read.pictureType = picture.pictureType;
     }
     return record;
 }
 
 } // namespace
 
-BridgeReadResult InProcessTagLibAccess::read(const std::string& path) const {
+BridgeReadResult InProcessTagLibAccess::read(const std::string& path, PictureContent pictures) const {
     BridgeReadResult result = readUnmeasured(path);
     if (!result)
         return result;
     BridgeRecord record = std::move(result).value();
-    for (BridgePicture& picture : record.pictures)
+    for (BridgePicture& picture : record.pictures) {
         measurePicture(picture);
+        if (pictures == PictureContent::descriptions)
+            picture.data = QByteArray();
+    }
     return record;
 }
 

@@ -10,7 +10,7 @@
 class InProcessTagLibAccess final : public TagLibAccess {
 public:
     // The bridge's record with every picture measured.
-    BridgeReadResult read(const std::string& path) const override;
+    BridgeReadResult read(const std::string& path, PictureContent pictures) const override;
     BridgeWriteOutcome write(const BridgeWriteRequest& request) const override;
     // The bridge's record as it is, pictures not measured. Given `bytesOwner`,
     // the pictures' bytes are not copied: they point into the bridge's own

@@ -148,6 +148,8 @@ public:
                 slot.lastUse = m_clock;
                 picture.width = slot.picture.width;
                 picture.height = slot.picture.height;
+                picture.size = slot.picture.size;
+                picture.digest = slot.picture.digest;
                 return {Kind::repeated, i};
             }
         }
@@ -189,6 +191,13 @@ struct Helper {
         if (!result)
             return TagWorkerProtocol::encodeReadReply(result);
         BridgeRecord record = std::move(result).value();
+        if (request.pictures == PictureContent::descriptions) {
+            for (BridgePicture& picture : record.pictures) {
+                measurePicture(picture);
+                picture.data = QByteArray();
+            }
+            return TagWorkerProtocol::encodeReadReply(record);
+        }
         std::vector<TagWorkerProtocol::PicturePlacement> placements;
         for (BridgePicture& picture : record.pictures)
             placements.push_back(sent.place(picture));

@@ -54,14 +54,10 @@ TEST(ArtworkPictures, TextsForTheCaption) {
 }
 
 TEST(ArtworkJson, RoundTripDescriptionOptionalOthersRequired) {
-    const Artwork artwork{QUuid::createUuid(),
-                          QByteArray("\x00\xFF\x10 bytes", 9),
-                          ImageFormat::png,
-                          1,
-                          2,
-                          9,
-                          ArtworkType::bandLogo,
-                          QString()};
+    Artwork artwork = Artwork::holding(QByteArray("\x00\xFF\x10 bytes", 9), ImageFormat::png,
+                                       ArtworkType::bandLogo, QString());
+    artwork.width = 1;
+    artwork.height = 2;
     const Decoded<Artwork> decoded = decodeJson<Artwork>(encodeJson(artwork));
     ASSERT_TRUE(decoded.ok()) << decoded.error().message.toStdString();
     EXPECT_EQ(decoded.value(), artwork);
@@ -79,6 +75,36 @@ TEST(ArtworkJson, RoundTripDescriptionOptionalOthersRequired) {
     QJsonObject badId = artwork.toJson();
     badId.insert(QStringLiteral("id"), QStringLiteral("not-a-uuid"));
     EXPECT_FALSE(Artwork::fromJson(badId).ok());
+
+    // A picture left on disk travels as its description; the bytes, where
+    // present, decide the digest whatever the record claims.
+    Artwork described = artwork;
+    described.data.clear();
+    ASSERT_FALSE(described.holdsBytes());
+    EXPECT_FALSE(described.toJson().contains(QStringLiteral("data")));
+    EXPECT_EQ(Artwork::fromJson(described.toJson()).value(), described);
+    QJsonObject noDigest = described.toJson();
+    noDigest.remove(QStringLiteral("digest"));
+    EXPECT_FALSE(Artwork::fromJson(noDigest).ok());
+    QJsonObject wrongDigest = artwork.toJson();
+    wrongDigest.insert(QStringLiteral("digest"), QString::fromLatin1(QByteArray(16, 'x').toHex()));
+    EXPECT_EQ(Artwork::fromJson(wrongDigest).value().digest, artwork.digest);
+}
+
+TEST(ArtworkPictures, DigestsTellPicturesApartWhetherOrNotTheyHoldTheirBytes) {
+    const Artwork a = Artwork::holding(QByteArray(300'000, 'a'), ImageFormat::jpeg);
+    Artwork changedLastByte = a;
+    changedLastByte.data[changedLastByte.data.size() - 1] = 'b';
+    changedLastByte.digest = Artwork::digestOf(changedLastByte.data);
+    EXPECT_NE(a.digest, changedLastByte.digest);
+    EXPECT_EQ(a.digest.size(), 16);
+    EXPECT_FALSE(Artwork::isSamePicture(a, changedLastByte));
+
+    Artwork onDisk = a;
+    onDisk.id = QUuid::createUuid();
+    onDisk.data.clear();
+    EXPECT_TRUE(Artwork::isSamePicture(a, onDisk));
+    EXPECT_TRUE(Artwork::holding(QByteArray()).holdsBytes()); // nothing to read
 }
 
 } // namespace

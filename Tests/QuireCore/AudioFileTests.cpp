@@ -9,9 +9,10 @@ QUrl fileUrl(const char* path) {
 }
 
 Artwork picture(const QByteArray& bytes, std::optional<QString> description = std::nullopt) {
-    return Artwork{
-        QUuid::createUuid(),   bytes, ImageFormat::jpeg, 600, 600, bytes.size(), ArtworkType::frontCover,
-        std::move(description)};
+    Artwork artwork =
+        Artwork::holding(bytes, ImageFormat::jpeg, ArtworkType::frontCover, std::move(description));
+    artwork.width = artwork.height = 600;
+    return artwork;
 }
 
 AudioFile makeFile(const char* path, TagSet tags = {}, QList<Artwork> artwork = {}) {

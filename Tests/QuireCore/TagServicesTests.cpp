@@ -60,7 +60,7 @@ TagSet everyField() {
 
 Artwork picture(const QByteArray& data, ImageFormat format, ArtworkType type,
                 std::optional<QString> description) {
-    return Artwork{QUuid::createUuid(), data, format, 0, 0, data.size(), type, std::move(description)};
+    return Artwork::holding(data, format, type, std::move(description));
 }
 
 const char* extendedFormats[] = {"mp3", "m4a", "m4b", "flac", "wav", "aiff", "aif", "ogg", "opus", "dsf"};
@@ -146,7 +146,8 @@ TEST(TagServices, PicturesAreLeftRemovedOrReplaced) {
         ASSERT_EQ(TagLibWriter().write(copy.url(), everyField(), replacement), std::nullopt);
         const QList<Artwork> replaced = read(copy.url()).artwork();
         ASSERT_EQ(replaced.size(), 2);
-        EXPECT_EQ(replaced[0].data, jpeg);
+        EXPECT_EQ(replaced[0].digest, Artwork::digestOf(jpeg));
+        EXPECT_EQ(TagLibTagReader().readPictures(copy.url()).value()[0].data, jpeg);
         EXPECT_EQ(replaced[0].format, ImageFormat::jpeg);
         EXPECT_EQ(replaced[0].width, 30);
         EXPECT_EQ(replaced[1].format, ImageFormat::png);
@@ -162,21 +163,27 @@ TEST(TagServices, PicturesAreLeftRemovedOrReplaced) {
     }
 }
 
-// An album's tracks carry one cover: held once, however many tracks are read.
-TEST(TagServices, EqualPicturesOfDifferentFilesShareTheirBytes) {
+// An album's tracks carry one cover: read, it is described, not held, and
+// equal pictures of different files are told by their digests.
+TEST(TagServices, PicturesAreDescribedAndToldApartByTheirDigests) {
     const FileCopy first("tagged.mp3"), second("tagged.flac"), other("pictures.mp3");
     const AudioFile a = read(first.url()), b = read(second.url()), c = read(other.url());
     ASSERT_EQ(a.artwork().size(), 1);
     ASSERT_EQ(b.artwork().size(), 1);
-    ASSERT_EQ(a.artwork()[0].data, b.artwork()[0].data);
-    EXPECT_EQ(a.artwork()[0].data.constData(), b.artwork()[0].data.constData());
+    EXPECT_FALSE(a.artwork()[0].holdsBytes());
+    EXPECT_TRUE(Artwork::isSamePicture(a.artwork()[0], b.artwork()[0]));
     int shared = 0;
-    for (const Artwork& picture : c.artwork()) {
-        const bool same = picture.data == a.artwork()[0].data;
-        EXPECT_EQ(picture.data.constData() == a.artwork()[0].data.constData(), same);
-        shared += same ? 1 : 0;
-    }
+    for (const Artwork& picture : c.artwork())
+        shared += picture.digest == a.artwork()[0].digest ? 1 : 0;
     EXPECT_EQ(shared, 1) << "one of the three pictures is the same red cover";
+
+    const QList<Artwork> withBytes = TagLibTagReader().readPictures(other.url()).value();
+    ASSERT_EQ(withBytes.size(), c.artwork().size());
+    for (qsizetype i = 0; i < withBytes.size(); ++i) {
+        EXPECT_EQ(withBytes[i].digest, c.artwork()[i].digest);
+        EXPECT_EQ(Artwork::digestOf(withBytes[i].data), c.artwork()[i].digest);
+        EXPECT_EQ(withBytes[i].sizeBytes, c.artwork()[i].sizeBytes);
+    }
 }
 
 TEST(TagServices, UndecodablePicturesAreKeptWithoutDimensions) {
@@ -217,8 +224,8 @@ class RefusingAccess final : public TagLibAccess {
 public:
     explicit RefusingAccess(BridgeWriteOutcome outcome)
         : m_outcome(outcome) {}
-    BridgeReadResult read(const std::string& path) const override {
-        return InProcessTagLibAccess().read(path);
+    BridgeReadResult read(const std::string& path, PictureContent pictures) const override {
+        return InProcessTagLibAccess().read(path, pictures);
     }
     BridgeWriteOutcome write(const BridgeWriteRequest&) const override { return m_outcome; }
 

@@ -58,8 +58,11 @@ BridgeRecord fullRecord() {
     record.channels = 2;
     record.codec = "MP3";
     record.fileType = "MP3";
-    record.pictures = {{QByteArray("\xff\xd8 jpeg", 7), "image/jpeg", "Front", 3, 600, 500},
-                       {QByteArray(), std::nullopt, std::nullopt, 0}};
+    const QByteArray jpeg("\xff\xd8 jpeg", 7);
+    // Whole, empty, and described without its bytes.
+    record.pictures = {{jpeg, "image/jpeg", "Front", 3, 600, 500, jpeg.size(), Artwork::digestOf(jpeg)},
+                       {QByteArray(), std::nullopt, std::nullopt, 0, 0, 0, 0, Artwork::digestOf({})},
+                       {QByteArray(), "image/png", std::nullopt, 4, 9, 9, 250'000, QByteArray(16, 'd')}};
     return record;
 }
 
@@ -80,7 +83,8 @@ BridgeWriteRequest fullWrite() {
     request.newId3v2Version = 3;
     request.compilation = 0;
     request.fields = CTAGLIB_FIELD_TITLE | CTAGLIB_FIELD_LYRICS;
-    request.pictures = std::vector<BridgePicture>{{QByteArray(300, 'x'), "image/png", std::nullopt, 4}};
+    request.pictures =
+        std::vector<BridgePicture>{{QByteArray(300, 'x'), "image/png", std::nullopt, 4, 0, 0, 0, {}}};
     return request;
 }
 
@@ -299,8 +303,8 @@ TEST(IsolatedTagLibAccess, GivesExactlyWhatTheBridgeGivesInProcess) {
               "tagged.wav", "tagged.aiff", "tagged.dsf", "tagged.dff", "untagged.m4b", "itunes-comments.mp3",
               "empty.mp3", "not-audio.mp3", "corrupt.flac", "missing.mp3"}) {
             SCOPED_TRACE(testing::Message() << name << " round " << round);
-            const BridgeReadResult expected = inProcess.read(fixture(name));
-            const BridgeReadResult actual = isolated.read(fixture(name));
+            const BridgeReadResult expected = inProcess.read(fixture(name), PictureContent::bytes);
+            const BridgeReadResult actual = isolated.read(fixture(name), PictureContent::bytes);
             ASSERT_EQ(actual.ok(), expected.ok());
             if (!expected.ok()) {
                 EXPECT_EQ(actual.error(), expected.error());
@@ -309,11 +313,19 @@ TEST(IsolatedTagLibAccess, GivesExactlyWhatTheBridgeGivesInProcess) {
             EXPECT_EQ(actual.value(), expected.value());
             if (round == 0)
                 firstRound[name] = actual.value();
+            // Described only, the pictures come without their bytes and with the same digests.
+            BridgeRecord described = isolated.read(fixture(name), PictureContent::descriptions).value();
+            EXPECT_EQ(described, inProcess.read(fixture(name), PictureContent::descriptions).value());
+            for (BridgePicture& picture : described.pictures) {
+                EXPECT_TRUE(picture.data.isEmpty());
+                picture.data = actual.value().pictures[&picture - described.pictures.data()].data;
+            }
+            EXPECT_EQ(described, actual.value());
         }
     const std::vector<BridgePicture>& covers = firstRound["covers.m4a"].pictures;
     ASSERT_FALSE(covers.empty());
     EXPECT_GT(covers[0].width, 0); // measured in the helper
-    const BridgeReadResult again = isolated.read(fixture("covers.m4a"));
+    const BridgeReadResult again = isolated.read(fixture("covers.m4a"), PictureContent::bytes);
     EXPECT_EQ(again.value().pictures[0].data.constData(), covers[0].data.constData());
     // Helpers are reused: one call at a time on this thread needs a single one.
     EXPECT_EQ(isolated.workersStarted(), 1);
@@ -342,11 +354,11 @@ TEST(IsolatedTagLibAccess, AHelperThatCrashesHangsOrExhaustsMemoryFailsThatCallO
     const std::string good = copy("good.flac");
     for (const auto& [path, messages] : cases) {
         SCOPED_TRACE(path);
-        const BridgeReadResult failed = access.read(path);
+        const BridgeReadResult failed = access.read(path, PictureContent::bytes);
         ASSERT_FALSE(failed.ok());
         EXPECT_EQ(failed.error().kind(), TagReaderError::Kind::readError);
         EXPECT_TRUE(messages.contains(failed.error().payload())) << failed.error().payload();
-        EXPECT_TRUE(access.read(good).ok()); // a fresh helper takes over
+        EXPECT_TRUE(access.read(good, PictureContent::bytes).ok()); // a fresh helper takes over
     }
     EXPECT_EQ(access.workersKilled(), static_cast<int>(cases.size()));
 
@@ -359,12 +371,13 @@ TEST(IsolatedTagLibAccess, AHelperThatCrashesHangsOrExhaustsMemoryFailsThatCallO
     EXPECT_EQ(crashed.readAll(), bytes);
     request.path = good;
     EXPECT_EQ(access.write(request), BridgeWriteOutcome::written);
-    EXPECT_EQ(access.read(good).value().title, "Changed");
+    EXPECT_EQ(access.read(good, PictureContent::bytes).value().title, "Changed");
 }
 
 // Real pictures as files hold them: the JPEG and PNG embedded in a fixture.
 std::vector<QByteArray> fixturePictures() {
-    const BridgeReadResult read = InProcessTagLibAccess().read(fixture("pictures.flac"));
+    const BridgeReadResult read =
+        InProcessTagLibAccess().read(fixture("pictures.flac"), PictureContent::bytes);
     std::vector<QByteArray> pictures;
     for (const BridgePicture& picture : read.ok() ? read.value().pictures : std::vector<BridgePicture>())
         pictures.push_back(picture.data);
@@ -430,9 +443,9 @@ TEST(IsolatedTagLibAccess, HelpersInheritNoOtherDescriptors) {
     const int fd = ::open(fixture("tagged.mp3").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     const std::string throughDescriptor = "/proc/self/fd/" + std::to_string(fd);
-    EXPECT_TRUE(InProcessTagLibAccess().read(throughDescriptor).ok());
+    EXPECT_TRUE(InProcessTagLibAccess().read(throughDescriptor, PictureContent::bytes).ok());
     IsolatedTagLibAccess isolated(1);
-    const BridgeReadResult inHelper = isolated.read(throughDescriptor);
+    const BridgeReadResult inHelper = isolated.read(throughDescriptor, PictureContent::bytes);
     ::close(fd);
     ASSERT_FALSE(inHelper.ok());
     // The helper has no such descriptor, or one of its own that is no regular file.
@@ -448,7 +461,7 @@ TEST(IsolatedTagLibAccess, ServesConcurrentCallsWithOneHelperEach) {
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 10; ++i)
-                if (!access.read(fixture(i % 2 ? "tagged.m4a" : "pictures.flac")).ok())
+                if (!access.read(fixture(i % 2 ? "tagged.m4a" : "pictures.flac"), PictureContent::bytes).ok())
                     ++failures;
         });
     for (std::thread& thread : threads)

@@ -62,10 +62,7 @@ TEST(UndoHistory, DeltasGiveEveryStateBackExactly) {
     b.files[3].setTags(odd);
     b.files[5].setUrl(QUrl::fromLocalFile(QStringLiteral("/music/renamed.flac")));
     const QByteArray picture = QByteArrayLiteral("\xff\xd8\xff\xe0 picture bytes");
-    Artwork cover;
-    cover.id = QUuid::createUuid();
-    cover.data = picture;
-    cover.type = ArtworkType::frontCover;
+    const Artwork cover = Artwork::holding(picture, ImageFormat::jpeg, ArtworkType::frontCover);
     b.files[6].setArtwork({cover});
     b.files[7].setLastSaved(QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC));
     b.selectedFiles = {files[1].id(), files[2].id()};

@@ -59,14 +59,18 @@ void ArtworkOperations::optimizeArtwork(int maxDimension, double jpegQuality, Co
             completion();
         return;
     }
-    m_document.work().start([this, selected, maxDimension, jpegQuality,
+    QList<PictureSource> sources;
+    for (const AudioFile& file : selected)
+        sources.append(m_document.pictureSource(file));
+    m_document.work().start([this, selected, sources, maxDimension, jpegQuality,
                              completion](const WorkQueue::ProgressReport& report) {
         QList<QList<Artwork>> pictureLists;
         pictureLists.reserve(selected.size());
         for (const AudioFile& file : selected)
             pictureLists.append(file.artwork());
         const QList<QList<Artwork>> optimized = ArtworkProcessing::optimizeAll(
-            pictureLists, maxDimension, jpegQuality, ArtworkProcessing::PictureSharing::encodeOnce, report);
+            pictureLists, maxDimension, jpegQuality, ArtworkProcessing::PictureSharing::encodeOnce, report,
+            defaultPictureDecoder(), sources);
         return [this, selected, optimized, completion] {
             // Pictures changed while the work ran are the user's newer choice.
             QHash<QUuid, qsizetype> started;
@@ -186,7 +190,10 @@ void ArtworkOperations::exportSelectedArtwork(const QUrl& folder, CountCompletio
 // The files are values: the export writes what they hold now.
 void ArtworkOperations::exportArtwork(const QList<AudioFile>& files, const QUrl& folder,
                                       CountCompletion completion) {
-    m_document.work().start([folder, files, completion](const WorkQueue::ProgressReport& report) {
+    QList<PictureSource> sources;
+    for (const AudioFile& file : files)
+        sources.append(m_document.pictureSource(file));
+    m_document.work().start([folder, files, sources, completion](const WorkQueue::ProgressReport& report) {
         int written = 0;
         for (qsizetype index = 0; index < files.size(); ++index) {
             const AudioFile& file = files[index];
@@ -195,7 +202,10 @@ void ArtworkOperations::exportArtwork(const QList<AudioFile>& files, const QUrl&
             for (qsizetype i = 0; i < pictures.size(); ++i) {
                 const QString name =
                     ArtworkProcessing::exportFileName(stem, i + 1, pictures.size(), pictures[i].format);
-                if (Platform::writeReplacing(pictures[i].data, Platform::appendingPathComponent(folder, name))
+                // A picture its file no longer holds is not written: the count says so.
+                const Result<QByteArray, TagReaderError> bytes = sources[index].bytes(pictures[i]);
+                if (bytes &&
+                    Platform::writeReplacing(bytes.value(), Platform::appendingPathComponent(folder, name))
                         .ok())
                     ++written;
             }

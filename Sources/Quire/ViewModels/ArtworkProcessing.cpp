@@ -17,8 +17,10 @@ constexpr double coverQuality = 0.9;
 
 Artwork pictureRecord(const EncodedPicture& encoded, ArtworkType type,
                       const std::optional<QString>& description) {
-    return Artwork{QUuid::createUuid(), encoded.data,        encoded.format, encoded.width,
-                   encoded.height,      encoded.data.size(), type,           description};
+    Artwork artwork = Artwork::holding(encoded.data, encoded.format, type, description);
+    artwork.width = encoded.width;
+    artwork.height = encoded.height;
+    return artwork;
 }
 
 std::optional<EncodedPicture> optimizedBytes(const QByteArray& data, int maxDimension, double quality,
@@ -63,37 +65,46 @@ Artwork optimizeSingle(const Artwork& artwork, int maxDimension, double quality,
 QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int maxDimension, double quality,
                                   PictureSharing sharing,
                                   const std::function<void(qint64 completed, qint64 total)>& progress,
-                                  const PictureDecoder& decoder) {
-    // The image work: each distinct byte buffer once (or every picture), in first-seen order. Each picture
-    // remembers which piece of work is its own.
-    QList<QByteArray> work;
-    QHash<QByteArray, qsizetype> workForBytes;
+                                  const PictureDecoder& decoder, const QList<PictureSource>& sources) {
+    // The image work: each distinct picture once (or every picture), in first-seen order, with where its
+    // bytes are when it does not hold them. Each picture remembers which piece of work is its own.
+    struct Work {
+        Artwork picture;
+        PictureSource source;
+    };
+    QList<Work> work;
+    QHash<QByteArray, qsizetype> workForDigest;
     QList<QList<qsizetype>> workOfPicture;
     workOfPicture.reserve(pictureLists.size());
-    for (const QList<Artwork>& pictures : pictureLists) {
+    for (qsizetype list = 0; list < pictureLists.size(); ++list) {
+        const QList<Artwork>& pictures = pictureLists[list];
+        const PictureSource source = list < sources.size() ? sources[list] : PictureSource{};
         QList<qsizetype> indexes;
         indexes.reserve(pictures.size());
         for (const Artwork& picture : pictures) {
             if (sharing == PictureSharing::encodeOnce) {
-                qsizetype index = workForBytes.value(picture.data, -1);
+                qsizetype index = workForDigest.value(picture.digest, -1);
                 if (index < 0) {
                     index = work.size();
-                    workForBytes.insert(picture.data, index);
-                    work.append(picture.data);
+                    workForDigest.insert(picture.digest, index);
+                    work.append({picture, source});
                 }
                 indexes.append(index);
             } else {
                 indexes.append(work.size());
-                work.append(picture.data);
+                work.append({picture, source});
             }
         }
         workOfPicture.append(indexes);
     }
 
+    // A picture its file no longer holds stays as it is.
     std::atomic<qint64> done{0};
     const auto results = QtConcurrent::blockingMapped<QList<std::optional<EncodedPicture>>>(
-        work, [&, total = qint64{work.size()}](const QByteArray& data) {
-            std::optional<EncodedPicture> encoded = optimizedBytes(data, maxDimension, quality, decoder);
+        work, [&, total = qint64{work.size()}](const Work& piece) {
+            const Result<QByteArray, TagReaderError> data = piece.source.bytes(piece.picture);
+            std::optional<EncodedPicture> encoded =
+                data ? optimizedBytes(data.value(), maxDimension, quality, decoder) : std::nullopt;
             if (progress)
                 progress(++done, total);
             return encoded;
@@ -142,12 +153,15 @@ qint64 currentTotalSize(const QList<AudioFile>& selectedFiles) {
     return total;
 }
 
-qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality,
-                     const PictureDecoder& decoder) {
+qint64 estimatedSize(const QList<AudioFile>& selectedFiles, const PictureSource& firstFile, int maxDimension,
+                     double quality, const PictureDecoder& decoder) {
     if (selectedFiles.isEmpty() || selectedFiles.first().artwork().isEmpty())
         return 0;
+    const Result<QByteArray, TagReaderError> bytes = firstFile.bytes(selectedFiles.first().artwork().first());
+    if (!bytes)
+        return 0;
     const std::optional<EncodedPicture> jpeg =
-        decoder.encodePicture({selectedFiles.first().artwork().first().data, maxDimension, quality, false});
+        decoder.encodePicture({bytes.value(), maxDimension, quality, false});
     return jpeg ? jpeg->data.size() : 0;
 }
 
@@ -157,9 +171,10 @@ qint64 frameCount(const QList<AudioFile>& selectedFiles) {
     return selectedFiles.first().artwork().size();
 }
 
-ArtworkEstimate ArtworkEstimate::of(const QList<AudioFile>& selectedFiles, int maxDimension, double quality) {
+ArtworkEstimate ArtworkEstimate::of(const QList<AudioFile>& selectedFiles, const PictureSource& firstFile,
+                                    int maxDimension, double quality) {
     return {ArtworkProcessing::currentTotalSize(selectedFiles),
-            ArtworkProcessing::estimatedSize(selectedFiles, maxDimension, quality),
+            ArtworkProcessing::estimatedSize(selectedFiles, firstFile, maxDimension, quality),
             frameCount(selectedFiles)};
 }
 

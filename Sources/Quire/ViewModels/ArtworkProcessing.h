@@ -3,6 +3,7 @@
 #include "QuireCore/Artwork.h"
 #include "QuireCore/AudioFile.h"
 #include "QuireCore/PictureDecoder.h"
+#include "QuireCore/PictureStore.h"
 
 #include <QImage>
 #include <QList>
@@ -38,11 +39,13 @@ enum class PictureSharing {
 // optimizeSingle applied to every picture of every list, order kept, with the image work spread over the
 // global thread pool. The result is the same with either sharing: every optimised picture still gets its
 // own new id. Blocks until done; `progress`, when given, hears of every piece of image work done (from the
-// pool's threads).
+// pool's threads). Pictures that do not hold their bytes are read from the list's source (`sources` runs
+// beside `pictureLists`), each distinct one once; one its file no longer holds stays as it is.
 QList<QList<Artwork>> optimizeAll(const QList<QList<Artwork>>& pictureLists, int maxDimension, double quality,
                                   PictureSharing sharing = PictureSharing::encodeOnce,
                                   const std::function<void(qint64 completed, qint64 total)>& progress = {},
-                                  const PictureDecoder& decoder = defaultPictureDecoder());
+                                  const PictureDecoder& decoder = defaultPictureDecoder(),
+                                  const QList<PictureSource>& sources = {});
 
 // A front-cover JPEG picture (quality 0.9, no description, new id) made from an image, as setting artwork
 // from a chosen, pasted, dropped or imported image does; absent when encoding fails.
@@ -61,10 +64,10 @@ QString exportFileName(const QString& stem, qsizetype position, qsizetype count,
 // The figures of the optimisation sheet, over the selected files in list order.
 // The sum of sizeBytes over every picture of every file.
 qint64 currentTotalSize(const QList<AudioFile>& selectedFiles);
-// The JPEG byte count of the first picture of the first file after PictureWork::resized; 0 when there is none
-// or a step fails.
-qint64 estimatedSize(const QList<AudioFile>& selectedFiles, int maxDimension, double quality,
-                     const PictureDecoder& decoder = defaultPictureDecoder());
+// The JPEG byte count of the first picture of the first file (read through `firstFile` when it does not
+// hold its bytes) after PictureWork::resized; 0 when there is none or a step fails.
+qint64 estimatedSize(const QList<AudioFile>& selectedFiles, const PictureSource& firstFile, int maxDimension,
+                     double quality, const PictureDecoder& decoder = defaultPictureDecoder());
 // The number of pictures of the first file, or 1 when it has none or there is no file.
 qint64 frameCount(const QList<AudioFile>& selectedFiles);
 
@@ -79,7 +82,8 @@ struct ArtworkEstimate {
     qint64 estimatedSize = 0;
     qint64 frames = 1;
 
-    static ArtworkEstimate of(const QList<AudioFile>& selectedFiles, int maxDimension, double quality);
+    static ArtworkEstimate of(const QList<AudioFile>& selectedFiles, const PictureSource& firstFile,
+                              int maxDimension, double quality);
 
     // The estimate per frame against the current size per frame (an integer division); absent when the
     // current size per frame is 0.

@@ -109,6 +109,7 @@ struct Notice {
         rename,     // files that could not be moved back or forth on disk
         readInPart, // files whose tags could be read only in part
         unsaved,    // unsaved changes of an earlier run that could not be restored
+        pictures,   // pictures that could not be read again from their files
     };
     quint64 id = 0;
     Kind kind = Kind::save;

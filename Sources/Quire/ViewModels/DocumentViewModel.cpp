@@ -8,7 +8,8 @@ DocumentViewModel::DocumentViewModel(QObject* parent)
     : QObject(parent)
     , m_editState(new EditableTagSet(this))
     , m_tagReader(std::make_shared<TagLibTagReader>())
-    , m_tagWriter(std::make_shared<TagLibWriter>()) {
+    , m_tagWriter(std::make_shared<TagLibWriter>())
+    , m_pictures(std::make_shared<PictureStore>(m_tagReader)) {
     m_readPool.setMaxThreadCount(maxConcurrentReads);
 }
 
@@ -200,6 +201,7 @@ void DocumentViewModel::setSaveProgress(SaveProgress progress) {
 
 void DocumentViewModel::setTagReader(std::shared_ptr<const TagReader> reader) {
     m_tagReader = std::move(reader);
+    m_pictures = std::make_shared<PictureStore>(m_tagReader);
 }
 
 void DocumentViewModel::setTagWriter(std::shared_ptr<const TagWriter> writer) {

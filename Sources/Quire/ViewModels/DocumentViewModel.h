@@ -13,6 +13,7 @@
 #include "Quire/ViewModels/WorkQueue.h"
 #include "QuireCore/AudioFile.h"
 #include "QuireCore/FileMover.h"
+#include "QuireCore/PictureStore.h"
 #include "QuireCore/Result.h"
 #include "QuireCore/TagReader.h"
 #include "QuireCore/TagWriter.h"
@@ -147,6 +148,9 @@ public:
     // --- Services (tests inject readers and writers that fail or block) ---
     void setTagReader(std::shared_ptr<const TagReader> reader);
     void setTagWriter(std::shared_ptr<const TagWriter> writer);
+    // Where the bytes of `file`'s pictures are read when needed (its record
+    // only describes the pictures it read from disk). Safe to use on any thread.
+    PictureSource pictureSource(const AudioFile& file) const { return {m_pictures, file.url()}; }
 
     // --- The one road of every change to the files ---
     // How commit() records its undo step.
@@ -318,6 +322,7 @@ private:
     ArtworkOperations m_artworkOperations{*this};
     std::shared_ptr<const TagReader> m_tagReader;
     std::shared_ptr<const TagWriter> m_tagWriter;
+    std::shared_ptr<const PictureStore> m_pictures;
     // The last state of each file known to be on disk.
     QHash<QUuid, AudioFile> m_savedFiles;
     QHash<QUuid, Platform::FileStamp> m_diskStamps; // of the files on disk when last read or written

@@ -13,7 +13,18 @@ void TagClipboardModel::copyFromSelected() {
     if (selected.isEmpty())
         return;
     const AudioFile& source = selected.first();
-    const TagClipboard copied{source.tags(), source.artwork(), Platform::lastPathComponent(source.url())};
+    // The pictures travel with their bytes: the files they are pasted onto do not hold them. One file's
+    // pictures, read on this thread, as a copy is expected to be done when the action returns.
+    const Result<QList<Artwork>, TagReaderError> pictures =
+        m_document.pictureSource(source).store->holding(source.artwork(), source.url());
+    if (!pictures) {
+        m_document.notices().post(
+            Notice::Kind::pictures,
+            tr("The tags of %1 weren’t copied: %2.").arg(source.filename(), pictures.error().description()),
+            {source.path()});
+        return;
+    }
+    const TagClipboard copied{source.tags(), pictures.value(), Platform::lastPathComponent(source.url())};
     if (copied == m_contents)
         return;
     m_contents = copied;

@@ -4,7 +4,6 @@
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,14 +102,17 @@ QByteArray UnsavedChanges::encoded() const {
             entry.insert(QStringLiteral("stamp"), stampText(*file.stamp));
         if (file.artwork) {
             QJsonArray artwork;
+            // Pictures the file itself holds on disk are described only: they
+            // are read from it again when needed, like those of a file read now.
             for (const Artwork& picture : *file.artwork) {
-                const QString digest = QString::fromLatin1(
-                    QCryptographicHash::hash(picture.data, QCryptographicHash::Sha256).toHex());
-                if (!pictures.contains(digest))
-                    pictures.insert(digest, QString::fromLatin1(picture.data.toBase64()));
                 QJsonObject json = picture.toJson();
                 json.remove(QStringLiteral("data"));
-                json.insert(QStringLiteral("picture"), digest);
+                if (!picture.data.isEmpty()) {
+                    const QString digest = QString::fromLatin1(picture.digest.toHex());
+                    if (!pictures.contains(digest))
+                        pictures.insert(digest, QString::fromLatin1(picture.data.toBase64()));
+                    json.insert(QStringLiteral("picture"), digest);
+                }
                 artwork.append(json);
             }
             entry.insert(QStringLiteral("artwork"), artwork);
@@ -183,11 +185,13 @@ std::optional<UnsavedChanges> UnsavedChanges::decoded(const QByteArray& bytes, Q
                 QList<Artwork> artwork;
                 for (const QJsonValue& pictureValue : entry.value(u"artwork").toArray()) {
                     QJsonObject json = pictureValue.toObject();
-                    const QJsonValue data = pictures.value(json.value(u"picture").toString());
-                    if (!data.isString())
-                        return fail(damaged);
-                    json.remove(QStringLiteral("picture"));
-                    json.insert(QStringLiteral("data"), data);
+                    if (json.contains(u"picture")) {
+                        const QJsonValue data = pictures.value(json.value(u"picture").toString());
+                        if (!data.isString())
+                            return fail(damaged);
+                        json.remove(QStringLiteral("picture"));
+                        json.insert(QStringLiteral("data"), data);
+                    }
                     Decoded<Artwork> picture = Artwork::fromJson(json);
                     if (!picture)
                         return fail(damaged);

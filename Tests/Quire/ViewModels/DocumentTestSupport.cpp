@@ -143,6 +143,12 @@ ReadResult FailingReader::read(const QUrl& url) const {
     return m_reader.read(url);
 }
 
+PicturesResult FailingReader::readPictures(const QUrl& url) const {
+    if (m_refused.contains(Platform::lastPathComponent(url)))
+        return TagReaderError::readError(QStringLiteral("refused by the test"));
+    return m_reader.readPictures(url);
+}
+
 ReadResult GatedReader::read(const QUrl& url) const {
     const int now = ++m_inFlight;
     int seen = m_maxInFlight;

@@ -50,6 +50,7 @@ public:
     explicit FailingReader(QSet<QString> refusedNames)
         : m_refused(std::move(refusedNames)) {}
     ReadResult read(const QUrl& url) const override;
+    PicturesResult readPictures(const QUrl& url) const override;
 
 private:
     QSet<QString> m_refused;
@@ -61,6 +62,7 @@ private:
 class GatedReader : public TagReader {
 public:
     ReadResult read(const QUrl& url) const override;
+    PicturesResult readPictures(const QUrl& url) const override { return m_mock.readPictures(url); }
     void release(int reads) { m_gate.release(reads); }
     int maxInFlight() const { return m_maxInFlight; }
     int inFlight() const { return m_inFlight; }

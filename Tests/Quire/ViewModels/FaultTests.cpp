@@ -145,8 +145,8 @@ TEST(FaultFullDisk, ASaveThatDoesNotFitFailsAndChangesNothing) {
     // A picture far bigger than the space left.
     const QByteArray picture(700 * 1024, '\x5a');
     document.setSelectedFiles({fileNamed(document, QStringLiteral("big.flac")).id()});
-    document.artworkOperations().setArtwork(Artwork{QUuid::createUuid(), picture, ImageFormat::jpeg, 0, 0,
-                                                    picture.size(), ArtworkType::frontCover, std::nullopt});
+    document.artworkOperations().setArtwork(
+        Artwork::holding(picture, ImageFormat::jpeg, ArtworkType::frontCover));
     ASSERT_TRUE(disk.leaveFree(900 * 1024));
     document.saveAll();
     waitForSave(document);

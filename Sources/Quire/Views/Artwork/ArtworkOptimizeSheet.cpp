@@ -178,9 +178,12 @@ void ArtworkOptimizeSheet::startEstimate() {
         m_estimate.estimatedSize = estimated;
         showEstimate();
     });
-    watcher->setFuture(QtConcurrent::run(PictureLoading::pool(), [files = m_selected, dimension, quality] {
-        return ArtworkProcessing::estimatedSize(files, dimension, quality);
-    }));
+    const PictureSource source =
+        m_selected.isEmpty() || !m_document ? PictureSource{} : m_document->pictureSource(m_selected.first());
+    watcher->setFuture(
+        QtConcurrent::run(PictureLoading::pool(), [files = m_selected, source, dimension, quality] {
+            return ArtworkProcessing::estimatedSize(files, source, dimension, quality);
+        }));
     showEstimate();
 }
 

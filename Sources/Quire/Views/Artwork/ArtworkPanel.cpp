@@ -7,6 +7,7 @@
 #include "Quire/Views/Artwork/ArtworkOptimizeSheet.h"
 #include "Quire/Views/Artwork/ArtworkThumbnail.h"
 #include "Quire/Views/Artwork/PictureLoading.h"
+#include "Quire/Views/Common/Alerts.h"
 #include "Quire/Views/Common/FileChooser.h"
 #include "Quire/Views/Common/FileDrops.h"
 #include "Quire/Views/Common/Symbols.h"
@@ -307,9 +308,10 @@ void ArtworkPanel::refresh() {
     if (!m_document)
         return;
     const QList<AudioFile> selected = m_document->selectedAudioFiles();
-    if (samePictures(selected, m_shownFiles))
+    const bool unchanged = samePictures(selected, m_shownFiles);
+    m_shownFiles = selected; // where the pictures are read: a rename moves them
+    if (unchanged)
         return; // typing in the inspector changes the files, not their pictures
-    m_shownFiles = selected;
     m_shared = AudioFile::batchArtwork(selected);
     m_state = !m_shared ? State::varies : m_shared->isEmpty() ? State::empty : State::artwork;
     m_artworkState->setVisible(m_state == State::artwork);
@@ -331,9 +333,15 @@ void ArtworkPanel::showFrames(const QList<Artwork>& pictures) {
         m_frames.append(frame);
     }
     for (qsizetype i = 0; i < m_frames.size(); ++i)
-        m_frames[i]->setArtwork(pictures[i]);
+        m_frames[i]->setArtwork(pictures[i], shownSource());
     m_frameStrip->adjustSize();
     m_frameScroller->setVisible(wanted > 0);
+}
+
+// The pictures shown are those every selected file holds: the first can give their bytes.
+PictureSource ArtworkPanel::shownSource() const {
+    return m_document && !m_shownFiles.isEmpty() ? m_document->pictureSource(m_shownFiles.first())
+                                                 : PictureSource{};
 }
 
 std::optional<Artwork> ArtworkPanel::shownArtwork() const {
@@ -349,7 +357,7 @@ void ArtworkPanel::setSelectedFrameIndex(int index) {
 
 void ArtworkPanel::showShownFrame() {
     const std::optional<Artwork> shown = shownArtwork();
-    m_thumbnail->setArtwork(shown);
+    m_thumbnail->setArtwork(shown, shownSource());
     m_caption->setText(shown ? captionOf(*shown) : QString());
     m_caption->adjustSize();
     const int current = m_shared ? int(std::min<qsizetype>(m_frameIndex, m_shared->size() - 1)) : -1;
@@ -430,21 +438,35 @@ void ArtworkPanel::pasteImage() {
     }
 }
 
+std::optional<QByteArray> ArtworkPanel::shownBytes() {
+    const std::optional<Artwork> shown = shownArtwork();
+    if (!shown)
+        return std::nullopt;
+    const Result<QByteArray, TagReaderError> bytes = shownSource().bytes(*shown);
+    if (bytes)
+        return bytes.value();
+    Alerts::create(QMessageBox::Warning, tr("The picture could not be read"), bytes.error().description(),
+                   this)
+        ->open();
+    return std::nullopt;
+}
+
 void ArtworkPanel::copyShownArtwork() {
     const std::optional<Artwork> shown = shownArtwork();
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->clear();
-    if (!shown)
-        return;
     // On the GUI thread, as a copy is expected to be on the clipboard when the action returns.
+    const std::optional<QByteArray> bytes = shownBytes();
+    if (!bytes)
+        return;
     const std::optional<QImage> image =
-        defaultPictureDecoder().fitImage({shown->data, maxFittedImageEdge, maxFittedImageEdge});
+        defaultPictureDecoder().fitImage({*bytes, maxFittedImageEdge, maxFittedImageEdge});
     if (!image)
         return;
     auto* mime = new QMimeData;
     // The stored bytes as they are, for programs that take them; the image for all others.
     if (shown->format != ImageFormat::unknown)
-        mime->setData(mimeType(shown->format), shown->data);
+        mime->setData(mimeType(shown->format), *bytes);
     mime->setImageData(*image);
     clipboard->setMimeData(mime);
 }
@@ -459,15 +481,22 @@ void ArtworkPanel::exportShownArtwork() {
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setMimeTypeFilters({QStringLiteral("image/png"), QStringLiteral("image/jpeg")});
     dialog->selectFile(QStringLiteral("artwork.") + fileExtension(shown->format));
-    const QByteArray bytes = shown->data;
-    whenChosen(dialog, this,
-               [bytes](const QUrl& location) { (void)Platform::writeReplacing(bytes, location); });
+    // The picture shown now, whatever is selected when the dialog closes.
+    whenChosen(dialog, this, [this, picture = *shown, source = shownSource()](const QUrl& location) {
+        const Result<QByteArray, TagReaderError> bytes = source.bytes(picture);
+        if (!bytes)
+            Alerts::create(QMessageBox::Warning, tr("The picture could not be read"),
+                           bytes.error().description(), this)
+                ->open();
+        else
+            (void)Platform::writeReplacing(bytes.value(), location);
+    });
     dialog->show();
 }
 
-bool ArtworkPanel::exportShownArtworkTo(const QUrl& location) const {
-    const std::optional<Artwork> shown = shownArtwork();
-    return shown && Platform::writeReplacing(shown->data, location).ok();
+bool ArtworkPanel::exportShownArtworkTo(const QUrl& location) {
+    const std::optional<QByteArray> bytes = shownBytes();
+    return bytes && Platform::writeReplacing(*bytes, location).ok();
 }
 
 void ArtworkPanel::exportAllArtwork() {

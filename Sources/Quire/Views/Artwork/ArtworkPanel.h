@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QuireCore/AudioFile.h"
+#include "QuireCore/PictureStore.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -35,6 +36,10 @@ public:
     void setSelectedFrameIndex(int index);
     // The picture shown large, in the artwork state.
     std::optional<Artwork> shownArtwork() const;
+    // Where the shown pictures can be read.
+    PictureSource shownSource() const;
+    // The shown picture's bytes; none, after an alert, when its file no longer holds it.
+    std::optional<QByteArray> shownBytes();
     ArtworkThumbnail* thumbnail() const { return m_thumbnail; }
     QList<ArtworkThumbnail*> frameThumbnails() const { return m_frames; }
     QString captionText() const;
@@ -53,7 +58,7 @@ public:
     void removeArtwork();
 
     // Writes the shown picture's bytes unchanged to `location`; false when it could not.
-    bool exportShownArtworkTo(const QUrl& location) const;
+    bool exportShownArtworkTo(const QUrl& location);
     // Writes every picture of every selected file, bytes unchanged, into the folder as
     // name-artwork.ext or name-frameN.ext, replacing files of the same name; returns how many were written.
     // Writes in the background; `done` hears how many pictures were written.

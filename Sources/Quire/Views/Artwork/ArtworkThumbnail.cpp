@@ -30,7 +30,7 @@ ArtworkThumbnail::ArtworkThumbnail(int maxSize, QWidget* parent)
     setFixedSize(maxSize, maxSize);
 }
 
-void ArtworkThumbnail::setArtwork(const std::optional<Artwork>& artwork) {
+void ArtworkThumbnail::setArtwork(const std::optional<Artwork>& artwork, const PictureSource& source) {
     if (artwork == m_artwork)
         return;
     m_artwork = artwork;
@@ -51,7 +51,7 @@ void ArtworkThumbnail::setArtwork(const std::optional<Artwork>& artwork) {
                 recentPictures().insert(key, new QImage(image));
                 showResult(generation, image);
             });
-            watcher->setFuture(PictureLoading::decodeToFitLater(artwork->data, pixels));
+            watcher->setFuture(PictureLoading::decodeToFitLater(*artwork, source, pixels));
         }
     }
     update();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QuireCore/Artwork.h"
+#include "QuireCore/PictureStore.h"
 
 #include <QFutureWatcher>
 #include <QImage>
@@ -15,8 +16,9 @@ class ArtworkThumbnail : public QWidget {
 public:
     explicit ArtworkThumbnail(int maxSize, QWidget* parent = nullptr);
 
-    // Shows another picture; a result still on its way for the previous one is dropped.
-    void setArtwork(const std::optional<Artwork>& artwork);
+    // Shows another picture, read from `source` when it does not hold its bytes; a result still on its way
+    // for the previous one is dropped.
+    void setArtwork(const std::optional<Artwork>& artwork, const PictureSource& source = {});
     const std::optional<Artwork>& artwork() const { return m_artwork; }
     int maxSize() const { return m_maxSize; }
 

@@ -19,8 +19,11 @@ QImage decodeToFit(const QByteArray& data, QSize bounds) {
     return defaultPictureDecoder().fitImage({data, bounds.width(), bounds.height()}).value_or(QImage());
 }
 
-QFuture<QImage> decodeToFitLater(const QByteArray& data, QSize bounds) {
-    return QtConcurrent::run(pool(), [data, bounds] { return decodeToFit(data, bounds); });
+QFuture<QImage> decodeToFitLater(const Artwork& picture, const PictureSource& source, QSize bounds) {
+    return QtConcurrent::run(pool(), [picture, source, bounds] {
+        const Result<QByteArray, TagReaderError> bytes = source.bytes(picture);
+        return bytes ? decodeToFit(bytes.value(), bounds) : QImage();
+    });
 }
 
 } // namespace PictureLoading

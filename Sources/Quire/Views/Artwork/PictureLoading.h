@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuireCore/PictureStore.h"
+
 #include <QByteArray>
 #include <QFuture>
 #include <QImage>
@@ -18,7 +20,7 @@ QThreadPool* pool();
 // thread; blocks while the helper works.
 QImage decodeToFit(const QByteArray& data, QSize bounds);
 
-// decodeToFit in the pool.
-QFuture<QImage> decodeToFitLater(const QByteArray& data, QSize bounds);
+// decodeToFit in the pool, the bytes read from `source` first when the picture does not hold them.
+QFuture<QImage> decodeToFitLater(const Artwork& picture, const PictureSource& source, QSize bounds);
 
 } // namespace PictureLoading
