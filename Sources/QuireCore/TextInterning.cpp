@@ -1,5 +1,7 @@
 #include "QuireCore/TextInterning.h"
 
+#include "QuireCore/TagSet.h"
+
 #include <QMutex>
 #include <QSet>
 
@@ -41,4 +43,18 @@ QString internText(const QString& text) {
     // Never destroyed: reads may still run on other threads while the program exits.
     static TextTable* const table = new TextTable;
     return table->intern(text);
+}
+
+TagSet withSharedTexts(TagSet tags) {
+    for (std::optional<QString>* value :
+         {&tags.artist, &tags.album, &tags.albumArtist, &tags.composer, &tags.genre, &tags.grouping,
+          &tags.year, &tags.trackNumber, &tags.trackTotal, &tags.discNumber, &tags.discTotal, &tags.bpm}) {
+        if (*value)
+            *value = internText(**value);
+    }
+    QMap<QString, QString> custom;
+    for (auto it = tags.custom.constBegin(); it != tags.custom.constEnd(); ++it)
+        custom.insert(internText(it.key()), internText(it.value()));
+    tags.custom = std::move(custom);
+    return tags;
 }

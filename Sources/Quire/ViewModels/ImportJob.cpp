@@ -1,6 +1,7 @@
 #include "Quire/ViewModels/ImportJob.h"
 
 #include "Platform/FileSystem.h"
+#include "Quire/ViewModels/ReadCache.h"
 #include "QuireCore/SafeFileReplacement.h"
 
 #include <QFile>
@@ -17,6 +18,7 @@
 struct ImportJob::Shared {
     QList<QUrl> locations;
     std::shared_ptr<const TagReader> reader;
+    std::shared_ptr<ReadCache> cache;
     std::atomic<qsizetype> next{0};
     std::atomic<bool> cancelled{false};
 
@@ -26,14 +28,28 @@ struct ImportJob::Shared {
     bool handOverPosted = false;
 };
 
+// What one reading task keeps: its lookups in the cache (a connection of its
+// thread's) and the records it has read for the cache, stored a batch at a time.
+struct ImportJob::Task {
+    explicit Task(ReadCache* cache) {
+        if (cache)
+            lookup.emplace(*cache);
+    }
+    void storeRead(ReadCache& cache) { cache.store(std::exchange(toStore, {})); }
+
+    std::optional<ReadCache::Lookup> lookup;
+    QList<ReadCache::Entry> toStore;
+};
+
 ImportJob::ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool,
-                     int readers, QObject* parent)
+                     int readers, QObject* parent, std::shared_ptr<ReadCache> cache)
     : QObject(parent)
     , m_shared(std::make_shared<Shared>())
     , m_pool(pool)
     , m_readers(readers) {
     m_shared->locations = std::move(locations);
     m_shared->reader = std::move(reader);
+    m_shared->cache = std::move(cache);
     m_shared->job = this;
 }
 
@@ -57,6 +73,7 @@ void ImportJob::start() {
             // their shared cover once. Runs shrink towards the end so that the
             // tasks finish together.
             constexpr qsizetype longestRun = 16;
+            Task task(shared->cache.get());
             qsizetype begin = shared->next;
             while (begin < count && !shared->cancelled) {
                 const qsizetype run = std::clamp<qsizetype>((count - begin) / (2 * readers), 1, longestRun);
@@ -64,18 +81,35 @@ void ImportJob::start() {
                     continue; // `begin` now holds the current value
                 for (qsizetype index = begin; index < std::min(begin + run, count) && !shared->cancelled;
                      ++index)
-                    read(*shared, index);
+                    read(*shared, task, index);
                 begin = shared->next;
             }
+            if (shared->cache)
+                task.storeRead(*shared->cache);
         });
     }
 }
 
-void ImportJob::read(Shared& shared, qsizetype index) {
+void ImportJob::read(Shared& shared, Task& task, qsizetype index) {
+    // Records go to the cache in batches, each one transaction.
+    constexpr qsizetype storeBatch = 512;
     // at(): the tasks share the list, and a non-const [] would detach it.
     const QUrl& location = shared.locations.at(index);
+    const qint64 takenNs = ReadCache::nowNs();
     std::optional<Platform::FileStamp> stamp = Platform::fileStamp(location);
-    Result result{location, shared.reader->read(location), stamp};
+    std::optional<AudioFile> cached;
+    if (task.lookup && stamp)
+        cached = task.lookup->find(location, *stamp);
+    Result result{location, cached ? ReadResult(std::move(*cached)) : shared.reader->read(location), stamp,
+                  cached.has_value()};
+    if (shared.cache && !result.fromCache && result.read && stamp) {
+        if (std::optional<ReadCache::Entry> entry =
+                ReadCache::entry(location, *stamp, takenNs, result.read.value())) {
+            task.toStore.append(std::move(*entry));
+            if (task.toStore.size() >= storeBatch)
+                task.storeRead(*shared.cache);
+        }
+    }
     const std::lock_guard lock(shared.mutex);
     shared.ready.append(std::move(result));
     if (shared.job && !shared.handOverPosted) {
