@@ -138,8 +138,15 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
     for (const QUrl& url : loaded)
         taken.insert(Platform::canonicalLocation(url));
 
-    QList<QUrl> found;
+    QList<std::pair<QUrl, bool>> found; // with whether it is canonical
     QList<QUrl> walkedFiles;
+    // Beside each, whether it is known to be canonical: the files of a canonical folder that are no links
+    // are, which spares resolving a path for each of them.
+    QList<bool> walkedCanonical;
+    const auto walk = [&](const QUrl& file, bool canonical) {
+        walkedFiles.append(file);
+        walkedCanonical.append(canonical);
+    };
     // Where leftovers of saves are looked for: every file of a folder walked
     // that has any, only the given files' names elsewhere.
     QSet<QString> wholeFolders;
@@ -147,8 +154,9 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
     QStringList walkedFolders; // resolved, ending in "/"
     for (const QUrl& location : locations) {
         if (Platform::isDirectory(location) == Platform::DirectoryCheck::yes) {
-            walkedFolders.append(Platform::canonicalLocation(location).toLocalFile() + u'/');
-            for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
+            const QUrl folder = Platform::canonicalLocation(location);
+            walkedFolders.append(folder.toLocalFile() + u'/');
+            for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(folder)) {
                 if (!entry.isRegularFile)
                     continue;
                 if (!entry.hasUtf8Name) {
@@ -156,7 +164,7 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
                         result.withoutUtf8Names.append(entry.location.toLocalFile());
                     continue;
                 }
-                walkedFiles.append(entry.location);
+                walk(entry.location, !entry.isLink);
                 if (recovery &&
                     parseSaveLeftoverName(QFile::encodeName(Platform::lastPathComponent(entry.location))))
                     wholeFolders.insert(Platform::deletingLastPathComponent(entry.location).toLocalFile());
@@ -166,7 +174,7 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
             // Most likely a name of bytes that are not UTF-8, given by a dialog or a drop.
             result.withoutUtf8Names.append(location.toLocalFile());
         } else {
-            walkedFiles.append(location);
+            walk(location, false);
             // A save writes through a link into its target, beside which its leftovers are.
             const QUrl target = Platform::canonicalLocation(location);
             namedFiles[Platform::deletingLastPathComponent(target).toLocalFile()].insert(
@@ -193,7 +201,7 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
                 result.recovered.append(note);
                 // A file that was missing is there again.
                 if (note.outcome == SaveRecoveryNote::Outcome::restored)
-                    walkedFiles.append(QUrl::fromLocalFile(note.file));
+                    walk(QUrl::fromLocalFile(note.file), false);
             }
         }
         // Saves of files in folders that are not writable leave theirs in a temporary folder, naming the
@@ -213,20 +221,21 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
             result.recovered.append(note);
             if (note.outcome == SaveRecoveryNote::Outcome::restored &&
                 !walkedFiles.contains(QUrl::fromLocalFile(note.file)))
-                walkedFiles.append(QUrl::fromLocalFile(note.file));
+                walk(QUrl::fromLocalFile(note.file), false);
         }
     }
     // Leftovers of saves end in their file's extension but are no songs.
-    for (const QUrl& file : std::as_const(walkedFiles)) {
+    for (qsizetype i = 0; i < walkedFiles.size(); ++i) {
+        const QUrl& file = walkedFiles[i];
         if (detectAudioFormat(file) &&
             !parseSaveLeftoverName(QFile::encodeName(Platform::lastPathComponent(file))))
-            found.append(file);
+            found.append({file, walkedCanonical[i]});
     }
 
     // A file already loaded, or reached twice (through a folder and directly,
     // or through a link), is taken once, at its first occurrence.
-    for (const QUrl& candidate : std::as_const(found)) {
-        const QUrl canonical = Platform::canonicalLocation(candidate);
+    for (const auto& [candidate, isCanonical] : std::as_const(found)) {
+        const QUrl canonical = isCanonical ? candidate : Platform::canonicalLocation(candidate);
         if (!taken.contains(canonical)) {
             taken.insert(canonical);
             result.files.append(canonical);

@@ -171,8 +171,11 @@ TEST_F(ReadCacheTest, ACacheThatCannotBeTrustedIsMadeAnewWithANotice) {
     const std::vector<std::tuple<const char*, const char*, std::function<void()>>> damages = {
         {"garbage", "it is damaged", [&] { overwrite(0, QByteArray(20000, 'x')); }},
         {"a damaged page", "it is damaged", [&] { overwrite(4096, QByteArray(4096, 'Z')); }},
-        {"a damaged record", "it is damaged",
-         [&] { runSql(QStringLiteral("UPDATE records SET record = x'0102'")); }},
+        {"a byte of a record changed", "it is damaged",
+         [&] {
+             runSql(QStringLiteral("UPDATE records SET record = substr(record, 1, 40) || x'00' || "
+                                   "substr(record, 42)"));
+         }},
         {"another version", "it was made by another version",
          [&] { runSql(QStringLiteral("PRAGMA user_version=%1").arg(ReadCache::formatVersion + 1)); }},
         {"another program's", "it is no cache of this program",
