@@ -25,7 +25,7 @@ public:
         }
         QMap<QString, QString> custom;
         for (auto it = tags.custom.constBegin(); it != tags.custom.constEnd(); ++it)
-            custom.insert(internLocked(it.key()), internLocked(it.value()));
+            custom.insert(custom.cend(), internLocked(it.key()), internLocked(it.value())); // in order
         tags.custom = std::move(custom);
         return tags;
     }
