@@ -161,8 +161,8 @@ QList<DirectoryEntry> enumerateRecursively(const QUrl& folder) {
         if (entry->fts_level == 0 || info == FTS_DP || info == FTS_DNR || info == FTS_NS || info == FTS_ERR)
             continue;
         const QByteArray path(entry->fts_path);
-        entries.append(
-            {QUrl::fromLocalFile(QFile::decodeName(path)), isRegularFileEntry(entry), hasUtf8Name(path)});
+        entries.append({QUrl::fromLocalFile(QFile::decodeName(path)), isRegularFileEntry(entry),
+                        info == FTS_SL || info == FTS_SLNONE, hasUtf8Name(path)});
     }
     ::fts_close(walk);
     return entries;

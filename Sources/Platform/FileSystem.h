@@ -16,6 +16,7 @@ enum class DirectoryCheck { yes, no, unknown };
 struct DirectoryEntry {
     QUrl location;
     bool isRegularFile = false;
+    bool isLink = false; // a symbolic link, whose target isRegularFile tells of
     // False when the path's bytes are not valid UTF-8 (see hasUtf8Name): the location then holds U+FFFD
     // in their place and names no file.
     bool hasUtf8Name = true;
@@ -70,6 +71,7 @@ DirectoryCheck isDirectory(const QUrl& location);
 // contents. Folders that cannot be read are listed but not entered, entries that cannot be examined are
 // left out, and symbolic links are listed but never entered, so link loops end. isRegularFile is true for
 // regular files and for links to regular files (whose canonical location then names the file itself).
+// Below a canonical folder, the location of every entry that is no link is canonical too.
 QList<DirectoryEntry> enumerateRecursively(const QUrl& folder);
 
 // The absolute location with every symbolic link resolved and "." and ".." removed; names below the longest

@@ -167,7 +167,7 @@ QString commandLines() {
 } // namespace
 
 QString cliHelpText() {
-    return tr(R"(Usage: cadenza-cli [--json] [--dry-run] [--id3v2 3|4] [-c COMMAND]... PATH...
+    return tr(R"(Usage: cadenza-cli [--json] [--dry-run] [--id3v2 3|4] [--no-cache] [-c COMMAND]... PATH...
 
 Loads the audio files and folders given as PATHs, selects every loaded file,
 and runs the commands in order, exactly as the Cadenza editor would. Nothing is
@@ -192,6 +192,8 @@ folders: select '*.flac' 'Disc 2/*'. Elsewhere NAMEs are file names.
   --dry-run     run everything, write nothing, undo renames at the end
   --id3v2 3|4   the version of the ID3v2 tags a save creates (by default the
                 editor's preference, else 4); tags files have keep theirs
+  --no-cache    read every file, even those the read cache holds unchanged
+                (the editor's preference can turn the cache off for good)
   --version     the version
   -c COMMAND    a command to run (repeatable)
   -h, --help    this text

@@ -32,8 +32,9 @@ int main(int argc, char** argv) {
     bool missing = false;
     bool dryRun = false;
     // New ID3v2 tags as the editor makes them, unless --id3v2 says otherwise.
-    int id3v2Version =
-        Preferences::newId3v2Version(QSettings(Preferences::organization, Preferences::application));
+    const QSettings preferences(Preferences::organization, Preferences::application);
+    int id3v2Version = Preferences::newId3v2Version(preferences);
+    QString readCache = Preferences::readCachePath(preferences);
     QList<CliCommand> commands;
     QList<QUrl> locations;
     const QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
             json = true;
         } else if (argument == u"--dry-run") {
             dryRun = true;
+        } else if (argument == u"--no-cache") {
+            readCache.clear();
         } else if (argument == u"--id3v2") {
             const QString version = i + 1 < arguments.size() ? arguments[++i] : QString();
             if (version != u"3" && version != u"4") {
@@ -98,6 +101,7 @@ int main(int argc, char** argv) {
 
     DocumentViewModel document;
     document.setNewId3v2Version(id3v2Version);
+    document.setReadCachePath(readCache);
     CliSession session(document, out, err, json);
     session.setDryRun(dryRun);
     int status = session.load(locations) == CliSession::Status::ok && !missing ? success : failure;

@@ -41,23 +41,6 @@ Artwork artworkOf(const BridgePicture& picture) {
     return artwork;
 }
 
-// The texts a library repeats from file to file held once: every item name,
-// and the values an album's tracks share. Titles, comments and lyrics are
-// mostly a file's own and stay as they are.
-TagSet withSharedTexts(TagSet tags) {
-    for (std::optional<QString>* value :
-         {&tags.artist, &tags.album, &tags.albumArtist, &tags.composer, &tags.genre, &tags.grouping,
-          &tags.year, &tags.trackNumber, &tags.trackTotal, &tags.discNumber, &tags.discTotal, &tags.bpm}) {
-        if (*value)
-            *value = internText(**value);
-    }
-    QMap<QString, QString> custom;
-    for (auto it = tags.custom.constBegin(); it != tags.custom.constEnd(); ++it)
-        custom.insert(internText(it.key()), internText(it.value()));
-    tags.custom = std::move(custom);
-    return tags;
-}
-
 } // namespace
 
 ReadResult readTags(const TagLibAccess& access, const QUrl& url, PictureContent pictures) {

@@ -8,3 +8,9 @@
 // shares its characters with every earlier equal text still in use somewhere.
 // Safe to call from several threads at once.
 QString internText(const QString& text);
+
+struct TagSet;
+// The texts a library repeats from file to file held once: every item name,
+// and the values an album's tracks share. Titles, comments and lyrics are
+// mostly a file's own and stay as they are.
+TagSet withSharedTexts(TagSet tags);

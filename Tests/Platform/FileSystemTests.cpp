@@ -116,11 +116,13 @@ TEST(FileSystemMoveAcrossVolumes, FailsAndKeepsTheSource) {
 
 // Enumeration.
 
+// Names relative to the folder, links marked with "@".
 std::string enumerated(const ScratchFolder& scratch, bool regularFilesOnly = false) {
     QStringList names;
     for (const DirectoryEntry& entry : enumerateRecursively(url(scratch.path())))
         if (entry.isRegularFile || !regularFilesOnly)
-            names << QDir(scratch.path()).relativeFilePath(entry.location.toLocalFile());
+            names << QDir(scratch.path()).relativeFilePath(entry.location.toLocalFile()) +
+                         (entry.isLink ? QStringLiteral("@") : QString());
     names.sort();
     return names.join(',').toStdString();
 }
@@ -136,8 +138,8 @@ TEST(FileSystemEnumeration, ListsHiddenAndNestedEntriesAndLinksWithoutEnteringTh
     makeLink(scratch.filePath("nowhere"), scratch.filePath("dangling.mp3"));
 
     EXPECT_EQ(enumerated(scratch), ".hidden.flac,Album,Album/.cache,Album/.cache/x.m4a,Album/01 #1 100%.mp3,"
-                                   "Album/up,alias.mp3,dangling.mp3,self");
-    EXPECT_EQ(enumerated(scratch, true), ".hidden.flac,Album/.cache/x.m4a,Album/01 #1 100%.mp3,alias.mp3");
+                                   "Album/up@,alias.mp3@,dangling.mp3@,self@");
+    EXPECT_EQ(enumerated(scratch, true), ".hidden.flac,Album/.cache/x.m4a,Album/01 #1 100%.mp3,alias.mp3@");
     EXPECT_TRUE(enumerateRecursively(url(scratch.filePath("missing"))).isEmpty());
 }
 

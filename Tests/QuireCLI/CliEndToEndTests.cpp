@@ -76,6 +76,19 @@ TEST_F(CliTest, APipelineFromNamesToSavedFiles) {
               QStringLiteral("Song"));
 }
 
+// The read cache is kept in the user's cache folder; --no-cache reads without it.
+TEST_F(CliTest, NoCacheLeavesTheReadCacheAlone) {
+    add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
+    const TestSupport::ScratchFolder cacheHome;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome.path());
+    const QString cache = cacheHome.filePath(QStringLiteral("cadenza/read-cache.sqlite"));
+    EXPECT_EQ(runCli({"--no-cache", "-c", "list", folder.path()}, false, environment).exitCode, 0);
+    EXPECT_FALSE(QFile::exists(cache));
+    EXPECT_EQ(runCli({"-c", "list", folder.path()}, false, environment).exitCode, 0);
+    EXPECT_TRUE(QFile::exists(cache));
+}
+
 TEST_F(CliTest, UsageErrorsChangeNothing) {
     const QString path = add(QStringLiteral("a.mp3"), QStringLiteral("tagged.mp3"));
     QFile file(path);

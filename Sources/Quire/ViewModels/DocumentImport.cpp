@@ -1,6 +1,7 @@
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
 #include "Quire/ViewModels/ImportJob.h"
+#include "Quire/ViewModels/ReadCache.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
 namespace {
@@ -95,8 +96,23 @@ void DocumentViewModel::startImport(const QList<QUrl>& importList) {
     startImportJob(importList);
 }
 
+void DocumentViewModel::setReadCachePath(const QString& path) {
+    ASSERT_GUI_THREAD();
+    if (path == m_readCachePath)
+        return;
+    m_readCachePath = path;
+    // Opened when an import first needs it, off this thread.
+    m_readCache = path.isEmpty() ? nullptr : std::make_shared<ReadCache>(path);
+}
+
+void DocumentViewModel::clearReadCache() {
+    ASSERT_GUI_THREAD();
+    if (m_readCache)
+        m_readCache->clear();
+}
+
 void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
-    auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this);
+    auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this, m_readCache);
 
     // Files are appended in the order their reads finish, a batch at a time,
     // and put in display order once at the end.
@@ -108,7 +124,9 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
     connect(job, &ImportJob::filesFinished, this, [this, outcome](const QList<ImportJob::Result>& results) {
         QList<AudioFile> read;
         read.reserve(results.size());
+        qint64 fromCache = 0;
         for (const ImportJob::Result& result : results) {
+            fromCache += result.fromCache;
             if (result.read) {
                 const AudioFile& file = result.read.value();
                 m_savedFiles.insert(file.id(), file);
@@ -128,12 +146,15 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
                 change.added.insert(file.id());
             publish(m_files + read, change);
         }
-        setImportProgress({m_importProgress.total, m_importProgress.completed + results.size()});
+        setImportProgress({m_importProgress.total, m_importProgress.completed + results.size(),
+                           m_importProgress.fromCache + fromCache});
     });
-    connect(job, &ImportJob::allFinished, this, [this, job, outcome] {
+    connect(job, &ImportJob::allFinished, this, [this, job, outcome, cache = m_readCache] {
         job->deleteLater();
         sortFiles();
         setLoading(false);
+        if (const QString notice = cache ? cache->takeNotice() : QString(); !notice.isEmpty())
+            m_notices.post(Notice::Kind::cache, notice);
         if (!outcome->failures.isEmpty()) {
             QStringList lines, paths;
             for (const auto& [location, reason] : std::as_const(outcome->failures)) {

@@ -13,6 +13,7 @@
 struct ImportProgress {
     qint64 total = 0;
     qint64 completed = 0;
+    qint64 fromCache = 0; // of those completed, taken from the read cache
     bool operator==(const ImportProgress&) const = default;
 };
 
@@ -110,6 +111,7 @@ struct Notice {
         readInPart, // files whose tags could be read only in part
         unsaved,    // unsaved changes of an earlier run that could not be restored
         pictures,   // pictures that could not be read again from their files
+        cache,      // the read cache could not be used and was made anew
     };
     quint64 id = 0;
     Kind kind = Kind::save;

@@ -65,6 +65,7 @@
 // removal), DocumentImport.cpp, DocumentEditing.cpp, DocumentUndo.cpp,
 // DocumentSaving.cpp and DocumentRenaming.cpp.
 struct WriteRequest;
+class ReadCache;
 
 class DocumentViewModel : public QObject {
     Q_OBJECT
@@ -151,6 +152,16 @@ public:
     // Where the bytes of `file`'s pictures are read when needed (its record
     // only describes the pictures it read from disk). Safe to use on any thread.
     PictureSource pictureSource(const AudioFile& file) const { return {m_pictures, file.url()}; }
+
+    // --- The read cache ---
+    // Where imports look for the records of files that have not changed since
+    // they were last read, and keep what they read (ReadCache::defaultPath()
+    // in the editor and the command line); empty, the default, reads every
+    // file. A cache that could not be used and was made anew is a notice.
+    const QString& readCachePath() const { return m_readCachePath; }
+    void setReadCachePath(const QString& path);
+    // Forgets every record of the cache: the files are read again.
+    void clearReadCache();
 
     // --- The one road of every change to the files ---
     // How commit() records its undo step.
@@ -332,6 +343,8 @@ private:
     QList<Completion> m_afterMoves; // saves and imports held while files move
     QList<Completion> m_pendingSaveCompletions;
     QList<QUrl> m_queuedImports;
+    QString m_readCachePath;
+    std::shared_ptr<ReadCache> m_readCache; // after the reads, which use it
     QThreadPool m_readPool;
     // Last, so that it is the first to go: it waits for its running work, whose results are then dropped.
     WorkQueue m_work;

@@ -1,6 +1,7 @@
 #include "Quire/ViewModels/ImportJob.h"
 
 #include "Platform/FileSystem.h"
+#include "Quire/ViewModels/ReadCache.h"
 #include "QuireCore/SafeFileReplacement.h"
 
 #include <QFile>
@@ -17,6 +18,7 @@
 struct ImportJob::Shared {
     QList<QUrl> locations;
     std::shared_ptr<const TagReader> reader;
+    std::shared_ptr<ReadCache> cache;
     std::atomic<qsizetype> next{0};
     std::atomic<bool> cancelled{false};
 
@@ -26,14 +28,28 @@ struct ImportJob::Shared {
     bool handOverPosted = false;
 };
 
+// What one reading task keeps: its lookups in the cache (a connection of its
+// thread's) and the records it has read for the cache, stored a batch at a time.
+struct ImportJob::Task {
+    explicit Task(ReadCache* cache) {
+        if (cache)
+            lookup.emplace(*cache);
+    }
+    void storeRead(ReadCache& cache) { cache.store(std::exchange(toStore, {})); }
+
+    std::optional<ReadCache::Lookup> lookup;
+    QList<ReadCache::Entry> toStore;
+};
+
 ImportJob::ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool,
-                     int readers, QObject* parent)
+                     int readers, QObject* parent, std::shared_ptr<ReadCache> cache)
     : QObject(parent)
     , m_shared(std::make_shared<Shared>())
     , m_pool(pool)
     , m_readers(readers) {
     m_shared->locations = std::move(locations);
     m_shared->reader = std::move(reader);
+    m_shared->cache = std::move(cache);
     m_shared->job = this;
 }
 
@@ -57,6 +73,7 @@ void ImportJob::start() {
             // their shared cover once. Runs shrink towards the end so that the
             // tasks finish together.
             constexpr qsizetype longestRun = 16;
+            Task task(shared->cache.get());
             qsizetype begin = shared->next;
             while (begin < count && !shared->cancelled) {
                 const qsizetype run = std::clamp<qsizetype>((count - begin) / (2 * readers), 1, longestRun);
@@ -64,18 +81,35 @@ void ImportJob::start() {
                     continue; // `begin` now holds the current value
                 for (qsizetype index = begin; index < std::min(begin + run, count) && !shared->cancelled;
                      ++index)
-                    read(*shared, index);
+                    read(*shared, task, index);
                 begin = shared->next;
             }
+            if (shared->cache)
+                task.storeRead(*shared->cache);
         });
     }
 }
 
-void ImportJob::read(Shared& shared, qsizetype index) {
+void ImportJob::read(Shared& shared, Task& task, qsizetype index) {
+    // Records go to the cache in batches, each one transaction.
+    constexpr qsizetype storeBatch = 512;
     // at(): the tasks share the list, and a non-const [] would detach it.
     const QUrl& location = shared.locations.at(index);
+    const qint64 takenNs = ReadCache::nowNs();
     std::optional<Platform::FileStamp> stamp = Platform::fileStamp(location);
-    Result result{location, shared.reader->read(location), stamp};
+    std::optional<AudioFile> cached;
+    if (task.lookup && stamp)
+        cached = task.lookup->find(location, *stamp);
+    Result result{location, cached ? ReadResult(std::move(*cached)) : shared.reader->read(location), stamp,
+                  cached.has_value()};
+    if (shared.cache && !result.fromCache && result.read && stamp) {
+        if (std::optional<ReadCache::Entry> entry =
+                ReadCache::entry(location, *stamp, takenNs, result.read.value())) {
+            task.toStore.append(std::move(*entry));
+            if (task.toStore.size() >= storeBatch)
+                task.storeRead(*shared.cache);
+        }
+    }
     const std::lock_guard lock(shared.mutex);
     shared.ready.append(std::move(result));
     if (shared.job && !shared.handOverPosted) {
@@ -104,8 +138,15 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
     for (const QUrl& url : loaded)
         taken.insert(Platform::canonicalLocation(url));
 
-    QList<QUrl> found;
+    QList<std::pair<QUrl, bool>> found; // with whether it is canonical
     QList<QUrl> walkedFiles;
+    // Beside each, whether it is known to be canonical: the files of a canonical folder that are no links
+    // are, which spares resolving a path for each of them.
+    QList<bool> walkedCanonical;
+    const auto walk = [&](const QUrl& file, bool canonical) {
+        walkedFiles.append(file);
+        walkedCanonical.append(canonical);
+    };
     // Where leftovers of saves are looked for: every file of a folder walked
     // that has any, only the given files' names elsewhere.
     QSet<QString> wholeFolders;
@@ -113,8 +154,9 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
     QStringList walkedFolders; // resolved, ending in "/"
     for (const QUrl& location : locations) {
         if (Platform::isDirectory(location) == Platform::DirectoryCheck::yes) {
-            walkedFolders.append(Platform::canonicalLocation(location).toLocalFile() + u'/');
-            for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(location)) {
+            const QUrl folder = Platform::canonicalLocation(location);
+            walkedFolders.append(folder.toLocalFile() + u'/');
+            for (const Platform::DirectoryEntry& entry : Platform::enumerateRecursively(folder)) {
                 if (!entry.isRegularFile)
                     continue;
                 if (!entry.hasUtf8Name) {
@@ -122,7 +164,7 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
                         result.withoutUtf8Names.append(entry.location.toLocalFile());
                     continue;
                 }
-                walkedFiles.append(entry.location);
+                walk(entry.location, !entry.isLink);
                 if (recovery &&
                     parseSaveLeftoverName(QFile::encodeName(Platform::lastPathComponent(entry.location))))
                     wholeFolders.insert(Platform::deletingLastPathComponent(entry.location).toLocalFile());
@@ -132,7 +174,7 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
             // Most likely a name of bytes that are not UTF-8, given by a dialog or a drop.
             result.withoutUtf8Names.append(location.toLocalFile());
         } else {
-            walkedFiles.append(location);
+            walk(location, false);
             // A save writes through a link into its target, beside which its leftovers are.
             const QUrl target = Platform::canonicalLocation(location);
             namedFiles[Platform::deletingLastPathComponent(target).toLocalFile()].insert(
@@ -159,7 +201,7 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
                 result.recovered.append(note);
                 // A file that was missing is there again.
                 if (note.outcome == SaveRecoveryNote::Outcome::restored)
-                    walkedFiles.append(QUrl::fromLocalFile(note.file));
+                    walk(QUrl::fromLocalFile(note.file), false);
             }
         }
         // Saves of files in folders that are not writable leave theirs in a temporary folder, naming the
@@ -179,20 +221,21 @@ ImportJob::Candidates ImportJob::candidates(const QList<QUrl>& locations, const 
             result.recovered.append(note);
             if (note.outcome == SaveRecoveryNote::Outcome::restored &&
                 !walkedFiles.contains(QUrl::fromLocalFile(note.file)))
-                walkedFiles.append(QUrl::fromLocalFile(note.file));
+                walk(QUrl::fromLocalFile(note.file), false);
         }
     }
     // Leftovers of saves end in their file's extension but are no songs.
-    for (const QUrl& file : std::as_const(walkedFiles)) {
+    for (qsizetype i = 0; i < walkedFiles.size(); ++i) {
+        const QUrl& file = walkedFiles[i];
         if (detectAudioFormat(file) &&
             !parseSaveLeftoverName(QFile::encodeName(Platform::lastPathComponent(file))))
-            found.append(file);
+            found.append({file, walkedCanonical[i]});
     }
 
     // A file already loaded, or reached twice (through a folder and directly,
     // or through a link), is taken once, at its first occurrence.
-    for (const QUrl& candidate : std::as_const(found)) {
-        const QUrl canonical = Platform::canonicalLocation(candidate);
+    for (const auto& [candidate, isCanonical] : std::as_const(found)) {
+        const QUrl canonical = isCanonical ? candidate : Platform::canonicalLocation(candidate);
         if (!taken.contains(canonical)) {
             taken.insert(canonical);
             result.files.append(canonical);

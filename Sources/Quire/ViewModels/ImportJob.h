@@ -4,6 +4,8 @@
 #include "QuireCore/SaveRecovery.h"
 #include "QuireCore/TagReader.h"
 
+class ReadCache;
+
 #include <QList>
 #include <QObject>
 #include <QThreadPool>
@@ -28,10 +30,13 @@ public:
         // leaves a later stamp on disk, so the record never passes for newer
         // than it is.
         std::optional<Platform::FileStamp> stamp;
+        bool fromCache = false; // the record came from the read cache, not from the file
     };
 
+    // With a `cache`, a file whose stamp is the one stored there is taken from
+    // it, and what is read is stored there.
     ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int readers,
-              QObject* parent);
+              QObject* parent, std::shared_ptr<ReadCache> cache = nullptr);
     // Reads not yet started are dropped; those in flight finish unseen.
     ~ImportJob() override;
     void start();
@@ -63,7 +68,8 @@ signals:
 private:
     struct Shared;
     void handOver();
-    static void read(Shared& shared, qsizetype index);
+    struct Task;
+    static void read(Shared& shared, Task& task, qsizetype index);
 
     std::shared_ptr<Shared> m_shared;
     QThreadPool* m_pool;

@@ -1,5 +1,7 @@
 #include "Quire/ViewModels/Preferences.h"
 
+#include "Quire/ViewModels/ReadCache.h"
+
 #include <QSettings>
 
 #include <algorithm>
@@ -39,4 +41,12 @@ QString Preferences::renamePatternPreset(const QSettings& settings) {
 
 QString Preferences::tagsFromFilenamePreset(const QSettings& settings) {
     return storedPattern(settings, PreferenceKeys::tagsFromFilenamePreset, defaultTagsFromFilenamePattern);
+}
+
+bool Preferences::readCacheEnabled(const QSettings& settings) {
+    return settings.value(PreferenceKeys::readCacheEnabled, true).toBool();
+}
+
+QString Preferences::readCachePath(const QSettings& settings) {
+    return readCacheEnabled(settings) ? ReadCache::defaultPath() : QString();
 }

@@ -14,6 +14,7 @@ inline const QString artworkJPEGQuality = QStringLiteral("artworkJPEGQuality");
 inline const QString artworkMaxDimension = QStringLiteral("artworkMaxDimension");
 inline const QString renamePatternPreset = QStringLiteral("renamePatternPreset");
 inline const QString tagsFromFilenamePreset = QStringLiteral("tagsFromFilenamePreset");
+inline const QString readCacheEnabled = QStringLiteral("readCacheEnabled");
 } // namespace PreferenceKeys
 
 namespace Preferences {
@@ -40,4 +41,10 @@ inline const QString defaultRenamePattern = QStringLiteral("{track} - {title}");
 inline const QString defaultTagsFromFilenamePattern = QStringLiteral("{trackNumber} - {title}");
 QString renamePatternPreset(const QSettings& settings);
 QString tagsFromFilenamePreset(const QSettings& settings);
+
+// Whether imports take the records of unchanged files from the read cache
+// (ReadCache); on unless turned off.
+bool readCacheEnabled(const QSettings& settings);
+// The read cache the document uses: ReadCache::defaultPath(), or none (empty) when it is off.
+QString readCachePath(const QSettings& settings);
 } // namespace Preferences

@@ -1,5 +1,6 @@
 #include "WidgetTestSupport.h"
 
+#include "Quire/ViewModels/ReadCache.h"
 #include "Quire/Views/Artwork/ArtworkOptimizeSheet.h"
 #include "Quire/Views/Artwork/ArtworkPanel.h"
 #include "Quire/Views/Inspector/InspectorView.h"
@@ -8,6 +9,7 @@
 #include "Quire/Views/Sheets/TagsFromFilenameSheet.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -156,6 +158,20 @@ TEST_F(PreferencesMenuTest, SavesCreateTagsOfTheChosenID3Version) {
     DocumentViewModel next;
     MainWindow started(&next, &commands);
     EXPECT_EQ(next.newId3v2Version(), 3);
+}
+
+// The read cache is on in the user's cache folder until the switch turns it off, at once.
+TEST_F(PreferencesMenuTest, TheReadCacheSwitchTakesEffectAtOnce) {
+    EXPECT_EQ(document.readCachePath(), ReadCache::defaultPath());
+    window->action(Commands::showPreferences)->trigger();
+    PreferencesWindow* preferences = window->preferencesWindow();
+    ASSERT_NE(preferences, nullptr);
+    EXPECT_TRUE(preferences->readCacheBox()->isChecked());
+    preferences->readCacheBox()->click();
+    EXPECT_EQ(document.readCachePath(), QString());
+    preferences->readCacheBox()->click();
+    EXPECT_EQ(document.readCachePath(), ReadCache::defaultPath());
+    preferences->close();
 }
 
 // The presets are what the sheets propose, and the artwork settings where the

@@ -112,11 +112,13 @@ MainWindow::MainWindow(DocumentViewModel* document, CommandCenter* commands, QWi
     refreshUndoState();
     m_inspectorShown = QSettings().value(inspectorShownKey, true).toBool();
     m_inspectorPane->setVisible(m_inspectorShown);
-    applySavePreferences();
+    applyDocumentPreferences();
 }
 
-void MainWindow::applySavePreferences() {
-    m_document->setNewId3v2Version(Preferences::newId3v2Version(QSettings()));
+void MainWindow::applyDocumentPreferences() {
+    const QSettings settings;
+    m_document->setNewId3v2Version(Preferences::newId3v2Version(settings));
+    m_document->setReadCachePath(Preferences::readCachePath(settings));
 }
 
 QAction* MainWindow::action(const QString& name) const {
@@ -338,8 +340,12 @@ void MainWindow::showPreferences() {
         m_preferences = new PreferencesWindow(nullptr, this);
         m_preferences->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_preferences, &PreferencesWindow::changed, this, [this](const QString& key) {
-            if (key == PreferenceKeys::defaultID3Version)
-                applySavePreferences();
+            if (key == PreferenceKeys::defaultID3Version || key == PreferenceKeys::readCacheEnabled)
+                applyDocumentPreferences();
+        });
+        connect(m_preferences, &PreferencesWindow::clearCacheRequested, this, [this] {
+            if (m_document)
+                m_document->clearReadCache();
         });
     }
     m_preferences->show();
@@ -436,6 +442,7 @@ void MainWindow::refreshNotices() {
     const QString heading =
         notice.kind == Notice::Kind::readInPart ? tr("Some Tags Could Be Read Only in Part")
         : notice.kind == Notice::Kind::unsaved  ? tr("Some Unsaved Changes Could Not Be Restored")
+        : notice.kind == Notice::Kind::cache    ? tr("The Read Cache Was Started Anew")
                                                 : tr("Couldn’t Complete the File Operation");
     QMessageBox* alert = Alerts::create(QMessageBox::Warning, heading, notice.text, this);
     alert->setAttribute(Qt::WA_DeleteOnClose);

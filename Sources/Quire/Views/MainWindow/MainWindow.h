@@ -84,8 +84,8 @@ private:
     void refreshUndoState();
     void refreshSaveState();
     void refreshNotices();
-    // The preferences the document's saves follow (the ID3v2 version of new tags).
-    void applySavePreferences();
+    // The preferences the document follows: the ID3v2 version of the tags saves create, and the read cache.
+    void applyDocumentPreferences();
 
     QPointer<DocumentViewModel> m_document;
     QPointer<CommandCenter> m_commands;

@@ -3,6 +3,7 @@
 #include "Quire/Views/Common/Symbols.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -83,6 +84,24 @@ QWidget* PreferencesWindow::tagsTab() {
                                      "hold UTF-8."),
                                   id3));
     layout->addWidget(id3);
+
+    auto* cache = new QGroupBox(tr("Cache"), tab);
+    auto* cacheLayout = new QVBoxLayout(cache);
+    m_readCache = new QCheckBox(tr("Remember what was read from files"), cache);
+    m_readCache->setChecked(Preferences::readCacheEnabled(*m_settings));
+    cacheLayout->addWidget(m_readCache);
+    cacheLayout->addWidget(
+        note(tr("Files that haven’t changed since they were last opened open from a cache instead of being "
+                "read again, which is much quicker for large libraries. The cache holds tags, not pictures, "
+                "and is kept in your cache folder."),
+             cache));
+    m_clearCache = new QPushButton(tr("Clear Cache"), cache);
+    m_clearCache->setAccessibleDescription(tr("Forgets what was read, so that files are read again"));
+    cacheLayout->addWidget(m_clearCache, 0, Qt::AlignLeft);
+    connect(m_readCache, &QCheckBox::toggled, this,
+            [this](bool on) { write(PreferenceKeys::readCacheEnabled, on); });
+    connect(m_clearCache, &QPushButton::clicked, this, &PreferencesWindow::clearCacheRequested);
+    layout->addWidget(cache);
     layout->addStretch();
     return tab;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QAbstractButton;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -31,11 +32,15 @@ public:
     QLabel* dimensionLabel() const { return m_dimensionLabel; }
     QLineEdit* renamePatternField() const { return m_renamePattern; }
     QLineEdit* filenamePatternField() const { return m_filenamePattern; }
+    QCheckBox* readCacheBox() const { return m_readCache; }
+    QPushButton* clearCacheButton() const { return m_clearCache; }
     QPushButton* closeButton() const;
 
 signals:
     // A preference was written (at once, as the user changed it).
     void changed(const QString& key);
+    // The read cache is to forget what it holds.
+    void clearCacheRequested();
 
 private:
     QWidget* tagsTab();
@@ -58,4 +63,6 @@ private:
     QLabel* m_dimensionLabel = nullptr;
     QLineEdit* m_renamePattern = nullptr;
     QLineEdit* m_filenamePattern = nullptr;
+    QCheckBox* m_readCache = nullptr;
+    QPushButton* m_clearCache = nullptr;
 };
