@@ -427,11 +427,13 @@ void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& 
         }
     }
 
-    m_rows = files;
+    // The rows now stand as the files do; a changed file's record is another.
+    const QList<AudioFile> previous = std::exchange(m_rows, files);
     QList<int> changedRows;
     if (!change.changed.isEmpty()) {
         for (int row = 0; row < m_rows.size(); ++row) {
-            if (change.changed.contains(m_rows[row].id()))
+            if ((row >= previous.size() || !m_rows[row].sharesStorageWith(previous[row])) &&
+                change.changed.contains(m_rows[row].id()))
                 changedRows.append(row);
         }
     }
