@@ -115,10 +115,13 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
             files[i].setUrl(location.value());
         markAgainstDisk(files[i]);
     }
+    const quint64 fills = m_editStateFills;
     commit({}, files, UndoRecord::none);
     setSelectedFiles(target.selectedFiles);
     m_history.endMerge();
-    refillEditState();
+    // Once, whether or not the step changed the selected files: a large selection takes a while.
+    if (m_editStateFills == fills)
+        refillEditState();
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <algorithm>
+#include <numeric>
+#include <vector>
 
 DocumentViewModel::DocumentViewModel(QObject* parent)
     : QObject(parent)
@@ -157,8 +159,13 @@ void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
 }
 
 void DocumentViewModel::selectAll() {
+    if (isFiltering()) {
+        setSelectedFiles(m_shownFiles);
+        return;
+    }
     QSet<QUuid> ids;
-    for (const AudioFile& file : shownFiles())
+    ids.reserve(m_files.size());
+    for (const AudioFile& file : std::as_const(m_files))
         ids.insert(file.id());
     setSelectedFiles(ids);
 }
@@ -272,6 +279,7 @@ qsizetype DocumentViewModel::indexOfFile(const QUuid& id) const {
 }
 
 void DocumentViewModel::refillEditState() {
+    ++m_editStateFills;
     const QList<AudioFile> selected = selectedAudioFiles();
     QList<TagSet> sets;
     sets.reserve(selected.size());
@@ -319,9 +327,38 @@ QList<AudioFile> DocumentViewModel::sorted(QList<AudioFile> files) const {
     }
     // Most other changes leave the order as it is too; finding that out costs
     // one comparison a file.
-    if (!std::is_sorted(files.cbegin(), files.cend(), before))
+    if (std::is_sorted(files.cbegin(), files.cend(), before))
+        return files;
+    if (m_sortOrder.isEmpty() || !m_sortOrder.first().ordersByText()) {
         std::stable_sort(files.begin(), files.end(), before);
-    return files;
+        return files;
+    }
+    // By the collation keys of the first key's texts, made once a file.
+    const SortDescriptor& first = m_sortOrder.first();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(files.size());
+    for (const AudioFile& file : std::as_const(files))
+        keys.push_back(first.collationKey(file));
+    std::vector<qsizetype> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype i, qsizetype j) {
+        if (const int byText = keys[i].compare(keys[j]))
+            return first.ascending ? byText < 0 : byText > 0;
+        const AudioFile& a = files.at(i);
+        const AudioFile& b = files.at(j);
+        if (const int byRest = first.compareEqualTexts(a, b))
+            return byRest < 0;
+        for (qsizetype k = 1; k < m_sortOrder.size(); ++k) {
+            if (const int byNext = m_sortOrder[k].compare(a, b))
+                return byNext < 0;
+        }
+        return a.path() < b.path();
+    });
+    QList<AudioFile> inOrder;
+    inOrder.reserve(files.size());
+    for (const qsizetype i : order)
+        inOrder.append(files.at(i));
+    return inOrder;
 }
 
 void DocumentViewModel::sortFiles() {

@@ -325,6 +325,7 @@ private:
     bool m_isSaving = false;
     SaveProgress m_saveProgress;
     QPointer<EditableTagSet> m_editState;
+    quint64 m_editStateFills = 0; // how often refillEditState() ran
     EditHistory m_history;
     NoticeQueue m_notices;
     TagClipboardModel m_tagClipboard{*this};

@@ -437,7 +437,15 @@ void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& 
                 changedRows.append(row);
         }
     }
-    for (const auto& [first, last] : runsOf(changedRows))
-        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    // Thousands of scattered rows (a save of every tenth file) are one span
+    // for the view: it repaints what it shows either way.
+    constexpr qsizetype mostChangedRuns = 200;
+    const QList<std::pair<int, int>> changedRuns = runsOf(changedRows);
+    if (changedRuns.size() > mostChangedRuns)
+        emit dataChanged(index(changedRuns.first().first, 0),
+                         index(changedRuns.last().second, columnCount() - 1));
+    else
+        for (const auto& [first, last] : changedRuns)
+            emit dataChanged(index(first, 0), index(last, columnCount() - 1));
     emit followingFinished();
 }
