@@ -1,5 +1,7 @@
 #include "Quire/ViewModels/DocumentChange.h"
 
+#include "QuireCore/TagFieldTable.h"
+
 #include <QHash>
 
 namespace {
@@ -9,10 +11,12 @@ void noteDifferences(DocumentChange& change, const AudioFile& old, const AudioFi
         return;
     change.changed.insert(now.id());
     if (now.tags() != old.tags()) {
-        for (TagField field : allTagFields) {
-            if (now.tags().value(field) != old.tags().value(field))
-                change.fields.insert(field);
-        }
+        // The members themselves, not their text: an edit of every file of a large list compares
+        // every field of every file.
+        forEachField([&](const auto& entry) {
+            if (now.tags().*entry.model != old.tags().*entry.model)
+                change.fields.insert(entry.field);
+        });
         if (now.tags().custom != old.tags().custom)
             change.customItems.unite(TagSet::customVaries({old.tags(), now.tags()}));
     }

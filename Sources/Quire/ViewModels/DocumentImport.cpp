@@ -4,6 +4,8 @@
 #include "Quire/ViewModels/ReadCache.h"
 #include "Quire/ViewModels/ThreadCheck.h"
 
+#include <QTimer>
+
 namespace {
 
 // One line per file, so that the command line prints one per file too.
@@ -114,16 +116,35 @@ void DocumentViewModel::clearReadCache() {
 void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
     auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this, m_readCache);
 
-    // Files are appended in the order their reads finish, a batch at a time,
-    // and put in display order once at the end.
+    // Files are put in place in sort order as their reads finish, so that the
+    // rows shown keep their order as more arrive. The first are shown at once;
+    // later ones are gathered and shown every showInterval, for each
+    // hand-over costs the list (and the views) a pass over every file.
     struct Outcome {
         QList<std::pair<QUrl, QString>> failures; // with the reason
         QList<QUrl> readInPart;
+        QList<AudioFile> read; // not yet shown
+        bool shownAny = false;
+        QTimer* show = nullptr; // the job's, so that it goes with the job
     };
     auto outcome = std::make_shared<Outcome>();
+    outcome->show = new QTimer(job);
+    outcome->show->setSingleShot(true);
+    const auto showRead = [this, outcome] {
+        outcome->show->stop();
+        if (outcome->read.isEmpty())
+            return;
+        outcome->shownAny = true;
+        QList<AudioFile> read = std::exchange(outcome->read, {});
+        DocumentChange change;
+        change.added.reserve(read.size());
+        for (const AudioFile& file : std::as_const(read))
+            change.added.insert(file.id());
+        publish(mergedInOrder(std::move(read)), change);
+        m_filesInOrder = true;
+    };
+    connect(outcome->show, &QTimer::timeout, this, showRead);
     connect(job, &ImportJob::filesFinished, this, [this, outcome](const QList<ImportJob::Result>& results) {
-        QList<AudioFile> read;
-        read.reserve(results.size());
         qint64 fromCache = 0;
         for (const ImportJob::Result& result : results) {
             fromCache += result.fromCache;
@@ -132,26 +153,22 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
                 m_savedFiles.insert(file.id(), file);
                 if (result.stamp)
                     m_diskStamps.insert(file.id(), *result.stamp);
-                read.append(file);
+                outcome->read.append(file);
                 if (file.isReadInPart())
                     outcome->readInPart.append(result.location);
             } else {
                 outcome->failures.append({result.location, result.read.error().description()});
             }
         }
-        if (!read.isEmpty()) {
-            // Appended without sorting, for speed; sorted once at the end.
-            DocumentChange change;
-            for (const AudioFile& file : std::as_const(read))
-                change.added.insert(file.id());
-            publish(m_files + read, change);
-        }
+        constexpr int showInterval = 250; // ms
+        if (!outcome->read.isEmpty() && !outcome->show->isActive())
+            outcome->show->start(outcome->shownAny ? showInterval : 0);
         setImportProgress({m_importProgress.total, m_importProgress.completed + results.size(),
                            m_importProgress.fromCache + fromCache});
     });
-    connect(job, &ImportJob::allFinished, this, [this, job, outcome, cache = m_readCache] {
+    connect(job, &ImportJob::allFinished, this, [this, job, outcome, showRead, cache = m_readCache] {
         job->deleteLater();
-        sortFiles();
+        showRead();
         setLoading(false);
         if (const QString notice = cache ? cache->takeNotice() : QString(); !notice.isEmpty())
             m_notices.post(Notice::Kind::cache, notice);
@@ -188,4 +205,16 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
             importFiles(queued);
     });
     job->start();
+}
+
+QList<AudioFile> DocumentViewModel::mergedInOrder(QList<AudioFile> read) const {
+    const auto before = [this](const AudioFile& a, const AudioFile& b) { return sortsBefore(a, b); };
+    std::stable_sort(read.begin(), read.end(), before);
+    if (!m_filesInOrder)
+        return sorted(m_files + read);
+    QList<AudioFile> files;
+    files.reserve(m_files.size() + read.size());
+    std::merge(m_files.cbegin(), m_files.cend(), read.cbegin(), read.cend(), std::back_inserter(files),
+               before);
+    return files;
 }

@@ -91,6 +91,52 @@ int SortDescriptor::compare(const AudioFile& a, const AudioFile& b) const {
     return ascending ? order : -order;
 }
 
+bool SortDescriptor::ordersByText() const {
+    switch (key) {
+    case SortKey::filename:
+    case SortKey::title:
+    case SortKey::artist:
+    case SortKey::album:
+    case SortKey::format:
+    case SortKey::folder:
+        return true;
+    case SortKey::field:
+        return field.has_value();
+    case SortKey::track:
+    case SortKey::duration:
+    case SortKey::bitrate:
+    case SortKey::sampleRate:
+        return false;
+    }
+    return false;
+}
+
+QCollatorSortKey SortDescriptor::collationKey(const AudioFile& file) const {
+    switch (key) {
+    case SortKey::filename:
+        return collator().sortKey(file.sortFilename());
+    case SortKey::title:
+        return collator().sortKey(file.sortTitle());
+    case SortKey::artist:
+        return collator().sortKey(file.sortArtist());
+    case SortKey::album:
+        return collator().sortKey(file.sortAlbum());
+    case SortKey::format:
+        return collator().sortKey(file.sortFormat());
+    case SortKey::folder:
+        return collator().sortKey(file.folder().toString());
+    default:
+        return collator().sortKey(field ? file.tags().value(*field).value_or(QString()) : QString());
+    }
+}
+
+int SortDescriptor::compareEqualTexts(const AudioFile& a, const AudioFile& b) const {
+    if (key != SortKey::album)
+        return 0;
+    const int order = discAndTrack(a, b);
+    return ascending ? order : -order;
+}
+
 int PatternRenameReport::movedCount() const {
     return int(std::count_if(files.begin(), files.end(),
                              [](const File& file) { return file.outcome == Outcome::moved; }));

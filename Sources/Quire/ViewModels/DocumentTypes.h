@@ -2,6 +2,7 @@
 
 #include "QuireCore/AudioFile.h"
 
+#include <QCollatorSortKey>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -56,6 +57,14 @@ struct SortDescriptor {
 
     // Negative, zero or positive as `a` sorts before, with, or after `b`.
     int compare(const AudioFile& a, const AudioFile& b) const;
+
+    // A sort of many files compares each with many others. Under a key that
+    // orders by a text first, the texts' collation keys order as compare()
+    // does (made once a file, they compare as bytes), and compareEqualTexts()
+    // takes over when they are equal.
+    bool ordersByText() const;
+    QCollatorSortKey collationKey(const AudioFile& file) const;
+    int compareEqualTexts(const AudioFile& a, const AudioFile& b) const;
 };
 
 // Tags and artwork copied from one file, for pasting onto others.

@@ -17,19 +17,37 @@ void DocumentViewModel::markAgainstDisk(AudioFile& file) const {
         file.setLastSaved(saved->lastSaved());
 }
 
+void DocumentViewModel::forEachCurrentRecord(
+    const QList<AudioFile>& files,
+    const std::function<void(const AudioFile&, const AudioFile&)>& visit) const {
+    QHash<QUuid, qsizetype> positions; // built only when a file stands elsewhere
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const AudioFile& file = files[i];
+        if (i < m_files.size() && file.sharesStorageWith(m_files[i]))
+            continue;
+        if (i < m_files.size() && file.id() == m_files[i].id()) {
+            visit(file, m_files[i]);
+            continue;
+        }
+        if (positions.isEmpty()) {
+            positions.reserve(m_files.size());
+            for (qsizetype j = 0; j < m_files.size(); ++j)
+                positions.insert(m_files[j].id(), j);
+        }
+        if (const auto position = positions.constFind(file.id()); position != positions.constEnd())
+            visit(file, m_files[*position]);
+    }
+}
+
 bool DocumentViewModel::restore(const FileSnapshot& target, StepCompletion completion) {
     ASSERT_GUI_THREAD();
     if (m_isMovingFiles)
         return false;
-    QHash<QUuid, QUrl> current;
-    for (const AudioFile& file : std::as_const(m_files))
-        current.insert(file.id(), file.url());
     QList<FileMove> moves;
-    for (const AudioFile& file : target.files) {
-        const auto it = current.constFind(file.id());
-        if (it != current.constEnd() && !FileMover::sameStandardizedLocation(file.url(), it.value()))
-            moves.append({file.id(), it.value(), file.url()});
-    }
+    forEachCurrentRecord(target.files, [&](const AudioFile& file, const AudioFile& current) {
+        if (!FileMover::sameStandardizedLocation(file.url(), current.url()))
+            moves.append({file.id(), current.url(), file.url()});
+    });
     // Background work finishing during the moves could not commit its result: moves wait for none.
     if (!moves.isEmpty() && m_work.isWorking())
         return false;
@@ -85,18 +103,25 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
         return false;
     }
 
-    // The modified mark follows the disk, not the history.
+    // The modified mark follows the disk, not the history. A record the list
+    // holds as it is already has its mark; so has one the moves left alone.
     QList<AudioFile> files = target.files;
-    for (AudioFile& file : files) {
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const AudioFile& file = files.at(i);
+        if (i < m_files.size() && file.sharesStorageWith(m_files[i]) && !live.contains(file.id()))
+            continue;
         const auto location = live.constFind(file.id());
         if (location != live.constEnd() && location.value() != file.url())
-            file.setUrl(location.value());
-        markAgainstDisk(file);
+            files[i].setUrl(location.value());
+        markAgainstDisk(files[i]);
     }
+    const quint64 fills = m_editStateFills;
     commit({}, files, UndoRecord::none);
     setSelectedFiles(target.selectedFiles);
     m_history.endMerge();
-    refillEditState();
+    // Once, whether or not the step changed the selected files: a large selection takes a while.
+    if (m_editStateFills == fills)
+        refillEditState();
     return true;
 }
 

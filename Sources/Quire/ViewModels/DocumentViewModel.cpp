@@ -3,6 +3,8 @@
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <algorithm>
+#include <numeric>
+#include <vector>
 
 DocumentViewModel::DocumentViewModel(QObject* parent)
     : QObject(parent)
@@ -34,6 +36,7 @@ bool DocumentViewModel::commit(const QString& description, QList<AudioFile> file
     if (record != UndoRecord::none)
         markEdited(files);
     files = sorted(std::move(files));
+    m_filesInOrder = true;
     const DocumentChange change = DocumentChange::between(m_files, files);
     // An action that changes nothing leaves no step to undo.
     if (change.isEmpty())
@@ -47,14 +50,28 @@ bool DocumentViewModel::commit(const QString& description, QList<AudioFile> file
 }
 
 void DocumentViewModel::markEdited(QList<AudioFile>& files) const {
-    QHash<QUuid, const AudioFile*> current;
-    current.reserve(m_files.size());
-    for (const AudioFile& file : m_files)
-        current.insert(file.id(), &file);
-    for (AudioFile& file : files) {
-        const AudioFile* old = current.value(file.id());
-        if (!old || file.sharesStorageWith(*old))
+    // Most changes keep every file where it stands: the old record is looked up by position, and by id
+    // only for files that moved.
+    QHash<QUuid, const AudioFile*> byId;
+    const auto oldRecord = [&](qsizetype i, const QUuid& id) -> const AudioFile* {
+        if (i < m_files.size() && m_files[i].id() == id)
+            return &m_files[i];
+        if (byId.isEmpty()) {
+            byId.reserve(m_files.size());
+            for (const AudioFile& file : m_files)
+                byId.insert(file.id(), &file);
+        }
+        return byId.value(id);
+    };
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        // Read through a const reference: a record that stays as it was is not copied.
+        const AudioFile& now = std::as_const(files)[i];
+        if (i < m_files.size() && now.sharesStorageWith(m_files[i]))
             continue;
+        const AudioFile* old = oldRecord(i, now.id());
+        if (!old || now.sharesStorageWith(*old))
+            continue;
+        AudioFile& file = files[i];
         if (file.tags() == old->tags() && file.artwork() == old->artwork()) {
             // Moved on disk, or handed back as it was: the mark stays what it was.
             if (file.isModified() != old->isModified())
@@ -69,12 +86,14 @@ void DocumentViewModel::markEdited(QList<AudioFile>& files) const {
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
     m_files = std::move(files);
+    for (const QUuid& id : change.removed)
+        m_searchTexts.remove(id);
     if (isFiltering()) {
         m_shownFiles.subtract(change.removed);
         for (const AudioFile& file : std::as_const(m_files)) {
             const QUuid id = file.id();
             if ((change.added.contains(id) || change.changed.contains(id)) && !m_shownFiles.contains(id) &&
-                m_filter.matches(file))
+                filterMatches(file))
                 m_shownFiles.insert(id);
         }
     }
@@ -141,8 +160,13 @@ void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
 }
 
 void DocumentViewModel::selectAll() {
+    if (isFiltering()) {
+        setSelectedFiles(m_shownFiles);
+        return;
+    }
     QSet<QUuid> ids;
-    for (const AudioFile& file : shownFiles())
+    ids.reserve(m_files.size());
+    for (const AudioFile& file : std::as_const(m_files))
         ids.insert(file.id());
     setSelectedFiles(ids);
 }
@@ -155,12 +179,23 @@ void DocumentViewModel::setFilterText(const QString& text) {
     m_shownFiles.clear();
     if (isFiltering()) {
         for (const AudioFile& file : std::as_const(m_files)) {
-            if (m_filter.matches(file))
+            if (filterMatches(file))
                 m_shownFiles.insert(file.id());
         }
     }
     setSelectedFiles(m_selectedFiles);
     emit filterChanged();
+}
+
+bool DocumentViewModel::filterMatches(const AudioFile& file) const {
+    if (!m_filter.needsSearchText())
+        return m_filter.matches(file, {});
+    auto cached = m_searchTexts.find(file.id());
+    if (cached == m_searchTexts.end())
+        cached = m_searchTexts.insert(file.id(), {file, FileFilter::searchText(file)});
+    else if (!cached->first.sharesStorageWith(file))
+        *cached = {file, FileFilter::searchText(file)};
+    return m_filter.matches(file, cached->second);
 }
 
 QList<AudioFile> DocumentViewModel::shownFiles() const {
@@ -180,7 +215,8 @@ qsizetype DocumentViewModel::shownCount() const {
 }
 
 void DocumentViewModel::setSortOrder(const QList<SortDescriptor>& order) {
-    assign(m_sortOrder, order, this, &DocumentViewModel::sortOrderChanged);
+    if (assign(m_sortOrder, order, this, &DocumentViewModel::sortOrderChanged))
+        m_filesInOrder = false;
 }
 
 void DocumentViewModel::setLoading(bool loading) {
@@ -245,6 +281,7 @@ qsizetype DocumentViewModel::indexOfFile(const QUuid& id) const {
 }
 
 void DocumentViewModel::refillEditState() {
+    ++m_editStateFills;
     const QList<AudioFile> selected = selectedAudioFiles();
     QList<TagSet> sets;
     sets.reserve(selected.size());
@@ -253,22 +290,77 @@ void DocumentViewModel::refillEditState() {
     m_editState->syncFromBatch(sets);
 }
 
+bool DocumentViewModel::sortsBefore(const AudioFile& a, const AudioFile& b) const {
+    for (const SortDescriptor& descriptor : m_sortOrder) {
+        if (const int order = descriptor.compare(a, b))
+            return order < 0;
+    }
+    // Files equal under every key go by their paths, so that the order does
+    // not depend on which read finished first (a script numbering or
+    // renaming in list order gets the same result every time).
+    return a.path() < b.path();
+}
+
 QList<AudioFile> DocumentViewModel::sorted(QList<AudioFile> files) const {
-    const auto before = [this](const AudioFile& a, const AudioFile& b) {
-        for (const SortDescriptor& descriptor : m_sortOrder) {
-            if (const int order = descriptor.compare(a, b))
-                return order < 0;
+    const auto before = [this](const AudioFile& a, const AudioFile& b) { return sortsBefore(a, b); };
+    if (m_filesInOrder && files.size() == m_files.size()) {
+        // Most edits change records in place and leave the order as it is:
+        // only a record whose keys changed can stand out of order, and only
+        // against its neighbours.
+        const auto sameKeys = [this](const AudioFile& a, const AudioFile& b) {
+            return a.path() == b.path() && std::all_of(m_sortOrder.cbegin(), m_sortOrder.cend(),
+                                                       [&](const SortDescriptor& descriptor) {
+                                                           return descriptor.compare(a, b) == 0;
+                                                       });
+        };
+        bool inOrder = true;
+        for (qsizetype i = 0; inOrder && i < files.size(); ++i) {
+            const AudioFile& file = files.at(i);
+            if (file.sharesStorageWith(m_files[i]))
+                continue;
+            if (file.id() != m_files[i].id())
+                inOrder = false;
+            else if (!sameKeys(file, m_files[i]))
+                inOrder = (i == 0 || !before(file, files.at(i - 1))) &&
+                          (i + 1 == files.size() || !before(files.at(i + 1), file));
         }
-        // Files equal under every key go by their paths, so that the order does
-        // not depend on which read finished first (a script numbering or
-        // renaming in list order gets the same result every time).
-        return a.path() < b.path();
-    };
-    // Most edits leave the order as it is; finding that out costs one
-    // comparison a file.
-    if (!std::is_sorted(files.cbegin(), files.cend(), before))
+        if (inOrder)
+            return files;
+    }
+    // Most other changes leave the order as it is too; finding that out costs
+    // one comparison a file.
+    if (std::is_sorted(files.cbegin(), files.cend(), before))
+        return files;
+    if (m_sortOrder.isEmpty() || !m_sortOrder.first().ordersByText()) {
         std::stable_sort(files.begin(), files.end(), before);
-    return files;
+        return files;
+    }
+    // By the collation keys of the first key's texts, made once a file.
+    const SortDescriptor& first = m_sortOrder.first();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(files.size());
+    for (const AudioFile& file : std::as_const(files))
+        keys.push_back(first.collationKey(file));
+    std::vector<qsizetype> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype i, qsizetype j) {
+        if (const int byText = keys[i].compare(keys[j]))
+            return first.ascending ? byText < 0 : byText > 0;
+        const AudioFile& a = files.at(i);
+        const AudioFile& b = files.at(j);
+        if (const int byRest = first.compareEqualTexts(a, b))
+            return byRest < 0;
+        for (qsizetype k = 1; k < m_sortOrder.size(); ++k) {
+            if (const int byNext = m_sortOrder[k].compare(a, b))
+                return byNext < 0;
+        }
+        return a.path() < b.path();
+    });
+    QList<AudioFile> inOrder;
+    inOrder.reserve(files.size());
+    for (const qsizetype i : order)
+        inOrder.append(files.at(i));
+    return inOrder;
 }
 
 void DocumentViewModel::sortFiles() {

@@ -278,12 +278,18 @@ private:
     // Puts `files` in place and tells the views; commit()'s last step, and the import's for the files it
     // reads.
     void publish(QList<AudioFile> files, const DocumentChange& change);
+    // The order of the list: by sortOrder, then by path.
+    bool sortsBefore(const AudioFile& a, const AudioFile& b) const;
+    // `files` in sort order; quick when they are the list with records changed in place.
     QList<AudioFile> sorted(QList<AudioFile> files) const;
+    // The list with `read` put in place in sort order (an import's hand-over).
+    QList<AudioFile> mergedInOrder(QList<AudioFile> read) const;
     // Marks `file` modified when its tags or pictures differ from those on disk, and takes the disk's save
     // time.
     void markAgainstDisk(AudioFile& file) const;
     // commit()'s marks for the user's actions (see there).
     void markEdited(QList<AudioFile>& files) const;
+    bool filterMatches(const AudioFile& file) const;
     void setLoading(bool loading);
     void setImportProgress(ImportProgress progress);
     void setSaving(bool saving);
@@ -292,6 +298,10 @@ private:
     // Rebuilds the current edit state from the selection.
     void refillEditState();
     qsizetype indexOfFile(const QUuid& id) const;
+    // Calls `visit` with each record of `files` that the list holds in another
+    // record, and that one (records the list shares are left out).
+    void forEachCurrentRecord(const QList<AudioFile>& files,
+                              const std::function<void(const AudioFile&, const AudioFile&)>& visit) const;
     bool applyUndoStep(EditHistory::Direction direction, StepCompletion completion);
     // Puts `target` in place with the files where `outcome` left them; false
     // (with a notice) when they are not where the target has them.
@@ -320,12 +330,17 @@ private:
     QSet<QUuid> m_selectedFiles;
     FileFilter m_filter;
     QSet<QUuid> m_shownFiles; // while filtering
+    // Each file's FileFilter::searchText(), with the record it was made of: every keystroke in the
+    // filter looks at every file.
+    mutable QHash<QUuid, std::pair<AudioFile, QString>> m_searchTexts;
     QList<SortDescriptor> m_sortOrder{SortDescriptor{SortKey::filename, true}};
+    bool m_filesInOrder = true; // whether m_files stand in m_sortOrder
     bool m_isLoading = false;
     ImportProgress m_importProgress;
     bool m_isSaving = false;
     SaveProgress m_saveProgress;
     QPointer<EditableTagSet> m_editState;
+    quint64 m_editStateFills = 0; // how often refillEditState() ran
     EditHistory m_history;
     NoticeQueue m_notices;
     TagClipboardModel m_tagClipboard{*this};

@@ -129,7 +129,7 @@ std::optional<FileFilter::Term> FileFilter::parseWord(const QString& name, bool 
     return term;
 }
 
-bool FileFilter::termMatches(const Term& term, const AudioFile& file, const QString& anywhere) const {
+bool FileFilter::termMatches(const Term& term, const AudioFile& file, QStringView anywhere) const {
     switch (term.scope) {
     case Scope::anywhere:
         return anywhere.contains(term.folded);
@@ -153,27 +153,35 @@ bool FileFilter::termMatches(const Term& term, const AudioFile& file, const QStr
     return value && folded(*value).contains(term.folded);
 }
 
+bool FileFilter::needsSearchText() const {
+    return std::any_of(m_terms.begin(), m_terms.end(),
+                       [](const Term& term) { return term.scope == Scope::anywhere || term.orWord; });
+}
+
+// Plain words look in one text of every value; "\n" keeps values apart. Each
+// value is folded on its own, so that one with a single accent does not send
+// the whole text through the slow road of folding.
+QString FileFilter::searchText(const AudioFile& file) {
+    QStringList values{folded(file.filename())};
+    const TagSet& tags = file.tags();
+    for (TagField field : allTagFields) {
+        if (field == TagField::compilation)
+            continue; // "1" and "0" are no text anybody looks for
+        if (const std::optional<QString> value = tags.value(field))
+            values.append(folded(*value));
+    }
+    for (const QString& value : tags.custom)
+        values.append(folded(value));
+    return values.join(u'\n');
+}
+
 bool FileFilter::matches(const AudioFile& file) const {
     if (m_terms.isEmpty())
         return true;
-    // Plain words look in one text of every value, folded once a file; "\n" keeps values apart.
-    QString anywhere;
-    const bool needsAnywhere = std::any_of(m_terms.begin(), m_terms.end(), [](const Term& term) {
-        return term.scope == Scope::anywhere || term.orWord;
-    });
-    if (needsAnywhere) {
-        QStringList values{file.filename()};
-        const TagSet& tags = file.tags();
-        for (TagField field : allTagFields) {
-            if (field == TagField::compilation)
-                continue; // "1" and "0" are no text anybody looks for
-            if (const std::optional<QString> value = tags.value(field))
-                values.append(*value);
-        }
-        for (const QString& value : tags.custom)
-            values.append(value);
-        anywhere = folded(values.join(u'\n'));
-    }
+    return matches(file, needsSearchText() ? searchText(file) : QString());
+}
+
+bool FileFilter::matches(const AudioFile& file, QStringView searchText) const {
     return std::all_of(m_terms.begin(), m_terms.end(),
-                       [&](const Term& term) { return termMatches(term, file, anywhere); });
+                       [&](const Term& term) { return termMatches(term, file, searchText); });
 }

@@ -32,6 +32,13 @@ public:
     // No words: every file matches.
     bool isEmpty() const { return m_terms.isEmpty(); }
     bool matches(const AudioFile& file) const;
+    // The same with the file's searchText(), which a list filtered again and
+    // again keeps rather than folds anew on every keystroke.
+    bool matches(const AudioFile& file, QStringView searchText) const;
+    // Whether matches() looks at the search text.
+    bool needsSearchText() const;
+    // Every value of `file` that plain words are looked for in, folded.
+    static QString searchText(const AudioFile& file);
 
     bool operator==(const FileFilter& other) const { return m_text == other.m_text; }
 
@@ -45,7 +52,7 @@ private:
         std::optional<QString> orWord; // the whole word as plain text, for a name that names nothing known
     };
     static std::optional<Term> parseWord(const QString& name, bool hasName, const QString& value);
-    bool termMatches(const Term& term, const AudioFile& file, const QString& anywhere) const;
+    bool termMatches(const Term& term, const AudioFile& file, QStringView anywhere) const;
 
     QString m_text;
     QList<Term> m_terms;

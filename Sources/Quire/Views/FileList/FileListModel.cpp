@@ -427,15 +427,25 @@ void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& 
         }
     }
 
-    m_rows = files;
+    // The rows now stand as the files do; a changed file's record is another.
+    const QList<AudioFile> previous = std::exchange(m_rows, files);
     QList<int> changedRows;
     if (!change.changed.isEmpty()) {
         for (int row = 0; row < m_rows.size(); ++row) {
-            if (change.changed.contains(m_rows[row].id()))
+            if ((row >= previous.size() || !m_rows[row].sharesStorageWith(previous[row])) &&
+                change.changed.contains(m_rows[row].id()))
                 changedRows.append(row);
         }
     }
-    for (const auto& [first, last] : runsOf(changedRows))
-        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    // Thousands of scattered rows (a save of every tenth file) are one span
+    // for the view: it repaints what it shows either way.
+    constexpr qsizetype mostChangedRuns = 200;
+    const QList<std::pair<int, int>> changedRuns = runsOf(changedRows);
+    if (changedRuns.size() > mostChangedRuns)
+        emit dataChanged(index(changedRuns.first().first, 0),
+                         index(changedRuns.last().second, columnCount() - 1));
+    else
+        for (const auto& [first, last] : changedRuns)
+            emit dataChanged(index(first, 0), index(last, columnCount() - 1));
     emit followingFinished();
 }
