@@ -10,6 +10,18 @@
 #include <QTimer>
 #include <cstdio>
 
+// The processor's name as /proc/cpuinfo gives it, for the figures' machine line.
+inline QString cpuName() {
+    QFile info(QStringLiteral("/proc/cpuinfo"));
+    if (info.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : info.readAll().split('\n')) {
+            if (line.startsWith("model name"))
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+        }
+    }
+    return QStringLiteral("unknown CPU");
+}
+
 // The start of every benchmark's main(), before its application object: serve
 // as a tag helper when started as one, and draw offscreen unless told otherwise.
 inline void startBenchmark(int argc, char** argv) {

@@ -61,17 +61,6 @@ double milliseconds(const std::function<void()>& work) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-QString cpuName() {
-    QFile info(QStringLiteral("/proc/cpuinfo"));
-    if (info.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : info.readAll().split('\n')) {
-            if (line.startsWith("model name"))
-                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
-        }
-    }
-    return QStringLiteral("unknown CPU");
-}
-
 // The plain loop the import is measured against: every file read once by the
 // bridge in this process, eight at a time.
 double floorMilliseconds(const QStringList& paths) {

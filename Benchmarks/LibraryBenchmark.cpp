@@ -42,17 +42,6 @@ constexpr int savedFiles = 10'000;
 constexpr int tracksPerAlbum = 12;
 const char* const extensions[] = {"mp3", "m4a", "flac", "wav", "aiff", "ogg", "opus", "dsf", "dff"};
 
-QString cpuName() {
-    QFile info(QStringLiteral("/proc/cpuinfo"));
-    if (info.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : info.readAll().split('\n')) {
-            if (line.startsWith("model name"))
-                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
-        }
-    }
-    return QStringLiteral("unknown CPU");
-}
-
 QString loadAverage() {
     QFile load(QStringLiteral("/proc/loadavg"));
     return load.open(QIODevice::ReadOnly) ? QString::fromUtf8(load.readAll().trimmed()) : QString();
