@@ -38,8 +38,6 @@ public:
     std::optional<Artwork> shownArtwork() const;
     // Where the shown pictures can be read.
     PictureSource shownSource() const;
-    // The shown picture's bytes; none, after an alert, when its file no longer holds it.
-    std::optional<QByteArray> shownBytes();
     ArtworkThumbnail* thumbnail() const { return m_thumbnail; }
     QList<ArtworkThumbnail*> frameThumbnails() const { return m_frames; }
     QString captionText() const;
@@ -72,6 +70,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The shown picture's bytes; none, after an alert, when its file no longer holds it.
+    std::optional<QByteArray> shownBytes();
     void refresh();
     void showFrames(const QList<Artwork>& pictures);
     void showShownFrame();
