@@ -23,6 +23,13 @@ QString SingleInstance::defaultKey() {
     if (display.isEmpty())
         display = qEnvironmentVariable("DISPLAY");
     display.replace(u'/', u'_').replace(u':', u'_');
+    // The session's private runtime folder, not the shared temporary one: an
+    // editor of another session on the same display (a nested or scripted
+    // session with its own runtime folder) is not the one to hand files to,
+    // and nobody else can claim the name first.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && runtime.startsWith(u'/'))
+        return QStringLiteral("%1/cadenza-%2").arg(runtime, display);
     return QStringLiteral("cadenza-%1-%2").arg(getuid()).arg(display);
 }
 

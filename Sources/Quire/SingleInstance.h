@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QUrl>
 
-// One running editor per user and display: a second launch hands its files
+// One running editor per session and display: a second launch hands its files
 // to the running one over a local socket and ends.
 class SingleInstance : public QObject {
     Q_OBJECT

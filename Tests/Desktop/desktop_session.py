@@ -8,6 +8,9 @@ import subprocess
 import time
 
 TIMEOUT = 30.0
+# libatspi's own: a method call, and a call to an application still starting
+# (milliseconds). -1 would wait for ever.
+ATSPI_DEFAULT_TIMEOUTS = (800, 15000)
 # A first start on a busy machine also builds the scratch home's font cache.
 STARTUP_TIMEOUT = 120.0
 LIBRARY = os.environ.get("CADENZA_LIBRARY", "")
@@ -19,6 +22,8 @@ def wait_for(what, probe, timeout=TIMEOUT):
     while True:
         try:
             found = probe()
+        except EditorEnded:
+            raise
         except Exception:  # an object may vanish while the window changes
             found = None
         if found:
@@ -81,7 +86,7 @@ def press_opening_modal(acc):
     except Exception:  # the reply that comes when the dialog closes
         pass
     finally:
-        Atspi.set_timeout(-1, -1)
+        Atspi.set_timeout(*ATSPI_DEFAULT_TIMEOUTS)
 
 
 # Keys go through the accessibility registry to the X server, as a screen
@@ -99,6 +104,10 @@ def copy_fixture(fixture, name):
     return os.path.join(LIBRARY, name)
 
 
+class EditorEnded(Exception):
+    """The editor process ended while it was waited for."""
+
+
 class Editor:
     """A running editor process and its main window on the bus."""
 
@@ -109,7 +118,7 @@ class Editor:
                                         stdout=self.log, stderr=subprocess.STDOUT)
         try:
             self.app = wait_for("the editor on the accessibility bus", self._application, STARTUP_TIMEOUT)
-        except AssertionError:
+        except (AssertionError, EditorEnded):
             raise AssertionError(f"the editor did not appear on the accessibility bus ({self._state()})")
         self.window = wait_for("the main window", lambda: find(self.app, pyatspi.ROLE_FRAME))
         self.files = wait_for("the file list", lambda: find(self.window, pyatspi.ROLE_TABLE, "Files"))
@@ -124,6 +133,8 @@ class Editor:
         return f"{running}; its output:\n{output}"
 
     def _application(self):
+        if self.process.poll() is not None:
+            raise EditorEnded()
         desktop = pyatspi.Registry.getDesktop(0)
         for app in desktop:
             if app is not None and app.name.lower() == "cadenza" and app.get_process_id() == self.process.pid:

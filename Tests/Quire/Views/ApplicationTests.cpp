@@ -5,6 +5,7 @@
 #include "Quire/Views/MainWindow/QuitDecision.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace DocumentTest;
@@ -123,6 +124,25 @@ TEST(SingleInstanceTest, ASecondLaunchHandsItsFilesToTheRunningOne) {
     EXPECT_TRUE(delegate.mainWindow()->isVisible());
     QTRY_COMPARE(delegate.viewModel()->files().size(), 1);
     QTRY_VERIFY(!delegate.viewModel()->isLoading());
+}
+
+// A scripted or nested session on the same display has its own runtime
+// folder; its editor must not take files launched in another session.
+TEST(SingleInstanceTest, EditorsOfAnotherSessionOnTheSameDisplayAreNotHandedFiles) {
+    QTemporaryDir first, second;
+    const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", first.path().toUtf8());
+    SingleInstance running(SingleInstance::defaultKey());
+    ASSERT_TRUE(running.listen());
+    qputenv("XDG_RUNTIME_DIR", second.path().toUtf8());
+    const QString otherKey = SingleInstance::defaultKey();
+    if (runtimeBefore.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtimeBefore);
+
+    EXPECT_TRUE(otherKey.startsWith(second.path()));
+    EXPECT_FALSE(SingleInstance(otherKey).handOver({}, 200));
 }
 
 TEST(AppDelegateTest, ArgumentsBecomeFileLocations) {
