@@ -12,7 +12,7 @@ TIMEOUT = 30.0
 # (milliseconds). -1 would wait for ever.
 ATSPI_DEFAULT_TIMEOUTS = (800, 15000)
 # A first start on a busy machine also builds the scratch home's font cache.
-STARTUP_TIMEOUT = 120.0
+STARTUP_TIMEOUT = 90.0
 LIBRARY = os.environ.get("CADENZA_LIBRARY", "")
 
 
@@ -125,12 +125,25 @@ class Editor:
         self.table = self.files.queryTable()
 
     def _state(self):
+        """What the process is doing, for a failure message: its status, its
+        output, what the accessibility bus lists and, while it runs, where
+        its threads are."""
         status = self.process.poll()
         self.log.flush()
         with open(self.log.name) as log:
             output = log.read()[-4000:]
         running = "still running" if status is None else f"exited with {status}"
-        return f"{running}; its output:\n{output}"
+        state = f"{running}; its output:\n{output}"
+        try:
+            listed = [(app.name, app.get_process_id()) for app in pyatspi.Registry.getDesktop(0) if app is not None]
+            state += f"\napplications on the accessibility bus: {listed}"
+        except Exception as error:
+            state += f"\nthe accessibility bus could not be listed: {error}"
+        if status is None and shutil.which("gdb"):
+            stacks = subprocess.run(["gdb", "-p", str(self.process.pid), "-batch", "-ex", "thread apply all bt 12"],
+                                    capture_output=True, text=True, timeout=60).stdout
+            state += "\nits threads:\n" + stacks[-6000:]
+        return state
 
     def _application(self):
         if self.process.poll() is not None:
