@@ -34,7 +34,10 @@ DocumentChange DocumentChange::between(const QList<AudioFile>& before, const QLi
     // import): compare in place.
     if (after.size() >= before.size()) {
         qsizetype i = 0;
-        for (; i < before.size() && before[i].id() == after[i].id(); ++i)
+        // A record both lists share is the same file: its id is not read (a cache miss a file).
+        for (;
+             i < before.size() && (before[i].sharesStorageWith(after[i]) || before[i].id() == after[i].id());
+             ++i)
             noteDifferences(change, before[i], after[i]);
         if (i == before.size()) {
             for (; i < after.size(); ++i)

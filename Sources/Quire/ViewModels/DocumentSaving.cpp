@@ -4,8 +4,11 @@
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <QDateTime>
+#include <QTimer>
 
 namespace {
+
+constexpr int savedHandOverInterval = 200; // ms
 
 QList<AudioFile> modifiedFiles(const QList<AudioFile>& files) {
     QList<AudioFile> modified;
@@ -43,22 +46,6 @@ void DocumentViewModel::saveAll(Completion completion) {
     save(modifiedFiles(m_files), std::move(completion));
 }
 
-// A save writes only what differs from the file's state on disk: the fields
-// whose values differ, and the pictures when they changed. Rewriting the rest
-// would lose what the model cannot carry (full dates, several values, "A1"
-// track numbers, GIF and capitalised MIME types, MP4 cover typing...).
-WriteRequest DocumentViewModel::writeRequest(const AudioFile& file) const {
-    const auto saved = m_savedFiles.constFind(file.id());
-    if (saved == m_savedFiles.constEnd()) {
-        WriteScope scope = WriteScope::everything(file.tags());
-        scope.newId3v2Version = m_newId3v2Version;
-        return {file.url(), file.tags(), scope, file.artwork()};
-    }
-    const WriteScope changed{TagSet::differingFields(file.tags(), saved->tags()), m_newId3v2Version};
-    const bool samePictures = Artwork::areSamePictures(file.artwork(), saved->artwork());
-    return {file.url(), file.tags(), changed, samePictures ? std::nullopt : std::optional(file.artwork())};
-}
-
 void DocumentViewModel::save(const QList<AudioFile>& files, Completion completion) {
     ASSERT_GUI_THREAD();
     if (m_isMovingFiles) {
@@ -89,15 +76,19 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
     setSaving(true);
     setSaveProgress({files.size(), 0});
 
-    QList<WriteRequest> requests;
-    requests.reserve(files.size());
-    for (const AudioFile& file : files)
-        requests.append(writeRequest(file));
-
-    auto* job = new SaveJob(std::move(requests), m_tagWriter);
+    QList<SaveItem> items;
+    items.reserve(files.size());
+    for (const AudioFile& file : files) {
+        const auto saved = m_savedFiles.constFind(file.id());
+        items.append({file, saved == m_savedFiles.constEnd() ? std::nullopt : std::optional(*saved)});
+    }
+    auto* job = new SaveJob(std::move(items), m_newId3v2Version, m_tagWriter);
     struct Outcome {
-        QHash<QUuid, std::optional<Platform::FileStamp>> written;
-        QMap<qsizetype, QString> failures; // by position in the list, which is their order
+        // Written since the last hand-over to the list: position in `files`, and the stamp after the write.
+        QList<std::pair<qsizetype, std::optional<Platform::FileStamp>>> unapplied;
+        // By position in the list, which is their order.
+        QMap<qsizetype, QString> failures;
+        QMap<qsizetype, QString> failedPaths;
     };
     auto outcome = std::make_shared<Outcome>();
     const QPointer<DocumentViewModel> document(this);
@@ -105,38 +96,52 @@ void DocumentViewModel::save(const QList<AudioFile>& files, Completion completio
             [document, files, outcome](qsizetype index, const std::optional<TagReaderError>& error,
                                        const std::optional<Platform::FileStamp>& stamp) {
                 const AudioFile& file = files[index];
-                if (error)
+                if (error) {
                     outcome->failures.insert(index, Platform::lastPathComponent(file.url()) +
                                                         QStringLiteral(": ") + error->description());
-                else
-                    outcome->written.insert(file.id(), stamp);
+                    outcome->failedPaths.insert(index, file.url().toLocalFile());
+                } else {
+                    outcome->unapplied.append({index, stamp});
+                }
                 if (document)
                     document->setSaveProgress(
                         {document->m_saveProgress.total, document->m_saveProgress.completed + 1});
             });
+    // Written files become saved a batch at a time while the save runs: their marks clear as it goes,
+    // and no single hand-over holds the GUI thread for long, whatever the number of files.
+    auto* handOver = new QTimer(job);
+    handOver->setInterval(savedHandOverInterval);
+    connect(handOver, &QTimer::timeout, job, [document, files, outcome] {
+        if (document && !outcome->unapplied.isEmpty())
+            document->takeSavedFiles(files, std::exchange(outcome->unapplied, {}));
+    });
+    handOver->start();
     connect(job, &SaveJob::allFinished, job, [document, files, outcome, completion] {
-        if (document)
-            document->finishSave(files, outcome->written, outcome->failures.values(), completion);
-        else if (completion)
+        if (document) {
+            document->takeSavedFiles(files, std::exchange(outcome->unapplied, {}));
+            document->finishSave(outcome->failures.values(), outcome->failedPaths.values(), completion);
+        } else if (completion) {
             completion();
+        }
     });
     job->start();
 }
 
-void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave,
-                                   const QHash<QUuid, std::optional<Platform::FileStamp>>& written,
-                                   const QStringList& failures, const Completion& completion) {
+void DocumentViewModel::takeSavedFiles(
+    const QList<AudioFile>& handedToSave,
+    const QList<std::pair<qsizetype, std::optional<Platform::FileStamp>>>& written) {
+    if (written.isEmpty())
+        return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    QStringList failedPaths;
-    for (AudioFile file : handedToSave) {
-        if (!written.contains(file.id())) {
-            failedPaths.append(file.url().toLocalFile());
-            continue;
-        }
+    QSet<QUuid> writtenIds;
+    writtenIds.reserve(written.size());
+    for (const auto& [index, stamp] : written) {
+        AudioFile file = handedToSave[index];
         file.setLastSaved(now);
         file.setModified(false);
+        writtenIds.insert(file.id());
         m_savedFiles.insert(file.id(), file);
-        if (const std::optional<Platform::FileStamp>& stamp = written.value(file.id()))
+        if (stamp)
             m_diskStamps.insert(file.id(), *stamp);
         else
             m_diskStamps.remove(file.id());
@@ -144,10 +149,14 @@ void DocumentViewModel::finishSave(const QList<AudioFile>& handedToSave,
     // A file edited while the save ran stays modified: its new edits are not on disk.
     QList<AudioFile> files = m_files;
     for (AudioFile& file : files) {
-        if (written.contains(file.id()))
+        if (writtenIds.contains(file.id()))
             markAgainstDisk(file);
     }
     commit({}, files, UndoRecord::none);
+}
+
+void DocumentViewModel::finishSave(const QStringList& failures, const QStringList& failedPaths,
+                                   const Completion& completion) {
     setSaving(false);
     if (!failures.isEmpty())
         m_notices.post(Notice::Kind::save, failures.join(u'\n'), failedPaths);

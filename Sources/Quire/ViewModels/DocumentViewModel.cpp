@@ -86,8 +86,11 @@ void DocumentViewModel::markEdited(QList<AudioFile>& files) const {
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
     m_files = std::move(files);
-    for (const QUuid& id : change.removed)
-        m_searchTexts.remove(id);
+    m_derived = {};
+    if (!change.removed.isEmpty())
+        m_searchTexts->forget(change.removed);
+    if (!change.added.isEmpty() || !change.changed.isEmpty())
+        m_searchTexts->listChanged();
     if (isFiltering()) {
         m_shownFiles.subtract(change.removed);
         for (const AudioFile& file : std::as_const(m_files)) {
@@ -148,8 +151,11 @@ void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
     QSet<QUuid> shown = ids;
     if (isFiltering())
         shown.intersect(m_shownFiles);
-    if (!assign(m_selectedFiles, shown, this, &DocumentViewModel::selectedFilesChanged))
+    if (shown == m_selectedFiles)
         return;
+    m_selectedFiles = shown;
+    m_derived.selected.reset();
+    emit selectedFilesChanged();
     m_history.endMerge();
     EditableTagSet* previous = m_editState;
     m_editState = new EditableTagSet(this);
@@ -177,6 +183,7 @@ void DocumentViewModel::setFilterText(const QString& text) {
         return;
     m_filter = FileFilter(text);
     m_shownFiles.clear();
+    m_derived.withArtwork.reset();
     if (isFiltering()) {
         for (const AudioFile& file : std::as_const(m_files)) {
             if (filterMatches(file))
@@ -190,12 +197,7 @@ void DocumentViewModel::setFilterText(const QString& text) {
 bool DocumentViewModel::filterMatches(const AudioFile& file) const {
     if (!m_filter.needsSearchText())
         return m_filter.matches(file, {});
-    auto cached = m_searchTexts.find(file.id());
-    if (cached == m_searchTexts.end())
-        cached = m_searchTexts.insert(file.id(), {file, FileFilter::searchText(file)});
-    else if (!cached->first.sharesStorageWith(file))
-        *cached = {file, FileFilter::searchText(file)};
-    return m_filter.matches(file, cached->second);
+    return m_filter.matches(file, m_searchTexts->of(file));
 }
 
 QList<AudioFile> DocumentViewModel::shownFiles() const {
@@ -245,31 +247,38 @@ void DocumentViewModel::setTagWriter(std::shared_ptr<const TagWriter> writer) {
 }
 
 QList<AudioFile> DocumentViewModel::selectedAudioFiles() const {
-    QList<AudioFile> selected;
-    for (const AudioFile& file : m_files) {
-        if (m_selectedFiles.contains(file.id()))
-            selected.append(file);
+    if (!m_derived.selected) {
+        QList<AudioFile> selected;
+        selected.reserve(m_selectedFiles.size());
+        for (const AudioFile& file : m_files) {
+            if (m_selectedFiles.contains(file.id()))
+                selected.append(file);
+        }
+        m_derived.selected = std::move(selected);
     }
-    return selected;
+    return *m_derived.selected;
 }
 
 qsizetype DocumentViewModel::modifiedCount() const {
-    return std::count_if(m_files.begin(), m_files.end(),
-                         [](const AudioFile& file) { return file.isModified(); });
+    if (!m_derived.modified)
+        m_derived.modified = std::count_if(m_files.begin(), m_files.end(),
+                                           [](const AudioFile& file) { return file.isModified(); });
+    return *m_derived.modified;
 }
 
 std::optional<AudioProperties> DocumentViewModel::firstSelectedProperties() const {
-    for (const AudioFile& file : m_files) {
-        if (m_selectedFiles.contains(file.id()))
-            return file.properties();
-    }
-    return std::nullopt;
+    const QList<AudioFile> selected = selectedAudioFiles();
+    if (selected.isEmpty())
+        return std::nullopt;
+    return selected.first().properties();
 }
 
 qsizetype DocumentViewModel::filesWithArtworkCount() const {
-    return std::count_if(m_files.begin(), m_files.end(), [this](const AudioFile& file) {
-        return !file.artwork().isEmpty() && (!isFiltering() || m_shownFiles.contains(file.id()));
-    });
+    if (!m_derived.withArtwork)
+        m_derived.withArtwork = std::count_if(m_files.begin(), m_files.end(), [this](const AudioFile& file) {
+            return !file.artwork().isEmpty() && (!isFiltering() || m_shownFiles.contains(file.id()));
+        });
+    return *m_derived.withArtwork;
 }
 
 qsizetype DocumentViewModel::indexOfFile(const QUuid& id) const {

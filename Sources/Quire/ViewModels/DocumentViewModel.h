@@ -8,6 +8,7 @@
 #include "Quire/ViewModels/EditableTagSet.h"
 #include "Quire/ViewModels/FileFilter.h"
 #include "Quire/ViewModels/NoticeQueue.h"
+#include "Quire/ViewModels/SearchTexts.h"
 #include "Quire/ViewModels/TagClipboardModel.h"
 #include "Quire/ViewModels/TagOperations.h"
 #include "Quire/ViewModels/WorkQueue.h"
@@ -318,13 +319,14 @@ private:
     void startImportJob(const QList<QUrl>& importList);
 
     // Saving
-    // `written` holds the stamp of each file written, taken after its write.
-    void finishSave(const QList<AudioFile>& handedToSave,
-                    const QHash<QUuid, std::optional<Platform::FileStamp>>& written,
-                    const QStringList& failures, const Completion& completion);
+    // Marks files of `handedToSave` as saved: `written` holds their positions in it and each one's
+    // stamp, taken after its write.
+    void takeSavedFiles(const QList<AudioFile>& handedToSave,
+                        const QList<std::pair<qsizetype, std::optional<Platform::FileStamp>>>& written);
+    void finishSave(const QStringList& failures, const QStringList& failedPaths,
+                    const Completion& completion);
     // Files moved on disk keep their stamps when nothing but the move changed them.
     void followMovedStamps(const QSet<QUuid>& moved);
-    WriteRequest writeRequest(const AudioFile& file) const;
 
     QList<AudioFile> m_files;
     QSet<QUuid> m_selectedFiles;
@@ -332,7 +334,16 @@ private:
     QSet<QUuid> m_shownFiles; // while filtering
     // Each file's FileFilter::searchText(), with the record it was made of: every keystroke in the
     // filter looks at every file.
-    mutable QHash<QUuid, std::pair<AudioFile, QString>> m_searchTexts;
+    SearchTexts* m_searchTexts =
+        new SearchTexts([this]() -> const QList<AudioFile>& { return m_files; }, this);
+    // Facts of the list, the selection and the filter, found on first use after they change: several
+    // views ask after every change, and the status bar on every file a save finishes.
+    struct DerivedFacts {
+        std::optional<qsizetype> modified;
+        std::optional<qsizetype> withArtwork;
+        std::optional<QList<AudioFile>> selected;
+    };
+    mutable DerivedFacts m_derived;
     QList<SortDescriptor> m_sortOrder{SortDescriptor{SortKey::filename, true}};
     bool m_filesInOrder = true; // whether m_files stand in m_sortOrder
     bool m_isLoading = false;

@@ -31,20 +31,41 @@ QList<QList<qsizetype>> groupByFile(const QList<WriteRequest>& requests) {
 
 } // namespace
 
-SaveJob::SaveJob(QList<WriteRequest> requests, std::shared_ptr<const TagWriter> writer)
-    : m_requests(std::move(requests))
+SaveJob::SaveJob(QList<SaveItem> items, int newId3v2Version, std::shared_ptr<const TagWriter> writer)
+    : m_items(std::move(items))
+    , m_newId3v2Version(newId3v2Version)
     , m_writer(std::move(writer)) {
     m_pool.setMaxThreadCount(concurrentWrites);
 }
 
+// A save writes only what differs from the file's state on disk: the fields
+// whose values differ, and the pictures when they changed. Rewriting the rest
+// would lose what the model cannot carry (full dates, several values, "A1"
+// track numbers, GIF and capitalised MIME types, MP4 cover typing...).
+WriteRequest SaveJob::requestFor(const SaveItem& item, int newId3v2Version) {
+    const AudioFile& file = item.file;
+    if (!item.onDisk) {
+        WriteScope scope = WriteScope::everything(file.tags());
+        scope.newId3v2Version = newId3v2Version;
+        return {file.url(), file.tags(), scope, file.artwork()};
+    }
+    const WriteScope changed{TagSet::differingFields(file.tags(), item.onDisk->tags()), newId3v2Version};
+    const bool samePictures = Artwork::areSamePictures(file.artwork(), item.onDisk->artwork());
+    return {file.url(), file.tags(), changed, samePictures ? std::nullopt : std::optional(file.artwork())};
+}
+
 void SaveJob::start() {
-    if (m_requests.isEmpty()) {
+    if (m_items.isEmpty()) {
         emit allFinished();
         deleteLater();
         return;
     }
-    // Looking at every file takes a while for a large save: not on this thread.
+    // Comparing every file with its state on disk and looking at it take a while for a large save:
+    // not on this thread.
     m_pool.start([this] {
+        m_requests.reserve(m_items.size());
+        for (const SaveItem& item : m_items)
+            m_requests.append(requestFor(item, m_newId3v2Version));
         const QList<QList<qsizetype>> groups = groupByFile(m_requests);
         writeGroups(groups);
     });
@@ -76,7 +97,7 @@ void SaveJob::writeGroups(const QList<QList<qsizetype>>& groups) {
 void SaveJob::finishFile(qsizetype index, const std::optional<TagReaderError>& error,
                          const std::optional<Platform::FileStamp>& stamp) {
     emit fileFinished(index, error, stamp);
-    if (++m_finished == m_requests.size()) {
+    if (++m_finished == m_items.size()) {
         emit allFinished();
         deleteLater();
     }

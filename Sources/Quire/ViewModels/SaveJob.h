@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/FileSystem.h"
+#include "QuireCore/AudioFile.h"
 #include "QuireCore/TagWriter.h"
 
 #include <QList>
@@ -18,6 +19,13 @@ struct WriteRequest {
     std::optional<QList<Artwork>> artwork; // none leaves the file's pictures alone
 };
 
+// One file to save: its record now, and as it stands on disk (as last read or
+// saved; none writes every field).
+struct SaveItem {
+    AudioFile file;
+    std::optional<AudioFile> onDisk;
+};
+
 // Writes files in the background, several at a time: each safe write waits
 // mostly for its flushes, and the file system joins flushes that overlap.
 // Names of one file (hard links) are written one after another, never at
@@ -30,8 +38,10 @@ class SaveJob : public QObject {
 public:
     static constexpr int concurrentWrites = 8;
 
-    SaveJob(QList<WriteRequest> requests, std::shared_ptr<const TagWriter> writer);
+    SaveJob(QList<SaveItem> items, int newId3v2Version, std::shared_ptr<const TagWriter> writer);
     void start();
+
+    static WriteRequest requestFor(const SaveItem& item, int newId3v2Version);
 
 signals:
     // `stamp` is the written file's, taken after the write (none after a failure).
@@ -44,7 +54,9 @@ private:
     void finishFile(qsizetype index, const std::optional<TagReaderError>& error,
                     const std::optional<Platform::FileStamp>& stamp);
 
-    QList<WriteRequest> m_requests;
+    const QList<SaveItem> m_items;
+    const int m_newId3v2Version;
+    QList<WriteRequest> m_requests; // made from the items on the pool, before the writes
     std::shared_ptr<const TagWriter> m_writer;
     qsizetype m_finished = 0;
     QThreadPool m_pool; // waits for its writers when the job goes

@@ -134,6 +134,21 @@ TEST_F(SavingTest, EditsDuringASaveAreKeptAndSavedNext) {
     EXPECT_EQ(readBack(document.files()[1].url()).tags().title, QStringLiteral("First"));
 }
 
+// A long save shows its progress in the list: written files lose their marks
+// while the others are still being written.
+TEST_F(SavingTest, FilesShowAsSavedWhileTheRestAreWritten) {
+    load(std::make_shared<ControlledWriter>(QSet<QString>{}, true));
+    document.editField(TagField::title, QStringLiteral("First"));
+    ASSERT_EQ(document.modifiedCount(), 3);
+    document.saveAll();
+    writer->release(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return document.modifiedCount() == 2; }, 5000));
+    EXPECT_TRUE(document.isSaving());
+    writer->release(100);
+    waitForSave(document);
+    EXPECT_EQ(document.modifiedCount(), 0);
+}
+
 // Files are written several at a time, but the names of one file (hard
 // links) one after the other: two safe writes of one file at once would
 // each replace it with their own copy.

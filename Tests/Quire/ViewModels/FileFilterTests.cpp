@@ -1,5 +1,6 @@
 #include "DocumentTestSupport.h"
 #include "Quire/ViewModels/FileFilter.h"
+#include "Quire/ViewModels/SearchTexts.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -113,6 +114,33 @@ TEST_F(FileFilterMatching, NumbersMatchByValueAndYearsByText) {
     EXPECT_EQ(matching(QStringLiteral("year:197"), files), (QStringList{"one.flac", "two.flac"}));
     EXPECT_EQ(matching(QStringLiteral("date:1972"), files), QStringList{"two.flac"});
     EXPECT_TRUE(matching(QStringLiteral("disc:1"), files).isEmpty()); // absent is no number
+}
+
+// Texts folded ahead in the background are those of the records in the list
+// when they arrive: never of a file that left it, never of an older record.
+TEST(SearchTexts, FoldedAheadForTheListAsItStands) {
+    QList<AudioFile> files;
+    for (const QString& artist :
+         {QStringLiteral("Björk"), QStringLiteral("Sigur Rós"), QStringLiteral("Múm")}) {
+        TagSet tags;
+        tags.artist = artist;
+        files.append(fileAt(QStringLiteral("/music/%1.flac").arg(files.size()), tags));
+    }
+    SearchTexts texts([&]() -> const QList<AudioFile>& { return files; });
+    QSignalSpy folded(&texts, &SearchTexts::foldedAhead);
+    texts.foldAhead();
+    const QUuid gone = files.takeLast().id(); // while the fold runs
+    texts.forget({gone});
+    ASSERT_TRUE(folded.wait(5000));
+    EXPECT_EQ(texts.count(), 2);
+
+    TagSet renamed = files[0].tags();
+    renamed.artist = QStringLiteral("Björk Guðmundsdóttir");
+    files[0].setTags(renamed);
+    EXPECT_TRUE(texts.of(files[0]).contains(u"guðmundsdottir"));
+    texts.foldAhead(); // nothing left to fold
+    EXPECT_FALSE(texts.isFolding());
+    EXPECT_TRUE(texts.of(files[1]).contains(u"sigur ros"));
 }
 
 // The document shows the files its filter matches, and whatever acts on the
