@@ -12,6 +12,14 @@ template <typename T> std::optional<T> common(const std::optional<T>& a, const s
     return a && b && *a == *b ? a : std::nullopt;
 }
 
+QList<const TagSet*> pointersTo(const QList<TagSet>& sets) {
+    QList<const TagSet*> pointers;
+    pointers.reserve(sets.size());
+    for (const TagSet& tags : sets)
+        pointers.append(&tags);
+    return pointers;
+}
+
 } // namespace
 
 std::optional<qint64> TagSet::parseInteger(QStringView text) {
@@ -140,28 +148,49 @@ TagSet TagSet::merge(const TagSet& a, const TagSet& b) {
 }
 
 TagSet TagSet::batchMerge(const QList<TagSet>& sets) {
+    return batchMerge(pointersTo(sets));
+}
+
+TagSet TagSet::batchMerge(const QList<const TagSet*>& sets) {
     if (sets.isEmpty())
         return {};
-    TagSet result = sets.first();
-    for (qsizetype i = 1; i < sets.size(); ++i)
-        result = merge(result, sets[i]);
+    // merge() file by file, in place: the files of a large selection share most values, and a value found
+    // to differ once stays empty, so most steps compare and copy nothing.
+    TagSet result = *sets.first();
+    for (qsizetype i = 1; i < sets.size(); ++i) {
+        const TagSet& other = *sets[i];
+        forEachField([&](const auto& binding) {
+            auto& kept = result.*binding.model;
+            if (kept && kept != other.*binding.model)
+                kept.reset();
+        });
+        if (!result.custom.isEmpty() && other.custom != result.custom)
+            result.custom.removeIf([&](const auto& item) {
+                const auto found = other.custom.constFind(item.key());
+                return found == other.custom.constEnd() || *found != item.value();
+            });
+    }
     return result;
 }
 
 QSet<TagField> TagSet::batchVaries(const QList<TagSet>& sets) {
+    return batchVaries(pointersTo(sets));
+}
+
+QSet<TagField> TagSet::batchVaries(const QList<const TagSet*>& sets) {
     QSet<TagField> varying;
     if (sets.size() < 2)
         return varying;
-    // The text form is faithful for every field, so differing texts mean differing values.
-    for (TagField field : allTagFields) {
-        const std::optional<QString> first = sets.first().value(field);
+    // The members themselves, not their text (which is faithful to them): no text is made a file.
+    forEachField([&](const auto& binding) {
+        const auto& first = sets.first()->*binding.model;
         for (qsizetype i = 1; i < sets.size(); ++i) {
-            if (sets[i].value(field) != first) {
-                varying.insert(field);
+            if (sets[i]->*binding.model != first) {
+                varying.insert(binding.field);
                 break;
             }
         }
-    }
+    });
     return varying;
 }
 
@@ -180,23 +209,35 @@ FieldKeySet TagSet::differingFields(const TagSet& a, const TagSet& b) {
 }
 
 QStringList TagSet::customNames(const QList<TagSet>& sets) {
+    return customNames(pointersTo(sets));
+}
+
+QStringList TagSet::customNames(const QList<const TagSet*>& sets) {
     QMap<QString, bool> names;
-    for (const TagSet& tags : sets) {
-        for (auto it = tags.custom.constBegin(); it != tags.custom.constEnd(); ++it)
+    const QMap<QString, QString>* last = nullptr;
+    for (const TagSet* tags : sets) {
+        if (last && tags->custom == *last)
+            continue; // most files of a selection share their custom items
+        last = &tags->custom;
+        for (auto it = tags->custom.constBegin(); it != tags->custom.constEnd(); ++it)
             names.insert(it.key(), true);
     }
     return names.keys();
 }
 
 QSet<QString> TagSet::customVaries(const QList<TagSet>& sets) {
+    return customVaries(pointersTo(sets));
+}
+
+QSet<QString> TagSet::customVaries(const QList<const TagSet*>& sets) {
     // Compared map by map: the files of a large selection mostly share theirs,
     // or differ in few items.
     QSet<QString> varying;
     if (sets.isEmpty())
         return varying;
-    const QMap<QString, QString>& first = sets.first().custom;
+    const QMap<QString, QString>& first = sets.first()->custom;
     for (qsizetype i = 1; i < sets.size(); ++i) {
-        const QMap<QString, QString>& other = sets[i].custom;
+        const QMap<QString, QString>& other = sets[i]->custom;
         if (other == first)
             continue;
         for (auto it = first.constBegin(); it != first.constEnd(); ++it) {

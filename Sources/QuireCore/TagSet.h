@@ -78,6 +78,11 @@ struct TagSet {
     // The fields and custom items whose values differ between two tag sets.
     static FieldKeySet differingFields(const TagSet& a, const TagSet& b);
     static QSet<QString> customVaries(const QList<TagSet>& sets);
+    // The same over sets where they stand (a large selection's files' own), not copied.
+    static TagSet batchMerge(const QList<const TagSet*>& sets);
+    static QSet<TagField> batchVaries(const QList<const TagSet*>& sets);
+    static QStringList customNames(const QList<const TagSet*>& sets);
+    static QSet<QString> customVaries(const QList<const TagSet*>& sets);
 
     // A strict base-10 signed 64-bit parse: an optional single "+" or "-" and
     // one or more ASCII digits, nothing else (no blanks); out of range fails.

@@ -120,7 +120,7 @@ TEST(TagSetBatch, CustomItemsSurviveOnlyWhenEqualAndNeverVary) {
 }
 
 TEST(TagSetBatch, BatchMergeAndVariesOverLists) {
-    const TagSet empty = TagSet::batchMerge({});
+    const TagSet empty = TagSet::batchMerge(QList<TagSet>{});
     EXPECT_EQ(empty, TagSet{});
     EXPECT_EQ(empty.compilation, std::nullopt);
 

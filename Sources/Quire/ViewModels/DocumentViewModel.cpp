@@ -292,10 +292,10 @@ qsizetype DocumentViewModel::indexOfFile(const QUuid& id) const {
 void DocumentViewModel::refillEditState() {
     ++m_editStateFills;
     const QList<AudioFile> selected = selectedAudioFiles();
-    QList<TagSet> sets;
+    QList<const TagSet*> sets; // where they stand: a large selection's are not copied
     sets.reserve(selected.size());
     for (const AudioFile& file : selected)
-        sets.append(file.tags());
+        sets.append(&file.tags());
     m_editState->syncFromBatch(sets);
 }
 

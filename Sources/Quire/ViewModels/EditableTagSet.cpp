@@ -3,7 +3,7 @@
 EditableTagSet::EditableTagSet(QObject* parent)
     : QObject(parent) {}
 
-void EditableTagSet::syncFromBatch(const QList<TagSet>& sets) {
+void EditableTagSet::syncFromBatch(const QList<const TagSet*>& sets) {
     const TagSet merged = TagSet::batchMerge(sets);
     const QSet<TagField> varies = TagSet::batchVaries(sets);
     m_customNames = TagSet::customNames(sets);

@@ -21,7 +21,7 @@ public:
     explicit EditableTagSet(QObject* parent = nullptr);
 
     // Overwrites every field and custom item from the selected files' tags.
-    void syncFromBatch(const QList<TagSet>& sets);
+    void syncFromBatch(const QList<const TagSet*>& sets);
 
     // For compilation these work on the flag: "1" or "0", and "1"/"true" sets it.
     // A custom item the selection lacks is empty text.
