@@ -147,6 +147,16 @@ TEST(LookupMatchingTest, TellsDiscsApartByTheirNumbers) {
     EXPECT_EQ(labels(undiscerned, release), QStringList({"2-01 Gamma", "1-01 Alpha"}));
 }
 
+TEST(LookupMatchingTest, ReadsNumberAndTitleFromTheNamesOfUntaggedFiles) {
+    const Release release = parsed(CannedLookup::release("Album", {{"Intro", "Song", "Outro"}}));
+    const QList<AudioFile> files{fileWith("02.mp3", std::nullopt, std::nullopt),
+                                 fileWith("Outro.mp3", std::nullopt, std::nullopt),
+                                 fileWith("1 - Whatever.mp3", std::nullopt, std::nullopt),
+                                 // tags win over the name
+                                 fileWith("01 - Intro.mp3", "Song", "2")};
+    EXPECT_EQ(labels(files, release), QStringList({"-", "1-03 Outro", "1-01 Intro", "1-02 Song"}));
+}
+
 TEST(LookupMatchingTest, TakesEveryFieldFromTheTrackAndKeepsTheRest) {
     const Release release = parsed(CannedLookup::release("Album", {{"Intro", "Song"}, {"Outro"}}));
     TagSet tags;

@@ -1,6 +1,7 @@
 #include "Quire/ViewModels/Lookup/ReleaseMatching.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -49,18 +50,37 @@ double durationCloseness(double fileSeconds, std::optional<qint64> trackMs) {
     return difference <= 2 ? 1.0 : std::max(0.0, 1.0 - (difference - 2) / 28);
 }
 
-double pairScore(const AudioFile& file, const Release& release, const Medium& medium, const Track& track) {
+// Untagged files often carry their number and title in their names ("03 - Song.mp3"): what the tags do
+// not say is taken from there.
+struct FileClues {
+    std::optional<qint64> track;
+    std::optional<qint64> disc;
+    QString title;
+};
+
+FileClues cluesOf(const AudioFile& file) {
+    static const QRegularExpression numbered(QStringLiteral("^\\s*(\\d{1,3})(?!\\d)[\\s._-]*(.*)$"));
     const TagSet& tags = file.tags();
+    FileClues clues{tags.number(TagField::trackNumber), tags.number(TagField::discNumber),
+                    tags.title.value_or(QString())};
+    const QRegularExpressionMatch name = numbered.match(file.filenameWithoutExtension());
+    if (!clues.track && name.hasMatch())
+        clues.track = name.captured(1).toLongLong();
+    if (clues.title.trimmed().isEmpty())
+        clues.title = name.hasMatch() ? name.captured(2) : file.filenameWithoutExtension();
+    return clues;
+}
+
+double pairScore(const AudioFile& file, const FileClues& clues, const Release& release, const Medium& medium,
+                 const Track& track) {
     double numbers = 0;
-    const std::optional<qint64> number = tags.number(TagField::trackNumber);
-    if (number && *number == track.position) {
-        const std::optional<qint64> disc = tags.number(TagField::discNumber);
-        if (!disc)
+    if (clues.track && *clues.track == track.position) {
+        if (!clues.disc)
             numbers = release.media.size() == 1 ? 1 : 0.5; // the right track of some disc
-        else if (*disc == medium.position)
+        else if (*clues.disc == medium.position)
             numbers = 1;
     }
-    return 0.5 * numbers + 0.3 * titleSimilarity(tags.title.value_or(QString()), track.title) +
+    return 0.5 * numbers + 0.3 * titleSimilarity(clues.title, track.title) +
            0.2 * durationCloseness(file.properties().duration, track.lengthMs);
 }
 
@@ -85,14 +105,16 @@ ReleaseMatch matchFiles(const QList<AudioFile>& files, const Release& release) {
         TrackPlace place;
     };
     QList<Pair> pairs;
-    for (qsizetype f = 0; f < files.size(); ++f)
+    for (qsizetype f = 0; f < files.size(); ++f) {
+        const FileClues clues = cluesOf(files[f]);
         for (int m = 0; m < release.media.size(); ++m)
             for (int t = 0; t < release.media[m].tracks.size(); ++t) {
                 const double score =
-                    pairScore(files[f], release, release.media[m], release.media[m].tracks[t]);
+                    pairScore(files[f], clues, release, release.media[m], release.media[m].tracks[t]);
                 if (score >= minimumPairScore)
                     pairs.append({score, f, {m, t}});
             }
+    }
     // Best first; equal scores in the order of the files and tracks, so the outcome never depends on chance.
     std::stable_sort(pairs.begin(), pairs.end(),
                      [](const Pair& a, const Pair& b) { return a.score > b.score; });

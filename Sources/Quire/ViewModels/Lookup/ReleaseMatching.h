@@ -39,7 +39,8 @@ struct ReleaseMatch {
 // Pairs files with tracks, each at most once: the same disc and track number
 // weigh most, then the likeness of the titles, then that of the durations.
 // The best pairs are taken first; a file that fits no track well enough is
-// left unmatched rather than given a wrong one.
+// left unmatched rather than given a wrong one. A file without a track number
+// or title in its tags is taken by its name ("03 - Song.mp3").
 ReleaseMatch matchFiles(const QList<AudioFile>& files, const Release& release);
 
 // How alike two titles are, 0 to 1, ignoring case, punctuation and spacing;
