@@ -60,6 +60,8 @@ protected:
 TEST_F(LookupSheetTest, SearchesAtOnceShowsThePreviewAndAppliesWithTheCoverAsOneStep) {
     LookupSheet* sheet = open();
     ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->descriptionText(),
+              "Find the release the 2 selected files belong to on MusicBrainz and take its tags.");
     // Searching started from the tags; the best fitting release is chosen and read.
     EXPECT_TRUE(sheet->searchField()->text().contains("tracks:2")) << sheet->searchField()->text();
     ASSERT_TRUE(QTest::qWaitFor(
