@@ -98,6 +98,13 @@ void LookupClient::start(Request request) {
     m_running = std::move(request);
     QNetworkReply* reply = m_network->get(networkRequest);
     m_runningReply = reply;
+    m_runningTooLarge = false;
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64 total) {
+        if (std::max(received, total) > m_maximumAnswerSize && !m_runningTooLarge) {
+            m_runningTooLarge = true;
+            reply->abort(); // finished() follows and reports it
+        }
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finished(reply); });
 }
 
@@ -136,7 +143,10 @@ void LookupClient::finished(QNetworkReply* reply) {
     }
 
     std::optional<LookupError> error;
-    if (status == 404) {
+    if (m_runningTooLarge) {
+        error =
+            LookupError{LookupError::Kind::service, tr("%1 sent an answer too large to be read.").arg(host)};
+    } else if (status == 404) {
         error = LookupError{LookupError::Kind::notFound, tr("%1 knows no such release.").arg(host)};
     } else if (status >= 400 || (status == 0 && reply->error() == QNetworkReply::NoError)) {
         error =

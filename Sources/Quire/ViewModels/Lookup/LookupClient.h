@@ -37,7 +37,8 @@ struct LookupError {
 // - a User-Agent naming the program, its version and a contact address;
 // - 503 answers retried a few times, after the Retry-After the service gives
 //   or after a growing pause;
-// - answers kept for the session, by address, so asking again costs nothing.
+// - answers kept for the session, by address, so asking again costs nothing;
+// - no answer longer than maximumAnswerSize is read.
 // cancelAll() stops everything pending: each of those requests is answered
 // `cancelled`, and nothing of them arrives later.
 class LookupClient : public QObject {
@@ -57,10 +58,14 @@ public:
     void setMaximumRetries(int retries) { m_maximumRetries = retries; }
     // How long a request may go without receiving anything.
     void setTransferTimeout(std::chrono::milliseconds timeout) { m_transferTimeout = timeout; }
+    // A longer answer is broken off and fails: no service answer nor cover is near this size.
+    void setMaximumAnswerSize(qint64 bytes) { m_maximumAnswerSize = bytes; }
 
     // `reply` is called exactly once, always later (never from within get()).
     void get(const QUrl& url, Reply reply);
     void cancelAll();
+    // Drops the kept answer of `url` (one that turned out unreadable), so that it is asked for again.
+    void forget(const QUrl& url) { m_cache.remove(url); }
     // Requests waiting or running.
     int pendingCount() const { return int(m_queue.size()) + (m_running ? 1 : 0); }
     // Counts the calls of cancelAll(): work begun before a cancel and ending after it is dropped.
@@ -88,6 +93,8 @@ private:
     std::chrono::milliseconds m_interval{1000};
     std::chrono::milliseconds m_transferTimeout{30000};
     int m_maximumRetries = 3;
+    qint64 m_maximumAnswerSize = 64 * 1024 * 1024;
+    bool m_runningTooLarge = false;
     QElapsedTimer m_clock;
     qint64 m_lastStart = -1; // ms on m_clock; -1 before the first request
     QList<Request> m_queue;

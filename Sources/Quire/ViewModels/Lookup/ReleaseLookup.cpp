@@ -50,82 +50,90 @@ void ReleaseLookup::findCandidates(const QList<AudioFile>& files, const QString&
             Qt::QueuedConnection);
         return;
     }
-    m_client.get(searchUrl(m_services.musicBrainz, query),
-                 [this, completion, terms](const Result<QByteArray, LookupError>& answer) {
-                     if (!answer)
-                         return fail(completion, answer.error());
-                     const Result<QList<ReleaseSummary>, QString> releases = parseSearch(answer.value());
-                     if (!releases)
-                         return fail(completion, {LookupError::Kind::malformed, releases.error()});
-                     QList<LookupCandidate> candidates;
-                     for (const ReleaseSummary& release : releases.value())
-                         candidates.append({release, candidateScore(release, terms)});
-                     std::stable_sort(candidates.begin(), candidates.end(),
-                                      [](const LookupCandidate& a, const LookupCandidate& b) {
-                                          return a.score > b.score;
-                                      });
-                     completion(candidates);
-                 });
+    const QUrl url = searchUrl(m_services.musicBrainz, query);
+    m_client.get(url, [this, url, completion, terms](const Result<QByteArray, LookupError>& answer) {
+        if (!answer)
+            return fail(completion, answer.error());
+        const Result<QList<ReleaseSummary>, QString> releases = parseSearch(answer.value());
+        if (!releases) {
+            m_client.forget(url);
+            return fail(completion, {LookupError::Kind::malformed, releases.error()});
+        }
+        QList<LookupCandidate> candidates;
+        for (const ReleaseSummary& release : releases.value())
+            candidates.append({release, candidateScore(release, terms)});
+        std::stable_sort(
+            candidates.begin(), candidates.end(),
+            [](const LookupCandidate& a, const LookupCandidate& b) { return a.score > b.score; });
+        completion(candidates);
+    });
 }
 
 void ReleaseLookup::fetchRelease(const QString& releaseId, Completion<Release> completion) {
     ASSERT_THREAD_OF(m_document);
-    m_client.get(releaseUrl(m_services.musicBrainz, releaseId),
-                 [this, completion](const Result<QByteArray, LookupError>& answer) {
-                     if (!answer)
-                         return fail(completion, answer.error());
-                     const Result<Release, QString> release = parseRelease(answer.value());
-                     if (!release)
-                         return fail(completion, {LookupError::Kind::malformed, release.error()});
-                     completion(release.value());
-                 });
+    const QUrl url = releaseUrl(m_services.musicBrainz, releaseId);
+    m_client.get(url, [this, url, completion](const Result<QByteArray, LookupError>& answer) {
+        if (!answer)
+            return fail(completion, answer.error());
+        const Result<Release, QString> release = parseRelease(answer.value());
+        if (!release) {
+            m_client.forget(url);
+            return fail(completion, {LookupError::Kind::malformed, release.error()});
+        }
+        completion(release.value());
+    });
 }
 
 void ReleaseLookup::fetchFrontCover(const QString& releaseId, CoverSize size,
                                     Completion<std::optional<Artwork>> completion) {
     ASSERT_THREAD_OF(m_document);
     using Picture = std::optional<Artwork>;
-    m_client.get(
-        coverListingUrl(m_services.coverArt, releaseId),
-        [this, size, completion](const Result<QByteArray, LookupError>& listing) {
-            // A release without pictures is no failure: the archive answers 404 for it.
-            if (!listing && listing.error().kind == LookupError::Kind::notFound)
-                return completion(Picture());
-            if (!listing)
-                return fail(completion, listing.error());
-            const Result<std::optional<QUrl>, QString> front = parseFrontCover(listing.value(), size);
-            if (!front)
-                return fail(completion, {LookupError::Kind::malformed, front.error()});
-            if (!front.value())
-                return completion(Picture());
-            m_client.get(*front.value(), [this, completion](const Result<QByteArray, LookupError>& image) {
-                if (!image)
-                    return fail(completion, image.error());
-                // Bytes from the internet are decoded and encoded anew by the isolated decoder, off this
-                // thread.
-                const quint64 generation = m_client.generation();
-                QPointer<ReleaseLookup> self(this);
-                (void)QtConcurrent::run([self, completion, generation, bytes = image.value()] {
-                    Picture picture = ArtworkProcessing::coverArtworkFromBytes(bytes);
-                    if (!self)
-                        return;
-                    QMetaObject::invokeMethod(
-                        self,
-                        [self, completion, generation, picture = std::move(picture)] {
-                            if (self->m_client.generation() != generation)
-                                return completion(LookupError{LookupError::Kind::cancelled,
-                                                              tr("The lookup was cancelled.")});
-                            if (!picture)
-                                return self->fail(completion,
-                                                  {LookupError::Kind::malformed,
-                                                   tr("The cover from the online service is not a picture "
-                                                      "that can be read.")});
-                            completion(picture);
-                        },
-                        Qt::QueuedConnection);
-                });
+    const QUrl listingUrl = coverListingUrl(m_services.coverArt, releaseId);
+    m_client.get(listingUrl, [this, listingUrl, size,
+                              completion](const Result<QByteArray, LookupError>& listing) {
+        // A release without pictures is no failure: the archive answers 404 for it.
+        if (!listing && listing.error().kind == LookupError::Kind::notFound)
+            return completion(Picture());
+        if (!listing)
+            return fail(completion, listing.error());
+        const Result<std::optional<QUrl>, QString> front = parseFrontCover(listing.value(), size);
+        if (!front) {
+            m_client.forget(listingUrl);
+            return fail(completion, {LookupError::Kind::malformed, front.error()});
+        }
+        if (!front.value())
+            return completion(Picture());
+        const QUrl imageUrl = *front.value();
+        m_client.get(imageUrl, [this, imageUrl, completion](const Result<QByteArray, LookupError>& image) {
+            if (!image)
+                return fail(completion, image.error());
+            // Bytes from the internet are decoded and encoded anew by the isolated decoder, off this
+            // thread.
+            const quint64 generation = m_client.generation();
+            QPointer<ReleaseLookup> self(this);
+            (void)QtConcurrent::run([self, imageUrl, completion, generation, bytes = image.value()] {
+                Picture picture = ArtworkProcessing::coverArtworkFromBytes(bytes);
+                if (!self)
+                    return;
+                QMetaObject::invokeMethod(
+                    self,
+                    [self, imageUrl, completion, generation, picture = std::move(picture)] {
+                        if (self->m_client.generation() != generation)
+                            return completion(
+                                LookupError{LookupError::Kind::cancelled, tr("The lookup was cancelled.")});
+                        if (!picture) {
+                            self->m_client.forget(imageUrl);
+                            return self->fail(completion,
+                                              {LookupError::Kind::malformed,
+                                               tr("The cover from the online service is not a picture "
+                                                  "that can be read.")});
+                        }
+                        completion(picture);
+                    },
+                    Qt::QueuedConnection);
             });
         });
+    });
 }
 
 int ReleaseLookup::apply(const Release& release, const ReleaseMatch& match,

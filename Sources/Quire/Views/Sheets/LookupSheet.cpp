@@ -116,7 +116,9 @@ LookupSheet::LookupSheet(DocumentViewModel* document, QWidget* parent)
 }
 
 LookupSheet::~LookupSheet() {
-    // Answers for a sheet that is gone would arrive to no one.
+    // Answers for a sheet that is gone would arrive to no one; those the cancel
+    // gives at once must find no current request.
+    ++m_request;
     if (m_busy && m_document)
         m_document->releaseLookup().cancel();
 }
