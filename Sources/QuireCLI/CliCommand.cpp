@@ -198,6 +198,10 @@ folders: select '*.flac' 'Disc 2/*'. Elsewhere NAMEs are file names.
   -c COMMAND    a command to run (repeatable)
   -h, --help    this text
 
+lookup asks the MusicBrainz web service and the Cover Art Archive at the
+addresses set in the editor's preferences; CADENZA_MUSICBRAINZ_URL and
+CADENZA_COVERART_URL override them.
+
 Exit status: 0 when every command did its job; 1 when a file could not be read,
 saved or moved, or a command found nothing to act on; 2 for a usage error, in
 which case nothing runs.

@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 
 #include "Quire/ViewModels/FieldInput.h"
+#include "Quire/ViewModels/Lookup/ReleaseData.h"
 #include "Quire/ViewModels/PatternEngine.h"
 #include "Quire/ViewModels/TextTransform.h"
 #include "QuireCore/IcuRegex.h"
@@ -53,6 +54,22 @@ std::optional<QString> checkSearch(const CliCommand& command) {
     return std::nullopt;
 }
 
+std::optional<QString> checkLookup(const CliCommand& command) {
+    const std::optional<QString> release = command.option("--release");
+    if (release && !MusicBrainz::releaseIdFrom(*release))
+        return tr("“%1” names no release (give its MusicBrainz address or identifier)").arg(*release);
+    if (release && !command.arguments.isEmpty())
+        return tr("give a search or --release, not both");
+    const std::optional<QString> size = command.option("--cover-size");
+    if (size && !MusicBrainz::coverSizeFromText(*size))
+        return tr("--cover-size takes 250, 500, 1200 or full, not “%1”").arg(*size);
+    if (size && !command.hasFlag("--cover"))
+        return tr("--cover-size needs --cover");
+    if (command.hasFlag("--cover") && !command.hasFlag("--apply"))
+        return tr("--cover needs --apply");
+    return std::nullopt;
+}
+
 std::optional<QString> noCheck(const CliCommand&) {
     return std::nullopt;
 }
@@ -65,6 +82,7 @@ const QList<CliCommandEntry>& CliCommandTable::all() {
     static const QStringList search{"--regex", "--whole-word", "--all-files"};
     static const char* const selecting = "Selection and editing";
     static const char* const batch = "Batch operations";
+    static const char* const online = "Online lookup (MusicBrainz, Cover Art Archive)";
     static const char* const output = "Saving and output";
     static const QList<CliCommandEntry> commands{
         {"select",
@@ -350,6 +368,23 @@ const QList<CliCommandEntry>& CliCommandTable::all() {
          Sel::none,
          noCheck,
          &S::exportArtwork},
+
+        {"lookup",
+         "[SEARCH | --release ID] [--apply] [--cover [--cover-size S]]",
+         "releases for the selection, best fitting first,\nfound by its album artist, album and number of\n"
+         "files, or by SEARCH; --release takes the release\nat a MusicBrainz address or identifier and "
+         "shows\n"
+         "what it would change in each file; --apply applies\nit (or the best found) as one step, --cover "
+         "with\n"
+         "its front cover at S = 250, 500 (the default),\n1200 or full pixels",
+         online,
+         0,
+         1,
+         {"--apply", "--cover"},
+         {"--release", "--cover-size"},
+         Sel::required,
+         checkLookup,
+         &S::lookup},
 
         {"save", "", "write every modified file", output, 0, 0, {}, {}, Sel::none, noCheck, &S::save},
         {"list",

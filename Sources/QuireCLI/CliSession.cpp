@@ -572,6 +572,126 @@ CliSession::Status CliSession::json(const CliCommand& command) {
     return Status::ok;
 }
 
+template <typename T>
+std::optional<T> CliSession::awaited(const std::function<void(ReleaseLookup::Completion<T>)>& start) {
+    std::optional<Result<T, LookupError>> answer;
+    start([&answer](const Result<T, LookupError>& result) { answer = result; });
+    waitUntil([&answer] { return answer.has_value(); });
+    return answer->ok() ? std::optional<T>(answer->value()) : std::nullopt;
+}
+
+namespace {
+
+QJsonObject candidateJson(const MusicBrainz::ReleaseSummary& release, int score) {
+    return {{"id", release.id},
+            {"title", release.title},
+            {"artist", release.artist.name},
+            {"date", release.date},
+            {"country", release.country},
+            {"format", release.format},
+            {"trackCount", release.trackCount},
+            {"label", release.label},
+            {"barcode", release.barcode},
+            {"score", score}};
+}
+
+QString candidateText(const MusicBrainz::ReleaseSummary& release, int score) {
+    return QStringList{
+        QString::number(score), release.id,      release.title,  release.artist.name,
+        release.date,           release.country, release.format, QString::number(release.trackCount),
+        release.label,          release.barcode}
+        .join(u'\t');
+}
+
+} // namespace
+
+CliSession::Status CliSession::lookup(const CliCommand& command) {
+    using namespace MusicBrainz;
+    ReleaseLookup& lookup = m_document.releaseLookup();
+    const QList<AudioFile> files = m_document.selectedAudioFiles();
+    const bool applying = command.hasFlag("--apply");
+    std::optional<QString> releaseId;
+    if (const std::optional<QString> given = command.option("--release"))
+        releaseId = releaseIdFrom(*given);
+
+    if (!releaseId) {
+        const QString search = command.arguments.value(0);
+        const std::optional<QList<LookupCandidate>> candidates =
+            awaited<QList<LookupCandidate>>([&](auto done) { lookup.findCandidates(files, search, done); });
+        if (!candidates)
+            return Status::failed;
+        if (!applying) {
+            QJsonArray json;
+            QString text;
+            for (const LookupCandidate& candidate : *candidates) {
+                json.append(candidateJson(candidate.release, candidate.score));
+                text += candidateText(candidate.release, candidate.score) + u'\n';
+            }
+            result(json, text);
+            return candidates->isEmpty() ? nothingToActOn(tr("No release was found.")) : Status::ok;
+        }
+        if (candidates->isEmpty())
+            return nothingToActOn(tr("No release was found."));
+        releaseId = candidates->first().release.id;
+    }
+
+    const std::optional<Release> release =
+        awaited<Release>([&](auto done) { lookup.fetchRelease(*releaseId, done); });
+    if (!release)
+        return Status::failed;
+    std::optional<Artwork> cover;
+    if (command.hasFlag("--cover")) {
+        const CoverSize size =
+            coverSizeFromText(command.option("--cover-size").value_or(QStringLiteral("500"))).value();
+        const std::optional<std::optional<Artwork>> front = awaited<std::optional<Artwork>>(
+            [&](auto done) { lookup.fetchFrontCover(*releaseId, size, done); });
+        if (!front)
+            return Status::failed;
+        if (!*front)
+            m_err << tr("The Cover Art Archive has no front cover for this release.") << Qt::endl;
+        cover = *front;
+    }
+
+    const ReleaseMatch match = matchFiles(files, *release);
+    const ReleasePreview preview = previewRelease(files, *release, match);
+    const int score = candidateScore(release->summary, searchTermsOf(files));
+    QJsonArray filesJson;
+    QString text = tr("Release: %1").arg(candidateText(release->summary, score)) + u'\n';
+    for (const ReleasePreview::File& file : preview.files) {
+        QJsonArray changes;
+        text += QStringLiteral("%1\t%2\n").arg(file.filename, file.trackLabel);
+        for (const FieldChange& change : file.changes) {
+            const auto value = [](const std::optional<QString>& v) {
+                return v ? QJsonValue(*v) : QJsonValue();
+            };
+            changes.append(QJsonObject{
+                {"field", change.field.name()}, {"old", value(change.before)}, {"new", value(change.after)}});
+            text += QStringLiteral("  %1: %2 → %3\n")
+                        .arg(change.field.name(), change.before.value_or(QString()),
+                             change.after.value_or(QString()));
+        }
+        filesJson.append(
+            QJsonObject{{"file", file.filename}, {"track", file.trackLabel}, {"changes", changes}});
+    }
+    for (const QString& name : preview.unmatchedFiles)
+        text += tr("not matched: %1").arg(name) + u'\n';
+    for (const QString& track : preview.unmatchedTracks)
+        text += tr("no file for track: %1").arg(track) + u'\n';
+    QJsonObject json{{"release", candidateJson(release->summary, score)},
+                     {"files", filesJson},
+                     {"unmatchedFiles", QJsonArray::fromStringList(preview.unmatchedFiles)},
+                     {"unmatchedTracks", QJsonArray::fromStringList(preview.unmatchedTracks)}};
+    if (applying) {
+        const int applied = lookup.apply(*release, match, cover);
+        json.insert(QStringLiteral("applied"), applied);
+        json.insert(QStringLiteral("cover"), cover.has_value());
+        text += tr("Applied to %n files.", applied) + u'\n';
+    }
+    result(json, text);
+    return preview.files.isEmpty() ? nothingToActOn(tr("No selected file matches a track of the release."))
+                                   : Status::ok;
+}
+
 void CliSession::reportUnsavedChanges() {
     if (const qsizetype modified = m_document.modifiedCount())
         m_err << tr("%n file(s) have unsaved changes; add -c save to write them.", int(modified)) << Qt::endl;

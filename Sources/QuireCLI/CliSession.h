@@ -89,6 +89,10 @@ private:
     Status show(const CliCommand& command);
     Status history(const CliCommand& command);
     Status json(const CliCommand& command);
+    Status lookup(const CliCommand& command);
+    // Starts a lookup request and waits for its answer; none when it failed (a notice says why).
+    template <typename T>
+    std::optional<T> awaited(const std::function<void(ReleaseLookup::Completion<T>)>& start);
 
     DocumentViewModel& m_document;
     QTextStream& m_out;

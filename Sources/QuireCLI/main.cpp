@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
     DocumentViewModel document;
     document.setNewId3v2Version(id3v2Version);
     document.setReadCachePath(readCache);
+    document.releaseLookup().setServices(Preferences::lookupServices(preferences));
     CliSession session(document, out, err, json);
     session.setDryRun(dryRun);
     int status = session.load(locations) == CliSession::Status::ok && !missing ? success : failure;

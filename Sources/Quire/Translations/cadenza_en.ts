@@ -146,6 +146,13 @@
             <numerusform>%n file(s) have unsaved changes; add -c save to write them.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>Applied to %n files.</source>
+        <translation>
+            <numerusform>Applied to %n file.</numerusform>
+            <numerusform>Applied to %n files.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>CopyFieldToFieldSheet</name>
@@ -249,6 +256,30 @@
         <translation>
             <numerusform>%n with unsaved changes</numerusform>
             <numerusform>%n with unsaved changes</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>LookupSheet</name>
+    <message numerus="yes">
+        <source>Find the release the %n selected files belong to on MusicBrainz and take its tags.</source>
+        <translation>
+            <numerusform>Find the release the selected file belongs to on MusicBrainz and take its tags.</numerusform>
+            <numerusform>Find the release the %n selected files belong to on MusicBrainz and take its tags.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n releases found.</source>
+        <translation>
+            <numerusform>%n release found.</numerusform>
+            <numerusform>%n releases found.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n files match a track.</source>
+        <translation>
+            <numerusform>%1 of %n file matches a track.</numerusform>
+            <numerusform>%1 of %n files match a track.</numerusform>
         </translation>
     </message>
 </context>

@@ -121,6 +121,7 @@ struct Notice {
         unsaved,    // unsaved changes of an earlier run that could not be restored
         pictures,   // pictures that could not be read again from their files
         cache,      // the read cache could not be used and was made anew
+        lookup,     // an online lookup that failed
     };
     quint64 id = 0;
     Kind kind = Kind::save;

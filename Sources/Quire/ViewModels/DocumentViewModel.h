@@ -7,6 +7,7 @@
 #include "Quire/ViewModels/EditHistory.h"
 #include "Quire/ViewModels/EditableTagSet.h"
 #include "Quire/ViewModels/FileFilter.h"
+#include "Quire/ViewModels/Lookup/ReleaseLookup.h"
 #include "Quire/ViewModels/NoticeQueue.h"
 #include "Quire/ViewModels/SearchTexts.h"
 #include "Quire/ViewModels/TagClipboardModel.h"
@@ -40,7 +41,8 @@
 // - work(): the background work on many files, with its progress (WorkQueue);
 // - tagClipboard(): copy and paste of whole tag sets (TagClipboardModel);
 // - tagOperations() and artworkOperations(): the batch operations on tags and
-//   pictures (TagOperations, ArtworkOperations).
+//   pictures (TagOperations, ArtworkOperations);
+// - releaseLookup(): online lookup of releases and covers (ReleaseLookup).
 //
 // One road for every change to the files: each operation works out the new
 // records and hands them to commit(), which records exactly one undo step for
@@ -138,6 +140,7 @@ public:
     TagOperations& tagOperations() { return m_tagOperations; }
     const TagOperations& tagOperations() const { return m_tagOperations; }
     ArtworkOperations& artworkOperations() { return m_artworkOperations; }
+    ReleaseLookup& releaseLookup() { return m_releaseLookup; }
 
     // --- Computed views ---
     // The selected files in list order (ids not in the list are ignored).
@@ -357,6 +360,7 @@ private:
     TagClipboardModel m_tagClipboard{*this};
     TagOperations m_tagOperations{*this};
     ArtworkOperations m_artworkOperations{*this};
+    ReleaseLookup m_releaseLookup{*this};
     std::shared_ptr<const TagReader> m_tagReader;
     std::shared_ptr<const TagWriter> m_tagWriter;
     std::shared_ptr<const PictureStore> m_pictures;

@@ -50,3 +50,17 @@ bool Preferences::readCacheEnabled(const QSettings& settings) {
 QString Preferences::readCachePath(const QSettings& settings) {
     return readCacheEnabled(settings) ? ReadCache::defaultPath() : QString();
 }
+
+LookupServices Preferences::lookupServices(const QSettings& settings) {
+    const auto address = [&settings](const QString& key, const char* variable, const QUrl& fallback) {
+        const QByteArray overridden = qgetenv(variable);
+        const QUrl url = overridden.isEmpty() ? QUrl(settings.value(key).toString().trimmed())
+                                              : QUrl(QString::fromUtf8(overridden).trimmed());
+        const bool usable =
+            url.isValid() && !url.host().isEmpty() && (url.scheme() == u"http" || url.scheme() == u"https");
+        return usable ? url : fallback;
+    };
+    const LookupServices defaults;
+    return {address(PreferenceKeys::musicBrainzURL, musicBrainzURLVariable, defaults.musicBrainz),
+            address(PreferenceKeys::coverArtArchiveURL, coverArtURLVariable, defaults.coverArt)};
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Quire/ViewModels/Lookup/ReleaseLookup.h"
+
 #include <QString>
 
 class QSettings;
@@ -15,6 +17,8 @@ inline const QString artworkMaxDimension = QStringLiteral("artworkMaxDimension")
 inline const QString renamePatternPreset = QStringLiteral("renamePatternPreset");
 inline const QString tagsFromFilenamePreset = QStringLiteral("tagsFromFilenamePreset");
 inline const QString readCacheEnabled = QStringLiteral("readCacheEnabled");
+inline const QString musicBrainzURL = QStringLiteral("musicBrainzURL");
+inline const QString coverArtArchiveURL = QStringLiteral("coverArtArchiveURL");
 } // namespace PreferenceKeys
 
 namespace Preferences {
@@ -47,4 +51,12 @@ QString tagsFromFilenamePreset(const QSettings& settings);
 bool readCacheEnabled(const QSettings& settings);
 // The read cache the document uses: ReadCache::defaultPath(), or none (empty) when it is off.
 QString readCachePath(const QSettings& settings);
+
+// Where online lookups go: the stored base addresses of the MusicBrainz web
+// service and the Cover Art Archive, each overridden by the environment
+// variable named below when that is set (the command line's tests point them
+// at a local server). An address that is not http or https is the default's.
+inline const char* const musicBrainzURLVariable = "CADENZA_MUSICBRAINZ_URL";
+inline const char* const coverArtURLVariable = "CADENZA_COVERART_URL";
+LookupServices lookupServices(const QSettings& settings);
 } // namespace Preferences

@@ -242,9 +242,9 @@ TEST_F(MainWindowTest, MenuBarOffersTheBatchAndArtworkCommandsByKeyboard) {
     EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Tags", "&Artwork", "&Help"}));
     QMenu* tags = window->menuBar()->actions()[3]->menu();
     QMenu* artwork = window->menuBar()->actions()[4]->menu();
-    EXPECT_EQ(texts(tags),
-              (QStringList{"Rename from Pattern…", "Tags from Filename…", "Tags from Path…", "-",
-                           "Number Tracks…", "Find & Replace…", "Text Transforms…", "Copy Field to Field…"}));
+    EXPECT_EQ(texts(tags), (QStringList{"Rename from Pattern…", "Tags from Filename…", "Tags from Path…", "-",
+                                        "Number Tracks…", "Find & Replace…", "Text Transforms…",
+                                        "Copy Field to Field…", "-", "Look Up Online…"}));
     EXPECT_EQ(texts(artwork), (QStringList{"Batch Artwork Import…", "Export All Artwork…", "-",
                                            "Choose Artwork…", "Paste Artwork", "Copy Artwork",
                                            "Export Artwork…", "Optimize Artwork…", "Remove Artwork"}));

@@ -60,6 +60,7 @@ TEST_F(PaletteTest, ListsEveryCommandAndMovesAmongTheEnabledOnes) {
                                             "Tags from Path…",
                                             "Find & Replace…",
                                             "Text Transforms…",
+                                            "Look Up Online…",
                                             "Batch Artwork Import…",
                                             "Export All Artwork…",
                                             "Copy Tags",

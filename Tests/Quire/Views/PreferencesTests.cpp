@@ -33,10 +33,11 @@ protected:
 TEST_F(PreferencesTest, AnEmptyStoreShowsTheDefaultsAndOpeningWritesNothing) {
     auto settings = store();
     PreferencesWindow window(settings.get());
-    ASSERT_EQ(window.tabs()->count(), 3);
+    ASSERT_EQ(window.tabs()->count(), 4);
     EXPECT_EQ(window.tabs()->tabText(0), "Tags");
     EXPECT_EQ(window.tabs()->tabText(1), "Artwork");
     EXPECT_EQ(window.tabs()->tabText(2), "Patterns");
+    EXPECT_EQ(window.tabs()->tabText(3), "Online");
     EXPECT_TRUE(window.choice("ID3v2.4")->isChecked());
     EXPECT_FALSE(window.choice("ID3v2.3")->isChecked());
     EXPECT_EQ(window.qualityLabel()->text(), "JPEG quality: 80%");
@@ -88,6 +89,29 @@ TEST_F(PreferencesTest, ControlsWriteTheirKeysAtOnce) {
     EXPECT_EQ(window.renamePatternField()->text(), "");
     EXPECT_EQ(window.renamePatternField()->placeholderText(), "{track} - {title}");
     EXPECT_EQ(window.filenamePatternField()->text(), "{trackNumber} - {title}");
+}
+
+// What the fields hold is where lookups go; the environment overrides it, and an address that is
+// not http or https falls back to the service's own.
+TEST_F(PreferencesTest, LookupAddressesComeFromTheFieldsOrTheEnvironment) {
+    auto settings = store();
+    PreferencesWindow window(settings.get());
+    EXPECT_EQ(window.musicBrainzField()->text(), "https://musicbrainz.org");
+    EXPECT_EQ(Preferences::lookupServices(*settings), LookupServices{});
+    window.musicBrainzField()->clear();
+    QTest::keyClicks(window.musicBrainzField(), "http://mirror.test:5000");
+    QTest::keyClicks(window.coverArtField(), "/x"); // after the default: a path below it
+    LookupServices services = Preferences::lookupServices(*settings);
+    EXPECT_EQ(services.musicBrainz, QUrl("http://mirror.test:5000"));
+    EXPECT_EQ(services.coverArt, QUrl("https://coverartarchive.org/x"));
+
+    window.musicBrainzField()->clear();
+    QTest::keyClicks(window.musicBrainzField(), "file:///etc");
+    EXPECT_EQ(Preferences::lookupServices(*settings).musicBrainz, QUrl("https://musicbrainz.org"));
+    qputenv(Preferences::musicBrainzURLVariable, "http://127.0.0.1:9");
+    services = Preferences::lookupServices(*settings);
+    qunsetenv(Preferences::musicBrainzURLVariable);
+    EXPECT_EQ(services.musicBrainz, QUrl("http://127.0.0.1:9"));
 }
 
 TEST_F(PreferencesTest, EveryControlIsDescribedAndCloseOrEscapeCloses) {

@@ -153,6 +153,8 @@ QList<Declaration> declarations() {
          .enabled = onFiles},
         posting(Commands::showTextTransformSheet, tr("Text Transforms…"), "textformat.size",
                 "transform title case upper lower", batch),
+        posting(Commands::showLookupSheet, tr("Look Up Online…"), "magnifyingglass",
+                "lookup online musicbrainz release album cover identify", batch),
         posting(Commands::showBatchArtworkImport, tr("Batch Artwork Import…"), "photo.on.rectangle.angled",
                 "batch artwork import folder", onFiles),
         posting(Commands::showBatchArtworkExport, tr("Export All Artwork…"),

@@ -21,6 +21,7 @@ inline const QString showNumberingSheet = QStringLiteral("showNumberingSheet");
 inline const QString showTagsFromFilenameSheet = QStringLiteral("showTagsFromFilenameSheet");
 inline const QString showTagsFromPathSheet = QStringLiteral("showTagsFromPathSheet");
 inline const QString showTextTransformSheet = QStringLiteral("showTextTransformSheet");
+inline const QString showLookupSheet = QStringLiteral("showLookupSheet");
 inline const QString quit = QStringLiteral("quit");
 inline const QString undo = QStringLiteral("undo");
 inline const QString redo = QStringLiteral("redo");

@@ -157,7 +157,7 @@ void MainWindow::buildMenuBar() {
     m_registry->addTo(menuBar()->addMenu(tr("&Tags")),
                       {C::showRenameSheet, C::showTagsFromFilenameSheet, C::showTagsFromPathSheet, separator,
                        C::showNumberingSheet, C::showFindReplaceSheet, C::showTextTransformSheet,
-                       C::showCopyFieldSheet});
+                       C::showCopyFieldSheet, separator, C::showLookupSheet});
     m_registry->addTo(menuBar()->addMenu(tr("&Artwork")),
                       {C::showBatchArtworkImport, C::showBatchArtworkExport, separator, C::chooseArtwork,
                        C::pasteArtwork, C::copyArtwork, C::exportArtwork, C::showOptimizeArtworkSheet,

@@ -49,6 +49,7 @@ PreferencesWindow::PreferencesWindow(QSettings* settings, QWidget* parent)
     m_tabs->addTab(tagsTab(), Symbols::icon(QStringLiteral("tag")), tr("Tags"));
     m_tabs->addTab(artworkTab(), Symbols::icon(QStringLiteral("photo")), tr("Artwork"));
     m_tabs->addTab(patternsTab(), Symbols::icon(QStringLiteral("textformat")), tr("Patterns"));
+    m_tabs->addTab(onlineTab(), Symbols::icon(QStringLiteral("magnifyingglass")), tr("Online"));
     // Every change is written at once, as the desktop's settings windows do: there is only Close
     // (Escape too).
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -161,17 +162,35 @@ QWidget* PreferencesWindow::artworkTab() {
 QWidget* PreferencesWindow::patternsTab() {
     auto* tab = new QWidget(this);
     auto* layout = new QVBoxLayout(tab);
-    layout->addWidget(patternGroup(tr("Rename Pattern Preset"), PreferenceKeys::renamePatternPreset,
-                                   Preferences::defaultRenamePattern,
-                                   tr("Rename from Pattern proposes this pattern first; leave it empty for "
-                                      "the default. Tokens: {title} {artist} {album} {track} {year} {genre}"),
-                                   m_renamePattern));
-    layout->addWidget(
-        patternGroup(tr("Tags from Filename Preset"), PreferenceKeys::tagsFromFilenamePreset,
-                     Preferences::defaultTagsFromFilenamePattern,
-                     tr("Tags from Filename proposes this pattern first; leave it empty for the "
-                        "default. Use {field} tokens to capture values from filenames"),
-                     m_filenamePattern));
+    layout->addWidget(textGroup(tr("Rename Pattern Preset"), PreferenceKeys::renamePatternPreset,
+                                Preferences::defaultRenamePattern,
+                                tr("Rename from Pattern proposes this pattern first; leave it empty for "
+                                   "the default. Tokens: {title} {artist} {album} {track} {year} {genre}"),
+                                m_renamePattern));
+    layout->addWidget(textGroup(tr("Tags from Filename Preset"), PreferenceKeys::tagsFromFilenamePreset,
+                                Preferences::defaultTagsFromFilenamePattern,
+                                tr("Tags from Filename proposes this pattern first; leave it empty for the "
+                                   "default. Use {field} tokens to capture values from filenames"),
+                                m_filenamePattern));
+    layout->addStretch();
+    return tab;
+}
+
+QWidget* PreferencesWindow::onlineTab() {
+    auto* tab = new QWidget(this);
+    auto* layout = new QVBoxLayout(tab);
+    const LookupServices defaults;
+    layout->addWidget(textGroup(tr("MusicBrainz Address"), PreferenceKeys::musicBrainzURL,
+                                defaults.musicBrainz.toString(),
+                                tr("Look Up Online finds releases with the MusicBrainz web service at this "
+                                   "address; leave it empty for the default. An address that is not http or "
+                                   "https is not used."),
+                                m_musicBrainzURL));
+    layout->addWidget(textGroup(tr("Cover Art Archive Address"), PreferenceKeys::coverArtArchiveURL,
+                                defaults.coverArt.toString(),
+                                tr("Front covers come from the Cover Art Archive at this address; leave it "
+                                   "empty for the default."),
+                                m_coverArtURL));
     layout->addStretch();
     return tab;
 }
@@ -199,8 +218,8 @@ QWidget* PreferencesWindow::choiceGroup(const QString& title, const QString& lab
     return group;
 }
 
-QWidget* PreferencesWindow::patternGroup(const QString& title, const QString& key, const QString& fallback,
-                                         const QString& noteText, QLineEdit*& field) {
+QWidget* PreferencesWindow::textGroup(const QString& title, const QString& key, const QString& fallback,
+                                      const QString& noteText, QLineEdit*& field) {
     auto* group = new QGroupBox(title, this);
     auto* layout = new QVBoxLayout(group);
     field = new QLineEdit(m_settings->value(key, fallback).toString(), group);

@@ -14,7 +14,7 @@ class QSettings;
 class QSlider;
 class QTabWidget;
 
-// The preferences window: three tabs (Tags, Artwork, Patterns) whose controls,
+// The preferences window: four tabs (Tags, Artwork, Patterns, Online) whose controls,
 // each with a line saying what it does, read their keys when the window opens
 // and write every change at once; there is no apply or cancel step, only
 // Close (or Escape). Each preference is read where it takes effect.
@@ -32,6 +32,8 @@ public:
     QLabel* dimensionLabel() const { return m_dimensionLabel; }
     QLineEdit* renamePatternField() const { return m_renamePattern; }
     QLineEdit* filenamePatternField() const { return m_filenamePattern; }
+    QLineEdit* musicBrainzField() const { return m_musicBrainzURL; }
+    QLineEdit* coverArtField() const { return m_coverArtURL; }
     QCheckBox* readCacheBox() const { return m_readCache; }
     QPushButton* clearCacheButton() const { return m_clearCache; }
     QPushButton* closeButton() const;
@@ -46,10 +48,11 @@ private:
     QWidget* tagsTab();
     QWidget* artworkTab();
     QWidget* patternsTab();
+    QWidget* onlineTab();
     QWidget* choiceGroup(const QString& title, const QString& label, const QString& key,
                          const QString& fallback, const QStringList& choices);
-    QWidget* patternGroup(const QString& title, const QString& key, const QString& fallback,
-                          const QString& note, QLineEdit*& field);
+    QWidget* textGroup(const QString& title, const QString& key, const QString& fallback, const QString& note,
+                       QLineEdit*& field);
     void write(const QString& key, const QVariant& value);
     void showQuality(double quality);
     void showDimension(double dimension);
@@ -63,6 +66,8 @@ private:
     QLabel* m_dimensionLabel = nullptr;
     QLineEdit* m_renamePattern = nullptr;
     QLineEdit* m_filenamePattern = nullptr;
+    QLineEdit* m_musicBrainzURL = nullptr;
+    QLineEdit* m_coverArtURL = nullptr;
     QCheckBox* m_readCache = nullptr;
     QPushButton* m_clearCache = nullptr;
 };

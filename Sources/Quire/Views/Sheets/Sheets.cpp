@@ -5,6 +5,7 @@
 #include "Quire/Views/Sheets/BatchArtworkImportSheet.h"
 #include "Quire/Views/Sheets/CopyFieldToFieldSheet.h"
 #include "Quire/Views/Sheets/FindReplaceSheet.h"
+#include "Quire/Views/Sheets/LookupSheet.h"
 #include "Quire/Views/Sheets/RenameFromPatternSheet.h"
 #include "Quire/Views/Sheets/TagsFromFilenameSheet.h"
 #include "Quire/Views/Sheets/TagsFromPathSheet.h"
@@ -28,6 +29,8 @@ Sheet* Sheets::create(const QString& command, DocumentViewModel* document, QWidg
         return new CopyFieldToFieldSheet(document, parent);
     if (command == Commands::showBatchArtworkImport)
         return new BatchArtworkImportSheet(document, parent);
+    if (command == Commands::showLookupSheet)
+        return new LookupSheet(document, parent);
     if (command == Commands::showBatchArtworkExport)
         return new BatchArtworkExportSheet(document, parent);
     return nullptr;
