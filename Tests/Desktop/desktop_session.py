@@ -12,7 +12,7 @@ TIMEOUT = 30.0
 # (milliseconds). -1 would wait for ever.
 ATSPI_DEFAULT_TIMEOUTS = (800, 15000)
 # A first start on a busy machine also builds the scratch home's font cache.
-STARTUP_TIMEOUT = 90.0
+STARTUP_TIMEOUT = 120.0
 LIBRARY = os.environ.get("CADENZA_LIBRARY", "")
 
 
@@ -118,7 +118,9 @@ class Editor:
                                         stdout=self.log, stderr=subprocess.STDOUT)
         try:
             self.app = wait_for("the editor on the accessibility bus", self._application, STARTUP_TIMEOUT)
-        except (AssertionError, EditorEnded):
+        except EditorEnded:
+            raise AssertionError(f"the editor ended before appearing on the bus ({self._state()})")
+        except AssertionError:
             raise AssertionError(f"the editor did not appear on the accessibility bus ({self._state()})")
         self.window = wait_for("the main window", lambda: find(self.app, pyatspi.ROLE_FRAME))
         self.files = wait_for("the file list", lambda: find(self.window, pyatspi.ROLE_TABLE, "Files"))
