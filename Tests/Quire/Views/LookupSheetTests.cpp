@@ -111,6 +111,7 @@ TEST_F(LookupSheetTest, StopAndCancelEndTheRequestsAndChangeNothing) {
     ASSERT_TRUE(settled(sheet));
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->statusText(), "The online service sent an answer that could not be read.");
+    EXPECT_TRUE(document.notices().all().isEmpty()); // said once, in the sheet, not in an alert over it
     EXPECT_FALSE(sheet->primaryButton()->isEnabled());
     QTest::mouseClick(sheet->dismissButton(), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());

@@ -15,7 +15,7 @@ ReleaseLookup::ReleaseLookup(DocumentViewModel& document)
     : m_document(document) {}
 
 template <typename T> void ReleaseLookup::fail(const Completion<T>& completion, const LookupError& error) {
-    if (error.kind != LookupError::Kind::cancelled)
+    if (m_postsNotices && error.kind != LookupError::Kind::cancelled)
         m_document.notices().post(Notice::Kind::lookup, error.text);
     completion(error);
 }

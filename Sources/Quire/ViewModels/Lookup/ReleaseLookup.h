@@ -63,6 +63,9 @@ public:
                          Completion<std::optional<Artwork>> completion);
     // Stops every running request; their completions report `cancelled`.
     void cancel() { m_client.cancelAll(); }
+    // Whether failures are also posted as notices (the command line prints those); a view that shows
+    // each failure where the user is looking turns it off while it is open, so that none is told twice.
+    void setPostsNotices(bool posts) { m_postsNotices = posts; }
 
     // Gives each matched file that is still in the document the tags of its
     // track (tagsFromTrack), and with `cover` that picture in place of its
@@ -76,4 +79,5 @@ private:
     DocumentViewModel& m_document;
     LookupServices m_services;
     LookupClient m_client;
+    bool m_postsNotices = true;
 };

@@ -111,6 +111,8 @@ LookupSheet::LookupSheet(DocumentViewModel* document, QWidget* parent)
     connect(primaryButton(), &QPushButton::clicked, this, &LookupSheet::apply);
     connect(this, &QDialog::rejected, this, &LookupSheet::stop);
     refreshButtons();
+    // Failures show in the status line, not in an alert over the sheet as well.
+    m_document->releaseLookup().setPostsNotices(false);
     if (!m_search->text().isEmpty())
         search();
 }
@@ -119,8 +121,11 @@ LookupSheet::~LookupSheet() {
     // Answers for a sheet that is gone would arrive to no one; those the cancel
     // gives at once must find no current request.
     ++m_request;
-    if (m_busy && m_document)
-        m_document->releaseLookup().cancel();
+    if (m_document) {
+        if (m_busy)
+            m_document->releaseLookup().cancel();
+        m_document->releaseLookup().setPostsNotices(true);
+    }
 }
 
 // Return in the search field searches; elsewhere it applies, as in every sheet.
