@@ -181,20 +181,11 @@ void LookupSheet::search() {
     m_release.reset();
     setStatus(tr("Searching…"), Tone::secondary);
     refreshButtons();
-    QPointer<LookupSheet> self(this);
     m_document->releaseLookup().findCandidates(
         filesOf(*m_document, m_files), m_search->text(),
-        [self, request](const Result<QList<LookupCandidate>, LookupError>& found) {
-            if (!self || !self->isCurrent(request))
-                return;
-            self->m_busy = false;
-            if (!found) {
-                self->setStatus(found.error().text, Tone::failure);
-                self->refreshButtons();
-                return;
-            }
-            self->showCandidates(found.value());
-        });
+        answerTo<QList<LookupCandidate>>(
+            request,
+            [](LookupSheet& sheet, const QList<LookupCandidate>& found) { sheet.showCandidates(found); }));
 }
 
 void LookupSheet::showCandidates(const QList<LookupCandidate>& found) {
@@ -227,19 +218,10 @@ void LookupSheet::candidateChosen() {
     m_preview->clear();
     setStatus(tr("Reading the release…"), Tone::secondary);
     refreshButtons();
-    QPointer<LookupSheet> self(this);
-    m_document->releaseLookup().fetchRelease(m_found[row].release.id,
-                                             [self, request](const Result<Release, LookupError>& release) {
-                                                 if (!self || !self->isCurrent(request))
-                                                     return;
-                                                 self->m_busy = false;
-                                                 if (!release) {
-                                                     self->setStatus(release.error().text, Tone::failure);
-                                                     self->refreshButtons();
-                                                     return;
-                                                 }
-                                                 self->showRelease(release.value());
-                                             });
+    m_document->releaseLookup().fetchRelease(
+        m_found[row].release.id, answerTo<Release>(request, [](LookupSheet& sheet, const Release& release) {
+            sheet.showRelease(release);
+        }));
 }
 
 void LookupSheet::showRelease(const Release& release) {
@@ -282,30 +264,22 @@ void LookupSheet::apply() {
     m_busy = true;
     setStatus(tr("Fetching the cover…"), Tone::secondary);
     refreshButtons();
-    QPointer<LookupSheet> self(this);
     const CoverSize size =
         coverSizeFromText(m_coverSize->currentData().toString()).value_or(CoverSize::medium);
     m_document->releaseLookup().fetchFrontCover(
         m_release->summary.id, size,
-        [self, request](const Result<std::optional<Artwork>, LookupError>& cover) {
-            if (!self || !self->isCurrent(request))
-                return;
-            self->m_busy = false;
-            // No release is applied without the cover the user asked for.
-            if (!cover) {
-                self->setStatus(cover.error().text, Tone::failure);
-                self->refreshButtons();
-                return;
-            }
-            if (!cover.value()) {
-                self->setStatus(tr("The Cover Art Archive has no front cover for this release."),
-                                Tone::warning);
-                self->m_cover->setChecked(false);
-                self->refreshButtons();
-                return;
-            }
-            self->finishApply(cover.value());
-        });
+        // No release is applied without the cover the user asked for.
+        answerTo<std::optional<Artwork>>(
+            request, [](LookupSheet& sheet, const std::optional<Artwork>& cover) {
+                if (!cover) {
+                    sheet.setStatus(tr("The Cover Art Archive has no front cover for this release."),
+                                    Tone::warning);
+                    sheet.m_cover->setChecked(false);
+                    sheet.refreshButtons();
+                    return;
+                }
+                sheet.finishApply(cover);
+            }));
 }
 
 void LookupSheet::finishApply(const std::optional<Artwork>& cover) {

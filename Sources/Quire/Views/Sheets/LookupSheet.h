@@ -50,6 +50,21 @@ private:
     void refreshButtons();
     // Whether an answer still belongs to what the sheet shows: a newer request replaces older ones.
     bool isCurrent(quint64 request) const { return request == m_request; }
+    // The completion of `request`: dropped once the sheet is gone or a newer request began; a failure is
+    // said in the status line, a value handed to `use`.
+    template <typename T, typename Use> ReleaseLookup::Completion<T> answerTo(quint64 request, Use use) {
+        return [self = QPointer<LookupSheet>(this), request, use](const Result<T, LookupError>& answer) {
+            if (!self || !self->isCurrent(request))
+                return;
+            self->m_busy = false;
+            if (!answer) {
+                self->setStatus(answer.error().text, SheetParts::Tone::failure);
+                self->refreshButtons();
+                return;
+            }
+            use(*self, answer.value());
+        };
+    }
 
     QPointer<DocumentViewModel> m_document;
     QList<QUuid> m_files; // the selection when the sheet opened
