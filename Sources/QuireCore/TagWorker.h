@@ -20,5 +20,7 @@ void installEntry();
 // "picture-hang=E" and "picture-alloc=F" do the same on picture decoding whose
 // bytes (or, for an image file, whose path) contain the text.
 inline constexpr const char* faultVariable = "CADENZA_TEST_TAG_HELPER_FAULTS";
+// Tests only: milliseconds a helper waits before it says it is ready.
+inline constexpr const char* startDelayVariable = "CADENZA_TEST_TAG_HELPER_START_DELAY_MS";
 
 } // namespace TagWorker

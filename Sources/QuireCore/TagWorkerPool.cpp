@@ -26,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 // How long an idle helper gets to exit on its own once its input is closed.
 constexpr std::chrono::seconds retireGrace{2};
+// How long a new helper gets to say it is ready, apart from any request's limit.
+constexpr std::chrono::seconds startLimit{20};
 
 enum class Io { done, closed, timedOut };
 
@@ -186,10 +188,12 @@ std::optional<WorkerFailure> TagWorkerPool::exchange(std::string_view requestFra
 std::optional<WorkerFailure> TagWorkerPool::exchange(
     std::string_view requestFrame, std::chrono::milliseconds limit,
     const std::function<bool(std::string_view, TagWorkerProtocol::ReceivedPictures&)>& accept) {
-    const Clock::time_point deadline = Clock::now() + limit;
     std::unique_ptr<Worker> worker = acquire();
     if (!worker)
         return WorkerFailure::couldNotStart;
+    // The limit is the request's own: waiting for a helper to start is not
+    // the file's doing.
+    const Clock::time_point deadline = Clock::now() + limit;
     worker->lastUser = std::this_thread::get_id();
 
     const auto transact = [&]() -> std::optional<WorkerFailure> {
@@ -241,9 +245,18 @@ std::unique_ptr<TagWorkerPool::Worker> TagWorkerPool::acquire() {
         kill(std::move(worker));
     }
     std::unique_ptr<Worker> worker = spawnOnSpawnerThread();
-    if (worker) {
+    if (!worker)
+        return nullptr;
+    {
         const std::lock_guard lock(m_mutex);
         ++m_started;
+    }
+    // Waited for here, not on the spawner thread, so that helpers start side by side.
+    std::string ready;
+    if (readExactly(worker->fromWorker, ready, 1, Clock::now() + startLimit) != Io::done ||
+        ready[0] != TagWorkerProtocol::readySignal) {
+        kill(std::move(worker));
+        return nullptr;
     }
     return worker;
 }

@@ -32,6 +32,10 @@ namespace TagWorkerProtocol {
 
 inline constexpr uint8_t version = 6;
 inline constexpr size_t frameHeaderSize = 4;
+// The one byte a helper sends once it has started, before any frame: its start
+// (loading the program, which under a sanitizer can take seconds on a busy
+// machine) is not counted against the time limit of its first request.
+inline constexpr char readySignal = 'R';
 // Larger payloads are refused. Large enough for any file's pictures the
 // bridge can hand over (each below 4 GiB in theory, far smaller in practice).
 inline constexpr uint32_t maxPayloadSize = uint32_t{1} << 30;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <new>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -247,6 +249,10 @@ struct Helper {
     close(devNull);
 
     Helper helper{{}, faultsFromEnvironment(""), {}, {}, faultsFromEnvironment("picture-")};
+    if (const char* delay = std::getenv(TagWorker::startDelayVariable))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(delay)));
+    if (!writeAll(replies, std::string(1, TagWorkerProtocol::readySignal)))
+        std::exit(0);
     for (;;) {
         char header[TagWorkerProtocol::frameHeaderSize];
         if (!readExactly(requests, header, sizeof header))

@@ -374,6 +374,17 @@ TEST(IsolatedTagLibAccess, AHelperThatCrashesHangsOrExhaustsMemoryFailsThatCallO
     EXPECT_EQ(access.read(good, PictureContent::bytes).value().title, "Changed");
 }
 
+TEST(IsolatedTagLibAccess, AHelperSlowToStartLeavesTheFileItsWholeLimit) {
+    // As on a busy machine, where loading the program can take longer than a read's limit.
+    setenv(TagWorker::startDelayVariable, "1500", 1);
+    IsolatedTagLibAccess access(1);
+    access.setTimeLimits(500ms, 500ms);
+    const BridgeReadResult read = access.read(fixture("tagged.flac"), PictureContent::bytes);
+    unsetenv(TagWorker::startDelayVariable);
+    EXPECT_TRUE(read.ok()) << read.error().payload().toStdString();
+    EXPECT_EQ(access.workersKilled(), 0);
+}
+
 // Real pictures as files hold them: the JPEG and PNG embedded in a fixture.
 std::vector<QByteArray> fixturePictures() {
     const BridgeReadResult read =
