@@ -144,28 +144,52 @@ bool hasUtf8Name(const QByteArray& path) {
     return QFile::encodeName(QFile::decodeName(path)) == path;
 }
 
-QList<DirectoryEntry> enumerateRecursively(const QUrl& folder) {
-    QList<DirectoryEntry> entries;
+void walkRecursively(const QUrl& folder, DirectoryVisitor& visitor) {
     auto root = fileSystemPath(folder);
     if (!root)
-        return entries;
+        return;
     char* const roots[] = {root->data(), nullptr};
     // FTS_PHYSICAL never enters linked folders; FTS_NOCHDIR keeps the process's working folder alone.
     FTS* walk = ::fts_open(roots, FTS_PHYSICAL | FTS_COMFOLLOW | FTS_NOCHDIR, nullptr);
     if (!walk)
-        return entries;
-    while (const FTSENT* entry = ::fts_read(walk)) {
-        // A folder comes as FTS_D before its contents; FTS_DP (after them) and FTS_DNR (could not be read)
-        // repeat it. FTS_NS and FTS_ERR are entries that cannot be examined.
-        const int info = entry->fts_info;
-        if (entry->fts_level == 0 || info == FTS_DP || info == FTS_DNR || info == FTS_NS || info == FTS_ERR)
+        return;
+    const auto location = [](const FTSENT* entry) {
+        return QUrl::fromLocalFile(QFile::decodeName(QByteArray(entry->fts_path)));
+    };
+    while (!visitor.stopped()) {
+        const FTSENT* entry = ::fts_read(walk);
+        if (!entry)
+            break;
+        // A folder comes as FTS_D before its contents, then as FTS_DP after them, or as FTS_DNR when it
+        // could not be read. FTS_NS and FTS_ERR are entries that cannot be examined.
+        const int info = entry->fts_info, depth = int(entry->fts_level);
+        if (info == FTS_DP || info == FTS_DNR) {
+            visitor.leaveFolder(location(entry), depth);
             continue;
-        const QByteArray path(entry->fts_path);
-        entries.append({QUrl::fromLocalFile(QFile::decodeName(path)), isRegularFileEntry(entry),
-                        info == FTS_SL || info == FTS_SLNONE, hasUtf8Name(path)});
+        }
+        if (info == FTS_NS || info == FTS_ERR)
+            continue;
+        if (depth > 0) {
+            const QByteArray path(entry->fts_path);
+            visitor.visit({QUrl::fromLocalFile(QFile::decodeName(path)), isRegularFileEntry(entry),
+                           info == FTS_SL || info == FTS_SLNONE, hasUtf8Name(path)},
+                          depth);
+        }
+        if (info == FTS_D)
+            visitor.enterFolder(location(entry), depth);
     }
     ::fts_close(walk);
-    return entries;
+}
+
+QList<DirectoryEntry> enumerateRecursively(const QUrl& folder) {
+    struct Listing : DirectoryVisitor {
+        void enterFolder(const QUrl&, int) override {}
+        void visit(const DirectoryEntry& entry, int) override { entries.append(entry); }
+        void leaveFolder(const QUrl&, int) override {}
+        QList<DirectoryEntry> entries;
+    } listing;
+    walkRecursively(folder, listing);
+    return std::move(listing.entries);
 }
 
 QUrl canonicalLocation(const QUrl& location) {

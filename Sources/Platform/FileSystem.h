@@ -74,6 +74,24 @@ DirectoryCheck isDirectory(const QUrl& location);
 // Below a canonical folder, the location of every entry that is no link is canonical too.
 QList<DirectoryEntry> enumerateRecursively(const QUrl& folder);
 
+// What walkRecursively tells as it goes. Depths count from the folder walked (0).
+class DirectoryVisitor {
+public:
+    virtual ~DirectoryVisitor() = default;
+    // A folder's own entries follow (a readable folder's or not).
+    virtual void enterFolder(const QUrl& folder, int depth) = 0;
+    // Every entry enumerateRecursively lists, in its order; a folder's before enterFolder.
+    virtual void visit(const DirectoryEntry& entry, int depth) = 0;
+    // Every entry below the folder has been visited.
+    virtual void leaveFolder(const QUrl& folder, int depth) = 0;
+    // Asked between entries: true ends the walk there.
+    virtual bool stopped() const { return false; }
+};
+
+// The walk of enumerateRecursively, told entry by entry as the file system gives them, so that a caller can
+// use a large folder's first entries while the rest are being listed.
+void walkRecursively(const QUrl& folder, DirectoryVisitor& visitor);
+
 // The absolute location with every symbolic link resolved and "." and ".." removed; names below the longest
 // existing part of the path are kept as written. Two locations of one file give equal results.
 QUrl canonicalLocation(const QUrl& location);

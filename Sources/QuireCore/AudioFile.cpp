@@ -78,6 +78,9 @@ void AudioFile::setUrl(const QUrl& url) {
 void AudioFile::setTags(const TagSet& tags) {
     d->tags = tags;
 }
+TagSet& AudioFile::changeableTags() {
+    return d->tags;
+}
 void AudioFile::setArtwork(const QList<Artwork>& artwork) {
     d->artwork = artwork;
 }

@@ -48,6 +48,8 @@ public:
 
     void setUrl(const QUrl& url);
     void setTags(const TagSet& tags);
+    // The tags to change in place: this record stops sharing them with its copies.
+    TagSet& changeableTags();
     void setArtwork(const QList<Artwork>& artwork);
     void setModified(bool modified);
     void setLastSaved(const std::optional<QDateTime>& when);
@@ -57,6 +59,9 @@ public:
     bool operator==(const AudioFile& other) const;
     // Whether both values still share one storage (neither changed since the copy).
     bool sharesStorageWith(const AudioFile& other) const { return d == other.d; }
+    // Equal for values that share one storage: a key to find a record unchanged since the copy without
+    // reading it.
+    const void* storageIdentity() const { return d.constData(); }
 
     const QString& path() const;              // the location as a local path
     const QString& filename() const;          // Song.mp3
@@ -101,6 +106,9 @@ private:
     class Data;
     QSharedDataPointer<Data> d;
 };
+// One pointer: lists of files move theirs with memmove (a row inserted into a list of 100,000 shifts the
+// rest at once instead of moving each record).
+Q_DECLARE_TYPEINFO(AudioFile, Q_RELOCATABLE_TYPE);
 
 // One line of the file table: the texts of an AudioFile's columns.
 struct AudioFileRow {

@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -216,8 +217,10 @@ QStringList TagSet::customNames(const QList<const TagSet*>& sets) {
     QMap<QString, bool> names;
     const QMap<QString, QString>* last = nullptr;
     for (const TagSet* tags : sets) {
-        if (last && tags->custom == *last)
-            continue; // most files of a selection share their custom items
+        // Most files of a selection hold the same items, if not the same values.
+        if (last && tags->custom.size() == last->size() &&
+            std::equal(tags->custom.keyBegin(), tags->custom.keyEnd(), last->keyBegin()))
+            continue;
         last = &tags->custom;
         for (auto it = tags->custom.constBegin(); it != tags->custom.constEnd(); ++it)
             names.insert(it.key(), true);
@@ -230,8 +233,8 @@ QSet<QString> TagSet::customVaries(const QList<TagSet>& sets) {
 }
 
 QSet<QString> TagSet::customVaries(const QList<const TagSet*>& sets) {
-    // Compared map by map: the files of a large selection mostly share theirs,
-    // or differ in few items.
+    // Each map against the first, walked side by side in name order: a large
+    // selection's files mostly share their items, if not all values.
     QSet<QString> varying;
     if (sets.isEmpty())
         return varying;
@@ -240,14 +243,21 @@ QSet<QString> TagSet::customVaries(const QList<const TagSet*>& sets) {
         const QMap<QString, QString>& other = sets[i]->custom;
         if (other == first)
             continue;
-        for (auto it = first.constBegin(); it != first.constEnd(); ++it) {
-            const auto found = other.constFind(it.key());
-            if (found == other.constEnd() || *found != *it)
-                varying.insert(it.key());
-        }
-        for (auto it = other.constBegin(); it != other.constEnd(); ++it) {
-            if (!first.contains(it.key()))
-                varying.insert(it.key());
+        auto a = first.constBegin();
+        auto b = other.constBegin();
+        while (a != first.constEnd() || b != other.constEnd()) {
+            if (b == other.constEnd() || (a != first.constEnd() && a.key() < b.key())) {
+                varying.insert(a.key());
+                ++a;
+            } else if (a == first.constEnd() || b.key() < a.key()) {
+                varying.insert(b.key());
+                ++b;
+            } else {
+                if (a.value() != b.value())
+                    varying.insert(a.key());
+                ++a;
+                ++b;
+            }
         }
     }
     return varying;

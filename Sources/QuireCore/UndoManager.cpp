@@ -239,3 +239,24 @@ void UndoStack::clear() {
     m_undo.clear();
     m_redo.clear();
 }
+
+void UndoStack::addToNewest(const QList<QList<AudioFile>>& additions) {
+    const qsizetype count = std::min(additions.size(), m_undo.size());
+    if (count == 0)
+        return;
+    // The states from the newest step back to the one before the first changed, whose delta is taken anew.
+    const qsizetype newest = m_undo.size() - 1;
+    QList<FileSnapshot> states{*m_undo.at(newest).state};
+    for (qsizetype i = 1; i <= count && newest - i >= 0; ++i)
+        states.append(m_undo.at(newest - i).fromNext.applyTo(states.last()));
+    for (qsizetype i = 0; i < count; ++i)
+        states[i].files += additions.at(i);
+    m_undo[newest].state = states.first();
+    for (qsizetype i = 1; i < states.size(); ++i)
+        m_undo[newest - i].fromNext = SnapshotDelta(states.at(i - 1), states.at(i));
+}
+
+void UndoStack::describe(qsizetype fromNewest, const QString& description) {
+    if (fromNewest >= 0 && fromNewest < m_undo.size())
+        m_undo[m_undo.size() - 1 - fromNewest].description = description;
+}

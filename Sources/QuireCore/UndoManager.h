@@ -94,6 +94,13 @@ public:
     std::optional<FileSnapshot> redo(const FileSnapshot& current);
     void clear();
 
+    // Adds files to the states of the newest undo steps: `additions` for the
+    // newest first, then for the steps before it. The steps older than these
+    // keep their states.
+    void addToNewest(const QList<QList<AudioFile>>& additions);
+    // Gives the undo step `fromNewest` steps before the newest (0: the newest) a new description.
+    void describe(qsizetype fromNewest, const QString& description);
+
 private:
     struct Step {
         QString description;

@@ -119,6 +119,25 @@ TEST(TagSetBatch, CustomItemsSurviveOnlyWhenEqualAndNeverVary) {
     EXPECT_EQ(TagSet::batchMerge({a, a}).custom, a.custom);
 }
 
+// Items only one side holds, interleaved in name order, vary like differing values; names come from
+// every file.
+TEST(TagSetBatch, CustomItemsVaryAndAreNamedAcrossEveryFile) {
+    const auto items = [](std::initializer_list<std::pair<const char*, const char*>> pairs) {
+        TagSet tags;
+        for (const auto& [name, value] : pairs)
+            tags.custom.insert(QString::fromLatin1(name), QString::fromLatin1(value));
+        return tags;
+    };
+    const TagSet first = items({{"B", "1"}, {"D", "1"}, {"F", "1"}});
+    const TagSet second = items({{"A", "1"}, {"B", "1"}, {"D", "2"}, {"G", "1"}});
+    const TagSet sameNamesOtherValues = items({{"B", "2"}, {"D", "1"}, {"F", "1"}});
+    EXPECT_EQ(TagSet::customVaries({first, second}), (QSet<QString>{"A", "D", "F", "G"}));
+    EXPECT_EQ(TagSet::customVaries({first, first, sameNamesOtherValues}), QSet<QString>{"B"});
+    EXPECT_EQ(TagSet::customVaries({first, sameNamesOtherValues, first}), QSet<QString>{"B"});
+    EXPECT_EQ(TagSet::customNames({first, sameNamesOtherValues, second, first}),
+              (QStringList{"A", "B", "D", "F", "G"}));
+}
+
 TEST(TagSetBatch, BatchMergeAndVariesOverLists) {
     const TagSet empty = TagSet::batchMerge(QList<TagSet>{});
     EXPECT_EQ(empty, TagSet{});

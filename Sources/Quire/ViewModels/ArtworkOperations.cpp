@@ -86,7 +86,8 @@ void ArtworkOperations::optimizeArtwork(int maxDimension, double jpegQuality, Co
                 file.setArtwork(optimized[index]);
             }
             if (changed)
-                m_document.commit(tr("Optimize artwork on %n files", nullptr, int(selected.size())), files);
+                m_document.commit(tr("Optimize artwork on %n files", nullptr, int(selected.size())),
+                                  std::move(files));
             if (completion)
                 completion();
         };
@@ -170,7 +171,7 @@ void ArtworkOperations::batchImportArtwork(const QUrl& folder, CountCompletion c
                 file.setArtwork({picture});
             }
             if (hasImages)
-                m_document.commit(tr("Batch import artwork from folder"), files);
+                m_document.commit(tr("Batch import artwork from folder"), std::move(files));
             if (completion)
                 completion(applied);
         };

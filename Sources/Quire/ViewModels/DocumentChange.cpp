@@ -4,13 +4,19 @@
 
 #include <QHash>
 
+#include <vector>
+
 namespace {
 
 void noteDifferences(DocumentChange& change, const AudioFile& old, const AudioFile& now) {
-    if (now.sharesStorageWith(old) || now == old)
+    if (now.sharesStorageWith(old))
+        return;
+    // The tags first: an edit differs there, and the rest need not be compared twice.
+    const bool tagsDiffer = now.tags() != old.tags();
+    if (!tagsDiffer && now == old)
         return;
     change.changed.insert(now.id());
-    if (now.tags() != old.tags()) {
+    if (tagsDiffer) {
         // The members themselves, not their text: an edit of every file of a large list compares
         // every field of every file.
         forEachField([&](const auto& entry) {
@@ -47,28 +53,39 @@ DocumentChange DocumentChange::between(const QList<AudioFile>& before, const QLi
         change = {};
     }
 
-    QHash<QUuid, qsizetype> positionBefore;
-    positionBefore.reserve(before.size());
+    // A record both lists share is found by its storage, without reading it (a cache miss a file, which is
+    // most of the cost of a sort of a large list); only records made anew are looked up by id.
+    QHash<const void*, qsizetype> sharedBefore;
+    sharedBefore.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i)
-        positionBefore.insert(before[i].id(), i);
-    QSet<QUuid> kept;
-    kept.reserve(after.size());
+        sharedBefore.insert(before[i].storageIdentity(), i);
+    QHash<QUuid, qsizetype> positionBefore; // filled at the first record made anew
+    std::vector<bool> kept(before.size());
     qsizetype lastPosition = -1;
     for (const AudioFile& file : after) {
-        const auto old = positionBefore.constFind(file.id());
-        if (old == positionBefore.constEnd()) {
-            change.added.insert(file.id());
-            continue;
+        qsizetype old = sharedBefore.value(file.storageIdentity(), -1);
+        if (old < 0) {
+            if (positionBefore.isEmpty()) {
+                positionBefore.reserve(before.size());
+                for (qsizetype i = 0; i < before.size(); ++i)
+                    positionBefore.insert(before[i].id(), i);
+            }
+            const auto found = positionBefore.constFind(file.id());
+            if (found == positionBefore.constEnd()) {
+                change.added.insert(file.id());
+                continue;
+            }
+            old = found.value();
         }
-        kept.insert(file.id());
-        if (old.value() < lastPosition)
+        kept[old] = true;
+        if (old < lastPosition)
             change.reordered = true;
-        lastPosition = old.value();
-        noteDifferences(change, before[old.value()], file);
+        lastPosition = old;
+        noteDifferences(change, before[old], file);
     }
-    for (const AudioFile& file : before) {
-        if (!kept.contains(file.id()))
-            change.removed.insert(file.id());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        if (!kept[i])
+            change.removed.insert(before[i].id());
     }
     return change;
 }

@@ -20,23 +20,27 @@ Result<bool, QString> DocumentViewModel::editField(const FieldKey& field, const 
 
     // Files that already held the value stay as they were (commit() marks
     // only what changed): typing what every file holds is no edit.
+    // Each target is edited in place in a copy of its record; one left as it was goes back to sharing the
+    // record it was copied from.
     QList<AudioFile> files = m_files;
     bool changesAValue = false;
-    for (AudioFile& target : files) {
-        if (!isTarget(target))
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const AudioFile& before = m_files.at(i);
+        if (!isTarget(before))
             continue;
-        TagSet tags = target.tags();
+        AudioFile& target = files[i];
+        TagSet& tags = target.changeableTags();
         for (const FieldEdit& edit : edits.value())
             tags.setValue(edit.value, edit.field);
-        if (tags != target.tags()) {
+        if (tags == before.tags())
+            target = before;
+        else
             changesAValue = true;
-            target.setTags(tags);
-        }
     }
     if (!changesAValue)
         return false;
 
     const QString description = tr("Edit %1").arg(field.displayName());
     // A cell edit is a step of its own; typing into the inspector merges.
-    return commit(description, files, file ? UndoRecord::step : UndoRecord::merge, field);
+    return commit(description, std::move(files), file ? UndoRecord::step : UndoRecord::merge, field);
 }

@@ -1,5 +1,6 @@
 #include "Platform/FileSystem.h"
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/ImportCandidates.h"
 #include "Quire/ViewModels/ImportJob.h"
 #include "Quire/ViewModels/ReadCache.h"
 #include "Quire/ViewModels/ThreadCheck.h"
@@ -46,8 +47,11 @@ QStringList recoveryLines(const QList<SaveRecoveryNote>& notes) {
 } // namespace
 
 // Walking folders and resolving links takes a while for a large library, so it
-// runs on the read pool (which the document waits for when it goes); the
-// import proper starts on this thread with its result.
+// runs on the read pool (which the document waits for when it goes), and the
+// files it finds are read as each portion of them is handed over. The import's
+// undo step is recorded with the first files found and described when the walk
+// ends; edits made meanwhile to the files shown keep their own steps
+// (EditHistory::beginAdding).
 void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
     ASSERT_GUI_THREAD();
     if (locations.isEmpty())
@@ -66,36 +70,60 @@ void DocumentViewModel::importFiles(const QList<QUrl>& locations) {
     loaded.reserve(m_files.size());
     for (const AudioFile& file : std::as_const(m_files))
         loaded.append(file.url());
-    ImportJob::findCandidates(
-        &m_readPool, locations, loaded, m_tagReader, this, [this](const ImportJob::Candidates& found) {
-            if (!found.recovered.isEmpty()) {
-                QStringList files;
-                for (const SaveRecoveryNote& note : found.recovered)
-                    files.append(note.file);
-                m_notices.post(Notice::Kind::recovery, recoveryLines(found.recovered).join(u'\n'), files);
-            }
-            if (!found.withoutUtf8Names.isEmpty())
-                m_notices.post(Notice::Kind::import,
-                               tr("These files have names that aren’t valid UTF-8, so they can’t be opened. "
-                                  "Rename them and add them again:\n") +
-                                   found.withoutUtf8Names.join(u'\n'),
-                               found.withoutUtf8Names);
-            startImport(found.files);
-        });
-}
 
-void DocumentViewModel::startImport(const QList<QUrl>& importList) {
-    ASSERT_GUI_THREAD();
-    if (importList.isEmpty()) {
+    // What the walk found so far; posted portions of a walk whose document went are dropped with it.
+    struct Walk {
+        ImportJob* job = nullptr;
+        QList<SaveRecoveryNote> recovered;
+        QStringList withoutUtf8Names;
+    };
+    auto walk = std::make_shared<Walk>();
+    const auto found = [this, walk](ImportCandidates::Portion portion) {
+        walk->recovered += portion.recovered;
+        walk->withoutUtf8Names += portion.withoutUtf8Names;
+        if (portion.files.isEmpty())
+            return;
+        if (!walk->job) {
+            m_history.record(tr("Import %n files", nullptr, int(portion.files.size())), snapshot());
+            m_history.beginAdding();
+            walk->job = startImportJob();
+        }
+        setImportProgress({m_importProgress.total + portion.files.size(), m_importProgress.completed,
+                           m_importProgress.fromCache});
+        walk->job->add(portion.files);
+    };
+    const auto walked = [this, walk] {
+        if (!walk->recovered.isEmpty()) {
+            QStringList files;
+            for (const SaveRecoveryNote& note : std::as_const(walk->recovered))
+                files.append(note.file);
+            m_notices.post(Notice::Kind::recovery, recoveryLines(walk->recovered).join(u'\n'), files);
+        }
+        if (!walk->withoutUtf8Names.isEmpty())
+            m_notices.post(Notice::Kind::import,
+                           tr("These files have names that aren’t valid UTF-8, so they can’t be opened. "
+                              "Rename them and add them again:\n") +
+                               walk->withoutUtf8Names.join(u'\n'),
+                           walk->withoutUtf8Names);
+        if (walk->job) {
+            walk->job->finishAdding();
+            return;
+        }
         setLoading(false);
         const QList<QUrl> queued = std::exchange(m_queuedImports, {});
         if (!queued.isEmpty())
             importFiles(queued);
-        return;
-    }
-    m_history.record(tr("Import %n files", nullptr, int(importList.size())), snapshot());
-    setImportProgress({importList.size(), 0});
-    startImportJob(importList);
+    };
+    m_readPool.start([this, found, walked, locations, loaded, reader = m_tagReader] {
+        ImportCandidates search(locations, loaded, reader.get());
+        search.run(
+            [this, found](ImportCandidates::Portion portion) {
+                QMetaObject::invokeMethod(
+                    this, [found, portion = std::move(portion)] { found(portion); }, Qt::QueuedConnection);
+            },
+            &m_closing);
+        QMetaObject::invokeMethod(this, walked, Qt::QueuedConnection);
+    });
 }
 
 void DocumentViewModel::setReadCachePath(const QString& path) {
@@ -113,8 +141,8 @@ void DocumentViewModel::clearReadCache() {
         m_readCache->clear();
 }
 
-void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
-    auto* job = new ImportJob(importList, m_tagReader, &m_readPool, maxConcurrentReads, this, m_readCache);
+ImportJob* DocumentViewModel::startImportJob() {
+    auto* job = new ImportJob(m_tagReader, &m_readPool, maxConcurrentReads, this, m_readCache);
 
     // Files are put in place in sort order as their reads finish, so that the
     // rows shown keep their order as more arrive. The first are shown at once;
@@ -140,6 +168,7 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
         change.added.reserve(read.size());
         for (const AudioFile& file : std::as_const(read))
             change.added.insert(file.id());
+        m_history.added(read);
         publish(mergedInOrder(std::move(read)), change);
         m_filesInOrder = true;
     };
@@ -169,6 +198,7 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
     connect(job, &ImportJob::allFinished, this, [this, job, outcome, showRead, cache = m_readCache] {
         job->deleteLater();
         showRead();
+        m_history.endAdding(tr("Import %n files", nullptr, int(m_importProgress.total)));
         setLoading(false);
         if (const QString notice = cache ? cache->takeNotice() : QString(); !notice.isEmpty())
             m_notices.post(Notice::Kind::cache, notice);
@@ -204,7 +234,7 @@ void DocumentViewModel::startImportJob(const QList<QUrl>& importList) {
         if (!queued.isEmpty())
             importFiles(queued);
     });
-    job->start();
+    return job;
 }
 
 QList<AudioFile> DocumentViewModel::mergedInOrder(QList<AudioFile> read) const {
@@ -212,9 +242,18 @@ QList<AudioFile> DocumentViewModel::mergedInOrder(QList<AudioFile> read) const {
     std::stable_sort(read.begin(), read.end(), before);
     if (!m_filesInOrder)
         return sorted(m_files + read);
+    // Each new file's place is found by bisection: a hand-over of a few thousand files into a list of
+    // 100,000 then costs tens of thousands of comparisons (collations of texts), not a pass over the list.
+    // Files equal under the order go after those in place, as std::merge would put them.
     QList<AudioFile> files;
     files.reserve(m_files.size() + read.size());
-    std::merge(m_files.cbegin(), m_files.cend(), read.cbegin(), read.cend(), std::back_inserter(files),
-               before);
+    auto from = m_files.cbegin();
+    for (const AudioFile& file : std::as_const(read)) {
+        const auto to = std::upper_bound(from, m_files.cend(), file, before);
+        std::copy(from, to, std::back_inserter(files));
+        files.append(file);
+        from = to;
+    }
+    std::copy(from, m_files.cend(), std::back_inserter(files));
     return files;
 }

@@ -65,7 +65,7 @@ Result<FileRenameResult, QString> DocumentViewModel::renameFile(const QUuid& id,
     // The step holds the list as it was, with the file at its old location.
     QList<AudioFile> files = m_files;
     files[index].setUrl(target);
-    commit(tr("Rename %1").arg(Platform::lastPathComponent(current)), files);
+    commit(tr("Rename %1").arg(Platform::lastPathComponent(current)), std::move(files));
     return FileRenameResult::done;
 }
 
@@ -111,7 +111,7 @@ bool DocumentViewModel::renameFromPattern(const QString& pattern, PatternRenameC
                        if (targets.contains(file.id()) && !outcome.failedMoves.contains(file.id()))
                            file.setUrl(targets.value(file.id()));
                    }
-                   commit(description, files);
+                   commit(description, std::move(files));
                    if (completion)
                        completion(report);
                });

@@ -152,7 +152,7 @@ void DocumentViewModel::takeSavedFiles(
         if (writtenIds.contains(file.id()))
             markAgainstDisk(file);
     }
-    commit({}, files, UndoRecord::none);
+    commit({}, std::move(files), UndoRecord::none);
 }
 
 void DocumentViewModel::finishSave(const QStringList& failures, const QStringList& failedPaths,

@@ -137,6 +137,26 @@ int SortDescriptor::compareEqualTexts(const AudioFile& a, const AudioFile& b) co
     return ascending ? order : -order;
 }
 
+std::optional<SortDescriptor::Numbers> SortDescriptor::numbers(const AudioFile& file) const {
+    switch (key) {
+    case SortKey::track: {
+        const std::optional<qint64> disc = file.sortDisc();
+        const std::optional<qint64> track = file.sortTrack();
+        if (!disc || !track)
+            return std::nullopt;
+        return Numbers{.first = *disc, .second = *track};
+    }
+    case SortKey::duration:
+        return Numbers{.real = file.sortDuration()};
+    case SortKey::bitrate:
+        return Numbers{.first = file.sortBitrate()};
+    case SortKey::sampleRate:
+        return Numbers{.first = file.sortSampleRate()};
+    default:
+        return std::nullopt;
+    }
+}
+
 int PatternRenameReport::movedCount() const {
     return int(std::count_if(files.begin(), files.end(),
                              [](const File& file) { return file.outcome == Outcome::moved; }));

@@ -65,6 +65,16 @@ struct SortDescriptor {
     bool ordersByText() const;
     QCollatorSortKey collationKey(const AudioFile& file) const;
     int compareEqualTexts(const AudioFile& a, const AudioFile& b) const;
+
+    // Under a key that orders by numbers, the numbers compare() orders a file
+    // by, made once a file; none where it falls back to text (a track "A1").
+    struct Numbers {
+        qint64 first = 0;
+        qint64 second = 0;
+        double real = 0;
+        auto operator<=>(const Numbers&) const = default;
+    };
+    std::optional<Numbers> numbers(const AudioFile& file) const;
 };
 
 // Tags and artwork copied from one file, for pasting onto others.

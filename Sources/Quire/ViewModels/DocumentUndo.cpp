@@ -17,6 +17,13 @@ void DocumentViewModel::markAgainstDisk(AudioFile& file) const {
         file.setLastSaved(saved->lastSaved());
 }
 
+bool DocumentViewModel::markedAgainstDisk(const AudioFile& file) const {
+    const auto saved = m_savedFiles.constFind(file.id());
+    return saved == m_savedFiles.constEnd() ||
+           (file.isModified() == (file.tags() != saved->tags() || file.artwork() != saved->artwork()) &&
+            file.lastSaved() == saved->lastSaved());
+}
+
 void DocumentViewModel::forEachCurrentRecord(
     const QList<AudioFile>& files,
     const std::function<void(const AudioFile&, const AudioFile&)>& visit) const {
@@ -87,10 +94,12 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
     }
     const QHash<QUuid, QUrl>& live = outcome.locations;
 
-    const bool inPlace = std::all_of(target.files.begin(), target.files.end(), [&](const AudioFile& file) {
-        const auto it = live.constFind(file.id());
-        return it == live.constEnd() || it.value() == file.url();
-    });
+    // Without moves no record is read here: reading each id of a large list costs more than the step.
+    const bool inPlace =
+        live.isEmpty() || std::all_of(target.files.begin(), target.files.end(), [&](const AudioFile& file) {
+            const auto it = live.constFind(file.id());
+            return it == live.constEnd() || it.value() == file.url();
+        });
     if (!inPlace) {
         // Show the files where they really are; nothing else changes.
         QList<AudioFile> files = m_files;
@@ -99,7 +108,7 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
             if (it != live.constEnd())
                 file.setUrl(it.value());
         }
-        commit({}, files, UndoRecord::none);
+        commit({}, std::move(files), UndoRecord::none);
         return false;
     }
 
@@ -108,15 +117,17 @@ bool DocumentViewModel::finishRestore(const FileSnapshot& target, const QList<Fi
     QList<AudioFile> files = target.files;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const AudioFile& file = files.at(i);
-        if (i < m_files.size() && file.sharesStorageWith(m_files[i]) && !live.contains(file.id()))
+        if (i < m_files.size() && file.sharesStorageWith(m_files[i]) &&
+            (live.isEmpty() || !live.contains(file.id())))
             continue;
         const auto location = live.constFind(file.id());
         if (location != live.constEnd() && location.value() != file.url())
             files[i].setUrl(location.value());
-        markAgainstDisk(files[i]);
+        if (!markedAgainstDisk(std::as_const(files)[i]))
+            markAgainstDisk(files[i]); // copies the list, touching every record: only when needed
     }
     const quint64 fills = m_editStateFills;
-    commit({}, files, UndoRecord::none);
+    commit({}, std::move(files), UndoRecord::none);
     setSelectedFiles(target.selectedFiles);
     m_history.endMerge();
     // Once, whether or not the step changed the selected files: a large selection takes a while.

@@ -1,4 +1,5 @@
 #include "Quire/ViewModels/DocumentViewModel.h"
+#include "Quire/ViewModels/ImportJob.h"
 
 #include "Quire/ViewModels/ThreadCheck.h"
 
@@ -15,8 +16,12 @@ DocumentViewModel::DocumentViewModel(QObject* parent)
     m_readPool.setMaxThreadCount(maxConcurrentReads);
 }
 
-// Waits for reads still in flight; their results are dropped with the import job.
-DocumentViewModel::~DocumentViewModel() = default;
+// A large import need not be read to its end: its walk stops, and reads not yet started are dropped.
+// The pool then waits for the reads still in flight, whose results are dropped with the import job.
+DocumentViewModel::~DocumentViewModel() {
+    m_closing = true;
+    qDeleteAll(findChildren<ImportJob*>(Qt::FindDirectChildrenOnly));
+}
 
 template <typename T, typename Signal>
 static bool assign(T& member, const T& value, DocumentViewModel* document, Signal signal) {
@@ -340,30 +345,50 @@ QList<AudioFile> DocumentViewModel::sorted(QList<AudioFile> files) const {
     // one comparison a file.
     if (std::is_sorted(files.cbegin(), files.cend(), before))
         return files;
-    if (m_sortOrder.isEmpty() || !m_sortOrder.first().ordersByText()) {
-        std::stable_sort(files.begin(), files.end(), before);
-        return files;
+    // The first key made once a file (the texts' collation keys, which compare as bytes, or the numbers)
+    // and the paths at hand: a sort of 100,000 files compares each many times, and reading the records
+    // for every comparison cost more than the comparisons.
+    const SortDescriptor* first = m_sortOrder.isEmpty() ? nullptr : &m_sortOrder.first();
+    const bool byText = first && first->ordersByText();
+    std::vector<QCollatorSortKey> texts;
+    std::vector<std::optional<SortDescriptor::Numbers>> numbers;
+    std::vector<QStringView> paths;
+    texts.reserve(byText ? files.size() : 0);
+    numbers.reserve(byText ? 0 : files.size());
+    paths.reserve(files.size());
+    for (const AudioFile& file : std::as_const(files)) {
+        if (byText)
+            texts.push_back(first->collationKey(file));
+        else if (first)
+            numbers.push_back(first->numbers(file));
+        paths.push_back(file.path());
     }
-    // By the collation keys of the first key's texts, made once a file.
-    const SortDescriptor& first = m_sortOrder.first();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(files.size());
-    for (const AudioFile& file : std::as_const(files))
-        keys.push_back(first.collationKey(file));
+    const auto byFirst = [&](qsizetype i, qsizetype j) {
+        const AudioFile& a = files.at(i);
+        const AudioFile& b = files.at(j);
+        if (byText) {
+            if (const int order = texts[i].compare(texts[j]))
+                return first->ascending ? order : -order;
+            return first->compareEqualTexts(a, b);
+        }
+        if (numbers[i] && numbers[j]) {
+            const auto order = *numbers[i] <=> *numbers[j];
+            return order < 0 ? (first->ascending ? -1 : 1) : order > 0 ? (first->ascending ? 1 : -1) : 0;
+        }
+        return first->compare(a, b);
+    };
     std::vector<qsizetype> order(files.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](qsizetype i, qsizetype j) {
-        if (const int byText = keys[i].compare(keys[j]))
-            return first.ascending ? byText < 0 : byText > 0;
-        const AudioFile& a = files.at(i);
-        const AudioFile& b = files.at(j);
-        if (const int byRest = first.compareEqualTexts(a, b))
-            return byRest < 0;
+        if (first) {
+            if (const int byKey = byFirst(i, j))
+                return byKey < 0;
+        }
         for (qsizetype k = 1; k < m_sortOrder.size(); ++k) {
-            if (const int byNext = m_sortOrder[k].compare(a, b))
+            if (const int byNext = m_sortOrder[k].compare(files.at(i), files.at(j)))
                 return byNext < 0;
         }
-        return a.path() < b.path();
+        return paths[i] < paths[j];
     });
     QList<AudioFile> inOrder;
     inOrder.reserve(files.size());

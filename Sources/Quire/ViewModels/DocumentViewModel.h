@@ -28,6 +28,7 @@
 #include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -69,6 +70,7 @@
 // DocumentSaving.cpp and DocumentRenaming.cpp.
 struct WriteRequest;
 class ReadCache;
+class ImportJob;
 
 class DocumentViewModel : public QObject {
     Q_OBJECT
@@ -291,6 +293,8 @@ private:
     // Marks `file` modified when its tags or pictures differ from those on disk, and takes the disk's save
     // time.
     void markAgainstDisk(AudioFile& file) const;
+    // Whether the file's mark is already what markAgainstDisk() would make it.
+    bool markedAgainstDisk(const AudioFile& file) const;
     // commit()'s marks for the user's actions (see there).
     void markEdited(QList<AudioFile>& files) const;
     bool filterMatches(const AudioFile& file) const;
@@ -318,8 +322,8 @@ private:
     void setMovingFiles(bool moving);
 
     // Import: starts reading the files found off the GUI thread.
-    void startImport(const QList<QUrl>& importList);
-    void startImportJob(const QList<QUrl>& importList);
+    // Starts reading files as the import finds them; the job goes when it is done.
+    ImportJob* startImportJob();
 
     // Saving
     // Marks files of `handedToSave` as saved: `written` holds their positions in it and each one's
@@ -375,6 +379,8 @@ private:
     QList<QUrl> m_queuedImports;
     QString m_readCachePath;
     std::shared_ptr<ReadCache> m_readCache; // after the reads, which use it
+    // Before the pool, which waits for the walks reading it when the document goes.
+    std::atomic<bool> m_closing{false}; // the walks of imports end early
     QThreadPool m_readPool;
     // Last, so that it is the first to go: it waits for its running work, whose results are then dropped.
     WorkQueue m_work;

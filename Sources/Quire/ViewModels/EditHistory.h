@@ -56,6 +56,16 @@ public:
     // Undoes take(): the step goes back, with `taken`, the state take() returned.
     void giveBack(Direction direction, const FileSnapshot& taken);
 
+    // --- An import that adds files while the user works ---
+    // The newest step is an import's, which goes on adding files (added());
+    // the steps recorded meanwhile hold the files it had added by then. When
+    // it ends, each of them is given the files added after it was recorded,
+    // so that undoing it leaves them in place, and the import's step its
+    // description. Taking a step meanwhile ends this.
+    void beginAdding();
+    void added(const QList<AudioFile>& files);
+    void endAdding(const QString& description);
+
 signals:
     void stateChanged();
 
@@ -64,6 +74,12 @@ private:
     void changeSteps(const std::function<void()>& change);
 
     UndoStack m_steps{depth};
+    qint64 m_recorded = 0; // steps ever recorded: the serial of the newest
+    struct Adding {
+        qint64 importStep;                                // its serial
+        QList<std::pair<qint64, QList<AudioFile>>> added; // with the newest serial then, while steps follow
+    };
+    std::optional<Adding> m_adding;
     Clock m_clock;
     std::optional<FieldKey> m_mergingField;
     QSet<QUuid> m_mergingSelection;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Platform/FileSystem.h"
-#include "QuireCore/SaveRecovery.h"
 #include "QuireCore/TagReader.h"
 
 class ReadCache;
@@ -14,11 +13,11 @@ class ReadCache;
 #include <memory>
 #include <optional>
 
-// Reads a list of files on `readers` tasks of a pool. Each task takes the next
-// run of neighbouring files as soon as it is done with one, so the reads never
-// wait for the job's thread; results are handed over in batches of whatever
-// has finished since the last hand-over, on the job's thread, in completion
-// order.
+// Reads files on up to `readers` tasks of a pool as they are added. Each
+// task takes the next run of neighbouring files as soon as it is done with
+// one, so the reads never wait for the job's thread; results are handed over
+// in batches of whatever has finished since the last hand-over, on the job's
+// thread, in completion order.
 class ImportJob : public QObject {
     Q_OBJECT
 
@@ -35,31 +34,15 @@ public:
 
     // With a `cache`, a file whose stamp is the one stored there is taken from
     // it, and what is read is stored there.
-    ImportJob(QList<QUrl> locations, std::shared_ptr<const TagReader> reader, QThreadPool* pool, int readers,
-              QObject* parent, std::shared_ptr<ReadCache> cache = nullptr);
+    ImportJob(std::shared_ptr<const TagReader> reader, QThreadPool* pool, int readers, QObject* parent,
+              std::shared_ptr<ReadCache> cache = nullptr);
     // Reads not yet started are dropped; those in flight finish unseen.
     ~ImportJob() override;
-    void start();
 
-    struct Candidates {
-        QList<QUrl> files;                 // to read
-        QList<SaveRecoveryNote> recovered; // what the user must hear of recovery
-        QStringList withoutUtf8Names;      // audio files found whose paths no location can reach, as shown
-    };
-    // The files an import of `locations` reads: the supported audio files at
-    // them (folders are walked), each once, without those already `loaded`.
-    // With a `recovery` reader, leftovers of interrupted saves of the files
-    // (in the folders walked, or beside the files given) are put right first
-    // (recoverInterruptedSaves, the reader telling readable audio). Files
-    // already loaded are left alone: this program may be saving them.
-    static Candidates candidates(const QList<QUrl>& locations, const QList<QUrl>& loaded,
-                                 const TagReader* recovery = nullptr);
-    // Works the candidates out on `pool` (walking a large folder takes a
-    // while), recovering with `reader`, and hands them to `done` on the thread
-    // of `context`.
-    static void findCandidates(QThreadPool* pool, const QList<QUrl>& locations, const QList<QUrl>& loaded,
-                               std::shared_ptr<const TagReader> reader, QObject* context,
-                               std::function<void(const Candidates&)> done);
+    // Reads these too, after those added before.
+    void add(const QList<QUrl>& locations);
+    // No more are added: allFinished follows the last file's hand-over.
+    void finishAdding();
 
 signals:
     void filesFinished(const QList<ImportJob::Result>& results);
@@ -67,12 +50,16 @@ signals:
 
 private:
     struct Shared;
-    void handOver();
     struct Task;
-    static void read(Shared& shared, Task& task, qsizetype index);
+    void handOver();
+    void finishIfDone();
+    static void runTask(const std::shared_ptr<Shared>& shared);
+    static void read(Shared& shared, Task& task, const QUrl& location);
 
     std::shared_ptr<Shared> m_shared;
     QThreadPool* m_pool;
     int m_readers;
+    qsizetype m_added = 0;
     qsizetype m_finished = 0;
+    bool m_addingFinished = false;
 };

@@ -381,8 +381,9 @@ ReadCache::Lookup::Lookup(ReadCache& cache)
     if (!m_connection->isOpen())
         return;
     m_query = std::make_unique<QSqlQuery>(m_connection->database());
-    // Pages read through a mapping of the file rather than a call into the kernel each: a lookup costs a few.
-    m_query->exec(QStringLiteral("PRAGMA mmap_size=1073741824"));
+    // No mapping of the file (PRAGMA mmap_size): every reading thread's connection would map all of it,
+    // and the resident size counts each mapping (100,000 files: 1 GB at the peak instead of 320 MB), for
+    // no gain in time measured.
     m_query->setForwardOnly(true);
     if (!m_query->prepare(QStringLiteral(
             "SELECT device, inode, size, modified, changed, record FROM records WHERE path = ?"))) {

@@ -127,7 +127,7 @@ int TagOperations::findAndReplace(const QString& search, const QString& replacem
         file.setTags(plan.tags);
         changedValues += int(plan.changedFields);
     }
-    m_document.commit(tr("Find & replace in %n files", nullptr, int(targets.size())), files);
+    m_document.commit(tr("Find & replace in %n files", nullptr, int(targets.size())), std::move(files));
     return changedValues;
 }
 

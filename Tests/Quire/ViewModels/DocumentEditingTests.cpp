@@ -273,3 +273,33 @@ TEST_F(EditingTest, EditStateFollowsBatchOperationsOnTheSelection) {
 }
 
 } // namespace
+
+// Records shared by both lists are matched without being read; copies made anew are matched by id and
+// count as changed only where they differ.
+TEST(DocumentChangeTest, FollowsFilesMovedAddedRemovedAndChangedInOneChange) {
+    const auto file = [](const char* name) {
+        return AudioFile(QUuid::createUuid(),
+                         QUrl::fromLocalFile(QStringLiteral("/music/") + QLatin1String(name)),
+                         AudioFormat::mp3, std::nullopt, {}, TagSet{.title = QString::fromLatin1(name)}, {});
+    };
+    const QList<AudioFile> before = {file("a"), file("b"), file("c"), file("d")};
+    AudioFile retitled = before[2];
+    retitled.changeableTags().title = QStringLiteral("C");
+    AudioFile copiedAsItWas = before[1];
+    copiedAsItWas.changeableTags().title = QStringLiteral("b"); // a record of its own, equal to the old
+    const AudioFile added = file("e");
+
+    const DocumentChange change =
+        DocumentChange::between(before, {retitled, before[0], added, copiedAsItWas});
+    EXPECT_TRUE(change.reordered);
+    EXPECT_EQ(change.added, QSet<QUuid>{added.id()});
+    EXPECT_EQ(change.removed, QSet<QUuid>{before[3].id()});
+    EXPECT_EQ(change.changed, QSet<QUuid>{retitled.id()});
+    EXPECT_EQ(change.fields, QSet<TagField>{TagField::title});
+
+    EXPECT_TRUE(DocumentChange::between(before, before).isEmpty());
+    const DocumentChange reversed =
+        DocumentChange::between(before, {before[3], before[2], before[1], before[0]});
+    EXPECT_TRUE(reversed.reordered);
+    EXPECT_TRUE(reversed.changed.isEmpty() && reversed.added.isEmpty() && reversed.removed.isEmpty());
+}

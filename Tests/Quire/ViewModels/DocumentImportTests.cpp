@@ -1,4 +1,5 @@
 #include "DocumentTestSupport.h"
+#include "Quire/ViewModels/ImportCandidates.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,15 @@
 using namespace DocumentTest;
 
 namespace {
+
+// Locations of files the gated reader makes up: "/nowhere/track 00.mp3" and on.
+QList<QUrl> madeUpTracks(int count) {
+    QList<QUrl> locations;
+    for (int i = 0; i < count; ++i)
+        locations.append(
+            QUrl::fromLocalFile(QStringLiteral("/nowhere/track %1.mp3").arg(i, 2, 10, QChar(u'0'))));
+    return locations;
+}
 
 const QString failureHeading =
     QStringLiteral("Couldn’t read these files. They haven’t been added or changed:\n");
@@ -144,10 +154,7 @@ TEST(DocumentImport, ReadsAtMostEightAtOnceAndShowsFilesInOrderAsReadsFinish) {
     auto reader = std::make_shared<GatedReader>();
     DocumentViewModel document;
     document.setTagReader(reader);
-    QList<QUrl> locations;
-    for (int i = 0; i < 60; ++i)
-        locations.append(
-            QUrl::fromLocalFile(QStringLiteral("/nowhere/track %1.mp3").arg(i, 2, 10, QChar(u'0'))));
+    const QList<QUrl> locations = madeUpTracks(60);
 
     // Files shown stand in sort order all along, so rows shown keep their order as more arrive.
     QList<qsizetype> sizesSeen;
@@ -159,7 +166,8 @@ TEST(DocumentImport, ReadsAtMostEightAtOnceAndShowsFilesInOrderAsReadsFinish) {
     });
     document.importFiles(locations);
     EXPECT_TRUE(document.isLoading());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return document.importProgress().total > 0; }, 10000));
+    // Files given by name are found in a moment: the first at once, the rest in one more portion.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return document.importProgress().total == 60; }, 10000));
     EXPECT_EQ(document.importProgress(), (ImportProgress{60, 0}));
     // The window fills up to eight reads and no further.
     ASSERT_TRUE(
@@ -185,6 +193,84 @@ TEST(DocumentImport, ReadsAtMostEightAtOnceAndShowsFilesInOrderAsReadsFinish) {
     QStringList expected = sorted;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(sorted, expected);
+}
+
+// A large folder's first files are read while the rest is walked: a folder's files go on once it has been
+// listed to its end (a leftover of a save listed after them is put right first), each file once.
+TEST(ImportCandidates, HandsEachFolderOverOnceListedAndEveryFileOnce) {
+    Library library;
+    for (int album = 0; album < 3; ++album) {
+        for (int track = 0; track < 3; ++track)
+            library.add(QStringLiteral("Artist/Album %1/%2.mp3").arg(album).arg(track));
+    }
+    library.add(QStringLiteral("Artist/loose.mp3"));
+    const QUrl given = library.url(QStringLiteral("Artist/Album 1/0.mp3"));
+
+    QList<ImportCandidates::Portion> portions;
+    ImportCandidates({library.url(), given}, {library.url(QStringLiteral("Artist/Album 2/2.mp3"))})
+        .run([&](ImportCandidates::Portion portion) { portions.append(portion); });
+    ASSERT_GE(portions.size(), 2);
+    QSet<QString> firstFolders;
+    for (const QUrl& file : std::as_const(portions.first().files))
+        firstFolders.insert(QFileInfo(file.toLocalFile()).dir().dirName());
+    EXPECT_EQ(firstFolders.size(), 1);
+    EXPECT_EQ(portions.first().files.size(), firstFolders.contains(QStringLiteral("Album 2")) ? 2 : 3);
+    QStringList all;
+    for (const ImportCandidates::Portion& portion : std::as_const(portions)) {
+        for (const QUrl& file : portion.files)
+            all.append(QDir(library.path()).relativeFilePath(file.toLocalFile()));
+    }
+    EXPECT_EQ(all.size(), 9); // the loaded file left out, the one given again taken once
+    EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), 9);
+    EXPECT_EQ(all.last(), QStringLiteral("Artist/loose.mp3"));
+}
+
+// Rows shown while an import goes on can be edited; the files that arrive after an edit are not lost by
+// undoing it, and the import stays one step that takes every file it brought away.
+TEST(DocumentImport, EditsMadeWhileFilesArriveAreUndoneWithoutLosingLaterFiles) {
+    auto reader = std::make_shared<GatedReader>();
+    DocumentViewModel document;
+    document.setTagReader(reader);
+    const QList<QUrl> locations = madeUpTracks(30);
+    document.importFiles(locations);
+    reader->release(5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return document.files().size() == 5; }, 10000));
+    document.setSelectedFiles({document.files().first().id()});
+    ASSERT_TRUE(document.editField(TagField::title, QStringLiteral("Edited")).value());
+    reader->release(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return document.files().size() == 15; }, 10000));
+    document.setSelectedFiles({document.files().last().id()});
+    ASSERT_TRUE(document.editField(TagField::comment, QStringLiteral("Late")).value());
+    reader->release(1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document.isLoading(); }, 10000));
+    ASSERT_EQ(document.files().size(), 30);
+    EXPECT_EQ(document.history().undoDescriptions(),
+              (QStringList{QStringLiteral("Import 30 files"), QStringLiteral("Edit Title"),
+                           QStringLiteral("Edit Comment")}));
+
+    const auto titles = [&] {
+        int edited = 0;
+        for (const AudioFile& file : document.files())
+            edited += file.tags().title == QStringLiteral("Edited");
+        return edited;
+    };
+    const auto comments = [&] {
+        int late = 0;
+        for (const AudioFile& file : document.files())
+            late += file.tags().comment == QStringLiteral("Late");
+        return late;
+    };
+    ASSERT_TRUE(undoAndWait(document));
+    EXPECT_EQ(document.files().size(), 30);
+    EXPECT_EQ(std::pair(titles(), comments()), std::pair(1, 0));
+    ASSERT_TRUE(undoAndWait(document));
+    EXPECT_EQ(document.files().size(), 30);
+    EXPECT_EQ(std::pair(titles(), comments()), std::pair(0, 0));
+    ASSERT_TRUE(undoAndWait(document));
+    EXPECT_TRUE(document.files().isEmpty());
+    ASSERT_TRUE(redoAndWait(document) && redoAndWait(document) && redoAndWait(document));
+    EXPECT_EQ(document.files().size(), 30);
+    EXPECT_EQ(std::pair(titles(), comments()), std::pair(1, 1));
 }
 
 TEST(DocumentList, SortingNotifiesOnlyARealChangeAndRemovalIsUndoable) {
@@ -308,6 +394,11 @@ TEST(DocumentList, EveryColumnSortsByItsOwnValue) {
         EXPECT_GT((SortDescriptor{c.key, true}.compare(c.second, c.first)), 0);
         EXPECT_GT((SortDescriptor{c.key, false}.compare(c.first, c.second)), 0);
         EXPECT_EQ((SortDescriptor{c.key, true}.compare(c.first, c.first)), 0);
+        // The numbers a large sort compares instead order the same way.
+        const SortDescriptor ascending{c.key, true};
+        if (const auto first = ascending.numbers(c.first)) {
+            EXPECT_TRUE(*first < *ascending.numbers(c.second));
+        }
     }
 }
 
@@ -335,6 +426,25 @@ TEST(DocumentList, SortsByLanguageAndNumberValueAndKeepsAlbumsInTrackOrder) {
     EXPECT_EQ(order(files, SortKey::title), QStringList({"abba", "Élan", "track 2", "track 10", "Zappa"}));
     EXPECT_EQ(order(files, SortKey::album), QStringList({"track 2", "track 10", "Élan", "abba", "Zappa"}));
     EXPECT_EQ(order(files, SortKey::track), QStringList({"track 2", "track 10", "Élan", "abba", "Zappa"}));
+}
+
+// Numbers by value, no track as 0, equal numbers by path in either direction.
+TEST(DocumentList, SortsTracksByNumberThenTextEitherWay) {
+    Library library;
+    for (const char* name : {"a", "b", "c", "d"})
+        library.add(QString::fromUtf8(name) + QStringLiteral(".mp3"));
+    DocumentViewModel document;
+    importAndWait(document, {library.url()});
+    const QStringList tracks = {QStringLiteral("2"), QStringLiteral("10"), QString(), QStringLiteral("2")};
+    for (qsizetype i = 0; i < tracks.size(); ++i)
+        ASSERT_TRUE(document.editField(TagField::trackNumber, tracks[i], document.files()[i].id()).ok());
+    const auto namesSortedBy = [&](bool ascending) {
+        document.setSortOrder({{SortKey::track, ascending}});
+        document.sortFiles();
+        return namesOf(document.files());
+    };
+    EXPECT_EQ(namesSortedBy(true), QStringList({"c.mp3", "a.mp3", "d.mp3", "b.mp3"}));
+    EXPECT_EQ(namesSortedBy(false), QStringList({"b.mp3", "a.mp3", "d.mp3", "c.mp3"}));
 }
 
 // Equal under the sort keys, files go by their paths, whichever read ended first.

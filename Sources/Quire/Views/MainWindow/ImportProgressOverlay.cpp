@@ -67,9 +67,11 @@ void ImportProgressOverlay::refresh() {
     m_progressBar->setValue(progress.total < 1 ? 0 : int(1000 * progress.completed / progress.total));
     m_progressBar->setAccessibleName(m_progressLabel->text());
     m_loadedLabel->setText(tr("%n files loaded", nullptr, int(m_document->files().size())));
-    // The card is sized once per import, wide enough for the largest counts,
-    // so that each file read only changes two texts.
-    if (isHidden()) {
+    // The card is sized wide enough for the largest counts, so that each file read only changes two texts;
+    // again when the walk has found enough more files for the total to take another digit.
+    const int digits = int(QString::number(progress.total).size());
+    if (isHidden() || digits != m_sizedForDigits) {
+        m_sizedForDigits = digits;
         const QString widest =
             tr("Importing %1 of %n files", nullptr, int(progress.total)).arg(progress.total);
         m_progressLabel->setMinimumWidth(m_progressLabel->fontMetrics().horizontalAdvance(widest));

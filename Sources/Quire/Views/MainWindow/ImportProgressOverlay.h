@@ -30,4 +30,5 @@ private:
     QLabel* m_progressLabel;
     QProgressBar* m_progressBar;
     QLabel* m_loadedLabel;
+    int m_sizedForDigits = 0; // of the total the card was last sized for
 };
