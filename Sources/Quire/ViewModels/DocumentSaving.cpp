@@ -133,24 +133,38 @@ void DocumentViewModel::takeSavedFiles(
     if (written.isEmpty())
         return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    QSet<QUuid> writtenIds;
-    writtenIds.reserve(written.size());
+    // A file not changed since it was handed to the save still has that record in the list, found by its
+    // storage without reading a record; it becomes the saved record itself, held once.
+    QHash<const void*, AudioFile> savedByStorage;
+    savedByStorage.reserve(written.size());
     for (const auto& [index, stamp] : written) {
         AudioFile file = handedToSave[index];
         file.setLastSaved(now);
         file.setModified(false);
-        writtenIds.insert(file.id());
         m_savedFiles.insert(file.id(), file);
         if (stamp)
             m_diskStamps.insert(file.id(), *stamp);
         else
             m_diskStamps.remove(file.id());
+        savedByStorage.insert(handedToSave[index].storageIdentity(), std::move(file));
+    }
+    QList<AudioFile> files = m_files;
+    QSet<QUuid> changedMeanwhile;
+    for (const AudioFile& file : std::as_const(savedByStorage))
+        changedMeanwhile.insert(file.id());
+    for (qsizetype i = 0; i < files.size() && !changedMeanwhile.isEmpty(); ++i) {
+        const auto saved = savedByStorage.constFind(std::as_const(files)[i].storageIdentity());
+        if (saved != savedByStorage.constEnd()) {
+            changedMeanwhile.remove(saved->id());
+            files[i] = *saved;
+        }
     }
     // A file edited while the save ran stays modified: its new edits are not on disk.
-    QList<AudioFile> files = m_files;
-    for (AudioFile& file : files) {
-        if (writtenIds.contains(file.id()))
-            markAgainstDisk(file);
+    if (!changedMeanwhile.isEmpty()) {
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            if (changedMeanwhile.contains(std::as_const(files)[i].id()))
+                markAgainstDisk(files[i]);
+        }
     }
     commit({}, std::move(files), UndoRecord::none);
 }

@@ -18,7 +18,8 @@ QString tr(const char* text) {
 
 } // namespace
 
-// What the enabled rules read, taken from the document once per change.
+// What the enabled rules read, taken from the document once per change. The
+// artwork facts and `modified` are read only while the document is idle.
 struct CommandFacts {
     bool hasFiles = false; // shown
     bool hasSelection = false;
@@ -41,17 +42,21 @@ Facts factsOf(const DocumentViewModel& document) {
     facts.hasFiles = document.shownCount() > 0;
     const QList<AudioFile> selected = document.selectedAudioFiles();
     facts.hasSelection = !selected.isEmpty();
+    facts.idle = !document.isSaving() && !document.isLoading() && !document.isMovingFiles();
+    facts.canUndo = document.history().canUndo();
+    facts.canRedo = document.history().canRedo();
+    const TagClipboard& clipboard = document.tagClipboard().contents();
+    facts.clipboardFilled = clipboard.tags.has_value() || clipboard.artwork.has_value();
+    // Every rule that reads the facts below also asks for an idle document; while a save or an opening
+    // changes the list again and again, they are not worth walking every file for.
+    if (!facts.idle)
+        return facts;
     facts.selectionHasArtwork = std::any_of(selected.begin(), selected.end(),
                                             [](const AudioFile& file) { return !file.artwork().isEmpty(); });
     const std::optional<QList<Artwork>> shared = AudioFile::batchArtwork(selected);
     facts.selectionSharesArtwork = shared && !shared->isEmpty();
     facts.hasArtwork = document.filesWithArtworkCount() > 0;
-    facts.idle = !document.isSaving() && !document.isLoading() && !document.isMovingFiles();
     facts.modified = document.modifiedCount() > 0;
-    facts.canUndo = document.history().canUndo();
-    facts.canRedo = document.history().canRedo();
-    const TagClipboard& clipboard = document.tagClipboard().contents();
-    facts.clipboardFilled = clipboard.tags.has_value() || clipboard.artwork.has_value();
     return facts;
 }
 

@@ -345,7 +345,11 @@ static QList<std::pair<int, int>> runsOf(QList<int> rows) {
 void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& files, bool mayReset) {
     if (change.isEmpty() && m_rows.size() == files.size())
         return;
-    emit followingStarted();
+    // Rows that only change in place leave the table's selection as it is.
+    const bool rowsMove = !change.removed.isEmpty() || !change.added.isEmpty() || change.reordered ||
+                          m_rows.size() != files.size();
+    if (rowsMove)
+        emit followingStarted();
 
     // A new filter text may hide or show every other row of a large list:
     // thousands of scattered runs cost the view far more than one reset, and
@@ -447,5 +451,6 @@ void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& 
     else
         for (const auto& [first, last] : changedRuns)
             emit dataChanged(index(first, 0), index(last, columnCount() - 1));
-    emit followingFinished();
+    if (rowsMove)
+        emit followingFinished();
 }

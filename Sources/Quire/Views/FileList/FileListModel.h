@@ -63,7 +63,8 @@ public:
 signals:
     // The document refused what was typed into a cell; `message` says why.
     void inputRefused(const QModelIndex& index, const QString& message);
-    // Around the row changes that follow one change of the document.
+    // Around the row changes that follow one change of the document; not sent
+    // for a change whose rows only change in place.
     void followingStarted();
     void followingFinished();
 
