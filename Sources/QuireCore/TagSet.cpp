@@ -153,25 +153,7 @@ TagSet TagSet::batchMerge(const QList<TagSet>& sets) {
 }
 
 TagSet TagSet::batchMerge(const QList<const TagSet*>& sets) {
-    if (sets.isEmpty())
-        return {};
-    // merge() file by file, in place: the files of a large selection share most values, and a value found
-    // to differ once stays empty, so most steps compare and copy nothing.
-    TagSet result = *sets.first();
-    for (qsizetype i = 1; i < sets.size(); ++i) {
-        const TagSet& other = *sets[i];
-        forEachField([&](const auto& binding) {
-            auto& kept = result.*binding.model;
-            if (kept && kept != other.*binding.model)
-                kept.reset();
-        });
-        if (!result.custom.isEmpty() && other.custom != result.custom)
-            result.custom.removeIf([&](const auto& item) {
-                const auto found = other.custom.constFind(item.key());
-                return found == other.custom.constEnd() || *found != item.value();
-            });
-    }
-    return result;
+    return batch(sets).merged;
 }
 
 QSet<TagField> TagSet::batchVaries(const QList<TagSet>& sets) {
@@ -179,20 +161,7 @@ QSet<TagField> TagSet::batchVaries(const QList<TagSet>& sets) {
 }
 
 QSet<TagField> TagSet::batchVaries(const QList<const TagSet*>& sets) {
-    QSet<TagField> varying;
-    if (sets.size() < 2)
-        return varying;
-    // The members themselves, not their text (which is faithful to them): no text is made a file.
-    forEachField([&](const auto& binding) {
-        const auto& first = sets.first()->*binding.model;
-        for (qsizetype i = 1; i < sets.size(); ++i) {
-            if (sets[i]->*binding.model != first) {
-                varying.insert(binding.field);
-                break;
-            }
-        }
-    });
-    return varying;
+    return batch(sets).varies;
 }
 
 FieldKeySet TagSet::differingFields(const TagSet& a, const TagSet& b) {
@@ -214,18 +183,7 @@ QStringList TagSet::customNames(const QList<TagSet>& sets) {
 }
 
 QStringList TagSet::customNames(const QList<const TagSet*>& sets) {
-    QMap<QString, bool> names;
-    const QMap<QString, QString>* last = nullptr;
-    for (const TagSet* tags : sets) {
-        // Most files of a selection hold the same items, if not the same values.
-        if (last && tags->custom.size() == last->size() &&
-            std::equal(tags->custom.keyBegin(), tags->custom.keyEnd(), last->keyBegin()))
-            continue;
-        last = &tags->custom;
-        for (auto it = tags->custom.constBegin(); it != tags->custom.constEnd(); ++it)
-            names.insert(it.key(), true);
-    }
-    return names.keys();
+    return batch(sets).customNames;
 }
 
 QSet<QString> TagSet::customVaries(const QList<TagSet>& sets) {
@@ -233,34 +191,61 @@ QSet<QString> TagSet::customVaries(const QList<TagSet>& sets) {
 }
 
 QSet<QString> TagSet::customVaries(const QList<const TagSet*>& sets) {
-    // Each map against the first, walked side by side in name order: a large
-    // selection's files mostly share their items, if not all values.
-    QSet<QString> varying;
+    return batch(sets).customVaries;
+}
+
+TagSetBatch TagSet::batch(const QList<const TagSet*>& sets) {
+    TagSetBatch batch;
     if (sets.isEmpty())
-        return varying;
-    const QMap<QString, QString>& first = sets.first()->custom;
+        return batch;
+    // Each set against the first, in one pass: the records of a large selection are read once, a field
+    // found to vary is not compared again, and the custom items are walked side by side in name order only
+    // where the maps differ (most files of a selection hold the same items, if not the same values).
+    const TagSet& first = *sets.first();
+    std::array<bool, tagFieldCount> varies{};
+    QSet<QString> namesElsewhere; // held by some set, not by the first
     for (qsizetype i = 1; i < sets.size(); ++i) {
-        const QMap<QString, QString>& other = sets[i]->custom;
-        if (other == first)
+        const TagSet& other = *sets[i];
+        forEachField([&](const auto& binding) {
+            bool& differs = varies[static_cast<size_t>(binding.field)];
+            if (!differs && other.*binding.model != first.*binding.model)
+                differs = true;
+        });
+        if (other.custom == first.custom)
             continue;
-        auto a = first.constBegin();
-        auto b = other.constBegin();
-        while (a != first.constEnd() || b != other.constEnd()) {
-            if (b == other.constEnd() || (a != first.constEnd() && a.key() < b.key())) {
-                varying.insert(a.key());
+        auto a = first.custom.constBegin();
+        auto b = other.custom.constBegin();
+        while (a != first.custom.constEnd() || b != other.custom.constEnd()) {
+            if (b == other.custom.constEnd() || (a != first.custom.constEnd() && a.key() < b.key())) {
+                batch.customVaries.insert(a.key());
                 ++a;
-            } else if (a == first.constEnd() || b.key() < a.key()) {
-                varying.insert(b.key());
+            } else if (a == first.custom.constEnd() || b.key() < a.key()) {
+                batch.customVaries.insert(b.key());
+                namesElsewhere.insert(b.key());
                 ++b;
             } else {
                 if (a.value() != b.value())
-                    varying.insert(a.key());
+                    batch.customVaries.insert(a.key());
                 ++a;
                 ++b;
             }
         }
     }
-    return varying;
+    // What every set holds alike: the first's values of the fields and items that do not vary.
+    batch.merged = first;
+    forEachField([&](const auto& binding) {
+        if (varies[static_cast<size_t>(binding.field)]) {
+            batch.varies.insert(binding.field);
+            (batch.merged.*binding.model).reset();
+        }
+    });
+    batch.merged.custom.removeIf([&](const auto& item) { return batch.customVaries.contains(item.key()); });
+    batch.customNames = first.custom.keys();
+    if (!namesElsewhere.isEmpty()) {
+        batch.customNames += namesElsewhere.values();
+        std::sort(batch.customNames.begin(), batch.customNames.end());
+    }
+    return batch;
 }
 
 QJsonObject TagSet::toJson() const {

@@ -83,6 +83,8 @@ struct TagSet {
     static QSet<TagField> batchVaries(const QList<const TagSet*>& sets);
     static QStringList customNames(const QList<const TagSet*>& sets);
     static QSet<QString> customVaries(const QList<const TagSet*>& sets);
+    // All four at once, in one pass over the sets.
+    static struct TagSetBatch batch(const QList<const TagSet*>& sets);
 
     // A strict base-10 signed 64-bit parse: an optional single "+" or "-" and
     // one or more ASCII digits, nothing else (no blanks); out of range fails.
@@ -90,4 +92,12 @@ struct TagSet {
 
     QJsonObject toJson() const;
     static Decoded<TagSet> fromJson(const QJsonValue& json);
+};
+
+// What TagSet::batch finds: batchMerge, batchVaries, customNames and customVaries of the same sets.
+struct TagSetBatch {
+    TagSet merged;
+    QSet<TagField> varies;
+    QStringList customNames;
+    QSet<QString> customVaries;
 };

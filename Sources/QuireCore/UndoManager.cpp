@@ -2,6 +2,7 @@
 
 #include "QuireCore/TagFieldTable.h"
 
+#include <QThreadPool>
 #include <algorithm>
 
 QJsonObject FileSnapshot::toJson() const {
@@ -174,13 +175,39 @@ FileSnapshot SnapshotDelta::applyTo(const FileSnapshot& base) const {
     return target;
 }
 
+UndoStack::UndoStack(qsizetype maxDepth)
+    : m_maxDepth(maxDepth)
+    , m_worker(std::make_unique<QThreadPool>()) {
+    // One thread: deltas are worked out in the order their steps were recorded.
+    m_worker->setMaxThreadCount(1);
+}
+
+UndoStack::~UndoStack() = default;
+
 void UndoStack::append(History& history, const QString& description, const FileSnapshot& state) {
     if (!history.isEmpty()) {
         Step& newest = history.last();
-        newest.fromNext = SnapshotDelta(state, *newest.state);
+        auto delta = std::make_shared<std::promise<SnapshotDelta>>();
+        newest.pendingDelta = delta->get_future().share();
+        m_worker->start([delta, base = state, target = std::move(*newest.state)]() mutable {
+            try {
+                delta->set_value(SnapshotDelta(base, target));
+            } catch (...) {
+                delta->set_exception(std::current_exception());
+            }
+            target = {}; // the records only the older state held go here
+        });
         newest.state.reset();
     }
-    history.append({description, state, {}});
+    history.append({description, state, {}, {}});
+}
+
+const SnapshotDelta& UndoStack::deltaOf(Step& step) {
+    if (step.pendingDelta.valid()) {
+        step.fromNext = step.pendingDelta.get();
+        step.pendingDelta = {};
+    }
+    return step.fromNext;
 }
 
 std::optional<FileSnapshot> UndoStack::take(History& from, History& to, const FileSnapshot& current) {
@@ -189,7 +216,7 @@ std::optional<FileSnapshot> UndoStack::take(History& from, History& to, const Fi
     Step step = from.takeLast();
     if (!from.isEmpty()) {
         Step& newest = from.last();
-        newest.state = newest.fromNext.applyTo(*step.state);
+        newest.state = deltaOf(newest).applyTo(*step.state);
         newest.fromNext = {};
     }
     append(to, step.description, current);
@@ -248,7 +275,7 @@ void UndoStack::addToNewest(const QList<QList<AudioFile>>& additions) {
     const qsizetype newest = m_undo.size() - 1;
     QList<FileSnapshot> states{*m_undo.at(newest).state};
     for (qsizetype i = 1; i <= count && newest - i >= 0; ++i)
-        states.append(m_undo.at(newest - i).fromNext.applyTo(states.last()));
+        states.append(deltaOf(m_undo[newest - i]).applyTo(states.last()));
     for (qsizetype i = 0; i < count; ++i)
         states[i].files += additions.at(i);
     m_undo[newest].state = states.first();

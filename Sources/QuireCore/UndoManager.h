@@ -8,8 +8,12 @@
 #include <QString>
 #include <QStringList>
 #include <QUuid>
+#include <future>
+#include <memory>
 #include <optional>
 #include <variant>
+
+class QThreadPool;
 
 // The whole state an undo step returns to: the file list in order and the
 // selection. Copying one copies pointers only (the files are copy-on-write).
@@ -73,10 +77,16 @@ private:
 // the delta to its state from the state of the step after it, and is
 // resolved when that one is taken. A new step empties the redo history; the
 // oldest step is dropped beyond maxDepth.
+//
+// A step's delta is worked out on a thread of the stack's own, and the older
+// state freed there: after an edit of every file of a large library both cost
+// as much as the edit. Taking the step waits for it.
 class UndoStack {
 public:
-    explicit UndoStack(qsizetype maxDepth)
-        : m_maxDepth(maxDepth) {}
+    explicit UndoStack(qsizetype maxDepth);
+    ~UndoStack();
+    UndoStack(const UndoStack&) = delete;
+    UndoStack& operator=(const UndoStack&) = delete;
 
     bool canUndo() const { return !m_undo.isEmpty(); }
     bool canRedo() const { return !m_redo.isEmpty(); }
@@ -104,16 +114,19 @@ public:
 private:
     struct Step {
         QString description;
-        std::optional<FileSnapshot> state; // the newest step's
-        SnapshotDelta fromNext;            // every other step's
+        std::optional<FileSnapshot> state;              // the newest step's
+        SnapshotDelta fromNext;                         // every other step's, once worked out
+        std::shared_future<SnapshotDelta> pendingDelta; // while it is being worked out
     };
     using History = QList<Step>; // oldest first
 
-    static void append(History& history, const QString& description, const FileSnapshot& state);
-    static std::optional<FileSnapshot> take(History& from, History& to, const FileSnapshot& current);
+    void append(History& history, const QString& description, const FileSnapshot& state);
+    std::optional<FileSnapshot> take(History& from, History& to, const FileSnapshot& current);
+    static const SnapshotDelta& deltaOf(Step& step);
     static QStringList descriptions(const History& history);
 
     History m_undo;
     History m_redo;
     qsizetype m_maxDepth;
+    std::unique_ptr<QThreadPool> m_worker; // last: it finishes its work before the histories go
 };

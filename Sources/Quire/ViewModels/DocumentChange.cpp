@@ -26,7 +26,8 @@ void noteDifferences(DocumentChange& change, const AudioFile& old, const AudioFi
         if (now.tags().custom != old.tags().custom)
             change.customItems.unite(TagSet::customVaries({old.tags(), now.tags()}));
     }
-    if (now.url() != old.url())
+    // The paths, held as text in the record: comparing the locations would read each one's own storage.
+    if (now.path() != old.path())
         change.renamed.insert(now.id());
     if (now.artwork() != old.artwork())
         change.artworkChanged = true;

@@ -4,11 +4,12 @@ EditableTagSet::EditableTagSet(QObject* parent)
     : QObject(parent) {}
 
 void EditableTagSet::syncFromBatch(const QList<const TagSet*>& sets) {
-    const TagSet merged = TagSet::batchMerge(sets);
-    const QSet<TagField> varies = TagSet::batchVaries(sets);
-    m_customNames = TagSet::customNames(sets);
+    TagSetBatch batch = TagSet::batch(sets);
+    const TagSet& merged = batch.merged;
+    const QSet<TagField>& varies = batch.varies;
+    m_customNames = std::move(batch.customNames);
     m_custom = merged.custom;
-    m_customVaries = TagSet::customVaries(sets);
+    m_customVaries = std::move(batch.customVaries);
     for (TagField field : allTagFields) {
         if (field == TagField::compilation)
             continue;
