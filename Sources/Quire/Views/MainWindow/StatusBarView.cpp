@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <utility>
 
 StatusBarView::StatusBarView(DocumentViewModel* document, QAction* save, QWidget* parent)
     : QWidget(parent)
@@ -60,11 +61,27 @@ StatusBarView::StatusBarView(DocumentViewModel* document, QAction* save, QWidget
 
     connect(m_saveButton, &QPushButton::clicked, save, &QAction::trigger);
     for (auto signal : {&DocumentViewModel::filesChanged, &DocumentViewModel::selectedFilesChanged,
-                        &DocumentViewModel::isSavingChanged, &DocumentViewModel::saveProgressChanged,
-                        &DocumentViewModel::isMovingFilesChanged, &DocumentViewModel::filterChanged})
+                        &DocumentViewModel::isSavingChanged, &DocumentViewModel::isMovingFilesChanged,
+                        &DocumentViewModel::filterChanged})
         connect(document, signal, this, &StatusBarView::refresh);
-    for (auto signal : {&WorkQueue::isWorkingChanged, &WorkQueue::progressChanged})
-        connect(&document->work(), signal, this, &StatusBarView::refresh);
+    connect(&document->work(), &WorkQueue::isWorkingChanged, this, &StatusBarView::refresh);
+    // The first report shows at once; the ones within the interval after it, once it has passed.
+    m_progressRefresh.setSingleShot(true);
+    m_progressRefresh.setInterval(progressIntervalMs);
+    connect(&m_progressRefresh, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_progressPending, false))
+            refresh();
+    });
+    const auto progressed = [this] {
+        if (m_progressRefresh.isActive()) {
+            m_progressPending = true;
+            return;
+        }
+        refresh();
+        m_progressRefresh.start();
+    };
+    connect(document, &DocumentViewModel::saveProgressChanged, this, progressed);
+    connect(&document->work(), &WorkQueue::progressChanged, this, progressed);
     refresh();
 }
 

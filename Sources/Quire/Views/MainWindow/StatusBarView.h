@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 class DocumentViewModel;
@@ -34,4 +35,8 @@ private:
     QPushButton* m_saveButton;
     QProgressBar* m_saveProgress;
     QLabel* m_saving;
+    // A save or background work reports every file; the row follows at most this often.
+    static constexpr int progressIntervalMs = 50;
+    QTimer m_progressRefresh;
+    bool m_progressPending = false;
 };
