@@ -91,7 +91,11 @@ void DocumentViewModel::markEdited(QList<AudioFile>& files) const {
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
     m_files = std::move(files);
+    const bool filesStay = change.added.isEmpty() && change.removed.isEmpty() && !change.reordered;
+    std::optional<QList<qsizetype>> selectedPositions = std::move(m_derived.selectedPositions);
     m_derived = {};
+    if (filesStay)
+        m_derived.selectedPositions = std::move(selectedPositions);
     if (!change.removed.isEmpty())
         m_searchTexts->forget(change.removed);
     if (!change.added.isEmpty() || !change.changed.isEmpty())
@@ -160,6 +164,7 @@ void DocumentViewModel::setSelectedFiles(const QSet<QUuid>& ids) {
         return;
     m_selectedFiles = shown;
     m_derived.selected.reset();
+    m_derived.selectedPositions.reset();
     emit selectedFilesChanged();
     m_history.endMerge();
     EditableTagSet* previous = m_editState;
@@ -255,9 +260,19 @@ QList<AudioFile> DocumentViewModel::selectedAudioFiles() const {
     if (!m_derived.selected) {
         QList<AudioFile> selected;
         selected.reserve(m_selectedFiles.size());
-        for (const AudioFile& file : m_files) {
-            if (m_selectedFiles.contains(file.id()))
-                selected.append(file);
+        if (m_derived.selectedPositions) {
+            for (const qsizetype position : std::as_const(*m_derived.selectedPositions))
+                selected.append(m_files[position]);
+        } else {
+            QList<qsizetype> positions;
+            positions.reserve(m_selectedFiles.size());
+            for (qsizetype i = 0; i < m_files.size(); ++i) {
+                if (m_selectedFiles.contains(m_files[i].id())) {
+                    selected.append(m_files[i]);
+                    positions.append(i);
+                }
+            }
+            m_derived.selectedPositions = std::move(positions);
         }
         m_derived.selected = std::move(selected);
     }

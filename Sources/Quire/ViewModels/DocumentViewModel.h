@@ -349,6 +349,8 @@ private:
         std::optional<qsizetype> modified;
         std::optional<qsizetype> withArtwork;
         std::optional<QList<AudioFile>> selected;
+        // Where the selected files stand in the list: kept while changes leave every file where it stands.
+        std::optional<QList<qsizetype>> selectedPositions;
     };
     mutable DerivedFacts m_derived;
     QList<SortDescriptor> m_sortOrder{SortDescriptor{SortKey::filename, true}};

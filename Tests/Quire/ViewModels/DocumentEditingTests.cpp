@@ -270,6 +270,15 @@ TEST_F(EditingTest, EditStateFollowsBatchOperationsOnTheSelection) {
     document.editField(TagField::comment, QStringLiteral("typed"));
     document.editField(TagField::comment, QStringLiteral("cell"), ids[1]);
     EXPECT_EQ(state->stringValue(TagField::comment), QStringLiteral("typed"));
+
+    // The selection's records follow edits of the list and its new order.
+    document.setSortOrder({{SortKey::filename, false}});
+    document.sortFiles();
+    document.editField(TagField::comment, QStringLiteral("after the sort"));
+    ASSERT_EQ(document.selectedAudioFiles().size(), 1);
+    EXPECT_EQ(document.selectedAudioFiles()[0].id(), ids[0]);
+    EXPECT_EQ(document.selectedAudioFiles()[0].tags().comment, QStringLiteral("after the sort"));
+    EXPECT_EQ(state->stringValue(TagField::comment), QStringLiteral("after the sort"));
 }
 
 } // namespace
