@@ -18,7 +18,7 @@
 class SearchTexts : public QObject {
     Q_OBJECT
 public:
-    static constexpr int quietMs = 300;
+    static constexpr int quietMs = 1000;
 
     // `files` gives the document's list as it stands when the quiet time has passed.
     explicit SearchTexts(std::function<const QList<AudioFile>&()> files, QObject* parent = nullptr);
