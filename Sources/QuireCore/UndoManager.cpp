@@ -2,8 +2,8 @@
 
 #include "QuireCore/TagFieldTable.h"
 
-#include <QThreadPool>
 #include <algorithm>
+#include <system_error>
 
 QJsonObject FileSnapshot::toJson() const {
     QJsonArray fileList;
@@ -176,27 +176,24 @@ FileSnapshot SnapshotDelta::applyTo(const FileSnapshot& base) const {
 }
 
 UndoStack::UndoStack(qsizetype maxDepth)
-    : m_maxDepth(maxDepth)
-    , m_worker(std::make_unique<QThreadPool>()) {
-    // One thread: deltas are worked out in the order their steps were recorded.
-    m_worker->setMaxThreadCount(1);
-}
-
-UndoStack::~UndoStack() = default;
+    : m_maxDepth(maxDepth) {}
 
 void UndoStack::append(History& history, const QString& description, const FileSnapshot& state) {
     if (!history.isEmpty()) {
         Step& newest = history.last();
-        auto delta = std::make_shared<std::promise<SnapshotDelta>>();
-        newest.pendingDelta = delta->get_future().share();
-        m_worker->start([delta, base = state, target = std::move(*newest.state)]() mutable {
-            try {
-                delta->set_value(SnapshotDelta(base, target));
-            } catch (...) {
-                delta->set_exception(std::current_exception());
-            }
-            target = {}; // the records only the older state held go here
-        });
+        // A thread of its own (std::async): its start and its result order its work with this thread's.
+        // Both states are let go inside it, so that the records only the older state held are freed there.
+        try {
+            newest.pendingDelta =
+                std::async(std::launch::async, [base = state, target = *newest.state]() mutable {
+                    SnapshotDelta delta(base, target);
+                    target = {};
+                    base = {};
+                    return delta;
+                }).share();
+        } catch (const std::system_error&) {
+            newest.fromNext = SnapshotDelta(state, *newest.state); // no thread to be had: here, then
+        }
         newest.state.reset();
     }
     history.append({description, state, {}, {}});

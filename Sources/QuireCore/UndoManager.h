@@ -9,11 +9,8 @@
 #include <QStringList>
 #include <QUuid>
 #include <future>
-#include <memory>
 #include <optional>
 #include <variant>
-
-class QThreadPool;
 
 // The whole state an undo step returns to: the file list in order and the
 // selection. Copying one copies pointers only (the files are copy-on-write).
@@ -78,15 +75,12 @@ private:
 // resolved when that one is taken. A new step empties the redo history; the
 // oldest step is dropped beyond maxDepth.
 //
-// A step's delta is worked out on a thread of the stack's own, and the older
-// state freed there: after an edit of every file of a large library both cost
-// as much as the edit. Taking the step waits for it.
+// A step's delta is worked out on a thread of its own, and the older state
+// freed there: after an edit of every file of a large library both cost as
+// much as the edit. Taking the step, dropping it or the stack waits for it.
 class UndoStack {
 public:
     explicit UndoStack(qsizetype maxDepth);
-    ~UndoStack();
-    UndoStack(const UndoStack&) = delete;
-    UndoStack& operator=(const UndoStack&) = delete;
 
     bool canUndo() const { return !m_undo.isEmpty(); }
     bool canRedo() const { return !m_redo.isEmpty(); }
@@ -128,5 +122,4 @@ private:
     History m_undo;
     History m_redo;
     qsizetype m_maxDepth;
-    std::unique_ptr<QThreadPool> m_worker; // last: it finishes its work before the histories go
 };
