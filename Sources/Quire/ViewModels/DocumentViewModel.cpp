@@ -98,8 +98,10 @@ void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& ch
         m_derived.selectedPositions = std::move(selectedPositions);
     if (!change.removed.isEmpty())
         m_searchTexts->forget(change.removed);
-    if (!change.added.isEmpty() || !change.changed.isEmpty())
-        m_searchTexts->listChanged();
+    if (!change.added.isEmpty())
+        m_searchTexts->listChanged(change.added);
+    if (!change.changed.isEmpty())
+        m_searchTexts->listChanged(change.changed);
     if (isFiltering()) {
         m_shownFiles.subtract(change.removed);
         for (const AudioFile& file : std::as_const(m_files)) {

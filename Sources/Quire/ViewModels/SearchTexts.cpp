@@ -12,23 +12,41 @@ SearchTexts::SearchTexts(std::function<const QList<AudioFile>&()> files, QObject
     connect(&m_quiet, &QTimer::timeout, this, &SearchTexts::foldAhead);
 }
 
-const QString& SearchTexts::of(const AudioFile& file) {
-    auto cached = m_texts.find(file.id());
-    if (cached == m_texts.end())
-        cached = m_texts.insert(file.id(), {file, FileFilter::searchText(file)});
-    else if (!cached->first.sharesStorageWith(file))
-        *cached = {file, FileFilter::searchText(file)};
-    return cached->second;
+const SearchTexts::Entry* SearchTexts::current(const Texts& texts, const AudioFile& file) {
+    const auto cached = texts.constFind(file.id());
+    return cached != texts.constEnd() && cached->first.sharesStorageWith(file) ? &*cached : nullptr;
 }
 
-void SearchTexts::listChanged() {
+const QString& SearchTexts::of(const AudioFile& file) {
+    if (const Entry* cached = current(m_texts, file))
+        return cached->second;
+    // While a fold shares the texts, changing them would copy them all.
+    Texts& texts = m_folding ? m_meanwhile : m_texts;
+    if (m_folding) {
+        if (const Entry* cached = current(m_meanwhile, file))
+            return cached->second;
+    }
+    return texts.insert(file.id(), {file, FileFilter::searchText(file)})->second;
+}
+
+void SearchTexts::listChanged(const QSet<QUuid>& addedOrChanged) {
+    if (m_unfolded.isEmpty())
+        m_unfolded = addedOrChanged; // shared, not copied
+    else
+        m_unfolded.unite(addedOrChanged);
     m_quiet.start();
 }
 
 void SearchTexts::forget(const QSet<QUuid>& ids) {
+    m_unfolded.subtract(ids);
+    if (m_folding) {
+        m_forgottenMeanwhile.unite(ids);
+        for (const QUuid& id : ids)
+            m_meanwhile.remove(id);
+        return;
+    }
     for (const QUuid& id : ids)
         m_texts.remove(id);
-    ++m_removals;
 }
 
 void SearchTexts::foldAhead() {
@@ -36,39 +54,33 @@ void SearchTexts::foldAhead() {
         m_quiet.start(); // after the running fold, whatever changed meanwhile
         return;
     }
-    QList<AudioFile> pending;
-    for (const AudioFile& file : m_files()) {
-        const auto cached = m_texts.constFind(file.id());
-        if (cached == m_texts.constEnd() || !cached->first.sharesStorageWith(file))
-            pending.append(file);
-    }
-    if (pending.isEmpty())
+    if (m_unfolded.isEmpty())
         return;
     m_folding = true;
-    const quint64 generation = m_removals;
-    QtConcurrent::run([pending] {
-        QHash<QUuid, Entry> folded;
-        folded.reserve(pending.size());
-        for (const AudioFile& file : pending)
-            folded.insert(file.id(), {file, FileFilter::searchText(file)});
+    // The texts, the list and the ids are handed over whole (the copies share them); the background finds
+    // the records of the ids, folds them and adds them to its own copy of the texts.
+    QtConcurrent::run([texts = m_texts, files = m_files(), unfolded = std::exchange(m_unfolded, {})] {
+        Texts folded = texts;
+        folded.reserve(texts.size() + unfolded.size());
+        for (const AudioFile& file : files) {
+            if (unfolded.contains(file.id()))
+                folded.insert(file.id(), {file, FileFilter::searchText(file)});
+        }
         return folded;
-    }).then(this, [this, generation](QHash<QUuid, Entry> folded) { take(std::move(folded), generation); });
+    }).then(this, [this](QFuture<Texts> done) { take(done.takeResult()); });
 }
 
-void SearchTexts::take(QHash<QUuid, Entry> folded, quint64 generation) {
+void SearchTexts::take(Texts folded) {
     m_folding = false;
-    if (m_texts.isEmpty() && generation == m_removals) {
-        // The first fold of a large library, with no file gone meanwhile: no insert a file. Records
-        // changed meanwhile are folded again when looked up.
-        m_texts = std::move(folded);
-    } else {
-        // Only the texts of records still in the list: files may have left it, and a text folded on
-        // this thread meanwhile may be of a newer record.
-        for (const AudioFile& file : m_files()) {
-            const auto result = folded.constFind(file.id());
-            if (result != folded.constEnd() && result->first.sharesStorageWith(file))
-                m_texts.insert(file.id(), *result);
-        }
-    }
+    // Freeing the texts kept until now (and with them, often, the last share of old records) takes tens of
+    // milliseconds in a large library: the pool does it.
+    (void)QtConcurrent::run(
+        [retired = std::exchange(m_texts, std::move(folded))]() mutable { retired = {}; });
+    for (const QUuid& id : std::exchange(m_forgottenMeanwhile, {}))
+        m_texts.remove(id);
+    // Texts folded here meanwhile are of records at least as new as the fold's.
+    for (auto it = m_meanwhile.constBegin(); it != m_meanwhile.constEnd(); ++it)
+        m_texts.insert(it.key(), it.value());
+    m_meanwhile.clear();
     emit foldedAhead();
 }

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <QUuid>
@@ -13,26 +14,29 @@
 // The folded text of each file that a filter's plain words are looked for in
 // (FileFilter::searchText), kept per record: a filter over a large library
 // would otherwise fold every value of every file on each keystroke. A while
-// after the list last changed, the files not folded yet are folded in the
-// background, so that the first keystroke finds them ready too.
+// after the list last changed, the files added or changed since they were
+// last folded are found and folded in the background, which hands back the
+// whole set of texts: this thread only swaps it in. While a fold runs, the
+// texts kept are only read (the fold shares them), and texts folded here go
+// aside until the fold's set arrives.
 class SearchTexts : public QObject {
     Q_OBJECT
 public:
-    static constexpr int quietMs = 1000;
+    static constexpr int quietMs = 300;
 
     // `files` gives the document's list as it stands when the quiet time has passed.
     explicit SearchTexts(std::function<const QList<AudioFile>&()> files, QObject* parent = nullptr);
 
     // `file`'s text, folded now unless this record of it was folded before.
     const QString& of(const AudioFile& file);
-    // The list changed: fold ahead once it has been quiet for a while.
-    void listChanged();
+    // Files were added to the list or changed: fold ahead once it has been quiet for a while.
+    void listChanged(const QSet<QUuid>& addedOrChanged);
     // Files left the list.
     void forget(const QSet<QUuid>& ids);
-    // Folds the files of the list not folded yet, in the background now.
+    // Folds the files added or changed since the last fold, in the background now.
     void foldAhead();
     // Texts kept, for tests.
-    qsizetype count() const { return m_texts.size(); }
+    qsizetype count() const { return m_texts.size() + m_meanwhile.size(); }
     bool isFolding() const { return m_folding; }
 
 signals:
@@ -40,11 +44,16 @@ signals:
 
 private:
     using Entry = std::pair<AudioFile, QString>;
-    void take(QHash<QUuid, Entry> folded, quint64 generation);
+    using Texts = QHash<QUuid, Entry>;
+    void take(Texts folded);
+    static const Entry* current(const Texts& texts, const AudioFile& file);
 
     std::function<const QList<AudioFile>&()> m_files;
-    QHash<QUuid, Entry> m_texts;
+    Texts m_texts;
+    QSet<QUuid> m_unfolded; // added or changed since the last fold began
     QTimer m_quiet;
     bool m_folding = false;
-    quint64 m_removals = 0; // how often files were forgotten: a fold begun before may hold them
+    // While a fold runs: the texts folded here, and the files that left the list.
+    Texts m_meanwhile;
+    QSet<QUuid> m_forgottenMeanwhile;
 };
