@@ -263,6 +263,7 @@ int main(int argc, char** argv) {
         // Opening the library with the window shown: when the first rows arrive, and whether rows
         // already shown keep their order as more come.
         window = std::make_unique<MainWindow>(&document, &commands);
+        document.setReadCachePath(cache); // the window set the preferences' cache
         window->show();
         (void)QTest::qWaitForWindowExposed(window.get());
         QAbstractItemModel* rows = window->fileList()->model();

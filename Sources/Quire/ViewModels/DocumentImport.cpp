@@ -238,18 +238,23 @@ ImportJob* DocumentViewModel::startImportJob() {
 }
 
 QList<AudioFile> DocumentViewModel::mergedInOrder(QList<AudioFile> read) const {
-    const auto before = [this](const AudioFile& a, const AudioFile& b) { return sortsBefore(a, b); };
-    std::stable_sort(read.begin(), read.end(), before);
     if (!m_filesInOrder)
         return sorted(m_files + read);
-    // Each new file's place is found by bisection: a hand-over of a few thousand files into a list of
-    // 100,000 then costs tens of thousands of comparisons (collations of texts), not a pass over the list.
-    // Files equal under the order go after those in place, as std::merge would put them.
+    const auto before = [this](const AudioFile& a, const AudioFile& b) { return sortsBefore(a, b); };
+    read = sortedByKeys(read);
+    // Each new file's place is found by a search that doubles its steps from the place of the file before
+    // it, then bisects: a hand-over of a few thousand files into a list of 100,000 then costs a few
+    // comparisons (collations of texts) a file, not a pass over the list. Files equal under the order go
+    // after those in place, as std::merge would put them.
     QList<AudioFile> files;
     files.reserve(m_files.size() + read.size());
     auto from = m_files.cbegin();
     for (const AudioFile& file : std::as_const(read)) {
-        const auto to = std::upper_bound(from, m_files.cend(), file, before);
+        const qsizetype left = m_files.cend() - from;
+        qsizetype step = 1;
+        while (step <= left && !before(file, from[step - 1]))
+            step *= 2;
+        const auto to = std::upper_bound(from + step / 2, from + std::min(step, left), file, before);
         std::copy(from, to, std::back_inserter(files));
         files.append(file);
         from = to;

@@ -362,6 +362,10 @@ QList<AudioFile> DocumentViewModel::sorted(QList<AudioFile> files) const {
     // one comparison a file.
     if (std::is_sorted(files.cbegin(), files.cend(), before))
         return files;
+    return sortedByKeys(files);
+}
+
+QList<AudioFile> DocumentViewModel::sortedByKeys(const QList<AudioFile>& files) const {
     // The first key made once a file (the texts' collation keys, which compare as bytes, or the numbers)
     // and the paths at hand: a sort of 100,000 files compares each many times, and reading the records
     // for every comparison cost more than the comparisons.

@@ -288,6 +288,8 @@ private:
     bool sortsBefore(const AudioFile& a, const AudioFile& b) const;
     // `files` in sort order; quick when they are the list with records changed in place.
     QList<AudioFile> sorted(QList<AudioFile> files) const;
+    // `files` in sort order, whatever order they stand in.
+    QList<AudioFile> sortedByKeys(const QList<AudioFile>& files) const;
     // The list with `read` put in place in sort order (an import's hand-over).
     QList<AudioFile> mergedInOrder(QList<AudioFile> read) const;
     // Marks `file` modified when its tags or pictures differ from those on disk, and takes the disk's save

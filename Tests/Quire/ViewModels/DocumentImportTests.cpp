@@ -195,6 +195,36 @@ TEST(DocumentImport, ReadsAtMostEightAtOnceAndShowsFilesInOrderAsReadsFinish) {
     EXPECT_EQ(sorted, expected);
 }
 
+// Files of a later import fall into place among those shown: before, between and after them, and after
+// files of the same name in a folder that sorts first.
+TEST(DocumentImport, FilesOfALaterImportFallIntoPlaceAmongThoseShown) {
+    DocumentViewModel document;
+    document.setTagReader(std::make_shared<MockTagReader>());
+    const auto track = [](const QString& folder, int number) {
+        return QUrl::fromLocalFile(QStringLiteral("/%1/t%2.mp3").arg(folder).arg(number, 3, 10, QChar(u'0')));
+    };
+    QList<QUrl> first, later;
+    for (int number = 10; number < 200; number += 2)
+        first.append(track(QStringLiteral("b"), number));
+    for (int number = 1; number < 300; number += 17)
+        later.append(track(number % 2 ? QStringLiteral("b") : QStringLiteral("a"), number));
+    later.append(track(QStringLiteral("c"), 0));
+    importAndWait(document, first);
+    importAndWait(document, later);
+
+    QStringList paths;
+    for (const AudioFile& file : document.files())
+        paths.append(file.path());
+    QStringList expected;
+    for (const QUrl& location : first + later)
+        expected.append(location.toLocalFile());
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        const QString nameA = QFileInfo(a).fileName(), nameB = QFileInfo(b).fileName();
+        return nameA != nameB ? nameA < nameB : a < b;
+    });
+    EXPECT_EQ(paths, expected);
+}
+
 // A large folder's first files are read while the rest is walked: a folder's files go on once it has been
 // listed to its end (a leftover of a save listed after them is put right first), each file once.
 TEST(ImportCandidates, HandsEachFolderOverOnceListedAndEveryFileOnce) {
