@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QHash>
 #include <QMetaObject>
+#include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <sys/stat.h>
 
@@ -31,11 +33,15 @@ QList<QList<qsizetype>> groupByFile(const QList<WriteRequest>& requests) {
 
 } // namespace
 
+int SaveJob::concurrentWrites() {
+    return std::clamp(2 * QThread::idealThreadCount(), 2, 8);
+}
+
 SaveJob::SaveJob(QList<SaveItem> items, int newId3v2Version, std::shared_ptr<const TagWriter> writer)
     : m_items(std::move(items))
     , m_newId3v2Version(newId3v2Version)
     , m_writer(std::move(writer)) {
-    m_pool.setMaxThreadCount(concurrentWrites);
+    m_pool.setMaxThreadCount(concurrentWrites());
 }
 
 // A save writes only what differs from the file's state on disk: the fields
@@ -76,7 +82,7 @@ void SaveJob::start() {
 // after every writer's last use of it.
 void SaveJob::writeGroups(const QList<QList<qsizetype>>& groups) {
     auto next = std::make_shared<std::atomic<qsizetype>>(0);
-    for (int writer = 0; writer < concurrentWrites; ++writer) {
+    for (int writer = 0; writer < concurrentWrites(); ++writer) {
         m_pool.start([this, groups, next] {
             for (qsizetype group = (*next)++; group < groups.size(); group = (*next)++) {
                 for (const qsizetype index : groups[group]) {

@@ -36,7 +36,10 @@ class SaveJob : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int concurrentWrites = 8;
+    // Each write waits mostly for its flushes, so twice as many as there are cores keep the disk busy.
+    // More leave the window waiting its turn for a core: on two cores, eight writes (and their helpers)
+    // held it up to 78 ms at a time, four up to 23 ms, for a save of 10,000 files 5% longer.
+    static int concurrentWrites();
 
     SaveJob(QList<SaveItem> items, int newId3v2Version, std::shared_ptr<const TagWriter> writer);
     void start();
