@@ -90,12 +90,17 @@ void DocumentViewModel::markEdited(QList<AudioFile>& files) const {
 }
 
 void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& change) {
-    m_files = std::move(files);
-    const bool filesStay = change.added.isEmpty() && change.removed.isEmpty() && !change.reordered;
-    std::optional<QList<qsizetype>> selectedPositions = std::move(m_derived.selectedPositions);
-    m_derived = {};
-    if (filesStay)
-        m_derived.selectedPositions = std::move(selectedPositions);
+    const QList<AudioFile> previous = std::exchange(m_files, std::move(files));
+    const bool filesStay = change.added.isEmpty() && change.removed.isEmpty() && !change.reordered &&
+                           previous.size() == m_files.size();
+    DerivedFacts kept;
+    if (filesStay) {
+        kept.selectedPositions = std::move(m_derived.selectedPositions);
+        // The counts follow the few records that changed: a one-file step then reads no other record.
+        if (change.changed.size() <= m_files.size() / 8)
+            keepCounts(previous, kept);
+    }
+    m_derived = std::move(kept);
     if (!change.removed.isEmpty())
         m_searchTexts->forget(change.removed);
     if (!change.added.isEmpty())
@@ -124,6 +129,25 @@ void DocumentViewModel::publish(QList<AudioFile> files, const DocumentChange& ch
         refillEditState();
     emit changed(change);
     emit filesChanged();
+}
+
+void DocumentViewModel::keepCounts(const QList<AudioFile>& previous, DerivedFacts& kept) const {
+    if (!m_derived.modified && !m_derived.withArtwork)
+        return;
+    qsizetype modified = 0, withArtwork = 0;
+    for (qsizetype i = 0; i < m_files.size(); ++i) {
+        const AudioFile& now = m_files.at(i);
+        const AudioFile& before = previous.at(i);
+        if (now.sharesStorageWith(before))
+            continue;
+        modified += qsizetype(now.isModified()) - qsizetype(before.isModified());
+        withArtwork += qsizetype(!now.artwork().isEmpty()) - qsizetype(!before.artwork().isEmpty());
+    }
+    if (m_derived.modified)
+        kept.modified = *m_derived.modified + modified;
+    // Under a filter, the files shown may change too.
+    if (m_derived.withArtwork && !isFiltering())
+        kept.withArtwork = *m_derived.withArtwork + withArtwork;
 }
 
 void DocumentViewModel::followMovedStamps(const QSet<QUuid>& moved) {

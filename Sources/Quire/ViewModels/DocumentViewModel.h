@@ -355,6 +355,8 @@ private:
         std::optional<QList<qsizetype>> selectedPositions;
     };
     mutable DerivedFacts m_derived;
+    // Carries the counts over a change that left every file where it stands, from the records that changed.
+    void keepCounts(const QList<AudioFile>& previous, DerivedFacts& kept) const;
     QList<SortDescriptor> m_sortOrder{SortDescriptor{SortKey::filename, true}};
     bool m_filesInOrder = true; // whether m_files stand in m_sortOrder
     bool m_isLoading = false;

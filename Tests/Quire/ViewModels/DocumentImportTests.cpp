@@ -225,6 +225,50 @@ TEST(DocumentImport, FilesOfALaterImportFallIntoPlaceAmongThoseShown) {
     EXPECT_EQ(paths, expected);
 }
 
+// The counts the window shows follow each step, also where only a few of many files change.
+TEST(DocumentList, CountsOfModifiedFilesAndFilesWithPicturesFollowEachStep) {
+    DocumentViewModel document;
+    document.setTagReader(std::make_shared<MockTagReader>());
+    importAndWait(document, madeUpTracks(40));
+    const QList<QUuid> ids = idsOf(document.files());
+    const auto expectCountsAsTheFilesStand = [&](const char* step) {
+        qsizetype modified = 0, withPictures = 0;
+        for (const AudioFile& file : document.shownFiles()) {
+            withPictures += !file.artwork().isEmpty();
+        }
+        for (const AudioFile& file : document.files())
+            modified += file.isModified();
+        EXPECT_EQ(document.modifiedCount(), modified) << step;
+        EXPECT_EQ(document.filesWithArtworkCount(), withPictures) << step;
+    };
+    expectCountsAsTheFilesStand("opened");
+    const Artwork cover = Artwork::holding(TestSupport::encodedImage(8, 8, "PNG"), ImageFormat::png,
+                                           ArtworkType::frontCover, std::nullopt);
+
+    document.setSelectedFiles({ids[3]});
+    ASSERT_TRUE(document.editField(TagField::title, QStringLiteral("Edited")).ok());
+    expectCountsAsTheFilesStand("one file edited");
+    document.setSelectedFiles({ids[5]});
+    document.artworkOperations().setArtwork(cover);
+    expectCountsAsTheFilesStand("a picture set");
+    document.undo();
+    expectCountsAsTheFilesStand("undone");
+    document.redo();
+    expectCountsAsTheFilesStand("redone");
+    document.setFilterText(QStringLiteral("track 0"));
+    ASSERT_LT(document.shownCount(), 40);
+    document.setSelectedFiles({ids[7]});
+    document.artworkOperations().setArtwork(cover);
+    expectCountsAsTheFilesStand("a picture set while filtered");
+    document.setFilterText({});
+    document.setSelectedFiles({ids[5]});
+    document.artworkOperations().removeArtwork();
+    expectCountsAsTheFilesStand("a picture removed");
+    document.setSelectedFiles({ids[3]});
+    ASSERT_TRUE(document.editField(TagField::title, QStringLiteral("track 03")).ok());
+    expectCountsAsTheFilesStand("edited back");
+}
+
 // A large folder's first files are read while the rest is walked: a folder's files go on once it has been
 // listed to its end (a leftover of a save listed after them is put right first), each file once.
 TEST(ImportCandidates, HandsEachFolderOverOnceListedAndEveryFileOnce) {

@@ -262,7 +262,7 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
 bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !m_document || !index.isValid() || index.row() >= m_rows.size())
         return false;
-    const AudioFile file = m_rows[index.row()];
+    const AudioFile file = m_rows.at(index.row());
     const QString text = value.toString();
     const auto edit = [&](const FieldKey& key) {
         const Result<bool, QString> edited = m_document->editField(key, text, file.id());
@@ -358,7 +358,7 @@ void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& 
         constexpr qsizetype mostRunsFollowed = 200;
         QList<int> removedRows, addedRows;
         for (int row = 0; row < m_rows.size(); ++row) {
-            if (change.removed.contains(m_rows[row].id()))
+            if (change.removed.contains(m_rows.at(row).id()))
                 removedRows.append(row);
         }
         for (int row = 0; row < files.size(); ++row) {
@@ -378,7 +378,7 @@ void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& 
     if (!change.removed.isEmpty()) {
         QList<int> rows;
         for (int row = 0; row < m_rows.size(); ++row) {
-            if (change.removed.contains(m_rows[row].id()))
+            if (change.removed.contains(m_rows.at(row).id()))
                 rows.append(row);
         }
         const QList<std::pair<int, int>> runs = runsOf(rows);
@@ -436,8 +436,8 @@ void FileListModel::apply(const DocumentChange& change, const QList<AudioFile>& 
     QList<int> changedRows;
     if (!change.changed.isEmpty()) {
         for (int row = 0; row < m_rows.size(); ++row) {
-            if ((row >= previous.size() || !m_rows[row].sharesStorageWith(previous[row])) &&
-                change.changed.contains(m_rows[row].id()))
+            if ((row >= previous.size() || !m_rows.at(row).sharesStorageWith(previous[row])) &&
+                change.changed.contains(m_rows.at(row).id()))
                 changedRows.append(row);
         }
     }
