@@ -217,13 +217,22 @@ void DocumentViewModel::setFilterText(const QString& text) {
     ASSERT_GUI_THREAD();
     if (text == m_filter.text())
         return;
-    m_filter = FileFilter(text);
-    m_shownFiles.clear();
+    const bool wasFiltering = isFiltering();
+    const FileFilter wider = std::exchange(m_filter, FileFilter(text));
     m_derived.withArtwork.reset();
-    if (isFiltering()) {
+    if (wasFiltering && isFiltering() && m_filter.narrows(wider)) {
+        // Typing on: only the files shown can still match.
         for (const AudioFile& file : std::as_const(m_files)) {
-            if (filterMatches(file))
-                m_shownFiles.insert(file.id());
+            if (m_shownFiles.contains(file.id()) && !filterMatches(file))
+                m_shownFiles.remove(file.id());
+        }
+    } else {
+        m_shownFiles.clear();
+        if (isFiltering()) {
+            for (const AudioFile& file : std::as_const(m_files)) {
+                if (filterMatches(file))
+                    m_shownFiles.insert(file.id());
+            }
         }
     }
     setSelectedFiles(m_selectedFiles);

@@ -88,8 +88,10 @@ bool isCounted(TagField field) {
 FileFilter::FileFilter(const QString& text)
     : m_text(text) {
     for (const Word& word : wordsOf(text)) {
-        if (std::optional<Term> term = parseWord(word.name, word.hasName, word.value))
+        if (std::optional<Term> term = parseWord(word.name, word.hasName, word.value)) {
+            term->finder.setPattern(term->folded);
             m_terms.append(*term);
+        }
     }
 }
 
@@ -132,13 +134,13 @@ std::optional<FileFilter::Term> FileFilter::parseWord(const QString& name, bool 
 bool FileFilter::termMatches(const Term& term, const AudioFile& file, QStringView anywhere) const {
     switch (term.scope) {
     case Scope::anywhere:
-        return anywhere.contains(term.folded);
+        return term.foundIn(anywhere);
     case Scope::filename:
-        return folded(file.filename()).contains(term.folded);
+        return term.foundIn(folded(file.filename()));
     case Scope::folder:
-        return folded(QFileInfo(file.path()).path()).contains(term.folded);
+        return term.foundIn(folded(QFileInfo(file.path()).path()));
     case Scope::path:
-        return folded(file.path()).contains(term.folded);
+        return term.foundIn(folded(file.path()));
     case Scope::field:
         break;
     }
@@ -151,6 +153,15 @@ bool FileFilter::termMatches(const Term& term, const AudioFile& file, QStringVie
     if (key.field() == TagField::compilation)
         return value.value_or(QStringLiteral("0")) == term.folded;
     return value && folded(*value).contains(term.folded);
+}
+
+bool FileFilter::narrows(const FileFilter& wider) const {
+    return std::all_of(wider.m_terms.begin(), wider.m_terms.end(), [this](const Term& widerTerm) {
+        return widerTerm.scope != Scope::field &&
+               std::any_of(m_terms.begin(), m_terms.end(), [&](const Term& term) {
+                   return term.scope == widerTerm.scope && term.folded.contains(widerTerm.folded);
+               });
+    });
 }
 
 bool FileFilter::needsSearchText() const {

@@ -116,6 +116,22 @@ TEST_F(FileFilterMatching, NumbersMatchByValueAndYearsByText) {
     EXPECT_TRUE(matching(QStringLiteral("disc:1"), files).isEmpty()); // absent is no number
 }
 
+// A filter typed on narrows the one before only where that cannot show a file the wider one hid.
+TEST(FileFilterNarrowing, OnlyWordsFoundWithinWordsOfTheSameKindNarrow) {
+    const auto narrows = [](const char* narrower, const char* wider) {
+        return FileFilter(QString::fromUtf8(narrower)).narrows(FileFilter(QString::fromUtf8(wider)));
+    };
+    EXPECT_TRUE(narrows("bjö", "bj"));
+    EXPECT_TRUE(narrows("björk gudm", "bjork"));
+    EXPECT_TRUE(narrows("gudm bjork", "bjork g"));
+    EXPECT_TRUE(narrows("filename:01 t", "filename:01"));
+    EXPECT_TRUE(narrows("\"sigur ros\"", "sigur"));
+    EXPECT_FALSE(narrows("bjork", "bjork gudm"));
+    EXPECT_FALSE(narrows("filename:01", "01"));   // a file name is not all of a file's text
+    EXPECT_FALSE(narrows("track:12", "track:1")); // track 1 is not track 12
+    EXPECT_FALSE(narrows("artist:bjork", "artist:bj"));
+}
+
 // Texts folded ahead in the background are those of the records in the list
 // when they arrive: never of a file that left it, never of an older record.
 TEST(SearchTexts, FoldedAheadForTheListAsItStands) {
@@ -158,6 +174,14 @@ TEST(DocumentFilter, TheSelectionAndOperationsKeepToTheShownFiles) {
     ASSERT_EQ(ids.size(), 3);
     ASSERT_TRUE(document.editField(TagField::artist, QStringLiteral("Björk"), ids[0]).ok());
     ASSERT_TRUE(document.editField(TagField::artist, QStringLiteral("Bjork Tribute"), ids[2]).ok());
+    // Typed on, then back to a filter that matches more.
+    document.setFilterText(QStringLiteral("bjo"));
+    EXPECT_EQ(namesOf(document.shownFiles()), (QStringList{"a.flac", "c.flac"}));
+    document.setFilterText(QStringLiteral("bjork trib"));
+    EXPECT_EQ(namesOf(document.shownFiles()), QStringList{"c.flac"});
+    document.setFilterText(QStringLiteral("bjor"));
+    EXPECT_EQ(namesOf(document.shownFiles()), (QStringList{"a.flac", "c.flac"}));
+    document.setFilterText({});
     document.setSelectedFiles({ids[0], ids[1]});
 
     QSignalSpy filterChanges(&document, &DocumentViewModel::filterChanged);
