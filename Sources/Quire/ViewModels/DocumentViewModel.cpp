@@ -3,6 +3,8 @@
 
 #include "Quire/ViewModels/ThreadCheck.h"
 
+#include <QThread>
+#include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
 #include <numeric>
 #include <vector>
@@ -220,23 +222,57 @@ void DocumentViewModel::setFilterText(const QString& text) {
     const bool wasFiltering = isFiltering();
     const FileFilter wider = std::exchange(m_filter, FileFilter(text));
     m_derived.withArtwork.reset();
-    if (wasFiltering && isFiltering() && m_filter.narrows(wider)) {
-        // Typing on: only the files shown can still match.
+    const bool typedOn = wasFiltering && isFiltering() && m_filter.narrows(wider);
+    // Typing on, only the files shown can still match.
+    QList<AudioFile> candidates;
+    if (typedOn) {
+        candidates.reserve(m_shownFiles.size());
         for (const AudioFile& file : std::as_const(m_files)) {
-            if (m_shownFiles.contains(file.id()) && !filterMatches(file))
-                m_shownFiles.remove(file.id());
+            if (m_shownFiles.contains(file.id()))
+                candidates.append(file);
         }
-    } else {
+    } else if (isFiltering()) {
+        candidates = m_files;
+    }
+    const std::vector<char> matched = filterMatchesOf(candidates);
+    if (!typedOn)
         m_shownFiles.clear();
-        if (isFiltering()) {
-            for (const AudioFile& file : std::as_const(m_files)) {
-                if (filterMatches(file))
-                    m_shownFiles.insert(file.id());
-            }
-        }
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        if (typedOn && !matched[i])
+            m_shownFiles.remove(candidates.at(i).id());
+        else if (!typedOn && matched[i])
+            m_shownFiles.insert(candidates.at(i).id());
     }
     setSelectedFiles(m_selectedFiles);
     emit filterChanged();
+}
+
+std::vector<char> DocumentViewModel::filterMatchesOf(const QList<AudioFile>& files) const {
+    std::vector<char> matched(files.size(), 0);
+    constexpr qsizetype manyFiles = 4096;
+    if (!m_filter.readsOnlySearchText() || files.size() < manyFiles) {
+        for (qsizetype i = 0; i < files.size(); ++i)
+            matched[i] = filterMatches(files.at(i));
+        return matched;
+    }
+    // Plain words read only the folded texts, which nothing changes while this thread waits here: the
+    // files are matched in parts on the pool's threads and this one. A text not folded yet is folded after.
+    std::vector<std::pair<qsizetype, qsizetype>> parts;
+    const qsizetype step = files.size() / (4 * qsizetype(std::max(1, QThread::idealThreadCount()))) + 1;
+    for (qsizetype begin = 0; begin < files.size(); begin += step)
+        parts.emplace_back(begin, std::min(begin + step, files.size()));
+    constexpr char unknown = 2;
+    QtConcurrent::blockingMap(parts, [&](const std::pair<qsizetype, qsizetype>& part) {
+        for (qsizetype i = part.first; i < part.second; ++i) {
+            const QString* text = m_searchTexts->folded(files.at(i));
+            matched[i] = text ? char(m_filter.matches(files.at(i), *text)) : unknown;
+        }
+    });
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (matched[i] == unknown)
+            matched[i] = filterMatches(files.at(i));
+    }
+    return matched;
 }
 
 bool DocumentViewModel::filterMatches(const AudioFile& file) const {

@@ -32,6 +32,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // The one document of the main window: the loaded files, the selection, the
 // merged edit state, import, save and the moves of files on disk. Every view
@@ -300,6 +301,8 @@ private:
     // commit()'s marks for the user's actions (see there).
     void markEdited(QList<AudioFile>& files) const;
     bool filterMatches(const AudioFile& file) const;
+    // Whether the filter matches each of `files`, in their order.
+    std::vector<char> filterMatchesOf(const QList<AudioFile>& files) const;
     void setLoading(bool loading);
     void setImportProgress(ImportProgress progress);
     void setSaving(bool saving);

@@ -164,6 +164,11 @@ bool FileFilter::narrows(const FileFilter& wider) const {
     });
 }
 
+bool FileFilter::readsOnlySearchText() const {
+    return std::all_of(m_terms.begin(), m_terms.end(),
+                       [](const Term& term) { return term.scope == Scope::anywhere; });
+}
+
 bool FileFilter::needsSearchText() const {
     return std::any_of(m_terms.begin(), m_terms.end(),
                        [](const Term& term) { return term.scope == Scope::anywhere || term.orWord; });

@@ -38,6 +38,8 @@ public:
     bool matches(const AudioFile& file, QStringView searchText) const;
     // Whether matches() looks at the search text.
     bool needsSearchText() const;
+    // Whether matches() looks at nothing else (every word plain): then it reads no record.
+    bool readsOnlySearchText() const;
     // Whether every file this filter matches is matched by `wider` too, as
     // when a word is typed on: each of the wider filter's words is found
     // within one of this filter's words of the same kind, and none names a

@@ -17,6 +17,13 @@ const SearchTexts::Entry* SearchTexts::current(const Texts& texts, const AudioFi
     return cached != texts.constEnd() && cached->first.sharesStorageWith(file) ? &*cached : nullptr;
 }
 
+const QString* SearchTexts::folded(const AudioFile& file) const {
+    if (const Entry* cached = current(m_texts, file))
+        return &cached->second;
+    const Entry* aside = m_folding ? current(m_meanwhile, file) : nullptr;
+    return aside ? &aside->second : nullptr;
+}
+
 const QString& SearchTexts::of(const AudioFile& file) {
     if (const Entry* cached = current(m_texts, file))
         return cached->second;

@@ -29,6 +29,9 @@ public:
 
     // `file`'s text, folded now unless this record of it was folded before.
     const QString& of(const AudioFile& file);
+    // `file`'s text when this record of it was folded before; reads only, so threads may share it while
+    // nothing changes the texts.
+    const QString* folded(const AudioFile& file) const;
     // Files were added to the list or changed: fold ahead once it has been quiet for a while.
     void listChanged(const QSet<QUuid>& addedOrChanged);
     // Files left the list.

@@ -162,6 +162,31 @@ TEST(SearchTexts, FoldedAheadForTheListAsItStands) {
     EXPECT_TRUE(texts.of(files[1]).contains(u"sigur ros"));
 }
 
+// A large list is matched in parts on several threads: the files shown are those the filter matches,
+// whether their texts were folded before or not, typed on or typed back.
+TEST(DocumentFilter, ALargeListShowsWhatTheFilterMatches) {
+    DocumentViewModel document;
+    document.setTagReader(std::make_shared<MockTagReader>());
+    QList<QUrl> locations;
+    for (int i = 0; i < 6000; ++i)
+        locations.append(QUrl::fromLocalFile(QStringLiteral("/music/%1 Song %2.mp3").arg(i % 7).arg(i)));
+    importAndWait(document, locations);
+    // Texts are folded on the first filter, read on the others.
+    for (const QString& typed : {QStringLiteral("song"), QString(), QStringLiteral("song"),
+                                 QStringLiteral("12"), QStringLiteral("123"), QStringLiteral("3 song 123"),
+                                 QStringLiteral("23"), QStringLiteral("filename:song 5")}) {
+        document.setFilterText(typed);
+        const FileFilter filter(typed);
+        QStringList expected;
+        for (const AudioFile& file : document.files()) {
+            if (filter.matches(file))
+                expected.append(file.filename());
+        }
+        EXPECT_FALSE(expected.isEmpty()) << qPrintable(typed);
+        EXPECT_EQ(namesOf(document.shownFiles()), expected) << qPrintable(typed);
+    }
+}
+
 // The document shows the files its filter matches, and whatever acts on the
 // files acts on those.
 TEST(DocumentFilter, TheSelectionAndOperationsKeepToTheShownFiles) {
