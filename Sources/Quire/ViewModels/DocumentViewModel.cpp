@@ -4,9 +4,10 @@
 #include "Quire/ViewModels/ThreadCheck.h"
 
 #include <QThread>
-#include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
 #include <numeric>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 DocumentViewModel::DocumentViewModel(QObject* parent)
@@ -256,18 +257,27 @@ std::vector<char> DocumentViewModel::filterMatchesOf(const QList<AudioFile>& fil
         return matched;
     }
     // Plain words read only the folded texts, which nothing changes while this thread waits here: the
-    // files are matched in parts on the pool's threads and this one. A text not folded yet is folded after.
-    std::vector<std::pair<qsizetype, qsizetype>> parts;
-    const qsizetype step = files.size() / (4 * qsizetype(std::max(1, QThread::idealThreadCount()))) + 1;
-    for (qsizetype begin = 0; begin < files.size(); begin += step)
-        parts.emplace_back(begin, std::min(begin + step, files.size()));
+    // files are matched in parts on threads of their own and this one. A text not folded yet is folded after.
     constexpr char unknown = 2;
-    QtConcurrent::blockingMap(parts, [&](const std::pair<qsizetype, qsizetype>& part) {
-        for (qsizetype i = part.first; i < part.second; ++i) {
+    const qsizetype partCount = std::clamp(QThread::idealThreadCount(), 1, 8);
+    const qsizetype step = files.size() / partCount + 1;
+    const auto matchPart = [&](qsizetype part) {
+        for (qsizetype i = part * step; i < std::min((part + 1) * step, files.size()); ++i) {
             const QString* text = m_searchTexts->folded(files.at(i));
             matched[i] = text ? char(m_filter.matches(files.at(i), *text)) : unknown;
         }
-    });
+    };
+    std::vector<std::thread> helpers;
+    for (qsizetype part = 1; part < partCount; ++part) {
+        try {
+            helpers.emplace_back(matchPart, part);
+        } catch (const std::system_error&) {
+            matchPart(part); // no thread to be had
+        }
+    }
+    matchPart(0);
+    for (std::thread& helper : helpers)
+        helper.join();
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (matched[i] == unknown)
             matched[i] = filterMatches(files.at(i));
