@@ -25,14 +25,10 @@ const QString* SearchTexts::folded(const AudioFile& file) const {
 }
 
 const QString& SearchTexts::of(const AudioFile& file) {
-    if (const Entry* cached = current(m_texts, file))
-        return cached->second;
+    if (const QString* text = folded(file))
+        return *text;
     // While a fold shares the texts, changing them would copy them all.
     Texts& texts = m_folding ? m_meanwhile : m_texts;
-    if (m_folding) {
-        if (const Entry* cached = current(m_meanwhile, file))
-            return cached->second;
-    }
     return texts.insert(file.id(), {file, FileFilter::searchText(file)})->second;
 }
 
