@@ -7,6 +7,7 @@
 SearchTexts::SearchTexts(std::function<const QList<AudioFile>&()> files, QObject* parent)
     : QObject(parent)
     , m_files(std::move(files)) {
+    m_pool.setMaxThreadCount(1);
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(quietMs);
     connect(&m_quiet, &QTimer::timeout, this, &SearchTexts::foldAhead);
@@ -62,7 +63,8 @@ void SearchTexts::foldAhead() {
     m_folding = true;
     // The texts, the list and the ids are handed over whole (the copies share them); the background finds
     // the records of the ids, folds them and adds them to its own copy of the texts.
-    QtConcurrent::run([texts = m_texts, files = m_files(), unfolded = std::exchange(m_unfolded, {})] {
+    QtConcurrent::run(&m_pool, [texts = m_texts, files = m_files(),
+                                unfolded = std::exchange(m_unfolded, {})] {
         Texts folded = texts;
         folded.reserve(texts.size() + unfolded.size());
         for (const AudioFile& file : files) {
@@ -78,7 +80,7 @@ void SearchTexts::take(Texts folded) {
     // Freeing the texts kept until now (and with them, often, the last share of old records) takes tens of
     // milliseconds in a large library: the pool does it.
     (void)QtConcurrent::run(
-        [retired = std::exchange(m_texts, std::move(folded))]() mutable { retired = {}; });
+        &m_pool, [retired = std::exchange(m_texts, std::move(folded))]() mutable { retired = {}; });
     for (const QUuid& id : std::exchange(m_forgottenMeanwhile, {}))
         m_texts.remove(id);
     // Texts folded here meanwhile are of records at least as new as the fold's.

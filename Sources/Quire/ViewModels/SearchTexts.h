@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUuid>
 #include <functional>
@@ -55,6 +56,8 @@ private:
     Texts m_texts;
     QSet<QUuid> m_unfolded; // added or changed since the last fold began
     QTimer m_quiet;
+    // Folds of its own, not queued behind other work in the shared pool.
+    QThreadPool m_pool;
     bool m_folding = false;
     // While a fold runs: the texts folded here, and the files that left the list.
     Texts m_meanwhile;
